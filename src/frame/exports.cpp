@@ -1,0 +1,43 @@
+// The entry layer: one short function per export. Each converts its arguments (16-bit slots are
+// sign-extended), forwards to one function of the library and lets no exception through.
+#include <cstdint>
+
+#include "kensaku.h"
+#include "mbchar/fold.h"
+#include "mbchar/mbchar.h"
+#include "frame/settings.h"
+
+namespace {
+
+int Slot16(int slot) { return static_cast<std::int16_t>(static_cast<std::uint16_t>(slot)); }
+
+template <typename F, typename R>
+R Guard(F body, R fallback) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return fallback;
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+int KENSAKU_API xSet(int flags) { return kensaku::SetFoldFlags(Slot16(flags)); }
+int KENSAKU_API xSetor(int flags) { return kensaku::OrFoldFlags(Slot16(flags)); }
+int KENSAKU_API xReSet(int flags) { return kensaku::ResetFoldFlags(Slot16(flags)); }
+int KENSAKU_API OutputMode(int mode) { return kensaku::SetOutputMode(Slot16(mode)); }
+int KENSAKU_API LineMode(int mode) { return kensaku::SetLineMode(Slot16(mode)); }
+
+int KENSAKU_API sjis(const char* text) { return kensaku::DecodeText(text).code; }
+int KENSAKU_API jis(const char* text) { return kensaku::ToJis(kensaku::DecodeText(text).code); }
+int KENSAKU_API isbytes(const char* text) { return kensaku::DecodeText(text).ByteCount(); }
+int KENSAKU_API xsjis(const char* text) {
+  return kensaku::Fold(kensaku::DecodeText(text)).code;
+}
+int KENSAKU_API xisbytes(const char* text) {
+  return kensaku::Fold(kensaku::DecodeText(text)).ByteCount();
+}
+
+}  // extern "C"
