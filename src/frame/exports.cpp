@@ -6,6 +6,10 @@
 #include "mbchar/fold.h"
 #include "mbchar/mbchar.h"
 #include "frame/settings.h"
+#include "match/conjunctive.h"
+#include "match/inclusion.h"
+#include "match/pattern.h"
+#include "match/pattern_list.h"
 
 namespace {
 
@@ -38,6 +42,66 @@ int KENSAKU_API xsjis(const char* text) {
 }
 int KENSAKU_API xisbytes(const char* text) {
   return kensaku::Fold(kensaku::DecodeText(text)).ByteCount();
+}
+
+int KENSAKU_API LinexHeadMatch(const char* line, const char* pattern) {
+  return Guard(
+      [&] {
+        kensaku::MatchSpan span;
+        const char* cursor = line;
+        return kensaku::MatchAt(span, cursor, kensaku::Pattern(pattern)).matched;
+      },
+      0);
+}
+
+int KENSAKU_API LinexMatch(const char* line, const char* pattern) {
+  return Guard(
+      [&] {
+        kensaku::MatchSpan span;
+        const char* cursor = line;
+        return kensaku::MatchScan(span, cursor, kensaku::Pattern(pattern)).matched;
+      },
+      0);
+}
+
+int KENSAKU_API LinexMatchs(const char* line, const char* pattern) {
+  return Guard(
+      [&] {
+        kensaku::MatchSpan span;
+        const char* cursor = line;
+        return kensaku::MatchConjunctive(span, cursor, kensaku::Conjunctive(pattern)).matched;
+      },
+      0);
+}
+
+int KENSAKU_API LinexHeadinc(const char* line, const char* pattern) {
+  return Guard(
+      [&] {
+        kensaku::MatchSpan span;
+        return kensaku::IncludesAt(span, line, kensaku::Inclusion(pattern));
+      },
+      0);
+}
+
+int KENSAKU_API LinexInc(const char* line, const char* pattern) {
+  return Guard(
+      [&] {
+        kensaku::MatchSpan span;
+        return kensaku::FindInclusion(span, line, kensaku::Inclusion(pattern));
+      },
+      0);
+}
+
+int KENSAKU_API LinexMatchMult(const char* line, const char* list) {
+  return Guard([&] { return kensaku::LineMatchesList(line, list); }, 0);
+}
+
+int KENSAKU_API LinexMatchsMult(const char* line, const char* list) {
+  return Guard([&] { return kensaku::LineMatchesConjunctiveList(line, list); }, 0);
+}
+
+int KENSAKU_API LinexIncMult(const char* line, const char* list) {
+  return Guard([&] { return kensaku::LineInclusionOfList(line, list); }, 0);
 }
 
 }  // extern "C"

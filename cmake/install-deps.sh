@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what the build needs on a Debian machine, as root, with apt: only what is missing.
+#   install-deps.sh native   the Linux build (library, tool, unit tests, benchmarks)
+#   install-deps.sh all      also the 32-bit Windows cross build, Wine and the comparison tools
+set -eu
+want=${1:-all}
+
+native=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev)
+windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth locales
+         ugrep ripgrep)
+
+pkgs=("${native[@]}")
+[ "$want" = all ] && pkgs+=("${windows[@]}")
+
+missing=()
+for p in "${pkgs[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  if [ "$(id -u)" != 0 ]; then echo "run as root to install packages" >&2; exit 1; fi
+  if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Wine takes its ANSI code page (932) from a Japanese locale.
+if [ "$want" = all ] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  if [ "$(id -u)" != 0 ]; then echo "run as root to generate ja_JP.UTF-8" >&2; exit 1; fi
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+  locale-gen >/dev/null
+fi

@@ -1,0 +1,70 @@
+#include "match/conjunctive.h"
+
+#include <cstring>
+
+#include "mbchar/mbchar.h"
+
+namespace kensaku {
+
+void MarkTermSeparators(char* text, unsigned separator) {
+  char* p = text;
+  while (p != nullptr && *p != '\0') {
+    const MbChar c = DecodeText(p);
+    if (c.code == '[') {
+      // Nothing up to the first ']' is examined, escaped or not.
+      char* close = TextFindChar(p + 1, ']');
+      if (close != nullptr) {
+        p = close + 1;
+        continue;
+      }
+    } else if (c.code == '\\') {
+      ++p;
+      if (*p == '\0') break;
+      p += DecodeText(p).ByteCount();
+      continue;
+    } else if (c.code == separator) {
+      *p = TermSeparator;
+    }
+    p += c.ByteCount();
+  }
+}
+
+int SplitTerms(PatternList& list, char* text) {
+  if (text == nullptr || *text == '\0') return 0;
+  MarkTermSeparators(text, '&');
+  static const char kSeparators[] = {TermSeparator, '\0'};
+  list[0] = TextToken(text, kSeparators);
+  int i = 1;
+  for (; list[i - 1] != nullptr && i < kMaxTerms; ++i) list[i] = TextToken(nullptr, kSeparators);
+  return i;
+}
+
+Conjunctive::Conjunctive(const char* text) {
+  if (text == nullptr || *text == '\0') return;
+  usable_ = true;
+  char buffer[kMaxTermBytes + 1] = {};
+  std::strncpy(buffer, text, kMaxTermBytes);
+  PatternList terms{};
+  SplitTerms(terms, buffer);
+  for (char* term : terms) {
+    if (term == nullptr) break;
+    terms_.emplace_back(term);
+  }
+}
+
+MatchSpan MatchConjunctive(MatchSpan& span, const char*& cursor, const Conjunctive& pattern) {
+  if (cursor == nullptr || !pattern.usable_ || *cursor == '\0' || pattern.terms_.empty()) {
+    span.matched = 0;
+    return span;
+  }
+  const MatchSpan first = MatchScan(span, cursor, pattern.terms_[0]);
+  if (!first.matched) return span;
+  // A failed term leaves the cursor at the terminator, where every later term fails too.
+  for (std::size_t i = 1; i < pattern.terms_.size() && span.matched; ++i) {
+    MatchScan(span, cursor, pattern.terms_[i]);
+  }
+  span.start = first.start;
+  return span;
+}
+
+}  // namespace kensaku

@@ -1,0 +1,44 @@
+// Conjunctive patterns: terms joined by '&' that must match in order, each after the end of the
+// match of the one before. A '&' inside brackets or after a backslash joins nothing. The pattern
+// is cut after 255 bytes and holds at most 60 terms.
+#ifndef KENSAKU_SRC_MATCH_CONJUNCTIVE_H_
+#define KENSAKU_SRC_MATCH_CONJUNCTIVE_H_
+
+#include <vector>
+
+#include "match/match_span.h"
+#include "match/pattern.h"
+#include "match/pattern_list.h"
+
+namespace kensaku {
+
+inline constexpr char TermSeparator = '\x1A';
+inline constexpr int kMaxTermBytes = 255;
+inline constexpr int kMaxTerms = kMaxPatterns;
+
+// Replaces each separator character outside brackets and escapes by TermSeparator, in place.
+void MarkTermSeparators(char* text, unsigned separator);
+
+// Marks the text and splits it at TermSeparator into the list; a null entry follows the last
+// term when there are fewer than 60. Returns the count of entries written.
+int SplitTerms(PatternList& list, char* text);
+
+// A conjunctive pattern compiled term by term under the current FoldFlags.
+class Conjunctive {
+ public:
+  explicit Conjunctive(const char* text);
+  std::size_t term_count() const { return terms_.size(); }
+
+ private:
+  friend MatchSpan MatchConjunctive(MatchSpan&, const char*&, const Conjunctive&);
+  bool usable_ = false;  // non-null, non-empty text
+  std::vector<Pattern> terms_;
+};
+
+// Matches every term in order from the cursor. On success the span runs from the first term's
+// match to the end of the last one, and the cursor is where the last term left it.
+MatchSpan MatchConjunctive(MatchSpan& span, const char*& cursor, const Conjunctive& pattern);
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_MATCH_CONJUNCTIVE_H_

@@ -1,0 +1,41 @@
+// Inclusion: does the line, at a position, begin with a literal text, compared character by
+// character after folding; and where is the first such position, as a 1-based byte count.
+//
+// One character of the line compares with one character of the pattern whatever their widths:
+// under FoldToHalfWidth the line "\x82\x60" "B" (full-width A, then B) includes "AB" at 1.
+#ifndef KENSAKU_SRC_MATCH_INCLUSION_H_
+#define KENSAKU_SRC_MATCH_INCLUSION_H_
+
+#include <cstddef>
+#include <vector>
+
+#include "match/match_span.h"
+#include "mbchar/mbchar.h"
+
+namespace kensaku {
+
+// A literal pattern prepared once under the current FoldFlags: its folded first character, its
+// character count, and the folded characters a line must show (the pattern written folded and
+// read back, so a lone lead byte merges with what folding wrote after it).
+class Inclusion {
+ public:
+  explicit Inclusion(const char* pattern);
+
+ private:
+  friend int IncludesAt(MatchSpan&, const char*, const Inclusion&);
+  bool null_ = true;
+  Code first_ = kNoneCode;
+  std::size_t count_ = 0;  // characters the line is read for
+  std::size_t bytes_ = 0;
+  std::vector<Code> folded_;
+};
+
+// 1 when the text at p begins with the pattern; sets the span's end then.
+int IncludesAt(MatchSpan& span, const char* p, const Inclusion& pattern);
+
+// The 1-based byte position of the first inclusion in the line, or 0.
+int FindInclusion(MatchSpan& span, const char* line, const Inclusion& pattern);
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_MATCH_INCLUSION_H_

@@ -1,0 +1,89 @@
+// The pattern language: '.', bracket sets, '*' (repeat the character just matched), '#' (the next
+// element may pass over one character), a leading '@' (zero-width report) and '\' escapes, with
+// every other character literal and compared folded. Matching is one pass without backtracking.
+//
+// A pattern is compiled once per call: its characters are folded under the current FoldFlags and
+// its brackets parsed, so MatchAt and MatchScan only decode the subject. The pattern "\x83\x5C"
+// (katakana so) is one literal character; its trail byte 0x5C is never an escape.
+#ifndef KENSAKU_SRC_MATCH_PATTERN_H_
+#define KENSAKU_SRC_MATCH_PATTERN_H_
+
+#include <cstdint>
+#include <vector>
+
+#include "frame/byte_string.h"
+#include "match/match_span.h"
+#include "mbchar/mbchar.h"
+
+namespace kensaku {
+
+// The character at the cursor, which steps over it; null at a null cursor or the terminator.
+MbChar NextChar(const char*& cursor);
+
+// One pattern character with '\r', '\t' and '\x' resolved; a final backslash reads as null.
+MbChar ReadPatternChar(const char*& cursor);
+
+// The closing bracket of a set whose members start at the cursor, or null when there is none.
+const char* FindClassEnd(const char* cursor);
+
+class Pattern {
+ public:
+  Pattern() = default;  // the null pattern: never matches, not even the empty line
+  // Compiles under the FoldFlags in force; a null text gives the null pattern.
+  explicit Pattern(const char* text);
+
+  bool is_null() const { return null_; }
+
+ private:
+  friend MatchSpan MatchAt(MatchSpan&, const char*&, const Pattern&);
+  friend MatchSpan MatchScan(MatchSpan&, const char*&, const Pattern&);
+  friend int MatchElement(const char*&, const Pattern&, std::size_t, Code&);
+  friend int MatchClass(Code, const Pattern&, std::size_t);
+
+  enum class Op : std::uint8_t { kChar, kAny, kClass, kBadClass, kRepeat };
+  struct Element {
+    Op op;
+    bool skip;    // after '#': failing passes over one character and tries the element again
+    bool retry;   // false for the implicit end-of-pattern element after a final '#'
+    bool negate;  // kClass: '^' set
+    Code code;    // kChar: the folded character
+    std::uint32_t first_range, range_count;  // kClass
+  };
+  struct Range {
+    Code lo, hi;  // folded, lo <= hi
+  };
+
+  void CompileClass(const char*& p, Element& e);
+  bool StartsAt(const unsigned char* s, const Code* fold) const;
+
+  std::vector<Element> elements_;
+  std::vector<Range> ranges_;
+  bool null_ = true;
+  bool text_empty_ = false;  // the pattern text itself is "", which matches the empty line
+  bool zero_width_ = false;
+  bool never_ = false;  // holds a set without closing bracket, which fails wherever it is tried
+};
+
+// Anchored match of the whole pattern at the cursor. The cursor is left after the match, or at
+// its start for a zero-width match.
+MatchSpan MatchAt(MatchSpan& span, const char*& cursor, const Pattern& pattern);
+
+// The first match at or after the cursor, trying one start per character. A failed scan leaves
+// the cursor at the terminator (unchanged for an empty subject or pattern).
+MatchSpan MatchScan(MatchSpan& span, const char*& cursor, const Pattern& pattern);
+
+// One element at the subject cursor, with the character the next '*' repeats in prev (folded).
+int MatchElement(const char*& subject, const Pattern& pattern, std::size_t index, Code& prev);
+
+// Whether the folded subject character is selected by the bracket set of element index.
+int MatchClass(Code folded, const Pattern& pattern, std::size_t index);
+
+// Steps the subject cursor over characters that fold to prev; returns how many.
+int ConsumeRun(const char*& subject, Code prev);
+
+// The subject bytes of a successful, non-empty span.
+ByteString SpanText(const MatchSpan& span);
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_MATCH_PATTERN_H_

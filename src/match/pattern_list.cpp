@@ -1,0 +1,114 @@
+#include "match/pattern_list.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "match/conjunctive.h"
+#include "match/inclusion.h"
+#include "match/pattern.h"
+#include "mbchar/fold.h"
+#include "mbchar/mbchar.h"
+
+namespace kensaku {
+
+const char ListBlankSet[] = "\x81\x40\x20\x09\x08\x0D";
+
+char* EntryStore::Keep(const char* bytes, std::size_t n) {
+  auto copy = std::make_unique<char[]>(n + 1);
+  std::memcpy(copy.get(), bytes, n);
+  copy[n] = '\0';
+  entries_.push_back(std::move(copy));
+  return entries_.back().get();
+}
+
+PatternList& ClearPatternList(PatternList& list) {
+  list.fill(nullptr);
+  return list;
+}
+
+char* TrimListEntry(char* line, EntryStore& store) {
+  if (line == nullptr || *line == '\0') return line;
+  // The line's characters as a character array holds them: as many as the primitives count.
+  const std::size_t count = static_cast<std::size_t>(TextCharCount(line));
+  std::vector<Code> chars;
+  chars.reserve(count);
+  for (const char* p = line; *p != '\0' && chars.size() < count;) {
+    const MbChar c = DecodeText(p);
+    chars.push_back(c.code);
+    p += c.ByteCount();
+  }
+  std::size_t kept = chars.size();
+  while (kept > 0 && InSet(MbChar(chars[kept - 1]), ListBlankSet)) --kept;
+  if (kept > 0 && chars[kept - 1] == '"') --kept;
+
+  const Code* fold = FoldMap();
+  std::string written;
+  written.reserve(2 * kept);
+  for (std::size_t i = 0; i < kept; ++i) {
+    const Code f = fold[chars[i]];
+    if (IsDoubleCode(f)) written.push_back(static_cast<char>(f >> 8));
+    written.push_back(static_cast<char>(f & 0xFF));
+  }
+  const std::size_t room = std::strlen(line);
+  if (written.size() > room) return store.Keep(written.data(), written.size());
+  std::memcpy(line, written.data(), written.size());
+  line[written.size()] = '\0';
+  return line;
+}
+
+int SplitPatternList(PatternList& list, char* text, EntryStore& store) {
+  if (text == nullptr || *text == '\0') return 0;
+  static const char kLineBreaks[] = "\r\n";
+  int i = 0;
+  for (char* t = TextToken(text, kLineBreaks); t != nullptr && i < kMaxPatterns;
+       t = TextToken(nullptr, kLineBreaks)) {
+    char* entry = TrimListEntry(t, store);
+    if (*entry != '\0') list[i++] = entry;
+  }
+  return i;
+}
+
+ListText::ListText(const char* text) : copy_(text) {
+  if (copy_.text() != nullptr) SplitPatternList(list_, copy_.text(), store_);
+}
+
+namespace {
+
+// Tries the entries in list order until one gives a non-zero result.
+template <typename Test>
+int FirstResult(const char* list, Test test) {
+  const ListText entries(list);
+  int result = 0;
+  for (int i = 0; result == 0 && i < kMaxPatterns && entries.entries()[i] != nullptr; ++i) {
+    result = test(entries.entries()[i]);
+  }
+  return result;
+}
+
+}  // namespace
+
+int LineMatchesList(const char* line, const char* list) {
+  MatchSpan span;
+  return FirstResult(list, [&](const char* entry) {
+    const char* cursor = line;
+    return MatchScan(span, cursor, Pattern(entry)).matched;
+  });
+}
+
+int LineMatchesConjunctiveList(const char* line, const char* list) {
+  MatchSpan span;
+  return FirstResult(list, [&](const char* entry) {
+    const char* cursor = line;
+    return MatchConjunctive(span, cursor, Conjunctive(entry)).matched;
+  });
+}
+
+int LineInclusionOfList(const char* line, const char* list) {
+  MatchSpan span;
+  return FirstResult(list, [&](const char* entry) {
+    return FindInclusion(span, line, Inclusion(entry));
+  });
+}
+
+}  // namespace kensaku

@@ -1,0 +1,127 @@
+#include "match/inclusion.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "mbchar/char_array.h"
+#include "mbchar/fold.h"
+#include "reference_matcher.h"
+#include "sjis_gen.h"
+#include "test_text.h"
+
+namespace kensaku {
+namespace {
+
+int Inc(const char* line, const char* pattern) {
+  MatchSpan span;
+  return FindInclusion(span, line, Inclusion(pattern));
+}
+
+int HeadInc(const char* line, const char* pattern) {
+  MatchSpan span;
+  return IncludesAt(span, line, Inclusion(pattern));
+}
+
+class InclusionTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetFoldFlags(0); }
+  void TearDown() override { SetFoldFlags(0); }
+};
+
+TEST_F(InclusionTest, PositionsAreOneBasedBytes) {
+  EXPECT_EQ(Inc("abcabc", "ca"), 3);
+  EXPECT_EQ(Inc("abcabc", "abc"), 1);
+  EXPECT_EQ(Inc("abcabc", "x"), 0);
+  EXPECT_EQ(Inc("\x82\xA0" "ab", "b"), 4);
+  EXPECT_EQ(Inc("a.c", "."), 2);
+  EXPECT_EQ(Inc("abc", "."), 0);
+  EXPECT_EQ(Inc("x[*\\", "[*\\"), 2);
+  EXPECT_EQ(Inc("\x82\x63" "c", "c"), 3);  // never the trail byte of full-width C
+  EXPECT_EQ(Inc("\x83\x5C", "\\"), 0);
+}
+
+TEST_F(InclusionTest, HeadAndEmptyTexts) {
+  EXPECT_EQ(HeadInc("abc", "ab"), 1);
+  EXPECT_EQ(HeadInc("abc", "bc"), 0);
+  EXPECT_EQ(HeadInc("abc", "abcd"), 0);
+  EXPECT_EQ(HeadInc("", ""), 1);
+  EXPECT_EQ(HeadInc("", "a"), 0);
+  EXPECT_EQ(HeadInc("abc", ""), 0);
+  EXPECT_EQ(Inc("abc", ""), 0);
+  EXPECT_EQ(Inc("", ""), 0);
+  EXPECT_EQ(HeadInc(nullptr, "a"), 0);
+  EXPECT_EQ(HeadInc("a", nullptr), 0);
+  EXPECT_EQ(Inc(nullptr, "a"), 0);
+  EXPECT_EQ(Inc("a", nullptr), 0);
+}
+
+TEST_F(InclusionTest, Folded) {
+  SetFoldFlags(FoldToUpper);
+  EXPECT_EQ(Inc("xABC", "abc"), 2);
+  SetFoldFlags(0);
+  EXPECT_EQ(Inc("xABC", "abc"), 0);
+  SetFoldFlags(FoldToHalfWidth);
+  EXPECT_EQ(Inc("\x82\xA0\x82\x60" "B", "AB"), 3);  // full-width characters count two bytes
+  EXPECT_EQ(Inc("\x82\xAA", "\xB6"), 1);
+  SetFoldFlags(FoldToFullWidth);
+  EXPECT_EQ(Inc("x\x82\x60\x82\x61", "AB"), 2);
+}
+
+TEST_F(InclusionTest, SpanEndIsPatternLength) {
+  SetFoldFlags(FoldToHalfWidth);
+  const char line[] = "\x82\x60\x82\x61" "z";
+  MatchSpan span;
+  ASSERT_EQ(FindInclusion(span, line, Inclusion("AB")), 1);
+  EXPECT_EQ(span.start, line);
+  EXPECT_EQ(span.end, line + 2);  // the pattern's two bytes, not the four of the line
+}
+
+// Decision: the byte position is counted in 32 bits.
+TEST_F(InclusionTest, PositionsBeyond32767AreTrue) {
+  for (int offset : {32766, 32767, 40000, 70000}) {
+    const std::string line = std::string(offset, 'a') + "xyz";
+    EXPECT_EQ(Inc(line.c_str(), "xyz"), offset + 1) << offset;
+  }
+}
+
+// Decision: a pattern longer than a character array holds is compared in full.
+TEST_F(InclusionTest, PatternsBeyondArrayCapacityAreComparedInFull) {
+  const std::string pattern = std::string(MaxChars, 'a') + "b";
+  EXPECT_EQ(Inc("a", pattern.c_str()), 0);
+  EXPECT_EQ(HeadInc(std::string(MaxChars + 5, 'a').c_str(), pattern.c_str()), 0);
+  EXPECT_EQ(Inc(("zz" + pattern + "q").c_str(), pattern.c_str()), 3);
+  EXPECT_EQ(Inc(("zz" + pattern.substr(1)).c_str(), pattern.c_str()), 0);
+}
+
+TEST_F(InclusionTest, MalformedPatternsFollowTheArrays) {
+  // "\x81 x": the primitives count two characters, the walk three, so "\x81" and " " are kept;
+  // written back they are one character again, and a line must end right after a "\x81".
+  for (const char* line : {"\x81", "a\x81", "\x81 ", "\x81 x"}) {
+    EXPECT_EQ(Inc(line, "\x81 x"), reference::FindInclusion(line, "\x81 x")) << line;
+  }
+  EXPECT_EQ(Inc("a\x81", "\x81 x"), 2);
+  EXPECT_EQ(Inc("\x81 x", "\x81 x"), 0);
+  // A lone lead byte at the end of the pattern is not counted by the primitives.
+  EXPECT_EQ(Inc("ab", "ab\x81"), 1);
+}
+
+TEST_F(InclusionTest, AgreesWithCharacterArraysOnGeneratedText) {
+  testing_gen::Generator gen(99);
+  int hits = 0;
+  for (int i = 0; i < 30000; ++i) {
+    SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
+    const std::string line = gen.Text(testing_gen::SubjectPieces(), 10);
+    const std::string pattern = gen.Text(testing_gen::SubjectPieces(), 3);
+    const int fast = Inc(line.c_str(), pattern.c_str());
+    ASSERT_EQ(fast, reference::FindInclusion(line.c_str(), pattern.c_str()))
+        << "flags " << GetFoldFlags() << " pattern '" << pattern << "' line '" << line << "'";
+    ASSERT_EQ(HeadInc(line.c_str(), pattern.c_str()),
+              reference::IncludesAt(line.c_str(), pattern.c_str()));
+    hits += fast != 0;
+  }
+  EXPECT_GT(hits, 1000);
+}
+
+}  // namespace
+}  // namespace kensaku

@@ -1,0 +1,237 @@
+#include "match/pattern.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "mbchar/fold.h"
+#include "reference_matcher.h"
+#include "sjis_gen.h"
+#include "test_text.h"
+
+namespace kensaku {
+namespace {
+
+int Head(const char* line, const char* pattern) {
+  MatchSpan span;
+  const char* cursor = line;
+  return MatchAt(span, cursor, Pattern(pattern)).matched;
+}
+
+int Scan(const char* line, const char* pattern) {
+  MatchSpan span;
+  const char* cursor = line;
+  return MatchScan(span, cursor, Pattern(pattern)).matched;
+}
+
+class PatternTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetFoldFlags(0); }
+  void TearDown() override { SetFoldFlags(0); }
+};
+
+struct Case {
+  const char* pattern;
+  const char* line;
+  int scan;  // matches anywhere
+};
+
+void ExpectScans(const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
+    EXPECT_EQ(Scan(c.line, c.pattern), c.scan) << "pattern '" << c.pattern << "' line '" << c.line
+                                               << "'";
+  }
+}
+
+TEST_F(PatternTest, EmptyLinesAndPatterns) {
+  EXPECT_EQ(Scan("", ""), 1);
+  EXPECT_EQ(Scan("abc", ""), 0);
+  EXPECT_EQ(Scan("", "a"), 0);
+  EXPECT_EQ(Scan("", "."), 0);  // no attempt starts at the terminator
+  EXPECT_EQ(Head("abc", ""), 0);
+  EXPECT_EQ(Head("", ""), 0);
+  EXPECT_EQ(Head("", "."), 1);  // '.' matches the end
+  EXPECT_EQ(Head("", "@"), 0);
+  EXPECT_EQ(Scan("abc", "@*"), 0);
+  EXPECT_EQ(Scan(nullptr, "a"), 0);
+  EXPECT_EQ(Scan("a", nullptr), 0);
+  EXPECT_EQ(Head(nullptr, "a"), 0);
+}
+
+TEST_F(PatternTest, RepeatAndSkip) {
+  ExpectScans({
+      {"ab*c", "abc", 1},  {"ab*c", "abbbc", 1}, {"ab*c", "ac", 0},     {"a*a", "aaaa", 0},
+      {"x.*y", "xaxxy", 1}, {"x.*y", "xaby", 0},  {"a#bc", "abc", 1},    {"a#bc", "axbc", 1},
+      {"a#bc", "axxbc", 0}, {"ab#", "ab", 1},     {"ab#", "abc", 1},     {"[abc]*d", "bbd", 1},
+      {"[abc]*d", "cxd", 0}, {"*abc", "xabc", 1}, {"**a", "a", 1},       {"a##c", "abc", 1},
+      {"a#*c", "ac", 1},   {"a#[xy]c", "abyc", 1}, {"a#[xy]c", "abc", 0}, {"a.", "a", 1},
+  });
+}
+
+TEST_F(PatternTest, RepeatAfterSetRepeatsOnlyTheMatchedCharacter) {
+  EXPECT_EQ(Head("bbd", "[abc]*d"), 1);
+  EXPECT_EQ(Head("bcd", "[abc]*d"), 0);
+}
+
+TEST_F(PatternTest, SpanOfSkipAndZeroWidth) {
+  const char line[] = "abc";
+  MatchSpan span;
+  const char* cursor = line;
+  MatchScan(span, cursor, Pattern("ab#"));
+  EXPECT_EQ(span.end, line + 3);
+  EXPECT_EQ(cursor, line + 3);
+
+  const char line2[] = "xabc";
+  cursor = line2;
+  MatchScan(span, cursor, Pattern("@abc"));
+  EXPECT_EQ(span.matched, 1);
+  EXPECT_EQ(span.start, line2 + 1);
+  EXPECT_EQ(span.end, line2 + 1);
+  EXPECT_EQ(cursor, line2 + 1);
+  EXPECT_EQ(SpanText(span).text(), nullptr);
+
+  cursor = line2;
+  MatchScan(span, cursor, Pattern("b."));
+  EXPECT_EQ(std::string(SpanText(span).text()), "bc");
+  // A failed scan leaves the cursor at the terminator.
+  cursor = line2;
+  MatchScan(span, cursor, Pattern("q"));
+  EXPECT_EQ(cursor, line2 + 4);
+}
+
+TEST_F(PatternTest, BracketSets) {
+  ExpectScans({
+      {"abc.", "xxabc", 1},   {"a[^b]", "a", 1},    {"a[^b]", "ab", 0},    {"[]", "]", 0},
+      {"[]", "", 0},          {"[^]", "q", 1},      {"[z-a]", "m", 1},     {"[z-a]", "A", 0},
+      {"[[x]", "x", 1},       {"[[x]", "[", 0},     {"[a\\]]", "]", 1},    {"[a\\]]", "a", 1},
+      {"[a\\]]", "\\", 0},    {"[-a]", "-", 1},     {"x[a-]", "x\x01", 1}, {"[a-]", "b", 0},
+      {"[abc", "abc", 0},     {"a[bc", "ab", 0},    {"#[b", "b", 0},       {"[\\t]", "\t", 1},
+      {"[\\^a]", "^", 1},     {"[a-c]x", "bx", 1},  {"[^a-c]", "abc", 0},
+  });
+}
+
+TEST_F(PatternTest, EscapesAndOrdinaryCharacters) {
+  ExpectScans({
+      {"\\t", "a\tb", 1}, {"\\r", "a\r", 1},   {"\\.", ".", 1},    {"\\.", "a", 0},
+      {"\\q", "q", 1},    {"a\\", "xa", 1},    {"a\\", "ab", 0},   {"^a", "x^a", 1},
+      {"^a", "ab", 0},    {"a&b", "a&b", 1},   {"@", "abc", 0},    {"x@", "x@", 1},
+      {"\\*", "*", 1},    {"\\*", "a", 0},     {"\\#", "#", 1},
+  });
+}
+
+TEST_F(PatternTest, FoldedComparisons) {
+  SetFoldFlags(FoldToUpper);
+  ExpectScans({{"abc", "ABC", 1}, {"abc", "aBc", 1}, {"[A-D]", "b", 1}, {"[a-d]", "B", 1}});
+  SetFoldFlags(0);
+  ExpectScans({{"abc", "ABC", 0}, {"[A-D]", "b", 0}});
+  SetFoldFlags(FoldToHalfWidth);
+  ExpectScans({{"\x82\x60", "A", 1}, {"\xB6", "\x82\xAA", 1}, {"a*", "a\x82\x81\x82\x81", 1}});
+  SetFoldFlags(0);
+  // A double-byte range covers every hiragana between its ends.
+  for (unsigned c = 0x829F; c <= 0x82F1; ++c) {
+    const char line[3] = {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF), 0};
+    EXPECT_EQ(Scan(line, "[\x82\x9F-\x82\xF1]"), 1) << std::hex << c;
+  }
+  EXPECT_EQ(Scan("\x83\x41", "[\x82\x9F-\x82\xF1]"), 0);
+}
+
+TEST_F(PatternTest, ShiftJisHazards) {
+  ExpectScans({
+      {"\x83\x5C", "x\x83\x5C", 1},   // katakana so is no escape
+      {"\x83\x5Cq", "\x83\x5Cq", 1},
+      {"\x81\x5B", "\x81\x5B", 1},    // long vowel mark opens no set
+      {"\x81\x5B" "a]", "\x81\x5B" "a]", 1},
+      {"c", "\x82\x63", 0},           // 'c' is the trail byte of full-width C
+      {"\\", "\x83\x5C", 0},
+      {"[", "\x81\x5B", 0},
+      {".c", "\x82\x63" "c", 1},
+      {"*", "\x81\x2A", 0},
+      {"a\x81\x2A", "a\x81\x2A", 1},  // lone lead then '*' repeats the lone lead byte
+      {"a\x81*b", "a\x81\x81\x81" "b", 0},
+      {"\x81", "x\x81", 1},           // lone lead byte in pattern and line
+      {"\x81 ", "\x81 ", 1},
+      {"\x81@", "\x81@", 1},          // 0x81 0x40 is one character, and so is the pattern's
+      {"@", "\x81@", 0},
+      {"#", "\x81\x40", 1},
+      {"[\x83\x5C]", "\x83\x5C", 1},
+      {"[\x83\x5C]", "\\", 0},
+  });
+}
+
+// Decision: every attempt starts with nothing to repeat, whatever an earlier call left.
+TEST_F(PatternTest, RepeatStartsFreshInEveryAttempt) {
+  ASSERT_EQ(Scan("xxx", "x"), 1);  // leaves an 'x' behind in a matcher that kept it
+  EXPECT_EQ(Head("axxb", ".*b"), 0);
+  EXPECT_EQ(Head("xxb", "**b"), 0);
+  EXPECT_EQ(Scan("zaxxb", ".*b"), 1);  // found where the character before "b" starts
+  EXPECT_EQ(Head("xaxxy", "x.*y"), 1);  // within an attempt '*' repeats the 'x' before '.'
+}
+
+// Decision: a run of '#' is evaluated without recursion, so no pattern exhausts the stack.
+TEST_F(PatternTest, ThousandsOfSkipsDoNotExhaustTheStack) {
+  const std::string hashes(32000, '#');
+  EXPECT_EQ(Scan("ab", (hashes + "b").c_str()), 1);
+  EXPECT_EQ(Scan("abc", (hashes + "c").c_str()), 1);
+  EXPECT_EQ(Head("abc", (hashes + "c").c_str()), 0);  // one skip only, as with a single '#'
+  EXPECT_EQ(Scan("x", hashes.c_str()), 1);
+  std::string alternating;
+  for (int i = 0; i < 8000; ++i) alternating += "#.";
+  EXPECT_EQ(Head(std::string(8000, 'q').c_str(), alternating.c_str()), 1);
+}
+
+// The compiled matcher agrees with the literal one on random texts, malformed ones included.
+TEST_F(PatternTest, AgreesWithReferenceOnGeneratedText) {
+  testing_gen::Generator gen(20261207);
+  int matches = 0;
+  for (int i = 0; i < 40000; ++i) {
+    SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
+    const std::string line = gen.Text(testing_gen::SubjectPieces(), 12);
+    const std::string pattern = gen.Text(testing_gen::PatternPieces(), 5);
+    const Pattern compiled(pattern.c_str());
+    reference::Matcher ref;
+    for (bool anchored : {true, false}) {
+      MatchSpan fast_span, ref_span;
+      const char* fast_cursor = line.c_str();
+      const char* ref_cursor = line.c_str();
+      if (anchored) {
+        MatchAt(fast_span, fast_cursor, compiled);
+        ref.At(ref_span, ref_cursor, pattern.c_str());
+      } else {
+        MatchScan(fast_span, fast_cursor, compiled);
+        ref.Scan(ref_span, ref_cursor, pattern.c_str());
+      }
+      ASSERT_EQ(fast_span.matched, ref_span.matched)
+          << "flags " << GetFoldFlags() << " anchored " << anchored << " pattern '" << pattern
+          << "' line '" << line << "'";
+      if (ref_span.matched || !anchored) {
+        ASSERT_EQ(fast_cursor, ref_cursor) << "pattern " << Shown(pattern) << " line " << Shown(line);
+      }
+      if (ref_span.matched) {
+        ++matches;
+        ASSERT_EQ(fast_span.start, ref_span.start) << "pattern '" << pattern << "'";
+        ASSERT_EQ(fast_span.end, ref_span.end) << "pattern '" << pattern << "'";
+      }
+    }
+  }
+  EXPECT_GT(matches, 3000);  // the generator exercises matches, not only failures
+}
+
+TEST_F(PatternTest, PatternReadingPrimitives) {
+  const char* p = "\\r\\t\\\\\\x\\";
+  EXPECT_EQ(ReadPatternChar(p).code, '\r');
+  EXPECT_EQ(ReadPatternChar(p).code, '\t');
+  EXPECT_EQ(ReadPatternChar(p).code, '\\');
+  EXPECT_EQ(ReadPatternChar(p).code, 'x');
+  EXPECT_EQ(ReadPatternChar(p).code, kNullCode);
+  EXPECT_EQ(*p, '\0');
+  const char* none = nullptr;
+  EXPECT_EQ(NextChar(none).code, kNullCode);
+  const char set[] = "a\\]b]c";
+  EXPECT_EQ(FindClassEnd(set), set + 4);
+  EXPECT_EQ(FindClassEnd("ab"), nullptr);
+  const char wide[] = "\x81\x5D]";
+  EXPECT_EQ(FindClassEnd(wide), wide + 2);
+}
+
+}  // namespace
+}  // namespace kensaku

@@ -1,0 +1,180 @@
+// Slow, literal matchers for cross-checking the compiled ones: each follows the textual
+// description of the language step by step, reading the pattern text as it goes, with no
+// compilation, no skipping of start positions and no precomputed folding.
+#ifndef KENSAKU_TESTS_UNIT_REFERENCE_MATCHER_H_
+#define KENSAKU_TESTS_UNIT_REFERENCE_MATCHER_H_
+
+#include <cstring>
+
+#include "match/conjunctive.h"
+#include "match/match_span.h"
+#include "match/pattern.h"
+#include "mbchar/char_array.h"
+#include "mbchar/fold.h"
+
+namespace kensaku::reference {
+
+class Matcher {
+ public:
+  MatchSpan At(MatchSpan& span, const char*& cursor, const char* pattern) {
+    span = MatchSpan{0, cursor, cursor};
+    if (cursor == nullptr || pattern == nullptr) return span;
+    prev_ = MbChar(kNoneCode);
+    const char* p = pattern;
+    const char* remembered = cursor;
+    bool zero_width = false;
+    if (DecodeText(p).code == '@') {
+      zero_width = true;
+      p += 1;
+    }
+    if (DecodeText(p).code == '*') p += 1;
+    while (*p != '\0') {
+      span.matched = Element(cursor, p);
+      if (!span.matched) break;
+      span.end = cursor;
+    }
+    if (zero_width) {
+      cursor = remembered;
+      if (span.matched) span.end = span.start;
+    }
+    return span;
+  }
+
+  MatchSpan Scan(MatchSpan& span, const char*& cursor, const char* pattern) {
+    if (cursor == nullptr || pattern == nullptr) return span;
+    span = MatchSpan{0, cursor, cursor};
+    if (*cursor == '\0' && *pattern == '\0') {
+      span.matched = 1;
+      return span;
+    }
+    if (*cursor == '\0' || *pattern == '\0') return span;
+    while (*cursor != '\0') {
+      const char* q = cursor;
+      At(span, cursor, pattern);
+      if (span.matched) return span;
+      cursor = q;
+      NextChar(cursor);
+    }
+    return span;
+  }
+
+  MatchSpan Conjunctive(MatchSpan& span, const char*& cursor, const char* pattern) {
+    if (cursor == nullptr || pattern == nullptr || *pattern == '\0' || *cursor == '\0') {
+      span.matched = 0;
+      return span;
+    }
+    char buffer[256] = {};
+    std::memcpy(buffer, pattern, std::min<std::size_t>(255, std::strlen(pattern)));
+    PatternList terms;
+    ClearPatternList(terms);
+    SplitTerms(terms, buffer);
+    if (terms[0] == nullptr) {
+      span.matched = 0;
+      return span;
+    }
+    const MatchSpan first = Scan(span, cursor, terms[0]);
+    if (!first.matched) return span;
+    for (int i = 1; i < kMaxTerms && terms[i] != nullptr; ++i) Scan(span, cursor, terms[i]);
+    span.start = first.start;
+    return span;
+  }
+
+ private:
+  static Code F(MbChar c) { return Fold(c).code; }
+  static void Step(const char*& s, MbChar c) {
+    if (*s != '\0') s += c.ByteCount();
+  }
+
+  int Element(const char*& s, const char*& p) {
+    const MbChar sc = DecodeText(s);
+    MbChar pc = NextChar(p);
+    switch (pc.code) {
+      case '#': {
+        const char* remembered = p;
+        if (!Element(s, p)) p = remembered;
+        return 1;
+      }
+      case '*':
+        if (prev_.code != kNoneCode && prev_.code != kNullCode) {
+          const Code t = F(prev_);
+          while (*s != '\0' && F(DecodeText(s)) == t) Step(s, DecodeText(s));
+        }
+        prev_ = MbChar(kNoneCode);
+        return 1;
+      case '.':
+        Step(s, sc);
+        return 1;
+      case '[': {
+        prev_ = MbChar(kNoneCode);
+        const int r = Class(sc, p);
+        if (r) prev_ = sc;
+        Step(s, sc);
+        return r;
+      }
+      case '\\':
+        p -= 1;
+        pc = ReadPatternChar(p);
+        [[fallthrough]];
+      default: {
+        prev_ = sc;
+        const int r = F(pc) == F(sc);
+        Step(s, sc);
+        return r;
+      }
+    }
+  }
+
+  static int Class(MbChar s, const char*& p) {
+    if (DecodeText(p).code == '[') p += 1;
+    const char* close = FindClassEnd(p);
+    if (close == nullptr) return 0;
+    const Code f = F(s);
+    const char* q = p;
+    int negate = 0;
+    if (DecodeText(q).code == '^') {
+      negate = 1;
+      q += 1;
+    }
+    int hit = 0;
+    while (!hit && q < close) {
+      const Code lo = F(ReadPatternChar(q));
+      if (q < close && DecodeText(q).code == '-') {
+        q += 1;
+        const Code hi = q < close ? F(ReadPatternChar(q)) : F(MbChar(kNullCode));
+        hit = (lo <= f && f <= hi) || (hi <= f && f <= lo);
+      } else {
+        hit = f == lo;
+      }
+    }
+    p = close + 1;
+    return hit ^ negate;
+  }
+
+  MbChar prev_{kNoneCode};
+};
+
+// Inclusion exactly as the character arrays do it.
+inline int IncludesAt(const char* p, const char* pattern) {
+  if (p == nullptr || pattern == nullptr) return 0;
+  if (Fold(DecodeText(p)) != Fold(DecodeText(pattern))) return 0;
+  CharArray a(pattern);
+  const int n = a.CountChars();
+  if (n <= 1) return 1;
+  CharArray b(n);
+  b.Assign(p);
+  return b.EqualsIgnoringNulls(a) ? 1 : 0;
+}
+
+inline int FindInclusion(const char* line, const char* pattern) {
+  if (line == nullptr) return 0;
+  int position = 1;
+  for (const char* p = line; *p != '\0'; p += DecodeText(p).ByteCount()) {
+    if (IncludesAt(p, pattern)) return position;
+    position += DecodeText(p).ByteCount();
+  }
+  return 0;
+}
+
+}  // namespace kensaku::reference
+
+#endif  // KENSAKU_TESTS_UNIT_REFERENCE_MATCHER_H_
