@@ -10,6 +10,10 @@
 #include "match/inclusion.h"
 #include "match/pattern.h"
 #include "match/pattern_list.h"
+#include "search/drivers.h"
+#include "util/file_output.h"
+#include "util/launch.h"
+#include "util/messages.h"
 
 namespace {
 
@@ -102,6 +106,66 @@ int KENSAKU_API LinexMatchsMult(const char* line, const char* list) {
 
 int KENSAKU_API LinexIncMult(const char* line, const char* list) {
   return Guard([&] { return kensaku::LineInclusionOfList(line, list); }, 0);
+}
+
+int KENSAKU_API FileLinexIncMult(const char* input, const char* output, const char* list) {
+  return Guard(
+      [&] { return kensaku::SearchFileToFile(kensaku::SearchKind::kInc, input, output, list); },
+      0);
+}
+
+int KENSAKU_API FileLinexMatchMult(const char* input, const char* output, const char* list) {
+  return Guard(
+      [&] { return kensaku::SearchFileToFile(kensaku::SearchKind::kMatch, input, output, list); },
+      0);
+}
+
+int KENSAKU_API FileLinexMatchsMult(const char* input, const char* output, const char* list) {
+  return Guard(
+      [&] {
+        return kensaku::SearchFileToFile(kensaku::SearchKind::kMatchs, input, output, list,
+                                         kensaku::PollHostMessages);
+      },
+      0);
+}
+
+const char* KENSAKU_API xIncMult(const char* input, const char* list) {
+  return Guard([&] { return kensaku::SearchFileInc(input, list); },
+               static_cast<const char*>(nullptr));
+}
+
+const char* KENSAKU_API xMatchsMult(const char* input, const char* list) {
+  return Guard([&] { return kensaku::SearchFileMatchs(input, list); },
+               static_cast<const char*>(nullptr));
+}
+
+int KENSAKU_API FileNoSize(const char* name) {
+  return Guard([&] { return kensaku::EmptyFile(name); }, 0);
+}
+
+int KENSAKU_API FileRemove(const char* name) {
+  return Guard([&] { return kensaku::RemoveFile(name); }, -1);
+}
+
+int KENSAKU_API FoutputStr(const char* name, const char* text) {
+  return Guard([&] { return kensaku::AppendText(name, text); }, 0);
+}
+
+int KENSAKU_API FoutputFormatStr(const char* name, const char* format, int value) {
+  return Guard([&] { return kensaku::AppendFormatted(name, format, value); }, 0);
+}
+
+int KENSAKU_API OpenShell(const char* program, const char* arguments) {
+  return Guard([&] { return kensaku::OpenShellCommand(program, arguments); },
+               kensaku::kLaunchFileNotFound);
+}
+
+int KENSAKU_API Msg(const char* text) {
+  return Guard([&] { return kensaku::ShowText(text); }, 0);
+}
+
+int KENSAKU_API Msgi(int value) {
+  return Guard([&] { return kensaku::ShowInteger(value); }, 0);
 }
 
 }  // extern "C"

@@ -1,0 +1,110 @@
+#include "search/line_scan.h"
+
+#include <cstring>
+
+#include "frame/settings.h"
+
+namespace kensaku {
+namespace {
+
+bool Usable(const char* text) { return text != nullptr && *text != '\0'; }
+bool Anchored(const char* text) { return Usable(text) && *text == '^'; }
+const char* AfterAnchor(const char* text) { return Anchored(text) ? text + 1 : text; }
+
+void WriteWholeLine(const ScanState& state, Output& out) {
+  WriteLineNumber(state, out);
+  out.Write(state.line, std::strlen(state.line));
+  out.Put('\n');
+  out.Flush();
+}
+
+}  // namespace
+
+LinePattern::LinePattern(const char* text)
+    : usable_(Usable(text)), anchored_(Anchored(text)), pattern_(AfterAnchor(text)) {}
+
+LineConjunctive::LineConjunctive(const char* text)
+    : usable_(Usable(text)), anchored_(Anchored(text)), pattern_(AfterAnchor(text)) {}
+
+void ReadNextLine(ScanState& state, InputFile& in) {
+  state.line = "";
+  if (in.failed()) return;
+  std::size_t length = 0;
+  const char* line = in.ReadLine(length);
+  if (line != nullptr) state.line = line;
+  if (!in.failed()) ++state.lines;
+}
+
+void WriteLineNumber(const ScanState& state, Output& out) {
+  if (GetLineMode() == 0) return;
+  char digits[16];
+  int n = 0;
+  std::uint32_t v = static_cast<std::uint32_t>(state.lines);
+  const bool negative = state.lines < 0;
+  if (negative) v = 0u - v;
+  do {
+    digits[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  if (negative) digits[n++] = '-';
+  char field[24];
+  int k = 0;
+  for (int pad = 5 - n; pad > 0; --pad) field[k++] = ' ';
+  while (n > 0) field[k++] = digits[--n];
+  field[k++] = ' ';
+  out.Write(field, static_cast<std::size_t>(k));
+}
+
+void WriteHit(const ScanState& state, Output& out) {
+  if (GetOutputMode() != 0) {
+    WriteWholeLine(state, out);
+    return;
+  }
+  const MatchSpan& span = state.span;
+  if (!span.matched || span.start == nullptr || span.end == nullptr || span.start >= span.end) {
+    return;
+  }
+  out.Write(span.start, static_cast<std::size_t>(span.end - span.start));
+  out.Write("\r\n", 2);
+}
+
+void TestLineMatch(ScanState& state, Output& out, const LinePattern& pattern) {
+  const char* cursor = state.line;
+  if (!pattern.usable_) return;
+  if (pattern.anchored_) {
+    if (MatchAt(state.span, cursor, pattern.pattern_).matched) WriteHit(state, out);
+    return;
+  }
+  while (*cursor != '\0') {
+    if (!MatchScan(state.span, cursor, pattern.pattern_).matched) return;
+    WriteHit(state, out);
+    if (state.span.start == state.span.end || GetOutputMode() != 0) return;
+  }
+}
+
+void TestLineMatchs(ScanState& state, Output& out, const LineConjunctive& pattern) {
+  const char* cursor = state.line;
+  if (!pattern.usable_) return;
+  if (pattern.anchored_) {
+    if (MatchConjunctive(state.span, cursor, pattern.pattern_).matched &&
+        state.span.start == state.line) {
+      WriteHit(state, out);
+    } else {
+      state.span.matched = 0;  // a match that begins later in the line is no hit
+    }
+    return;
+  }
+  while (*cursor != '\0') {
+    // An attempt that does not match leaves the line: a pattern without terms would otherwise
+    // be tried again from the same place for ever.
+    if (!MatchConjunctive(state.span, cursor, pattern.pattern_).matched) return;
+    WriteHit(state, out);
+    if (state.span.start == state.span.end || GetOutputMode() != 0) return;
+  }
+}
+
+void TestLineInc(ScanState& state, Output& out, const Inclusion& pattern) {
+  if (FindInclusion(state.span, state.line, pattern) != 0) WriteWholeLine(state, out);
+}
+
+}  // namespace kensaku

@@ -1,0 +1,67 @@
+// The per-line half of a file search: reading and counting the next line, testing it against one
+// pattern of a list, and writing each hit in the form OutputMode and LineMode choose:
+//
+//   whole lines (OutputMode non-zero):  "    7 " (with LineMode) + line + LF, once per line
+//   matched texts (OutputMode 0):       text + CR LF, for every hit of the line
+//
+// The settings are read when a hit is written, never cached.
+#ifndef KENSAKU_SRC_SEARCH_LINE_SCAN_H_
+#define KENSAKU_SRC_SEARCH_LINE_SCAN_H_
+
+#include <cstdint>
+
+#include "match/conjunctive.h"
+#include "match/inclusion.h"
+#include "match/match_span.h"
+#include "match/pattern.h"
+#include "search/streams.h"
+
+namespace kensaku {
+
+// The record of one search, carried from line to line.
+struct ScanState {
+  MatchSpan span;          // the latest match attempt of the search
+  std::int32_t lines = 0;  // lines read so far; the number of the line being tested
+  const char* line = "";   // the line last read, NUL-terminated, valid until the next read
+};
+
+// A list entry for the pattern-language searches: a leading '^' anchors it at the line start.
+class LinePattern {
+ public:
+  explicit LinePattern(const char* text);
+
+ private:
+  friend void TestLineMatch(ScanState&, Output&, const LinePattern&);
+  bool usable_;  // non-null, non-empty text
+  bool anchored_;
+  Pattern pattern_;
+};
+
+// A list entry for the conjunctive searches, with the same leading '^'.
+class LineConjunctive {
+ public:
+  explicit LineConjunctive(const char* text);
+
+ private:
+  friend void TestLineMatchs(ScanState&, Output&, const LineConjunctive&);
+  bool usable_;
+  bool anchored_;
+  Conjunctive pattern_;
+};
+
+// Reads the next line and counts it; a failed stream reads nothing and leaves the line empty.
+void ReadNextLine(ScanState& state, InputFile& in);
+
+// "    7 " for line 7 when LineMode is set: the number right-aligned in five columns, a space.
+void WriteLineNumber(const ScanState& state, Output& out);
+
+// The whole line, or the matched text of the span, as OutputMode says.
+void WriteHit(const ScanState& state, Output& out);
+
+void TestLineMatch(ScanState& state, Output& out, const LinePattern& pattern);
+void TestLineMatchs(ScanState& state, Output& out, const LineConjunctive& pattern);
+void TestLineInc(ScanState& state, Output& out, const Inclusion& pattern);
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_SEARCH_LINE_SCAN_H_

@@ -1,0 +1,147 @@
+#include "search/streams.h"
+
+#include <cstring>
+#include <new>
+
+namespace kensaku {
+namespace {
+
+constexpr std::size_t kReadBlock = 1 << 18;
+constexpr std::size_t kWriteBlock = 1 << 16;
+
+}  // namespace
+
+InputFile::InputFile(const char* name) {
+  if (name == nullptr || (file_ = std::fopen(name, "rb")) == nullptr) {
+    state_ = kStreamFail;
+    return;
+  }
+  buffer_.reset(new (std::nothrow) char[kReadBlock + kMaxLineBytes + 2]);
+  if (buffer_ == nullptr) {
+    state_ = kStreamBad;
+    return;
+  }
+  // Read ahead now, so that a name that opens but cannot be read (a directory) fails here.
+  Fill(kMaxLineBytes + 1);
+}
+
+InputFile::~InputFile() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+void InputFile::Fill(std::size_t n) {
+  if (end_ - begin_ >= n || at_end_) return;
+  if (begin_ != 0) {
+    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  while (end_ < n && !at_end_) {
+    const std::size_t got = std::fread(buffer_.get() + end_, 1, kReadBlock + kMaxLineBytes - end_,
+                                       file_);
+    end_ += got;
+    if (got == 0) {
+      at_end_ = true;
+      if (std::ferror(file_)) state_ |= kStreamFail | kStreamBad;
+    }
+  }
+}
+
+const char* InputFile::ReadLine(std::size_t& length) {
+  length = 0;
+  if (failed()) return nullptr;
+  Fill(kMaxLineBytes + 1);
+  if (failed()) return nullptr;
+  char* line = buffer_.get() + begin_;
+  const std::size_t available = end_ - begin_;
+  const std::size_t window = available < kMaxLineBytes ? available : kMaxLineBytes;
+  if (char* lf = static_cast<char*>(std::memchr(line, '\n', window))) {
+    length = static_cast<std::size_t>(lf - line);
+    *lf = '\0';
+    begin_ += length + 1;
+    return line;
+  }
+  if (window == kMaxLineBytes) {
+    // Cut after 4095 bytes without looking further: the rest is the next line.
+    std::memcpy(cut_, line, kMaxLineBytes);
+    cut_[kMaxLineBytes] = '\0';
+    length = kMaxLineBytes;
+    begin_ += kMaxLineBytes;
+    return cut_;
+  }
+  // The end of the file came first.
+  state_ |= kStreamEof;
+  if (available == 0) {
+    state_ |= kStreamFail;
+    return nullptr;
+  }
+  line[available] = '\0';  // the buffer has room past the data
+  length = available;
+  begin_ = end_;
+  return line;
+}
+
+std::unique_ptr<Output> Output::AppendToFile(const char* name) {
+  std::unique_ptr<Output> out(new Output());
+  out->file_ = name != nullptr ? std::fopen(name, "ab") : nullptr;
+  out->owns_file_ = true;
+  if (out->file_ == nullptr) {
+    out->state_ = kStreamFail;
+    return out;
+  }
+  out->own_buffer_.reset(new char[kWriteBlock]);
+  out->buffer_ = out->own_buffer_.get();
+  out->capacity_ = kWriteBlock;
+  return out;
+}
+
+Output::Output(char* buffer, std::size_t capacity) : buffer_(buffer), capacity_(capacity) {}
+
+Output::Output(std::FILE* stream) : file_(stream) {
+  own_buffer_.reset(new char[kWriteBlock]);
+  buffer_ = own_buffer_.get();
+  capacity_ = kWriteBlock;
+}
+
+Output::~Output() { Close(); }
+
+void Output::Drain() {
+  if (file_ == nullptr || used_ == 0) return;
+  if (state_ == kStreamGood && std::fwrite(buffer_, 1, used_, file_) != used_) state_ = kStreamBad;
+  used_ = 0;
+}
+
+void Output::Write(const char* bytes, std::size_t n) {
+  if (state_ != kStreamGood) return;
+  while (n > 0) {
+    if (used_ == capacity_) {
+      if (file_ == nullptr) {
+        state_ = kStreamBad;  // a fixed buffer is full: the rest is dropped
+        return;
+      }
+      Drain();
+      if (state_ != kStreamGood) return;
+    }
+    const std::size_t room = capacity_ - used_;
+    const std::size_t part = n < room ? n : room;
+    std::memcpy(buffer_ + used_, bytes, part);
+    used_ += part;
+    bytes += part;
+    n -= part;
+  }
+}
+
+void Output::Flush() {
+  Drain();
+  if (file_ != nullptr && state_ == kStreamGood && std::fflush(file_) != 0) state_ = kStreamBad;
+}
+
+bool Output::Close() {
+  if (file_ == nullptr) return state_ == kStreamGood;
+  Flush();
+  if (owns_file_ && std::fclose(file_) != 0) state_ |= kStreamBad;
+  file_ = nullptr;
+  return state_ == kStreamGood;
+}
+
+}  // namespace kensaku

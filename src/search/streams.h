@@ -1,0 +1,89 @@
+// The byte streams of the file searches: an input file read in large blocks whose lines are found
+// with memchr and handed out in place, and a bounded output that appends to a file or fills a
+// fixed buffer. Both keep the stream states the searches test (end of file, fail, bad).
+#ifndef KENSAKU_SRC_SEARCH_STREAMS_H_
+#define KENSAKU_SRC_SEARCH_STREAMS_H_
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+
+namespace kensaku {
+
+inline constexpr std::size_t kMaxLineBytes = 4095;
+
+enum StreamState : unsigned {
+  kStreamGood = 0,
+  kStreamEof = 1,
+  kStreamFail = 2,
+  kStreamBad = 4,
+};
+
+class InputFile {
+ public:
+  // Opens for binary reading; a null name or a file that cannot be opened or read leaves the
+  // stream failed.
+  explicit InputFile(const char* name);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  unsigned state() const { return state_; }
+  bool clear() const { return state_ == kStreamGood; }
+  bool failed() const { return (state_ & (kStreamFail | kStreamBad)) != 0; }
+
+  // Reads up to the next LF (consumed, not stored) or 4095 bytes, whichever comes first. The line
+  // is NUL-terminated and valid until the next read. The end of input sets kStreamEof, and also
+  // kStreamFail when no byte was read. Returns null when nothing was read.
+  const char* ReadLine(std::size_t& length);
+
+ private:
+  // Makes at least n bytes available from begin_, or everything up to the end of the file.
+  void Fill(std::size_t n);
+
+  std::FILE* file_ = nullptr;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t begin_ = 0, end_ = 0;
+  bool at_end_ = false;
+  unsigned state_ = kStreamGood;
+  char cut_[kMaxLineBytes + 1];  // a line cut at 4095 bytes, whose next byte must stay
+};
+
+class Output {
+ public:
+  // Appends to a file, created if missing and never truncated; a file that cannot be opened
+  // leaves the stream failed.
+  static std::unique_ptr<Output> AppendToFile(const char* name);
+  // Writes into buffer[0, capacity); what does not fit is dropped and the stream goes bad.
+  Output(char* buffer, std::size_t capacity);
+  // Writes to an open stream that the caller keeps.
+  explicit Output(std::FILE* stream);
+  ~Output();
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  bool clear() const { return state_ == kStreamGood; }
+  bool failed() const { return state_ != kStreamGood; }
+  std::size_t size() const { return used_; }
+
+  void Write(const char* bytes, std::size_t n);
+  void Put(char c) { Write(&c, 1); }
+  void Flush();
+  // Flushes and closes a file; false when anything failed.
+  bool Close();
+
+ private:
+  Output() = default;
+  void Drain();
+
+  std::FILE* file_ = nullptr;
+  bool owns_file_ = false;
+  std::unique_ptr<char[]> own_buffer_;
+  char* buffer_ = nullptr;
+  std::size_t capacity_ = 0, used_ = 0;
+  unsigned state_ = kStreamGood;
+};
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_SEARCH_STREAMS_H_

@@ -1,0 +1,145 @@
+#include "search/drivers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "frame/settings.h"
+#include "mbchar/fold.h"
+#include "temp_dir.h"
+
+namespace kensaku {
+namespace {
+
+class DriversTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetFoldFlags(0);
+    SetOutputMode(1);
+    SetLineMode(0);
+    WriteFile(in_, "alpha\nbeta\ngamma\n");
+  }
+  void TearDown() override {
+    SetOutputMode(0);
+    SetLineMode(0);
+  }
+
+  static std::string TenLines() {
+    std::string s;
+    for (int i = 0; i < 10; ++i) s.append("line ").append(std::to_string(i)).append("\n");
+    return s;
+  }
+
+  TempDir dir_;
+  const std::string in_ = dir_ / "in.txt";
+  const std::string out_ = dir_ / "out.txt";
+};
+
+TEST_F(DriversTest, ResultBufferSearches) {
+  const char* r = SearchFileInc(in_.c_str(), "eta\r\nmm");
+  ASSERT_NE(r, nullptr);
+  EXPECT_STREQ(r, "beta\ngamma\n");
+  EXPECT_EQ(r, ResultText());
+  SetOutputMode(0);
+  EXPECT_STREQ(SearchFileInc(in_.c_str(), "eta"), "beta\n");  // inclusion writes whole lines
+  EXPECT_STREQ(SearchFileMatchs(in_.c_str(), "a&a"), "alpha\r\namma\r\n");
+  SetLineMode(1);
+  SetOutputMode(1);
+  EXPECT_STREQ(SearchFileMatchs(in_.c_str(), "^g"), "    3 gamma\n");
+}
+
+TEST_F(DriversTest, ResultBufferFailures) {
+  ASSERT_STREQ(SearchFileInc(in_.c_str(), "beta"), "beta\n");
+  EXPECT_EQ(SearchFileMatchs((dir_ / "missing").c_str(), "a"), nullptr);
+  EXPECT_STREQ(ResultText(), "beta\n");  // left as it was
+  EXPECT_EQ(SearchFileMatchs(nullptr, "a"), nullptr);
+  EXPECT_EQ(SearchFileMatchs(in_.c_str(), ""), nullptr);
+  EXPECT_STREQ(ResultText(), "");  // emptied
+  EXPECT_EQ(SearchFileInc(in_.c_str(), nullptr), nullptr);
+  EXPECT_EQ(SearchFileInc(in_.c_str(), std::string(kMaxByteString + 1, 'a').c_str()), nullptr);
+  EXPECT_STREQ(SearchFileInc(in_.c_str(), "\r\n\r\n"), "");
+  WriteFile(dir_ / "empty.txt", "");
+  const char* r = SearchFileInc((dir_ / "empty.txt").c_str(), "a");
+  ASSERT_NE(r, nullptr);
+  EXPECT_STREQ(r, "");
+}
+
+TEST_F(DriversTest, ResultBufferOverflowStopsTheSearch) {
+  std::string big;
+  for (int i = 0; i < 5000; ++i) {
+    big.append("hit line number ").append(std::to_string(i)).append("\n");
+  }
+  WriteFile(in_, big);
+  ScanState state;
+  InputFile in(in_.c_str());
+  const char* r = StreamIncMult(state, in, "hit");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(std::strlen(r), kResultCapacity);
+  EXPECT_EQ(std::string(r, kResultCapacity), big.substr(0, kResultCapacity));
+  EXPECT_LT(state.lines, 5000);  // reading stopped where the output ran full
+  EXPECT_GT(state.lines, 1500);
+}
+
+TEST_F(DriversTest, CountsOfFileSearches) {
+  WriteFile(in_, TenLines());
+  const char* three = "x\r\ny\r\nz";
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), three), 30);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatchs, in_.c_str(), out_.c_str(), three), 30);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), three), 0);
+  EXPECT_EQ(ReadFile(out_), "");
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "line\ny\nz"), 10);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), "q\nline"), 10);
+  SetOutputMode(0);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "line\ny\nz"), 30);
+}
+
+TEST_F(DriversTest, OutputAccumulatesAndNumbersRestart) {
+  SetLineMode(1);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), "a"), 3);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), "beta"), 1);
+  EXPECT_EQ(ReadFile(out_), "    1 alpha\n    2 beta\n    3 gamma\n    2 beta\n");
+}
+
+TEST_F(DriversTest, FileSearchFailures) {
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, (dir_ / "missing").c_str(), out_.c_str(), "a"), 0);
+  EXPECT_FALSE(std::filesystem::exists(out_));
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatchs, in_.c_str(), (dir_ / "no/out.txt").c_str(), "a"),
+            0);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), ""), 0);
+  EXPECT_TRUE(std::filesystem::exists(out_));  // created all the same
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "\n\n"), 0);
+}
+
+TEST_F(DriversTest, SixtyPatternsAtMost) {
+  std::string list, input;
+  for (int i = 10; i < 80; ++i) {
+    list += '<';
+    list += std::to_string(i);
+    list += ">\r\n";
+    input += list.substr(list.size() - 6, 4) + "\n";
+  }
+  WriteFile(in_, input);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), list.c_str()), 60);
+}
+
+TEST_F(DriversTest, WriteErrorsStopTheScan) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  std::string big;
+  for (int i = 0; i < 100000; ++i) big += "hit\n";
+  WriteFile(in_, big);
+  const std::int32_t count = SearchFileToFile(SearchKind::kInc, in_.c_str(), "/dev/full", "hit");
+  EXPECT_GT(count, 0);
+  EXPECT_LT(count, 100000);
+}
+
+TEST_F(DriversTest, LongLinesAndCrLf) {
+  WriteFile(in_, std::string(10000, 'a') + "b\r\nx\r\n");
+  SetLineMode(1);
+  // Two tests on each of the first two pieces, one on the third (a hit), two on the last.
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "ab\nx"), 7);
+  EXPECT_EQ(ReadFile(out_), "    3 " + std::string(1810, 'a') + "b\r\n    4 x\r\n");
+}
+
+}  // namespace
+}  // namespace kensaku

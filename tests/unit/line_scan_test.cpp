@@ -1,0 +1,221 @@
+#include "search/line_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "frame/settings.h"
+#include "mbchar/fold.h"
+#include "temp_dir.h"
+
+namespace kensaku {
+namespace {
+
+class LineScanTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetFoldFlags(0);
+    SetOutputMode(0);
+    SetLineMode(0);
+  }
+  void TearDown() override { SetUp(); }
+
+  // Every line of the bytes as ReadNextLine delivers them, with its number.
+  std::vector<std::pair<int, std::string>> Lines(const std::string& bytes) {
+    WriteFile(dir_ / "in.txt", bytes);
+    InputFile in((dir_ / "in.txt").c_str());
+    ScanState state;
+    std::vector<std::pair<int, std::string>> lines;
+    while (in.clear()) {
+      ReadNextLine(state, in);
+      if (!in.failed()) lines.emplace_back(state.lines, state.line);
+    }
+    return lines;
+  }
+
+  // What TestLineMatch writes for each line of the bytes.
+  std::string MatchOutput(const std::string& bytes, const char* pattern) {
+    WriteFile(dir_ / "in.txt", bytes);
+    InputFile in((dir_ / "in.txt").c_str());
+    char buffer[4096];
+    Output out(buffer, sizeof buffer);
+    ScanState state;
+    const LinePattern compiled(pattern);
+    while (in.clear()) {
+      ReadNextLine(state, in);
+      if (!in.failed()) TestLineMatch(state, out, compiled);
+    }
+    return std::string(buffer, out.size());
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(LineScanTest, LinesAreCutAt4095Bytes) {
+  using L = std::vector<std::pair<int, std::string>>;
+  EXPECT_EQ(Lines(std::string(4095, 'a') + "\nb"),
+            (L{{1, std::string(4095, 'a')}, {2, ""}, {3, "b"}}));
+  EXPECT_EQ(Lines(std::string(4094, 'a') + "\nb"), (L{{1, std::string(4094, 'a')}, {2, "b"}}));
+  const auto long_line = Lines(std::string(10000, 'x') + "\n");
+  ASSERT_EQ(long_line.size(), 3u);
+  EXPECT_EQ(long_line[0].second.size(), 4095u);
+  EXPECT_EQ(long_line[1].second.size(), 4095u);
+  EXPECT_EQ(long_line[2], (std::pair<int, std::string>{3, std::string(1810, 'x')}));
+  // Exactly 4095 bytes at the end of the file: no empty line after them.
+  EXPECT_EQ(Lines(std::string(4095, 'z')), (L{{1, std::string(4095, 'z')}}));
+}
+
+TEST_F(LineScanTest, LineEndsAndEndOfFile) {
+  using L = std::vector<std::pair<int, std::string>>;
+  EXPECT_EQ(Lines("a\nb"), (L{{1, "a"}, {2, "b"}}));
+  EXPECT_EQ(Lines("a\nb\n"), (L{{1, "a"}, {2, "b"}}));
+  EXPECT_EQ(Lines("a\r\n\r\nb\r\n"), (L{{1, "a\r"}, {2, "\r"}, {3, "b\r"}}));
+  EXPECT_EQ(Lines("\n\n"), (L{{1, ""}, {2, ""}}));
+  EXPECT_EQ(Lines(""), L{});
+  EXPECT_EQ(Lines(std::string("ab\0cd\nx", 7)), (L{{1, "ab"}, {2, "x"}}));
+}
+
+TEST_F(LineScanTest, CutFallsBetweenLeadAndTrailByte) {
+  std::string bytes(4094, 'a');
+  bytes += "\x82\xA0" "z\n";
+  const auto lines = Lines(bytes);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].second.back(), '\x82');
+  EXPECT_EQ(lines[1].second, "\xA0z");
+  EXPECT_EQ(MatchOutput(bytes, "\x82\xA0"), "");  // the character is in neither piece
+}
+
+TEST_F(LineScanTest, MissingInputReadsNothing) {
+  InputFile in((dir_ / "missing.txt").c_str());
+  EXPECT_TRUE(in.failed());
+  ScanState state;
+  state.line = "old";
+  ReadNextLine(state, in);
+  EXPECT_STREQ(state.line, "");
+  EXPECT_EQ(state.lines, 0);
+  EXPECT_TRUE(InputFile(nullptr).failed());
+  EXPECT_TRUE(InputFile(std::string(dir_ / "").c_str()).failed());  // a folder cannot be read
+}
+
+TEST_F(LineScanTest, WorkedExample) {
+  const std::string input = "abc\r\nxyz abc abc\r\n";
+  SetLineMode(1);
+  SetOutputMode(1);
+  EXPECT_EQ(MatchOutput(input, "abc"), "    1 abc\r\n    2 xyz abc abc\r\n");
+  SetOutputMode(0);
+  EXPECT_EQ(MatchOutput(input, "abc"), "abc\r\nabc\r\nabc\r\n");
+}
+
+TEST_F(LineScanTest, LineNumbers) {
+  SetLineMode(1);
+  SetOutputMode(1);
+  EXPECT_EQ(MatchOutput("x\ny\nhit\n", "hit"), "    3 hit\n");
+  char buffer[64];
+  for (const auto& [n, text] : std::vector<std::pair<int, std::string>>{
+           {7, "    7 "}, {12345, "12345 "}, {123456, "123456 "}}) {
+    Output out(buffer, sizeof buffer);
+    ScanState state;
+    state.lines = n;
+    WriteLineNumber(state, out);
+    EXPECT_EQ(std::string(buffer, out.size()), text);
+  }
+  SetLineMode(0);
+  EXPECT_EQ(MatchOutput("x\ny\nhit\n", "hit"), "hit\n");
+}
+
+TEST_F(LineScanTest, EmptyLinesAndAnchors) {
+  SetOutputMode(1);
+  SetLineMode(1);
+  EXPECT_EQ(MatchOutput("\nab\n", "^"), "");
+  EXPECT_EQ(MatchOutput("\nab\n", "^."), "    1 \n    2 ab\n");  // '.' matches the empty line's end
+  EXPECT_EQ(MatchOutput("\nab\n", "."), "    2 ab\n");
+  EXPECT_EQ(MatchOutput("xab\nab\n", "^ab"), "    2 ab\n");
+  EXPECT_EQ(MatchOutput("x^ab\n", "\\^ab"), "    1 x^ab\n");
+  SetOutputMode(0);
+  EXPECT_EQ(MatchOutput("abab\n", "@ab"), "");  // zero-width hits write nothing
+  EXPECT_EQ(MatchOutput("aXbaYb\n", "a.b"), "aXb\r\naYb\r\n");
+}
+
+TEST_F(LineScanTest, ConjunctiveHits) {
+  char buffer[256];
+  Output out(buffer, sizeof buffer);
+  ScanState state;
+  state.line = "xa1b a2b";
+  TestLineMatchs(state, out, LineConjunctive("a&b"));
+  EXPECT_EQ(std::string(buffer, out.size()), "a1b\r\na2b\r\n");
+  // Anchored: a match that starts later is no hit and clears the flag.
+  TestLineMatchs(state, out, LineConjunctive("^a&b"));
+  EXPECT_EQ(state.span.matched, 0);
+  state.line = "a1b";
+  TestLineMatchs(state, out, LineConjunctive("^a&b"));
+  EXPECT_EQ(state.span.matched, 1);
+  state.line = "";
+  TestLineMatchs(state, out, LineConjunctive("^a&b"));
+  EXPECT_EQ(state.span.matched, 0);
+}
+
+TEST_F(LineScanTest, NoAttemptLeavesTheSpanAlone) {
+  SetOutputMode(1);  // so that the hit is the last attempt on the line
+  char buffer[256];
+  Output out(buffer, sizeof buffer);
+  ScanState state;
+  state.line = "abc";
+  TestLineMatch(state, out, LinePattern("b"));
+  ASSERT_EQ(state.span.matched, 1);
+  state.line = "";
+  TestLineMatch(state, out, LinePattern("b"));
+  EXPECT_EQ(state.span.matched, 1);
+  TestLineMatchs(state, out, LineConjunctive("b"));
+  EXPECT_EQ(state.span.matched, 1);
+  state.line = "abc";
+  TestLineMatch(state, out, LinePattern(""));
+  TestLineMatch(state, out, LinePattern(nullptr));
+  EXPECT_EQ(state.span.matched, 1);
+  TestLineInc(state, out, Inclusion("q"));
+  EXPECT_EQ(state.span.matched, 0);
+}
+
+// Decision: an unanchored conjunctive entry that yields no term leaves the line.
+TEST_F(LineScanTest, TermlessConjunctiveEntriesEndTheLine) {
+  char buffer[256];
+  Output out(buffer, sizeof buffer);
+  ScanState state;
+  state.line = "any line";
+  for (const char* entry : {"&", "&&&", "\x1A", "\x81"}) {
+    TestLineMatchs(state, out, LineConjunctive(entry));
+    EXPECT_EQ(state.span.matched, 0) << entry;
+  }
+  EXPECT_EQ(out.size(), 0u);
+}
+
+TEST_F(LineScanTest, InclusionWritesWholeLines) {
+  SetOutputMode(0);
+  SetLineMode(1);
+  char buffer[256];
+  Output out(buffer, sizeof buffer);
+  ScanState state;
+  state.lines = 4;
+  state.line = "a^bc";
+  TestLineInc(state, out, Inclusion("^b"));
+  EXPECT_EQ(std::string(buffer, out.size()), "    4 a^bc\n");
+  state.line = "";
+  TestLineInc(state, out, Inclusion(""));
+  EXPECT_EQ(state.span.matched, 0);
+}
+
+TEST_F(LineScanTest, BoundedOutputDropsWhatDoesNotFit) {
+  char buffer[5];
+  Output out(buffer, sizeof buffer);
+  out.Write("abc", 3);
+  EXPECT_TRUE(out.clear());
+  out.Write("de", 2);
+  EXPECT_TRUE(out.clear());  // exactly full is still good
+  out.Write("f", 1);
+  EXPECT_TRUE(out.failed());
+  out.Write("g", 1);
+  EXPECT_EQ(std::string(buffer, out.size()), "abcde");
+}
+
+}  // namespace
+}  // namespace kensaku
