@@ -52,6 +52,15 @@ Conjunctive::Conjunctive(const char* text) {
   }
 }
 
+std::string Conjunctive::RequiredBytes() const {
+  std::string best;
+  for (const Pattern& term : terms_) {
+    std::string bytes = term.RequiredBytes();
+    if (bytes.size() > best.size()) best = std::move(bytes);
+  }
+  return best;
+}
+
 MatchSpan MatchConjunctive(MatchSpan& span, const char*& cursor, const Conjunctive& pattern) {
   if (cursor == nullptr || !pattern.usable_ || *cursor == '\0' || pattern.terms_.empty()) {
     span.matched = 0;

@@ -28,6 +28,8 @@ class Conjunctive {
  public:
   explicit Conjunctive(const char* text);
   std::size_t term_count() const { return terms_.size(); }
+  // The longest bytes some term requires: every term must match for the whole to match.
+  std::string RequiredBytes() const;
 
  private:
   friend MatchSpan MatchConjunctive(MatchSpan&, const char*&, const Conjunctive&);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "match/pattern.h"
 #include "mbchar/fold.h"
 
 namespace kensaku {
@@ -41,6 +42,26 @@ Inclusion::Inclusion(const char* pattern) {
   }
   folded_ = FirstChars(written.c_str(), TextCharCount(written.c_str()));
   for (Code& c : folded_) c = fold[c];
+}
+
+std::string Inclusion::RequiredBytes() const {
+  std::string best, run;
+  if (null_) return best;
+  auto usable = [](Code c) { return c != kNullCode && c != kNoneCode && FoldsFromItselfOnly(c); };
+  if (count_ <= 1) {
+    if (usable(first_)) AppendCodeBytes(best, first_);
+    return best;
+  }
+  // Every character compared must equal its folded code: the line holds them in a row.
+  for (Code c : folded_) {
+    if (usable(c)) {
+      AppendCodeBytes(run, c);
+      continue;
+    }
+    if (run.size() > best.size()) best = run;
+    run.clear();
+  }
+  return run.size() > best.size() ? run : best;
 }
 
 int IncludesAt(MatchSpan& span, const char* p, const Inclusion& pattern) {

@@ -7,6 +7,7 @@
 #define KENSAKU_SRC_MATCH_INCLUSION_H_
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "match/match_span.h"
@@ -20,6 +21,9 @@ namespace kensaku {
 class Inclusion {
  public:
   explicit Inclusion(const char* pattern);
+
+  // Bytes that every line including the pattern holds in a row (see Pattern::RequiredBytes).
+  std::string RequiredBytes() const;
 
  private:
   friend int IncludesAt(MatchSpan&, const char*, const Inclusion&);

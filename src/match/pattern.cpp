@@ -261,6 +261,29 @@ MatchSpan MatchScan(MatchSpan& span, const char*& cursor, const Pattern& pattern
   return span;
 }
 
+void AppendCodeBytes(std::string& bytes, Code code) {
+  if (code > 0xFF) bytes.push_back(static_cast<char>(code >> 8));
+  bytes.push_back(static_cast<char>(code & 0xFF));
+}
+
+std::string Pattern::RequiredBytes() const {
+  std::string best, run;
+  auto end_run = [&] {
+    if (run.size() > best.size()) best = run;
+    run.clear();
+  };
+  for (const Element& e : elements_) {
+    // Each such element takes exactly one character, whose fold is its code.
+    if (e.op == Op::kChar && !e.skip && e.code != kNullCode && FoldsFromItselfOnly(e.code)) {
+      AppendCodeBytes(run, e.code);
+    } else {
+      end_run();
+    }
+  }
+  end_run();
+  return best;
+}
+
 ByteString SpanText(const MatchSpan& span) {
   ByteString text;
   if (!span.matched || span.start == nullptr || span.end == nullptr || span.start >= span.end) {

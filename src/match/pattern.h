@@ -9,6 +9,7 @@
 #define KENSAKU_SRC_MATCH_PATTERN_H_
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "frame/byte_string.h"
@@ -33,6 +34,10 @@ class Pattern {
   explicit Pattern(const char* text);
 
   bool is_null() const { return null_; }
+
+  // Bytes that every text this pattern matches holds in a row: the longest run of literal
+  // characters that fold from themselves only. Empty when there is no such run.
+  std::string RequiredBytes() const;
 
  private:
   friend MatchSpan MatchAt(MatchSpan&, const char*&, const Pattern&);
@@ -80,6 +85,9 @@ int MatchClass(Code folded, const Pattern& pattern, std::size_t index);
 
 // Steps the subject cursor over characters that fold to prev; returns how many.
 int ConsumeRun(const char*& subject, Code prev);
+
+// The bytes of a code: two for a code above 0xFF, else one.
+void AppendCodeBytes(std::string& bytes, Code code);
 
 // The subject bytes of a successful, non-empty span.
 ByteString SpanText(const MatchSpan& span);

@@ -1,5 +1,8 @@
 #include "mbchar/fold.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "mbchar/fold_tables.h"
 
 namespace kensaku {
@@ -7,6 +10,9 @@ namespace detail {
 int g_fold_flags = 0;
 int g_fold_map_key = -1;
 Code g_fold_map[0x10000];
+// How many characters of the foldable ranges fold to each code of those ranges.
+unsigned char g_preimages_single[0x100];
+unsigned char g_preimages_wide[0x8397 - 0x8140];
 
 // Codes outside these two ranges are left alone by every step of Fold.
 constexpr unsigned kSingleEnd = 0x100;
@@ -21,9 +27,29 @@ void RebuildFoldMap(int key) {
   for (unsigned c = kWideBegin; c < kWideEnd; ++c) {
     g_fold_map[c] = FoldCode(static_cast<Code>(c), key);
   }
+  // Every fold of a code of these ranges lands in them again.
+  std::fill(std::begin(g_preimages_single), std::end(g_preimages_single), 0);
+  std::fill(std::begin(g_preimages_wide), std::end(g_preimages_wide), 0);
+  auto count = [](Code f) {
+    unsigned char& n = f < kSingleEnd ? g_preimages_single[f] : g_preimages_wide[f - kWideBegin];
+    if (n < 255) ++n;
+  };
+  for (unsigned c = 1; c < kSingleEnd; ++c) count(g_fold_map[c]);
+  for (unsigned c = kWideBegin; c < kWideEnd; ++c) {
+    if (IsDoubleCode(c)) count(g_fold_map[c]);
+  }
   g_fold_map_key = key;
 }
 }  // namespace detail
+
+bool FoldsFromItselfOnly(Code folded) {
+  FoldMap();
+  if (folded < detail::kSingleEnd) return detail::g_preimages_single[folded] == 1;
+  if (folded >= detail::kWideBegin && folded < detail::kWideEnd) {
+    return detail::g_preimages_wide[folded - detail::kWideBegin] == 1;
+  }
+  return true;
+}
 
 int GetFoldFlags() { return detail::g_fold_flags; }
 int SetFoldFlags(int flags) { return detail::g_fold_flags = flags; }

@@ -57,6 +57,10 @@ inline const Code* FoldMap() {
 
 inline MbChar Fold(MbChar c) { return MbChar(FoldMap()[c.code]); }
 
+// True when the folded code is the fold of no character but itself under the current FoldFlags,
+// so that a text matching it must hold exactly its bytes.
+bool FoldsFromItselfOnly(Code folded);
+
 inline bool IsNullChar(MbChar c) { return c.code == kNullCode; }
 
 // Full-width digits and numeric symbols become ASCII, in place.

@@ -59,8 +59,8 @@ std::vector<LinePattern> CompileMatchEntries(const PatternList& list) {
 std::vector<LineConjunctive> CompileMatchsEntries(const PatternList& list) {
   return Compile<LineConjunctive>(list);
 }
-std::vector<Inclusion> CompileIncEntries(const PatternList& list) {
-  return Compile<Inclusion>(list);
+std::vector<LineInclusion> CompileIncEntries(const PatternList& list) {
+  return Compile<LineInclusion>(list);
 }
 
 std::int32_t ScanMatchLines(ScanState& state, InputFile& in, Output& out,
@@ -74,12 +74,12 @@ std::int32_t ScanMatchsLines(ScanState& state, InputFile& in, Output& out,
 }
 
 std::int32_t ScanIncLines(ScanState& state, InputFile& in, Output& out,
-                          const std::vector<Inclusion>& entries) {
+                          const std::vector<LineInclusion>& entries) {
   std::int32_t count = 0;
   while (in.clear() && !out.failed()) {
     ReadNextLine(state, in);
     if (in.failed()) continue;
-    for (const Inclusion& entry : entries) {
+    for (const LineInclusion& entry : entries) {
       TestLineInc(state, out, entry);
       if (state.span.matched) {
         ++count;

@@ -21,7 +21,7 @@ const char* ResultText();
 // The list entries compiled once for a whole search.
 std::vector<LinePattern> CompileMatchEntries(const PatternList& list);
 std::vector<LineConjunctive> CompileMatchsEntries(const PatternList& list);
-std::vector<Inclusion> CompileIncEntries(const PatternList& list);
+std::vector<LineInclusion> CompileIncEntries(const PatternList& list);
 
 // Scan loops: each returns the count of pattern tests made (ScanIncLines: of lines with a hit).
 std::int32_t ScanMatchLines(ScanState& state, InputFile& in, Output& out,
@@ -29,7 +29,7 @@ std::int32_t ScanMatchLines(ScanState& state, InputFile& in, Output& out,
 std::int32_t ScanMatchsLines(ScanState& state, InputFile& in, Output& out,
                              const std::vector<LineConjunctive>& entries);
 std::int32_t ScanIncLines(ScanState& state, InputFile& in, Output& out,
-                          const std::vector<Inclusion>& entries);
+                          const std::vector<LineInclusion>& entries);
 
 // Stream engines into ResultBuffer; null when the input is not clear or the list text is unusable.
 const char* StreamMatchsMult(ScanState& state, InputFile& in, const char* list);

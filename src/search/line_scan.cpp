@@ -20,18 +20,53 @@ void WriteWholeLine(const ScanState& state, Output& out) {
 
 }  // namespace
 
+ByteFinder::ByteFinder(std::string needle) : needle_(std::move(needle)) {
+  const std::size_t m = needle_.size();
+  for (std::size_t& shift : shift_) shift = m;
+  for (std::size_t i = 0; i + 1 < m; ++i) {
+    shift_[static_cast<unsigned char>(needle_[i])] = m - 1 - i;
+  }
+}
+
+bool ByteFinder::In(const char* text, std::size_t n) const {
+  const std::size_t m = needle_.size();
+  if (m == 0) return true;
+  if (m == 1) return std::memchr(text, needle_[0], n) != nullptr;
+  if (n < m) return false;
+  const char last = needle_[m - 1];
+  for (std::size_t i = 0; i + m <= n;) {
+    const char c = text[i + m - 1];
+    if (c == last && std::memcmp(text + i, needle_.data(), m - 1) == 0) return true;
+    i += shift_[static_cast<unsigned char>(c)];
+  }
+  return false;
+}
+
 LinePattern::LinePattern(const char* text)
-    : usable_(Usable(text)), anchored_(Anchored(text)), pattern_(AfterAnchor(text)) {}
+    : usable_(Usable(text)),
+      anchored_(Anchored(text)),
+      pattern_(AfterAnchor(text)),
+      required_(pattern_.RequiredBytes()) {}
 
 LineConjunctive::LineConjunctive(const char* text)
-    : usable_(Usable(text)), anchored_(Anchored(text)), pattern_(AfterAnchor(text)) {}
+    : usable_(Usable(text)),
+      anchored_(Anchored(text)),
+      pattern_(AfterAnchor(text)),
+      required_(pattern_.RequiredBytes()) {}
+
+LineInclusion::LineInclusion(const char* text)
+    : pattern_(text), required_(pattern_.RequiredBytes()) {}
 
 void ReadNextLine(ScanState& state, InputFile& in) {
   state.line = "";
+  state.length = 0;
   if (in.failed()) return;
   std::size_t length = 0;
   const char* line = in.ReadLine(length);
-  if (line != nullptr) state.line = line;
+  if (line != nullptr) {
+    state.line = line;
+    state.length = length;
+  }
   if (!in.failed()) ++state.lines;
 }
 
@@ -71,6 +106,10 @@ void WriteHit(const ScanState& state, Output& out) {
 void TestLineMatch(ScanState& state, Output& out, const LinePattern& pattern) {
   const char* cursor = state.line;
   if (!pattern.usable_) return;
+  if ((pattern.anchored_ || *cursor != '\0') && !pattern.required_.In(state.line, state.length)) {
+    state.span.matched = 0;  // what the attempt would have found
+    return;
+  }
   if (pattern.anchored_) {
     if (MatchAt(state.span, cursor, pattern.pattern_).matched) WriteHit(state, out);
     return;
@@ -85,6 +124,10 @@ void TestLineMatch(ScanState& state, Output& out, const LinePattern& pattern) {
 void TestLineMatchs(ScanState& state, Output& out, const LineConjunctive& pattern) {
   const char* cursor = state.line;
   if (!pattern.usable_) return;
+  if ((pattern.anchored_ || *cursor != '\0') && !pattern.required_.In(state.line, state.length)) {
+    state.span.matched = 0;
+    return;
+  }
   if (pattern.anchored_) {
     if (MatchConjunctive(state.span, cursor, pattern.pattern_).matched &&
         state.span.start == state.line) {
@@ -103,8 +146,12 @@ void TestLineMatchs(ScanState& state, Output& out, const LineConjunctive& patter
   }
 }
 
-void TestLineInc(ScanState& state, Output& out, const Inclusion& pattern) {
-  if (FindInclusion(state.span, state.line, pattern) != 0) WriteWholeLine(state, out);
+void TestLineInc(ScanState& state, Output& out, const LineInclusion& pattern) {
+  if (!pattern.required_.In(state.line, state.length)) {
+    state.span.matched = 0;
+    return;
+  }
+  if (FindInclusion(state.span, state.line, pattern.pattern_) != 0) WriteWholeLine(state, out);
 }
 
 }  // namespace kensaku

@@ -9,6 +9,8 @@
 #define KENSAKU_SRC_SEARCH_LINE_SCAN_H_
 
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 #include "match/conjunctive.h"
 #include "match/inclusion.h"
@@ -23,6 +25,24 @@ struct ScanState {
   MatchSpan span;          // the latest match attempt of the search
   std::int32_t lines = 0;  // lines read so far; the number of the line being tested
   const char* line = "";   // the line last read, NUL-terminated, valid until the next read
+  std::size_t length = 0;  // its bytes as read (a NUL inside ends it earlier for matching)
+
+  void SetLine(const char* text) {
+    line = text;
+    length = std::strlen(text);
+  }
+};
+
+// Tells whether a line can hold a match at all: it must hold the bytes every match holds. Lines
+// without them are passed over as a failed attempt, without decoding a character.
+class ByteFinder {
+ public:
+  explicit ByteFinder(std::string needle);
+  bool In(const char* text, std::size_t n) const;
+
+ private:
+  std::string needle_;
+  std::size_t shift_[256];
 };
 
 // A list entry for the pattern-language searches: a leading '^' anchors it at the line start.
@@ -35,6 +55,7 @@ class LinePattern {
   bool usable_;  // non-null, non-empty text
   bool anchored_;
   Pattern pattern_;
+  ByteFinder required_;
 };
 
 // A list entry for the conjunctive searches, with the same leading '^'.
@@ -47,6 +68,18 @@ class LineConjunctive {
   bool usable_;
   bool anchored_;
   Conjunctive pattern_;
+  ByteFinder required_;
+};
+
+// A list entry for the inclusion searches: taken literally, '^' included.
+class LineInclusion {
+ public:
+  explicit LineInclusion(const char* text);
+
+ private:
+  friend void TestLineInc(ScanState&, Output&, const LineInclusion&);
+  Inclusion pattern_;
+  ByteFinder required_;
 };
 
 // Reads the next line and counts it; a failed stream reads nothing and leaves the line empty.
@@ -60,7 +93,7 @@ void WriteHit(const ScanState& state, Output& out);
 
 void TestLineMatch(ScanState& state, Output& out, const LinePattern& pattern);
 void TestLineMatchs(ScanState& state, Output& out, const LineConjunctive& pattern);
-void TestLineInc(ScanState& state, Output& out, const Inclusion& pattern);
+void TestLineInc(ScanState& state, Output& out, const LineInclusion& pattern);
 
 }  // namespace kensaku
 

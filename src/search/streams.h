@@ -58,13 +58,17 @@ class Output {
   Output(char* buffer, std::size_t capacity);
   // Writes to an open stream that the caller keeps.
   explicit Output(std::FILE* stream);
+  // Hands the bytes in blocks to a sink, which returns false on failure.
+  using Sink = bool (*)(void* context, const char* bytes, std::size_t n);
+  Output(Sink sink, void* context);
   ~Output();
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
 
   bool clear() const { return state_ == kStreamGood; }
   bool failed() const { return state_ != kStreamGood; }
-  std::size_t size() const { return used_; }
+  std::size_t size() const { return used_; }  // bytes held in a fixed buffer
+  std::size_t total() const { return total_; }  // bytes written, whatever became of them
 
   void Write(const char* bytes, std::size_t n);
   void Put(char c) { Write(&c, 1); }
@@ -78,6 +82,9 @@ class Output {
 
   std::FILE* file_ = nullptr;
   bool owns_file_ = false;
+  Sink sink_ = nullptr;
+  void* sink_context_ = nullptr;
+  std::size_t total_ = 0;
   std::unique_ptr<char[]> own_buffer_;
   char* buffer_ = nullptr;
   std::size_t capacity_ = 0, used_ = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 #include <sstream>
 #include <string>
 
@@ -235,6 +236,34 @@ TEST_F(FoldTest, CharClass) {
   EXPECT_EQ(CharClass(MbChar(0x82A0)), kClassDouble);
   EXPECT_EQ(CharClass(MbChar(0x01)), 0);
   EXPECT_EQ(CharClass(MbChar(0x81)), 0);
+}
+
+}  // namespace
+}  // namespace kensaku
+
+namespace kensaku {
+namespace {
+
+// Checked against a count over every code that a text can hold.
+TEST(FoldPreimages, SingletonsAgreeWithACountOverAllCodes) {
+  for (int flags : {0, 0x01, 0x0C, 0x10, 0x20, 0x23, 0x40, 0x7F}) {
+    SetFoldFlags(flags);
+    const Code* map = FoldMap();
+    std::vector<int> count(0x10000, 0);
+    for (unsigned c = 1; c <= 0xFFFF; ++c) {
+      if (c <= 0xFF || IsDoubleCode(c)) ++count[map[c]];
+    }
+    for (unsigned c = 1; c <= 0xFFFF; ++c) {
+      if (map[c] != c || !(c <= 0xFF || IsDoubleCode(c))) continue;  // only folded codes
+      ASSERT_EQ(FoldsFromItselfOnly(static_cast<Code>(c)), count[c] == 1)
+          << std::hex << flags << " " << c;
+    }
+  }
+  SetFoldFlags(0);
+  EXPECT_TRUE(FoldsFromItselfOnly(0x8C9F));  // a kanji
+  SetFoldFlags(FoldToLower);
+  EXPECT_FALSE(FoldsFromItselfOnly('a'));
+  SetFoldFlags(0);
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ TEST_F(LineScanTest, MissingInputReadsNothing) {
   InputFile in((dir_ / "missing.txt").c_str());
   EXPECT_TRUE(in.failed());
   ScanState state;
-  state.line = "old";
+  state.SetLine("old");
   ReadNextLine(state, in);
   EXPECT_STREQ(state.line, "");
   EXPECT_EQ(state.lines, 0);
@@ -141,16 +141,16 @@ TEST_F(LineScanTest, ConjunctiveHits) {
   char buffer[256];
   Output out(buffer, sizeof buffer);
   ScanState state;
-  state.line = "xa1b a2b";
+  state.SetLine("xa1b a2b");
   TestLineMatchs(state, out, LineConjunctive("a&b"));
   EXPECT_EQ(std::string(buffer, out.size()), "a1b\r\na2b\r\n");
   // Anchored: a match that starts later is no hit and clears the flag.
   TestLineMatchs(state, out, LineConjunctive("^a&b"));
   EXPECT_EQ(state.span.matched, 0);
-  state.line = "a1b";
+  state.SetLine("a1b");
   TestLineMatchs(state, out, LineConjunctive("^a&b"));
   EXPECT_EQ(state.span.matched, 1);
-  state.line = "";
+  state.SetLine("");
   TestLineMatchs(state, out, LineConjunctive("^a&b"));
   EXPECT_EQ(state.span.matched, 0);
 }
@@ -160,19 +160,19 @@ TEST_F(LineScanTest, NoAttemptLeavesTheSpanAlone) {
   char buffer[256];
   Output out(buffer, sizeof buffer);
   ScanState state;
-  state.line = "abc";
+  state.SetLine("abc");
   TestLineMatch(state, out, LinePattern("b"));
   ASSERT_EQ(state.span.matched, 1);
-  state.line = "";
+  state.SetLine("");
   TestLineMatch(state, out, LinePattern("b"));
   EXPECT_EQ(state.span.matched, 1);
   TestLineMatchs(state, out, LineConjunctive("b"));
   EXPECT_EQ(state.span.matched, 1);
-  state.line = "abc";
+  state.SetLine("abc");
   TestLineMatch(state, out, LinePattern(""));
   TestLineMatch(state, out, LinePattern(nullptr));
   EXPECT_EQ(state.span.matched, 1);
-  TestLineInc(state, out, Inclusion("q"));
+  TestLineInc(state, out, LineInclusion("q"));
   EXPECT_EQ(state.span.matched, 0);
 }
 
@@ -181,7 +181,7 @@ TEST_F(LineScanTest, TermlessConjunctiveEntriesEndTheLine) {
   char buffer[256];
   Output out(buffer, sizeof buffer);
   ScanState state;
-  state.line = "any line";
+  state.SetLine("any line");
   for (const char* entry : {"&", "&&&", "\x1A", "\x81"}) {
     TestLineMatchs(state, out, LineConjunctive(entry));
     EXPECT_EQ(state.span.matched, 0) << entry;
@@ -196,11 +196,11 @@ TEST_F(LineScanTest, InclusionWritesWholeLines) {
   Output out(buffer, sizeof buffer);
   ScanState state;
   state.lines = 4;
-  state.line = "a^bc";
-  TestLineInc(state, out, Inclusion("^b"));
+  state.SetLine("a^bc");
+  TestLineInc(state, out, LineInclusion("^b"));
   EXPECT_EQ(std::string(buffer, out.size()), "    4 a^bc\n");
-  state.line = "";
-  TestLineInc(state, out, Inclusion(""));
+  state.SetLine("");
+  TestLineInc(state, out, LineInclusion(""));
   EXPECT_EQ(state.span.matched, 0);
 }
 

@@ -60,7 +60,8 @@ inline const std::vector<std::string>& PatternPieces() {
     std::vector<std::string> p = SubjectPieces();
     for (const char* extra : {".", "*", "#", "[a-c]", "[^b]", "[", "]", "\\", "\\t", "\\r", "\\]",
                               "[\\]a]", "[-a]", "[a-]", "[[x]", "[]", "[^]", "a*", "@", "&", "\\&",
-                              "[&]", "[\x82\x9F-\x82\xF1]", "[\x83\x5C]", "##", "\\\x83\x5C"}) {
+                              "[&]", "[\x82\x9F-\x82\xF1]", "[\x83\x5C]", "##", "\\\x83\x5C", "#a", "b#a",
+                              "a#\x82\xA0"}) {
       p.push_back(extra);
     }
     return p;
