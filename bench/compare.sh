@@ -15,7 +15,7 @@ best_of_3() {
   for _ in 1 2 3; do
     local start end took
     start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || true
+    "$@" >"$out" 2>/dev/null || true  # a file: grep stops at the first hit when writing to /dev/null
     end=$(date +%s.%N)
     took=$(echo "$end - $start" | bc -l)
     if [ -z "$best" ] || [ "$(echo "$took < $best" | bc -l)" = 1 ]; then best=$took; fi
@@ -37,29 +37,31 @@ row() {  # name, kensaku time, then "tool time" pairs
 hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n' | sed 's/\(..\)/\\x\1/g'; }
 
 export LC_ALL=C
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
 rare=$(printf '\x8C\x9F\x8D\xF5\x83\x47\x83\x93\x83\x57\x83\x93')
 common=$(printf '\x83\x74\x83\x40\x83\x43\x83\x8B')
 echo "input: $file ($(du -m "$file" | cut -f1) MB); $(nproc) cores; $(date -u +%Y-%m-%d)"
 for name in rare common; do
   p=${!name}
   k=$(best_of_3 "$cli" --sjis -F "$p" "$file")
-  g=$(best_of_3 grep -F -- "$p" "$file")
-  u=$(best_of_3 ugrep -F -- "$p" "$file")
-  r=$(best_of_3 rg --no-unicode -- "(?-u)$(hex "$p")" "$file")
+  g=$(best_of_3 grep -a -F -- "$p" "$file")
+  u=$(best_of_3 ugrep -a -F -- "$p" "$file")
+  r=$(best_of_3 rg -a --no-unicode -- "(?-u)$(hex "$p")" "$file")
   row "literal, $name" "$k" grep "$g" ugrep "$u" rg "$r"
 done
 k=$(best_of_3 "$cli" --sjis -n -F "$rare" "$file")
-g=$(best_of_3 grep -n -F -- "$rare" "$file")
-u=$(best_of_3 ugrep -n -F -- "$rare" "$file")
-r=$(best_of_3 rg -n --no-unicode -- "(?-u)$(hex "$rare")" "$file")
+g=$(best_of_3 grep -a -n -F -- "$rare" "$file")
+u=$(best_of_3 ugrep -a -n -F -- "$rare" "$file")
+r=$(best_of_3 rg -a -n --no-unicode -- "(?-u)$(hex "$rare")" "$file")
 row "literal, rare, line numbers" "$k" grep "$g" ugrep "$u" rg "$r"
 k=$(best_of_3 "$cli" --sjis -i -F "DATA FILE" "$file")
-g=$(best_of_3 grep -i -F -- "DATA FILE" "$file")
-u=$(best_of_3 ugrep -i -F -- "DATA FILE" "$file")
-r=$(best_of_3 rg -i -F -- "DATA FILE" "$file")
+g=$(best_of_3 grep -a -i -F -- "DATA FILE" "$file")
+u=$(best_of_3 ugrep -a -i -F -- "DATA FILE" "$file")
+r=$(best_of_3 rg -a -i -F -- "DATA FILE" "$file")
 row "literal, ignoring case" "$k" grep "$g" ugrep "$u" rg "$r"
 k=$(best_of_3 "$cli" --sjis 'Se.rch[0-9]' "$file")
-g=$(best_of_3 grep -- 'Se.rch[0-9]' "$file")
-u=$(best_of_3 ugrep -- 'Se.rch[0-9]' "$file")
-r=$(best_of_3 rg --no-unicode -- 'Se.rch[0-9]' "$file")
+g=$(best_of_3 grep -a -- 'Se.rch[0-9]' "$file")
+u=$(best_of_3 ugrep -a -- 'Se.rch[0-9]' "$file")
+r=$(best_of_3 rg -a --no-unicode -- 'Se.rch[0-9]' "$file")
 row "pattern with . and a set" "$k" grep "$g" ugrep "$u" rg "$r"

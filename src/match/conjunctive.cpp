@@ -52,11 +52,11 @@ Conjunctive::Conjunctive(const char* text) {
   }
 }
 
-std::string Conjunctive::RequiredBytes() const {
-  std::string best;
+ByteSets Conjunctive::RequiredBytes() const {
+  ByteSets best;
   for (const Pattern& term : terms_) {
-    std::string bytes = term.RequiredBytes();
-    if (bytes.size() > best.size()) best = std::move(bytes);
+    ByteSets sets = term.RequiredBytes();
+    if (detail::Selectivity(sets) > detail::Selectivity(best)) best = std::move(sets);
   }
   return best;
 }

@@ -29,7 +29,7 @@ class Conjunctive {
   explicit Conjunctive(const char* text);
   std::size_t term_count() const { return terms_.size(); }
   // The longest bytes some term requires: every term must match for the whole to match.
-  std::string RequiredBytes() const;
+  ByteSets RequiredBytes() const;
 
  private:
   friend MatchSpan MatchConjunctive(MatchSpan&, const char*&, const Conjunctive&);

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "match/pattern.h"
 #include "mbchar/fold.h"
 
 namespace kensaku {
@@ -28,6 +27,7 @@ Inclusion::Inclusion(const char* pattern) {
   null_ = false;
   const Code* fold = FoldMap();
   first_ = fold[DecodeText(pattern).code];
+  first_bytes_ = FirstBytesFoldingTo(first_);
   bytes_ = std::strlen(pattern);
   // The pattern's characters as far as the primitives count them, written folded and read back
   // the same way: what a line is compared against.
@@ -44,24 +44,12 @@ Inclusion::Inclusion(const char* pattern) {
   for (Code& c : folded_) c = fold[c];
 }
 
-std::string Inclusion::RequiredBytes() const {
-  std::string best, run;
-  if (null_) return best;
-  auto usable = [](Code c) { return c != kNullCode && c != kNoneCode && FoldsFromItselfOnly(c); };
-  if (count_ <= 1) {
-    if (usable(first_)) AppendCodeBytes(best, first_);
-    return best;
-  }
-  // Every character compared must equal its folded code: the line holds them in a row.
-  for (Code c : folded_) {
-    if (usable(c)) {
-      AppendCodeBytes(run, c);
-      continue;
-    }
-    if (run.size() > best.size()) best = run;
-    run.clear();
-  }
-  return run.size() > best.size() ? run : best;
+ByteSets Inclusion::RequiredBytes() const {
+  if (null_) return {};
+  auto usable = [](Code c) { return c != kNullCode && c != kNoneCode; };
+  // One character decides, or every character compared must fold to its code.
+  if (count_ <= 1) return RequiredRun(std::vector<Code>{first_}, usable);
+  return RequiredRun(folded_, usable);
 }
 
 int IncludesAt(MatchSpan& span, const char* p, const Inclusion& pattern) {
@@ -85,18 +73,15 @@ int IncludesAt(MatchSpan& span, const char* p, const Inclusion& pattern) {
 
 int FindInclusion(MatchSpan& span, const char* line, const Inclusion& pattern) {
   span = MatchSpan{0, line, line};
-  int position = 1;
-  if (line != nullptr) {
-    for (const char* p = line; *p != '\0';) {
-      span.start = p;
-      span.matched = IncludesAt(span, p, pattern);
-      if (span.matched) break;
-      const int length = DecodeText(p).ByteCount();
-      position += length;
-      p += length;
-    }
+  if (line == nullptr || pattern.null_) return 0;
+  // Only characters that fold to the pattern's first one are tried; the position counts bytes.
+  for (const char* p = NextCharStartIn(line, pattern.first_bytes_); *p != '\0';
+       p = NextCharStartIn(p + CharLength(p), pattern.first_bytes_)) {
+    span.start = p;
+    span.matched = IncludesAt(span, p, pattern);
+    if (span.matched) return static_cast<int>(p - line) + 1;
   }
-  return span.matched ? position : 0;
+  return 0;
 }
 
 }  // namespace kensaku

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "match/match_span.h"
+#include "mbchar/fold.h"
 #include "mbchar/mbchar.h"
 
 namespace kensaku {
@@ -23,15 +24,17 @@ class Inclusion {
   explicit Inclusion(const char* pattern);
 
   // Bytes that every line including the pattern holds in a row (see Pattern::RequiredBytes).
-  std::string RequiredBytes() const;
+  ByteSets RequiredBytes() const;
 
  private:
   friend int IncludesAt(MatchSpan&, const char*, const Inclusion&);
+  friend int FindInclusion(MatchSpan&, const char*, const Inclusion&);
   bool null_ = true;
   Code first_ = kNoneCode;
   std::size_t count_ = 0;  // characters the line is read for
   std::size_t bytes_ = 0;
   std::vector<Code> folded_;
+  FirstBytes first_bytes_;  // of the characters that fold to first_
 };
 
 // 1 when the text at p begins with the pattern; sets the span's end then.

@@ -97,6 +97,10 @@ Pattern::Pattern(const char* text) {
         e.code = fold[c.code];
         break;
     }
+    if (elements_.empty() && e.op == Op::kChar && !e.skip) {
+      literal_first_ = true;
+      first_bytes_ = FirstBytesFoldingTo(e.code);
+    }
     elements_.push_back(e);
     if (e.op == Op::kBadClass) {
       // Nothing after an unterminated set is ever reached.
@@ -246,42 +250,32 @@ MatchSpan MatchScan(MatchSpan& span, const char*& cursor, const Pattern& pattern
     cursor += std::strlen(cursor);
     return span;
   }
+  // Starts whose first character cannot match are passed over without an attempt.
   const Code* fold = FoldMap();
   int length = 0;
-  while (*cursor != '\0') {
-    const char* q = cursor;
-    // Starts whose first character cannot match are passed over without an attempt.
+  const char* q = cursor;
+  while (*q != '\0') {
+    if (pattern.literal_first_) {
+      q = NextCharStartIn(q, pattern.first_bytes_);
+      if (*q == '\0') break;
+    }
     if (pattern.StartsAt(Bytes(q), fold)) {
+      cursor = q;
       MatchAt(span, cursor, pattern);
       if (span.matched) return span;
     }
     SubjectChar(Bytes(q), length);
-    cursor = q + length;
+    q += length;
   }
+  cursor = q;
   return span;
 }
 
-void AppendCodeBytes(std::string& bytes, Code code) {
-  if (code > 0xFF) bytes.push_back(static_cast<char>(code >> 8));
-  bytes.push_back(static_cast<char>(code & 0xFF));
-}
-
-std::string Pattern::RequiredBytes() const {
-  std::string best, run;
-  auto end_run = [&] {
-    if (run.size() > best.size()) best = run;
-    run.clear();
-  };
-  for (const Element& e : elements_) {
-    // Each such element takes exactly one character, whose fold is its code.
-    if (e.op == Op::kChar && !e.skip && e.code != kNullCode && FoldsFromItselfOnly(e.code)) {
-      AppendCodeBytes(run, e.code);
-    } else {
-      end_run();
-    }
-  }
-  end_run();
-  return best;
+ByteSets Pattern::RequiredBytes() const {
+  // Each such element takes exactly one character, whose fold is its code.
+  std::vector<int> codes;
+  for (const Element& e : elements_) codes.push_back(e.op == Op::kChar && !e.skip ? e.code : -1);
+  return RequiredRun(codes, [](int c) { return c > 0; });
 }
 
 ByteString SpanText(const MatchSpan& span) {

@@ -14,6 +14,7 @@
 
 #include "frame/byte_string.h"
 #include "match/match_span.h"
+#include "mbchar/fold.h"
 #include "mbchar/mbchar.h"
 
 namespace kensaku {
@@ -35,9 +36,10 @@ class Pattern {
 
   bool is_null() const { return null_; }
 
-  // Bytes that every text this pattern matches holds in a row: the longest run of literal
-  // characters that fold from themselves only. Empty when there is no such run.
-  std::string RequiredBytes() const;
+  // Byte sets that every text this pattern matches holds in a row (some byte of each set, set
+  // after set): from the best run of literal elements that each take exactly one character.
+  // Empty when there is no such run.
+  ByteSets RequiredBytes() const;
 
  private:
   friend MatchSpan MatchAt(MatchSpan&, const char*&, const Pattern&);
@@ -67,6 +69,8 @@ class Pattern {
   bool text_empty_ = false;  // the pattern text itself is "", which matches the empty line
   bool zero_width_ = false;
   bool never_ = false;  // holds a set without closing bracket, which fails wherever it is tried
+  bool literal_first_ = false;  // the first element is one literal character: starts are found
+  FirstBytes first_bytes_;      // by the first bytes of the characters that fold to it
 };
 
 // Anchored match of the whole pattern at the cursor. The cursor is left after the match, or at
@@ -85,9 +89,6 @@ int MatchClass(Code folded, const Pattern& pattern, std::size_t index);
 
 // Steps the subject cursor over characters that fold to prev; returns how many.
 int ConsumeRun(const char*& subject, Code prev);
-
-// The bytes of a code: two for a code above 0xFF, else one.
-void AppendCodeBytes(std::string& bytes, Code code);
 
 // The subject bytes of a successful, non-empty span.
 ByteString SpanText(const MatchSpan& span);

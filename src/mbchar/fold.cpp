@@ -1,6 +1,7 @@
 #include "mbchar/fold.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "mbchar/fold_tables.h"
@@ -10,9 +11,8 @@ namespace detail {
 int g_fold_flags = 0;
 int g_fold_map_key = -1;
 Code g_fold_map[0x10000];
-// How many characters of the foldable ranges fold to each code of those ranges.
-unsigned char g_preimages_single[0x100];
-unsigned char g_preimages_wide[0x8397 - 0x8140];
+// (fold, character) for every character of the foldable ranges, sorted: who folds to what.
+std::vector<std::pair<Code, Code>> g_preimages;
 
 // Codes outside these two ranges are left alone by every step of Fold.
 constexpr unsigned kSingleEnd = 0x100;
@@ -27,27 +27,102 @@ void RebuildFoldMap(int key) {
   for (unsigned c = kWideBegin; c < kWideEnd; ++c) {
     g_fold_map[c] = FoldCode(static_cast<Code>(c), key);
   }
-  // Every fold of a code of these ranges lands in them again.
-  std::fill(std::begin(g_preimages_single), std::end(g_preimages_single), 0);
-  std::fill(std::begin(g_preimages_wide), std::end(g_preimages_wide), 0);
-  auto count = [](Code f) {
-    unsigned char& n = f < kSingleEnd ? g_preimages_single[f] : g_preimages_wide[f - kWideBegin];
-    if (n < 255) ++n;
-  };
-  for (unsigned c = 1; c < kSingleEnd; ++c) count(g_fold_map[c]);
-  for (unsigned c = kWideBegin; c < kWideEnd; ++c) {
-    if (IsDoubleCode(c)) count(g_fold_map[c]);
+  // Every fold of a code of these ranges lands in them again; every other code is its own fold.
+  g_preimages.clear();
+  for (unsigned c = 1; c < kWideEnd; c = c + 1 == kSingleEnd ? kWideBegin : c + 1) {
+    if (c < kSingleEnd || IsDoubleCode(c)) g_preimages.emplace_back(g_fold_map[c], c);
   }
+  std::sort(g_preimages.begin(), g_preimages.end());
   g_fold_map_key = key;
 }
 }  // namespace detail
 
-bool FoldsFromItselfOnly(Code folded) {
+std::vector<Code> FoldPreimages(Code folded) {
   FoldMap();
-  if (folded < detail::kSingleEnd) return detail::g_preimages_single[folded] == 1;
-  if (folded >= detail::kWideBegin && folded < detail::kWideEnd) {
-    return detail::g_preimages_wide[folded - detail::kWideBegin] == 1;
+  std::vector<Code> codes;
+  const bool in_ranges = folded < detail::kSingleEnd ||
+                         (folded >= detail::kWideBegin && folded < detail::kWideEnd);
+  if (!in_ranges) {
+    if (IsDoubleCode(folded)) codes.push_back(folded);
+    return codes;
   }
+  const auto range = std::equal_range(detail::g_preimages.begin(), detail::g_preimages.end(),
+                                      std::pair<Code, Code>(folded, 0),
+                                      [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (auto it = range.first; it != range.second; ++it) codes.push_back(it->second);
+  return codes;
+}
+
+bool FoldsFromItselfOnly(Code folded) {
+  const std::vector<Code> codes = FoldPreimages(folded);
+  return codes.size() == 1 && codes[0] == folded;
+}
+
+double detail::Selectivity(const ByteSets& sets) {
+  double score = 0;
+  for (const ByteSet& set : sets) {
+    int n = 0;
+    for (bool b : set) n += b;
+    score += 1.0 / n;
+  }
+  return score;
+}
+
+FirstBytes FirstBytesFoldingTo(Code folded) {
+  FirstBytes firsts;
+  for (Code c : FoldPreimages(folded)) {
+    const unsigned b = c > 0xFF ? c >> 8 : c;
+    if (!firsts.bytes[b]) {
+      firsts.bytes[b] = true;
+      ++firsts.count;
+      firsts.only = static_cast<int>(b);
+    }
+  }
+  if (firsts.count != 1) firsts.only = -1;
+  return firsts;
+}
+
+const char* NextCharStartIn(const char* from, const FirstBytes& firsts) {
+  const auto* p = reinterpret_cast<const unsigned char*>(from);
+  for (;;) {
+    const unsigned char* k;
+    if (firsts.only > 0) {
+      k = reinterpret_cast<const unsigned char*>(
+          std::strchr(reinterpret_cast<const char*>(p), firsts.only));
+      if (k == nullptr) {
+        k = p + std::strlen(reinterpret_cast<const char*>(p));
+      }
+    } else {
+      k = p;
+      while (*k != 0 && !firsts.bytes[*k]) ++k;
+    }
+    if (*k == 0) return reinterpret_cast<const char*>(k);
+    const unsigned char* q = k;
+    while (q > p && IsLeadByte(q[-1])) --q;
+    while (q < k) q += CharLength(reinterpret_cast<const char*>(q));
+    if (q == k) return reinterpret_cast<const char*>(k);
+    p = q;  // the byte found was the trail byte of the character before it
+  }
+}
+
+bool AppendPreimageBytes(Code folded, ByteSets& bytes) {
+  const std::vector<Code> codes = FoldPreimages(folded);
+  if (codes.empty()) return false;
+  const bool wide = codes[0] > 0xFF;
+  for (Code c : codes) {
+    if ((c > 0xFF) != wide) return false;
+  }
+  ByteSet first{}, second{};
+  for (Code c : codes) {
+    if (wide) {
+      first[c >> 8] = true;
+      second[c & 0xFF] = true;
+    } else {
+      first[c] = true;
+    }
+  }
+  bytes.push_back(first);
+  if (wide) bytes.push_back(second);
   return true;
 }
 

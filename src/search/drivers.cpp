@@ -17,13 +17,46 @@ std::vector<Entry> Compile(const PatternList& list) {
   return entries;
 }
 
+// When every entry requires some bytes, lines before the first place in the read buffer where
+// any of them occurs cannot match; they are passed over whole. Returns how many lines that was.
+template <typename Entry>
+std::int32_t SkipHopelessLines(InputFile& in, const std::vector<Entry>& entries) {
+  const auto [text, n] = in.Window();
+  std::size_t first = n;
+  for (const Entry& e : entries) first = e.required().Find(text, first);
+  std::size_t whole = first;  // up to and including the last LF before it
+  while (whole > 0 && text[whole - 1] != '\n') --whole;
+  return whole > 0 ? in.SkipLines(whole) : 0;
+}
+
+template <typename Entry>
+bool AllRequireBytes(const std::vector<Entry>& entries) {
+  for (const Entry& e : entries) {
+    if (e.required().empty()) return false;
+  }
+  return !entries.empty();
+}
+
 // The loop shared by the pattern and conjunctive searches: after a whole-line hit the line has
 // been written once, so its remaining entries are not tried.
 template <typename Entry, typename Test>
 std::int32_t ScanLines(ScanState& state, InputFile& in, Output& out,
                        const std::vector<Entry>& entries, Test test) {
   std::int32_t count = 0;
+  const bool skipping = AllRequireBytes(entries);
+  const std::int32_t per_line = static_cast<std::int32_t>(entries.size());
   while (in.clear() && !out.failed()) {
+    // Every entry is tried on a passed-over line, and fails; only a hit just before (a stale
+    // flag with whole-line output, which would end the line's entries early) must wait.
+    if (skipping && !(state.span.matched && GetOutputMode() != 0)) {
+      const std::int32_t skipped = SkipHopelessLines(in, entries);
+      if (skipped > 0) {
+        state.lines += skipped;
+        count += skipped * per_line;
+        state.span.matched = 0;
+        continue;
+      }
+    }
     ReadNextLine(state, in);
     if (in.failed()) continue;
     for (std::size_t i = 0; i < entries.size() && out.clear(); ++i) {
@@ -76,7 +109,16 @@ std::int32_t ScanMatchsLines(ScanState& state, InputFile& in, Output& out,
 std::int32_t ScanIncLines(ScanState& state, InputFile& in, Output& out,
                           const std::vector<LineInclusion>& entries) {
   std::int32_t count = 0;
+  const bool skipping = AllRequireBytes(entries);
   while (in.clear() && !out.failed()) {
+    if (skipping) {
+      const std::int32_t skipped = SkipHopelessLines(in, entries);
+      if (skipped > 0) {
+        state.lines += skipped;
+        state.span.matched = 0;
+        continue;
+      }
+    }
     ReadNextLine(state, in);
     if (in.failed()) continue;
     for (const LineInclusion& entry : entries) {

@@ -20,26 +20,49 @@ void WriteWholeLine(const ScanState& state, Output& out) {
 
 }  // namespace
 
-ByteFinder::ByteFinder(std::string needle) : needle_(std::move(needle)) {
-  const std::size_t m = needle_.size();
+ByteFinder::ByteFinder(ByteSets sets) : sets_(std::move(sets)) {
+  constexpr std::size_t kMaxSets = 64;  // longer runs find no fewer lines
+  if (sets_.size() > kMaxSets) sets_.resize(kMaxSets);
+  const std::size_t m = sets_.size();
+  if (m == 1) {
+    int n = 0;
+    for (int b = 0; b < 256; ++b) {
+      if (sets_[0][b]) {
+        ++n;
+        single_ = b;
+      }
+    }
+    if (n != 1) single_ = -1;
+  }
+  // Horspool over sets: how far the window may move when its last byte is b.
   for (std::size_t& shift : shift_) shift = m;
   for (std::size_t i = 0; i + 1 < m; ++i) {
-    shift_[static_cast<unsigned char>(needle_[i])] = m - 1 - i;
+    for (int b = 0; b < 256; ++b) {
+      if (sets_[i][b]) shift_[b] = m - 1 - i;
+    }
   }
 }
 
-bool ByteFinder::In(const char* text, std::size_t n) const {
-  const std::size_t m = needle_.size();
-  if (m == 0) return true;
-  if (m == 1) return std::memchr(text, needle_[0], n) != nullptr;
-  if (n < m) return false;
-  const char last = needle_[m - 1];
-  for (std::size_t i = 0; i + m <= n;) {
-    const char c = text[i + m - 1];
-    if (c == last && std::memcmp(text + i, needle_.data(), m - 1) == 0) return true;
-    i += shift_[static_cast<unsigned char>(c)];
+std::size_t ByteFinder::Find(const char* text, std::size_t n) const {
+  const std::size_t m = sets_.size();
+  if (m == 0) return 0;
+  if (single_ >= 0) {
+    const void* hit = std::memchr(text, single_, n);
+    return hit != nullptr ? static_cast<std::size_t>(static_cast<const char*>(hit) - text) : n;
   }
-  return false;
+  if (n < m) return n;
+  const auto* t = reinterpret_cast<const unsigned char*>(text);
+  const ByteSet& last = sets_[m - 1];
+  for (std::size_t i = 0; i + m <= n;) {
+    const unsigned char c = t[i + m - 1];
+    if (last[c]) {
+      std::size_t k = 0;
+      while (k + 1 < m && sets_[k][t[i + k]]) ++k;
+      if (k + 1 == m) return i;
+    }
+    i += shift_[c];
+  }
+  return n;
 }
 
 LinePattern::LinePattern(const char* text)

@@ -33,15 +33,20 @@ struct ScanState {
   }
 };
 
-// Tells whether a line can hold a match at all: it must hold the bytes every match holds. Lines
-// without them are passed over as a failed attempt, without decoding a character.
+// Tells whether a line can hold a match at all: it must hold, in a row, a byte of each of the
+// sets that every match holds. Lines without them are passed over as a failed attempt, without
+// decoding a character.
 class ByteFinder {
  public:
-  explicit ByteFinder(std::string needle);
-  bool In(const char* text, std::size_t n) const;
+  explicit ByteFinder(ByteSets sets);
+  bool empty() const { return sets_.empty(); }
+  bool In(const char* text, std::size_t n) const { return sets_.empty() || Find(text, n) != n; }
+  // Where the sets first occur in the text, or n.
+  std::size_t Find(const char* text, std::size_t n) const;
 
  private:
-  std::string needle_;
+  ByteSets sets_;
+  int single_ = -1;  // the one byte of a one-byte, one-set requirement
   std::size_t shift_[256];
 };
 
@@ -49,6 +54,7 @@ class ByteFinder {
 class LinePattern {
  public:
   explicit LinePattern(const char* text);
+  const ByteFinder& required() const { return required_; }
 
  private:
   friend void TestLineMatch(ScanState&, Output&, const LinePattern&);
@@ -62,6 +68,7 @@ class LinePattern {
 class LineConjunctive {
  public:
   explicit LineConjunctive(const char* text);
+  const ByteFinder& required() const { return required_; }
 
  private:
   friend void TestLineMatchs(ScanState&, Output&, const LineConjunctive&);
@@ -75,6 +82,7 @@ class LineConjunctive {
 class LineInclusion {
  public:
   explicit LineInclusion(const char* text);
+  const ByteFinder& required() const { return required_; }
 
  private:
   friend void TestLineInc(ScanState&, Output&, const LineInclusion&);

@@ -81,6 +81,25 @@ const char* InputFile::ReadLine(std::size_t& length) {
   return line;
 }
 
+std::pair<const char*, std::size_t> InputFile::Window() {
+  if (!failed()) Fill(kReadBlock / 2);
+  return {buffer_.get() + begin_, end_ - begin_};
+}
+
+std::int32_t InputFile::SkipLines(std::size_t n) {
+  std::int32_t lines = 0;
+  const char* p = buffer_.get() + begin_;
+  const char* const end = p + n;
+  while (p < end) {
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    if (lf == nullptr) break;  // callers pass whole lines only
+    lines += static_cast<std::int32_t>(static_cast<std::size_t>(lf - p) / kMaxLineBytes) + 1;
+    p = lf + 1;
+  }
+  begin_ += static_cast<std::size_t>(p - (buffer_.get() + begin_));
+  return lines;
+}
+
 std::unique_ptr<Output> Output::AppendToFile(const char* name) {
   std::unique_ptr<Output> out(new Output());
   out->file_ = name != nullptr ? std::fopen(name, "ab") : nullptr;

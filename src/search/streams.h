@@ -5,8 +5,10 @@
 #define KENSAKU_SRC_SEARCH_STREAMS_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace kensaku {
 
@@ -36,6 +38,13 @@ class InputFile {
   // is NUL-terminated and valid until the next read. The end of input sets kStreamEof, and also
   // kStreamFail when no byte was read. Returns null when nothing was read.
   const char* ReadLine(std::size_t& length);
+
+  // The bytes not yet read, as many as the buffer holds (at the end of the file, all of them).
+  std::pair<const char*, std::size_t> Window();
+
+  // Passes over the first n bytes of the window, which end in a LF; returns how many lines
+  // ReadLine would have delivered for them (a line of L bytes is L / 4095 + 1 of them).
+  std::int32_t SkipLines(std::size_t n);
 
  private:
   // Makes at least n bytes available from begin_, or everything up to the end of the file.

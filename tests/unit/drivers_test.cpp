@@ -143,3 +143,27 @@ TEST_F(DriversTest, LongLinesAndCrLf) {
 
 }  // namespace
 }  // namespace kensaku
+
+namespace kensaku {
+namespace {
+
+// Lines passed over in bulk are numbered and counted as the line reader cuts them.
+TEST_F(DriversTest, PassedOverLinesAreCountedAsRead) {
+  WriteFile(in_, "x\n" + std::string(10000, 'a') + "\n" + std::string(4095, 'b') + "\nhit\n\n");
+  SetLineMode(1);
+  for (SearchKind kind : {SearchKind::kMatch, SearchKind::kMatchs, SearchKind::kInc}) {
+    std::filesystem::remove(out_);
+    const std::int32_t count = SearchFileToFile(kind, in_.c_str(), out_.c_str(), "hit\nit");
+    EXPECT_EQ(ReadFile(out_), "    7 hit\n") << static_cast<int>(kind);
+    // Two entries on each of the 8 lines, but the hit ends its line's entries, and so does the
+    // flag it leaves on the empty line after it, where no attempt is made.
+    EXPECT_EQ(count, kind == SearchKind::kInc ? 1 : 14) << static_cast<int>(kind);
+  }
+  SetOutputMode(0);
+  std::filesystem::remove(out_);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "hit\nit"), 16);
+  EXPECT_EQ(ReadFile(out_), "hit\r\nit\r\n");
+}
+
+}  // namespace
+}  // namespace kensaku

@@ -106,9 +106,15 @@ TEST(SearchAgainstReference, GeneratedFilesAndLists) {
         pieces.push_back(piece);
         line += piece;
       }
+      if (gen.Int(0, 40) == 0) {
+        // Now and then a line the reader cuts into pieces of 4095 bytes.
+        const std::string unit = line.empty() ? std::string("ab") : line;
+        while (line.size() < 4090 + static_cast<std::size_t>(gen.Int(0, 6000))) line += unit;
+      }
+      file += line + "\n";
+      for (; line.size() >= 4095; line.erase(0, 4095)) lines.push_back(line.substr(0, 4095));
       lines.push_back(line);
       line_pieces.push_back(pieces);
-      file += line + "\n";
     }
     std::string list;
     for (int i = gen.Int(1, 4); i > 0; --i) {
@@ -149,7 +155,7 @@ TEST(SearchAgainstReference, GeneratedFilesAndLists) {
     const RefResult expected = Reference(kind, lines, entries);
 
     InputFile in(path.c_str());
-    std::string buffer(1 << 16, '\0');
+    std::string buffer(1 << 20, '\0');
     Output out(buffer.data(), buffer.size());
     ScanState state;
     std::int32_t count = 0;
