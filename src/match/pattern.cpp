@@ -97,10 +97,7 @@ Pattern::Pattern(const char* text) {
         e.code = fold[c.code];
         break;
     }
-    if (elements_.empty() && e.op == Op::kChar && !e.skip) {
-      literal_first_ = true;
-      first_bytes_ = FirstBytesFoldingTo(e.code);
-    }
+    if (elements_.empty() && !e.skip) FindFirstBytes(e);
     elements_.push_back(e);
     if (e.op == Op::kBadClass) {
       // Nothing after an unterminated set is ever reached.
@@ -108,6 +105,28 @@ Pattern::Pattern(const char* text) {
       break;
     }
   }
+}
+
+void Pattern::FindFirstBytes(const Element& e) {
+  if (e.op == Op::kChar) {
+    literal_first_ = true;
+    first_bytes_ = FirstBytesFoldingTo(e.code);
+    return;
+  }
+  // A set that names few characters narrows the starts as well; large or negated ones do not.
+  constexpr unsigned kMaxCodes = 512;
+  if (e.op != Op::kClass || e.negate) return;
+  unsigned codes = 0;
+  for (std::uint32_t i = 0; i < e.range_count; ++i) {
+    const Range& r = ranges_[e.first_range + i];
+    codes += static_cast<unsigned>(r.hi - r.lo) + 1;
+  }
+  if (codes > kMaxCodes) return;
+  for (std::uint32_t i = 0; i < e.range_count; ++i) {
+    const Range& r = ranges_[e.first_range + i];
+    AddFirstBytesFoldingInto(r.lo, r.hi, first_bytes_);
+  }
+  literal_first_ = true;
 }
 
 void Pattern::CompileClass(const char*& p, Element& e) {

@@ -61,6 +61,7 @@ class Pattern {
   };
 
   void CompileClass(const char*& p, Element& e);
+  void FindFirstBytes(const Element& e);
   bool StartsAt(const unsigned char* s, const Code* fold) const;
 
   std::vector<Element> elements_;
@@ -69,8 +70,8 @@ class Pattern {
   bool text_empty_ = false;  // the pattern text itself is "", which matches the empty line
   bool zero_width_ = false;
   bool never_ = false;  // holds a set without closing bracket, which fails wherever it is tried
-  bool literal_first_ = false;  // the first element is one literal character: starts are found
-  FirstBytes first_bytes_;      // by the first bytes of the characters that fold to it
+  bool literal_first_ = false;  // starts are found by the first bytes of the characters the
+  FirstBytes first_bytes_;      // first element can take (a literal or a small set)
 };
 
 // Anchored match of the whole pattern at the cursor. The cursor is left after the match, or at

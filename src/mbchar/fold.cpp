@@ -68,17 +68,33 @@ double detail::Selectivity(const ByteSets& sets) {
   return score;
 }
 
-FirstBytes FirstBytesFoldingTo(Code folded) {
-  FirstBytes firsts;
-  for (Code c : FoldPreimages(folded)) {
+void AddFirstBytesFoldingInto(Code lo, Code hi, FirstBytes& firsts) {
+  FoldMap();
+  auto add = [&firsts](Code c) {
     const unsigned b = c > 0xFF ? c >> 8 : c;
     if (!firsts.bytes[b]) {
       firsts.bytes[b] = true;
       ++firsts.count;
       firsts.only = static_cast<int>(b);
     }
+  };
+  // Characters of the foldable ranges, by their folds...
+  const auto& pairs = detail::g_preimages;
+  for (auto it = std::lower_bound(pairs.begin(), pairs.end(), std::pair<Code, Code>(lo, 0));
+       it != pairs.end() && it->first <= hi; ++it) {
+    add(it->second);
+  }
+  // ...and every other character, which is its own fold.
+  for (unsigned c = lo; c <= hi; ++c) {
+    const bool in_ranges = c < detail::kSingleEnd || (c >= detail::kWideBegin && c < detail::kWideEnd);
+    if (!in_ranges && IsDoubleCode(c)) add(static_cast<Code>(c));
   }
   if (firsts.count != 1) firsts.only = -1;
+}
+
+FirstBytes FirstBytesFoldingTo(Code folded) {
+  FirstBytes firsts;
+  AddFirstBytesFoldingInto(folded, folded, firsts);
   return firsts;
 }
 

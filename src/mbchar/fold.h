@@ -102,6 +102,8 @@ struct FirstBytes {
   int only = -1;  // the byte, when there is just one
 };
 FirstBytes FirstBytesFoldingTo(Code folded);
+// Adds the first bytes of the characters whose folds lie in [lo, hi].
+void AddFirstBytesFoldingInto(Code lo, Code hi, FirstBytes& firsts);
 
 // The first character start at or after `from` (itself a character start) whose first byte is
 // one of `firsts`, or the terminator. Bytes are skipped without decoding; when one of the bytes

@@ -46,7 +46,9 @@ class ByteFinder {
 
  private:
   ByteSets sets_;
-  int single_ = -1;  // the one byte of a one-byte, one-set requirement
+  int single_ = -1;    // the one byte of a one-byte, one-set requirement
+  std::string exact_;  // the bytes, when every set holds one
+  std::size_t anchor_ = 0;  // the byte of exact_ looked for first: the least common one
   std::size_t shift_[256];
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 #include <vector>
 #include <sstream>
@@ -264,6 +265,51 @@ TEST(FoldPreimages, SingletonsAgreeWithACountOverAllCodes) {
   SetFoldFlags(FoldToLower);
   EXPECT_FALSE(FoldsFromItselfOnly('a'));
   SetFoldFlags(0);
+}
+
+}  // namespace
+}  // namespace kensaku
+
+namespace kensaku {
+namespace {
+
+// NextCharStartIn jumps over bytes and recovers boundaries; the walk decodes every character.
+TEST(NextCharStartIn, AgreesWithWalkingOnRandomBytes) {
+  std::mt19937 rng(5);
+  const unsigned char alphabet[] = {0x81, 0x82, 0x63, 0x5C, 0x40, 0x20, 0x9F, 0xE0, 0xA0, 0xFC, 'c'};
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    for (int n = rng() % 24; n > 0; --n) text.push_back(static_cast<char>(alphabet[rng() % 11]));
+    FirstBytes firsts;
+    for (int n = 1 + rng() % 3; n > 0; --n) {
+      const unsigned b = alphabet[rng() % 11];
+      if (!firsts.bytes[b]) ++firsts.count;
+      firsts.bytes[b] = true;
+      firsts.only = static_cast<int>(b);
+    }
+    if (firsts.count != 1) firsts.only = -1;
+    const char* walk = text.c_str();
+    for (const char* fast = text.c_str();; walk += CharLength(walk)) {
+      while (*walk != '\0' && !firsts.bytes[static_cast<unsigned char>(*walk)]) {
+        walk += CharLength(walk);
+      }
+      fast = NextCharStartIn(fast, firsts);
+      ASSERT_EQ(fast, walk) << "round " << round;
+      if (*walk == '\0') break;
+      fast += CharLength(fast);
+    }
+  }
+}
+
+TEST(NextCharStartIn, TrailBytesAreNoStarts) {
+  FirstBytes c;
+  c.bytes['c'] = true;
+  c.count = 1;
+  c.only = 'c';
+  const char text[] = "\x82\x63\x81\x81\x81" "c";  // 0x82 0x63, 0x81 0x81, 0x81 0x63
+  EXPECT_EQ(NextCharStartIn(text, c), text + 6);
+  const char text2[] = "\x81\x81" "c";
+  EXPECT_EQ(NextCharStartIn(text2, c), text2 + 2);
 }
 
 }  // namespace
