@@ -18,10 +18,6 @@ int Commonness(unsigned char b) {
   return 3;
 }
 
-bool Usable(const char* text) { return text != nullptr && *text != '\0'; }
-bool Anchored(const char* text) { return Usable(text) && *text == '^'; }
-const char* AfterAnchor(const char* text) { return Anchored(text) ? text + 1 : text; }
-
 void WriteWholeLine(const ScanState& state, Output& out) {
   WriteLineNumber(state, out);
   out.Write(state.line, std::strlen(state.line));
@@ -112,18 +108,6 @@ std::size_t ByteFinder::Find(const char* text, std::size_t n) const {
   return n;
 }
 
-LinePattern::LinePattern(const char* text)
-    : usable_(Usable(text)),
-      anchored_(Anchored(text)),
-      pattern_(AfterAnchor(text)),
-      required_(pattern_.RequiredBytes()) {}
-
-LineConjunctive::LineConjunctive(const char* text)
-    : usable_(Usable(text)),
-      anchored_(Anchored(text)),
-      pattern_(AfterAnchor(text)),
-      required_(pattern_.RequiredBytes()) {}
-
 LineInclusion::LineInclusion(const char* text)
     : pattern_(text), required_(pattern_.RequiredBytes()) {}
 
@@ -173,47 +157,49 @@ void WriteHit(const ScanState& state, Output& out) {
   out.Write("\r\n", 2);
 }
 
-void TestLineMatch(ScanState& state, Output& out, const LinePattern& pattern) {
+namespace {
+
+// The line tests of the pattern and conjunctive searches, given one attempt from a cursor.
+template <typename Matcher, typename Attempt>
+void TestAnchoredEntry(ScanState& state, Output& out, const AnchoredEntry<Matcher>& entry,
+                       Attempt attempt) {
   const char* cursor = state.line;
-  if (!pattern.usable_) return;
-  if ((pattern.anchored_ || *cursor != '\0') && !pattern.required_.In(state.line, state.length)) {
+  if (!entry.usable()) return;
+  if ((entry.anchored() || *cursor != '\0') && !entry.required().In(state.line, state.length)) {
     state.span.matched = 0;  // what the attempt would have found
     return;
   }
-  if (pattern.anchored_) {
-    if (MatchAt(state.span, cursor, pattern.pattern_).matched) WriteHit(state, out);
+  if (entry.anchored()) {
+    // Only a match from the line start is a hit; a conjunctive one may begin later.
+    if (attempt(cursor) && state.span.start == state.line) {
+      WriteHit(state, out);
+    } else {
+      state.span.matched = 0;
+    }
     return;
   }
   while (*cursor != '\0') {
-    if (!MatchScan(state.span, cursor, pattern.pattern_).matched) return;
+    // An attempt that does not match leaves the line: a conjunctive entry without terms would
+    // otherwise be tried again from the same place for ever.
+    if (!attempt(cursor)) return;
     WriteHit(state, out);
     if (state.span.start == state.span.end || GetOutputMode() != 0) return;
   }
 }
 
-void TestLineMatchs(ScanState& state, Output& out, const LineConjunctive& pattern) {
-  const char* cursor = state.line;
-  if (!pattern.usable_) return;
-  if ((pattern.anchored_ || *cursor != '\0') && !pattern.required_.In(state.line, state.length)) {
-    state.span.matched = 0;
-    return;
-  }
-  if (pattern.anchored_) {
-    if (MatchConjunctive(state.span, cursor, pattern.pattern_).matched &&
-        state.span.start == state.line) {
-      WriteHit(state, out);
-    } else {
-      state.span.matched = 0;  // a match that begins later in the line is no hit
-    }
-    return;
-  }
-  while (*cursor != '\0') {
-    // An attempt that does not match leaves the line: a pattern without terms would otherwise
-    // be tried again from the same place for ever.
-    if (!MatchConjunctive(state.span, cursor, pattern.pattern_).matched) return;
-    WriteHit(state, out);
-    if (state.span.start == state.span.end || GetOutputMode() != 0) return;
-  }
+}  // namespace
+
+void TestLineMatch(ScanState& state, Output& out, const LinePattern& entry) {
+  TestAnchoredEntry(state, out, entry, [&](const char*& cursor) {
+    return entry.anchored() ? MatchAt(state.span, cursor, entry.pattern()).matched
+                            : MatchScan(state.span, cursor, entry.pattern()).matched;
+  });
+}
+
+void TestLineMatchs(ScanState& state, Output& out, const LineConjunctive& entry) {
+  TestAnchoredEntry(state, out, entry, [&](const char*& cursor) {
+    return MatchConjunctive(state.span, cursor, entry.pattern()).matched;
+  });
 }
 
 void TestLineInc(ScanState& state, Output& out, const LineInclusion& pattern) {

@@ -52,33 +52,31 @@ class ByteFinder {
   std::size_t shift_[256];
 };
 
-// A list entry for the pattern-language searches: a leading '^' anchors it at the line start.
-class LinePattern {
+// A list entry of the pattern-language or conjunctive searches: a leading '^' anchors it at the
+// line start.
+template <typename Matcher>
+class AnchoredEntry {
  public:
-  explicit LinePattern(const char* text);
+  explicit AnchoredEntry(const char* text)
+      : usable_(text != nullptr && *text != '\0'),
+        anchored_(usable_ && *text == '^'),
+        pattern_(anchored_ ? text + 1 : text),
+        required_(pattern_.RequiredBytes()) {}
+
+  bool usable() const { return usable_; }  // non-null, non-empty text
+  bool anchored() const { return anchored_; }
+  const Matcher& pattern() const { return pattern_; }
   const ByteFinder& required() const { return required_; }
 
  private:
-  friend void TestLineMatch(ScanState&, Output&, const LinePattern&);
-  bool usable_;  // non-null, non-empty text
-  bool anchored_;
-  Pattern pattern_;
-  ByteFinder required_;
-};
-
-// A list entry for the conjunctive searches, with the same leading '^'.
-class LineConjunctive {
- public:
-  explicit LineConjunctive(const char* text);
-  const ByteFinder& required() const { return required_; }
-
- private:
-  friend void TestLineMatchs(ScanState&, Output&, const LineConjunctive&);
   bool usable_;
   bool anchored_;
-  Conjunctive pattern_;
+  Matcher pattern_;
   ByteFinder required_;
 };
+
+using LinePattern = AnchoredEntry<Pattern>;
+using LineConjunctive = AnchoredEntry<Conjunctive>;
 
 // A list entry for the inclusion searches: taken literally, '^' included.
 class LineInclusion {

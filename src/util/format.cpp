@@ -5,7 +5,7 @@
 namespace kensaku {
 namespace {
 
-struct Spec {
+struct Conversion {
   bool left = false;
   bool zero = false;
   std::size_t width = 0;
@@ -15,24 +15,24 @@ struct Spec {
 };
 
 // Parses "[-][0][width][.precision][l]type" after a '%'; false for anything unsupported.
-bool Parse(const char* f, Spec& spec) {
+bool Parse(const char* f, Conversion& conv) {
   const char* p = f;
   if (*p == '-') {
-    spec.left = true;
+    conv.left = true;
     ++p;
   }
   if (*p == '0') {
-    spec.zero = true;
+    conv.zero = true;
     ++p;
   }
   // wsprintfA reads any number of digits; capping keeps the count from wrapping.
   for (; *p >= '0' && *p <= '9'; ++p) {
-    if (spec.width < 100000) spec.width = spec.width * 10 + static_cast<std::size_t>(*p - '0');
+    if (conv.width < 100000) conv.width = conv.width * 10 + static_cast<std::size_t>(*p - '0');
   }
   if (*p == '.') {
     for (++p; *p >= '0' && *p <= '9'; ++p) {
-      if (spec.precision < 100000) {
-        spec.precision = spec.precision * 10 + static_cast<std::size_t>(*p - '0');
+      if (conv.precision < 100000) {
+        conv.precision = conv.precision * 10 + static_cast<std::size_t>(*p - '0');
       }
     }
   }
@@ -44,8 +44,8 @@ bool Parse(const char* f, Spec& spec) {
     case 'x':
     case 'X':
     case 'c':
-      spec.type = *p;
-      spec.length = static_cast<std::size_t>(p - f) + 1;
+      conv.type = *p;
+      conv.length = static_cast<std::size_t>(p - f) + 1;
       return true;
     default:
       return false;
@@ -53,12 +53,12 @@ bool Parse(const char* f, Spec& spec) {
 }
 
 // Digits of the value, with a leading '-' for a negative signed conversion.
-std::size_t Digits(const Spec& spec, std::int32_t value, char* out) {
-  const char* digits = spec.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
-  const unsigned base = spec.type == 'x' || spec.type == 'X' ? 16 : 10;
+std::size_t Digits(const Conversion& conv, std::int32_t value, char* out) {
+  const char* digits = conv.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+  const unsigned base = conv.type == 'x' || conv.type == 'X' ? 16 : 10;
   std::uint32_t v = static_cast<std::uint32_t>(value);
   std::size_t n = 0;
-  if ((spec.type == 'd' || spec.type == 'i') && value < 0) {
+  if ((conv.type == 'd' || conv.type == 'i') && value < 0) {
     out[n++] = '-';
     v = 0u - v;
   }
@@ -95,25 +95,25 @@ class Writer {
   std::size_t n_ = 0;
 };
 
-void Convert(Spec spec, std::int32_t value, Writer& w) {
+void Convert(Conversion conv, std::int32_t value, Writer& w) {
   const std::size_t room = w.room();
-  if (spec.left) spec.zero = false;
-  if (spec.width > room) spec.width = room;
-  if (spec.type == 'c') {
-    if (!spec.left && spec.width > 1) w.Repeat(' ', spec.width - 1);
+  if (conv.left) conv.zero = false;
+  if (conv.width > room) conv.width = room;
+  if (conv.type == 'c') {
+    if (!conv.left && conv.width > 1) w.Repeat(' ', conv.width - 1);
     w.Put(static_cast<char>(value));
-    if (spec.left && spec.width > 1) w.Repeat(' ', spec.width - 1);
+    if (conv.left && conv.width > 1) w.Repeat(' ', conv.width - 1);
     return;
   }
   char number[16];
-  std::size_t length = Digits(spec, value, number);
+  std::size_t length = Digits(conv, value, number);
   if (length > room) length = room;
   // The precision counts the sign, as wsprintfA's does.
-  std::size_t precision = spec.precision < length ? length : spec.precision;
+  std::size_t precision = conv.precision < length ? length : conv.precision;
   if (precision > room) precision = room;
-  if (spec.zero && spec.width > precision) precision = spec.width;
-  const std::size_t pad = spec.width > precision ? spec.width - precision : 0;
-  if (!spec.left) w.Repeat(' ', pad);
+  if (conv.zero && conv.width > precision) precision = conv.width;
+  const std::size_t pad = conv.width > precision ? conv.width - precision : 0;
+  if (!conv.left) w.Repeat(' ', pad);
   std::size_t sign = 0;
   if (number[0] == '-') {
     w.Put('-');
@@ -121,7 +121,7 @@ void Convert(Spec spec, std::int32_t value, Writer& w) {
   }
   w.Repeat('0', precision - length);
   for (std::size_t i = sign; i < length; ++i) w.Put(number[i]);
-  if (spec.left) w.Repeat(' ', pad);
+  if (conv.left) w.Repeat(' ', pad);
 }
 
 }  // namespace
@@ -141,10 +141,10 @@ std::size_t FormatIntegers(char* out, std::size_t size, const char* format,
       f += 2;
       continue;
     }
-    Spec spec;
-    if (used < count && Parse(f + 1, spec)) {
-      Convert(spec, values[used++], w);
-      f += 1 + spec.length;
+    Conversion conv;
+    if (used < count && Parse(f + 1, conv)) {
+      Convert(conv, values[used++], w);
+      f += 1 + conv.length;
     } else {
       w.Put(*f++);  // copied as it stands, one byte at a time
     }
