@@ -18,24 +18,35 @@ std::vector<Entry> Compile(const PatternList& list) {
 }
 
 // When every entry requires some bytes, lines before the first place in the read buffer where
-// any of them occurs cannot match; they are passed over whole. Returns how many lines that was.
+// any of them occurs cannot match; they are passed over whole.
 template <typename Entry>
-std::int32_t SkipHopelessLines(InputFile& in, const std::vector<Entry>& entries) {
-  const auto [text, n] = in.Window();
-  std::size_t first = n;
-  for (const Entry& e : entries) first = e.required().Find(text, first);
-  std::size_t whole = first;  // up to and including the last LF before it
-  while (whole > 0 && text[whole - 1] != '\n') --whole;
-  return whole > 0 ? in.SkipLines(whole) : 0;
-}
-
-template <typename Entry>
-bool AllRequireBytes(const std::vector<Entry>& entries) {
-  for (const Entry& e : entries) {
-    if (e.required().empty()) return false;
+class HopelessLines {
+ public:
+  explicit HopelessLines(const std::vector<Entry>& entries) : entries_(entries) {
+    for (const Entry& e : entries) enabled_ = enabled_ && !e.required().empty();
+    enabled_ = enabled_ && !entries.empty();
   }
-  return !entries.empty();
-}
+
+  // Passes over the lines that cannot match; returns how many there were.
+  std::int32_t Skip(InputFile& in) {
+    if (!enabled_ || in.position() < retry_at_) return 0;
+    const auto [text, n] = in.Window();
+    std::size_t first = n;
+    for (const Entry& e : entries_) first = e.required().Find(text, first);
+    std::size_t whole = first;  // up to and including the last LF before it
+    while (whole > 0 && text[whole - 1] != '\n') --whole;
+    if (whole > 0) return in.SkipLines(whole);
+    // The line being read holds the place found, or runs past the buffer: look again after it,
+    // not at every piece of a long line.
+    retry_at_ = in.position() + (first < n ? first + 1 : n);
+    return 0;
+  }
+
+ private:
+  const std::vector<Entry>& entries_;
+  bool enabled_ = true;
+  std::uint64_t retry_at_ = 0;
+};
 
 // The loop shared by the pattern and conjunctive searches: after a whole-line hit the line has
 // been written once, so its remaining entries are not tried.
@@ -43,13 +54,13 @@ template <typename Entry, typename Test>
 std::int32_t ScanLines(ScanState& state, InputFile& in, Output& out,
                        const std::vector<Entry>& entries, Test test) {
   std::int32_t count = 0;
-  const bool skipping = AllRequireBytes(entries);
+  HopelessLines<Entry> hopeless(entries);
   const std::int32_t per_line = static_cast<std::int32_t>(entries.size());
   while (in.clear() && !out.failed()) {
     // Every entry is tried on a passed-over line, and fails; only a hit just before (a stale
     // flag with whole-line output, which would end the line's entries early) must wait.
-    if (skipping && !(state.span.matched && GetOutputMode() != 0)) {
-      const std::int32_t skipped = SkipHopelessLines(in, entries);
+    if (!(state.span.matched && GetOutputMode() != 0)) {
+      const std::int32_t skipped = hopeless.Skip(in);
       if (skipped > 0) {
         state.lines += skipped;
         count += skipped * per_line;
@@ -109,15 +120,13 @@ std::int32_t ScanMatchsLines(ScanState& state, InputFile& in, Output& out,
 std::int32_t ScanIncLines(ScanState& state, InputFile& in, Output& out,
                           const std::vector<LineInclusion>& entries) {
   std::int32_t count = 0;
-  const bool skipping = AllRequireBytes(entries);
+  HopelessLines<LineInclusion> hopeless(entries);
   while (in.clear() && !out.failed()) {
-    if (skipping) {
-      const std::int32_t skipped = SkipHopelessLines(in, entries);
-      if (skipped > 0) {
-        state.lines += skipped;
-        state.span.matched = 0;
-        continue;
-      }
+    // Inclusion tests always make their attempt, so a passed-over line leaves the flag clear.
+    if (const std::int32_t skipped = hopeless.Skip(in); skipped > 0) {
+      state.lines += skipped;
+      state.span.matched = 0;
+      continue;
     }
     ReadNextLine(state, in);
     if (in.failed()) continue;

@@ -33,6 +33,7 @@ void InputFile::Fill(std::size_t n) {
   if (end_ - begin_ >= n || at_end_) return;
   if (begin_ != 0) {
     std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+    consumed_ += begin_;
     end_ -= begin_;
     begin_ = 0;
   }

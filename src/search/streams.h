@@ -39,6 +39,9 @@ class InputFile {
   // kStreamFail when no byte was read. Returns null when nothing was read.
   const char* ReadLine(std::size_t& length);
 
+  // Bytes consumed so far.
+  std::uint64_t position() const { return consumed_ + begin_; }
+
   // The bytes not yet read, as many as the buffer holds (at the end of the file, all of them).
   std::pair<const char*, std::size_t> Window();
 
@@ -53,6 +56,7 @@ class InputFile {
   std::FILE* file_ = nullptr;
   std::unique_ptr<char[]> buffer_;
   std::size_t begin_ = 0, end_ = 0;
+  std::uint64_t consumed_ = 0;  // bytes moved out of the buffer before begin_
   bool at_end_ = false;
   unsigned state_ = kStreamGood;
   char cut_[kMaxLineBytes + 1];  // a line cut at 4095 bytes, whose next byte must stay

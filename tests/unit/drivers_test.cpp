@@ -167,3 +167,19 @@ TEST_F(DriversTest, PassedOverLinesAreCountedAsRead) {
 
 }  // namespace
 }  // namespace kensaku
+
+namespace kensaku {
+namespace {
+
+// A long stretch without line feeds is read piece by piece, and the pieces still number right.
+TEST_F(DriversTest, LongStretchWithoutLineFeeds) {
+  const std::string big(3 * 1024 * 1024, 'a');
+  WriteFile(in_, big + "\nneedle\n");
+  SetLineMode(1);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), "needle"), 1);
+  const std::string pieces = std::to_string(big.size() / 4095 + 2);  // the line after the stretch
+  EXPECT_EQ(ReadFile(out_), std::string(5 - pieces.size(), ' ') + pieces + " needle\n");
+}
+
+}  // namespace
+}  // namespace kensaku
