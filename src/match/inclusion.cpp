@@ -4,23 +4,9 @@
 #include <string>
 
 #include "mbchar/fold.h"
+#include "mbchar/required_bytes.h"
 
 namespace kensaku {
-namespace {
-
-// The first n characters of the walk of a text (n never exceeds the walk's length).
-std::vector<Code> FirstChars(const char* text, std::size_t n) {
-  std::vector<Code> codes;
-  codes.reserve(n);
-  for (const char* p = text; *p != '\0' && codes.size() < n;) {
-    const MbChar c = DecodeText(p);
-    codes.push_back(c.code);
-    p += c.ByteCount();
-  }
-  return codes;
-}
-
-}  // namespace
 
 Inclusion::Inclusion(const char* pattern) {
   if (pattern == nullptr) return;
@@ -31,16 +17,9 @@ Inclusion::Inclusion(const char* pattern) {
   bytes_ = std::strlen(pattern);
   // The pattern's characters as far as the primitives count them, written folded and read back
   // the same way: what a line is compared against.
-  const std::vector<Code> chars = FirstChars(pattern, TextCharCount(pattern));
+  const std::vector<Code> chars = DecodeCountedChars(pattern);
   count_ = chars.size();
-  std::string written;
-  written.reserve(2 * count_);
-  for (Code c : chars) {
-    const Code f = fold[c];
-    if (IsDoubleCode(f)) written.push_back(static_cast<char>(f >> 8));
-    written.push_back(static_cast<char>(f & 0xFF));
-  }
-  folded_ = FirstChars(written.c_str(), TextCharCount(written.c_str()));
+  folded_ = DecodeCountedChars(FoldedBytes(chars.begin(), chars.end()).c_str());
   for (Code& c : folded_) c = fold[c];
 }
 

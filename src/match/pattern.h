@@ -16,6 +16,7 @@
 #include "match/match_span.h"
 #include "mbchar/fold.h"
 #include "mbchar/mbchar.h"
+#include "mbchar/required_bytes.h"
 
 namespace kensaku {
 

@@ -30,26 +30,11 @@ PatternList& ClearPatternList(PatternList& list) {
 char* TrimListEntry(char* line, EntryStore& store) {
   if (line == nullptr || *line == '\0') return line;
   // The line's characters as a character array holds them: as many as the primitives count.
-  const std::size_t count = static_cast<std::size_t>(TextCharCount(line));
-  std::vector<Code> chars;
-  chars.reserve(count);
-  for (const char* p = line; *p != '\0' && chars.size() < count;) {
-    const MbChar c = DecodeText(p);
-    chars.push_back(c.code);
-    p += c.ByteCount();
-  }
+  std::vector<Code> chars = DecodeCountedChars(line);
   std::size_t kept = chars.size();
   while (kept > 0 && InSet(MbChar(chars[kept - 1]), ListBlankSet)) --kept;
   if (kept > 0 && chars[kept - 1] == '"') --kept;
-
-  const Code* fold = FoldMap();
-  std::string written;
-  written.reserve(2 * kept);
-  for (std::size_t i = 0; i < kept; ++i) {
-    const Code f = fold[chars[i]];
-    if (IsDoubleCode(f)) written.push_back(static_cast<char>(f >> 8));
-    written.push_back(static_cast<char>(f & 0xFF));
-  }
+  const std::string written = FoldedBytes(chars.begin(), chars.begin() + kept);
   const std::size_t room = std::strlen(line);
   if (written.size() > room) return store.Keep(written.data(), written.size());
   std::memcpy(line, written.data(), written.size());

@@ -3,6 +3,7 @@
 #include <new>
 #include <string>
 
+#include "mbchar/convert.h"
 #include "mbchar/fold.h"
 #include "mbchar/fold_tables.h"
 
@@ -31,19 +32,7 @@ CharArray::CharArray(MbChar* storage, int capacity) {
 }
 
 CharArray::CharArray(const CharArray& other) {
-  // Folding may widen every character to two bytes; the bytes are then read back, so a lone lead
-  // byte can merge with the character written after it.
-  std::string bytes;
-  bytes.reserve(2 * static_cast<std::size_t>(other.count_) + 1);
-  const Code* fold = FoldMap();
-  for (int i = 0; i < other.count_; ++i) {
-    const Code c = other.elements_[i].code;
-    if (c == kNoneCode) break;
-    const Code f = fold[c];
-    if (f == kNullCode) continue;
-    if (IsDoubleCode(f)) bytes.push_back(static_cast<char>(f >> 8));
-    bytes.push_back(static_cast<char>(f & 0xFF));
-  }
+  const std::string bytes = FoldedBytes(other.elements_, other.elements_ + other.count_);
   if (Allocate(TextCharCount(bytes.c_str()))) Assign(bytes.c_str());
 }
 

@@ -1,10 +1,8 @@
 #include "mbchar/fold.h"
 
 #include <algorithm>
-#include <cstring>
-#include <iterator>
 
-#include "mbchar/fold_tables.h"
+#include "mbchar/convert.h"
 
 namespace kensaku {
 namespace detail {
@@ -58,88 +56,19 @@ bool FoldsFromItselfOnly(Code folded) {
   return codes.size() == 1 && codes[0] == folded;
 }
 
-double detail::Selectivity(const ByteSets& sets) {
-  double score = 0;
-  for (const ByteSet& set : sets) {
-    int n = 0;
-    for (bool b : set) n += b;
-    score += 1.0 / n;
-  }
-  return score;
-}
-
-void AddFirstBytesFoldingInto(Code lo, Code hi, FirstBytes& firsts) {
+void ForEachPreimageIn(Code lo, Code hi, const std::function<void(Code)>& visit) {
   FoldMap();
-  auto add = [&firsts](Code c) {
-    const unsigned b = c > 0xFF ? c >> 8 : c;
-    if (!firsts.bytes[b]) {
-      firsts.bytes[b] = true;
-      ++firsts.count;
-      firsts.only = static_cast<int>(b);
-    }
-  };
   // Characters of the foldable ranges, by their folds...
   const auto& pairs = detail::g_preimages;
   for (auto it = std::lower_bound(pairs.begin(), pairs.end(), std::pair<Code, Code>(lo, 0));
        it != pairs.end() && it->first <= hi; ++it) {
-    add(it->second);
+    visit(it->second);
   }
   // ...and every other character, which is its own fold.
   for (unsigned c = lo; c <= hi; ++c) {
     const bool in_ranges = c < detail::kSingleEnd || (c >= detail::kWideBegin && c < detail::kWideEnd);
-    if (!in_ranges && IsDoubleCode(c)) add(static_cast<Code>(c));
+    if (!in_ranges && IsDoubleCode(c)) visit(static_cast<Code>(c));
   }
-  if (firsts.count != 1) firsts.only = -1;
-}
-
-FirstBytes FirstBytesFoldingTo(Code folded) {
-  FirstBytes firsts;
-  AddFirstBytesFoldingInto(folded, folded, firsts);
-  return firsts;
-}
-
-const char* NextCharStartIn(const char* from, const FirstBytes& firsts) {
-  const auto* p = reinterpret_cast<const unsigned char*>(from);
-  for (;;) {
-    const unsigned char* k;
-    if (firsts.only > 0) {
-      k = reinterpret_cast<const unsigned char*>(
-          std::strchr(reinterpret_cast<const char*>(p), firsts.only));
-      if (k == nullptr) {
-        k = p + std::strlen(reinterpret_cast<const char*>(p));
-      }
-    } else {
-      k = p;
-      while (*k != 0 && !firsts.bytes[*k]) ++k;
-    }
-    if (*k == 0) return reinterpret_cast<const char*>(k);
-    const unsigned char* q = k;
-    while (q > p && IsLeadByte(q[-1])) --q;
-    while (q < k) q += CharLength(reinterpret_cast<const char*>(q));
-    if (q == k) return reinterpret_cast<const char*>(k);
-    p = q;  // the byte found was the trail byte of the character before it
-  }
-}
-
-bool AppendPreimageBytes(Code folded, ByteSets& bytes) {
-  const std::vector<Code> codes = FoldPreimages(folded);
-  if (codes.empty()) return false;
-  const bool wide = codes[0] > 0xFF;
-  for (Code c : codes) {
-    if ((c > 0xFF) != wide) return false;
-  }
-  ByteSet first{}, second{};
-  for (Code c : codes) {
-    if (wide) {
-      first[c >> 8] = true;
-      second[c & 0xFF] = true;
-    } else {
-      first[c] = true;
-    }
-  }
-  bytes.push_back(first);
-  if (wide) bytes.push_back(second);
-  return true;
 }
 
 int GetFoldFlags() { return detail::g_fold_flags; }
@@ -150,45 +79,6 @@ int ResetFoldFlags(int flags) {
   return detail::g_fold_flags;
 }
 void ClearFoldFlags() { detail::g_fold_flags = 0; }
-
-unsigned KatakanaToHiragana(unsigned c) {
-  if (c < 0x8340 || c > 0x8393 || c == 0x837F) return c;
-  return c < 0x837F ? c - 0xA1 : c - 0xA2;
-}
-
-unsigned HiraganaToKatakana(unsigned c) {
-  if (c < 0x829F || c > 0x82F1) return c;
-  return c <= 0x82DD ? c + 0xA1 : c + 0xA2;  // the katakana block skips 0x837F
-}
-
-unsigned ToLowerAscii(unsigned c) { return c >= 0x41 && c <= 0x5A ? c + 0x20 : c; }
-unsigned ToUpperAscii(unsigned c) { return c >= 0x61 && c <= 0x7A ? c - 0x20 : c; }
-
-unsigned ToFullWidth(unsigned c) {
-  if (c >= 0x20 && c <= 0x7E) return FullWidthAsciiTable[c - 0x20];
-  if (c >= 0xA1 && c <= 0xDF) return FullWidthKanaTable[c - 0xA1];
-  return c;
-}
-
-unsigned ToHalfWidth(unsigned c) {
-  if (c >= 0x8340 && c <= 0x8396) return c == 0x837F ? c : HalfWidthKanaTable[c - 0x8340];
-  if (c >= 0x829F && c <= 0x82F1) return HalfWidthKanaTable[HiraganaToKatakana(c) - 0x8340];
-  if (c <= 0x8396) {
-    for (unsigned i = 0; i < 95; ++i) {
-      if (FullWidthAsciiTable[i] == c) return 0x20 + i;
-    }
-    for (const HalfWidthPunctPair& pair : HalfWidthPunctTable) {
-      if (pair.full == c) return pair.half;
-    }
-  }
-  return c;
-}
-
-void NumericToHalf(MbChar& c) {
-  if ((c.code >= 0x824F && c.code <= 0x8258) || InSet(c, NumericSymbolSet)) {
-    c.code = static_cast<Code>(ToHalfWidth(c.code));
-  }
-}
 
 Code FoldCode(Code code, int flags) {
   if (code == kNoneCode || flags == 0) return code;
@@ -241,13 +131,6 @@ std::ostream& WriteChar(std::ostream& out, MbChar c) {
   if (!IsDoubleCode(f)) return out.put(static_cast<char>(f & 0xFF));
   const char bytes[2] = {static_cast<char>(f >> 8), static_cast<char>(f & 0xFF)};
   return out.write(bytes, 2);
-}
-
-int CharClass(MbChar c) {
-  if (InSet(c, BlankSet) || (c.code >= 0x20 && c.code <= 0x7F)) return kClassBlankOrAscii;
-  if (c.code >= 0xA0 && c.code <= 0xDF) return kClassHalfWidthKana;
-  if (c.IsDouble()) return kClassDouble;
-  return 0;
 }
 
 }  // namespace kensaku

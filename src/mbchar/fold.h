@@ -7,8 +7,10 @@
 #ifndef KENSAKU_SRC_MBCHAR_FOLD_H_
 #define KENSAKU_SRC_MBCHAR_FOLD_H_
 
-#include <array>
+#include <cstddef>
+#include <functional>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "mbchar/mbchar.h"
@@ -31,14 +33,6 @@ int OrFoldFlags(int flags);     // FoldFlags |= flags
 int ResetFoldFlags(int flags);  // FoldFlags &= ~flags, unless flags is 0
 void ClearFoldFlags();
 
-// The single conversions; each returns its argument when it does not apply.
-unsigned KatakanaToHiragana(unsigned code);
-unsigned HiraganaToKatakana(unsigned code);
-unsigned ToLowerAscii(unsigned code);
-unsigned ToUpperAscii(unsigned code);
-unsigned ToFullWidth(unsigned code);
-unsigned ToHalfWidth(unsigned code);
-
 // Fold of one code under the given flags, computed step by step.
 Code FoldCode(Code code, int flags);
 
@@ -59,30 +53,36 @@ inline const Code* FoldMap() {
 
 inline MbChar Fold(MbChar c) { return MbChar(FoldMap()[c.code]); }
 
+inline bool IsNullChar(MbChar c) { return c.code == kNullCode; }
+
 // Every character a text can hold (a byte 0x01-0xFF or a double-byte code) whose fold under the
 // current FoldFlags is the given folded code, in ascending order.
 std::vector<Code> FoldPreimages(Code folded);
+
+// Calls visit for every such character whose fold lies in [lo, hi].
+void ForEachPreimageIn(Code lo, Code hi, const std::function<void(Code)>& visit);
 
 // True when the folded code is the fold of no character but itself, so that a text matching it
 // must hold exactly its bytes.
 bool FoldsFromItselfOnly(Code folded);
 
-// The bytes of the characters that fold to a code, position by position: bytes[i] holds byte i
-// of every such character. False (nothing added) when they differ in length or there are none.
-using ByteSet = std::array<bool, 256>;
-using ByteSets = std::vector<ByteSet>;
-bool AppendPreimageBytes(Code folded, ByteSets& bytes);
-
-// Builds the best run of byte sets that a sequence of folded codes requires in a row: runs are
-// cut where a code is unusable (AppendPreimageBytes fails or usable says no), and the run whose
-// sets are narrowest in sum wins. Empty when no code is usable.
-template <typename Codes, typename Usable>
-ByteSets RequiredRun(const Codes& codes, Usable usable);
-
-inline bool IsNullChar(MbChar c) { return c.code == kNullCode; }
-
-// Full-width digits and numeric symbols become ASCII, in place.
-void NumericToHalf(MbChar& c);
+// The characters written folded, up to the first none: nothing for null, one byte for a
+// non-double code, else two. Read back, a lone lead byte merges with what was written after it,
+// which is how pattern lists, inclusion and character arrays all see a folded text.
+inline Code CodeOf(Code c) { return c; }
+inline Code CodeOf(MbChar c) { return c.code; }
+template <typename It>
+std::string FoldedBytes(It first, It last) {
+  const Code* fold = FoldMap();
+  std::string bytes;
+  for (; first != last && CodeOf(*first) != kNoneCode; ++first) {
+    const Code f = fold[CodeOf(*first)];
+    if (f == kNullCode) continue;
+    if (IsDoubleCode(f)) bytes.push_back(static_cast<char>(f >> 8));
+    bytes.push_back(static_cast<char>(f & 0xFF));
+  }
+  return bytes;
+}
 
 bool InSetFolded(MbChar ch, const char* set);
 bool SeekCharFolded(MbChar ch, const char** cursor);
@@ -90,54 +90,6 @@ bool SeekCharFolded(MbChar ch, const char** cursor);
 // Writes the folded character: nothing for null, one byte for a non-double code, else two.
 std::ostream& WriteChar(std::ostream& out, MbChar c);
 inline std::ostream& operator<<(std::ostream& out, MbChar c) { return WriteChar(out, c); }
-
-namespace detail {
-double Selectivity(const ByteSets& sets);
-}
-
-// The first bytes of the characters that fold to a code, for NextCharStartIn.
-struct FirstBytes {
-  ByteSet bytes{};
-  int count = 0;
-  int only = -1;  // the byte, when there is just one
-};
-FirstBytes FirstBytesFoldingTo(Code folded);
-// Adds the first bytes of the characters whose folds lie in [lo, hi].
-void AddFirstBytesFoldingInto(Code lo, Code hi, FirstBytes& firsts);
-
-// The first character start at or after `from` (itself a character start) whose first byte is
-// one of `firsts`, or the terminator. Bytes are skipped without decoding; when one of the bytes
-// is found, the character boundary is recovered from the last byte before it that cannot be a
-// lead byte (a character always ends at such a byte).
-const char* NextCharStartIn(const char* from, const FirstBytes& firsts);
-
-template <typename Codes, typename Usable>
-ByteSets RequiredRun(const Codes& codes, Usable usable) {
-  ByteSets best, run;
-  double best_score = 0;
-  auto end_run = [&] {
-    const double score = detail::Selectivity(run);
-    if (score > best_score) {
-      best_score = score;
-      best = run;
-    }
-    run.clear();
-  };
-  for (const auto& c : codes) {
-    const std::size_t before = run.size();
-    if (!usable(c) || !AppendPreimageBytes(static_cast<Code>(c), run)) {
-      run.resize(before);
-      end_run();
-    }
-  }
-  end_run();
-  return best;
-}
-
-inline constexpr int kClassBlankOrAscii = 0x7F01;
-inline constexpr int kClassHalfWidthKana = 0x7F02;
-inline constexpr int kClassDouble = 0x7F11;
-int CharClass(MbChar c);
 
 }  // namespace kensaku
 

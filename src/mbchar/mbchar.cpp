@@ -204,4 +204,15 @@ char* TextToken(char* text, const char* delimiters) {
   return start;
 }
 
+std::vector<Code> DecodeChars(const char* text, std::size_t n) {
+  std::vector<Code> codes;
+  codes.reserve(n);
+  for (const char* p = text; p != nullptr && *p != '\0' && codes.size() < n;) {
+    const MbChar c = DecodeText(p);
+    codes.push_back(c.code);
+    p += c.ByteCount();
+  }
+  return codes;
+}
+
 }  // namespace kensaku

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <vector>
 
 namespace kensaku {
 
@@ -75,6 +76,18 @@ inline MbChar DecodeText(const char* text) {
 inline int CharLength(const char* text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   return IsLeadByte(p[0]) && IsTrailByte(p[1]) ? 2 : 1;
+}
+
+int TextCharCount(const char* text);
+
+// The first n characters of the walk of a text (DecodeText, then its ByteCount), or fewer when
+// the text ends first.
+std::vector<Code> DecodeChars(const char* text, std::size_t n);
+
+// The characters of a text as the string primitives count them (TextCharCount), decoded: how
+// many a character array built from the text holds.
+inline std::vector<Code> DecodeCountedChars(const char* text) {
+  return DecodeChars(text, static_cast<std::size_t>(TextCharCount(text)));
 }
 
 // Reads the next character of a byte stream (the extraction operator for MbChar). A stream with

@@ -1,4 +1,6 @@
+#include "mbchar/convert.h"
 #include "mbchar/fold.h"
+#include "mbchar/required_bytes.h"
 
 #include <gtest/gtest.h>
 
