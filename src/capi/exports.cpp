@@ -3,13 +3,10 @@
 #include <cstdint>
 
 #include "kensaku.h"
+#include "frame/settings.h"
+#include "match/line_tests.h"
 #include "mbchar/fold.h"
 #include "mbchar/mbchar.h"
-#include "frame/settings.h"
-#include "match/conjunctive.h"
-#include "match/inclusion.h"
-#include "match/pattern.h"
-#include "match/pattern_list.h"
 #include "search/drivers.h"
 #include "util/file_output.h"
 #include "util/launch.h"
@@ -49,51 +46,23 @@ int KENSAKU_API xisbytes(const char* text) {
 }
 
 int KENSAKU_API LinexHeadMatch(const char* line, const char* pattern) {
-  return Guard(
-      [&] {
-        kensaku::MatchSpan span;
-        const char* cursor = line;
-        return kensaku::MatchAt(span, cursor, kensaku::Pattern(pattern)).matched;
-      },
-      0);
+  return Guard([&] { return kensaku::LineHeadMatch(line, pattern); }, 0);
 }
 
 int KENSAKU_API LinexMatch(const char* line, const char* pattern) {
-  return Guard(
-      [&] {
-        kensaku::MatchSpan span;
-        const char* cursor = line;
-        return kensaku::MatchScan(span, cursor, kensaku::Pattern(pattern)).matched;
-      },
-      0);
+  return Guard([&] { return kensaku::LineMatch(line, pattern); }, 0);
 }
 
 int KENSAKU_API LinexMatchs(const char* line, const char* pattern) {
-  return Guard(
-      [&] {
-        kensaku::MatchSpan span;
-        const char* cursor = line;
-        return kensaku::MatchConjunctive(span, cursor, kensaku::Conjunctive(pattern)).matched;
-      },
-      0);
+  return Guard([&] { return kensaku::LineMatchs(line, pattern); }, 0);
 }
 
 int KENSAKU_API LinexHeadinc(const char* line, const char* pattern) {
-  return Guard(
-      [&] {
-        kensaku::MatchSpan span;
-        return kensaku::IncludesAt(span, line, kensaku::Inclusion(pattern));
-      },
-      0);
+  return Guard([&] { return kensaku::LineHeadInc(line, pattern); }, 0);
 }
 
 int KENSAKU_API LinexInc(const char* line, const char* pattern) {
-  return Guard(
-      [&] {
-        kensaku::MatchSpan span;
-        return kensaku::FindInclusion(span, line, kensaku::Inclusion(pattern));
-      },
-      0);
+  return Guard([&] { return kensaku::LineInc(line, pattern); }, 0);
 }
 
 int KENSAKU_API LinexMatchMult(const char* line, const char* list) {

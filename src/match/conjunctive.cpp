@@ -29,7 +29,7 @@ void MarkTermSeparators(char* text, unsigned separator) {
   }
 }
 
-int SplitTerms(PatternList& list, char* text) {
+int SplitTerms(TermList& list, char* text) {
   if (text == nullptr || *text == '\0') return 0;
   MarkTermSeparators(text, '&');
   static const char kSeparators[] = {TermSeparator, '\0'};
@@ -44,7 +44,7 @@ Conjunctive::Conjunctive(const char* text) {
   usable_ = true;
   char buffer[kMaxTermBytes + 1] = {};
   std::strncpy(buffer, text, kMaxTermBytes);
-  PatternList terms{};
+  TermList terms{};
   SplitTerms(terms, buffer);
   for (char* term : terms) {
     if (term == nullptr) break;

@@ -4,24 +4,27 @@
 #ifndef KENSAKU_SRC_MATCH_CONJUNCTIVE_H_
 #define KENSAKU_SRC_MATCH_CONJUNCTIVE_H_
 
+#include <array>
 #include <vector>
 
 #include "match/match_span.h"
 #include "match/pattern.h"
-#include "match/pattern_list.h"
 
 namespace kensaku {
 
 inline constexpr char TermSeparator = '\x1A';
 inline constexpr int kMaxTermBytes = 255;
-inline constexpr int kMaxTerms = kMaxPatterns;
+inline constexpr int kMaxTerms = 60;
+
+// Terms in order; the first null entry ends them.
+using TermList = std::array<char*, kMaxTerms>;
 
 // Replaces each separator character outside brackets and escapes by TermSeparator, in place.
 void MarkTermSeparators(char* text, unsigned separator);
 
 // Marks the text and splits it at TermSeparator into the list; a null entry follows the last
 // term when there are fewer than 60. Returns the count of entries written.
-int SplitTerms(PatternList& list, char* text);
+int SplitTerms(TermList& list, char* text);
 
 // A conjunctive pattern compiled term by term under the current FoldFlags.
 class Conjunctive {

@@ -4,9 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "match/conjunctive.h"
-#include "match/inclusion.h"
-#include "match/pattern.h"
 #include "mbchar/fold.h"
 #include "mbchar/mbchar.h"
 
@@ -56,44 +53,6 @@ int SplitPatternList(PatternList& list, char* text, EntryStore& store) {
 
 ListText::ListText(const char* text) : copy_(text) {
   if (copy_.text() != nullptr) SplitPatternList(list_, copy_.text(), store_);
-}
-
-namespace {
-
-// Tries the entries in list order until one gives a non-zero result.
-template <typename Test>
-int FirstResult(const char* list, Test test) {
-  const ListText entries(list);
-  int result = 0;
-  for (int i = 0; result == 0 && i < kMaxPatterns && entries.entries()[i] != nullptr; ++i) {
-    result = test(entries.entries()[i]);
-  }
-  return result;
-}
-
-}  // namespace
-
-int LineMatchesList(const char* line, const char* list) {
-  MatchSpan span;
-  return FirstResult(list, [&](const char* entry) {
-    const char* cursor = line;
-    return MatchScan(span, cursor, Pattern(entry)).matched;
-  });
-}
-
-int LineMatchesConjunctiveList(const char* line, const char* list) {
-  MatchSpan span;
-  return FirstResult(list, [&](const char* entry) {
-    const char* cursor = line;
-    return MatchConjunctive(span, cursor, Conjunctive(entry)).matched;
-  });
-}
-
-int LineInclusionOfList(const char* line, const char* list) {
-  MatchSpan span;
-  return FirstResult(list, [&](const char* entry) {
-    return FindInclusion(span, line, Inclusion(entry));
-  });
 }
 
 }  // namespace kensaku

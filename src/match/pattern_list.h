@@ -52,11 +52,6 @@ class ListText {
   PatternList list_{};
 };
 
-// The single-line list tests.
-int LineMatchesList(const char* line, const char* list);          // patterns
-int LineMatchesConjunctiveList(const char* line, const char* list);  // conjunctive patterns
-int LineInclusionOfList(const char* line, const char* list);      // literal texts: a position
-
 }  // namespace kensaku
 
 #endif  // KENSAKU_SRC_MATCH_PATTERN_LIST_H_

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "frame/digits.h"
+
 namespace kensaku {
 namespace {
 
@@ -54,7 +56,6 @@ bool Parse(const char* f, Conversion& conv) {
 
 // Digits of the value, with a leading '-' for a negative signed conversion.
 std::size_t Digits(const Conversion& conv, std::int32_t value, char* out) {
-  const char* digits = conv.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
   const unsigned base = conv.type == 'x' || conv.type == 'X' ? 16 : 10;
   std::uint32_t v = static_cast<std::uint32_t>(value);
   std::size_t n = 0;
@@ -62,14 +63,7 @@ std::size_t Digits(const Conversion& conv, std::int32_t value, char* out) {
     out[n++] = '-';
     v = 0u - v;
   }
-  char reversed[16];
-  std::size_t r = 0;
-  do {
-    reversed[r++] = digits[v % base];
-    v /= base;
-  } while (v != 0);
-  while (r > 0) out[n++] = reversed[--r];
-  return n;
+  return n + WriteDigits(out + n, v, base, conv.type == 'X');
 }
 
 class Writer {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "frame/digits.h"
 #include "util/format.h"
 
 namespace kensaku {
@@ -25,15 +26,7 @@ int ShowText(const char* text) {
     // A 64-bit address does not fit the one 32-bit conversion: the same text, all digits.
     const std::size_t prefix = std::strlen("str @ =");
     std::memcpy(caption, kTextCaptionFormat, prefix);
-    char digits[2 * sizeof address];
-    std::size_t n = 0;
-    std::uintptr_t v = address;
-    do {
-      digits[n++] = "0123456789abcdef"[v % 16];
-      v /= 16;
-    } while (v != 0);
-    std::size_t k = prefix;
-    while (n > 0) caption[k++] = digits[--n];
+    std::size_t k = prefix + WriteDigits(caption + prefix, address, 16);
     caption[k++] = ' ';
     caption[k] = '\0';
   }

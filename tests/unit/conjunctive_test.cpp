@@ -27,8 +27,7 @@ int Match(const char* line, const char* pattern) {
 std::vector<std::string> Terms(const char* text) {
   char buffer[512];
   std::snprintf(buffer, sizeof buffer, "%s", text);
-  PatternList list;
-  ClearPatternList(list);
+  TermList list{};
   SplitTerms(list, buffer);
   std::vector<std::string> terms;
   for (char* t : list) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "match/line_tests.h"
 #include "mbchar/char_array.h"
 #include "mbchar/fold.h"
 #include "sjis_gen.h"

@@ -65,8 +65,7 @@ class Matcher {
     }
     char buffer[256] = {};
     std::memcpy(buffer, pattern, std::min<std::size_t>(255, std::strlen(pattern)));
-    PatternList terms;
-    ClearPatternList(terms);
+    TermList terms{};
     SplitTerms(terms, buffer);
     if (terms[0] == nullptr) {
       span.matched = 0;

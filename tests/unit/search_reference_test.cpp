@@ -1,6 +1,6 @@
 // The scan loops against a literal line-by-line re-implementation built on the reference
 // matchers, on generated files and lists: outputs and counts must be byte-identical. This pins
-// every shortcut of the search layer (compiled entries, lines passed over without an attempt).
+// every shortcut of the searcher (compiled entries, lines passed over without an attempt).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,7 +10,7 @@
 #include "match/pattern_list.h"
 #include "mbchar/fold.h"
 #include "reference_matcher.h"
-#include "search/drivers.h"
+#include "search/searcher.h"
 #include "sjis_gen.h"
 #include "temp_dir.h"
 #include "test_text.h"
@@ -158,18 +158,8 @@ TEST(SearchAgainstReference, GeneratedFilesAndLists) {
     std::string buffer(1 << 20, '\0');
     Output out(buffer.data(), buffer.size());
     ScanState state;
-    std::int32_t count = 0;
-    switch (kind) {
-      case SearchKind::kMatch:
-        count = ScanMatchLines(state, in, out, CompileMatchEntries(split.entries()));
-        break;
-      case SearchKind::kMatchs:
-        count = ScanMatchsLines(state, in, out, CompileMatchsEntries(split.entries()));
-        break;
-      case SearchKind::kInc:
-        count = ScanIncLines(state, in, out, CompileIncEntries(split.entries()));
-        break;
-    }
+    HitWriter writer(out);
+    const std::int32_t count = Search(CompiledList(kind, split.entries()), in, writer, state);
     const std::string got(buffer.data(), out.size());
     ASSERT_EQ(got, expected.output) << "round " << round << " kind " << static_cast<int>(kind)
                                     << " list " << Shown(list) << " file " << Shown(file);

@@ -14,9 +14,11 @@
 
 #include "encoding.h"
 #include "frame/settings.h"
+#include "match/compiled_list.h"
 #include "match/pattern_list.h"
 #include "mbchar/fold.h"
-#include "search/drivers.h"
+#include "search/hit_writer.h"
+#include "search/searcher.h"
 
 namespace kensaku::cli {
 namespace {
@@ -137,8 +139,10 @@ int Main(int argc, char** argv) {
 
   const ListText entries(list.c_str());
   if (!entries.ok()) return Fail("no pattern to search for");
+  const CompiledList compiled(o.kind, entries.entries());
   Utf8Writer converter;
   Output out(ToStdout, o.raw ? nullptr : &converter);
+  HitWriter writer(out);
   int status = 1;
   for (const std::string& file : o.files) {
     InputFile in(file.c_str());
@@ -153,17 +157,7 @@ int Main(int argc, char** argv) {
     }
     const std::size_t before = out.total();
     ScanState state;
-    switch (o.kind) {
-      case SearchKind::kMatch:
-        ScanMatchLines(state, in, out, CompileMatchEntries(entries.entries()));
-        break;
-      case SearchKind::kMatchs:
-        ScanMatchsLines(state, in, out, CompileMatchsEntries(entries.entries()));
-        break;
-      case SearchKind::kInc:
-        ScanIncLines(state, in, out, CompileIncEntries(entries.entries()));
-        break;
-    }
+    Search(compiled, in, writer, state);
     if (out.total() > before && status == 1) status = 0;
   }
   const bool written = out.Close() && (o.raw || converter.Finish());

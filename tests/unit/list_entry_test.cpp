@@ -1,4 +1,4 @@
-#include "search/line_scan.h"
+#include "search/searcher.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,17 @@
 
 namespace kensaku {
 namespace {
+
+// The line tests as the searcher makes them, each entry's hits written by the hit writer.
+template <typename Entry>
+void TestLine(ScanState& state, Output& out, const Entry& entry) {
+  state.form = SearchForm<Entry>();
+  HitWriter writer(out);
+  TestEntry(entry, state, writer);
+}
+void TestLineMatch(ScanState& s, Output& out, const LinePattern& e) { TestLine(s, out, e); }
+void TestLineMatchs(ScanState& s, Output& out, const LineConjunctive& e) { TestLine(s, out, e); }
+void TestLineInc(ScanState& s, Output& out, const LineInclusion& e) { TestLine(s, out, e); }
 
 class LineScanTest : public ::testing::Test {
  protected:
@@ -117,7 +128,7 @@ TEST_F(LineScanTest, LineNumbers) {
     Output out(buffer, sizeof buffer);
     ScanState state;
     state.lines = n;
-    WriteLineNumber(state, out);
+    WriteLineNumber(state.lines, out);
     EXPECT_EQ(std::string(buffer, out.size()), text);
   }
   SetLineMode(0);

@@ -1,0 +1,102 @@
+#include "match/byte_finder.h"
+
+#include <cstring>
+
+namespace kensaku {
+namespace {
+
+// How common a byte is in Japanese Shift_JIS text, roughly: line ends, spaces and the lead bytes
+// of kana and punctuation most, then the lead bytes of common kanji and frequent ASCII letters.
+int Commonness(unsigned char b) {
+  if (b == '\n' || b == '\r' || b == ' ' || (b >= 0x81 && b <= 0x83)) return 9;
+  if ((b >= 0x88 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEA)) return 6;
+  if (std::strchr("etaoinsrhl", b) != nullptr && b != 0) return 7;
+  if ((b >= 'a' && b <= 'z') || (b >= '0' && b <= '9')) return 5;
+  if (b >= 'A' && b <= 'Z') return 4;
+  return 3;
+}
+
+}  // namespace
+
+ByteFinder::ByteFinder(ByteSets sets) : sets_(std::move(sets)) {
+  constexpr std::size_t kMaxSets = 64;  // longer runs find no fewer lines
+  if (sets_.size() > kMaxSets) sets_.resize(kMaxSets);
+  const std::size_t m = sets_.size();
+  if (m == 1) {
+    int n = 0;
+    for (int b = 0; b < 256; ++b) {
+      if (sets_[0][b]) {
+        ++n;
+        single_ = b;
+      }
+    }
+    if (n != 1) single_ = -1;
+  }
+  bool exact = m > 1;
+  for (const ByteSet& set : sets_) {
+    int n = 0, byte = 0;
+    for (int b = 0; b < 256; ++b) {
+      if (set[b]) {
+        ++n;
+        byte = b;
+      }
+    }
+    exact = exact && n == 1;
+    exact_.push_back(static_cast<char>(byte));
+  }
+  if (exact) {
+    for (std::size_t i = 0; i < m; ++i) {
+      if (Commonness(static_cast<unsigned char>(exact_[i])) <=
+          Commonness(static_cast<unsigned char>(exact_[anchor_]))) {
+        anchor_ = i;
+      }
+    }
+  } else {
+    exact_.clear();
+  }
+  // Horspool over sets: how far the window may move when its last byte is b.
+  for (std::size_t& shift : shift_) shift = m;
+  for (std::size_t i = 0; i + 1 < m; ++i) {
+    for (int b = 0; b < 256; ++b) {
+      if (sets_[i][b]) shift_[b] = m - 1 - i;
+    }
+  }
+}
+
+std::size_t ByteFinder::Find(const char* text, std::size_t n) const {
+  const std::size_t m = sets_.size();
+  if (m == 0) return 0;
+  if (single_ >= 0) {
+    const void* hit = std::memchr(text, single_, n);
+    return hit != nullptr ? static_cast<std::size_t>(static_cast<const char*>(hit) - text) : n;
+  }
+  if (n < m) return n;
+  if (!exact_.empty()) {
+    // memchr runs to each place of the least common byte; the rest is compared there.
+    const char* p = text + anchor_;
+    const char* const end = text + (n - (m - 1 - anchor_));
+    while (p < end) {
+      const char* k = static_cast<const char*>(std::memchr(p, exact_[anchor_], end - p));
+      if (k == nullptr) return n;
+      if (std::memcmp(k - anchor_, exact_.data(), m) == 0) {
+        return static_cast<std::size_t>(k - anchor_ - text);
+      }
+      p = k + 1;
+    }
+    return n;
+  }
+  const auto* t = reinterpret_cast<const unsigned char*>(text);
+  const ByteSet& last = sets_[m - 1];
+  for (std::size_t i = 0; i + m <= n;) {
+    const unsigned char c = t[i + m - 1];
+    if (last[c]) {
+      std::size_t k = 0;
+      while (k + 1 < m && sets_[k][t[i + k]]) ++k;
+      if (k + 1 == m) return i;
+    }
+    i += shift_[c];
+  }
+  return n;
+}
+
+}  // namespace kensaku

@@ -1,0 +1,34 @@
+// The byte prefilter of the searches: a line can hold a match only if it holds, in a row, a byte
+// of each of the sets that every match holds (see RequiredBytes of the matchers). Finding them is
+// a memchr or a Horspool walk, with no character decoded.
+#ifndef KENSAKU_SRC_MATCH_BYTE_FINDER_H_
+#define KENSAKU_SRC_MATCH_BYTE_FINDER_H_
+
+#include <cstddef>
+#include <string>
+#include <utility>
+
+#include "mbchar/required_bytes.h"
+
+namespace kensaku {
+
+// Where a run of byte sets first occurs in a text; a line without it cannot hold a match.
+class ByteFinder {
+ public:
+  explicit ByteFinder(ByteSets sets);
+  bool empty() const { return sets_.empty(); }
+  bool In(const char* text, std::size_t n) const { return sets_.empty() || Find(text, n) != n; }
+  // Where the sets first occur in the text, or n.
+  std::size_t Find(const char* text, std::size_t n) const;
+
+ private:
+  ByteSets sets_;
+  int single_ = -1;    // the one byte of a one-byte, one-set requirement
+  std::string exact_;  // the bytes, when every set holds one
+  std::size_t anchor_ = 0;  // the byte of exact_ looked for first: the least common one
+  std::size_t shift_[256];
+};
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_MATCH_BYTE_FINDER_H_

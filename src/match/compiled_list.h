@@ -1,0 +1,48 @@
+// A pattern list compiled once for a whole search: the entries of one kind, each compiled under
+// the FoldFlags in force, and the list-wide prefilter that tells where in a block of text the
+// first line that any entry could match may start. The kind of a search is chosen here and
+// nowhere else; the searcher visits the entries with their own type.
+#ifndef KENSAKU_SRC_MATCH_COMPILED_LIST_H_
+#define KENSAKU_SRC_MATCH_COMPILED_LIST_H_
+
+#include <cstddef>
+#include <variant>
+#include <vector>
+
+#include "match/list_entry.h"
+#include "match/pattern_list.h"
+
+namespace kensaku {
+
+// The three engines: the pattern language, conjunctive patterns, literal inclusion.
+enum class SearchKind { kMatch, kMatchs, kInc };
+
+class CompiledList {
+ public:
+  using Entries = std::variant<std::vector<LinePattern>, std::vector<LineConjunctive>,
+                               std::vector<LineInclusion>>;
+
+  // The entries of the list in order, up to its first null entry.
+  CompiledList(SearchKind kind, const PatternList& list);
+  CompiledList(const CompiledList&) = delete;
+  CompiledList& operator=(const CompiledList&) = delete;
+
+  SearchKind kind() const { return kind_; }
+  std::size_t size() const { return size_; }
+  const Entries& entries() const { return entries_; }
+
+  // True when every entry requires some bytes, so that text without any of them holds no hit.
+  bool has_prefilter() const { return !finders_.empty(); }
+  // Where the bytes of some entry first occur in the text, or n.
+  std::size_t FirstCandidate(const char* text, std::size_t n) const;
+
+ private:
+  SearchKind kind_;
+  std::size_t size_ = 0;
+  Entries entries_;
+  std::vector<const ByteFinder*> finders_;  // into entries_, which never changes
+};
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_MATCH_COMPILED_LIST_H_

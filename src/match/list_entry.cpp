@@ -1,0 +1,8 @@
+#include "match/list_entry.h"
+
+namespace kensaku {
+
+LineInclusion::LineInclusion(const char* text)
+    : pattern_(text), required_(pattern_.RequiredBytes()) {}
+
+}  // namespace kensaku

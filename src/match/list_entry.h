@@ -1,0 +1,117 @@
+// One entry of a pattern list as the line searches use it: the rules that decide what the entry
+// finds in one line, and the bytes every match of it requires. A line test reports each hit it
+// finds to its caller, who writes it; the test itself never writes.
+//
+//   pattern and conjunctive entries: a leading '^' anchors the entry at the line start; without
+//   it every hit of the line is reported, one after another (only the first when the search
+//   wants whole lines), and an empty line gets no attempt at all.
+//   literal entries (inclusion): '^' is a character like any other; one hit at most per line.
+#ifndef KENSAKU_SRC_MATCH_LIST_ENTRY_H_
+#define KENSAKU_SRC_MATCH_LIST_ENTRY_H_
+
+#include <cstddef>
+#include <type_traits>
+
+#include "match/byte_finder.h"
+#include "match/conjunctive.h"
+#include "match/inclusion.h"
+#include "match/match_span.h"
+#include "match/pattern.h"
+
+namespace kensaku {
+
+// A pattern-language or conjunctive entry. The span is the search's record of its latest
+// attempt: a test that makes no attempt leaves it as it was.
+template <typename Matcher>
+class AnchoredEntry {
+ public:
+  // Inclusion hits are always whole lines; these counts are of pattern tests made.
+  static constexpr bool kWholeLinesOnly = false;
+  static constexpr bool kCountsHitLines = false;
+
+  explicit AnchoredEntry(const char* text)
+      : usable_(text != nullptr && *text != '\0'),
+        anchored_(usable_ && *text == '^'),
+        pattern_(anchored_ ? text + 1 : text),
+        required_(pattern_.RequiredBytes()) {}
+
+  bool usable() const { return usable_; }  // non-null, non-empty text
+  bool anchored() const { return anchored_; }
+  const Matcher& pattern() const { return pattern_; }
+  const ByteFinder& required() const { return required_; }
+
+  // Tests the NUL-terminated line of length bytes; on_hit(span) is called for each hit.
+  template <typename OnHit>
+  void Test(const char* line, std::size_t length, bool first_only, MatchSpan& span,
+            OnHit&& on_hit) const {
+    const char* cursor = line;
+    if (!usable_) return;
+    if ((anchored_ || *cursor != '\0') && !required_.In(line, length)) {
+      span.matched = 0;  // what the attempt would have found
+      return;
+    }
+    if (anchored_) {
+      // Only a match from the line start is a hit; a conjunctive one may begin later.
+      if (Attempt(span, cursor) && span.start == line) {
+        on_hit(span);
+      } else {
+        span.matched = 0;
+      }
+      return;
+    }
+    while (*cursor != '\0') {
+      // An attempt that does not match leaves the line: a conjunctive entry without terms would
+      // otherwise be tried again from the same place for ever.
+      if (!Attempt(span, cursor)) return;
+      on_hit(span);
+      if (span.start == span.end || first_only) return;
+    }
+  }
+
+ private:
+  bool Attempt(MatchSpan& span, const char*& cursor) const {
+    if constexpr (std::is_same_v<Matcher, Pattern>) {
+      return anchored_ ? MatchAt(span, cursor, pattern_).matched
+                       : MatchScan(span, cursor, pattern_).matched;
+    } else {
+      return MatchConjunctive(span, cursor, pattern_).matched;
+    }
+  }
+
+  bool usable_;
+  bool anchored_;
+  Matcher pattern_;
+  ByteFinder required_;
+};
+
+using LinePattern = AnchoredEntry<Pattern>;
+using LineConjunctive = AnchoredEntry<Conjunctive>;
+
+// A literal entry, taken as it stands ('^' included). Its hits are whole lines, and the searches
+// count lines with a hit rather than tests.
+class LineInclusion {
+ public:
+  static constexpr bool kWholeLinesOnly = true;
+  static constexpr bool kCountsHitLines = true;
+
+  explicit LineInclusion(const char* text);
+  const ByteFinder& required() const { return required_; }
+
+  template <typename OnHit>
+  void Test(const char* line, std::size_t length, bool /*first_only*/, MatchSpan& span,
+            OnHit&& on_hit) const {
+    if (!required_.In(line, length)) {
+      span.matched = 0;
+      return;
+    }
+    if (FindInclusion(span, line, pattern_) != 0) on_hit(span);
+  }
+
+ private:
+  Inclusion pattern_;
+  ByteFinder required_;
+};
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_MATCH_LIST_ENTRY_H_

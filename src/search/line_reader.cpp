@@ -1,0 +1,18 @@
+#include "search/line_reader.h"
+
+namespace kensaku {
+
+void ReadNextLine(ScanState& state, InputFile& in) {
+  state.line = "";
+  state.length = 0;
+  if (in.failed()) return;
+  std::size_t length = 0;
+  const char* line = in.ReadLine(length);
+  if (line != nullptr) {
+    state.line = line;
+    state.length = length;
+  }
+  if (!in.failed()) ++state.lines;
+}
+
+}  // namespace kensaku

@@ -1,0 +1,40 @@
+// The record of one search and its line reader: the next line of the input, counted. Lines end
+// at LF (which is not part of them) or after 4095 bytes, whichever comes first; a CR stays in
+// the line.
+#ifndef KENSAKU_SRC_SEARCH_LINE_READER_H_
+#define KENSAKU_SRC_SEARCH_LINE_READER_H_
+
+#include <cstdint>
+#include <cstring>
+
+#include "match/match_span.h"
+#include "search/streams.h"
+
+namespace kensaku {
+
+// How hits are written, read from OutputMode and LineMode when a search starts.
+struct OutputForm {
+  bool whole_lines = false;   // the whole line once, else every matched text
+  bool line_numbers = false;  // whole lines prefixed with their number
+};
+
+// The record of one search, carried from line to line.
+struct ScanState {
+  MatchSpan span;          // the latest match attempt of the search
+  std::int32_t lines = 0;  // lines read so far; the number of the line being tested
+  const char* line = "";   // the line last read, NUL-terminated, valid until the next read
+  std::size_t length = 0;  // its bytes as read (a NUL inside ends it earlier for matching)
+  OutputForm form;
+
+  void SetLine(const char* text) {
+    line = text;
+    length = std::strlen(text);
+  }
+};
+
+// Reads the next line and counts it; a failed stream reads nothing and leaves the line empty.
+void ReadNextLine(ScanState& state, InputFile& in);
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_SEARCH_LINE_READER_H_

@@ -1,0 +1,78 @@
+#include "search/searcher.h"
+
+#include <variant>
+#include <vector>
+
+namespace kensaku {
+namespace {
+
+// Lines before the first place in the read buffer where the list's prefilter finds its bytes
+// cannot match; they are passed over whole.
+class HopelessLines {
+ public:
+  explicit HopelessLines(const CompiledList& list) : list_(list) {}
+
+  // Passes over the lines that cannot match; returns how many there were.
+  std::int32_t Skip(InputFile& in) {
+    if (!list_.has_prefilter() || in.position() < retry_at_) return 0;
+    const auto [text, n] = in.Window();
+    const std::size_t first = list_.FirstCandidate(text, n);
+    std::size_t whole = first;  // up to and including the last LF before it
+    while (whole > 0 && text[whole - 1] != '\n') --whole;
+    if (whole > 0) return in.SkipLines(whole);
+    // The line being read holds the place found, or runs past the buffer: look again after it,
+    // not at every piece of a long line.
+    retry_at_ = in.position() + (first < n ? first + 1 : n);
+    return 0;
+  }
+
+ private:
+  const CompiledList& list_;
+  std::uint64_t retry_at_ = 0;
+};
+
+template <typename Entry>
+std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& list,
+                       InputFile& in, HitSink& sink, ScanState& state) {
+  state.form = SearchForm<Entry>();
+  // After a hit written as a whole line, the line's remaining entries are not tried.
+  auto line_done = [&] { return state.span.matched && state.form.whole_lines; };
+  const std::int32_t tests_per_line =
+      Entry::kCountsHitLines ? 0 : static_cast<std::int32_t>(entries.size());
+  HopelessLines hopeless(list);
+  std::int32_t count = 0;
+  while (in.clear() && sink.ok()) {
+    // Every entry is tried on a passed-over line, and fails; only a hit just before (a stale
+    // flag, which would end the next line's entries early when it gets no attempt) must wait.
+    if (!line_done()) {
+      const std::int32_t skipped = hopeless.Skip(in);
+      if (skipped > 0) {
+        state.lines += skipped;
+        count += skipped * tests_per_line;
+        state.span.matched = 0;
+        continue;
+      }
+    }
+    ReadNextLine(state, in);
+    if (in.failed()) continue;
+    for (std::size_t i = 0; i < entries.size() && sink.ok(); ++i) {
+      TestEntry(entries[i], state, sink);
+      if (!Entry::kCountsHitLines) ++count;
+      if (line_done()) {
+        if (Entry::kCountsHitLines) ++count;
+        break;
+      }
+    }
+  }
+  return count;
+}
+
+}  // namespace
+
+std::int32_t Search(const CompiledList& list, InputFile& in, HitSink& sink, ScanState& state) {
+  return std::visit(
+      [&](const auto& entries) { return ScanLines(entries, list, in, sink, state); },
+      list.entries());
+}
+
+}  // namespace kensaku
