@@ -1,6 +1,7 @@
 #include "search/drivers.h"
 
 #include "match/pattern_list.h"
+#include "search/file_identity.h"
 #include "search/hit_writer.h"
 #include "search/searcher.h"
 
@@ -56,9 +57,15 @@ std::int32_t SearchFileToFile(SearchKind kind, const char* input, const char* ou
   const ListText entries(list);
   ScanState state;
   if (!entries.ok()) return 0;
+  // An output that is the input itself would be read back as it grows: read only what was there.
+  if (SameFile(in.file(), out->file())) in.StopAt(FileLength(in.file()));
   if (before_scan != nullptr) before_scan();
   HitWriter writer(*out);
-  return Search(CompiledList(kind, entries.entries()), in, writer, state);
+  const std::int32_t count = Search(CompiledList(kind, entries.entries()), in, writer, state);
+  // Hits that could not all be written: a search stopped by the failure counts what it did; one
+  // that ran to the end, its failure seen only as the last bytes went out, counts for nothing.
+  if (!out->Close() && in.Exhausted()) return 0;
+  return count;
 }
 
 }  // namespace kensaku

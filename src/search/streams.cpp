@@ -38,13 +38,33 @@ void InputFile::Fill(std::size_t n) {
     begin_ = 0;
   }
   while (end_ < n && !at_end_) {
-    const std::size_t got = std::fread(buffer_.get() + end_, 1, kReadBlock + kMaxLineBytes - end_,
-                                       file_);
+    std::size_t want = kReadBlock + kMaxLineBytes - end_;
+    const std::uint64_t read = consumed_ + end_;
+    if (read >= stop_at_) {
+      at_end_ = true;
+      break;
+    }
+    if (stop_at_ - read < want) want = static_cast<std::size_t>(stop_at_ - read);
+    const std::size_t got = std::fread(buffer_.get() + end_, 1, want, file_);
     end_ += got;
     if (got == 0) {
       at_end_ = true;
       if (std::ferror(file_)) state_ |= kStreamFail | kStreamBad;
     }
+  }
+}
+
+bool InputFile::Exhausted() {
+  if (!failed()) Fill(1);
+  return failed() || begin_ == end_;
+}
+
+void InputFile::StopAt(std::uint64_t end) {
+  stop_at_ = end;
+  // What was read ahead past it is dropped.
+  if (consumed_ + end_ > end) {
+    end_ = consumed_ + begin_ > end ? begin_ : static_cast<std::size_t>(end - consumed_);
+    at_end_ = true;
   }
 }
 

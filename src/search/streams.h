@@ -42,6 +42,15 @@ class InputFile {
   // Bytes consumed so far.
   std::uint64_t position() const { return consumed_ + begin_; }
 
+  // True when every byte of the input has been consumed (or it cannot be read further).
+  bool Exhausted();
+
+  // Reads nothing at or after byte `end` of the file: the rest reads as the end of the input.
+  void StopAt(std::uint64_t end);
+
+  // The open file, for its identity; null when the stream failed to open.
+  std::FILE* file() const { return file_; }
+
   // The bytes not yet read, as many as the buffer holds (at the end of the file, all of them).
   std::pair<const char*, std::size_t> Window();
 
@@ -58,6 +67,7 @@ class InputFile {
   std::size_t begin_ = 0, end_ = 0;
   std::uint64_t consumed_ = 0;  // bytes moved out of the buffer before begin_
   bool at_end_ = false;
+  std::uint64_t stop_at_ = UINT64_MAX;
   unsigned state_ = kStreamGood;
   char cut_[kMaxLineBytes + 1];  // a line cut at 4095 bytes, whose next byte must stay
 };
@@ -88,6 +98,9 @@ class Output {
   void Flush();
   // Flushes and closes a file; false when anything failed.
   bool Close();
+
+  // The file written to, for its identity; null for buffers and sinks.
+  std::FILE* file() const { return file_; }
 
  private:
   Output() = default;

@@ -183,3 +183,57 @@ TEST_F(DriversTest, LongStretchWithoutLineFeeds) {
 
 }  // namespace
 }  // namespace kensaku
+
+namespace kensaku {
+namespace {
+
+// A search whose output is its own input reads only what the input held when it was opened, and
+// appends the hits after it, as a separate output appended afterwards would.
+TEST_F(DriversTest, OutputThatIsTheInputIsNotReadBack) {
+  const std::string text = "abc\nxyz\nabc and abc\n";
+  const std::string link = dir_ / "link.txt";
+  for (SearchKind kind : {SearchKind::kInc, SearchKind::kMatch, SearchKind::kMatchs}) {
+    WriteFile(in_, text);
+    const std::int32_t count = SearchFileToFile(kind, in_.c_str(), in_.c_str(), "abc");
+    EXPECT_EQ(count, kind == SearchKind::kInc ? 2 : 3);
+    EXPECT_EQ(ReadFile(in_), text + "abc\nabc and abc\n") << static_cast<int>(kind);
+  }
+  // Larger than what the reader holds at once, so that what is appended would be read back;
+  // numbered lines no longer match at their start, which keeps the old behaviour finite.
+  std::string big;
+  for (int i = 0; i < 20000; ++i) big += "abc line " + std::to_string(100000 + i) + " of the input\n";
+  SetLineMode(1);
+  for (SearchKind kind : {SearchKind::kMatch, SearchKind::kMatchs}) {
+    WriteFile(in_, big);
+    EXPECT_EQ(SearchFileToFile(kind, in_.c_str(), in_.c_str(), "^abc"), 20000);
+    const std::string now = ReadFile(in_);
+    ASSERT_EQ(now.size(), 2 * big.size() + 20000 * 6) << static_cast<int>(kind);
+    EXPECT_EQ(now.substr(big.size(), 14), "    1 abc line");
+  }
+  SetLineMode(0);
+  // Another name for the same file is the same file.
+  WriteFile(in_, text);
+  std::filesystem::create_hard_link(in_, link);
+  SetOutputMode(0);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), link.c_str(), "abc"), 3);
+  EXPECT_EQ(ReadFile(in_), text + "abc\r\nabc\r\nabc\r\n");
+}
+
+// Matched texts are buffered; when the bytes are lost only as the output is closed, the search
+// says so instead of counting as if everything was written.
+TEST_F(DriversTest, OutputLostAtTheEndCountsForNothing) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  WriteFile(in_, "abc\nxyz\nabc\n");
+  SetOutputMode(0);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), "/dev/full", "abc"), 0);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatchs, in_.c_str(), "/dev/full", "a&c"), 0);
+  // Whole lines are flushed hit by hit: a failure on the last line is seen only at the end too.
+  SetOutputMode(1);
+  WriteFile(in_, "xyz\nabc\n");
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), "/dev/full", "abc"), 0);
+  // Nothing to write: nothing lost.
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), "/dev/full", "q"), 2);
+}
+
+}  // namespace
+}  // namespace kensaku

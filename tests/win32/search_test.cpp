@@ -113,3 +113,32 @@ TEST_F(SearchExports, TermlessEntriesEnd) {
 
 }  // namespace
 }  // namespace kensaku_test
+
+namespace kensaku_test {
+namespace {
+
+// The output named as the input: only what the input held at the start is searched.
+TEST_F(SearchExports, OutputThatIsTheInputIsNotReadBack) {
+  std::string big;
+  for (int i = 0; i < 20000; ++i) big += "abc line " + std::to_string(100000 + i) + " of it\n";
+  WriteBytes(in_, big);
+  K(LineMode)(1);
+  EXPECT_EQ(K(FileLinexMatchMult)(in_.c_str(), in_.c_str(), "^abc"), 20000);
+  EXPECT_EQ(ReadBytes(in_).size(), 2 * big.size() + 20000 * 6);
+  WriteBytes(in_, "abc\nxyz\nabc\n");
+  EXPECT_EQ(K(FileLinexIncMult)(in_.c_str(), in_.c_str(), "abc"), 2);
+  EXPECT_EQ(ReadBytes(in_), "abc\nxyz\nabc\n    1 abc\n    3 abc\n");
+}
+
+// Wine maps the Linux root as Z:, so Z:\dev\full is a device that takes no byte.
+TEST_F(SearchExports, OutputLostAtTheEndCountsForNothing) {
+  const char* full = "Z:\\dev\\full";
+  WriteBytes(in_, "abc\nxyz\nabc\n");
+  K(OutputMode)(0);
+  EXPECT_EQ(K(FileLinexMatchMult)(in_.c_str(), full, "abc"), 0);
+  EXPECT_EQ(K(FileLinexMatchsMult)(in_.c_str(), full, "a&c"), 0);
+  EXPECT_EQ(K(FileLinexMatchMult)(in_.c_str(), full, "q"), 3);  // nothing to write
+}
+
+}  // namespace
+}  // namespace kensaku_test
