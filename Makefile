@@ -41,6 +41,7 @@ fuzz-smoke fuzz: deps-all
 bench: deps-all linux
 	build/linux/bench/kensaku_micro_bench
 	build/linux/bench/kensaku_file_bench
+	build/linux/bench/kensaku_long_line_bench
 	bash bench/compare.sh build/linux
 
 clean:

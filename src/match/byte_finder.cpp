@@ -19,8 +19,7 @@ int Commonness(unsigned char b) {
 }  // namespace
 
 ByteFinder::ByteFinder(ByteSets sets) : sets_(std::move(sets)) {
-  constexpr std::size_t kMaxSets = 64;  // longer runs find no fewer lines
-  if (sets_.size() > kMaxSets) sets_.resize(kMaxSets);
+  if (sets_.size() > kMaxRequiredSets) sets_.resize(kMaxRequiredSets);
   const std::size_t m = sets_.size();
   if (m == 1) {
     int n = 0;

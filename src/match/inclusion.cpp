@@ -1,8 +1,10 @@
 #include "match/inclusion.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
+#include "match/linear_scan.h"
 #include "mbchar/fold.h"
 #include "mbchar/required_bytes.h"
 
@@ -50,14 +52,55 @@ int IncludesAt(MatchSpan& span, const char* p, const Inclusion& pattern) {
   return 1;
 }
 
+// Where the first inclusion from a character start on can be: the pattern's characters, read
+// back folded, in a row, each the fold of a line character; a pattern read back shorter than it
+// is counted only where its characters end the line. Found in one pass; the start of a line
+// without one.
+namespace {
+
+const char* LinearInclusionStart(const char* from, const std::vector<Code>& folded, Code first,
+                                 std::size_t count) {
+  const FoldedLine line = DecodeFolded(from);
+  const std::size_t size = folded.size();
+  std::size_t start = line.codes.size();
+  if (size == 0 || folded[0] != first || size > count) {
+    // no start can match
+  } else if (size == count) {
+    start = FindCodes(line.codes, 0, folded);
+  } else if (line.codes.size() >= size) {
+    const std::size_t at = line.codes.size() - size;
+    if (std::equal(folded.begin(), folded.end(), line.codes.begin() + at)) start = at;
+  }
+  return start < line.codes.size() ? from + line.offsets[start] : nullptr;
+}
+
+}  // namespace
+
 int FindInclusion(MatchSpan& span, const char* line, const Inclusion& pattern) {
   span = MatchSpan{0, line, line};
   if (line == nullptr || pattern.null_) return 0;
   // Only characters that fold to the pattern's first one are tried; the position counts bytes.
+  std::size_t work = 0;
+  bool linear_tried = pattern.count_ <= 1;  // one comparison an attempt: nothing to gain
   for (const char* p = NextCharStartIn(line, pattern.first_bytes_); *p != '\0';
        p = NextCharStartIn(p + CharLength(p), pattern.first_bytes_)) {
+    if (!linear_tried && AttemptsTooCostly(work, static_cast<std::size_t>(p - line))) {
+      linear_tried = true;
+      const char* at = LinearInclusionStart(p, pattern.folded_, pattern.first_, pattern.count_);
+      if (at == nullptr) {
+        span.start = p;
+        span.matched = 0;
+        return 0;
+      }
+      span.start = at;
+      span.matched = IncludesAt(span, at, pattern);
+      if (span.matched) return static_cast<int>(at - line) + 1;
+      // Not so after all: the attempts go on from where they were.
+      ++detail::g_linear_misses;
+    }
     span.start = p;
     span.matched = IncludesAt(span, p, pattern);
+    work += pattern.count_;
     if (span.matched) return static_cast<int>(p - line) + 1;
   }
   return 0;

@@ -1,5 +1,8 @@
 #include "match/line_tests.h"
 
+#include <cstring>
+
+#include "match/byte_finder.h"
 #include "match/conjunctive.h"
 #include "match/inclusion.h"
 #include "match/pattern.h"
@@ -19,6 +22,14 @@ int FirstResult(const char* list, Test test) {
   return result;
 }
 
+// False when the line lacks the bytes every match of the pattern holds: no decoding needed then.
+template <typename Matcher>
+bool MayMatch(const char* line, const Matcher& pattern) {
+  if (line == nullptr) return true;  // the matchers answer for themselves
+  const ByteFinder required(pattern.RequiredBytes());
+  return required.In(line, std::strlen(line));
+}
+
 }  // namespace
 
 int LineHeadMatch(const char* line, const char* pattern) {
@@ -28,15 +39,19 @@ int LineHeadMatch(const char* line, const char* pattern) {
 }
 
 int LineMatch(const char* line, const char* pattern) {
+  const Pattern compiled(pattern);
+  if (!MayMatch(line, compiled)) return 0;
   MatchSpan span;
   const char* cursor = line;
-  return MatchScan(span, cursor, Pattern(pattern)).matched;
+  return MatchScan(span, cursor, compiled).matched;
 }
 
 int LineMatchs(const char* line, const char* pattern) {
+  const Conjunctive compiled(pattern);
+  if (!MayMatch(line, compiled)) return 0;
   MatchSpan span;
   const char* cursor = line;
-  return MatchConjunctive(span, cursor, Conjunctive(pattern)).matched;
+  return MatchConjunctive(span, cursor, compiled).matched;
 }
 
 int LineHeadInc(const char* line, const char* text) {
@@ -45,8 +60,10 @@ int LineHeadInc(const char* line, const char* text) {
 }
 
 int LineInc(const char* line, const char* text) {
+  const Inclusion compiled(text);
+  if (!MayMatch(line, compiled)) return 0;
   MatchSpan span;
-  return FindInclusion(span, line, Inclusion(text));
+  return FindInclusion(span, line, compiled);
 }
 
 int LineMatchesList(const char* line, const char* list) {

@@ -47,6 +47,7 @@ class Pattern {
   friend MatchSpan MatchScan(MatchSpan&, const char*&, const Pattern&);
   friend int MatchElement(const char*&, const Pattern&, std::size_t, Code&);
   friend int MatchClass(Code, const Pattern&, std::size_t);
+  friend struct PatternScanner;
 
   enum class Op : std::uint8_t { kChar, kAny, kClass, kBadClass, kRepeat };
   struct Element {

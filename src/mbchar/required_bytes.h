@@ -7,6 +7,7 @@
 #define KENSAKU_SRC_MBCHAR_REQUIRED_BYTES_H_
 
 #include <array>
+#include <cstddef>
 #include <vector>
 
 #include "mbchar/mbchar.h"
@@ -15,6 +16,10 @@ namespace kensaku {
 
 using ByteSet = std::array<bool, 256>;
 using ByteSets = std::vector<ByteSet>;
+
+// Runs are cut at this many sets: a longer run finds hardly fewer lines, and a pattern of 100,000
+// characters would otherwise cost as many sets.
+inline constexpr std::size_t kMaxRequiredSets = 64;
 
 // The bytes of the characters that fold to a code, position by position: bytes[i] holds byte i
 // of every such character. False (nothing added) when they differ in length or there are none.
@@ -40,6 +45,7 @@ ByteSets RequiredRun(const Codes& codes, Usable usable) {
     run.clear();
   };
   for (const auto& c : codes) {
+    if (run.size() >= kMaxRequiredSets) end_run();
     const std::size_t before = run.size();
     if (!usable(c) || !AppendPreimageBytes(static_cast<Code>(c), run)) {
       run.resize(before);

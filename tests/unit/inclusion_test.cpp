@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "match/linear_scan.h"
 #include "mbchar/char_array.h"
 #include "mbchar/fold.h"
 #include "reference_matcher.h"
@@ -121,6 +125,56 @@ TEST_F(InclusionTest, AgreesWithCharacterArraysOnGeneratedText) {
     hits += fast != 0;
   }
   EXPECT_GT(hits, 1000);
+}
+
+}  // namespace
+}  // namespace kensaku
+
+namespace kensaku {
+namespace {
+
+// The one-pass search for long patterns agrees with the character arrays, and with the attempts
+// on lines that make attempts costly.
+TEST_F(InclusionTest, LinearSearchAgreesWithCharacterArrays) {
+  const std::size_t saved = detail::g_attempt_budget;
+  detail::g_attempt_budget = 0;
+  testing_gen::Generator gen(5150);
+  int hits = 0;
+  for (int i = 0; i < 30000; ++i) {
+    SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
+    const std::string line = gen.Text(testing_gen::SubjectPieces(), 12);
+    const std::string pattern = gen.Text(testing_gen::SubjectPieces(), 4);
+    const int fast = Inc(line.c_str(), pattern.c_str());
+    ASSERT_EQ(fast, reference::FindInclusion(line.c_str(), pattern.c_str()))
+        << "flags " << GetFoldFlags() << " pattern " << Shown(pattern) << " line " << Shown(line);
+    hits += fast != 0;
+  }
+  EXPECT_GT(hits, 1000);
+  SetFoldFlags(FoldToHalfWidth | FoldToUpper);
+  const std::string run(5000, 'a');
+  for (const auto& [line, pattern] : std::vector<std::pair<std::string, std::string>>{
+           {run + "b", std::string(1000, 'a') + "b"},
+           {run, std::string(1000, 'a') + "b"},
+           {run + "\x82\x81" "B", std::string(999, 'A') + "ab"},  // full-width a, then B
+           {run + "ab", "aab\x81"},  // read back shorter: only at the end of the line
+       }) {
+    detail::g_attempt_budget = 0;
+    const int linear = Inc(line.c_str(), pattern.c_str());
+    detail::g_attempt_budget = SIZE_MAX / 32;
+    EXPECT_EQ(linear, Inc(line.c_str(), pattern.c_str())) << Shown(pattern.substr(0, 20));
+  }
+  // Literal texts over two letters: borders and overlaps of every kind.
+  detail::g_attempt_budget = 0;
+  SetFoldFlags(0);
+  const std::vector<std::string> letters = {"a", "b", "\x82\xA0"};
+  for (int i = 0; i < 20000; ++i) {
+    const std::string l = gen.Text(letters, 16);
+    const std::string p = gen.Text(letters, 6);
+    ASSERT_EQ(Inc(l.c_str(), p.c_str()), reference::FindInclusion(l.c_str(), p.c_str()))
+        << Shown(p) << " in " << Shown(l);
+  }
+  EXPECT_EQ(detail::g_linear_misses, 0u);  // every place found was an inclusion
+  detail::g_attempt_budget = saved;
 }
 
 }  // namespace

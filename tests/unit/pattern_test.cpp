@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "match/linear_scan.h"
 #include "mbchar/fold.h"
 #include "reference_matcher.h"
 #include "sjis_gen.h"
@@ -231,6 +235,115 @@ TEST_F(PatternTest, PatternReadingPrimitives) {
   EXPECT_EQ(FindClassEnd("ab"), nullptr);
   const char wide[] = "\x81\x5D]";
   EXPECT_EQ(FindClassEnd(wide), wide + 2);
+}
+
+}  // namespace
+}  // namespace kensaku
+
+namespace kensaku {
+namespace {
+
+// Sends every scan of its lifetime the linear way (or, with a huge budget, never).
+class AttemptBudget {
+ public:
+  explicit AttemptBudget(std::size_t budget) : saved_(detail::g_attempt_budget) {
+    detail::g_attempt_budget = budget;
+  }
+  ~AttemptBudget() { detail::g_attempt_budget = saved_; }
+
+ private:
+  std::size_t saved_;
+};
+
+// The scan that finds the first start without trying them one by one agrees with the literal
+// matcher: starts, ends, cursors, on generated text and patterns of every element.
+TEST_F(PatternTest, LinearScanAgreesWithReference) {
+  const AttemptBudget linear(0);
+  testing_gen::Generator gen(777);
+  int matches = 0;
+  for (int i = 0; i < 40000; ++i) {
+    SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
+    const std::string line = gen.Text(testing_gen::SubjectPieces(), 14);
+    const std::string pattern = gen.Text(testing_gen::PatternPieces(), 6);
+    const Pattern compiled(pattern.c_str());
+    reference::Matcher ref;
+    MatchSpan fast_span, ref_span;
+    const char* fast_cursor = line.c_str();
+    const char* ref_cursor = line.c_str();
+    MatchScan(fast_span, fast_cursor, compiled);
+    ref.Scan(ref_span, ref_cursor, pattern.c_str());
+    ASSERT_EQ(fast_span.matched, ref_span.matched)
+        << "flags " << GetFoldFlags() << " pattern " << Shown(pattern) << " line " << Shown(line);
+    ASSERT_EQ(fast_cursor, ref_cursor) << "pattern " << Shown(pattern) << " line " << Shown(line);
+    if (ref_span.matched) {
+      ++matches;
+      ASSERT_EQ(fast_span.start, ref_span.start) << "pattern " << Shown(pattern);
+      ASSERT_EQ(fast_span.end, ref_span.end) << "pattern " << Shown(pattern);
+    }
+  }
+  EXPECT_GT(matches, 2000);
+  // Literal patterns over two letters: borders and overlaps of every kind.
+  const std::vector<std::string> letters = {"a", "b", "\x82\xA0"};
+  for (int i = 0; i < 20000; ++i) {
+    const std::string line = gen.Text(letters, 16);
+    const std::string pattern = gen.Text(letters, 6);
+    const Pattern compiled(pattern.c_str());
+    reference::Matcher ref;
+    MatchSpan fast_span, ref_span;
+    const char* fast_cursor = line.c_str();
+    const char* ref_cursor = line.c_str();
+    MatchScan(fast_span, fast_cursor, compiled);
+    ref.Scan(ref_span, ref_cursor, pattern.c_str());
+    ASSERT_EQ(fast_span.matched, ref_span.matched) << Shown(pattern) << " in " << Shown(line);
+    if (ref_span.matched) {
+      ASSERT_EQ(fast_span.start, ref_span.start) << Shown(pattern);
+    }
+  }
+  // Every start the linear way found was a match.
+  EXPECT_EQ(detail::g_linear_misses, 0u);
+}
+
+// Lines where trying every start costs the line's length each time: the linear way and the
+// attempts agree (the attempts alone are slow here, but these lines are short enough).
+TEST_F(PatternTest, CostlyScansAgreeWithTheAttempts) {
+  const std::string run(6000, 'a');
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"a*b", run},
+      {"a*b", run + "b"},
+      {"a*c", run + "b" + run + "c"},
+      {std::string(3000, 'a') + "b", run + "b"},
+      {std::string(3000, 'a') + "b", run},
+      {"[a-z]" + std::string(200, '.') + "b", run + "b"},
+      {"#a" + std::string(100, 'a') + "#c", run + "c"},
+      {"a*" + std::string(50, '.') + "c", std::string(3000, 'a') + "c"},
+      {"[ab]*." + std::string(40, 'a') + "q", run + "q"},
+      {"\x82\xA0*\x82\xA2", std::string(4000, '\x82') + "\xA0\x82\xA2"},
+  };
+  for (int flags : {0, FoldToUpper | FoldKanaToKatakana}) {
+    SetFoldFlags(flags);
+    for (const auto& [pattern, line] : cases) {
+      const Pattern compiled(pattern.c_str());
+      MatchSpan linear_span, attempt_span;
+      const char* linear_cursor = line.c_str();
+      const char* attempt_cursor = line.c_str();
+      {
+        const AttemptBudget linear(0);
+        MatchScan(linear_span, linear_cursor, compiled);
+      }
+      {
+        const AttemptBudget attempts(SIZE_MAX / 32);
+        MatchScan(attempt_span, attempt_cursor, compiled);
+      }
+      const std::string shown = pattern.substr(0, 40);
+      ASSERT_EQ(linear_span.matched, attempt_span.matched) << shown;
+      EXPECT_EQ(linear_cursor, attempt_cursor) << shown;
+      if (attempt_span.matched) {
+        EXPECT_EQ(linear_span.start - line.c_str(), attempt_span.start - line.c_str()) << shown;
+        EXPECT_EQ(linear_span.end - line.c_str(), attempt_span.end - line.c_str()) << shown;
+      }
+    }
+  }
+  EXPECT_EQ(detail::g_linear_misses, 0u);
 }
 
 }  // namespace
