@@ -25,16 +25,22 @@ linux linux-asan win32:
 bench-smoke: linux
 	build/linux/bench/kensaku_micro_bench --benchmark_min_time=0.01
 
-# Each fuzz target for a short while on every test run; `make fuzz FUZZ_SECONDS=600` for longer.
-FUZZ_SECONDS ?= 20
+# Every fuzz target for a short while on every test run; `make fuzz` runs each for FUZZ_SECONDS
+# (60 by default) and fails on any finding. Each starts from its seeds in fuzz/corpus/ and keeps
+# what it finds in build/fuzz/corpus/.
+FUZZ_TARGETS = match lines chars search format
+FUZZ_SECONDS ?= 60
+fuzz-smoke: FUZZ_SECONDS = 8
 fuzz-smoke fuzz: deps-all
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j$(JOBS)
-	for t in match search format; do \
-	  log=build/fuzz/$$t.log; \
-	  build/fuzz/fuzz/$${t}_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=1024 >$$log 2>&1 \
+	for t in $(FUZZ_TARGETS); do \
+	  log=build/fuzz/$$t.log; mkdir -p build/fuzz/corpus/$$t; \
+	  build/fuzz/fuzz/$${t}_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=1024 \
+	    -dict=fuzz/kensaku.dict -artifact_prefix=build/fuzz/$$t- \
+	    build/fuzz/corpus/$$t fuzz/corpus/$$t >$$log 2>&1 \
 	    || { tail -n 40 $$log; exit 1; }; \
-	  echo "$$t: $$(tail -n 1 $$log)"; \
+	  echo "$$t: $$(grep -o 'Done [0-9]* runs in [0-9]* second' $$log)"; \
 	done
 
 # Full runs: micro benchmarks, then the whole-file comparison with grep, ugrep and ripgrep.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "match/linear_scan.h"
 #include "mbchar/fold.h"
@@ -462,10 +463,16 @@ bool PatternScanner::ScanElements(MatchSpan& span, const char*& cursor, const Pa
     if (group == by_back.end()) group = by_back.insert(by_back.end(), {r.back, Bits(words, 0)});
     put(group->second, r.index, true);
   }
-  std::vector<std::int32_t> slot(0x10000, -1);
+  // A table by code pays off on long lines only; short ones look their few characters up.
+  std::vector<std::int32_t> table(length >= 16384 ? 0x10000 : 0, -1);
+  std::unordered_map<Code, std::int32_t> found;
+  auto slot_of = [&](Code c) -> std::int32_t& {
+    return table.empty() ? found.try_emplace(c, -1).first->second : table[c];
+  };
   std::vector<Bits> masks;  // per character: what takes it, then what enters a run on it
   auto takes = [&](Code c) -> const std::uint64_t* {
-    if (slot[c] < 0) {
+    std::int32_t& slot = slot_of(c);
+    if (slot < 0) {
       Bits m(2 * words, 0);
       for (std::size_t i = 0; i < n; ++i) {
         const Pattern::Element& e = pattern.elements_[i];
@@ -478,10 +485,10 @@ bool PatternScanner::ScanElements(MatchSpan& span, const char*& cursor, const Pa
       for (const Repeat& r : repeats) {
         if (r.source == Repeat::kCode && r.code == c) put(m, words * 64 + r.index, true);
       }
-      slot[c] = static_cast<std::int32_t>(masks.size());
+      slot = static_cast<std::int32_t>(masks.size());
       masks.push_back(std::move(m));
     }
-    return masks[static_cast<std::size_t>(slot[c])].data();
+    return masks[static_cast<std::size_t>(slot)].data();
   };
 
   // The states at position p that lead to a match, from those at p + 1.

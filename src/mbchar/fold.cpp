@@ -1,6 +1,8 @@
 #include "mbchar/fold.h"
 
 #include <algorithm>
+#include <iterator>
+#include <memory>
 
 #include "mbchar/convert.h"
 
@@ -9,28 +11,48 @@ namespace detail {
 int g_fold_flags = 0;
 int g_fold_map_key = -1;
 Code g_fold_map[0x10000];
-// (fold, character) for every character of the foldable ranges, sorted: who folds to what.
-std::vector<std::pair<Code, Code>> g_preimages;
 
 // Codes outside these two ranges are left alone by every step of Fold.
 constexpr unsigned kSingleEnd = 0x100;
 constexpr unsigned kWideBegin = 0x8140;
 constexpr unsigned kWideEnd = 0x8397;
 
+// The folds of the two ranges under one key, and (fold, character) for every character of them,
+// sorted: who folds to what. Made once per key, since hosts switch FoldFlags back and forth.
+struct RangeFolds {
+  Code single[kSingleEnd];
+  Code wide[kWideEnd - kWideBegin];
+  std::vector<std::pair<Code, Code>> preimages;
+};
+const std::vector<std::pair<Code, Code>>* g_preimages = nullptr;
+
+const RangeFolds& FoldsUnder(int key) {
+  static std::unique_ptr<RangeFolds> made[kFoldBits + 1];
+  std::unique_ptr<RangeFolds>& folds = made[key & kFoldBits];
+  if (folds == nullptr) {
+    folds = std::make_unique<RangeFolds>();
+    for (unsigned c = 0; c < kSingleEnd; ++c) folds->single[c] = FoldCode(static_cast<Code>(c), key);
+    for (unsigned c = kWideBegin; c < kWideEnd; ++c) {
+      folds->wide[c - kWideBegin] = FoldCode(static_cast<Code>(c), key);
+    }
+    // Every fold of a code of these ranges lands in them again; every other code is its own.
+    for (unsigned c = 1; c < kWideEnd; c = c + 1 == kSingleEnd ? kWideBegin : c + 1) {
+      const Code f = c < kSingleEnd ? folds->single[c] : folds->wide[c - kWideBegin];
+      if (c < kSingleEnd || IsDoubleCode(c)) folds->preimages.emplace_back(f, c);
+    }
+    std::sort(folds->preimages.begin(), folds->preimages.end());
+  }
+  return *folds;
+}
+
 void RebuildFoldMap(int key) {
   if (g_fold_map_key < 0) {
     for (unsigned c = 0; c < 0x10000; ++c) g_fold_map[c] = static_cast<Code>(c);
   }
-  for (unsigned c = 0; c < kSingleEnd; ++c) g_fold_map[c] = FoldCode(static_cast<Code>(c), key);
-  for (unsigned c = kWideBegin; c < kWideEnd; ++c) {
-    g_fold_map[c] = FoldCode(static_cast<Code>(c), key);
-  }
-  // Every fold of a code of these ranges lands in them again; every other code is its own fold.
-  g_preimages.clear();
-  for (unsigned c = 1; c < kWideEnd; c = c + 1 == kSingleEnd ? kWideBegin : c + 1) {
-    if (c < kSingleEnd || IsDoubleCode(c)) g_preimages.emplace_back(g_fold_map[c], c);
-  }
-  std::sort(g_preimages.begin(), g_preimages.end());
+  const RangeFolds& folds = FoldsUnder(key);
+  std::copy(std::begin(folds.single), std::end(folds.single), g_fold_map);
+  std::copy(std::begin(folds.wide), std::end(folds.wide), g_fold_map + kWideBegin);
+  g_preimages = &folds.preimages;
   g_fold_map_key = key;
 }
 }  // namespace detail
@@ -44,7 +66,7 @@ std::vector<Code> FoldPreimages(Code folded) {
     if (IsDoubleCode(folded)) codes.push_back(folded);
     return codes;
   }
-  const auto range = std::equal_range(detail::g_preimages.begin(), detail::g_preimages.end(),
+  const auto range = std::equal_range(detail::g_preimages->begin(), detail::g_preimages->end(),
                                       std::pair<Code, Code>(folded, 0),
                                       [](const auto& a, const auto& b) { return a.first < b.first; });
   for (auto it = range.first; it != range.second; ++it) codes.push_back(it->second);
@@ -59,7 +81,7 @@ bool FoldsFromItselfOnly(Code folded) {
 void ForEachPreimageIn(Code lo, Code hi, const std::function<void(Code)>& visit) {
   FoldMap();
   // Characters of the foldable ranges, by their folds...
-  const auto& pairs = detail::g_preimages;
+  const auto& pairs = *detail::g_preimages;
   for (auto it = std::lower_bound(pairs.begin(), pairs.end(), std::pair<Code, Code>(lo, 0));
        it != pairs.end() && it->first <= hi; ++it) {
     visit(it->second);
