@@ -241,6 +241,19 @@ TEST_F(SearchBox, SilentFailures) {
   EXPECT_TRUE(boxes.seen().empty());
 }
 
+TEST_F(SearchBox, HitsRefusedByAFullListShowTheBox) {
+  MessageBoxReader boxes;
+  for (int i = 0; i < 22; ++i) ASSERT_EQ(K(QView)("full", "t"), 1);
+  OpenHidden();
+  ASSERT_EQ(K(QFindData)(file_.c_str(), "beta", 1, 0x100), 1);
+  EXPECT_EQ(reinterpret_cast<HWND>(K(QFindStart)()), FindBox());
+  ASSERT_EQ(boxes.seen().size(), 1u);
+  EXPECT_EQ(boxes.seen()[0].caption, "");
+  EXPECT_TRUE(boxes.seen()[0].error_icon);
+  EXPECT_EQ(FindViewer(file_), nullptr);
+  EXPECT_EQ(ListCount(FindList()), 22);
+}
+
 TEST_F(SearchBox, TicksAndRadioButtonsByClicks) {
   HWND box = reinterpret_cast<HWND>(K(QInputSub)(1));
   ASSERT_EQ(K(QFindData)(file_.c_str(), "beta", 1, 0x100), 1);

@@ -322,6 +322,26 @@ TEST_F(Viewers, SystemCloseReportsAndOtherClosesDoNot) {
   EXPECT_EQ(FindList(), nullptr);
 }
 
+TEST_F(Viewers, EntriesOfGoneViewersAreSkipped) {
+  Open("g1");
+  Open("g2");
+  HWND list = FindList();
+  const std::vector<HWND> v = ListedViewers(list);
+  SendMessageA(v[0], WM_CLOSE, 0, 0);  // gone, its entry stays
+  ASSERT_FALSE(IsWindow(v[0]));
+  HWND list_box = GetDlgItem(list, 101);
+  SendMessageA(list_box, LB_SETCURSEL, 0, 0);
+  SendMessageA(list, WM_COMMAND, MAKEWPARAM(101, LBN_DBLCLK), reinterpret_cast<LPARAM>(list_box));
+  // ...and then minimising all and closing all pass over the gone viewer's entry.
+  SendMessageA(list, WM_COMMAND, 156, 0);
+  EXPECT_TRUE(IsIconic(v[1]));
+  EXPECT_EQ(ListCount(list), 2);
+  CommandLog log;
+  SendMessageA(list, WM_COMMAND, 157, 0);
+  EXPECT_EQ(log.To(v[1], WM_CLOSE).size(), 1u);
+  EXPECT_FALSE(IsWindow(list));
+}
+
 TEST_F(Viewers, CloseAllClosesEverythingWithoutReports) {
   HWND v[3] = {Open("x1"), Open("x2"), Open("x3")};
   HWND list = FindList();
