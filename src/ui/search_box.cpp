@@ -91,10 +91,18 @@ void RunBoxSearch(SearchBoxControls& box) {
 void OnBoxCommand(int id, SearchBoxControls& box) {
   switch (id) {
     case kCaseTick:
-      box.Checked(kCaseTick) ? ResetFoldFlags(FoldToLower) : OrFoldFlags(FoldToLower);
+      if (box.Checked(kCaseTick)) {
+        ResetFoldFlags(FoldToLower);
+      } else {
+        OrFoldFlags(FoldToLower);
+      }
       break;
     case kWidthTick:
-      box.Checked(kWidthTick) ? ResetFoldFlags(FoldToHalfWidth) : OrFoldFlags(FoldToHalfWidth);
+      if (box.Checked(kWidthTick)) {
+        ResetFoldFlags(FoldToHalfWidth);
+      } else {
+        OrFoldFlags(FoldToHalfWidth);
+      }
       break;
     case kNormalSearch:
       SearchMode = box.Checked(kNormalSearch) ? 0 : 1;
@@ -111,7 +119,11 @@ void OnBoxCommand(int id, SearchBoxControls& box) {
     case kStartButton:
       // The box handles nothing else while it searches; it cannot be closed meanwhile.
       box.Enable(kCloseButton, false);
-      RunBoxSearch(box);
+      // This runs inside the box's window procedure: nothing may unwind through the system.
+      try {
+        RunBoxSearch(box);
+      } catch (...) {
+      }
       box.Enable(kCloseButton, true);
       break;
     case kCmdApplyParams:
