@@ -419,8 +419,14 @@ TEST_F(Viewers, MinimiseAllAndDoubleClickRestores) {
   SendMessageA(list_box, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
   SendMessageA(list, WM_COMMAND, MAKEWPARAM(101, LBN_DBLCLK), reinterpret_cast<LPARAM>(list_box));
   for (HWND w : v) EXPECT_TRUE(IsIconic(w));
-  SendMessageA(list_box, LB_SETCURSEL, 0, 0);
-  SendMessageA(list, WM_COMMAND, MAKEWPARAM(101, LBN_DBLCLK), reinterpret_cast<LPARAM>(list_box));
+  // A double-click on the first entry, as the mouse gives it to the list box.
+  RECT item = {};
+  SendMessageA(list_box, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
+  const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+  SendMessageA(list_box, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageA(list_box, WM_LBUTTONUP, 0, at);
+  SendMessageA(list_box, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  SendMessageA(list_box, WM_LBUTTONUP, 0, at);
   EXPECT_FALSE(IsIconic(v[0]));
   EXPECT_TRUE(IsIconic(v[1]));
   // On top of the other viewers.
@@ -430,6 +436,10 @@ TEST_F(Viewers, MinimiseAllAndDoubleClickRestores) {
       break;
     }
   }
+  // The list's system close (its caption's close box) closes everything.
+  SendMessageA(list, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(IsWindow(list));
+  for (HWND w : v) EXPECT_FALSE(IsWindow(w));
 }
 
 // ---- a viewer's edit menu and colours
