@@ -100,10 +100,28 @@ def page(img, x0, y0, x1, y1, fold, line_rows, line_step):
         y += line_step
 
 
+# At 16x16 the glass is drawn by hand: N rim, C glass, W glint, B and R the handle.
+SMALL_GLASS = [
+    "..NNN....",
+    ".NCCCN...",
+    "NCWCCCN..",
+    "NCCCCCN..",
+    "NCCCCCN..",
+    ".NCCCN...",
+    "..NNNBB..",
+    "......BRB",
+    ".......BB",
+]
+SMALL_COLOURS = {'N': NAVY, 'C': CYAN, 'W': WHITE, 'B': BLACK, 'R': DARK_RED}
+
+
 def viewer_16():
     img = canvas(16)
     page(img, 1, 0, 11, 14, 3, 3, 2)
-    magnifier(img, 10, 9, 3.6, 15, 1.2, 2.2)
+    for dy, row in enumerate(SMALL_GLASS):
+        for dx, c in enumerate(row):
+            if c in SMALL_COLOURS:
+                img[7 + dy][7 + dx] = SMALL_COLOURS[c]
     return img
 
 
