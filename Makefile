@@ -1,12 +1,26 @@
 # Two entry points for a fresh Debian machine (as root): `make demo` and `make test`.
 JOBS ?= $(shell nproc)
 
-.PHONY: demo test deps-native deps-all linux linux-asan win32 bench bench-smoke fuzz fuzz-smoke clean
+.PHONY: demo windows-demo screenshots test deps-native deps-all linux linux-asan win32 bench \
+	bench-smoke fuzz fuzz-smoke clean
 
 demo: deps-native
 	cmake --preset linux >/dev/null
 	cmake --build --preset linux -j$(JOBS) --target kensaku_cli
 	bash samples/demo.sh build/linux/kensaku
+
+# The DLL and the sample host under Wine: the search box for a person at a display, or, without
+# a display, two screenshots in a private Xvfb (build/win32/demo/).
+windows-demo: deps-all
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j$(JOBS) --target kensaku kensaku_host
+	bash samples/host/run-demo.sh build/win32
+
+# The README's screenshots, taken again.
+screenshots: deps-all
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j$(JOBS) --target kensaku kensaku_host
+	bash samples/host/run-demo.sh build/win32 --shots docs
 
 test: deps-all linux linux-asan win32 bench-smoke fuzz-smoke
 

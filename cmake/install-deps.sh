@@ -7,7 +7,7 @@ want=${1:-all}
 
 native=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth locales bc
-         ugrep ripgrep)
+         ugrep ripgrep fonts-ipafont-mincho imagemagick)
 
 pkgs=("${native[@]}")
 [ "$want" = all ] && pkgs+=("${windows[@]}")

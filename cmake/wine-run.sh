@@ -54,4 +54,16 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineserver -w
 fi
 
+# The dialogs ask for two Mincho faces that Wine does not have; both are mapped to IPA Mincho,
+# which Wine finds through fontconfig. Also done for a prefix made before the mapping existed.
+fonts_done="$WINEPREFIX/.kensaku-font-substitutes"
+if [ ! -f "$fonts_done" ]; then
+  key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+  for face in "標準明朝" "ＭＳ 明朝"; do
+    wine reg add "$key" /v "$face" /t REG_SZ /d "IPAMincho" /f >/dev/null 2>&1
+  done
+  wineserver -w
+  touch "$fonts_done"
+fi
+
 wine "$@"

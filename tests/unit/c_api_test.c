@@ -27,6 +27,8 @@ int main(void) {
   check(xIncMult("/nonexistent/kensaku", "a") == NULL, "xIncMult of a missing file");
   check(FileRemove(NULL) == 0, "FileRemove(NULL)");
   check(OutputMode(0) == 0 && LineMode(0) == 0, "modes");
+  check(QViewNextIsOpen() == 1 && QView("t", "x") == 0, "no viewer without a window system");
+  check(QInputMain() == NULL && QFindStart() == NULL, "no search box without a window system");
   if (failures == 0) printf("C interface: all checks passed\n");
   return failures == 0 ? 0 : 1;
 }

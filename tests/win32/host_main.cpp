@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ui_host.h"
+
 namespace kensaku_test {
 const char* g_self_path = nullptr;
 }
@@ -20,5 +22,6 @@ int main(int argc, char** argv) {
   GetModuleFileNameA(nullptr, self, sizeof self);
   kensaku_test::g_self_path = self;
   ::testing::InitGoogleTest(&argc, argv);
+  kensaku_test::InstallWatchdog(60000);
   return RUN_ALL_TESTS();
 }
