@@ -1,5 +1,7 @@
-"""pip installs the module offline; the installed copy finds the library beside itself."""
+"""pip installs the module offline; the installed copy finds the library beside itself; the
+README's example runs."""
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -9,11 +11,24 @@ from kensaku import _library
 from conftest import SOURCE_DIR
 
 
+def readme_example(name):
+    text = (SOURCE_DIR / "README.md").read_text(encoding="utf-8")
+    found = re.search(rf"<!-- example: {re.escape(name)} -->\n```\w*\n(.*?)```", text, re.S)
+    assert found, f"README.md has no example {name!r}"
+    return found.group(1)
+
+
 def python(code, env, cwd=None):
     env = dict(env, PYTHONIOENCODING="utf-8", PYTHONDONTWRITEBYTECODE="1")
     done = subprocess.run([sys.executable, "-c", code], env=env, cwd=cwd, capture_output=True)
     assert done.returncode == 0, done.stderr.decode(errors="replace")
     return done.stdout.decode("utf-8").splitlines()
+
+
+def test_the_readme_example_prints_the_line_it_finds(sample):
+    env = dict(os.environ, PYTHONPATH=str(SOURCE_DIR / "python"))
+    third = sample.read_bytes().split(b"\r\n")[2].decode("cp932")
+    assert python(readme_example("python"), env, cwd=SOURCE_DIR) == [f"3 {third}"]
 
 
 def test_pip_installs_it_offline_and_it_loads_the_library_beside_it(tmp_path):

@@ -3,10 +3,12 @@
 # private root, runs the tool from there and builds a consumer against it with pkg-config.
 #   deb_test.sh BUILD_DIR SOURCE_DIR C_COMPILER
 set -eu
-build=$1 src=$2 cc=$3
+build=$(cd "$1" && pwd) src=$(cd "$2" && pwd) cc=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
+# shellcheck source=readme.sh
+. "$src/tests/package/readme.sh"
 
 (cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) ||
   { cat "$work/cpack.log"; fail "cpack"; }
@@ -61,4 +63,13 @@ export PKG_CONFIG_SYSROOT_DIR=$root PKG_CONFIG_LIBDIR=$root/usr/lib/pkgconfig PK
 "$cc" -o "$work/consumer" "$src/tests/package/consumer/consumer.c" \
       $(pkg-config --cflags --libs kensaku) || fail "build against the package"
 LD_LIBRARY_PATH=$root/usr/lib "$work/consumer" || fail "consumer of the package"
+# The README's example, with the package's files where dpkg put them.
+mkdir -p "$work/readme/samples"
+cp "$src/samples/sample.sjis.txt" "$work/readme/samples/"
+readme_block "$src" app.c >"$work/readme/app.c"
+readme_block "$src" deb >"$work/readme/example.sh"
+out=$(cd "$work/readme" && PATH=$root/usr/bin:$PATH LD_LIBRARY_PATH=$root/usr/lib \
+      bash -e example.sh) || fail "README example (.deb)"
+grep -q '検索' <<<"$(head -n 1 <<<"$out")" && [ "$(tail -n 1 <<<"$out")" = 1 ] ||
+  fail "README example (.deb) printed: $out"
 echo "$(basename "$deb"): fields, contents, dpkg -i, tool and consumer: ok"

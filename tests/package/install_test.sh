@@ -3,11 +3,13 @@
 # once through find_package(kensaku) and once through pkg-config.
 #   install_test.sh BUILD_DIR SOURCE_DIR LIBDIR C_COMPILER
 set -eu
-build=$1 src=$2 libdir=$3 cc=$4
+build=$(cd "$1" && pwd) src=$(cd "$2" && pwd) libdir=$3 cc=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 fail() { echo "FAILED: $*" >&2; exit 1; }
+# shellcheck source=readme.sh
+. "$src/tests/package/readme.sh"
 
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; exit 1; }
 
@@ -35,6 +37,16 @@ if cmake -S "$src/tests/package/consumer" -B "$work/cm2" -DCMAKE_PREFIX_PATH="$p
       -DCMAKE_C_COMPILER="$cc" -DKENSAKU_WANT=2.0 >"$work/cm2.log" 2>&1; then
   fail "find_package(kensaku 2.0) accepted version 1"
 fi
+
+# The README's example: app.c built by its CMakeLists.txt lines.
+mkdir "$work/app"
+readme_block "$src" app.c >"$work/app/app.c"
+{ echo 'cmake_minimum_required(VERSION 3.25)'; echo 'project(app C)'
+  readme_block "$src" cmake; } >"$work/app/CMakeLists.txt"
+cmake -S "$work/app" -B "$work/app/build" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_C_COMPILER="$cc" \
+      >"$work/app.log" 2>&1 && cmake --build "$work/app/build" >>"$work/app.log" 2>&1 ||
+  { cat "$work/app.log"; fail "README example (CMake)"; }
+[ "$("$work/app/build/app")" = 1 ] || fail "README example (CMake) printed no 1"
 
 # pkg-config, with nothing but the installed file to go by.
 export PKG_CONFIG_LIBDIR=$lib/pkgconfig PKG_CONFIG_PATH=

@@ -4,13 +4,15 @@
 # and the README.
 #   zip_test.sh BUILD_DIR SOURCE_DIR
 set -eu
-build=$1 src=$2
+build=$(cd "$1" && pwd) src=$(cd "$2" && pwd)
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 nm=${NM:-i686-w64-mingw32-nm}
 llvm_nm=${LLVM_NM:-$(command -v llvm-nm || command -v llvm-nm-14)}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
+# shellcheck source=readme.sh
+. "$src/tests/package/readme.sh"
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 (cd "$build" && cpack -G ZIP -B "$work/out" >"$work/cpack.log" 2>&1) ||
@@ -68,5 +70,17 @@ check_implib "$top/lib/kensaku.lib" "$llvm_nm"
 
 grep -q "^kensaku $version for 32-bit Windows" "$top/README.txt" || fail "README.txt version"
 grep -q $'\r$' "$top/README.txt" || fail "README.txt without CR LF"
+# The README's example: app.c built against the unpacked .zip with MinGW, run under Wine.
+readme_block "$src" app.c >"$work/out/app.c"
+readme_block "$src" zip >"$work/out/example.sh"
+# "wine" there is the test runner's wine-run.sh, with the build's Wine prefix.
+mkdir "$work/bin"
+printf '#!/bin/sh\nPATH="%s" KENSAKU_WINEPREFIX="%s" exec bash "%s" "$@"\n' \
+       "$PATH" "$build/wineprefix" "$src/cmake/wine-run.sh" >"$work/bin/wine"
+chmod +x "$work/bin/wine"
+out=$(cd "$work/out" && PATH=$work/bin:$PATH timeout 120 bash -e example.sh 2>&1) ||
+  fail "README example (.zip): $out"
+[ "$(tail -n 1 <<<"$out" | tr -d '\r')" = 1 ] || fail "README example (.zip) printed: $out"
+
 echo "$(basename "$zip"): $(wc -l <"$work/def") exports in the DLL and both import libraries;" \
      "DLL $(stat -c %s "$dll") bytes, no debug sections: ok"
