@@ -29,8 +29,10 @@ write_basic_package_version_file(kensakuConfigVersion.cmake COMPATIBILITY SameMa
 install(FILES ${PROJECT_BINARY_DIR}/kensakuConfig.cmake ${PROJECT_BINARY_DIR}/kensakuConfigVersion.cmake
         DESTINATION ${KENSAKU_CMAKE_DIR})
 
-# pkg-config wants absolute paths, and the prefix is known only when installing (cmake --install
-# --prefix, cpack), so the file is finished then; the prefix is left in at configure time.
+# kensaku.pc. On Linux pkg-config wants absolute paths, and the prefix is known only when
+# installing (cmake --install --prefix, cpack), so the file is finished then: the prefix is left
+# in at configure time. The Windows .zip is unpacked anywhere, so there the prefix is found from
+# the file's own place.
 foreach(dir LIBDIR INCLUDEDIR)
   if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
     set(KENSAKU_PC_${dir} "${CMAKE_INSTALL_${dir}}")
@@ -38,11 +40,18 @@ foreach(dir LIBDIR INCLUDEDIR)
     set(KENSAKU_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
   endif()
 endforeach()
-set(KENSAKU_PC_PREFIX "@KENSAKU_PC_PREFIX@")
-configure_file(${CMAKE_CURRENT_LIST_DIR}/kensaku.pc.in kensaku.pc.in @ONLY)
-install(CODE "
-  set(KENSAKU_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
-  configure_file(\"${PROJECT_BINARY_DIR}/kensaku.pc.in\" \"${PROJECT_BINARY_DIR}/kensaku.pc\" @ONLY)")
+if(WIN32 AND NOT IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  file(RELATIVE_PATH up /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+  string(REGEX REPLACE "/$" "" up "${up}")
+  set(KENSAKU_PC_PREFIX "\${pcfiledir}/${up}")
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/kensaku.pc.in kensaku.pc @ONLY)
+else()
+  set(KENSAKU_PC_PREFIX "@KENSAKU_PC_PREFIX@")
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/kensaku.pc.in kensaku.pc.in @ONLY)
+  install(CODE "
+    set(KENSAKU_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+    configure_file(\"${PROJECT_BINARY_DIR}/kensaku.pc.in\" \"${PROJECT_BINARY_DIR}/kensaku.pc\" @ONLY)")
+endif()
 install(FILES ${PROJECT_BINARY_DIR}/kensaku.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 set(KENSAKU_MAINTAINER "kensaku developers <kensaku@example.org>"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the Windows .zip with cpack and checks what it holds: the stripped DLL with the .def's
 # export table and its version, both import libraries with every export, the header, the tool
-# and the README.
+# and the README; a MinGW program built through its CMake package runs under Wine.
 #   zip_test.sh BUILD_DIR SOURCE_DIR
 set -eu
 build=$(cd "$1" && pwd) src=$(cd "$2" && pwd)
@@ -67,6 +67,19 @@ check_implib() {
 }
 check_implib "$top/lib/libkensaku.dll.a" "$nm"
 check_implib "$top/lib/kensaku.lib" "$llvm_nm"
+
+# The CMake package and kensaku.pc are relocatable: they work from wherever the .zip is unpacked.
+pc_cflags=$(PKG_CONFIG_LIBDIR=$top/lib/pkgconfig PKG_CONFIG_PATH= pkg-config --cflags kensaku)
+pc_include=${pc_cflags#-I}
+[ "$(cd "${pc_include% }" && pwd)" = "$top/include" ] || fail "kensaku.pc: $pc_cflags"
+cmake -S "$src/tests/package/consumer" -B "$work/cm" -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$src/cmake/i686-w64-mingw32.cmake" \
+      -Dkensaku_DIR="$top/lib/cmake/kensaku" >"$work/cm.log" 2>&1 &&
+  cmake --build "$work/cm" >>"$work/cm.log" 2>&1 || { cat "$work/cm.log"; fail "MinGW consumer"; }
+cp "$dll" "$work/cm/"
+KENSAKU_WINEPREFIX=$build/wineprefix timeout 120 bash "$src/cmake/wine-run.sh" \
+  "$work/cm/consumer.exe" | tr -d '\r' | grep -qx 'kensaku consumer: ok' ||
+  fail "MinGW consumer built with find_package"
 
 grep -q "^kensaku $version for 32-bit Windows" "$top/README.txt" || fail "README.txt version"
 grep -q $'\r$' "$top/README.txt" || fail "README.txt without CR LF"
