@@ -27,6 +27,7 @@ __all__ = ["Fold", "Kind", "Hit", "search", "matches", "find", "fold", "equal", 
 __version__ = "1.0.0"
 
 MAX_PATTERNS = 60  # the library tries no more than these
+_FOLD_BITS = 0x7F
 
 
 class Fold(enum.IntFlag):
@@ -71,7 +72,7 @@ _calls = threading.RLock()
 @contextlib.contextmanager
 def _fold_flags(flags):
     flags = int(flags)
-    if flags & ~int(Fold(0x7F)):
+    if flags & ~_FOLD_BITS:
         raise ValueError(f"unknown fold flags {flags:#x}")
     previous = raw.xReSet(0)
     raw.xSet(flags)
