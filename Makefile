@@ -1,7 +1,8 @@
 # Two entry points for a fresh Debian machine (as root): `make demo` and `make test`.
 JOBS ?= $(shell nproc)
 
-.PHONY: demo test deps-native deps-all linux linux-asan win32 package bench bench-smoke fuzz fuzz-smoke clean
+.PHONY: demo test deps-native deps-all linux linux-asan win32 package bench bench-smoke fuzz \
+        fuzz-smoke clean
 
 demo: deps-native
 	cmake --preset linux >/dev/null

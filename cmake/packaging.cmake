@@ -14,7 +14,8 @@ install(TARGETS kensaku_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(WIN32)
   install(FILES ${PROJECT_SOURCE_DIR}/src/capi/kensaku.def ${KENSAKU_MSVC_IMPORT_LIBRARY}
           DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  configure_file(${CMAKE_CURRENT_LIST_DIR}/README-windows.txt.in README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/README-windows.txt.in README.txt @ONLY
+                 NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
 else()
   # The tool's man page comes with the tool: installed once its build writes kensaku.1.
@@ -26,7 +27,8 @@ install(EXPORT kensakuTargets NAMESPACE kensaku:: DESTINATION ${KENSAKU_CMAKE_DI
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/kensakuConfig.cmake.in
   kensakuConfig.cmake INSTALL_DESTINATION ${KENSAKU_CMAKE_DIR})
 write_basic_package_version_file(kensakuConfigVersion.cmake COMPATIBILITY SameMajorVersion)
-install(FILES ${PROJECT_BINARY_DIR}/kensakuConfig.cmake ${PROJECT_BINARY_DIR}/kensakuConfigVersion.cmake
+install(FILES ${PROJECT_BINARY_DIR}/kensakuConfig.cmake
+              ${PROJECT_BINARY_DIR}/kensakuConfigVersion.cmake
         DESTINATION ${KENSAKU_CMAKE_DIR})
 
 # kensaku.pc. On Linux pkg-config wants absolute paths, and the prefix is known only when
@@ -50,7 +52,8 @@ else()
   configure_file(${CMAKE_CURRENT_LIST_DIR}/kensaku.pc.in kensaku.pc.in @ONLY)
   install(CODE "
     set(KENSAKU_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
-    configure_file(\"${PROJECT_BINARY_DIR}/kensaku.pc.in\" \"${PROJECT_BINARY_DIR}/kensaku.pc\" @ONLY)")
+    configure_file(\"${PROJECT_BINARY_DIR}/kensaku.pc.in\" \"${PROJECT_BINARY_DIR}/kensaku.pc\"
+                   @ONLY)")
 endif()
 install(FILES ${PROJECT_BINARY_DIR}/kensaku.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 

@@ -1,7 +1,8 @@
 """kensaku: Japanese-aware search of Shift_JIS (code page 932) text, over the kensaku library.
 
     import kensaku
-    for hit in kensaku.search("notes.txt", ["検索", "けんさく"], fold=kensaku.Fold.IGNORE_KANA):
+    hits = kensaku.search("notes.txt", ["検索", "けんさく"], fold=kensaku.Fold.IGNORE_KANA)
+    for hit in hits:
         print(hit.number, hit.line.decode("cp932"))
 
 Patterns and texts are bytes (Shift_JIS) or str (encoded to CP932); found lines are bytes. The

@@ -48,7 +48,8 @@ def test_a_library_the_loader_cannot_find_is_named_in_the_error(tmp_path, monkey
 # The bindings follow kensaku.h: every export, with its number of arguments and its result.
 def header_exports():
     header = (SOURCE_DIR / "include" / "kensaku.h").read_text()
-    found = re.findall(r"/\* \d+ \*/ KENSAKU_EXPORT\s+(.+?)\s*KENSAKU_API\s+(\w+)\(([^)]*)\);", header, re.S)
+    declaration = r"/\* \d+ \*/ KENSAKU_EXPORT\s+(.+?)\s*KENSAKU_API\s+(\w+)\(([^)]*)\);"
+    found = re.findall(declaration, header, re.S)
     return {name: (result, [] if args.strip() == "void" else args.split(","))
             for result, name, args in found}
 

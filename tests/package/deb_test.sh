@@ -18,14 +18,16 @@ deb=$work/out/kensaku_1.0.0-1_$(dpkg --print-architecture).deb
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = kensaku ] || fail "Package"
 [ "$(field Version)" = 1.0.0-1 ] || fail "Version"
-[[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "Maintainer '$(field Maintainer)'"
+[[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] ||
+  fail "Maintainer '$(field Maintainer)'"
 [ "$(field Description | head -n 1)" = "Japanese-aware text search for Shift_JIS text" ] ||
   fail "Description"
 [ "$(field Description | wc -l)" -gt 1 ] || fail "no long description"
 # Dependencies come from dpkg-shlibdeps: the C and C++ runtimes, with versions.
 depends=$(field Depends)
 grep -Eq '(^|, )libc6 \(>= [0-9.]+\)' <<<"$depends" || fail "Depends '$depends' lacks libc6"
-grep -Eq '(^|, )libstdc\+\+6 \(>= [0-9.]+\)' <<<"$depends" || fail "Depends '$depends' lacks libstdc++6"
+grep -Eq '(^|, )libstdc\+\+6 \(>= [0-9.]+\)' <<<"$depends" ||
+  fail "Depends '$depends' lacks libstdc++6"
 dpkg-deb --info "$deb" shlibs | grep -qx 'libkensaku 1 kensaku (>= 1.0.0-1)' || fail "shlibs"
 
 dpkg-deb -c "$deb" | awk '{print $6 ($7 ? " " $7 " " $8 : "")}' >"$work/list"
@@ -55,7 +57,8 @@ dpkg --root="$root" -s kensaku | grep -qx 'Status: install ok installed' || fail
 readelf -S "$root/usr/lib/libkensaku.so.1.0.0" | grep -q '\.symtab' && fail "library not stripped"
 grep -qx 'prefix=/usr' "$root/usr/lib/pkgconfig/kensaku.pc" || fail "kensaku.pc prefix"
 # The tool's --version arrives with the tool's rewrite; a search of the sample runs it today.
-out=$("$root/usr/bin/kensaku" -n -w ケンサク "$src/samples/sample.sjis.txt") || fail "installed tool"
+out=$("$root/usr/bin/kensaku" -n -w ケンサク "$src/samples/sample.sjis.txt") ||
+  fail "installed tool"
 [ "$(wc -l <<<"$out")" -ge 1 ] || fail "installed tool found nothing"
 
 export PKG_CONFIG_SYSROOT_DIR=$root PKG_CONFIG_LIBDIR=$root/usr/lib/pkgconfig PKG_CONFIG_PATH=

@@ -11,12 +11,14 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 # shellcheck source=readme.sh
 . "$src/tests/package/readme.sh"
 
-cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; exit 1; }
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" ||
+  { cat "$work/install.log"; fail "cmake --install"; }
 
 # Header, the tool, and the shared library with its SONAME and links.
 cmp -s "$src/include/kensaku.h" "$prefix/include/kensaku.h" || fail "include/kensaku.h"
 lib=$prefix/$libdir
-[ -f "$lib/libkensaku.so.1.0.0" ] && [ ! -L "$lib/libkensaku.so.1.0.0" ] || fail "libkensaku.so.1.0.0"
+[ -f "$lib/libkensaku.so.1.0.0" ] && [ ! -L "$lib/libkensaku.so.1.0.0" ] ||
+  fail "libkensaku.so.1.0.0"
 [ "$(readlink "$lib/libkensaku.so.1")" = libkensaku.so.1.0.0 ] || fail "libkensaku.so.1 link"
 [ "$(readlink "$lib/libkensaku.so")" = libkensaku.so.1 ] || fail "libkensaku.so link"
 soname=$(readelf -d "$lib/libkensaku.so.1.0.0" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
@@ -31,7 +33,8 @@ done
 cmake -S "$src/tests/package/consumer" -B "$work/cm" -DCMAKE_PREFIX_PATH="$prefix" \
       -DCMAKE_C_COMPILER="$cc" >"$work/cm.log" 2>&1 || { cat "$work/cm.log"; fail "configure"; }
 cmake --build "$work/cm" >"$work/cm-build.log" 2>&1 || { cat "$work/cm-build.log"; fail "build"; }
-readelf -d "$work/cm/consumer" | grep -q 'NEEDED.*\[libkensaku\.so\.1\]' || fail "NEEDED libkensaku.so.1"
+readelf -d "$work/cm/consumer" | grep -q 'NEEDED.*\[libkensaku\.so\.1\]' ||
+  fail "NEEDED libkensaku.so.1"
 "$work/cm/consumer" || fail "consumer built with find_package"
 if cmake -S "$src/tests/package/consumer" -B "$work/cm2" -DCMAKE_PREFIX_PATH="$prefix" \
       -DCMAKE_C_COMPILER="$cc" -DKENSAKU_WANT=2.0 >"$work/cm2.log" 2>&1; then

@@ -55,7 +55,8 @@ if "$objdump" -h "$dll" | grep -q '\.rsrc'; then
 fi
 
 # Both import libraries define every .def export under its stdcall name, and its __imp_ slot.
-sed -n 's/^ *\([A-Za-z_][A-Za-z0-9_]*@[0-9]*\) *@[0-9]*.*/\1/p' "$top/lib/kensaku.def" | sort >"$work/def"
+sed -n 's/^ *\([A-Za-z_][A-Za-z0-9_]*@[0-9]*\) *@[0-9]*.*/\1/p' "$top/lib/kensaku.def" |
+  sort >"$work/def"
 [ -s "$work/def" ] || fail "no exports in kensaku.def"
 check_implib() {
   local lib=$1 tool=$2 sym
