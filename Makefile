@@ -1,8 +1,8 @@
 # Two entry points for a fresh Debian machine (as root): `make demo` and `make test`.
 JOBS ?= $(shell nproc)
 
-.PHONY: demo windows-demo screenshots test deps-native deps-all linux linux-asan win32 bench \
-	bench-smoke fuzz fuzz-smoke clean
+.PHONY: demo windows-demo screenshots test deps-native deps-all linux linux-asan win32 package \
+	bench bench-smoke fuzz fuzz-smoke clean
 
 demo: deps-native
 	cmake --preset linux >/dev/null
@@ -34,6 +34,13 @@ linux linux-asan win32:
 	cmake --preset $@
 	cmake --build --preset $@ -j$(JOBS)
 	ctest --preset $@ -j$(JOBS)
+
+# The .deb in build/linux and the Windows .zip in build/win32 (their tests run in `make test`).
+package: deps-all
+	for p in linux win32; do \
+	  cmake --preset $$p >/dev/null && cmake --build --preset $$p -j$(JOBS) && \
+	  (cd build/$$p && cpack) || exit 1; \
+	done
 
 # The micro benchmarks run briefly so that they keep building and running.
 bench-smoke: linux

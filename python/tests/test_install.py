@@ -1,0 +1,51 @@
+"""pip installs the module offline; the installed copy finds the library beside itself; the
+README's example runs."""
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+import kensaku
+from kensaku import _library
+from conftest import SOURCE_DIR
+
+
+def readme_example(name):
+    text = (SOURCE_DIR / "README.md").read_text(encoding="utf-8")
+    found = re.search(rf"<!-- example: {re.escape(name)} -->\n```\w*\n(.*?)```", text, re.S)
+    assert found, f"README.md has no example {name!r}"
+    return found.group(1)
+
+
+def python(code, env, cwd=None):
+    env = dict(env, PYTHONIOENCODING="utf-8", PYTHONDONTWRITEBYTECODE="1")
+    done = subprocess.run([sys.executable, "-c", code], env=env, cwd=cwd, capture_output=True)
+    assert done.returncode == 0, done.stderr.decode(errors="replace")
+    return done.stdout.decode("utf-8").splitlines()
+
+
+def test_the_readme_example_prints_the_line_it_finds(sample):
+    env = dict(os.environ, PYTHONPATH=str(SOURCE_DIR / "python"))
+    third = sample.read_bytes().split(b"\r\n")[2].decode("cp932")
+    assert python(readme_example("python"), env, cwd=SOURCE_DIR) == [f"3 {third}"]
+
+
+def test_pip_installs_it_offline_and_it_loads_the_library_beside_it(tmp_path):
+    source, target = tmp_path / "source", tmp_path / "site"
+    shutil.copytree(SOURCE_DIR / "python", source,
+                    ignore=shutil.ignore_patterns("build", "*.egg-info", "__pycache__"))
+    done = subprocess.run(
+        [sys.executable, "-m", "pip", "install", "--no-build-isolation", "--no-index",
+         "--no-deps", "--target", str(target), str(source)], capture_output=True)
+    assert done.returncode == 0, done.stderr.decode(errors="replace")
+    assert not (target / "tests").exists()
+
+    beside = target / "kensaku" / _library.LIBRARY_NAMES[0]
+    shutil.copy(kensaku.raw.library()._name, beside)
+    env = {k: v for k, v in os.environ.items() if k != "KENSAKU_LIBRARY"}
+    env["PYTHONPATH"] = str(target)
+    code = ("import kensaku; print(kensaku.__file__); print(kensaku.raw.library()._name); "
+            "print(kensaku.raw.LinexMatch('abbbc', 'ab*c'))")
+    assert python(code, env, cwd=tmp_path) == [
+        str(target / "kensaku" / "__init__.py"), str(beside), "1"]

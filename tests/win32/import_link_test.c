@@ -1,0 +1,55 @@
+/* Calls kensaku.dll the way a program built against kensaku.h does: linked with an import
+ * library, the DLL loaded with the program, no LoadLibraryA and no GetProcAddress of its own.
+ * Built twice, with libkensaku.dll.a and with kensaku.lib. */
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include "kensaku.h"
+
+static int failures = 0;
+
+static void check(int ok, const char* what) {
+  if (!ok) {
+    fprintf(stderr, "failed: %s\n", what);
+    ++failures;
+  }
+}
+
+int main(void) {
+  HMODULE dll = GetModuleHandleA("kensaku.dll");
+  char path[MAX_PATH];
+  const char* result;
+
+  check(dll != NULL, "kensaku.dll is loaded with the program");
+  /* Every import is bound to the export of the same name (and ordinal). */
+  check((void*)xSet == (void*)GetProcAddress(dll, "xSet"), "xSet bound by name");
+  check((void*)LinexMatchsMult == (void*)GetProcAddress(dll, MAKEINTRESOURCEA(20)),
+        "LinexMatchsMult bound to ordinal 20");
+  check((void*)FoutputFormatStr == (void*)GetProcAddress(dll, MAKEINTRESOURCEA(27)),
+        "FoutputFormatStr bound to ordinal 27");
+
+  check(xSet(0xFFFF) == -1, "xSet sign-extends its 16-bit slot");
+  check(xReSet(0) == -1, "xReSet(0) reads the flags");
+  check(xSet(0) == 0, "xSet(0)");
+  check(sjis("\x83\x5C") == 0x835C && isbytes("\x83\x5C") == 2, "character services");
+  check(LinexMatch("abbbc", "ab*c") == 1 && LinexMatch("abc", "x") == 0, "LinexMatch");
+  check(LinexIncMult("abc", "c\r\na") == 3, "LinexIncMult tries the entries in order");
+
+  /* A file search and the library's result text. */
+  GetTempPathA(sizeof path - 32, path);
+  strcat(path, "kensaku_import_test.txt");
+  FileRemove(path);
+  check(FoutputStr(path, "ab\r\nba\r\nxaxb\r\n") != 0, "FoutputStr");
+  OutputMode(1);
+  LineMode(1);
+  result = xMatchsMult(path, "a&b");
+  check(result != NULL && strcmp(result, "    1 ab\r\n    3 xaxb\r\n") == 0, "xMatchsMult");
+  OutputMode(0);
+  LineMode(0);
+  check(FileRemove(path) == 0, "FileRemove");
+
+  if (failures == 0) printf("kensaku.dll through its import library: all checks passed\n");
+  return failures == 0 ? 0 : 1;
+}
