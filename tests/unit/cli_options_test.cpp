@@ -184,6 +184,15 @@ TEST(CliOptionsTest, HelpAndManPageComeFromTheTable) {
   EXPECT_EQ(man.rfind(".TH KENSAKU 1", 0), 0u);
   EXPECT_NE(man.find(".SH SYNOPSIS"), std::string::npos);
   EXPECT_NE(man.find(".SH EXIT STATUS"), std::string::npos);
+  // Every line that opens with a dot is a macro of ours, never text taken for one.
+  std::size_t at = 0;
+  while ((at = man.find("\n.", at)) != std::string::npos) {
+    ++at;
+    const std::string macro = man.substr(at, 3);
+    EXPECT_TRUE(macro == ".SH" || macro == ".TP" || macro == ".nf" || macro == ".fi")
+        << man.substr(at, 40);
+  }
+  EXPECT_NE(man.find("\n\\&. any character"), std::string::npos);
   EXPECT_EQ(UsageText().find("Usage:\n  kensaku [OPTIONS] PATTERN [FILE...]\n"), 0u);
 }
 

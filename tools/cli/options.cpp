@@ -333,9 +333,9 @@ std::string Flags(const OptionSpec& spec) {
   return s;
 }
 
-// Roff needs its hyphens escaped.
+// Roff needs its hyphens and backslashes escaped, and no control character opening a line.
 std::string Roff(const std::string& text) {
-  std::string s;
+  std::string s = !text.empty() && (text[0] == '.' || text[0] == '\'') ? "\\&" : "";
   for (char c : text) {
     if (c == '-' || c == '\\') s += '\\';
     s += c;
@@ -472,7 +472,9 @@ std::string ManPage() {
     s += ".SH " + heading + (heading == "OTHER" ? " OPTIONS\n" : "\n");
     for (const OptionSpec& spec : kOptions) {
       if (spec.group == nullptr || std::strcmp(spec.group, group) != 0) continue;
-      s += ".TP\n\\fB" + Roff(Flags(spec)) + "\\fR\n" + Roff(spec.help) + "\n";
+      std::string flags = Flags(spec);
+      flags.erase(0, flags.find_first_not_of(' '));
+      s += ".TP\n\\fB" + Roff(flags) + "\\fR\n" + Roff(spec.help) + "\n";
     }
   }
   s += ".SH PATTERN LANGUAGE\n" + Roff(kPatternLanguage) + "\n";
