@@ -61,9 +61,9 @@ L5=$(sjis 'ソの値\\です')
 # Standard input: no file, and '-' among files.
 run テスト <s.txt
 expect "stdin without a file" 0 "$L1"$'\n'
-sjis 'テスト\n' | { timeout 30 "$K" -H -n テスト - >o 2>e; rc=$?; }
+run -H -n テスト - < <(sjis 'テスト\n')
 expect "stdin as -" 0 "(standard input):1:$(sjis 'テスト')"$'\n'
-run nothing <s.txt
+run nothing < <(cat s.txt)
 expect "no line selected" 1 ""
 
 # The engines and folding.
@@ -150,9 +150,14 @@ run -f /dev/zero f
 expect "-f without end" 2 "" $'kensaku: /dev/zero: a pattern list may hold at most 4 MiB\n'
 run -f missing f
 expect "-f missing" 2 "" $'kensaku: missing: No such file or directory\n'
+run -f - -n f < <(printf 'a2\na3\n')
+expect "-f - reads the list from standard input" 0 $'3:a2\n7:a3\n'
+run a /proc/self/mem f
+expect "an input that cannot be read" 2 $'f:a1\nf:a2\nf:a3\n' $'kensaku: /proc/self/mem: Input/output error\n'
+run a <d
+expect "standard input that cannot be read" 2 "" $'kensaku: (standard input): Is a directory\n'
 run '' f
 expect "only empty patterns" 2 "" $'kensaku: no pattern to search for (empty patterns are passed over)\n'
-run a f >/dev/full
 timeout 30 "$K" a f >/dev/full 2>e
 rc=$?
 : >o

@@ -479,8 +479,11 @@ std::string ManPage() {
   }
   s += ".SH PATTERN LANGUAGE\n" + Roff(kPatternLanguage) + "\n";
   s += ".SH EXIT STATUS\n" + Roff(kExitStatus) + "\n";
-  s += ".SH ENVIRONMENT\n.TP\n\\fBNO_COLOR\\fR\nwhen set and not empty, --color=auto "
-       "highlights nothing\n";
+  s += ".SH ENVIRONMENT\n.TP\n\\fBNO_COLOR\\fR\n" +
+       Roff("when set and not empty, --color=auto highlights nothing") +
+       "\n.TP\n\\fBKENSAKU_PROGRESS_DELAY_MS\\fR\n" +
+       Roff("milliseconds a search runs on a terminal before its progress shows (default 1000)") +
+       "\n";
   return s;
 }
 
