@@ -38,7 +38,7 @@ echo "== A recursive search: file names first, as grep writes them"
 mkdir -p notes/2026 notes/old
 cp "$sample" notes/2026/a.txt
 printf '\x8C\x9F\x8D\xF5\x82\xCC\x83\x81\x83\x82\r\n' >notes/old/memo.txt  # 検索のメモ
-run -r -n -c 検索 notes
+run -r -c 検索 notes
 run -r 検索 notes
 echo "== The backslash is found once: the second byte of ソ (0x83 0x5C) is no backslash"
 run -n -F '\' "$sample"
