@@ -244,7 +244,9 @@ if ! cmp -s out.txt <(printf 'par/000-big:200000\npar/f40:1\npar/f39:1\n'); then
   echo "FAIL: progress stays out of standard output"
   failures=$((failures + 1))
 fi
-in_pty "'$K' -c line ${files[*]:0:2} >out.txt"
+KENSAKU_PROGRESS_DELAY_MS=0 run -c line "${files[@]:0:2}"
+expect "no progress when standard error is no terminal" 0 $'par/000-big:200000\npar/f40:1\n'
+in_pty "'$K' -c テスト s.txt >out.txt"
 if [[ -s o ]]; then
   echo "FAIL: no progress on a short search"
   failures=$((failures + 1))
