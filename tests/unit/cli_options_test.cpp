@@ -179,6 +179,13 @@ TEST(CliOptionsTest, HelpAndManPageComeFromTheTable) {
   EXPECT_NE(help.find("  -n, --line-number"), std::string::npos);
   EXPECT_NE(help.find("  -m, --max-count=NUM"), std::string::npos);
   EXPECT_NE(help.find("      --ignore-width"), std::string::npos);
+  EXPECT_NE(help.find("  -R, --dereference-recursive\n" + std::string(30, ' ') + "search"),
+            std::string::npos);
+  // Filled to a terminal's 80 columns.
+  std::size_t from = 0;
+  for (std::size_t end; (end = help.find('\n', from)) != std::string::npos; from = end + 1) {
+    EXPECT_LE(end - from, 80u) << help.substr(from, end - from);
+  }
   EXPECT_EQ(help.find("generate-man"), std::string::npos);
   EXPECT_EQ(help.find("colour"), std::string::npos);
   EXPECT_EQ(man.rfind(".TH KENSAKU 1", 0), 0u);

@@ -343,6 +343,36 @@ std::string Roff(const std::string& text) {
   return s;
 }
 
+// Words filled into lines of at most 80 columns; the first line starts at column first, the
+// others at column rest.
+std::string Wrap(const std::string& text, std::size_t first, std::size_t rest) {
+  constexpr std::size_t kWidth = 80;
+  std::string out(first, ' ');
+  std::size_t column = first;
+  bool line_start = true;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find(' ', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(at, end - at);
+    if (!line_start && column + 1 + word.size() > kWidth) {
+      out += '\n';
+      out.append(rest, ' ');
+      column = rest;
+      line_start = true;
+    }
+    if (!line_start) {
+      out += ' ';
+      ++column;
+    }
+    out += word;
+    column += word.size();
+    line_start = false;
+    at = end + 1;
+  }
+  return out;
+}
+
 const char kDescription[] =
     "Searches Shift_JIS text line by line with the kensaku engines: comparisons are made on whole "
     "characters, so the second byte of a double-byte character is never an ASCII one, and kana, "
@@ -443,19 +473,24 @@ std::string UsageText() {
 }
 
 std::string HelpText() {
-  std::string s = UsageText() + "\n" + kDescription + "\n";
+  constexpr std::size_t kColumn = 30;
+  std::string s = UsageText() + "\n" + Wrap(kDescription, 0, 0) + "\n";
   for (const char* group : kGroups) {
     s += std::string("\n") + group + ":\n";
     for (const OptionSpec& spec : kOptions) {
       if (spec.group == nullptr || std::strcmp(spec.group, group) != 0) continue;
-      std::string line = "  " + Flags(spec);
-      line += line.size() < 30 ? std::string(30 - line.size(), ' ')
-                               : std::string("\n") + std::string(30, ' ');
-      s += line + spec.help + "\n";
+      const std::string flags = "  " + Flags(spec);
+      if (flags.size() + 2 > kColumn) {
+        s += flags + "\n" + Wrap(spec.help, kColumn, kColumn) + "\n";
+      } else {
+        s += flags + Wrap(spec.help, kColumn, kColumn).substr(flags.size()) + "\n";
+      }
     }
   }
-  s += std::string("\nThe pattern language: ") + kPatternLanguage + "\n";
-  s += std::string("\nFILE '-' or none is standard input. Exit status: ") + kExitStatus + "\n";
+  s += "\n" + Wrap(std::string("The pattern language: ") + kPatternLanguage, 0, 0) + "\n";
+  s += "\n" +
+       Wrap(std::string("FILE '-' or none is standard input. Exit status: ") + kExitStatus, 0, 0) +
+       "\n";
   return s;
 }
 
