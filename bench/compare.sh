@@ -44,23 +44,23 @@ common=$(printf '\x83\x74\x83\x40\x83\x43\x83\x8B')
 echo "input: $file ($(du -m "$file" | cut -f1) MB); $(nproc) cores; $(date -u +%Y-%m-%d)"
 for name in rare common; do
   p=${!name}
-  k=$(best_of_3 "$cli" --sjis -F "$p" "$file")
+  k=$(best_of_3 "$cli" --pattern-encoding=sjis -F "$p" "$file")
   g=$(best_of_3 grep -a -F -- "$p" "$file")
   u=$(best_of_3 ugrep -a -F -- "$p" "$file")
   r=$(best_of_3 rg -a --no-unicode -- "(?-u)$(hex "$p")" "$file")
   row "literal, $name" "$k" grep "$g" ugrep "$u" rg "$r"
 done
-k=$(best_of_3 "$cli" --sjis -n -F "$rare" "$file")
+k=$(best_of_3 "$cli" --pattern-encoding=sjis -n -F "$rare" "$file")
 g=$(best_of_3 grep -a -n -F -- "$rare" "$file")
 u=$(best_of_3 ugrep -a -n -F -- "$rare" "$file")
 r=$(best_of_3 rg -a -n --no-unicode -- "(?-u)$(hex "$rare")" "$file")
 row "literal, rare, line numbers" "$k" grep "$g" ugrep "$u" rg "$r"
-k=$(best_of_3 "$cli" --sjis -i -F "DATA FILE" "$file")
+k=$(best_of_3 "$cli" --pattern-encoding=sjis -i -F "DATA FILE" "$file")
 g=$(best_of_3 grep -a -i -F -- "DATA FILE" "$file")
 u=$(best_of_3 ugrep -a -i -F -- "DATA FILE" "$file")
 r=$(best_of_3 rg -a -i -F -- "DATA FILE" "$file")
 row "literal, ignoring case" "$k" grep "$g" ugrep "$u" rg "$r"
-k=$(best_of_3 "$cli" --sjis 'Se.rch[0-9]' "$file")
+k=$(best_of_3 "$cli" --pattern-encoding=sjis 'Se.rch[0-9]' "$file")
 g=$(best_of_3 grep -a -- 'Se.rch[0-9]' "$file")
 u=$(best_of_3 ugrep -a -- 'Se.rch[0-9]' "$file")
 r=$(best_of_3 rg -a --no-unicode -- 'Se.rch[0-9]' "$file")

@@ -35,7 +35,7 @@ for want in ./usr/bin/kensaku ./usr/include/kensaku.h ./usr/lib/libkensaku.so.1.
             "./usr/lib/libkensaku.so.1 -> libkensaku.so.1.0.0" \
             "./usr/lib/libkensaku.so -> libkensaku.so.1" ./usr/lib/pkgconfig/kensaku.pc \
             ./usr/lib/cmake/kensaku/kensakuConfig.cmake \
-            ./usr/lib/cmake/kensaku/kensakuConfigVersion.cmake; do
+            ./usr/lib/cmake/kensaku/kensakuConfigVersion.cmake ./usr/share/man/man1/kensaku.1; do
   grep -qxF "$want" "$work/list" || { cat "$work/list"; fail "missing $want"; }
 done
 if grep -vE '^\./usr/(|bin/.*|include/.*|lib/.*|share/.*)$' "$work/list"; then
@@ -56,8 +56,8 @@ dpkg --root="$root" -s kensaku | grep -qx 'Status: install ok installed' || fail
 [ -s "$work/ldconfig.calls" ] || fail "installing the library did not run ldconfig"
 readelf -S "$root/usr/lib/libkensaku.so.1.0.0" | grep -q '\.symtab' && fail "library not stripped"
 grep -qx 'prefix=/usr' "$root/usr/lib/pkgconfig/kensaku.pc" || fail "kensaku.pc prefix"
-# The tool's --version arrives with the tool's rewrite; a search of the sample runs it today.
-out=$("$root/usr/bin/kensaku" -n -w ケンサク "$src/samples/sample.sjis.txt") ||
+"$root/usr/bin/kensaku" --version | grep -q "^kensaku 1\.0\.0" || fail "kensaku --version"
+out=$("$root/usr/bin/kensaku" -n --ignore-width ケンサク "$src/samples/sample.sjis.txt") ||
   fail "installed tool"
 [ "$(wc -l <<<"$out")" -ge 1 ] || fail "installed tool found nothing"
 
@@ -73,6 +73,8 @@ readme_block "$src" app.c >"$work/readme/app.c"
 readme_block "$src" deb >"$work/readme/example.sh"
 out=$(cd "$work/readme" && PATH=$root/usr/bin:$PATH LD_LIBRARY_PATH=$root/usr/lib \
       bash -e example.sh) || fail "README example (.deb)"
-grep -q '検索' <<<"$(head -n 1 <<<"$out")" && [ "$(tail -n 1 <<<"$out")" = 1 ] ||
+# Not on a terminal, the tool writes the file's own bytes: Shift_JIS.
+grep -q '検索' <<<"$(head -n 1 <<<"$out" | iconv -f CP932 -t UTF-8)" &&
+  [ "$(tail -n 1 <<<"$out")" = 1 ] ||
   fail "README example (.deb) printed: $out"
 echo "$(basename "$deb"): fields, contents, dpkg -i, tool and consumer: ok"

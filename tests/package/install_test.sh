@@ -23,8 +23,11 @@ lib=$prefix/$libdir
 [ "$(readlink "$lib/libkensaku.so")" = libkensaku.so.1 ] || fail "libkensaku.so link"
 soname=$(readelf -d "$lib/libkensaku.so.1.0.0" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
 [ "$soname" = libkensaku.so.1 ] || fail "SONAME is '$soname'"
-out=$("$prefix/bin/kensaku" -n -F 検索 "$src/samples/sample.sjis.txt") || fail "installed tool"
+out=$("$prefix/bin/kensaku" --output-encoding=utf-8 -n -F 検索 "$src/samples/sample.sjis.txt") ||
+  fail "installed tool"
 grep -q '検索' <<<"$out" || fail "installed tool found nothing"
+"$prefix/bin/kensaku" --version | grep -q "^kensaku 1\.0\.0" || fail "kensaku --version"
+grep -q '^\.TH KENSAKU 1' "$prefix/share/man/man1/kensaku.1" || fail "man page"
 for f in kensakuConfig.cmake kensakuConfigVersion.cmake kensakuTargets.cmake; do
   [ -f "$lib/cmake/kensaku/$f" ] || fail "cmake/kensaku/$f"
 done

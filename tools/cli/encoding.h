@@ -4,7 +4,6 @@
 #define KENSAKU_TOOLS_CLI_ENCODING_H_
 
 #include <cstddef>
-#include <memory>
 #include <string>
 
 namespace kensaku::cli {
@@ -12,20 +11,13 @@ namespace kensaku::cli {
 // UTF-8 to Shift_JIS; false when the text has a character Shift_JIS lacks.
 bool ToShiftJis(const std::string& utf8, std::string& sjis);
 
-// A streaming Shift_JIS to UTF-8 converter: blocks may split a character anywhere; bytes that
-// are no Shift_JIS character come out as U+FFFD.
-class Utf8Writer {
- public:
-  Utf8Writer();
-  ~Utf8Writer();
-  // Converts and writes to standard output; false when writing failed.
-  bool Write(const char* bytes, std::size_t n);
-  bool Finish();
+// Shift_JIS to UTF-8, appended to out; bytes that are no Shift_JIS character come out as U+FFFD.
+// Safe to call from several threads at once.
+void AppendUtf8(const char* sjis, std::size_t n, std::string& out);
 
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
-};
+// ToShiftJis, naming the trouble on failure: "'Ω' (U+03A9) has no Shift_JIS form" or
+// "is not UTF-8 text".
+bool PatternToShiftJis(const std::string& utf8, std::string& sjis, std::string& problem);
 
 }  // namespace kensaku::cli
 

@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mbchar/fold.h"
+#include "options.h"
+
+namespace kensaku::cli {
+namespace {
+
+struct Parsed {
+  bool ok;
+  Options options;
+  std::string error;
+};
+
+Parsed Parse(std::vector<std::string> args) {
+  Parsed p;
+  p.ok = ParseOptions(args, p.options, p.error);
+  return p;
+}
+
+std::vector<std::string> Texts(const Options& o) {
+  std::vector<std::string> out;
+  for (const PatternSource& s : o.patterns) out.push_back((s.from_file ? "file:" : "") + s.text);
+  return out;
+}
+
+using Strings = std::vector<std::string>;
+
+TEST(CliOptionsTest, PatternsAndFiles) {
+  // The first operand is the pattern unless -e or -f named one.
+  Parsed p = Parse({"abc", "f1", "f2"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(Texts(p.options), Strings{"abc"});
+  EXPECT_EQ(p.options.files, (Strings{"f1", "f2"}));
+
+  p = Parse({"-e", "x", "-ey", "--regexp=z", "-f", "list", "f1"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(Texts(p.options), (Strings{"x", "y", "z", "file:list"}));
+  EXPECT_EQ(p.options.files, Strings{"f1"});
+
+  // Options after operands count too; "--" ends them; "-" is standard input, an operand.
+  p = Parse({"abc", "f1", "-n", "--", "-v", "-"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_TRUE(p.options.line_numbers);
+  EXPECT_FALSE(p.options.invert);
+  EXPECT_EQ(p.options.files, (Strings{"f1", "-v", "-"}));
+
+  p = Parse({"-e", "-n"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(Texts(p.options), Strings{"-n"});
+  EXPECT_TRUE(p.options.files.empty());
+}
+
+TEST(CliOptionsTest, ClustersAndArguments) {
+  Parsed p = Parse({"-inC2", "-A", "3", "-m5", "x"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.options.fold_flags, FoldToUpper);
+  EXPECT_TRUE(p.options.line_numbers);
+  EXPECT_EQ(p.options.before, 2);
+  EXPECT_EQ(p.options.after, 3);  // the later option wins
+  EXPECT_EQ(p.options.max_count, 5);
+
+  p = Parse({"--max-count", "7", "--context=4", "--before-context=1", "x"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.options.max_count, 7);
+  EXPECT_EQ(p.options.after, 4);
+  EXPECT_EQ(p.options.before, 1);
+
+  // A unique prefix of a long name is enough, as with getopt.
+  p = Parse({"--line", "--inv", "x"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_TRUE(p.options.line_numbers);
+  EXPECT_TRUE(p.options.invert);
+}
+
+TEST(CliOptionsTest, EnginesFoldingAndModes) {
+  EXPECT_EQ(Parse({"x"}).options.kind, SearchKind::kMatch);
+  EXPECT_EQ(Parse({"-F", "x"}).options.kind, SearchKind::kInc);
+  EXPECT_EQ(Parse({"--and", "x&y"}).options.kind, SearchKind::kMatchs);
+
+  Parsed p = Parse({"-k", "--ignore-width", "--ignore-digits", "x"});
+  EXPECT_EQ(p.options.fold_flags, FoldKanaToKatakana | FoldToHalfWidth | FoldNumeric);
+  p = Parse({"--fold-flags=0x41", "-i", "x"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.options.fold_flags, 0x41 | FoldToUpper);
+
+  p = Parse({"-l", "-L", "x"});  // the later of the two wins
+  EXPECT_TRUE(p.options.files_without_match);
+  EXPECT_FALSE(p.options.files_with_matches);
+
+  p = Parse({"-R", "--color=always", "--output-encoding=utf-8", "--pattern-encoding=sjis", "x"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_TRUE(p.options.recursive);
+  EXPECT_TRUE(p.options.dereference);
+  EXPECT_EQ(p.options.color, Tristate::kAlways);
+  EXPECT_EQ(p.options.output_encoding, Encoding::kUtf8);
+  EXPECT_EQ(p.options.pattern_encoding, Encoding::kSjis);
+  EXPECT_EQ(Parse({"--colour=never", "x"}).options.color, Tristate::kNever);
+
+  // --help and --version need no pattern.
+  EXPECT_EQ(Parse({"--help"}).options.action, Action::kHelp);
+  EXPECT_EQ(Parse({"-V"}).options.action, Action::kVersion);
+}
+
+TEST(CliOptionsTest, UsageErrorsAreOneLine) {
+  const struct {
+    Strings args;
+    const char* error;
+  } kCases[] = {
+      {{}, "no pattern given"},
+      {{"-n"}, "no pattern given"},
+      {{"-w", "x"}, "invalid option -- 'w'"},
+      {{"--bogus", "x"}, "unrecognized option '--bogus'"},
+      {{"--ignore", "x"}, "option '--ignore' is ambiguous"},
+      {{"x", "-A"}, "option requires an argument -- 'A'"},
+      {{"x", "--max-count"}, "option '--max-count' requires an argument"},
+      {{"--count=3", "x"}, "option '--count' doesn't allow an argument"},
+      {{"-m", "many", "x"}, "invalid argument 'many' for --max-count"},
+      {{"-C", "-1", "x"}, "invalid argument '-1' for --context"},
+      {{"--fold-flags=256", "x"}, "invalid argument '256' for --fold-flags"},
+      {{"--color=sometimes", "x"},
+       "invalid argument 'sometimes' for --color (auto, always or never)"},
+      {{"--output-encoding=latin1", "x"},
+       "invalid argument 'latin1' for --output-encoding (sjis, utf-8 or auto)"},
+      {{"--pattern-encoding=auto", "x"},
+       "invalid argument 'auto' for --pattern-encoding (utf-8 or sjis)"},
+  };
+  for (const auto& c : kCases) {
+    const Parsed p = Parse(c.args);
+    EXPECT_FALSE(p.ok) << c.error;
+    EXPECT_EQ(p.error, c.error);
+  }
+}
+
+TEST(CliOptionsTest, HelpAndManPageComeFromTheTable) {
+  const std::string help = HelpText();
+  const std::string man = ManPage();
+  for (const char* name : {"regexp",
+                           "file",
+                           "fixed-strings",
+                           "and",
+                           "ignore-case",
+                           "ignore-kana",
+                           "ignore-width",
+                           "ignore-digits",
+                           "fold-flags",
+                           "line-number",
+                           "with-filename",
+                           "no-filename",
+                           "only-matching",
+                           "count",
+                           "files-with-matches",
+                           "files-without-match",
+                           "invert-match",
+                           "quiet",
+                           "max-count",
+                           "after-context",
+                           "before-context",
+                           "context",
+                           "color",
+                           "recursive",
+                           "dereference-recursive",
+                           "output-encoding",
+                           "pattern-encoding",
+                           "help",
+                           "version"}) {
+    EXPECT_NE(help.find(std::string("--") + name), std::string::npos) << name;
+    std::string roff = "\\-\\-";
+    for (const char* c = name; *c != '\0'; ++c)
+      roff += *c == '-' ? std::string("\\-") : std::string(1, *c);
+    EXPECT_NE(man.find(roff), std::string::npos) << name;
+  }
+  // Groups in order, short letters beside their long names, hidden options left out.
+  EXPECT_LT(help.find("\nPatterns:\n"), help.find("\nFolding:\n"));
+  EXPECT_LT(help.find("\nFolding:\n"), help.find("\nOutput:\n"));
+  EXPECT_NE(help.find("  -n, --line-number"), std::string::npos);
+  EXPECT_NE(help.find("  -m, --max-count=NUM"), std::string::npos);
+  EXPECT_NE(help.find("      --ignore-width"), std::string::npos);
+  EXPECT_NE(help.find("  -R, --dereference-recursive\n" + std::string(30, ' ') + "search"),
+            std::string::npos);
+  // Filled to a terminal's 80 columns.
+  std::size_t from = 0;
+  for (std::size_t end; (end = help.find('\n', from)) != std::string::npos; from = end + 1) {
+    EXPECT_LE(end - from, 80u) << help.substr(from, end - from);
+  }
+  EXPECT_EQ(help.find("generate-man"), std::string::npos);
+  EXPECT_EQ(help.find("colour"), std::string::npos);
+  EXPECT_EQ(man.rfind(".TH KENSAKU 1", 0), 0u);
+  EXPECT_NE(man.find(".SH SYNOPSIS"), std::string::npos);
+  EXPECT_NE(man.find(".SH EXIT STATUS"), std::string::npos);
+  // Every line that opens with a dot is a macro of ours, never text taken for one.
+  std::size_t at = 0;
+  while ((at = man.find("\n.", at)) != std::string::npos) {
+    ++at;
+    const std::string macro = man.substr(at, 3);
+    EXPECT_TRUE(macro == ".SH" || macro == ".TP" || macro == ".nf" || macro == ".fi")
+        << man.substr(at, 40);
+  }
+  EXPECT_NE(man.find("\n\\&. any character"), std::string::npos);
+  EXPECT_EQ(UsageText().find("Usage:\n  kensaku [OPTIONS] PATTERN [FILE...]\n"), 0u);
+}
+
+}  // namespace
+}  // namespace kensaku::cli

@@ -1,0 +1,259 @@
+#!/usr/bin/env bash
+# Runs the built kensaku tool as a user would: real files and trees, pipes, a pseudo-terminal
+# (script) for what depends on one, and checks output bytes and exit codes.
+#   cli_test.sh path/to/kensaku
+set -u
+K=$(realpath "$1")
+T=$(mktemp -d)
+trap 'rm -rf "$T"' EXIT
+cd "$T" || exit 2
+failures=0
+
+sjis() { printf "$@" | iconv -f UTF-8 -t CP932; }
+
+# run ARGS...: the tool's standard output in o, standard error in e, exit code in rc.
+run() {
+  timeout 30 "$K" "$@" >o 2>e
+  rc=$?
+}
+
+# expect NAME RC STDOUT [STDERR]: checks the last run byte for byte.
+expect() {
+  local name=$1 want_rc=$2 want_out=$3 want_err=${4-}
+  if [[ $rc != "$want_rc" ]] || ! cmp -s o <(printf '%s' "$want_out") ||
+     ! cmp -s e <(printf '%s' "$want_err"); then
+    echo "FAIL: $name (exit $rc, expected $want_rc)"
+    diff <(printf '%s' "$want_out" | od -c) <(od -c o) | head -n 8
+    diff <(printf '%s' "$want_err") e | head -n 8
+    failures=$((failures + 1))
+  fi
+}
+
+# same_as_grep ARGS...: on ASCII text the output and exit code are grep's.
+same_as_grep() {
+  timeout 30 "$K" "$@" >ko 2>ke
+  local krc=$?
+  grep "$@" >go 2>ge
+  local grc=$?
+  sed 's/^grep:/kensaku:/' ge >ge2
+  if [[ $krc != "$grc" ]] || ! cmp -s ko go || ! cmp -s ke ge2; then
+    echo "FAIL: like grep $* (exit $krc, grep $grc)"
+    diff ko go | head -n 8
+    diff ke ge2 | head -n 4
+    failures=$((failures + 1))
+  fi
+}
+
+# in_pty COMMAND: runs a shell command with a terminal as standard output and error, in a UTF-8
+# locale; the terminal's bytes (CR LF turned back to LF) in o.
+in_pty() {
+  LC_ALL=C.UTF-8 timeout 30 script -qec "$1" /dev/null </dev/null | sed 's/\r$//' >o
+}
+
+# --- Shift_JIS text ----------------------------------------------------------------------------
+sjis 'テスト一行目\nけんさく ｹﾝｻｸ\nＫＥＮＳＡＫＵ kensaku\n価格は１２００円\nソの値\\です\nfoo&bar\nソだけ\n' >s.txt
+L1=$(sjis 'テスト一行目')
+L2=$(sjis 'けんさく ｹﾝｻｸ')
+L3=$(sjis 'ＫＥＮＳＡＫＵ kensaku')
+L4=$(sjis '価格は１２００円')
+L5=$(sjis 'ソの値\\です')
+
+# Standard input: no file, and '-' among files.
+run テスト <s.txt
+expect "stdin without a file" 0 "$L1"$'\n'
+run -H -n テスト - < <(sjis 'テスト\n')
+expect "stdin as -" 0 "(standard input):1:$(sjis 'テスト')"$'\n'
+run nothing < <(cat s.txt)
+expect "no line selected" 1 ""
+
+# The engines and folding.
+run -n -k ケンサク s.txt
+expect "kana folded" 0 "2:$L2"$'\n'
+run -c --ignore-width -k ケンサク s.txt
+expect "width folded too: ｹﾝｻｸ" 0 $'1\n'
+run -n --ignore-width -i kensaku s.txt
+expect "case and width" 0 "3:$L3"$'\n'
+run -n kensaku s.txt
+expect "no folding: only the ASCII line" 0 "3:$L3"$'\n'
+run -n --ignore-digits -F 1200 s.txt
+expect "full-width digits" 0 "4:$L4"$'\n'
+run -n --fold-flags=0x40 -F 1200 s.txt
+expect "the raw FoldFlags word" 0 "4:$L4"$'\n'
+run -o -F ＫＥＮ s.txt
+expect "-o with -F" 0 "$(sjis 'ＫＥＮ')"$'\n'
+run -o 'K.N' --ignore-width -i s.txt
+expect "-o with the pattern language" 0 "$(sjis 'ＫＥＮ')"$'\nken\n'
+run --and -c 'foo&bar' s.txt
+expect "conjunctive terms" 0 $'1\n'
+run --and -c 'bar&foo' s.txt
+expect "conjunctive terms in order" 1 $'0\n'
+run -c 'foo&bar' s.txt
+expect "& is a plain character of the pattern language" 0 $'1\n'
+
+# The backslash: the second byte of ソ (0x83 0x5C) is no backslash.
+run -n -F '\' s.txt
+expect "backslash" 0 "5:$L5"$'\n'
+[[ $(LC_ALL=C grep -c -F '\' s.txt) == 2 ]] || { echo "FAIL: byte-wise grep sees two"; failures=$((failures + 1)); }
+
+# Encodings.
+run -F 'a😀' s.txt
+expect "a character Shift_JIS lacks" 2 "" $'kensaku: pattern \'a😀\': \'😀\' (U+1F600) has no Shift_JIS form\n'
+run --pattern-encoding=sjis -c "$(sjis 'ケンサク')" s.txt
+expect "raw Shift_JIS pattern" 1 $'0\n'
+run --pattern-encoding=sjis -c "$(sjis 'けんさく')" s.txt
+expect "raw Shift_JIS pattern found" 0 $'1\n'
+run --output-encoding=utf-8 -n テスト s.txt
+expect "UTF-8 output when asked" 0 $'1:テスト一行目\n'
+run --output-encoding=auto テスト s.txt
+expect "auto: a pipe gets the file's bytes" 0 "$L1"$'\n'
+
+# --- grep's options on ASCII text --------------------------------------------------------------
+printf 'a1\nb\na2\nc\nd\ne\na3\nf\n' >f
+printf 'xa\ny\n' >g
+printf 'nothing\n' >h
+for args in "a f" "-n a f g" "-H a f" "-h a f g" "-c a f g h" "-l a f g h" "-L a f g h" \
+    "-v a f" "-vn a f g" "-cv a f" "-o a f" "-on a. f" "-m2 a f" "-m1 -A2 a f" "-A1 a f" \
+    "-B2 a3 f" "-C1 -n a f g" "-c -m1 a f" "-q a f" "-q zz f" "-m0 a f" "-e a1 -e b f" \
+    "-e zz h" "--color=always -n -H a f" "--color=always -o a f" "--color=always -c a f g" \
+    "--color=always -l a f g" "--color=always -C1 a3 f g"; do
+  # shellcheck disable=SC2086
+  same_as_grep $args
+done
+
+# -f lists, with -e, beyond the 60 patterns of a library list.
+printf 'zz\nb\n' >list
+same_as_grep -f list -e a3 f
+for i in $(seq 1 150); do echo "p${i}q"; done >many
+printf 'p1q\nx\np149q\np61q\n' >m
+run -f many -n m
+expect "150 patterns in three groups" 0 $'1:p1q\n3:p149q\n4:p61q\n'
+run -o -f many m
+expect "-o with many groups" 0 $'p1q\np149q\np61q\n'
+
+# Errors: one line each, the other files still searched.
+same_as_grep a f missing g
+same_as_grep -s a f missing g
+run -q a missing f
+expect "-q: a selected line wins" 0 "" $'kensaku: missing: No such file or directory\n'
+run -q zz missing f
+expect "-q: an error" 2 "" $'kensaku: missing: No such file or directory\n'
+mkdir -p d
+run a d f
+expect "a directory without -r" 2 $'f:a1\nf:a2\nf:a3\n' $'kensaku: d: Is a directory\n'
+run -x a f
+expect "unknown option" 2 "" $'kensaku: invalid option -- \'x\'\nTry \'kensaku --help\' for more information.\n'
+run --nope a f
+expect "unknown long option" 2 "" $'kensaku: unrecognized option \'--nope\'\nTry \'kensaku --help\' for more information.\n'
+run -f d f
+expect "-f a directory" 2 "" $'kensaku: d: Is a directory\n'
+run -f /dev/zero f
+expect "-f without end" 2 "" $'kensaku: /dev/zero: a pattern list may hold at most 4 MiB\n'
+run -f missing f
+expect "-f missing" 2 "" $'kensaku: missing: No such file or directory\n'
+run -f - -n f < <(printf 'a2\na3\n')
+expect "-f - reads the list from standard input" 0 $'3:a2\n7:a3\n'
+run a /proc/self/mem f
+expect "an input that cannot be read" 2 $'f:a1\nf:a2\nf:a3\n' $'kensaku: /proc/self/mem: Input/output error\n'
+run a <d
+expect "standard input that cannot be read" 2 "" $'kensaku: (standard input): Is a directory\n'
+run '' f
+expect "only empty patterns" 2 "" $'kensaku: no pattern to search for (empty patterns are passed over)\n'
+timeout 30 "$K" a f >/dev/full 2>e
+rc=$?
+: >o
+expect "output that cannot be written" 2 "" $'kensaku: cannot write the output\n'
+
+# --help and --version.
+run --help
+if [[ $rc != 0 || $(head -n 1 o) != "Usage:" ]] || ! grep -q -- '--files-without-match' o; then
+  echo "FAIL: --help"
+  failures=$((failures + 1))
+fi
+run --version
+expect "--version" 0 "$(head -n 1 o)"$'\n'
+grep -q '^kensaku [0-9]' o || { echo "FAIL: --version text"; failures=$((failures + 1)); }
+
+# --- Trees -------------------------------------------------------------------------------------
+mkdir -p tree/sub/deeper tree/.hidden tree/empty
+printf 'a top\n' >tree/top.txt
+printf 'a sub\nno\n' >tree/sub/s.txt
+printf 'a deeper\n' >tree/sub/deeper/d.txt
+printf 'a hidden\n' >tree/.hidden/h.txt
+printf 'a\0binary\na\n' >tree/sub/bin.dat
+ln -s ../f tree/link
+ln -s sub tree/linkdir
+run -r a tree
+expect "recursive, names sorted, hidden files searched, links not followed" 0 \
+  $'tree/.hidden/h.txt:a hidden\ntree/sub/deeper/d.txt:a deeper\ntree/sub/s.txt:a sub\ntree/top.txt:a top\n' \
+  $'kensaku: tree/sub/bin.dat: binary file matches\n'
+run -rI -c a tree/sub
+expect "-I passes over binary files" 0 $'tree/sub/deeper/d.txt:1\ntree/sub/s.txt:1\n'
+run -ra -c a tree/sub
+expect "-a reads them as text" 0 $'tree/sub/bin.dat:2\ntree/sub/deeper/d.txt:1\ntree/sub/s.txt:1\n'
+run -R -l a tree
+expect "-R follows links" 0 \
+  $'tree/.hidden/h.txt\ntree/link\ntree/linkdir/bin.dat\ntree/linkdir/deeper/d.txt\ntree/linkdir/s.txt\ntree/sub/bin.dat\ntree/sub/deeper/d.txt\ntree/sub/s.txt\ntree/top.txt\n'
+run -r a tree/link
+expect "a named link is followed with -r" 0 $'a1\na2\na3\n'
+(cd tree/sub && timeout 30 "$K" -r -n sub >../../o 2>../../e)
+rc=$?
+expect "-r without a file searches the working directory" 0 $'s.txt:1:a sub\n'
+
+# --- Parallel search keeps file order; results beyond 32,766 bytes -----------------------------
+mkdir -p par
+seq 1 200000 | sed 's/^/line /' >par/000-big
+for i in $(seq 1 40); do printf 'line %s of a small file\n' "$i" >"par/f$i"; done
+files=(par/000-big)
+for i in $(seq 40 -1 1); do files+=("par/f$i"); done
+run -j4 -h line "${files[@]}"
+cat "${files[@]}" >want
+if [[ $rc != 0 ]] || ! cmp -s o want; then
+  echo "FAIL: parallel search in file order ($(wc -c <o) bytes)"
+  failures=$((failures + 1))
+fi
+run -c line "${files[@]:0:2}"
+expect "counts" 0 $'par/000-big:200000\npar/f40:1\n'
+seq 1 100000 | iconv -t CP932 >big.txt
+run 1 big.txt
+grep 1 big.txt >want
+if [[ $rc != 0 ]] || ! cmp -s o want || (($(wc -c <o) < 100000)); then
+  echo "FAIL: a result far beyond 32,766 bytes ($(wc -c <o) bytes)"
+  failures=$((failures + 1))
+fi
+
+# Lines beyond 4095 bytes are the library's pieces of 4095, each printed as a line.
+{ head -c 5000 /dev/zero | tr '\0' 'a'; echo X; } >long
+run -n X long
+expect "a long line's pieces" 0 "2:$(head -c 905 /dev/zero | tr '\0' 'a')X"$'\n'
+
+# --- On a terminal -----------------------------------------------------------------------------
+in_pty "'$K' -n テスト s.txt"
+expect "a UTF-8 terminal gets UTF-8, coloured" 0 \
+  $'\e[32m\e[K1\e[m\e[K\e[36m\e[K:\e[m\e[K\e[01;31m\e[Kテスト\e[m\e[K一行目\n'
+in_pty "NO_COLOR=1 '$K' テスト s.txt"
+expect "NO_COLOR" 0 $'テスト一行目\n'
+in_pty "'$K' --output-encoding=sjis --color=never テスト s.txt"
+expect "Shift_JIS asked for on a terminal" 0 "$L1"$'\n'
+in_pty "KENSAKU_PROGRESS_DELAY_MS=0 '$K' -c line ${files[*]:0:3} >out.txt"
+if ! grep -q 'MB/s, [0-9]* of 3 files' o || [[ $(tail -c 4 o | od -An -c | tr -d ' ') != '\r033[K' ]]; then
+  echo "FAIL: progress drawn and erased on standard error"
+  od -c o | tail -n 4
+  failures=$((failures + 1))
+fi
+if ! cmp -s out.txt <(printf 'par/000-big:200000\npar/f40:1\npar/f39:1\n'); then
+  echo "FAIL: progress stays out of standard output"
+  failures=$((failures + 1))
+fi
+KENSAKU_PROGRESS_DELAY_MS=0 run -c line "${files[@]:0:2}"
+expect "no progress when standard error is no terminal" 0 $'par/000-big:200000\npar/f40:1\n'
+in_pty "'$K' -c テスト s.txt >out.txt"
+if [[ -s o ]]; then
+  echo "FAIL: no progress on a short search"
+  failures=$((failures + 1))
+fi
+
+if ((failures > 0)); then
+  echo "$failures failed"
+  exit 1
+fi
+echo "all passed"

@@ -1,0 +1,527 @@
+#include "options.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "mbchar/fold.h"
+
+namespace kensaku::cli {
+namespace {
+
+enum class Id {
+  kRegexp,
+  kFile,
+  kFixed,
+  kAnd,
+  kIgnoreCase,
+  kIgnoreKana,
+  kIgnoreWidth,
+  kIgnoreDigits,
+  kFoldFlags,
+  kLineNumber,
+  kWithFilename,
+  kNoFilename,
+  kOnlyMatching,
+  kCount,
+  kFilesWith,
+  kFilesWithout,
+  kInvert,
+  kQuiet,
+  kNoMessages,
+  kMaxCount,
+  kAfter,
+  kBefore,
+  kContext,
+  kColor,
+  kRecursive,
+  kDereference,
+  kText,
+  kNoBinary,
+  kOutputEncoding,
+  kPatternEncoding,
+  kThreads,
+  kHelp,
+  kVersion,
+  kManPage,
+};
+
+struct OptionSpec {
+  Id id;
+  char short_name;  // 0: long form only
+  const char* long_name;
+  const char* arg;    // the argument's name, or null for a flag
+  const char* group;  // null: hidden
+  const char* help;
+};
+
+// The one table: the parser, --help and the man page read it in this order.
+constexpr OptionSpec kOptions[] = {
+    {Id::kRegexp, 'e', "regexp", "PATTERN", "Patterns",
+     "a pattern to search for; repeatable, and with -f"},
+    {Id::kFile, 'f', "file", "LISTFILE", "Patterns",
+     "patterns from a file, one per line ('-': standard input)"},
+    {Id::kFixed, 'F', "fixed-strings", nullptr, "Patterns",
+     "patterns are literal text (the inclusion engine)"},
+    {Id::kAnd, 0, "and", nullptr, "Patterns",
+     "patterns are terms joined by &, all found in this order"},
+    {Id::kIgnoreCase, 'i', "ignore-case", nullptr, "Folding", "ignore the case of letters"},
+    {Id::kIgnoreKana, 'k', "ignore-kana", nullptr, "Folding", "ignore hiragana against katakana"},
+    {Id::kIgnoreWidth, 0, "ignore-width", nullptr, "Folding",
+     "ignore full width against half width (kana and voicing marks too)"},
+    {Id::kIgnoreDigits, 0, "ignore-digits", nullptr, "Folding",
+     "read full-width digits and numeric symbols as ASCII"},
+    {Id::kFoldFlags, 0, "fold-flags", "N", "Folding",
+     "the library's FoldFlags word, added to the above (0x01-0x7F)"},
+    {Id::kLineNumber, 'n', "line-number", nullptr, "Output", "prefix each line with its number"},
+    {Id::kWithFilename, 'H', "with-filename", nullptr, "Output",
+     "prefix each line with its file name (default with several files or -r)"},
+    {Id::kNoFilename, 'h', "no-filename", nullptr, "Output", "never prefix file names"},
+    {Id::kOnlyMatching, 'o', "only-matching", nullptr, "Output",
+     "print only the matched parts, one per line"},
+    {Id::kCount, 'c', "count", nullptr, "Output",
+     "print the number of selected lines of each file"},
+    {Id::kFilesWith, 'l', "files-with-matches", nullptr, "Output",
+     "print only the names of files with a selected line"},
+    {Id::kFilesWithout, 'L', "files-without-match", nullptr, "Output",
+     "print only the names of files without one"},
+    {Id::kInvert, 'v', "invert-match", nullptr, "Output", "select the lines that do not match"},
+    {Id::kQuiet, 'q', "quiet", nullptr, "Output",
+     "print nothing; exit 0 at the first selected line"},
+    {Id::kNoMessages, 's', "no-messages", nullptr, "Output",
+     "no messages about missing or unreadable files"},
+    {Id::kMaxCount, 'm', "max-count", "NUM", "Output",
+     "stop reading a file after NUM selected lines"},
+    {Id::kAfter, 'A', "after-context", "NUM", "Output", "print NUM lines after each selected line"},
+    {Id::kBefore, 'B', "before-context", "NUM", "Output",
+     "print NUM lines before each selected line"},
+    {Id::kContext, 'C', "context", "NUM", "Output", "print NUM lines around each selected line"},
+    {Id::kColor, 0, "color", "WHEN", "Output",
+     "highlight matches, file names and line numbers: auto (on a terminal), always, never"},
+    {Id::kColor, 0, "colour", "WHEN", nullptr, nullptr},
+    {Id::kRecursive, 'r', "recursive", nullptr, "Files",
+     "search directories, following symbolic links only when named"},
+    {Id::kDereference, 'R', "dereference-recursive", nullptr, "Files",
+     "search directories, following every symbolic link"},
+    {Id::kText, 'a', "text", nullptr, "Files", "search binary files as text"},
+    {Id::kNoBinary, 'I', nullptr, nullptr, "Files", "pass over binary files"},
+    {Id::kThreads, 'j', "threads", "NUM", "Files",
+     "search NUM files at a time (default: one per core)"},
+    {Id::kOutputEncoding, 0, "output-encoding", "ENC", "Encodings",
+     "sjis (the file's bytes), utf-8, or auto: UTF-8 on a UTF-8 terminal"},
+    {Id::kPatternEncoding, 0, "pattern-encoding", "ENC", "Encodings",
+     "utf-8 (default: converted to Shift_JIS) or sjis (taken as bytes)"},
+    {Id::kHelp, 0, "help", nullptr, "Other", "print this help and exit"},
+    {Id::kVersion, 'V', "version", nullptr, "Other", "print the version and exit"},
+    {Id::kManPage, 0, "generate-man", nullptr, nullptr, nullptr},
+};
+
+constexpr const char* kGroups[] = {"Patterns", "Folding", "Output", "Files", "Encodings", "Other"};
+
+bool ParseNumber(const std::string& text, std::int64_t max, std::int64_t& value) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long v = std::strtoll(text.c_str(), &end, 0);
+  if (errno != 0 || *end != '\0' || v < 0 || v > max) return false;
+  value = v;
+  return true;
+}
+
+bool ParseWhen(const std::string& text, Tristate& when) {
+  if (text == "auto" || text == "tty" || text == "if-tty") {
+    when = Tristate::kAuto;
+  } else if (text == "always" || text == "yes" || text == "force") {
+    when = Tristate::kAlways;
+  } else if (text == "never" || text == "no" || text == "none") {
+    when = Tristate::kNever;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool ParseEncoding(const std::string& text, bool allow_auto, Encoding& encoding) {
+  if (text == "sjis" || text == "shift_jis" || text == "cp932") {
+    encoding = Encoding::kSjis;
+  } else if (text == "utf-8" || text == "utf8") {
+    encoding = Encoding::kUtf8;
+  } else if (allow_auto && text == "auto") {
+    encoding = Encoding::kAuto;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::string Name(const OptionSpec& spec) {
+  if (spec.long_name != nullptr) return std::string("--") + spec.long_name;
+  return std::string("-") + spec.short_name;
+}
+
+bool Apply(const OptionSpec& spec, const std::string& arg, Options& o, std::string& error) {
+  std::int64_t n = 0;
+  auto number = [&](std::int64_t max) {
+    if (ParseNumber(arg, max, n)) return true;
+    error = "invalid argument '" + arg + "' for " + Name(spec);
+    return false;
+  };
+  switch (spec.id) {
+    case Id::kRegexp:
+      o.patterns.push_back({arg, false});
+      break;
+    case Id::kFile:
+      o.patterns.push_back({arg, true});
+      break;
+    case Id::kFixed:
+      o.kind = SearchKind::kInc;
+      break;
+    case Id::kAnd:
+      o.kind = SearchKind::kMatchs;
+      break;
+    case Id::kIgnoreCase:
+      o.fold_flags |= FoldToUpper;
+      break;
+    case Id::kIgnoreKana:
+      o.fold_flags |= FoldKanaToKatakana;
+      break;
+    case Id::kIgnoreWidth:
+      o.fold_flags |= FoldToHalfWidth;
+      break;
+    case Id::kIgnoreDigits:
+      o.fold_flags |= FoldNumeric;
+      break;
+    case Id::kFoldFlags:
+      if (!number(kFoldBits)) return false;
+      o.fold_flags |= static_cast<int>(n);
+      break;
+    case Id::kLineNumber:
+      o.line_numbers = true;
+      break;
+    case Id::kWithFilename:
+      o.with_filename = 1;
+      break;
+    case Id::kNoFilename:
+      o.with_filename = 0;
+      break;
+    case Id::kOnlyMatching:
+      o.only_matching = true;
+      break;
+    case Id::kCount:
+      o.count = true;
+      break;
+    case Id::kFilesWith:
+      o.files_with_matches = true;
+      o.files_without_match = false;
+      break;
+    case Id::kFilesWithout:
+      o.files_without_match = true;
+      o.files_with_matches = false;
+      break;
+    case Id::kInvert:
+      o.invert = true;
+      break;
+    case Id::kQuiet:
+      o.quiet = true;
+      break;
+    case Id::kNoMessages:
+      o.no_messages = true;
+      break;
+    case Id::kMaxCount:
+      if (!number(INT64_MAX)) return false;
+      o.max_count = n;
+      break;
+    case Id::kAfter:
+    case Id::kBefore:
+    case Id::kContext:
+      if (!number(1 << 30)) return false;
+      if (spec.id != Id::kBefore) o.after = static_cast<int>(n);
+      if (spec.id != Id::kAfter) o.before = static_cast<int>(n);
+      break;
+    case Id::kColor:
+      if (!ParseWhen(arg, o.color)) {
+        error = "invalid argument '" + arg + "' for --color (auto, always or never)";
+        return false;
+      }
+      break;
+    case Id::kRecursive:
+      o.recursive = true;
+      break;
+    case Id::kDereference:
+      o.recursive = true;
+      o.dereference = true;
+      break;
+    case Id::kText:
+      o.binary = Binary::kText;
+      break;
+    case Id::kNoBinary:
+      o.binary = Binary::kWithoutMatch;
+      break;
+    case Id::kThreads:
+      if (!number(256)) return false;
+      o.threads = static_cast<int>(n);
+      break;
+    case Id::kOutputEncoding:
+    case Id::kPatternEncoding: {
+      const bool output = spec.id == Id::kOutputEncoding;
+      if (!ParseEncoding(arg, output, output ? o.output_encoding : o.pattern_encoding)) {
+        error = "invalid argument '" + arg + "' for " + Name(spec) +
+                (output ? " (sjis, utf-8 or auto)" : " (utf-8 or sjis)");
+        return false;
+      }
+      break;
+    }
+    case Id::kHelp:
+      o.action = Action::kHelp;
+      break;
+    case Id::kVersion:
+      o.action = Action::kVersion;
+      break;
+    case Id::kManPage:
+      o.action = Action::kManPage;
+      break;
+  }
+  return true;
+}
+
+const OptionSpec* FindShort(char c) {
+  for (const OptionSpec& spec : kOptions) {
+    if (spec.short_name == c) return &spec;
+  }
+  return nullptr;
+}
+
+// An exact long name, or a prefix of exactly one (as getopt allows).
+const OptionSpec* FindLong(std::string_view name, bool& ambiguous) {
+  const OptionSpec* found = nullptr;
+  ambiguous = false;
+  for (const OptionSpec& spec : kOptions) {
+    if (spec.long_name == nullptr) continue;
+    const std::string_view long_name = spec.long_name;
+    if (long_name == name) return &spec;
+    if (long_name.substr(0, name.size()) == name && spec.group != nullptr) {
+      if (found != nullptr && found->id != spec.id) ambiguous = true;
+      found = &spec;
+    }
+  }
+  return ambiguous ? nullptr : found;
+}
+
+constexpr const char* kForms[] = {"[OPTIONS] PATTERN [FILE...]",
+                                  "[OPTIONS] -e PATTERN... [FILE...]",
+                                  "[OPTIONS] -f LISTFILE... [FILE...]"};
+
+// "-n, --line-number", "    --color=WHEN", "-I"
+std::string Flags(const OptionSpec& spec) {
+  std::string s;
+  if (spec.short_name != 0) {
+    s += '-';
+    s += spec.short_name;
+    if (spec.long_name != nullptr) s += ", ";
+  } else {
+    s += "    ";
+  }
+  if (spec.long_name != nullptr) {
+    s += "--";
+    s += spec.long_name;
+    if (spec.arg != nullptr) s += std::string("=") + spec.arg;
+  } else if (spec.arg != nullptr) {
+    s += std::string(" ") + spec.arg;
+  }
+  return s;
+}
+
+// Roff needs its hyphens and backslashes escaped, and no control character opening a line.
+std::string Roff(const std::string& text) {
+  std::string s = !text.empty() && (text[0] == '.' || text[0] == '\'') ? "\\&" : "";
+  for (char c : text) {
+    if (c == '-' || c == '\\') s += '\\';
+    s += c;
+  }
+  return s;
+}
+
+// Words filled into lines of at most 80 columns; the first line starts at column first, the
+// others at column rest.
+std::string Wrap(const std::string& text, std::size_t first, std::size_t rest) {
+  constexpr std::size_t kWidth = 80;
+  std::string out(first, ' ');
+  std::size_t column = first;
+  bool line_start = true;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find(' ', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(at, end - at);
+    if (!line_start && column + 1 + word.size() > kWidth) {
+      out += '\n';
+      out.append(rest, ' ');
+      column = rest;
+      line_start = true;
+    }
+    if (!line_start) {
+      out += ' ';
+      ++column;
+    }
+    out += word;
+    column += word.size();
+    line_start = false;
+    at = end + 1;
+  }
+  return out;
+}
+
+const char kDescription[] =
+    "Searches Shift_JIS text line by line with the kensaku engines: comparisons are made on whole "
+    "characters, so the second byte of a double-byte character is never an ASCII one, and kana, "
+    "case, width and digits can be folded. PATTERN is terminal text, converted to Shift_JIS.";
+
+const char kPatternLanguage[] =
+    ". any character, [a-z] and [^x] sets, x* one x and any more, #x lets x pass over one "
+    "character, a leading @ reports a zero-width match, a leading ^ anchors at the line start, "
+    "\\t, \\r, and \\ before any other character.";
+
+const char kExitStatus[] =
+    "0 when a line was selected, 1 when none was, 2 on an error (with -q, a selected line wins).";
+
+}  // namespace
+
+bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string& error) {
+  std::vector<std::string> operands;
+  bool have_pattern_option = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") {
+      operands.insert(operands.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                      args.end());
+      break;
+    }
+    if (arg.size() < 2 || arg[0] != '-') {
+      operands.push_back(arg);
+      continue;
+    }
+    if (arg[1] == '-') {
+      const std::size_t eq = arg.find('=');
+      const std::string name = arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
+      bool ambiguous = false;
+      const OptionSpec* spec = FindLong(name, ambiguous);
+      if (spec == nullptr) {
+        error = std::string(ambiguous ? "option '--" + name + "' is ambiguous"
+                                      : "unrecognized option '--" + name + "'");
+        return false;
+      }
+      std::string value;
+      if (spec->arg == nullptr) {
+        if (eq != std::string::npos) {
+          error = "option '" + Name(*spec) + "' doesn't allow an argument";
+          return false;
+        }
+      } else if (eq != std::string::npos) {
+        value = arg.substr(eq + 1);
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      } else {
+        error = "option '" + Name(*spec) + "' requires an argument";
+        return false;
+      }
+      if (spec->id == Id::kRegexp || spec->id == Id::kFile) have_pattern_option = true;
+      if (!Apply(*spec, value, o, error)) return false;
+      continue;
+    }
+    for (std::size_t k = 1; k < arg.size(); ++k) {
+      const OptionSpec* spec = FindShort(arg[k]);
+      if (spec == nullptr) {
+        error = std::string("invalid option -- '") + arg[k] + "'";
+        return false;
+      }
+      std::string value;
+      if (spec->arg != nullptr) {
+        if (k + 1 < arg.size()) {
+          value = arg.substr(k + 1);
+        } else if (i + 1 < args.size()) {
+          value = args[++i];
+        } else {
+          error = std::string("option requires an argument -- '") + arg[k] + "'";
+          return false;
+        }
+        k = arg.size();
+      }
+      if (spec->id == Id::kRegexp || spec->id == Id::kFile) have_pattern_option = true;
+      if (!Apply(*spec, value, o, error)) return false;
+    }
+  }
+  if (o.action != Action::kSearch) return true;
+  std::size_t first_file = 0;
+  if (!have_pattern_option) {
+    if (operands.empty()) {
+      error = "no pattern given";
+      return false;
+    }
+    o.patterns.push_back({operands[0], false});
+    first_file = 1;
+  }
+  o.files.assign(operands.begin() + static_cast<std::ptrdiff_t>(first_file), operands.end());
+  return true;
+}
+
+std::string UsageText() {
+  std::string s = "Usage:\n";
+  for (const char* form : kForms) s += std::string("  kensaku ") + form + "\n";
+  return s;
+}
+
+std::string HelpText() {
+  constexpr std::size_t kColumn = 30;
+  std::string s = UsageText() + "\n" + Wrap(kDescription, 0, 0) + "\n";
+  for (const char* group : kGroups) {
+    s += std::string("\n") + group + ":\n";
+    for (const OptionSpec& spec : kOptions) {
+      if (spec.group == nullptr || std::strcmp(spec.group, group) != 0) continue;
+      const std::string flags = "  " + Flags(spec);
+      if (flags.size() + 2 > kColumn) {
+        s += flags + "\n" + Wrap(spec.help, kColumn, kColumn) + "\n";
+      } else {
+        s += flags + Wrap(spec.help, kColumn, kColumn).substr(flags.size()) + "\n";
+      }
+    }
+  }
+  s += "\n" + Wrap(std::string("The pattern language: ") + kPatternLanguage, 0, 0) + "\n";
+  s += "\n" +
+       Wrap(std::string("FILE '-' or none is standard input. Exit status: ") + kExitStatus, 0, 0) +
+       "\n";
+  return s;
+}
+
+std::string ManPage() {
+  std::string s = ".TH KENSAKU 1 \"\" \"kensaku " KENSAKU_VERSION "\" \"User Commands\"\n";
+  s += ".SH NAME\nkensaku \\- search Shift_JIS text with kana, case, width and digit folding\n";
+  s += ".SH SYNOPSIS\n.nf\n";
+  for (const char* form : kForms) s += "\\fBkensaku\\fR " + Roff(form) + "\n";
+  s += ".fi\n";
+  s += ".SH DESCRIPTION\n" + Roff(kDescription) + "\n";
+  for (const char* group : kGroups) {
+    std::string heading = group;
+    for (char& c : heading) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    s += ".SH " + heading + (heading == "OTHER" ? " OPTIONS\n" : "\n");
+    for (const OptionSpec& spec : kOptions) {
+      if (spec.group == nullptr || std::strcmp(spec.group, group) != 0) continue;
+      std::string flags = Flags(spec);
+      flags.erase(0, flags.find_first_not_of(' '));
+      s += ".TP\n\\fB" + Roff(flags) + "\\fR\n" + Roff(spec.help) + "\n";
+    }
+  }
+  s += ".SH PATTERN LANGUAGE\n" + Roff(kPatternLanguage) + "\n";
+  s += ".SH EXIT STATUS\n" + Roff(kExitStatus) + "\n";
+  s += ".SH ENVIRONMENT\n.TP\n\\fBNO_COLOR\\fR\n" +
+       Roff("when set and not empty, --color=auto highlights nothing") +
+       "\n.TP\n\\fBKENSAKU_PROGRESS_DELAY_MS\\fR\n" +
+       Roff("milliseconds a search runs on a terminal before its progress shows (default 1000)") +
+       "\n";
+  return s;
+}
+
+std::string VersionText() { return "kensaku " KENSAKU_VERSION "\n"; }
+
+}  // namespace kensaku::cli

@@ -1,0 +1,68 @@
+// The tool's options: one table from which the parser, --help and the man page all come, and the
+// record a parse fills in. Nothing here searches or prints.
+#ifndef KENSAKU_TOOLS_CLI_OPTIONS_H_
+#define KENSAKU_TOOLS_CLI_OPTIONS_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "match/compiled_list.h"
+
+namespace kensaku::cli {
+
+enum class Tristate { kAuto, kAlways, kNever };
+enum class Encoding { kAuto, kSjis, kUtf8 };
+enum class Binary { kBinary, kText, kWithoutMatch };
+enum class Action { kSearch, kHelp, kVersion, kManPage };
+
+// A pattern as given: the text of -e or the operand, or the name of a -f list file.
+struct PatternSource {
+  std::string text;
+  bool from_file = false;
+};
+
+struct Options {
+  Action action = Action::kSearch;
+  std::vector<PatternSource> patterns;
+  std::vector<std::string> files;
+
+  SearchKind kind = SearchKind::kMatch;
+  int fold_flags = 0;
+
+  int with_filename = -1;  // -1: only with several files or a recursive search
+  bool line_numbers = false;
+  bool only_matching = false;
+  bool count = false;
+  bool files_with_matches = false;
+  bool files_without_match = false;
+  bool invert = false;
+  bool quiet = false;
+  bool no_messages = false;
+  std::int64_t max_count = -1;  // -1: no limit
+  int after = 0;
+  int before = 0;
+  Tristate color = Tristate::kAuto;
+
+  bool recursive = false;
+  bool dereference = false;  // -R: symbolic links met in the tree are followed too
+  Binary binary = Binary::kBinary;
+
+  Encoding output_encoding = Encoding::kAuto;
+  Encoding pattern_encoding = Encoding::kUtf8;
+  int threads = 0;  // 0: one per core
+};
+
+// Parses the arguments after the program name. False with a one-line message in error (without
+// the "kensaku: " prefix) on a usage error.
+bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// The short usage lines, the full --help text and the man page, all from the option table.
+std::string UsageText();
+std::string HelpText();
+std::string ManPage();
+std::string VersionText();
+
+}  // namespace kensaku::cli
+
+#endif  // KENSAKU_TOOLS_CLI_OPTIONS_H_

@@ -1,0 +1,20 @@
+// The few things the tool asks of the system that differ between POSIX and Windows.
+#ifndef KENSAKU_TOOLS_CLI_PLATFORM_H_
+#define KENSAKU_TOOLS_CLI_PLATFORM_H_
+
+#include <string>
+
+namespace kensaku::cli {
+
+// Standard output (1) or standard error (2) is a terminal.
+bool IsTerminal(int fd);
+// The terminal shows UTF-8: the locale's character set (POSIX) or the console's code page.
+bool TerminalIsUtf8();
+// A name the library's InputFile can open to read standard input.
+std::string StandardInputName();
+// Standard output writes bytes as given (no CR added before LF).
+void SetBinaryOutput();
+
+}  // namespace kensaku::cli
+
+#endif  // KENSAKU_TOOLS_CLI_PLATFORM_H_

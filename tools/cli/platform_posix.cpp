@@ -1,0 +1,26 @@
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstring>
+
+#include "platform.h"
+
+namespace kensaku::cli {
+
+bool IsTerminal(int fd) { return isatty(fd) != 0; }
+
+bool TerminalIsUtf8() {
+  if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
+  const char* codeset = nl_langinfo(CODESET);
+  const bool utf8 = codeset != nullptr &&
+                    (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+  std::setlocale(LC_CTYPE, "C");
+  return utf8;
+}
+
+std::string StandardInputName() { return "/dev/stdin"; }
+
+void SetBinaryOutput() {}
+
+}  // namespace kensaku::cli

@@ -1,0 +1,45 @@
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform.h"
+
+namespace kensaku::cli {
+namespace {
+
+// Standard input copied to a temporary file, which InputFile can open by name.
+struct SpooledInput {
+  std::string name;
+  ~SpooledInput() {
+    if (!name.empty()) DeleteFileA(name.c_str());
+  }
+};
+
+}  // namespace
+
+bool IsTerminal(int fd) { return _isatty(fd) != 0; }
+
+bool TerminalIsUtf8() { return GetConsoleOutputCP() == CP_UTF8; }
+
+std::string StandardInputName() {
+  static SpooledInput spooled;
+  if (!spooled.name.empty()) return spooled.name;
+  char dir[MAX_PATH + 1];
+  char name[MAX_PATH + 1];
+  if (GetTempPathA(sizeof dir, dir) == 0 || GetTempFileNameA(dir, "ksk", 0, name) == 0) return "";
+  std::FILE* out = std::fopen(name, "wb");
+  if (out == nullptr) return "";
+  _setmode(_fileno(stdin), _O_BINARY);
+  char buffer[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) std::fwrite(buffer, 1, got, out);
+  std::fclose(out);
+  spooled.name = name;
+  return spooled.name;
+}
+
+void SetBinaryOutput() { _setmode(_fileno(stdout), _O_BINARY); }
+
+}  // namespace kensaku::cli
