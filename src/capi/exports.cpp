@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "kensaku.h"
+#include "capi/entry.h"
 #include "frame/settings.h"
 #include "match/line_tests.h"
 #include "mbchar/fold.h"
@@ -12,20 +13,8 @@
 #include "util/launch.h"
 #include "util/messages.h"
 
-namespace {
-
-int Slot16(int slot) { return static_cast<std::int16_t>(static_cast<std::uint16_t>(slot)); }
-
-template <typename F, typename R>
-R Guard(F body, R fallback) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    return fallback;
-  }
-}
-
-}  // namespace
+using kensaku::capi::Guard;
+using kensaku::capi::Slot16;
 
 extern "C" {
 
