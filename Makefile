@@ -1,8 +1,8 @@
 # Two entry points for a fresh Debian machine (as root): `make demo` and `make test`.
 JOBS ?= $(shell nproc)
 
-.PHONY: demo windows-demo screenshots test deps-native deps-all linux linux-asan win32 package \
-	bench bench-smoke fuzz fuzz-smoke clean
+.PHONY: demo windows-demo screenshots test deps-native deps-all linux linux-asan win32 valgrind \
+	package bench bench-smoke fuzz fuzz-smoke clean
 
 demo: deps-native
 	cmake --preset linux >/dev/null
@@ -22,7 +22,7 @@ screenshots: deps-all
 	cmake --build --preset win32 -j$(JOBS) --target kensaku kensaku_host
 	bash samples/host/run-demo.sh build/win32 --shots docs
 
-test: deps-all linux linux-asan win32 bench-smoke fuzz-smoke
+test: deps-all linux linux-asan win32 valgrind bench-smoke fuzz-smoke
 
 deps-native:
 	bash cmake/install-deps.sh native
@@ -34,6 +34,11 @@ linux linux-asan win32:
 	cmake --preset $@
 	cmake --build --preset $@ -j$(JOBS)
 	ctest --preset $@ -j$(JOBS)
+
+# The native unit test programs of the linux preset under valgrind's memcheck: any error or leak
+# fails (logs in build/linux/valgrind-*.log).
+valgrind: deps-native linux
+	bash cmake/valgrind-tests.sh build/linux
 
 # The .deb in build/linux and the Windows .zip in build/win32 (their tests run in `make test`).
 package: deps-all
