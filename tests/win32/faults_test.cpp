@@ -76,6 +76,96 @@ TEST_F(DllFaults, FoldersAndMissingFolders) {
   EXPECT_EQ(K(QFileView)(folder.c_str()), 0);
 }
 
+// Hits are written whole line by whole line into a pipe that the test reads; once the first hit
+// has come, the input is changed through a handle of the test's own. The pipe holds only so
+// much, so the search cannot have read far by then: what it finds after that is fixed.
+class DllInputChanged : public DllFaults {
+ protected:
+  // Lines "line NNNNNNN xxx...\n" of 100 bytes, every one a hit.
+  static std::string Lines(int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i) {
+      std::string line = "line " + std::to_string(1000000 + i) + " ";
+      line.resize(99, 'x');
+      text += line + "\n";
+    }
+    return text;
+  }
+
+  struct Reader {
+    HANDLE pipe;
+    std::string in;
+    bool (*change)(const std::string& in);
+    bool changed = false;
+    std::string text;
+  };
+
+  static DWORD WINAPI Read(void* context) {
+    Reader& r = *static_cast<Reader*>(context);
+    if (!ConnectNamedPipe(r.pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) return 1;
+    char block[4096];
+    DWORD got = 0;
+    while (ReadFile(r.pipe, block, sizeof block, &got, nullptr) && got > 0) {
+      r.text.append(block, got);
+      if (!r.changed) r.changed = r.change(r.in);
+    }
+    return 0;
+  }
+
+  // Searches in_ into a pipe; `change` runs once the first bytes came out. Returns the count.
+  int SearchAndChange(bool (*change)(const std::string& in)) {
+    static int serial = 0;
+    const std::string name = "\\\\.\\pipe\\kensaku-" + std::to_string(GetCurrentProcessId()) +
+                             "-" + std::to_string(++serial);
+    reader_.pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT,
+                                    1, 4096, 4096, 0, nullptr);
+    EXPECT_NE(reader_.pipe, INVALID_HANDLE_VALUE);
+    if (reader_.pipe == INVALID_HANDLE_VALUE) return -1;
+    reader_.in = in_;
+    reader_.change = change;
+    HANDLE thread = CreateThread(nullptr, 0, Read, &reader_, 0, nullptr);
+    const int count = K(FileLinexIncMult)(in_.c_str(), name.c_str(), "line");
+    WaitForSingleObject(thread, 60000);
+    CloseHandle(thread);
+    CloseHandle(reader_.pipe);
+    return count;
+  }
+
+  Reader reader_;
+};
+
+TEST_F(DllInputChanged, InputTruncated) {
+  const std::string text = Lines(100000);  // 10 MB
+  WriteBytes(in_, text);
+  // Cut to 20,000 lines and half of the next: the half line is the last line.
+  const int count = SearchAndChange([](const std::string& in) {
+    HANDLE h = CreateFileA(in.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    LARGE_INTEGER at;
+    at.QuadPart = 2000050;
+    const bool ok = h != INVALID_HANDLE_VALUE && SetFilePointerEx(h, at, nullptr, FILE_BEGIN) &&
+                    SetEndOfFile(h);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return ok;
+  });
+  EXPECT_TRUE(reader_.changed);
+  EXPECT_EQ(count, 20001);
+  EXPECT_EQ(reader_.text, text.substr(0, 2000050) + "\n");
+}
+
+// The search holds its input open without leave to delete it: the deletion is refused and the
+// search reads on to the end.
+TEST_F(DllInputChanged, InputRemoved) {
+  const std::string text = Lines(20000);
+  WriteBytes(in_, text);
+  const int count = SearchAndChange([](const std::string& in) {
+    return !DeleteFileA(in.c_str()) && GetLastError() == ERROR_SHARING_VIOLATION;
+  });
+  EXPECT_TRUE(reader_.changed);
+  EXPECT_EQ(count, 20000);
+  EXPECT_EQ(reader_.text, text);
+}
+
 // Past 2 and 4 GiB in a 32-bit process: a sparse file of 3 GiB whose last line is the only hit.
 TEST_F(DllFaults, SparseInputOfThreeGibibytes) {
   const std::uint64_t size = 3ull << 30;
