@@ -1,5 +1,6 @@
 // The tool's option parser on an argument vector made of the input (NUL separates arguments),
-// and its conversions between terminal text and Shift_JIS on every argument.
+// its conversions between terminal text and Shift_JIS on every argument, and the patterns a
+// parse gives, gathered and compiled and tried on the arguments as lines.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "encoding.h"
 #include "options.h"
+#include "patterns.h"
 
 namespace {
 
@@ -44,6 +46,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (options.action == kensaku::cli::Action::kSearch && options.patterns.empty()) std::abort();
   } else if (error.empty()) {
     std::abort();  // every refusal names its reason
+  }
+
+  // List files are left alone: "-f -" would wait for standard input.
+  bool from_files = false;
+  for (const auto& source : options.patterns) from_files = from_files || source.from_file;
+  std::vector<std::string> patterns;
+  kensaku::cli::PatternGroups groups;
+  if (!from_files && kensaku::cli::CollectPatterns(options, patterns, error) &&
+      groups.Build(patterns, options.kind, error)) {
+    std::vector<kensaku::cli::Span> spans;
+    for (const std::string& line : args) {
+      const bool selected = groups.Selects(line.c_str(), line.size());
+      groups.Matches(line.c_str(), line.size(), spans);
+      for (std::size_t i = 0; i < spans.size(); ++i) {
+        if (spans[i].start >= spans[i].end || spans[i].end > line.size()) std::abort();
+        if (i > 0 && spans[i].start < spans[i - 1].end) std::abort();
+      }
+      if (!spans.empty() && !selected) std::abort();
+    }
   }
 
   for (const std::string& arg : args) {
