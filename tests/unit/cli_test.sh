@@ -172,6 +172,12 @@ fi
 run --version
 expect "--version" 0 "$(head -n 1 o)"$'\n'
 grep -q '^kensaku [0-9]' o || { echo "FAIL: --version text"; failures=$((failures + 1)); }
+for option in --help --version; do
+  "$K" $option >/dev/full 2>e
+  rc=$?
+  : >o
+  expect "$option on a full device" 2 "" $'kensaku: cannot write the output\n'
+done
 
 # --- Trees -------------------------------------------------------------------------------------
 mkdir -p tree/sub/deeper tree/.hidden tree/empty
