@@ -12,6 +12,9 @@
 
 namespace {
 
+// The arguments tried as lines and converted: enough to mix options, patterns and text.
+constexpr std::size_t kTried = 8;
+
 // True when the text is well-formed UTF-8 (what AppendUtf8 must always produce).
 bool IsUtf8(const std::string& s) {
   for (std::size_t i = 0; i < s.size();) {
@@ -56,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!from_files && kensaku::cli::CollectPatterns(options, patterns, error) &&
       groups.Build(patterns, options.kind, error)) {
     std::vector<kensaku::cli::Span> spans;
-    for (const std::string& line : args) {
+    for (std::size_t k = 0; k < args.size() && k < kTried; ++k) {
+      const std::string& line = args[k];
       const bool selected = groups.Selects(line.c_str(), line.size());
       groups.Matches(line.c_str(), line.size(), spans);
       for (std::size_t i = 0; i < spans.size(); ++i) {
@@ -67,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  for (const std::string& arg : args) {
+  for (std::size_t k = 0; k < args.size() && k < kTried; ++k) {
+    const std::string& arg = args[k];
     std::string sjis, problem;
     const bool converted = kensaku::cli::ToShiftJis(arg, sjis);
     if (kensaku::cli::PatternToShiftJis(arg, sjis, problem) != converted) std::abort();
