@@ -1,8 +1,8 @@
 # Two entry points for a fresh Debian machine (as root): `make demo` and `make test`.
 JOBS ?= $(shell nproc)
 
-.PHONY: demo windows-demo screenshots test deps-native deps-all linux linux-asan win32 package \
-	bench bench-smoke fuzz fuzz-smoke clean
+.PHONY: demo windows-demo screenshots test deps-native deps-all linux linux-asan win32 valgrind \
+	package bench bench-smoke fuzz fuzz-smoke clean
 
 demo: deps-native
 	cmake --preset linux >/dev/null
@@ -22,7 +22,7 @@ screenshots: deps-all
 	cmake --build --preset win32 -j$(JOBS) --target kensaku kensaku_host
 	bash samples/host/run-demo.sh build/win32 --shots docs
 
-test: deps-all linux linux-asan win32 bench-smoke fuzz-smoke
+test: deps-all linux linux-asan win32 valgrind bench-smoke fuzz-smoke
 
 deps-native:
 	bash cmake/install-deps.sh native
@@ -34,6 +34,11 @@ linux linux-asan win32:
 	cmake --preset $@
 	cmake --build --preset $@ -j$(JOBS)
 	ctest --preset $@ -j$(JOBS)
+
+# The native unit test programs of the linux preset under valgrind's memcheck: any error or leak
+# fails (logs in build/linux/valgrind-*.log).
+valgrind: deps-native linux
+	bash cmake/valgrind-tests.sh build/linux
 
 # The .deb in build/linux and the Windows .zip in build/win32 (their tests run in `make test`).
 package: deps-all
@@ -49,7 +54,7 @@ bench-smoke: linux
 # Every fuzz target for a short while on every test run; `make fuzz` runs each for FUZZ_SECONDS
 # (60 by default) and fails on any finding. Each starts from its seeds in fuzz/corpus/ and keeps
 # what it finds in build/fuzz/corpus/.
-FUZZ_TARGETS = match lines chars search format
+FUZZ_TARGETS = match lines chars search format options
 FUZZ_SECONDS ?= 60
 fuzz-smoke: FUZZ_SECONDS = 8
 fuzz-smoke fuzz: deps-all

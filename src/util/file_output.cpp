@@ -20,7 +20,9 @@ int AppendText(const char* name, const char* text) {
   if (f == nullptr) return 0;
   const std::size_t n = std::strlen(text);
   bool ok = std::fwrite(text, 1, n, f) == n;
-  // The bytes may reach the disk only when the file is closed; a failure there counts too.
+  // The bytes may leave the buffer only now. Some C runtimes (msvcrt) report a failed write
+  // at fflush but not at fclose, so both are asked.
+  ok = std::fflush(f) == 0 && ok;
   ok = std::fclose(f) == 0 && ok;
   return ok ? 1 : 0;
 }
@@ -37,6 +39,7 @@ int AppendFormatted(const char* name, const char* format, std::int32_t value) {
     const std::size_t n = std::strlen(work.text());
     ok = std::fwrite(work.text(), 1, n, f) == n;
   }
+  ok = std::fflush(f) == 0 && ok;  // as in AppendText
   ok = std::fclose(f) == 0 && ok;
   return ok ? 1 : 0;
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,26 @@ TEST_F(CliPatternsTest, LiteralPartsAreEveryOccurrence) {
   PatternGroups folded;
   ASSERT_TRUE(folded.Build({"ab"}, SearchKind::kInc, error)) << error;
   EXPECT_EQ(Parts(folded, "Ab aB"), (Strings{"Ab", "aB"}));
+}
+
+// Mended: a literal hit whose pattern bytes run past the line (here widened by folding) was read
+// and printed past the line's end.
+TEST_F(CliPatternsTest, LiteralPartsEndInTheLine) {
+  auto spans_of = [](const PatternGroups& g, const char* text) {
+    const std::size_t n = std::strlen(text);
+    std::unique_ptr<char[]> line(new char[n + 1]);  // exactly the line, for the sanitizers
+    std::memcpy(line.get(), text, n + 1);
+    std::vector<Span> spans;
+    g.Matches(line.get(), n, spans);
+    for (const Span& s : spans) EXPECT_LE(s.end, n) << text;
+    return spans.size();
+  };
+  std::string error;
+  SetFoldFlags(FoldToFullWidth);
+  PatternGroups wide;
+  ASSERT_TRUE(wide.Build({"ab"}, SearchKind::kInc, error)) << error;
+  EXPECT_EQ(spans_of(wide, "xab"), 1u);
+  EXPECT_EQ(spans_of(wide, "ab ab"), 1u);  // the first hit's bytes reach past the second
 }
 
 TEST_F(CliPatternsTest, ConjunctiveTerms) {

@@ -106,6 +106,11 @@ run --output-encoding=utf-8 -n テスト s.txt
 expect "UTF-8 output when asked" 0 $'1:テスト一行目\n'
 run --output-encoding=auto テスト s.txt
 expect "auto: a pipe gets the file's bytes" 0 "$L1"$'\n'
+# Mended: a literal hit whose pattern bytes run past the line (here widened by folding) was
+# printed past the line's end.
+printf 'xab\nab\n' >w
+run -F --fold-flags=16 -o ab w
+expect "a hit widened past the line" 0 $'ab\nab\n'
 
 # --- grep's options on ASCII text --------------------------------------------------------------
 printf 'a1\nb\na2\nc\nd\ne\na3\nf\n' >f
@@ -172,6 +177,12 @@ fi
 run --version
 expect "--version" 0 "$(head -n 1 o)"$'\n'
 grep -q '^kensaku [0-9]' o || { echo "FAIL: --version text"; failures=$((failures + 1)); }
+for option in --help --version; do
+  "$K" $option >/dev/full 2>e
+  rc=$?
+  : >o
+  expect "$option on a full device" 2 "" $'kensaku: cannot write the output\n'
+done
 
 # --- Trees -------------------------------------------------------------------------------------
 mkdir -p tree/sub/deeper tree/.hidden tree/empty

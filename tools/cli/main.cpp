@@ -22,6 +22,12 @@ int Fail(const std::string& message) {
   return 2;
 }
 
+// --help, --version and the man page: a text that did not reach the output is a failure.
+int PrintText(const std::string& text) {
+  const bool ok = std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0;
+  return ok ? 0 : Fail("cannot write the output");
+}
+
 bool Set(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0';
@@ -48,14 +54,11 @@ int Main(int argc, char** argv) {
   }
   switch (o.action) {
     case Action::kHelp:
-      std::fputs(HelpText().c_str(), stdout);
-      return 0;
+      return PrintText(HelpText());
     case Action::kVersion:
-      std::fputs(VersionText().c_str(), stdout);
-      return 0;
+      return PrintText(VersionText());
     case Action::kManPage:
-      std::fputs(ManPage().c_str(), stdout);
-      return 0;
+      return PrintText(ManPage());
     case Action::kSearch:
       break;
   }

@@ -34,18 +34,26 @@ void EntryMatches(const Entry& entry, const char* line, std::size_t length,
                   std::vector<Span>& spans) {
   MatchSpan span;
   const char* from = line;
+  const char* const line_end = line + length;
   for (;;) {
     bool found = false;
     entry.Test(from, length - static_cast<std::size_t>(from - line), false, span,
                [&](const MatchSpan& hit) {
                  found = true;
-                 if (hit.end > hit.start) {
+                 // A literal hit ends its pattern's bytes after its start, which can be past
+                 // the line: a pattern widened by folding, or one whose comparison a malformed
+                 // character ended early.
+                 const char* end = hit.end < line_end ? hit.end : line_end;
+                 if (end > hit.start) {
                    spans.push_back({static_cast<std::size_t>(hit.start - line),
-                                    static_cast<std::size_t>(hit.end - line)});
+                                    static_cast<std::size_t>(end - line)});
                  }
                });
     // A literal entry reports one hit a line: look again after it for the others.
-    if (!Entry::kWholeLinesOnly || !found || span.end <= span.start || *span.end == '\0') return;
+    if (!Entry::kWholeLinesOnly || !found || span.end <= span.start || span.end >= line_end ||
+        *span.end == '\0') {
+      return;
+    }
     from = span.end;
   }
 }
