@@ -12,12 +12,19 @@
 
 namespace kensaku {
 
+// What is already known of whether a text holds a finder's bytes.
+enum class Presence { kUnknown, kAbsent, kPresent };
+
 // Where a run of byte sets first occurs in a text; a line without it cannot hold a match.
 class ByteFinder {
  public:
   explicit ByteFinder(ByteSets sets);
   bool empty() const { return sets_.empty(); }
+  std::size_t size() const { return sets_.size(); }  // bytes in a row
   bool In(const char* text, std::size_t n) const { return sets_.empty() || Find(text, n) != n; }
+  bool In(const char* text, std::size_t n, Presence known) const {
+    return known == Presence::kUnknown ? In(text, n) : known == Presence::kPresent;
+  }
   // Where the sets first occur in the text, or n.
   std::size_t Find(const char* text, std::size_t n) const;
 

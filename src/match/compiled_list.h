@@ -6,6 +6,7 @@
 #define KENSAKU_SRC_MATCH_COMPILED_LIST_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <variant>
 #include <vector>
 
@@ -13,6 +14,19 @@
 #include "match/pattern_list.h"
 
 namespace kensaku {
+
+// Where each entry's bytes next occur in a stream that is read block after block, so that a
+// whole search looks at every byte once per entry rather than again at every candidate line.
+class CandidateCursor {
+ private:
+  friend class CompiledList;
+  struct Next {
+    std::uint64_t hit = 0;       // stream offset of the first occurrence, when found
+    std::uint64_t clear_to = 0;  // no occurrence starts before this (from where it was sought)
+    bool found = false;
+  };
+  std::vector<Next> next_;
+};
 
 // The three engines: the pattern language, conjunctive patterns, literal inclusion.
 enum class SearchKind { kMatch, kMatchs, kInc };
@@ -33,8 +47,16 @@ class CompiledList {
 
   // True when every entry requires some bytes, so that text without any of them holds no hit.
   bool has_prefilter() const { return !finders_.empty(); }
-  // Where the bytes of some entry first occur in the text, or n.
+  // Where the bytes of some entry first start, whole within the text, or n.
   std::size_t FirstCandidate(const char* text, std::size_t n) const;
+  // The same, for text that holds the stream's bytes from offset `at` on; the cursor keeps what
+  // earlier calls on the same stream found, and `at` never moves back.
+  std::size_t FirstCandidate(const char* text, std::size_t n, std::uint64_t at,
+                             CandidateCursor& cursor) const;
+  // Whether the stream's bytes [from, to) hold the bytes of entry i, as far as the cursor knows
+  // from its calls so far, all of them at or before `from`.
+  Presence EntryBytesIn(const CandidateCursor& cursor, std::size_t i, std::uint64_t from,
+                        std::uint64_t to) const;
 
  private:
   SearchKind kind_;

@@ -12,11 +12,14 @@ class HopelessLines {
  public:
   explicit HopelessLines(const CompiledList& list) : list_(list) {}
 
+  const CandidateCursor& cursor() const { return cursor_; }
+
   // Passes over the lines that cannot match; returns how many there were.
   std::int32_t Skip(InputFile& in) {
     if (!list_.has_prefilter() || in.position() < retry_at_) return 0;
+    const std::uint64_t at = in.position();
     const auto [text, n] = in.Window();
-    const std::size_t first = list_.FirstCandidate(text, n);
+    const std::size_t first = list_.FirstCandidate(text, n, at, cursor_);
     std::size_t whole = first;  // up to and including the last LF before it
     while (whole > 0 && text[whole - 1] != '\n') --whole;
     if (whole > 0) return in.SkipLines(whole);
@@ -28,6 +31,7 @@ class HopelessLines {
 
  private:
   const CompiledList& list_;
+  CandidateCursor cursor_;
   std::uint64_t retry_at_ = 0;
 };
 
@@ -53,10 +57,14 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
         continue;
       }
     }
+    const std::uint64_t line_at = in.position();
     ReadNextLine(state, in);
     if (in.failed()) continue;
+    const std::uint64_t line_end = line_at + state.length;
     for (std::size_t i = 0; i < entries.size() && sink.ok(); ++i) {
-      TestEntry(entries[i], state, sink);
+      // The prefilter has mostly already seen whether the entry's bytes are in the line.
+      TestEntry(entries[i], state, sink,
+                list.EntryBytesIn(hopeless.cursor(), i, line_at, line_end));
       if (!Entry::kCountsHitLines) ++count;
       if (line_done()) {
         if (Entry::kCountsHitLines) ++count;

@@ -37,9 +37,11 @@ OutputForm SearchForm() {
 
 // One entry on the line last read, each hit to the sink: the step the searcher repeats.
 template <typename Entry>
-void TestEntry(const Entry& entry, ScanState& state, HitSink& sink) {
-  entry.Test(state.line, state.length, state.form.whole_lines, state.span,
-             [&](const MatchSpan&) { sink.Hit(state); });
+void TestEntry(const Entry& entry, ScanState& state, HitSink& sink,
+               Presence bytes = Presence::kUnknown) {
+  entry.Test(
+      state.line, state.length, state.form.whole_lines, state.span,
+      [&](const MatchSpan&) { sink.Hit(state); }, bytes);
 }
 
 // Searches the rest of the input, in the output form of the moment. Stops at the end of the
