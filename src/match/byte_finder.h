@@ -25,6 +25,14 @@ class ByteFinder {
   bool In(const char* text, std::size_t n, Presence known) const {
     return known == Presence::kUnknown ? In(text, n) : known == Presence::kPresent;
   }
+  // True when the sets occur at p, which has size() bytes.
+  bool At(const unsigned char* p) const {
+    for (std::size_t k = 0; k < sets_.size(); ++k) {
+      if (!sets_[k][p[k]]) return false;
+    }
+    return true;
+  }
+  const ByteSet& set(std::size_t k) const { return sets_[k]; }
   // Where the sets first occur in the text, or n.
   std::size_t Find(const char* text, std::size_t n) const;
 

@@ -60,11 +60,10 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
     const std::uint64_t line_at = in.position();
     ReadNextLine(state, in);
     if (in.failed()) continue;
-    const std::uint64_t line_end = line_at + state.length;
+    // The prefilter has mostly already seen whether each entry's bytes are in the line.
+    const LineBytes bytes = list.BytesIn(hopeless.cursor(), state.line, state.length, line_at);
     for (std::size_t i = 0; i < entries.size() && sink.ok(); ++i) {
-      // The prefilter has mostly already seen whether the entry's bytes are in the line.
-      TestEntry(entries[i], state, sink,
-                list.EntryBytesIn(hopeless.cursor(), i, line_at, line_end));
+      TestEntry(entries[i], state, sink, bytes.Of(i));
       if (!Entry::kCountsHitLines) ++count;
       if (line_done()) {
         if (Entry::kCountsHitLines) ++count;
