@@ -37,6 +37,9 @@ class CandidateCursor {
 class LineBytes {
  public:
   Presence Of(std::size_t i) const;
+  // True when the line was swept for every entry; present() then has bit i for entry i.
+  bool complete() const { return by_mask_; }
+  std::uint64_t present() const { return mask_; }
 
  private:
   friend class CompiledList;

@@ -1,5 +1,6 @@
 #include "search/searcher.h"
 
+#include <bit>
 #include <variant>
 #include <vector>
 
@@ -62,13 +63,28 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
     if (in.failed()) continue;
     // The prefilter has mostly already seen whether each entry's bytes are in the line.
     const LineBytes bytes = list.BytesIn(hopeless.cursor(), state.line, state.length, line_at);
-    for (std::size_t i = 0; i < entries.size() && sink.ok(); ++i) {
-      TestEntry(entries[i], state, sink, bytes.Of(i));
+    // Where the line starts with a character, an entry without its bytes fails and clears the
+    // span; a run of them is counted at once.
+    const bool runs = bytes.complete() && state.line[0] != '\0';
+    // A sink turns not ok only on a hit, so it is asked once a line and after each hit.
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (runs) {
+        const std::uint64_t ahead = bytes.present() >> i;
+        const std::size_t next = ahead == 0 ? entries.size() : i + std::countr_zero(ahead);
+        if (next > i) {
+          if (!Entry::kCountsHitLines) count += static_cast<std::int32_t>(next - i);
+          state.span.matched = 0;
+          i = next;
+          if (i == entries.size()) break;
+        }
+      }
+      const bool hit = TestEntry(entries[i], state, sink, bytes.Of(i));
       if (!Entry::kCountsHitLines) ++count;
       if (line_done()) {
         if (Entry::kCountsHitLines) ++count;
         break;
       }
+      if (hit && !sink.ok()) break;
     }
   }
   return count;
