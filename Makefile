@@ -72,6 +72,7 @@ bench: deps-all linux
 	build/linux/bench/kensaku_long_line_bench
 	bash bench/compare.sh build/linux
 	bash bench/peers.sh build/linux
+	build/linux/bench/kensaku_corpus_bench
 
 clean:
 	rm -rf build

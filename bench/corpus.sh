@@ -5,12 +5,14 @@
 # are only downloaded and unpacked, never installed.
 #
 #   bench/corpus.sh [DIR]   writes DIR/corpus-sjis.txt and DIR/corpus-utf8.txt (default
-#                           /tmp/kensaku-corpus); MB=N sets the size
+#                           /tmp/kensaku-corpus), and bench/list-60.txt in CP932; MB=N sets the size
 set -eu
 dir=${1:-/tmp/kensaku-corpus}
 mb=${MB:-100}
 mkdir -p "$dir"
+here=$(cd "$(dirname "$0")" && pwd)
 cd "$dir"
+iconv -f UTF-8 -t CP932 "$here/list-60.txt" >list-60-sjis.txt  # for kensaku_corpus_bench
 [ -f corpus-sjis.txt ] && [ -f corpus-utf8.txt ] && { echo "$dir/corpus-sjis.txt"; exit 0; }
 
 rm -rf pkgs && mkdir pkgs
