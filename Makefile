@@ -71,10 +71,13 @@ fuzz-smoke fuzz: deps-all
 
 # Full runs: micro benchmarks, then the whole-file comparison with grep, ugrep and ripgrep.
 bench: deps-all linux
+	bash cmake/install-deps.sh bench
 	build/linux/bench/kensaku_micro_bench
 	build/linux/bench/kensaku_file_bench
 	build/linux/bench/kensaku_long_line_bench
 	bash bench/compare.sh build/linux
+	bash bench/peers.sh build/linux
+	build/linux/bench/kensaku_corpus_bench
 
 clean:
 	rm -rf build

@@ -2,6 +2,7 @@
 # Installs what the build needs on a Debian machine, as root, with apt: only what is missing.
 #   install-deps.sh native   the Linux build (library, tool, unit tests, benchmarks)
 #   install-deps.sh all      also the 32-bit Windows cross build, Wine and the comparison tools
+#   install-deps.sh bench    the whole-file comparison's tools only (bench/peers.sh)
 set -eu
 want=${1:-all}
 
@@ -10,8 +11,11 @@ native=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev clang
 windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth locales bc
          ugrep ripgrep fonts-ipafont-mincho imagemagick llvm unzip)
 
+bench=(hyperfine nkf ripgrep grep libc-bin dpkg-dev python3)
+
 pkgs=("${native[@]}")
 [ "$want" = all ] && pkgs+=("${windows[@]}")
+[ "$want" = bench ] && pkgs=("${bench[@]}")
 
 missing=()
 for p in "${pkgs[@]}"; do

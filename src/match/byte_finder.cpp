@@ -1,5 +1,7 @@
 #include "match/byte_finder.h"
 
+#include <emmintrin.h>
+
 #include <cstring>
 
 namespace kensaku {
@@ -53,6 +55,40 @@ ByteFinder::ByteFinder(ByteSets sets) : sets_(std::move(sets)) {
   } else {
     exact_.clear();
   }
+  // The two sets of at most kProbeBytes bytes that are least common, for the 16-wide probe.
+  if (exact_.empty() && single_ < 0 && m >= 2) {
+    int best[2] = {-1, -1};
+    int score[2] = {1 << 30, 1 << 30};
+    for (std::size_t i = 0; i < m; ++i) {
+      int n = 0, common = 0;
+      for (int b = 0; b < 256; ++b) {
+        if (sets_[i][b]) {
+          ++n;
+          common += Commonness(static_cast<unsigned char>(b));
+        }
+      }
+      if (n == 0 || n > kProbeBytes) continue;
+      if (common < score[0]) {
+        best[1] = best[0];
+        score[1] = score[0];
+        best[0] = static_cast<int>(i);
+        score[0] = common;
+      } else if (common < score[1]) {
+        best[1] = static_cast<int>(i);
+        score[1] = common;
+      }
+    }
+    if (best[1] >= 0) {
+      probed_ = true;
+      for (int k = 0; k < 2; ++k) {
+        Probe& probe = probes_[k];
+        probe.at = static_cast<std::size_t>(best[k]);
+        for (int b = 0; b < 256; ++b) {
+          if (sets_[probe.at][b]) probe.bytes[probe.count++] = static_cast<unsigned char>(b);
+        }
+      }
+    }
+  }
   // Horspool over sets: how far the window may move when its last byte is b.
   for (std::size_t& shift : shift_) shift = m;
   for (std::size_t i = 0; i + 1 < m; ++i) {
@@ -85,6 +121,7 @@ std::size_t ByteFinder::Find(const char* text, std::size_t n) const {
     return n;
   }
   const auto* t = reinterpret_cast<const unsigned char*>(text);
+  if (probed_) return Probed(t, n);
   const ByteSet& last = sets_[m - 1];
   for (std::size_t i = 0; i + m <= n;) {
     const unsigned char c = t[i + m - 1];
@@ -94,6 +131,48 @@ std::size_t ByteFinder::Find(const char* text, std::size_t n) const {
       if (k + 1 == m) return i;
     }
     i += shift_[c];
+  }
+  return n;
+}
+
+namespace {
+
+// The 16 places of a block whose byte is one of the probe's, as a bit mask.
+int InProbe(const __m128i block, const unsigned char* bytes, int count) {
+  __m128i any = _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(bytes[0])));
+  for (int k = 1; k < count; ++k) {
+    any = _mm_or_si128(any, _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(bytes[k]))));
+  }
+  return _mm_movemask_epi8(any);
+}
+
+}  // namespace
+
+std::size_t ByteFinder::Probed(const unsigned char* t, std::size_t n) const {
+  const std::size_t m = sets_.size();
+  auto whole = [&](std::size_t i) {
+    for (std::size_t k = 0; k < m; ++k) {
+      if (!sets_[k][t[i + k]]) return false;
+    }
+    return true;
+  };
+  const Probe& a = probes_[0];
+  const Probe& b = probes_[1];
+  const std::size_t reach = (a.at > b.at ? a.at : b.at) + 16;  // bytes a block's loads cover
+  std::size_t i = 0;
+  for (; i + reach <= n; i += 16) {
+    const __m128i at_a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + a.at));
+    const __m128i at_b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + b.at));
+    unsigned both = static_cast<unsigned>(InProbe(at_a, a.bytes, a.count) &
+                                          InProbe(at_b, b.bytes, b.count));
+    while (both != 0) {
+      const std::size_t k = i + static_cast<std::size_t>(__builtin_ctz(both));
+      if (k + m <= n && whole(k)) return k;
+      both &= both - 1;
+    }
+  }
+  for (; i + m <= n; ++i) {
+    if (whole(i)) return i;
   }
   return n;
 }

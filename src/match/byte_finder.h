@@ -12,20 +12,48 @@
 
 namespace kensaku {
 
+// What is already known of whether a text holds a finder's bytes.
+enum class Presence { kUnknown, kAbsent, kPresent };
+
 // Where a run of byte sets first occurs in a text; a line without it cannot hold a match.
 class ByteFinder {
  public:
+  static constexpr int kProbeBytes = 4;
+
   explicit ByteFinder(ByteSets sets);
   bool empty() const { return sets_.empty(); }
+  std::size_t size() const { return sets_.size(); }  // bytes in a row
   bool In(const char* text, std::size_t n) const { return sets_.empty() || Find(text, n) != n; }
+  bool In(const char* text, std::size_t n, Presence known) const {
+    return known == Presence::kUnknown ? In(text, n) : known == Presence::kPresent;
+  }
+  // True when the sets occur at p, which has size() bytes.
+  bool At(const unsigned char* p) const {
+    for (std::size_t k = 0; k < sets_.size(); ++k) {
+      if (!sets_[k][p[k]]) return false;
+    }
+    return true;
+  }
+  const ByteSet& set(std::size_t k) const { return sets_[k]; }
   // Where the sets first occur in the text, or n.
   std::size_t Find(const char* text, std::size_t n) const;
 
  private:
+  std::size_t Probed(const unsigned char* t, std::size_t n) const;
+
   ByteSets sets_;
   int single_ = -1;    // the one byte of a one-byte, one-set requirement
   std::string exact_;  // the bytes, when every set holds one
   std::size_t anchor_ = 0;  // the byte of exact_ looked for first: the least common one
+  // Sets of a few bytes each (folded text): two of them, the least common, are compared 16
+  // places at a time, and each place where both hold is checked whole.
+  struct Probe {
+    std::size_t at = 0;
+    int count = 0;
+    unsigned char bytes[kProbeBytes] = {};
+  };
+  bool probed_ = false;
+  Probe probes_[2];
   std::size_t shift_[256];
 };
 

@@ -1,7 +1,13 @@
 #include "match/compiled_list.h"
 
+#include <bit>
+#include <cstdint>
+
 namespace kensaku {
 namespace {
+
+constexpr std::size_t kSweptEntries = 4;
+static_assert(kMaxPatterns <= 64, "one bit per entry");
 
 template <typename Entry>
 std::vector<Entry> Compile(const PatternList& list) {
@@ -41,11 +47,161 @@ CompiledList::CompiledList(SearchKind kind, const PatternList& list)
         }
       },
       entries_);
+  // A few entries are found faster one by one, each with its own memchr.
+  if (finders_.size() < kSweptEntries) return;
+  pairs_.assign(1 << 16, 0);
+  static const ByteSet kAny = [] {
+    ByteSet all;
+    all.fill(true);
+    return all;
+  }();
+  for (std::size_t i = 0; i < finders_.size(); ++i) {
+    const ByteFinder& f = *finders_[i];
+    if (f.size() > longest_) longest_ = f.size();
+    const ByteSet& second = f.size() > 1 ? f.set(1) : kAny;
+    for (int a = 0; a < 256; ++a) {
+      if (!f.set(0)[a]) continue;
+      for (int b = 0; b < 256; ++b) {
+        if (second[b]) pairs_[a << 8 | b] |= std::uint64_t{1} << i;
+      }
+    }
+  }
 }
 
 std::size_t CompiledList::FirstCandidate(const char* text, std::size_t n) const {
-  for (const ByteFinder* f : finders_) n = f->Find(text, n);
+  std::size_t first = n;
+  for (const ByteFinder* f : finders_) {
+    // Only a start before the best so far matters; its bytes end before best + size().
+    const std::size_t bound = first + f->size() - 1 < n ? first + f->size() - 1 : n;
+    const std::size_t k = f->Find(text, bound);
+    if (k < bound && k < first) first = k;
+  }
+  return first;
+}
+
+std::uint64_t CompiledList::MatchesAt(const unsigned char* t, std::size_t i, std::size_t n,
+                                      std::uint64_t candidates) const {
+  std::uint64_t found = 0;
+  while (candidates != 0) {
+    const int k = std::countr_zero(candidates);
+    candidates &= candidates - 1;
+    const ByteFinder& f = *finders_[k];
+    if (i + f.size() <= n && f.At(t + i)) found |= std::uint64_t{1} << k;
+  }
+  return found;
+}
+
+std::size_t CompiledList::SweepFirst(const char* text, std::size_t n, std::uint64_t at,
+                                     CandidateCursor& c) const {
+  const std::uint64_t end = at + n;
+  if (c.first_found_ && c.first_ >= at && c.first_end_ <= end) {
+    return static_cast<std::size_t>(c.first_ - at);
+  }
+  const auto* t = reinterpret_cast<const unsigned char*>(text);
+  std::size_t i = c.frontier_ > at ? static_cast<std::size_t>(c.frontier_ - at) : 0;
+  if (c.first_found_ && c.first_ >= at) i = static_cast<std::size_t>(c.first_ - at);  // cut short
+  if (i > n) i = n;
+  c.first_found_ = false;
+  // Every entry fits whole before `whole`; past it each is checked against the end.
+  const std::size_t span = longest_ > 2 ? longest_ : 2;
+  const std::size_t whole = n >= span ? n - span + 1 : 0;
+  auto found = [&](std::size_t k, std::uint64_t mask) {
+    std::size_t shortest = SIZE_MAX;
+    for (; mask != 0; mask &= mask - 1) {
+      const std::size_t size = finders_[std::countr_zero(mask)]->size();
+      if (size < shortest) shortest = size;
+    }
+    c.first_found_ = true;
+    c.first_ = at + k;
+    c.first_end_ = at + k + shortest;
+    c.frontier_ = at + k + 1;
+    return k;
+  };
+  for (; i < whole; ++i) {
+    const std::uint64_t candidates = Starting(t + i);
+    if (candidates == 0) continue;
+    const std::uint64_t mask = MatchesAt(t, i, n, candidates);
+    if (mask != 0) return found(i, mask);
+  }
+  const std::uint64_t all = finders_.size() == 64 ? ~std::uint64_t{0}
+                                                  : (std::uint64_t{1} << finders_.size()) - 1;
+  c.frontier_ = at + i;  // the last few starts may yet be completed by more text
+  for (; i < n; ++i) {
+    const std::uint64_t mask = MatchesAt(t, i, n, all);
+    if (mask != 0) return found(i, mask);
+  }
   return n;
+}
+
+LineBytes CompiledList::BytesIn(const CandidateCursor& cursor, const char* line,
+                                std::size_t length, std::uint64_t from) const {
+  LineBytes bytes;
+  bytes.list_ = this;
+  bytes.cursor_ = &cursor;
+  bytes.from_ = from;
+  bytes.to_ = from + length;
+  if (pairs_.empty() || finders_.empty()) return bytes;
+  // One pass over the line for every entry; the byte after it is the terminator.
+  const auto* t = reinterpret_cast<const unsigned char*>(line);
+  std::uint64_t mask = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    const std::uint64_t candidates = Starting(t + i) & ~mask;
+    if (candidates != 0) mask |= MatchesAt(t, i, length, candidates);
+  }
+  bytes.mask_ = mask;
+  bytes.by_mask_ = true;
+  return bytes;
+}
+
+Presence LineBytes::Of(std::size_t i) const {
+  if (by_mask_) return (mask_ >> i & 1) != 0 ? Presence::kPresent : Presence::kAbsent;
+  if (list_ == nullptr) return Presence::kUnknown;
+  return list_->EntryBytesIn(*cursor_, i, from_, to_);
+}
+
+std::size_t CompiledList::FirstCandidate(const char* text, std::size_t n, std::uint64_t at,
+                                         CandidateCursor& cursor) const {
+  if (!pairs_.empty()) return SweepFirst(text, n, at, cursor);
+  cursor.next_.resize(finders_.size());
+  const std::uint64_t end = at + n;
+  std::uint64_t first = end;
+  for (std::size_t i = 0; i < finders_.size(); ++i) {
+    const ByteFinder& f = *finders_[i];
+    CandidateCursor::Next& next = cursor.next_[i];
+    if (!next.found || next.hit < at) {
+      // Sought again only from where nothing is known yet.
+      std::uint64_t from = next.found ? next.hit + 1 : next.clear_to;
+      if (from < at) from = at;
+      const std::size_t skip = static_cast<std::size_t>(from - at);
+      const std::size_t rest = n - (skip < n ? skip : n);
+      const std::size_t k = f.Find(text + (n - rest), rest);
+      if (k < rest) {
+        next.found = true;
+        next.hit = from + k;
+      } else {
+        // Starts in the last size() - 1 bytes were not tried whole: more text may complete them.
+        next.found = false;
+        const std::uint64_t tried = rest >= f.size() ? end - (f.size() - 1) : from;
+        next.clear_to = tried > from ? tried : from;
+      }
+    }
+    if (next.found && next.hit + f.size() <= end && next.hit < first) first = next.hit;
+  }
+  return static_cast<std::size_t>(first - at);
+}
+
+Presence CompiledList::EntryBytesIn(const CandidateCursor& cursor, std::size_t i,
+                                    std::uint64_t from, std::uint64_t to) const {
+  if (i >= cursor.next_.size()) return Presence::kUnknown;
+  const CandidateCursor::Next& next = cursor.next_[i];
+  const std::uint64_t size = finders_[i]->size();
+  // The first occurrence at or after `from` is known when one was found there or later.
+  if (next.found) {
+    if (next.hit < from) return Presence::kUnknown;
+    return next.hit + size <= to ? Presence::kPresent : Presence::kAbsent;
+  }
+  // None starts before clear_to; one that starts later ends past `to`.
+  return to < size || next.clear_to + size > to ? Presence::kAbsent : Presence::kUnknown;
 }
 
 }  // namespace kensaku

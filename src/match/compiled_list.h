@@ -6,6 +6,7 @@
 #define KENSAKU_SRC_MATCH_COMPILED_LIST_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <variant>
 #include <vector>
 
@@ -13,6 +14,41 @@
 #include "match/pattern_list.h"
 
 namespace kensaku {
+
+class CompiledList;
+
+// Where each entry's bytes next occur in a stream that is read block after block, so that a
+// whole search looks at every byte once per entry rather than again at every candidate line.
+class CandidateCursor {
+ private:
+  friend class CompiledList;
+  struct Next {
+    std::uint64_t hit = 0;       // stream offset of the first occurrence, when found
+    std::uint64_t clear_to = 0;  // no occurrence starts before this (from where it was sought)
+    bool found = false;
+  };
+  std::vector<Next> next_;
+  // With a pair table: every start before frontier_ is decided, and first_ is the next one found.
+  std::uint64_t frontier_ = 0, first_ = 0, first_end_ = 0;
+  bool first_found_ = false;
+};
+
+// What the prefilter knows of each entry's bytes in one line.
+class LineBytes {
+ public:
+  Presence Of(std::size_t i) const;
+  // True when the line was swept for every entry; present() then has bit i for entry i.
+  bool complete() const { return by_mask_; }
+  std::uint64_t present() const { return mask_; }
+
+ private:
+  friend class CompiledList;
+  const CompiledList* list_ = nullptr;
+  const CandidateCursor* cursor_ = nullptr;
+  std::uint64_t from_ = 0, to_ = 0;
+  std::uint64_t mask_ = 0;  // with a pair table: the entries whose bytes the line holds
+  bool by_mask_ = false;
+};
 
 // The three engines: the pattern language, conjunctive patterns, literal inclusion.
 enum class SearchKind { kMatch, kMatchs, kInc };
@@ -33,14 +69,35 @@ class CompiledList {
 
   // True when every entry requires some bytes, so that text without any of them holds no hit.
   bool has_prefilter() const { return !finders_.empty(); }
-  // Where the bytes of some entry first occur in the text, or n.
+  // Where the bytes of some entry first start, whole within the text, or n.
   std::size_t FirstCandidate(const char* text, std::size_t n) const;
+  // The same, for text that holds the stream's bytes from offset `at` on; the cursor keeps what
+  // earlier calls on the same stream found, and `at` never moves back.
+  std::size_t FirstCandidate(const char* text, std::size_t n, std::uint64_t at,
+                             CandidateCursor& cursor) const;
+  // Whether the stream's bytes [from, to) hold the bytes of entry i, as far as the cursor knows
+  // from its calls so far, all of them at or before `from`.
+  Presence EntryBytesIn(const CandidateCursor& cursor, std::size_t i, std::uint64_t from,
+                        std::uint64_t to) const;
+  // What is known of every entry's bytes in a line read from stream offset `from` on.
+  LineBytes BytesIn(const CandidateCursor& cursor, const char* line, std::size_t length,
+                    std::uint64_t from) const;
 
  private:
   SearchKind kind_;
   std::size_t size_ = 0;
   Entries entries_;
+  // Lists of several entries are swept once for all of them: a table gives, for each pair of
+  // bytes, the entries whose first two byte sets hold it (bit i: entry i), checked whole after.
+  std::uint64_t Starting(const unsigned char* p) const { return pairs_[p[0] << 8 | p[1]]; }
+  std::uint64_t MatchesAt(const unsigned char* t, std::size_t i, std::size_t n,
+                          std::uint64_t candidates) const;
+  std::size_t SweepFirst(const char* text, std::size_t n, std::uint64_t at,
+                         CandidateCursor& cursor) const;
+
   std::vector<const ByteFinder*> finders_;  // into entries_, which never changes
+  std::vector<std::uint64_t> pairs_;        // 65536 masks, when swept
+  std::size_t longest_ = 0;                 // the most bytes any entry requires
 };
 
 }  // namespace kensaku

@@ -40,13 +40,14 @@ class AnchoredEntry {
   const Matcher& pattern() const { return pattern_; }
   const ByteFinder& required() const { return required_; }
 
-  // Tests the NUL-terminated line of length bytes; on_hit(span) is called for each hit.
+  // Tests the NUL-terminated line of length bytes; on_hit(span) is called for each hit. `bytes`
+  // is what the caller already knows of the required bytes in the line.
   template <typename OnHit>
   void Test(const char* line, std::size_t length, bool first_only, MatchSpan& span,
-            OnHit&& on_hit) const {
+            OnHit&& on_hit, Presence bytes = Presence::kUnknown) const {
     const char* cursor = line;
     if (!usable_) return;
-    if ((anchored_ || *cursor != '\0') && !required_.In(line, length)) {
+    if ((anchored_ || *cursor != '\0') && !required_.In(line, length, bytes)) {
       span.matched = 0;  // what the attempt would have found
       return;
     }
@@ -99,8 +100,8 @@ class LineInclusion {
 
   template <typename OnHit>
   void Test(const char* line, std::size_t length, bool /*first_only*/, MatchSpan& span,
-            OnHit&& on_hit) const {
-    if (!required_.In(line, length)) {
+            OnHit&& on_hit, Presence bytes = Presence::kUnknown) const {
+    if (!required_.In(line, length, bytes)) {
       span.matched = 0;
       return;
     }

@@ -1,5 +1,6 @@
 #include "search/searcher.h"
 
+#include <bit>
 #include <variant>
 #include <vector>
 
@@ -12,11 +13,14 @@ class HopelessLines {
  public:
   explicit HopelessLines(const CompiledList& list) : list_(list) {}
 
+  const CandidateCursor& cursor() const { return cursor_; }
+
   // Passes over the lines that cannot match; returns how many there were.
   std::int32_t Skip(InputFile& in) {
     if (!list_.has_prefilter() || in.position() < retry_at_) return 0;
+    const std::uint64_t at = in.position();
     const auto [text, n] = in.Window();
-    const std::size_t first = list_.FirstCandidate(text, n);
+    const std::size_t first = list_.FirstCandidate(text, n, at, cursor_);
     std::size_t whole = first;  // up to and including the last LF before it
     while (whole > 0 && text[whole - 1] != '\n') --whole;
     if (whole > 0) return in.SkipLines(whole);
@@ -28,6 +32,7 @@ class HopelessLines {
 
  private:
   const CompiledList& list_;
+  CandidateCursor cursor_;
   std::uint64_t retry_at_ = 0;
 };
 
@@ -53,15 +58,33 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
         continue;
       }
     }
+    const std::uint64_t line_at = in.position();
     ReadNextLine(state, in);
     if (in.failed()) continue;
-    for (std::size_t i = 0; i < entries.size() && sink.ok(); ++i) {
-      TestEntry(entries[i], state, sink);
+    // The prefilter has mostly already seen whether each entry's bytes are in the line.
+    const LineBytes bytes = list.BytesIn(hopeless.cursor(), state.line, state.length, line_at);
+    // Where the line starts with a character, an entry without its bytes fails and clears the
+    // span; a run of them is counted at once.
+    const bool runs = bytes.complete() && state.line[0] != '\0';
+    // A sink turns not ok only on a hit, so it is asked once a line and after each hit.
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (runs) {
+        const std::uint64_t ahead = bytes.present() >> i;
+        const std::size_t next = ahead == 0 ? entries.size() : i + std::countr_zero(ahead);
+        if (next > i) {
+          if (!Entry::kCountsHitLines) count += static_cast<std::int32_t>(next - i);
+          state.span.matched = 0;
+          i = next;
+          if (i == entries.size()) break;
+        }
+      }
+      const bool hit = TestEntry(entries[i], state, sink, bytes.Of(i));
       if (!Entry::kCountsHitLines) ++count;
       if (line_done()) {
         if (Entry::kCountsHitLines) ++count;
         break;
       }
+      if (hit && !sink.ok()) break;
     }
   }
   return count;

@@ -35,11 +35,20 @@ OutputForm SearchForm() {
   return form;
 }
 
-// One entry on the line last read, each hit to the sink: the step the searcher repeats.
+// One entry on the line last read, each hit to the sink: the step the searcher repeats. True
+// when there was a hit.
 template <typename Entry>
-void TestEntry(const Entry& entry, ScanState& state, HitSink& sink) {
-  entry.Test(state.line, state.length, state.form.whole_lines, state.span,
-             [&](const MatchSpan&) { sink.Hit(state); });
+bool TestEntry(const Entry& entry, ScanState& state, HitSink& sink,
+               Presence bytes = Presence::kUnknown) {
+  bool hit = false;
+  entry.Test(
+      state.line, state.length, state.form.whole_lines, state.span,
+      [&](const MatchSpan&) {
+        sink.Hit(state);
+        hit = true;
+      },
+      bytes);
+  return hit;
 }
 
 // Searches the rest of the input, in the output form of the moment. Stops at the end of the

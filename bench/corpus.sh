@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds the whole-file corpus: Japanese prose from Debian's manual pages (manpages-ja,
+# manpages-ja-dev) with the roff markup stripped, and the EDICT dictionary, all in CP932 and
+# repeated to about 100 MB. A UTF-8 copy of the same lines gives the true counts. The packages
+# are only downloaded and unpacked, never installed.
+#
+#   bench/corpus.sh [DIR]   writes DIR/corpus-sjis.txt and DIR/corpus-utf8.txt (default
+#                           /tmp/kensaku-corpus), and bench/list-60.txt in CP932; MB=N sets the size
+set -eu
+dir=${1:-/tmp/kensaku-corpus}
+mb=${MB:-100}
+mkdir -p "$dir"
+here=$(cd "$(dirname "$0")" && pwd)
+cd "$dir"
+iconv -f UTF-8 -t CP932 "$here/list-60.txt" >list-60-sjis.txt  # for kensaku_corpus_bench
+[ -f corpus-sjis.txt ] && [ -f corpus-utf8.txt ] && { echo "$dir/corpus-sjis.txt"; exit 0; }
+
+rm -rf pkgs && mkdir pkgs
+(cd pkgs && apt-get download manpages-ja manpages-ja-dev edict >/dev/null 2>&1)
+for d in pkgs/*.deb; do dpkg-deb -x "$d" pkgs/x; done
+
+# Prose lines of the manual pages: comments and requests without text dropped, the text of
+# font requests kept, inline escapes removed.
+strip_roff() {
+  sed -e '/^\.\\"/d' -e '/^'"'"'\\"/d' \
+      -e 's/^\.\(B\|I\|BI\|IB\|BR\|RB\|IR\|RI\|SH\|SS\|TP\|IP\|SM\|SB\) *//' \
+      -e '/^\./d' \
+      -e 's/\\f[BIRPC]//g; s/\\f(..//g; s/\\-/-/g; s/\\(em/--/g; s/\\(..//g' \
+      -e 's/\\&//g; s/\\e/\\/g; s/\\ / /g; s/"//g' \
+      -e '/^[[:space:]]*$/d'
+}
+: >base-utf8.txt
+find pkgs/x/usr/share/man/ja -name '*.gz' | LC_ALL=C sort | while read -r f; do
+  zcat "$f" | strip_roff
+done >>base-utf8.txt
+iconv -c -f EUC-JP -t UTF-8 pkgs/x/usr/share/edict/edict >>base-utf8.txt
+
+# What CP932 cannot hold is dropped once, and the UTF-8 copy is made from the CP932 bytes, so
+# that both hold the same lines.
+iconv -c -f UTF-8 -t CP932 base-utf8.txt >base-sjis.txt
+: >corpus-sjis.txt
+while [ "$(stat -c %s corpus-sjis.txt)" -lt $((mb * 1000 * 1000)) ]; do
+  cat base-sjis.txt >>corpus-sjis.txt
+done
+iconv -f CP932 -t UTF-8 corpus-sjis.txt >corpus-utf8.txt
+rm -rf pkgs base-utf8.txt base-sjis.txt
+echo "$dir/corpus-sjis.txt"

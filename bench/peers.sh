@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# The kensaku tool beside the tools a user would otherwise run on Shift_JIS text, on the corpus
+# of bench/corpus.sh, all counting matching lines, one timed run each (hyperfine, after one
+# warm-up): `rg -E shift_jis` (correct on trail bytes), byte-wise `LC_ALL=C grep` (fast, but
+# counts lines where a trail byte looks like ASCII or a lead byte) and `nkf -S -w | grep`.
+# Prints MB/s, the ratio to rg, and each count against the true count, taken from the UTF-8 copy
+# ((x): wrong). The peers have no kana folding, pattern language or conjunctive lists: they get the
+# same search in their own terms (a class per character; the 60 entries as literals).
+#
+#   bench/peers.sh BUILD_DIR [CORPUS_DIR]
+set -eu
+build=$(cd "${1:-build/linux}" && pwd)
+dir=${2:-/tmp/kensaku-corpus}
+here=$(cd "$(dirname "$0")" && pwd)
+bash "$here/corpus.sh" "$dir" >/dev/null
+sjis=$dir/corpus-sjis.txt
+utf8=$dir/corpus-utf8.txt
+cli=$build/kensaku
+mb=$(awk -v s="$(stat -c %s "$sjis")" 'BEGIN { printf "%.1f", s / 1e6 }')
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+list=$here/list-60.txt
+iconv -f UTF-8 -t CP932 "$list" >"$work/list-sjis.txt"
+sj() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
+
+# Seconds of one run of a piece of shell; its output (a count) goes to $work/out.
+time_of() {
+  { echo "sj() { printf '%s' \"\$1\" | iconv -f UTF-8 -t CP932; }"; echo "$1 >$work/out"; } \
+    >"$work/cmd.sh"
+  hyperfine -N -i --warmup 1 --runs 1 --export-json "$work/t.json" "bash $work/cmd.sh" \
+    >/dev/null 2>&1
+  python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["mean"])' \
+    "$work/t.json"
+}
+
+printf '# %s, %s cores, %s, %s MB (CP932, %s lines)\n' "$(date -u +%Y-%m-%d)" "$(nproc)" \
+  "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')" "$mb" \
+  "$(wc -l <"$sjis")"
+printf '%-32s %8s %8s %6s %8s %8s   %s\n' case kensaku rg ratio grep-C nkf-grep \
+  "counts: true / kensaku rg grep-C nkf-grep"
+
+# Each argument is shell text: name, then the arguments of kensaku, rg, byte-wise grep (sj
+# converts to CP932), grep after nkf, and grep on the UTF-8 copy for the true count.
+row() {
+  local name=$1 tk tr tg tn ck cr cg cn ct
+  tk=$(time_of "$cli -c $2 $sjis"); ck=$(cat "$work/out")
+  tr=$(time_of "rg -c -E shift_jis $3 $sjis"); cr=$(cat "$work/out")
+  tg=$(time_of "LC_ALL=C grep -a -c $4 $sjis"); cg=$(cat "$work/out")
+  tn=$(time_of "nkf -S -w $sjis | LC_ALL=ja_JP.UTF-8 grep -c $5"); cn=$(cat "$work/out")
+  time_of "LC_ALL=ja_JP.UTF-8 grep -c $6 $utf8" >/dev/null; ct=$(cat "$work/out")
+  mark() { [ "$1" = "$ct" ] && echo "$1" || echo "$1(x)"; }
+  awk -v name="$name" -v mb="$mb" -v k="$tk" -v r="$tr" -v g="$tg" -v n="$tn" \
+    -v counts="$ct / $(mark "$ck") $(mark "$cr") $(mark "$cg") $(mark "$cn")" 'BEGIN {
+      printf "%-32s %8.0f %8.0f %6.2f %8.0f %8.0f   %s\n", name, mb / k, mb / r, r / k,
+        mb / g, mb / n, counts }'
+}
+
+kana="'[フふ][ァぁ][イい][ルる]'"
+kana_sj='-E "($(sj フ)|$(sj ふ))($(sj ァ)|$(sj ぁ))($(sj イ)|$(sj い))($(sj ル)|$(sj る))"'
+range="'[ァ-ヶ]ー[ァ-ヶ]'"
+range_sj=$'"\x83[\x40-\x96]$(sj ー)\x83[\x40-\x96]"'
+L=$list
+S=$work/list-sjis.txt
+row "literal ASCII -F Linux" "-F Linux" "-F Linux" "-F Linux" "-F Linux" "-F Linux"
+row "literal hiragana -F している" "-F している" "-F している" '-F "$(sj している)"' \
+  "-F している" "-F している"
+row "ignoring case -i -F linux" "-i -F linux" "-i -F linux" "-i -F linux" "-i -F linux" \
+  "-i -F linux"
+row "bracket range [ァ-ヶ]ー[ァ-ヶ]" "$range" "$range" "$range_sj" "$range" "$range"
+row "kana-folded -k -F ファイル" "-k -F ファイル" "$kana" "$kana_sj" "$kana" "$kana"
+row "60 literals -F -f" "-F -f $L" "-F -f $L" "-F -f $S" "-F -f $L" "-F -f $L"
+row "60 patterns -f" "-f $L" "-F -f $L" "-F -f $S" "-F -f $L" "-F -f $L"
+row "60 conjunctive --and -f" "--and -f $L" "-F -f $L" "-F -f $S" "-F -f $L" "-F -f $L"
+row "a single backslash -F '\\'" "-F '\\'" "-F '\\'" "-F '\\'" "-F '\\'" "-F '\\'"
