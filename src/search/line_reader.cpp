@@ -12,7 +12,7 @@ void ReadNextLine(ScanState& state, InputFile& in) {
     state.line = line;
     state.length = length;
   }
-  if (!in.failed()) ++state.lines;
+  if (!in.failed()) state.lines = WrappingAdd(state.lines, 1);
 }
 
 }  // namespace kensaku

@@ -32,6 +32,11 @@ struct ScanState {
   }
 };
 
+// a + b as 32-bit counts wrap, without the undefined overflow of a signed sum.
+inline std::int32_t WrappingAdd(std::int32_t a, std::uint32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + b);
+}
+
 // Reads the next line and counts it; a failed stream reads nothing and leaves the line empty.
 void ReadNextLine(ScanState& state, InputFile& in);
 

@@ -45,15 +45,16 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
   const std::int32_t tests_per_line =
       Entry::kCountsHitLines ? 0 : static_cast<std::int32_t>(entries.size());
   HopelessLines hopeless(list);
-  std::int32_t count = 0;
+  // Counts wrap as the 32-bit counts of the exports do, without overflowing a signed int.
+  std::uint32_t count = 0;
   while (in.clear() && sink.ok()) {
     // Every entry is tried on a passed-over line, and fails; only a hit just before (a stale
     // flag, which would end the next line's entries early when it gets no attempt) must wait.
     if (!line_done()) {
       const std::int32_t skipped = hopeless.Skip(in);
       if (skipped > 0) {
-        state.lines += skipped;
-        count += skipped * tests_per_line;
+        state.lines = WrappingAdd(state.lines, static_cast<std::uint32_t>(skipped));
+        count += static_cast<std::uint32_t>(skipped) * static_cast<std::uint32_t>(tests_per_line);
         state.span.matched = 0;
         continue;
       }
@@ -72,7 +73,7 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
         const std::uint64_t ahead = bytes.present() >> i;
         const std::size_t next = ahead == 0 ? entries.size() : i + std::countr_zero(ahead);
         if (next > i) {
-          if (!Entry::kCountsHitLines) count += static_cast<std::int32_t>(next - i);
+          if (!Entry::kCountsHitLines) count += static_cast<std::uint32_t>(next - i);
           state.span.matched = 0;
           i = next;
           if (i == entries.size()) break;
@@ -87,7 +88,7 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
       if (hit && !sink.ok()) break;
     }
   }
-  return count;
+  return static_cast<std::int32_t>(count);
 }
 
 }  // namespace

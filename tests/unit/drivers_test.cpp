@@ -237,3 +237,26 @@ TEST_F(DriversTest, OutputLostAtTheEndCountsForNothing) {
 
 }  // namespace
 }  // namespace kensaku
+
+namespace kensaku {
+namespace {
+
+// 60 tests on each of 36 million lines pass 2^31: the count wraps as a 32-bit count does, and
+// the line numbers go on (no signed overflow on the way).
+TEST_F(DriversTest, CountsBeyondTwoToThe31Wrap) {
+  std::string list;
+  for (int i = 0; i < 60; ++i) {
+    list += 'x';
+    list += std::to_string(i);
+    list += '\n';
+  }
+  WriteFile(in_, std::string(36000000, '\n') + "x7\n");
+  SetLineMode(1);
+  const std::uint32_t tests = 36000001u * 60u - 52u;  // the hit on the last line ends its entries
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), list.c_str()),
+            static_cast<std::int32_t>(tests));
+  EXPECT_EQ(ReadFile(out_), "36000001 x7\n");
+}
+
+}  // namespace
+}  // namespace kensaku
