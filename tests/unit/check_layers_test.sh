@@ -10,9 +10,9 @@ fails=0
 tree() {  # tree NAME "folder/file:include" ...
   local root=$dir/$1
   shift
-  for spec in "$@"; do
-    mkdir -p "$root/$(dirname "${spec%%:*}")"
-    echo "#include \"${spec#*:}\"" >>"$root/${spec%%:*}"
+  for entry in "$@"; do
+    mkdir -p "$root/$(dirname "${entry%%:*}")"
+    echo "#include \"${entry#*:}\"" >>"$root/${entry%%:*}"
   done
   echo "$root"
 }

@@ -156,19 +156,19 @@ bool ParseEncoding(const std::string& text, bool allow_auto, Encoding& encoding)
   return true;
 }
 
-std::string Name(const OptionSpec& spec) {
-  if (spec.long_name != nullptr) return std::string("--") + spec.long_name;
-  return std::string("-") + spec.short_name;
+std::string Name(const OptionSpec& def) {
+  if (def.long_name != nullptr) return std::string("--") + def.long_name;
+  return std::string("-") + def.short_name;
 }
 
-bool Apply(const OptionSpec& spec, const std::string& arg, Options& o, std::string& error) {
+bool Apply(const OptionSpec& def, const std::string& arg, Options& o, std::string& error) {
   std::int64_t n = 0;
   auto number = [&](std::int64_t max) {
     if (ParseNumber(arg, max, n)) return true;
-    error = "invalid argument '" + arg + "' for " + Name(spec);
+    error = "invalid argument '" + arg + "' for " + Name(def);
     return false;
   };
-  switch (spec.id) {
+  switch (def.id) {
     case Id::kRegexp:
       o.patterns.push_back({arg, false});
       break;
@@ -237,8 +237,8 @@ bool Apply(const OptionSpec& spec, const std::string& arg, Options& o, std::stri
     case Id::kBefore:
     case Id::kContext:
       if (!number(1 << 30)) return false;
-      if (spec.id != Id::kBefore) o.after = static_cast<int>(n);
-      if (spec.id != Id::kAfter) o.before = static_cast<int>(n);
+      if (def.id != Id::kBefore) o.after = static_cast<int>(n);
+      if (def.id != Id::kAfter) o.before = static_cast<int>(n);
       break;
     case Id::kColor:
       if (!ParseWhen(arg, o.color)) {
@@ -265,9 +265,9 @@ bool Apply(const OptionSpec& spec, const std::string& arg, Options& o, std::stri
       break;
     case Id::kOutputEncoding:
     case Id::kPatternEncoding: {
-      const bool output = spec.id == Id::kOutputEncoding;
+      const bool output = def.id == Id::kOutputEncoding;
       if (!ParseEncoding(arg, output, output ? o.output_encoding : o.pattern_encoding)) {
-        error = "invalid argument '" + arg + "' for " + Name(spec) +
+        error = "invalid argument '" + arg + "' for " + Name(def) +
                 (output ? " (sjis, utf-8 or auto)" : " (utf-8 or sjis)");
         return false;
       }
@@ -287,8 +287,8 @@ bool Apply(const OptionSpec& spec, const std::string& arg, Options& o, std::stri
 }
 
 const OptionSpec* FindShort(char c) {
-  for (const OptionSpec& spec : kOptions) {
-    if (spec.short_name == c) return &spec;
+  for (const OptionSpec& def : kOptions) {
+    if (def.short_name == c) return &def;
   }
   return nullptr;
 }
@@ -297,13 +297,13 @@ const OptionSpec* FindShort(char c) {
 const OptionSpec* FindLong(std::string_view name, bool& ambiguous) {
   const OptionSpec* found = nullptr;
   ambiguous = false;
-  for (const OptionSpec& spec : kOptions) {
-    if (spec.long_name == nullptr) continue;
-    const std::string_view long_name = spec.long_name;
-    if (long_name == name) return &spec;
-    if (long_name.substr(0, name.size()) == name && spec.group != nullptr) {
-      if (found != nullptr && found->id != spec.id) ambiguous = true;
-      found = &spec;
+  for (const OptionSpec& def : kOptions) {
+    if (def.long_name == nullptr) continue;
+    const std::string_view long_name = def.long_name;
+    if (long_name == name) return &def;
+    if (long_name.substr(0, name.size()) == name && def.group != nullptr) {
+      if (found != nullptr && found->id != def.id) ambiguous = true;
+      found = &def;
     }
   }
   return ambiguous ? nullptr : found;
@@ -314,21 +314,21 @@ constexpr const char* kForms[] = {"[OPTIONS] PATTERN [FILE...]",
                                   "[OPTIONS] -f LISTFILE... [FILE...]"};
 
 // "-n, --line-number", "    --color=WHEN", "-I"
-std::string Flags(const OptionSpec& spec) {
+std::string Flags(const OptionSpec& def) {
   std::string s;
-  if (spec.short_name != 0) {
+  if (def.short_name != 0) {
     s += '-';
-    s += spec.short_name;
-    if (spec.long_name != nullptr) s += ", ";
+    s += def.short_name;
+    if (def.long_name != nullptr) s += ", ";
   } else {
     s += "    ";
   }
-  if (spec.long_name != nullptr) {
+  if (def.long_name != nullptr) {
     s += "--";
-    s += spec.long_name;
-    if (spec.arg != nullptr) s += std::string("=") + spec.arg;
-  } else if (spec.arg != nullptr) {
-    s += std::string(" ") + spec.arg;
+    s += def.long_name;
+    if (def.arg != nullptr) s += std::string("=") + def.arg;
+  } else if (def.arg != nullptr) {
+    s += std::string(" ") + def.arg;
   }
   return s;
 }
@@ -406,16 +406,16 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
       const std::size_t eq = arg.find('=');
       const std::string name = arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
       bool ambiguous = false;
-      const OptionSpec* spec = FindLong(name, ambiguous);
-      if (spec == nullptr) {
+      const OptionSpec* def = FindLong(name, ambiguous);
+      if (def == nullptr) {
         error = std::string(ambiguous ? "option '--" + name + "' is ambiguous"
                                       : "unrecognized option '--" + name + "'");
         return false;
       }
       std::string value;
-      if (spec->arg == nullptr) {
+      if (def->arg == nullptr) {
         if (eq != std::string::npos) {
-          error = "option '" + Name(*spec) + "' doesn't allow an argument";
+          error = "option '" + Name(*def) + "' doesn't allow an argument";
           return false;
         }
       } else if (eq != std::string::npos) {
@@ -423,21 +423,21 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        error = "option '" + Name(*spec) + "' requires an argument";
+        error = "option '" + Name(*def) + "' requires an argument";
         return false;
       }
-      if (spec->id == Id::kRegexp || spec->id == Id::kFile) have_pattern_option = true;
-      if (!Apply(*spec, value, o, error)) return false;
+      if (def->id == Id::kRegexp || def->id == Id::kFile) have_pattern_option = true;
+      if (!Apply(*def, value, o, error)) return false;
       continue;
     }
     for (std::size_t k = 1; k < arg.size(); ++k) {
-      const OptionSpec* spec = FindShort(arg[k]);
-      if (spec == nullptr) {
+      const OptionSpec* def = FindShort(arg[k]);
+      if (def == nullptr) {
         error = std::string("invalid option -- '") + arg[k] + "'";
         return false;
       }
       std::string value;
-      if (spec->arg != nullptr) {
+      if (def->arg != nullptr) {
         if (k + 1 < arg.size()) {
           value = arg.substr(k + 1);
         } else if (i + 1 < args.size()) {
@@ -448,8 +448,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
         }
         k = arg.size();
       }
-      if (spec->id == Id::kRegexp || spec->id == Id::kFile) have_pattern_option = true;
-      if (!Apply(*spec, value, o, error)) return false;
+      if (def->id == Id::kRegexp || def->id == Id::kFile) have_pattern_option = true;
+      if (!Apply(*def, value, o, error)) return false;
     }
   }
   if (o.action != Action::kSearch) return true;
@@ -477,13 +477,13 @@ std::string HelpText() {
   std::string s = UsageText() + "\n" + Wrap(kDescription, 0, 0) + "\n";
   for (const char* group : kGroups) {
     s += std::string("\n") + group + ":\n";
-    for (const OptionSpec& spec : kOptions) {
-      if (spec.group == nullptr || std::strcmp(spec.group, group) != 0) continue;
-      const std::string flags = "  " + Flags(spec);
+    for (const OptionSpec& def : kOptions) {
+      if (def.group == nullptr || std::strcmp(def.group, group) != 0) continue;
+      const std::string flags = "  " + Flags(def);
       if (flags.size() + 2 > kColumn) {
-        s += flags + "\n" + Wrap(spec.help, kColumn, kColumn) + "\n";
+        s += flags + "\n" + Wrap(def.help, kColumn, kColumn) + "\n";
       } else {
-        s += flags + Wrap(spec.help, kColumn, kColumn).substr(flags.size()) + "\n";
+        s += flags + Wrap(def.help, kColumn, kColumn).substr(flags.size()) + "\n";
       }
     }
   }
@@ -505,11 +505,11 @@ std::string ManPage() {
     std::string heading = group;
     for (char& c : heading) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     s += ".SH " + heading + (heading == "OTHER" ? " OPTIONS\n" : "\n");
-    for (const OptionSpec& spec : kOptions) {
-      if (spec.group == nullptr || std::strcmp(spec.group, group) != 0) continue;
-      std::string flags = Flags(spec);
+    for (const OptionSpec& def : kOptions) {
+      if (def.group == nullptr || std::strcmp(def.group, group) != 0) continue;
+      std::string flags = Flags(def);
       flags.erase(0, flags.find_first_not_of(' '));
-      s += ".TP\n\\fB" + Roff(flags) + "\\fR\n" + Roff(spec.help) + "\n";
+      s += ".TP\n\\fB" + Roff(flags) + "\\fR\n" + Roff(def.help) + "\n";
     }
   }
   s += ".SH PATTERN LANGUAGE\n" + Roff(kPatternLanguage) + "\n";
