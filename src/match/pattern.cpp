@@ -542,9 +542,13 @@ bool PatternScanner::ScanElements(MatchSpan& span, const char*& cursor, const Pa
 
   // Past the terminator every step reads it again; a path there ends within two steps an element.
   put(next, n, true);
+  // Which states lead to a match within k steps grows with k; once a step changes nothing it
+  // is the answer for every k after.
   for (std::size_t k = 0; k < 2 * n + 2; ++k) {
     step(length);
+    const bool settled = now == next && now_plain == plain && now_run == run;
     advance_position();
+    if (settled) break;
   }
   std::vector<bool> matches(length, false);
   for (std::size_t p = length; p-- > 0;) {
