@@ -1,8 +1,13 @@
 #include "match/byte_finder.h"
 
 #include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include <cstring>
+
+#include "frame/cpu.h"
 
 namespace kensaku {
 namespace {
@@ -33,30 +38,9 @@ ByteFinder::ByteFinder(ByteSets sets) : sets_(std::move(sets)) {
     }
     if (n != 1) single_ = -1;
   }
-  bool exact = m > 1;
-  for (const ByteSet& set : sets_) {
-    int n = 0, byte = 0;
-    for (int b = 0; b < 256; ++b) {
-      if (set[b]) {
-        ++n;
-        byte = b;
-      }
-    }
-    exact = exact && n == 1;
-    exact_.push_back(static_cast<char>(byte));
-  }
-  if (exact) {
-    for (std::size_t i = 0; i < m; ++i) {
-      if (Commonness(static_cast<unsigned char>(exact_[i])) <=
-          Commonness(static_cast<unsigned char>(exact_[anchor_]))) {
-        anchor_ = i;
-      }
-    }
-  } else {
-    exact_.clear();
-  }
-  // The two sets of at most kProbeBytes bytes that are least common, for the 16-wide probe.
-  if (exact_.empty() && single_ < 0 && m >= 2) {
+  // The two sets of at most kProbeBytes bytes that are least common, for the wide probe; for an
+  // exact run of bytes, its two least common bytes.
+  if (single_ < 0 && m >= 2) {
     int best[2] = {-1, -1};
     int score[2] = {1 << 30, 1 << 30};
     for (std::size_t i = 0; i < m; ++i) {
@@ -106,20 +90,6 @@ std::size_t ByteFinder::Find(const char* text, std::size_t n) const {
     return hit != nullptr ? static_cast<std::size_t>(static_cast<const char*>(hit) - text) : n;
   }
   if (n < m) return n;
-  if (!exact_.empty()) {
-    // memchr runs to each place of the least common byte; the rest is compared there.
-    const char* p = text + anchor_;
-    const char* const end = text + (n - (m - 1 - anchor_));
-    while (p < end) {
-      const char* k = static_cast<const char*>(std::memchr(p, exact_[anchor_], end - p));
-      if (k == nullptr) return n;
-      if (std::memcmp(k - anchor_, exact_.data(), m) == 0) {
-        return static_cast<std::size_t>(k - anchor_ - text);
-      }
-      p = k + 1;
-    }
-    return n;
-  }
   const auto* t = reinterpret_cast<const unsigned char*>(text);
   if (probed_) return Probed(t, n);
   const ByteSet& last = sets_[m - 1];
@@ -137,18 +107,42 @@ std::size_t ByteFinder::Find(const char* text, std::size_t n) const {
 
 namespace {
 
-// The 16 places of a block whose byte is one of the probe's, as a bit mask.
-int InProbe(const __m128i block, const unsigned char* bytes, int count) {
-  __m128i any = _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(bytes[0])));
-  for (int k = 1; k < count; ++k) {
-    any = _mm_or_si128(any, _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(bytes[k]))));
+// The places of a block whose byte is one of the probe's, as a bit mask: 16 places with SSE2,
+// 32 with AVX2.
+struct Sse2 {
+  static constexpr std::size_t kWidth = 16;
+  static inline unsigned In(const unsigned char* at, const unsigned char* bytes, int count) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    __m128i any = _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(bytes[0])));
+    for (int k = 1; k < count; ++k) {
+      any = _mm_or_si128(any, _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(bytes[k]))));
+    }
+    return static_cast<unsigned>(_mm_movemask_epi8(any));
   }
-  return _mm_movemask_epi8(any);
-}
+};
+
+#if defined(__x86_64__)
+struct Avx2 {
+  static constexpr std::size_t kWidth = 32;
+  __attribute__((target("avx2"))) static inline unsigned In(const unsigned char* at,
+                                                            const unsigned char* bytes, int count) {
+    const __m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    __m256i any = _mm256_cmpeq_epi8(block, _mm256_set1_epi8(static_cast<char>(bytes[0])));
+    for (int k = 1; k < count; ++k) {
+      any = _mm256_or_si256(
+          any, _mm256_cmpeq_epi8(block, _mm256_set1_epi8(static_cast<char>(bytes[k]))));
+    }
+    return static_cast<unsigned>(_mm256_movemask_epi8(any));
+  }
+};
+#endif
 
 }  // namespace
 
-std::size_t ByteFinder::Probed(const unsigned char* t, std::size_t n) const {
+// Inlined into each caller, which brings the instructions of its Vec.
+template <typename Vec>
+__attribute__((always_inline)) inline std::size_t ByteFinder::ProbedWith(const unsigned char* t,
+                                                                         std::size_t n) const {
   const std::size_t m = sets_.size();
   auto whole = [&](std::size_t i) {
     for (std::size_t k = 0; k < m; ++k) {
@@ -158,13 +152,11 @@ std::size_t ByteFinder::Probed(const unsigned char* t, std::size_t n) const {
   };
   const Probe& a = probes_[0];
   const Probe& b = probes_[1];
-  const std::size_t reach = (a.at > b.at ? a.at : b.at) + 16;  // bytes a block's loads cover
+  const std::size_t reach = (a.at > b.at ? a.at : b.at) + Vec::kWidth;  // bytes a block covers
   std::size_t i = 0;
-  for (; i + reach <= n; i += 16) {
-    const __m128i at_a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + a.at));
-    const __m128i at_b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + b.at));
-    unsigned both = static_cast<unsigned>(InProbe(at_a, a.bytes, a.count) &
-                                          InProbe(at_b, b.bytes, b.count));
+  for (; i + reach <= n; i += Vec::kWidth) {
+    unsigned both =
+        Vec::In(t + i + a.at, a.bytes, a.count) & Vec::In(t + i + b.at, b.bytes, b.count);
     while (both != 0) {
       const std::size_t k = i + static_cast<std::size_t>(__builtin_ctz(both));
       if (k + m <= n && whole(k)) return k;
@@ -175,6 +167,20 @@ std::size_t ByteFinder::Probed(const unsigned char* t, std::size_t n) const {
     if (whole(i)) return i;
   }
   return n;
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2,bmi"))) std::size_t ByteFinder::ProbedAvx2(const unsigned char* t,
+                                                                       std::size_t n) const {
+  return ProbedWith<Avx2>(t, n);
+}
+#endif
+
+std::size_t ByteFinder::Probed(const unsigned char* t, std::size_t n) const {
+#if defined(__x86_64__)
+  if (Simd() == SimdLevel::kAvx2) return ProbedAvx2(t, n);
+#endif
+  return ProbedWith<Sse2>(t, n);
 }
 
 }  // namespace kensaku

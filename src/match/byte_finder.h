@@ -1,6 +1,6 @@
 // The byte prefilter of the searches: a line can hold a match only if it holds, in a row, a byte
 // of each of the sets that every match holds (see RequiredBytes of the matchers). Finding them is
-// a memchr or a Horspool walk, with no character decoded.
+// a memchr, a wide probe of two of its sets, or a Horspool walk, with no character decoded.
 #ifndef KENSAKU_SRC_MATCH_BYTE_FINDER_H_
 #define KENSAKU_SRC_MATCH_BYTE_FINDER_H_
 
@@ -40,13 +40,14 @@ class ByteFinder {
 
  private:
   std::size_t Probed(const unsigned char* t, std::size_t n) const;
+  std::size_t ProbedAvx2(const unsigned char* t, std::size_t n) const;
+  template <typename Vec>
+  std::size_t ProbedWith(const unsigned char* t, std::size_t n) const;
 
   ByteSets sets_;
-  int single_ = -1;    // the one byte of a one-byte, one-set requirement
-  std::string exact_;  // the bytes, when every set holds one
-  std::size_t anchor_ = 0;  // the byte of exact_ looked for first: the least common one
-  // Sets of a few bytes each (folded text): two of them, the least common, are compared 16
-  // places at a time, and each place where both hold is checked whole.
+  int single_ = -1;  // the one byte of a one-byte, one-set requirement
+  // Two sets of a few bytes each (one byte each for an exact run), the least common, are
+  // compared 16 or 32 places at a time, and each place where both hold is checked whole.
   struct Probe {
     std::size_t at = 0;
     int count = 0;

@@ -49,23 +49,10 @@ CompiledList::CompiledList(SearchKind kind, const PatternList& list)
       entries_);
   // A few entries are found faster one by one, each with its own memchr.
   if (finders_.size() < kSweptEntries) return;
-  pairs_.assign(1 << 16, 0);
-  static const ByteSet kAny = [] {
-    ByteSet all;
-    all.fill(true);
-    return all;
-  }();
-  for (std::size_t i = 0; i < finders_.size(); ++i) {
-    const ByteFinder& f = *finders_[i];
-    if (f.size() > longest_) longest_ = f.size();
-    const ByteSet& second = f.size() > 1 ? f.set(1) : kAny;
-    for (int a = 0; a < 256; ++a) {
-      if (!f.set(0)[a]) continue;
-      for (int b = 0; b < 256; ++b) {
-        if (second[b]) pairs_[a << 8 | b] |= std::uint64_t{1} << i;
-      }
-    }
+  for (const ByteFinder* f : finders_) {
+    if (f->size() > longest_) longest_ = f->size();
   }
+  sweep_ = ListFilter(finders_);
 }
 
 std::size_t CompiledList::FirstCandidate(const char* text, std::size_t n) const {
@@ -77,18 +64,6 @@ std::size_t CompiledList::FirstCandidate(const char* text, std::size_t n) const 
     if (k < bound && k < first) first = k;
   }
   return first;
-}
-
-std::uint64_t CompiledList::MatchesAt(const unsigned char* t, std::size_t i, std::size_t n,
-                                      std::uint64_t candidates) const {
-  std::uint64_t found = 0;
-  while (candidates != 0) {
-    const int k = std::countr_zero(candidates);
-    candidates &= candidates - 1;
-    const ByteFinder& f = *finders_[k];
-    if (i + f.size() <= n && f.At(t + i)) found |= std::uint64_t{1} << k;
-  }
-  return found;
 }
 
 std::size_t CompiledList::SweepFirst(const char* text, std::size_t n, std::uint64_t at,
@@ -117,37 +92,23 @@ std::size_t CompiledList::SweepFirst(const char* text, std::size_t n, std::uint6
     c.frontier_ = at + k + 1;
     return k;
   };
-  for (; i < whole; ++i) {
-    const std::uint64_t candidates = Starting(t + i);
-    if (candidates == 0) continue;
-    const std::uint64_t mask = MatchesAt(t, i, n, candidates);
-    if (mask != 0) return found(i, mask);
-  }
-  const std::uint64_t all = finders_.size() == 64 ? ~std::uint64_t{0}
-                                                  : (std::uint64_t{1} << finders_.size()) - 1;
-  c.frontier_ = at + i;  // the last few starts may yet be completed by more text
-  for (; i < n; ++i) {
-    const std::uint64_t mask = MatchesAt(t, i, n, all);
-    if (mask != 0) return found(i, mask);
-  }
+  std::uint64_t mask = 0;
+  const std::size_t k = sweep_.First(t, i, n, mask);
+  // The last few starts may yet be completed by more text.
+  if (k >= whole) c.frontier_ = at + (i > whole ? i : whole);
+  if (k < n) return found(k, mask);
   return n;
 }
 
-LineBytes CompiledList::BytesIn(const CandidateCursor& cursor, const char* line,
-                                std::size_t length, std::uint64_t from) const {
+LineBytes CompiledList::BytesIn(const CandidateCursor& cursor, const char* line, std::size_t length,
+                                std::uint64_t from) const {
   LineBytes bytes;
   bytes.list_ = this;
   bytes.cursor_ = &cursor;
   bytes.from_ = from;
   bytes.to_ = from + length;
-  if (pairs_.empty() || finders_.empty()) return bytes;
-  // One pass over the line for every entry; the byte after it is the terminator.
-  const auto* t = reinterpret_cast<const unsigned char*>(line);
-  std::uint64_t mask = 0;
-  for (std::size_t i = 0; i < length; ++i) {
-    const std::uint64_t candidates = Starting(t + i) & ~mask;
-    if (candidates != 0) mask |= MatchesAt(t, i, length, candidates);
-  }
+  if (sweep_.empty()) return bytes;
+  const std::uint64_t mask = sweep_.Present(reinterpret_cast<const unsigned char*>(line), length);
   bytes.mask_ = mask;
   bytes.by_mask_ = true;
   return bytes;
@@ -161,7 +122,7 @@ Presence LineBytes::Of(std::size_t i) const {
 
 std::size_t CompiledList::FirstCandidate(const char* text, std::size_t n, std::uint64_t at,
                                          CandidateCursor& cursor) const {
-  if (!pairs_.empty()) return SweepFirst(text, n, at, cursor);
+  if (!sweep_.empty()) return SweepFirst(text, n, at, cursor);
   cursor.next_.resize(finders_.size());
   const std::uint64_t end = at + n;
   std::uint64_t first = end;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "match/list_entry.h"
+#include "match/list_filter.h"
 #include "match/pattern_list.h"
 
 namespace kensaku {
@@ -87,16 +88,12 @@ class CompiledList {
   SearchKind kind_;
   std::size_t size_ = 0;
   Entries entries_;
-  // Lists of several entries are swept once for all of them: a table gives, for each pair of
-  // bytes, the entries whose first two byte sets hold it (bit i: entry i), checked whole after.
-  std::uint64_t Starting(const unsigned char* p) const { return pairs_[p[0] << 8 | p[1]]; }
-  std::uint64_t MatchesAt(const unsigned char* t, std::size_t i, std::size_t n,
-                          std::uint64_t candidates) const;
+  // Lists of several entries are swept once for all of them.
   std::size_t SweepFirst(const char* text, std::size_t n, std::uint64_t at,
                          CandidateCursor& cursor) const;
 
   std::vector<const ByteFinder*> finders_;  // into entries_, which never changes
-  std::vector<std::uint64_t> pairs_;        // 65536 masks, when swept
+  ListFilter sweep_;                        // when swept
   std::size_t longest_ = 0;                 // the most bytes any entry requires
 };
 

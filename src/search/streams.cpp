@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "search/line_count.h"
+
 namespace kensaku {
 namespace {
 
@@ -108,17 +110,10 @@ std::pair<const char*, std::size_t> InputFile::Window() {
 }
 
 std::int32_t InputFile::SkipLines(std::size_t n) {
-  std::int32_t lines = 0;
-  const char* p = buffer_.get() + begin_;
-  const char* const end = p + n;
-  while (p < end) {
-    const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-    if (lf == nullptr) break;  // callers pass whole lines only
-    lines += static_cast<std::int32_t>(static_cast<std::size_t>(lf - p) / kMaxLineBytes) + 1;
-    p = lf + 1;
-  }
-  begin_ += static_cast<std::size_t>(p - (buffer_.get() + begin_));
-  return lines;
+  // Callers pass whole lines only; anything after the last LF stays to be read.
+  const LineCount count = CountLines(buffer_.get() + begin_, n);
+  begin_ += count.bytes;
+  return static_cast<std::int32_t>(count.lines);
 }
 
 std::unique_ptr<Output> Output::AppendToFile(const char* name) {

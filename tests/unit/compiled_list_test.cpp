@@ -10,6 +10,7 @@
 
 #include "frame/settings.h"
 #include "match/pattern_list.h"
+#include "simd_levels.h"
 #include "sjis_gen.h"
 #include "test_text.h"
 
@@ -19,55 +20,58 @@ namespace {
 // A stream walked as the searcher walks it: windows that start at or after the last place found
 // (sometimes just past it, as after a line end), grow, shrink at the end or stop short.
 TEST(CandidateCursor, AgreesWithAFreshLookAtEveryWindow) {
-  testing_gen::Generator gen(977);
-  int known_answers = 0;
-  for (int round = 0; round < 600; ++round) {
-    SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
-    const SearchKind kind = static_cast<SearchKind>(gen.Int(0, 2));
-    std::string list;
-    for (int i = gen.Int(1, 60); i > 0; --i) {
-      list += gen.Text(testing_gen::SubjectPieces(), 3) + "\r\n";
+  AtEachSimdLevel([] {
+    testing_gen::Generator gen(977);
+    int known_answers = 0;
+    for (int round = 0; round < 600; ++round) {
+      SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
+      const SearchKind kind = static_cast<SearchKind>(gen.Int(0, 2));
+      std::string list;
+      for (int i = gen.Int(1, 60); i > 0; --i) {
+        list += gen.Text(testing_gen::SubjectPieces(), 3) + "\r\n";
+      }
+      std::string text;
+      for (int i = gen.Int(0, 400); i > 0; --i) {
+        text += gen.Int(0, 6) == 0 ? std::string("\n") : gen.Pick(testing_gen::SubjectPieces());
+      }
+      const ListText split(list.c_str());
+      ASSERT_TRUE(split.ok());
+      const CompiledList compiled(kind, split.entries());
+      if (!compiled.has_prefilter()) continue;
+      CandidateCursor cursor;
+      std::size_t at = 0;
+      while (at <= text.size()) {
+        const std::size_t room = text.size() - at;
+        const std::size_t n =
+            gen.Int(0, 3) == 0 ? room : std::min<std::size_t>(room, gen.Int(0, 40));
+        const std::size_t want = compiled.FirstCandidate(text.data() + at, n);
+        ASSERT_EQ(compiled.FirstCandidate(text.data() + at, n, at, cursor), want)
+            << "round " << round << " at " << at << " n " << n << " list " << Shown(list)
+            << " text " << Shown(text);
+        // What the cursor says of a stretch after `at` must be what the entry's finder finds there.
+        const std::size_t from = at + static_cast<std::size_t>(gen.Int(0, static_cast<int>(n)));
+        const std::size_t to =
+            from + static_cast<std::size_t>(gen.Int(0, static_cast<int>(text.size() - from)));
+        const LineBytes bytes = compiled.BytesIn(cursor, text.data() + from, to - from, from);
+        std::visit(
+            [&](const auto& entries) {
+              for (std::size_t i = 0; i < entries.size(); ++i) {
+                const Presence known = bytes.Of(i);
+                if (known == Presence::kUnknown) continue;
+                ++known_answers;
+                ASSERT_EQ(known == Presence::kPresent,
+                          entries[i].required().In(text.data() + from, to - from))
+                    << "round " << round << " entry " << i << " [" << from << ", " << to << ")";
+              }
+            },
+            compiled.entries());
+        if (at == text.size()) break;
+        at += gen.Int(0, 2) == 0 ? std::min(want + 1, room) : gen.Int(0, 5) == 0 ? 0 : 1;
+      }
     }
-    std::string text;
-    for (int i = gen.Int(0, 400); i > 0; --i) {
-      text += gen.Int(0, 6) == 0 ? std::string("\n") : gen.Pick(testing_gen::SubjectPieces());
-    }
-    const ListText split(list.c_str());
-    ASSERT_TRUE(split.ok());
-    const CompiledList compiled(kind, split.entries());
-    if (!compiled.has_prefilter()) continue;
-    CandidateCursor cursor;
-    std::size_t at = 0;
-    while (at <= text.size()) {
-      const std::size_t room = text.size() - at;
-      const std::size_t n = gen.Int(0, 3) == 0 ? room : std::min<std::size_t>(room, gen.Int(0, 40));
-      const std::size_t want = compiled.FirstCandidate(text.data() + at, n);
-      ASSERT_EQ(compiled.FirstCandidate(text.data() + at, n, at, cursor), want)
-          << "round " << round << " at " << at << " n " << n << " list " << Shown(list)
-          << " text " << Shown(text);
-      // What the cursor says of a stretch after `at` must be what the entry's finder finds there.
-      const std::size_t from = at + static_cast<std::size_t>(gen.Int(0, static_cast<int>(n)));
-      const std::size_t to = from + static_cast<std::size_t>(
-                                        gen.Int(0, static_cast<int>(text.size() - from)));
-      const LineBytes bytes = compiled.BytesIn(cursor, text.data() + from, to - from, from);
-      std::visit(
-          [&](const auto& entries) {
-            for (std::size_t i = 0; i < entries.size(); ++i) {
-              const Presence known = bytes.Of(i);
-              if (known == Presence::kUnknown) continue;
-              ++known_answers;
-              ASSERT_EQ(known == Presence::kPresent,
-                        entries[i].required().In(text.data() + from, to - from))
-                  << "round " << round << " entry " << i << " [" << from << ", " << to << ")";
-            }
-          },
-          compiled.entries());
-      if (at == text.size()) break;
-      at += gen.Int(0, 2) == 0 ? std::min(want + 1, room) : gen.Int(0, 5) == 0 ? 0 : 1;
-    }
-  }
-  EXPECT_GT(known_answers, 10000);
-  SetFoldFlags(0);
+    EXPECT_GT(known_answers, 10000);
+    SetFoldFlags(0);
+  });
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "mbchar/fold.h"
 #include "reference_matcher.h"
 #include "search/searcher.h"
+#include "simd_levels.h"
 #include "sjis_gen.h"
 #include "temp_dir.h"
 #include "test_text.h"
@@ -149,18 +150,27 @@ TEST(SearchAgainstReference, GeneratedFilesAndLists) {
         const int to = gen.Int(from, static_cast<int>(pieces.size()));
         for (int k = from; k < to; ++k) {
           switch (gen.Int(0, 9)) {
-            case 0: entry += "."; break;
-            case 1: entry += "#" + pieces[k]; break;
+            case 0:
+              entry += ".";
+              break;
+            case 1:
+              entry += "#" + pieces[k];
+              break;
             case 2:
               if (k + 1 < to) entry += "#" + pieces[++k];
               break;
-            case 3: entry += pieces[k] + "*"; break;
-            default: entry += pieces[k]; break;
+            case 3:
+              entry += pieces[k] + "*";
+              break;
+            default:
+              entry += pieces[k];
+              break;
           }
         }
         if (gen.Int(0, 4) == 0) entry += "&" + gen.Pick(testing_gen::SubjectPieces());
       } else {
-        entry += gen.Text(testing_gen::PatternPieces(), 3) + gen.Text(testing_gen::SubjectPieces(), 3);
+        entry +=
+            gen.Text(testing_gen::PatternPieces(), 3) + gen.Text(testing_gen::SubjectPieces(), 3);
       }
       list += entry + "\r\n";
     }
@@ -172,8 +182,9 @@ TEST(SearchAgainstReference, GeneratedFilesAndLists) {
     const RefResult expected = Reference(kind, lines, EntriesOf(split));
     const RefResult got = Searched(kind, split, path);
     const std::int32_t count = got.count;
-    ASSERT_EQ(got.output, expected.output) << "round " << round << " kind " << static_cast<int>(kind)
-                                    << " list " << Shown(list) << " file " << Shown(file);
+    ASSERT_EQ(got.output, expected.output)
+        << "round " << round << " kind " << static_cast<int>(kind) << " list " << Shown(list)
+        << " file " << Shown(file);
     ASSERT_EQ(count, expected.count) << "round " << round << " list " << Shown(list);
   }
   SetFoldFlags(0);
@@ -185,54 +196,57 @@ TEST(SearchAgainstReference, GeneratedFilesAndLists) {
 // entries' bytes: the passes over hopeless lines, and what the prefilter carries from one block
 // to the next, meet every kind of list and fold.
 TEST(SearchAgainstReference, LongListsOverManyBlocks) {
-  testing_gen::Generator gen(6060);
-  TempDir dir;
-  const std::string path = dir / "in.txt";
-  // Filler without the rare pieces below, so that the entries built from them are rare.
-  const std::vector<std::string> filler = {"a", "b", " ", "x", "\x82\xA0", "\x83\x41", "\x81\x5B",
-                                           "\x83\x5C", "1"};
-  const std::vector<std::string> rare = {"Q", "Z", "\x8C\x9F", "\x93\xFA", "\x82\xBD",
-                                         "\x83\x5E", "\xB6", "\x82\x79", "\x82\x9A", "q",
-                                         "\x5C", "\x81\x60"};
-  for (int round = 0; round < 16; ++round) {
-    SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
-    SetOutputMode(gen.Int(0, 1));
-    SetLineMode(gen.Int(0, 1));
-    const SearchKind kind = static_cast<SearchKind>(gen.Int(0, 2));
-    std::string list;
-    for (int i = gen.Int(20, 60); i > 0; --i) {
-      std::string entry = gen.Int(0, 9) == 0 ? "^" : "";
-      entry += gen.Pick(rare) + gen.Text(filler, 1) + gen.Pick(rare);
-      if (kind != SearchKind::kInc && gen.Int(0, 5) == 0) entry += "." + gen.Pick(rare);
-      list += entry + "\r\n";
-    }
-    // Some files hold an entry every few lines, so that some are cut by the end of a block.
-    const bool dense = gen.Int(0, 2) == 0;
-    std::string file;
-    std::vector<std::string> lines;
-    while (file.size() < 300000 + static_cast<std::size_t>(gen.Int(0, 400000))) {
-      std::string line = gen.Text(filler, 30);
-      if (gen.Int(0, dense ? 2 : 60) == 0) line += gen.Pick(rare) + gen.Pick(rare);
-      if (gen.Int(0, 200) == 0) line += gen.Text(rare, 8);
-      if (gen.Int(0, 3000) == 0) {
-        while (line.size() < 4095 + static_cast<std::size_t>(gen.Int(0, 9000))) line += gen.Pick(filler);
-        line += gen.Pick(rare);
+  AtEachSimdLevel([] {
+    testing_gen::Generator gen(6060);
+    TempDir dir;
+    const std::string path = dir / "in.txt";
+    // Filler without the rare pieces below, so that the entries built from them are rare.
+    const std::vector<std::string> filler = {"a",        "b",        " ",        "x", "\x82\xA0",
+                                             "\x83\x41", "\x81\x5B", "\x83\x5C", "1"};
+    const std::vector<std::string> rare = {"Q",        "Z",        "\x8C\x9F", "\x93\xFA",
+                                           "\x82\xBD", "\x83\x5E", "\xB6",     "\x82\x79",
+                                           "\x82\x9A", "q",        "\x5C",     "\x81\x60"};
+    for (int round = 0; round < 16; ++round) {
+      SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
+      SetOutputMode(gen.Int(0, 1));
+      SetLineMode(gen.Int(0, 1));
+      const SearchKind kind = static_cast<SearchKind>(gen.Int(0, 2));
+      std::string list;
+      for (int i = gen.Int(20, 60); i > 0; --i) {
+        std::string entry = gen.Int(0, 9) == 0 ? "^" : "";
+        entry += gen.Pick(rare) + gen.Text(filler, 1) + gen.Pick(rare);
+        if (kind != SearchKind::kInc && gen.Int(0, 5) == 0) entry += "." + gen.Pick(rare);
+        list += entry + "\r\n";
       }
-      file += line + "\n";
-      for (; line.size() >= 4095; line.erase(0, 4095)) lines.push_back(line.substr(0, 4095));
-      lines.push_back(line);
+      // Some files hold an entry every few lines, so that some are cut by the end of a block.
+      const bool dense = gen.Int(0, 2) == 0;
+      std::string file;
+      std::vector<std::string> lines;
+      while (file.size() < 300000 + static_cast<std::size_t>(gen.Int(0, 400000))) {
+        std::string line = gen.Text(filler, 30);
+        if (gen.Int(0, dense ? 2 : 60) == 0) line += gen.Pick(rare) + gen.Pick(rare);
+        if (gen.Int(0, 200) == 0) line += gen.Text(rare, 8);
+        if (gen.Int(0, 3000) == 0) {
+          while (line.size() < 4095 + static_cast<std::size_t>(gen.Int(0, 9000)))
+            line += gen.Pick(filler);
+          line += gen.Pick(rare);
+        }
+        file += line + "\n";
+        for (; line.size() >= 4095; line.erase(0, 4095)) lines.push_back(line.substr(0, 4095));
+        lines.push_back(line);
+      }
+      WriteFile(path, file);
+      const ListText split(list.c_str());
+      ASSERT_TRUE(split.ok());
+      const RefResult expected = Reference(kind, lines, EntriesOf(split));
+      const RefResult got = Searched(kind, split, path);
+      ASSERT_EQ(got.output, expected.output) << "round " << round << " list " << Shown(list);
+      ASSERT_EQ(got.count, expected.count) << "round " << round << " list " << Shown(list);
     }
-    WriteFile(path, file);
-    const ListText split(list.c_str());
-    ASSERT_TRUE(split.ok());
-    const RefResult expected = Reference(kind, lines, EntriesOf(split));
-    const RefResult got = Searched(kind, split, path);
-    ASSERT_EQ(got.output, expected.output) << "round " << round << " list " << Shown(list);
-    ASSERT_EQ(got.count, expected.count) << "round " << round << " list " << Shown(list);
-  }
-  SetFoldFlags(0);
-  SetOutputMode(0);
-  SetLineMode(0);
+    SetFoldFlags(0);
+    SetOutputMode(0);
+    SetLineMode(0);
+  });
 }
 
 }  // namespace

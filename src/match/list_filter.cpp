@@ -1,0 +1,272 @@
+#include "match/list_filter.h"
+
+#include <emmintrin.h>
+#include <tmmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+
+#include "frame/cpu.h"
+
+namespace kensaku {
+namespace {
+
+// One place at a time: the tails of the vector loops, and processors without SSSE3.
+struct Scalar {
+  static constexpr std::size_t kWidth = 0;
+  explicit Scalar(const ListFilter&) {}
+  unsigned Candidates(const unsigned char*, unsigned char*) const { return 0; }
+};
+
+// The buckets of both halves at each place of a block: bit k of the result when some bucket
+// survives at p + k, and out[k], out[kWidth + k] its buckets 0-7 and 8-15.
+struct Ssse3 {
+  static constexpr std::size_t kWidth = 16;
+  __attribute__((target("ssse3"))) explicit Ssse3(const ListFilter& f) : offsets(f.offsets()) {
+    for (int half = 0; half < 2; ++half) {
+      for (std::size_t j = 0; j < offsets; ++j) {
+        lo[half][j] = _mm_load_si128(reinterpret_cast<const __m128i*>(f.lo(half, j)));
+        hi[half][j] = _mm_load_si128(reinterpret_cast<const __m128i*>(f.hi(half, j)));
+      }
+    }
+  }
+  __attribute__((target("ssse3"))) unsigned Candidates(const unsigned char* p,
+                                                       unsigned char* out) const {
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    __m128i r0 = _mm_set1_epi8(-1), r1 = r0;
+    for (std::size_t j = 0; j < offsets; ++j) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j));
+      const __m128i low = _mm_and_si128(v, nibble);
+      const __m128i high = _mm_and_si128(_mm_srli_epi16(v, 4), nibble);
+      r0 = _mm_and_si128(
+          r0, _mm_and_si128(_mm_shuffle_epi8(lo[0][j], low), _mm_shuffle_epi8(hi[0][j], high)));
+      r1 = _mm_and_si128(
+          r1, _mm_and_si128(_mm_shuffle_epi8(lo[1][j], low), _mm_shuffle_epi8(hi[1][j], high)));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), r0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kWidth), r1);
+    const __m128i none = _mm_cmpeq_epi8(_mm_or_si128(r0, r1), _mm_setzero_si128());
+    return ~static_cast<unsigned>(_mm_movemask_epi8(none)) & 0xFFFF;
+  }
+  std::size_t offsets;
+  __m128i lo[2][ListFilter::kOffsets], hi[2][ListFilter::kOffsets];
+};
+
+#if defined(__x86_64__)
+struct Avx2 {
+  static constexpr std::size_t kWidth = 32;
+  __attribute__((target("avx2"))) explicit Avx2(const ListFilter& f) : offsets(f.offsets()) {
+    for (int half = 0; half < 2; ++half) {
+      for (std::size_t j = 0; j < offsets; ++j) {
+        lo[half][j] = _mm256_broadcastsi128_si256(
+            _mm_load_si128(reinterpret_cast<const __m128i*>(f.lo(half, j))));
+        hi[half][j] = _mm256_broadcastsi128_si256(
+            _mm_load_si128(reinterpret_cast<const __m128i*>(f.hi(half, j))));
+      }
+    }
+  }
+  __attribute__((target("avx2"))) unsigned Candidates(const unsigned char* p,
+                                                      unsigned char* out) const {
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    __m256i r0 = _mm256_set1_epi8(-1), r1 = r0;
+    for (std::size_t j = 0; j < offsets; ++j) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + j));
+      const __m256i low = _mm256_and_si256(v, nibble);
+      const __m256i high = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
+      r0 = _mm256_and_si256(r0, _mm256_and_si256(_mm256_shuffle_epi8(lo[0][j], low),
+                                                 _mm256_shuffle_epi8(hi[0][j], high)));
+      r1 = _mm256_and_si256(r1, _mm256_and_si256(_mm256_shuffle_epi8(lo[1][j], low),
+                                                 _mm256_shuffle_epi8(hi[1][j], high)));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), r0);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + kWidth), r1);
+    const __m256i none = _mm256_cmpeq_epi8(_mm256_or_si256(r0, r1), _mm256_setzero_si256());
+    return ~static_cast<unsigned>(_mm256_movemask_epi8(none));
+  }
+  std::size_t offsets;
+  __m256i lo[2][ListFilter::kOffsets], hi[2][ListFilter::kOffsets];
+};
+#endif
+
+}  // namespace
+
+ListFilter::ListFilter(std::vector<const ByteFinder*> finders) : finders_(std::move(finders)) {
+  if (finders_.size() > kMaxEntries) finders_.resize(kMaxEntries);
+  const std::size_t n = finders_.size();
+  all_ = n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+  for (const ByteFinder* f : finders_) offsets_ = std::max(offsets_, std::min(kOffsets, f->size()));
+  // Entries whose runs begin alike share a bucket, so that its tables let little else through.
+  auto key = [&](std::size_t e) {
+    std::array<int, kOffsets + 1> k{};
+    k[0] = finders_[e]->size() >= offsets_ ? 1 : 0;  // short runs weaken a bucket: keep together
+    for (std::size_t j = 0; j < kOffsets; ++j) {
+      k[j + 1] = 256;
+      if (j >= finders_[e]->size()) continue;
+      const ByteSet& set = finders_[e]->set(j);
+      for (int b = 0; b < 256; ++b) {
+        if (set[b]) {
+          k[j + 1] = b;
+          break;
+        }
+      }
+    }
+    return k;
+  };
+  std::vector<std::size_t> order(n);
+  for (std::size_t e = 0; e < n; ++e) order[e] = e;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+  for (std::size_t r = 0; r < n; ++r) {
+    const std::size_t e = order[r];
+    const int bucket = static_cast<int>(r * kBuckets / n);
+    const int half = bucket / 8;
+    const auto bit = static_cast<unsigned char>(1u << bucket % 8);
+    bucket_entries_[bucket] |= std::uint64_t{1} << e;
+    const ByteFinder& f = *finders_[e];
+    for (std::size_t j = 0; j < offsets_; ++j) {
+      for (int b = 0; b < 256; ++b) {
+        // Past the end of a short run any byte may follow.
+        if (j < f.size() && !f.set(j)[b]) continue;
+        lo_[half][j][b & 15] |= bit;
+        hi_[half][j][b >> 4] |= bit;
+      }
+    }
+    for (std::size_t j = 0; j < 4 && j < f.size(); ++j) {
+      int members = 0, byte = 0;
+      for (int b = 0; b < 256; ++b) {
+        if (f.set(j)[b]) {
+          ++members;
+          byte = b;
+        }
+      }
+      if (members != 1) continue;
+      head_[e] |= static_cast<std::uint32_t>(byte) << (8 * j);
+      head_mask_[e] |= std::uint32_t{0xFF} << (8 * j);
+    }
+  }
+}
+
+std::uint64_t ListFilter::Verify(const unsigned char* t, std::size_t i, std::size_t n,
+                                 unsigned buckets, std::uint64_t skip) const {
+  std::uint64_t candidates = 0;
+  for (; buckets != 0; buckets &= buckets - 1) {
+    candidates |= bucket_entries_[std::countr_zero(buckets)];
+  }
+  candidates &= ~skip;
+  // The bytes of four places, little end first, with those past n as zero.
+  std::uint32_t word = 0;
+  if (n - i >= 4) {
+    std::memcpy(&word, t + i, 4);
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap32(word);
+  } else {
+    for (std::size_t j = 0; j < n - i; ++j) word |= static_cast<std::uint32_t>(t[i + j]) << (8 * j);
+  }
+  std::uint64_t found = 0;
+  for (; candidates != 0; candidates &= candidates - 1) {
+    const int e = std::countr_zero(candidates);
+    if ((word & head_mask_[e]) != head_[e]) continue;
+    const ByteFinder& f = *finders_[e];
+    if (f.size() <= n - i && f.At(t + i)) found |= std::uint64_t{1} << e;
+  }
+  return found;
+}
+
+// Inlined into each caller, which brings the instructions of its Vec. With `all`, every entry
+// found in [from, n) is gathered into `found`; otherwise the first place is returned.
+template <typename Vec>
+__attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned char* t,
+                                                                  std::size_t from, std::size_t n,
+                                                                  bool all,
+                                                                  std::uint64_t& found) const {
+  found = 0;
+  std::size_t i = from;
+  auto at = [&](const unsigned char* text, std::size_t k, std::size_t end, unsigned buckets) {
+    const std::uint64_t here = Verify(text, k, end, buckets, found);
+    if (here == 0) return false;
+    found |= here;
+    return !all || found == all_;
+  };
+  if constexpr (Vec::kWidth > 0) {
+    const Vec vec(*this);
+    alignas(32) unsigned char buckets[2 * Vec::kWidth];
+    // Every load of a block stays before n.
+    const std::size_t reach = offsets_ - 1 + Vec::kWidth;
+    for (; i + reach <= n; i += Vec::kWidth) {
+      for (unsigned m = vec.Candidates(t + i, buckets); m != 0; m &= m - 1) {
+        const std::size_t k = static_cast<std::size_t>(std::countr_zero(m));
+        if (at(t, i + k, n, buckets[k] | buckets[Vec::kWidth + k] << 8)) return i + k;
+      }
+    }
+    if (i >= n) return n;
+    // The last places, fewer than a block's reach, as one block of a copy padded with zeros:
+    // a candidate found in the padding is dropped, and runs are checked against the real end.
+    alignas(32) unsigned char tail[2 * Vec::kWidth + kOffsets] = {};
+    const std::size_t rest = n - i;
+    std::memcpy(tail, t + i, rest);
+    auto first = [](std::size_t places) { return places >= 32 ? ~0u : (1u << places) - 1; };
+    for (unsigned m = vec.Candidates(tail, buckets) & first(rest); m != 0; m &= m - 1) {
+      const std::size_t k = static_cast<std::size_t>(std::countr_zero(m));
+      if (at(tail, k, rest, buckets[k] | buckets[Vec::kWidth + k] << 8)) return i + k;
+    }
+    // A block of 16 covers fewer places than a tail may have.
+    i += Vec::kWidth;
+    if (i >= n) return n;
+    for (unsigned m = vec.Candidates(tail + Vec::kWidth, buckets) & first(n - i); m != 0;
+         m &= m - 1) {
+      const std::size_t k = static_cast<std::size_t>(std::countr_zero(m));
+      if (at(tail + Vec::kWidth, k, n - i, buckets[k] | buckets[Vec::kWidth + k] << 8)) {
+        return i + k;
+      }
+    }
+    return n;
+  }
+  for (; i < n; ++i) {
+    const unsigned b = Buckets(t, i, n);
+    if (b != 0 && at(t, i, n, b)) return i;
+  }
+  return n;
+}
+
+__attribute__((target("ssse3"))) std::size_t ListFilter::RunSsse3(const unsigned char* t,
+                                                                  std::size_t from, std::size_t n,
+                                                                  bool all,
+                                                                  std::uint64_t& found) const {
+  return Run<Ssse3>(t, from, n, all, found);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2,bmi"))) std::size_t ListFilter::RunAvx2(const unsigned char* t,
+                                                                    std::size_t from, std::size_t n,
+                                                                    bool all,
+                                                                    std::uint64_t& found) const {
+  return Run<Avx2>(t, from, n, all, found);
+}
+#endif
+
+std::size_t ListFilter::Dispatch(const unsigned char* t, std::size_t from, std::size_t n, bool all,
+                                 std::uint64_t& found) const {
+  const SimdLevel level = Simd();
+#if defined(__x86_64__)
+  if (level == SimdLevel::kAvx2) return RunAvx2(t, from, n, all, found);
+#endif
+  if (level != SimdLevel::kSse2) return RunSsse3(t, from, n, all, found);
+  return Run<Scalar>(t, from, n, all, found);
+}
+
+std::size_t ListFilter::First(const unsigned char* t, std::size_t from, std::size_t n,
+                              std::uint64_t& found) const {
+  return Dispatch(t, from, n, false, found);
+}
+
+std::uint64_t ListFilter::Present(const unsigned char* t, std::size_t n) const {
+  std::uint64_t found = 0;
+  Dispatch(t, 0, n, true, found);
+  return found;
+}
+
+}  // namespace kensaku

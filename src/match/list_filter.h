@@ -1,0 +1,79 @@
+// Where the byte runs of a whole list may occur, found in one pass for all of its entries. The
+// entries are sorted into sixteen buckets by the first bytes of their runs; a table per byte
+// offset, looked up by each half of a byte, tells which buckets a byte may begin there, so that
+// 16 or 32 places are tried at once (SSSE3, AVX2) or one by one from the same tables. A place
+// where a bucket survives is checked against the entries of that bucket only: their first four
+// bytes at once, then whole.
+#ifndef KENSAKU_SRC_MATCH_LIST_FILTER_H_
+#define KENSAKU_SRC_MATCH_LIST_FILTER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "match/byte_finder.h"
+
+namespace kensaku {
+
+class ListFilter {
+ public:
+  static constexpr std::size_t kOffsets = 4;  // leading bytes of each run in the tables
+  static constexpr int kBuckets = 16;
+  static constexpr std::size_t kMaxEntries = 64;
+
+  ListFilter() = default;
+  // At most 64 finders, none empty; they must outlive the filter.
+  explicit ListFilter(std::vector<const ByteFinder*> finders);
+
+  bool empty() const { return finders_.empty(); }
+
+  // The first place in [from, n) where some entry's run occurs whole before n, and in `found`
+  // the entries whose runs occur there; n (and no entries) when there is none.
+  std::size_t First(const unsigned char* t, std::size_t from, std::size_t n,
+                    std::uint64_t& found) const;
+  // The entries whose runs occur whole in t[0, n).
+  std::uint64_t Present(const unsigned char* t, std::size_t n) const;
+
+  // The buckets the tables let through at place i of t[0, n), one place at a time.
+  unsigned Buckets(const unsigned char* t, std::size_t i, std::size_t n) const {
+    unsigned buckets = 0xFFFF;
+    for (std::size_t j = 0; j < offsets_ && i + j < n; ++j) {
+      const unsigned char b = t[i + j];
+      buckets &= static_cast<unsigned>(lo_[0][j][b & 15] | lo_[1][j][b & 15] << 8) &
+                 static_cast<unsigned>(hi_[0][j][b >> 4] | hi_[1][j][b >> 4] << 8);
+    }
+    return buckets;
+  }
+  // The entries of those buckets, other than `skip`, whose runs occur whole at place i.
+  std::uint64_t Verify(const unsigned char* t, std::size_t i, std::size_t n, unsigned buckets,
+                       std::uint64_t skip) const;
+
+  // The tables of buckets 0-7 (half 0) or 8-15 (half 1), for the vector loops.
+  std::size_t offsets() const { return offsets_; }
+  const unsigned char* lo(int half, std::size_t j) const { return lo_[half][j]; }
+  const unsigned char* hi(int half, std::size_t j) const { return hi_[half][j]; }
+
+ private:
+  template <typename Vec>
+  std::size_t Run(const unsigned char* t, std::size_t from, std::size_t n, bool all,
+                  std::uint64_t& found) const;
+  std::size_t RunSsse3(const unsigned char* t, std::size_t from, std::size_t n, bool all,
+                       std::uint64_t& found) const;
+  std::size_t RunAvx2(const unsigned char* t, std::size_t from, std::size_t n, bool all,
+                      std::uint64_t& found) const;
+  std::size_t Dispatch(const unsigned char* t, std::size_t from, std::size_t n, bool all,
+                       std::uint64_t& found) const;
+
+  std::vector<const ByteFinder*> finders_;
+  std::uint64_t all_ = 0;
+  std::size_t offsets_ = 0;  // min(kOffsets, the longest run)
+  alignas(16) unsigned char lo_[2][kOffsets][16] = {};
+  alignas(16) unsigned char hi_[2][kOffsets][16] = {};
+  std::uint64_t bucket_entries_[kBuckets] = {};
+  // Each entry's first bytes as one word: those of one-byte sets, under a mask.
+  std::uint32_t head_[kMaxEntries] = {}, head_mask_[kMaxEntries] = {};
+};
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_MATCH_LIST_FILTER_H_

@@ -1,0 +1,79 @@
+#include "search/line_count.h"
+
+#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+#include <bit>
+
+#include "frame/cpu.h"
+#include "search/streams.h"
+
+namespace kensaku {
+namespace {
+
+// Bit k set when text[k] is a LF, for 64 bytes.
+inline std::uint64_t LfMask64Sse2(const char* text) {
+  const __m128i lf = _mm_set1_epi8('\n');
+  std::uint64_t mask = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * k));
+    mask |=
+        static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
+        << (16 * k);
+  }
+  return mask;
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) inline std::uint64_t LfMask64Avx2(const char* text) {
+  const __m256i lf = _mm256_set1_epi8('\n');
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text));
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + 32));
+  const auto lo = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, lf)));
+  const auto hi = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, lf)));
+  return static_cast<std::uint64_t>(hi) << 32 | lo;
+}
+#endif
+
+// Inlined into each caller, which brings the instructions its masks are made of.
+template <std::uint64_t (*Mask)(const char*)>
+__attribute__((always_inline)) inline LineCount Count(const char* text, std::size_t n) {
+  LineCount c;
+  std::size_t i = 0;
+  for (; i + 64 <= n; i += 64) {
+    const std::uint64_t m = Mask(text + i);
+    if (m == 0) continue;
+    // Only the line ending at the block's first LF can be long enough to be cut.
+    const std::size_t first = i + static_cast<std::size_t>(std::countr_zero(m));
+    const std::size_t gap = first - c.bytes;
+    if (gap >= kMaxLineBytes) c.lines += gap / kMaxLineBytes;
+    c.lines += static_cast<unsigned>(std::popcount(m));
+    c.bytes = i + 64 - static_cast<std::size_t>(std::countl_zero(m));
+  }
+  for (; i < n; ++i) {
+    if (text[i] != '\n') continue;
+    c.lines += (i - c.bytes) / kMaxLineBytes + 1;
+    c.bytes = i + 1;
+  }
+  return c;
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2,popcnt,lzcnt,bmi"))) LineCount CountAvx2(const char* text,
+                                                                     std::size_t n) {
+  return Count<LfMask64Avx2>(text, n);
+}
+#endif
+
+}  // namespace
+
+LineCount CountLines(const char* text, std::size_t n) {
+#if defined(__x86_64__)
+  if (Simd() == SimdLevel::kAvx2) return CountAvx2(text, n);
+#endif
+  return Count<LfMask64Sse2>(text, n);
+}
+
+}  // namespace kensaku

@@ -1,0 +1,21 @@
+// Counting the lines of a stretch of text passed over without reading it: LFs found 64 bytes at a
+// time, and the lines the reader would cut at 4095 bytes added where two LFs lie that far apart.
+#ifndef KENSAKU_SRC_SEARCH_LINE_COUNT_H_
+#define KENSAKU_SRC_SEARCH_LINE_COUNT_H_
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kensaku {
+
+struct LineCount {
+  std::uint64_t lines = 0;  // as ReadLine would deliver them: a line of L bytes is L / 4095 + 1
+  std::size_t bytes = 0;    // up to and including the last LF
+};
+
+// The lines that end in the first n bytes of text.
+LineCount CountLines(const char* text, std::size_t n);
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_SEARCH_LINE_COUNT_H_

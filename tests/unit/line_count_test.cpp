@@ -1,0 +1,50 @@
+// Counting passed-over lines against reading them one by one: LFs at every distance from a
+// block's edge, and lines at, just under and far over the 4095 bytes the reader cuts at.
+#include "search/line_count.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "search/streams.h"
+#include "simd_levels.h"
+
+namespace kensaku {
+namespace {
+
+LineCount ReadOneByOne(const std::string& text) {
+  LineCount c;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\n') continue;
+    c.lines += (i - start) / kMaxLineBytes + 1;
+    start = c.bytes = i + 1;
+  }
+  return c;
+}
+
+TEST(CountLines, AgreesWithReadingLineByLine) {
+  AtEachSimdLevel([] {
+    std::mt19937 rng(4095);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int round = 0; round < 600; ++round) {
+      std::string text;
+      for (int i = pick(0, 30); i > 0; --i) {
+        const int kind = pick(0, 9);
+        const int length = kind == 0   ? pick(4090, 4100)
+                           : kind == 1 ? pick(8185, 8195) + pick(0, 1) * pick(0, 20000)
+                                       : pick(0, 80);
+        text += std::string(static_cast<std::size_t>(length), kind == 2 ? '\x8A' : 'x');
+        if (pick(0, 8) != 0) text += '\n';
+      }
+      const LineCount want = ReadOneByOne(text);
+      const LineCount got = CountLines(text.data(), text.size());
+      ASSERT_EQ(got.lines, want.lines) << "round " << round << " size " << text.size();
+      ASSERT_EQ(got.bytes, want.bytes) << "round " << round;
+    }
+  });
+}
+
+}  // namespace
+}  // namespace kensaku
