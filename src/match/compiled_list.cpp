@@ -93,6 +93,8 @@ std::size_t CompiledList::SweepFirst(const char* text, std::size_t n, std::uint6
     return k;
   };
   std::uint64_t mask = 0;
+  c.scan_from_ = at + i;
+  c.scan_to_ = end;
   const std::size_t k = sweep_.First(t, i, n, mask);
   // The last few starts may yet be completed by more text.
   if (k >= whole) c.frontier_ = at + (i > whole ? i : whole);
@@ -108,7 +110,14 @@ LineBytes CompiledList::BytesIn(const CandidateCursor& cursor, const char* line,
   bytes.from_ = from;
   bytes.to_ = from + length;
   if (sweep_.empty()) return bytes;
-  const std::uint64_t mask = sweep_.Present(reinterpret_cast<const unsigned char*>(line), length);
+  // A line the last sweep looked at whole holds nothing before the place it found.
+  std::size_t skip = 0;
+  if (cursor.first_found_ && cursor.scan_from_ <= from && from + length <= cursor.scan_to_ &&
+      cursor.first_ >= from && cursor.first_ < from + length) {
+    skip = static_cast<std::size_t>(cursor.first_ - from);
+  }
+  const std::uint64_t mask =
+      sweep_.Present(reinterpret_cast<const unsigned char*>(line), skip, length);
   bytes.mask_ = mask;
   bytes.by_mask_ = true;
   return bytes;

@@ -32,6 +32,8 @@ class CandidateCursor {
   // With a pair table: every start before frontier_ is decided, and first_ is the next one found.
   std::uint64_t frontier_ = 0, first_ = 0, first_end_ = 0;
   bool first_found_ = false;
+  // The stretch the sweep that found first_ looked at: nothing starts whole in it before first_.
+  std::uint64_t scan_from_ = 0, scan_to_ = 0;
 };
 
 // What the prefilter knows of each entry's bytes in one line.

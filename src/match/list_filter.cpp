@@ -263,9 +263,10 @@ std::size_t ListFilter::First(const unsigned char* t, std::size_t from, std::siz
   return Dispatch(t, from, n, false, found);
 }
 
-std::uint64_t ListFilter::Present(const unsigned char* t, std::size_t n) const {
+std::uint64_t ListFilter::Present(const unsigned char* t, std::size_t from,
+                                  std::size_t n) const {
   std::uint64_t found = 0;
-  Dispatch(t, 0, n, true, found);
+  Dispatch(t, from, n, true, found);
   return found;
 }
 

@@ -31,8 +31,8 @@ class ListFilter {
   // the entries whose runs occur there; n (and no entries) when there is none.
   std::size_t First(const unsigned char* t, std::size_t from, std::size_t n,
                     std::uint64_t& found) const;
-  // The entries whose runs occur whole in t[0, n).
-  std::uint64_t Present(const unsigned char* t, std::size_t n) const;
+  // The entries whose runs start in [from, n) and occur whole before n.
+  std::uint64_t Present(const unsigned char* t, std::size_t from, std::size_t n) const;
 
   // The buckets the tables let through at place i of t[0, n), one place at a time.
   unsigned Buckets(const unsigned char* t, std::size_t i, std::size_t n) const {
