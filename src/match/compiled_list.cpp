@@ -3,10 +3,44 @@
 #include <bit>
 #include <cstdint>
 
+#include "frame/limits.h"
+#include "mbchar/mbchar.h"
+
 namespace kensaku {
 namespace {
 
 constexpr std::size_t kSweptEntries = 4;
+
+// Every run an entry requires begins with the first byte of a line character, so a place inside
+// a character is passed over. Whether place k of a window (which starts where the reader starts a
+// line) begins one is told by walking back: a byte that is not a lead byte ends a character, and
+// the lead bytes after it pair up, each with a valid trail byte. Only a line cut by the reader
+// (4095 bytes on from its LF) may start elsewhere: there every place may begin one.
+static_assert([] {
+  for (unsigned b = 0; b < 256; ++b) {
+    if (IsLeadByte(b) && !IsTrailByte(b)) return false;
+  }
+  return true;
+}());
+bool MayBeginChar(const unsigned char* t, std::size_t k) {
+  std::size_t q = k;
+  while (q > 0 && IsLeadByte(t[q - 1])) --q;
+  if ((k - q) % 2 == 0 || !IsTrailByte(t[k])) return true;
+  std::size_t p = q;
+  while (p > 0 && t[p - 1] != '\n' && k - p < kMaxLineBytes) --p;
+  return k - p >= kMaxLineBytes;
+}
+
+// Where f's run next begins a character in t[from, n), or n.
+std::size_t FindAtCharStart(const ByteFinder& f, const char* text, std::size_t from,
+                            std::size_t n) {
+  const auto* t = reinterpret_cast<const unsigned char*>(text);
+  for (;;) {
+    const std::size_t k = from + f.Find(text + from, n - from);
+    if (k >= n || MayBeginChar(t, k)) return k;
+    from = k + 1;
+  }
+}
 static_assert(kMaxPatterns <= 64, "one bit per entry");
 
 template <typename Entry>
@@ -60,7 +94,7 @@ std::size_t CompiledList::FirstCandidate(const char* text, std::size_t n) const 
   for (const ByteFinder* f : finders_) {
     // Only a start before the best so far matters; its bytes end before best + size().
     const std::size_t bound = first + f->size() - 1 < n ? first + f->size() - 1 : n;
-    const std::size_t k = f->Find(text, bound);
+    const std::size_t k = FindAtCharStart(*f, text, 0, bound);
     if (k < bound && k < first) first = k;
   }
   return first;
@@ -95,7 +129,8 @@ std::size_t CompiledList::SweepFirst(const char* text, std::size_t n, std::uint6
   std::uint64_t mask = 0;
   c.scan_from_ = at + i;
   c.scan_to_ = end;
-  const std::size_t k = sweep_.First(t, i, n, mask);
+  std::size_t k = sweep_.First(t, i, n, mask);
+  while (k < n && !MayBeginChar(t, k)) k = sweep_.First(t, k + 1, n, mask);
   // The last few starts may yet be completed by more text.
   if (k >= whole) c.frontier_ = at + (i > whole ? i : whole);
   if (k < n) return found(k, mask);
@@ -144,7 +179,7 @@ std::size_t CompiledList::FirstCandidate(const char* text, std::size_t n, std::u
       if (from < at) from = at;
       const std::size_t skip = static_cast<std::size_t>(from - at);
       const std::size_t rest = n - (skip < n ? skip : n);
-      const std::size_t k = f.Find(text + (n - rest), rest);
+      const std::size_t k = FindAtCharStart(f, text, n - rest, n) - (n - rest);
       if (k < rest) {
         next.found = true;
         next.hit = from + k;

@@ -6,6 +6,7 @@
 #endif
 
 #include <bit>
+#include <cstring>
 
 #include "frame/cpu.h"
 #include "search/streams.h"
@@ -42,21 +43,22 @@ template <std::uint64_t (*Mask)(const char*)>
 __attribute__((always_inline)) inline LineCount Count(const char* text, std::size_t n) {
   LineCount c;
   std::size_t i = 0;
-  for (; i + 64 <= n; i += 64) {
-    const std::uint64_t m = Mask(text + i);
-    if (m == 0) continue;
+  // The LFs of the block at i.
+  auto add = [&c](std::size_t at, std::uint64_t m) {
+    if (m == 0) return;
     // Only the line ending at the block's first LF can be long enough to be cut.
-    const std::size_t first = i + static_cast<std::size_t>(std::countr_zero(m));
+    const std::size_t first = at + static_cast<std::size_t>(std::countr_zero(m));
     const std::size_t gap = first - c.bytes;
     if (gap >= kMaxLineBytes) c.lines += gap / kMaxLineBytes;
     c.lines += static_cast<unsigned>(std::popcount(m));
-    c.bytes = i + 64 - static_cast<std::size_t>(std::countl_zero(m));
-  }
-  for (; i < n; ++i) {
-    if (text[i] != '\n') continue;
-    c.lines += (i - c.bytes) / kMaxLineBytes + 1;
-    c.bytes = i + 1;
-  }
+    c.bytes = at + 64 - static_cast<std::size_t>(std::countl_zero(m));
+  };
+  for (; i + 64 <= n; i += 64) add(i, Mask(text + i));
+  if (i == n) return c;
+  // The last bytes as one block of a copy padded with zeros, which holds no LF.
+  char tail[64] = {};
+  std::memcpy(tail, text + i, n - i);
+  add(i, Mask(tail));
   return c;
 }
 

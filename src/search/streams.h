@@ -10,9 +10,9 @@
 #include <memory>
 #include <utility>
 
-namespace kensaku {
+#include "frame/limits.h"
 
-inline constexpr std::size_t kMaxLineBytes = 4095;
+namespace kensaku {
 
 enum StreamState : unsigned {
   kStreamGood = 0,

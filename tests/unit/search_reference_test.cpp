@@ -249,5 +249,37 @@ TEST(SearchAgainstReference, LongListsOverManyBlocks) {
   });
 }
 
+// A lead byte that the reader's cut at 4095 bytes leaves at the end of a piece: its trail byte
+// begins the next piece, where it is a character of its own and can be found.
+TEST(SearchAgainstReference, TrailBytesThatACutLeavesAlone) {
+  TempDir dir;
+  const std::string path = dir / "in.txt";
+  std::string file;
+  std::vector<std::string> lines;
+  for (std::size_t lead_run : {1, 2, 3, 4093}) {
+    // Lead bytes before the cut, a trail-byte backslash just after it, and the same pair whole.
+    std::string line(4095 - lead_run, 'a');
+    line += std::string(lead_run, '\x83') + "\\b \x83\\c";
+    file += line + "\n";
+    lines.push_back(line.substr(0, 4095));
+    lines.push_back(line.substr(4095));
+  }
+  WriteFile(path, file);
+  for (const char* list : {"\\", "\\\r\nzz\r\nqq\r\nxx\r\nyy"}) {
+    // Conjunctive terms take the backslash as an escape: none of those lines is found.
+    for (SearchKind kind : {SearchKind::kInc, SearchKind::kMatchs}) {
+      const ListText split(list);
+      ASSERT_TRUE(split.ok());
+      const RefResult expected = Reference(kind, lines, EntriesOf(split));
+      const RefResult got = Searched(kind, split, path);
+      EXPECT_EQ(got.output, expected.output) << Shown(list);
+      EXPECT_EQ(got.count, expected.count) << Shown(list);
+      if (kind == SearchKind::kInc) {
+        EXPECT_NE(expected.output, "");
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kensaku
