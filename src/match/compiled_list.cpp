@@ -12,21 +12,12 @@ namespace {
 constexpr std::size_t kSweptEntries = 4;
 
 // Every run an entry requires begins with the first byte of a line character, so a place inside
-// a character is passed over. Whether place k of a window (which starts where the reader starts a
-// line) begins one is told by walking back: a byte that is not a lead byte ends a character, and
-// the lead bytes after it pair up, each with a valid trail byte. Only a line cut by the reader
-// (4095 bytes on from its LF) may start elsewhere: there every place may begin one.
-static_assert([] {
-  for (unsigned b = 0; b < 256; ++b) {
-    if (IsLeadByte(b) && !IsTrailByte(b)) return false;
-  }
-  return true;
-}());
+// a character is passed over. The window starts where the reader starts a line; only a line cut
+// by the reader (4095 bytes on from its LF) may start elsewhere: there every place may begin one.
 bool MayBeginChar(const unsigned char* t, std::size_t k) {
-  std::size_t q = k;
-  while (q > 0 && IsLeadByte(t[q - 1])) --q;
-  if ((k - q) % 2 == 0 || !IsTrailByte(t[k])) return true;
-  std::size_t p = q;
+  const char* text = reinterpret_cast<const char*>(t);
+  if (CharStartOf(text, text + k) == text + k) return true;
+  std::size_t p = k;
   while (p > 0 && t[p - 1] != '\n' && k - p < kMaxLineBytes) --p;
   return k - p >= kMaxLineBytes;
 }

@@ -33,7 +33,7 @@ class AnchoredEntry {
       : usable_(text != nullptr && *text != '\0'),
         anchored_(usable_ && *text == '^'),
         pattern_(anchored_ ? text + 1 : text),
-        required_(pattern_.RequiredBytes()) {}
+        required_(Required(pattern_, chars_before_)) {}
 
   bool usable() const { return usable_; }  // non-null, non-empty text
   bool anchored() const { return anchored_; }
@@ -63,17 +63,34 @@ class AnchoredEntry {
     while (*cursor != '\0') {
       // An attempt that does not match leaves the line: a conjunctive entry without terms would
       // otherwise be tried again from the same place for ever.
-      if (!Attempt(span, cursor)) return;
+      if (!Attempt(span, cursor, line + length)) return;
       on_hit(span);
       if (span.start == span.end || first_only) return;
     }
   }
 
  private:
-  bool Attempt(MatchSpan& span, const char*& cursor) const {
+  static ByteSets Required(const Matcher& m, std::size_t& chars_before) {
     if constexpr (std::is_same_v<Matcher, Pattern>) {
-      return anchored_ ? MatchAt(span, cursor, pattern_).matched
-                       : MatchScan(span, cursor, pattern_).matched;
+      return m.RequiredBytes(&chars_before);
+    } else {
+      return m.RequiredBytes();
+    }
+  }
+
+  bool Attempt(MatchSpan& span, const char*& cursor, const char* end = nullptr) const {
+    if constexpr (std::is_same_v<Matcher, Pattern>) {
+      if (anchored_) return MatchAt(span, cursor, pattern_).matched;
+      // No match starts before the first place of its bytes, less the characters before them:
+      // the starts there get no attempt.
+      const char* no_start_before = nullptr;
+      if (end != nullptr && chars_before_ != Pattern::kVaries) {
+        const std::size_t rest = static_cast<std::size_t>(end - cursor);
+        const std::size_t k = required_.Find(cursor, rest);
+        const std::size_t back = 2 * chars_before_;  // at most two bytes a character
+        no_start_before = k == rest ? end : cursor + (k > back ? k - back : 0);
+      }
+      return MatchScan(span, cursor, pattern_, no_start_before).matched;
     } else {
       return MatchConjunctive(span, cursor, pattern_).matched;
     }
@@ -82,6 +99,7 @@ class AnchoredEntry {
   bool usable_;
   bool anchored_;
   Matcher pattern_;
+  std::size_t chars_before_ = Pattern::kVaries;  // set while required_ is made
   ByteFinder required_;
 };
 

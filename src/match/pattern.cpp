@@ -302,7 +302,8 @@ bool Pattern::StartsAt(const unsigned char* s, const Code* fold) const {
   }
 }
 
-MatchSpan MatchScan(MatchSpan& span, const char*& cursor, const Pattern& pattern) {
+MatchSpan MatchScan(MatchSpan& span, const char*& cursor, const Pattern& pattern,
+                    const char* no_start_before) {
   if (cursor == nullptr || pattern.null_) return span;
   span = MatchSpan{0, cursor, cursor};
   if (*cursor == '\0') {
@@ -321,6 +322,7 @@ MatchSpan MatchScan(MatchSpan& span, const char*& cursor, const Pattern& pattern
   const char* q = cursor;
   std::size_t work = 0;
   bool linear_tried = false;
+  if (no_start_before > q) q = CharStartOf(q, no_start_before);
   while (*q != '\0') {
     if (pattern.literal_first_) {
       q = NextCharStartIn(q, pattern.first_bytes_);
@@ -561,11 +563,23 @@ bool PatternScanner::ScanElements(MatchSpan& span, const char*& cursor, const Pa
   return Finish(span, cursor, pattern, from, line, start);
 }
 
-ByteSets Pattern::RequiredBytes() const {
+ByteSets Pattern::RequiredBytes(std::size_t* chars_before) const {
   // Each such element takes exactly one character, whose fold is its code.
   std::vector<int> codes;
   for (const Element& e : elements_) codes.push_back(e.op == Op::kChar && !e.skip ? e.code : -1);
-  return RequiredRun(codes, [](int c) { return c > 0; });
+  std::size_t start = 0;
+  ByteSets sets = RequiredRun(codes, [](int c) { return c > 0; }, &start);
+  if (chars_before != nullptr) {
+    // Fixed only when every element before the run takes exactly one character.
+    *chars_before = sets.empty() || zero_width_ ? kVaries : start;
+    for (std::size_t i = 0; i < start && *chars_before != kVaries; ++i) {
+      const Element& e = elements_[i];
+      if (e.skip || (e.op != Op::kChar && e.op != Op::kAny && e.op != Op::kClass)) {
+        *chars_before = kVaries;
+      }
+    }
+  }
+  return sets;
 }
 
 ByteString SpanText(const MatchSpan& span) {

@@ -39,12 +39,14 @@ class Pattern {
 
   // Byte sets that every text this pattern matches holds in a row (some byte of each set, set
   // after set): from the best run of literal elements that each take exactly one character.
-  // Empty when there is no such run.
-  ByteSets RequiredBytes() const;
+  // Empty when there is no such run. With chars_before: how many characters every match has
+  // before the run, or kVaries.
+  static constexpr std::size_t kVaries = static_cast<std::size_t>(-1);
+  ByteSets RequiredBytes(std::size_t* chars_before = nullptr) const;
 
  private:
   friend MatchSpan MatchAt(MatchSpan&, const char*&, const Pattern&);
-  friend MatchSpan MatchScan(MatchSpan&, const char*&, const Pattern&);
+  friend MatchSpan MatchScan(MatchSpan&, const char*&, const Pattern&, const char*);
   friend int MatchElement(const char*&, const Pattern&, std::size_t, Code&);
   friend int MatchClass(Code, const Pattern&, std::size_t);
   friend struct PatternScanner;
@@ -81,8 +83,10 @@ class Pattern {
 MatchSpan MatchAt(MatchSpan& span, const char*& cursor, const Pattern& pattern);
 
 // The first match at or after the cursor, trying one start per character. A failed scan leaves
-// the cursor at the terminator (unchanged for an empty subject or pattern).
-MatchSpan MatchScan(MatchSpan& span, const char*& cursor, const Pattern& pattern);
+// the cursor at the terminator (unchanged for an empty subject or pattern). Starts before
+// no_start_before, which the caller knows cannot match, get no attempt.
+MatchSpan MatchScan(MatchSpan& span, const char*& cursor, const Pattern& pattern,
+                    const char* no_start_before = nullptr);
 
 // One element at the subject cursor, with the character the next '*' repeats in prev (folded).
 int MatchElement(const char*& subject, const Pattern& pattern, std::size_t index, Code& prev);

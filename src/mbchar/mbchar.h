@@ -78,6 +78,22 @@ inline int CharLength(const char* text) {
   return IsLeadByte(p[0]) && IsTrailByte(p[1]) ? 2 : 1;
 }
 
+// The start of the character that holds p, in a text whose characters are read from `from` on
+// (p may be its terminator). Found by walking back over lead bytes: any other byte ends a
+// character, and the lead bytes after it pair up, each a valid trail byte too.
+static_assert([] {
+  for (unsigned b = 0; b < 256; ++b) {
+    if (IsLeadByte(b) && !IsTrailByte(b)) return false;
+  }
+  return true;
+}());
+inline const char* CharStartOf(const char* from, const char* p) {
+  const char* q = p;
+  while (q > from && IsLeadByte(static_cast<unsigned char>(q[-1]))) --q;
+  const bool odd = (p - q) % 2 != 0;
+  return odd && IsTrailByte(static_cast<unsigned char>(*p)) ? p - 1 : p;
+}
+
 int TextCharCount(const char* text);
 
 // The first n characters of the walk of a text (DecodeText, then its ByteCount), or fewer when

@@ -31,28 +31,34 @@ double Selectivity(const ByteSets& sets);
 
 // Builds the best run of byte sets that a sequence of folded codes requires in a row: runs are
 // cut where a code is unusable (AppendPreimageBytes fails or usable says no), and the run whose
-// sets are narrowest in sum wins. Empty when no code is usable.
+// sets are narrowest in sum wins. Empty when no code is usable. With `start`, also the index of
+// the code the run begins with.
 template <typename Codes, typename Usable>
-ByteSets RequiredRun(const Codes& codes, Usable usable) {
+ByteSets RequiredRun(const Codes& codes, Usable usable, std::size_t* start = nullptr) {
   ByteSets best, run;
   double best_score = 0;
+  std::size_t index = 0, run_start = 0, best_start = 0;
   auto end_run = [&] {
     const double score = detail::Selectivity(run);
     if (score > best_score) {
       best_score = score;
       best = run;
+      best_start = run_start;
     }
     run.clear();
   };
   for (const auto& c : codes) {
     if (run.size() >= kMaxRequiredSets) end_run();
+    if (run.empty()) run_start = index;
     const std::size_t before = run.size();
     if (!usable(c) || !AppendPreimageBytes(static_cast<Code>(c), run)) {
       run.resize(before);
       end_run();
     }
+    ++index;
   }
   end_run();
+  if (start != nullptr) *start = best_start;
   return best;
 }
 

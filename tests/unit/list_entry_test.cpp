@@ -1,13 +1,15 @@
-#include "search/searcher.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "frame/settings.h"
 #include "mbchar/fold.h"
+#include "search/searcher.h"
+#include "sjis_gen.h"
 #include "temp_dir.h"
+#include "test_text.h"
 
 namespace kensaku {
 namespace {
@@ -89,7 +91,9 @@ TEST_F(LineScanTest, LineEndsAndEndOfFile) {
 
 TEST_F(LineScanTest, CutFallsBetweenLeadAndTrailByte) {
   std::string bytes(4094, 'a');
-  bytes += "\x82\xA0" "z\n";
+  bytes +=
+      "\x82\xA0"
+      "z\n";
   const auto lines = Lines(bytes);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].second.back(), '\x82');
@@ -226,6 +230,55 @@ TEST_F(LineScanTest, BoundedOutputDropsWhatDoesNotFit) {
   EXPECT_TRUE(out.failed());
   out.Write("g", 1);
   EXPECT_EQ(std::string(buffer, out.size()), "abcde");
+}
+
+// A pattern entry gives no attempt to the starts before its bytes less the characters before
+// them; its hits must be those of a scan that tries every start, on runs after repeats, skips,
+// sets and wild characters over lines of one- and two-byte characters.
+TEST_F(LineScanTest, PassedOverStartsHoldNoMatch) {
+  testing_gen::Generator gen(808);
+  const std::vector<std::string> units = {"a",        "b",        "aa", "\x83\x40",
+                                          "\x83\x5C", "\x82\xA0", "x",  "\\"};
+  const std::vector<std::string> heads = {"a*", "#a", ".", "[ab]", "\x83\x40*", "[^x]", "a", ""};
+  // Repeats and skips before the bytes: the leftmost match starts well before them.
+  const std::vector<std::pair<std::string, std::string>> fixed = {
+      {"a*bb", "xaaaaaabb"},
+      {"#abb", "xaaaabb"},
+      {"\x83\x40*\x82\xA0\x82\xA0", "x\x83\x40\x83\x40\x83\x40\x82\xA0\x82\xA0"},
+      {"[ab].bb", "\x83\x40" "abbb"},
+      {"#\x83\x40" "bb", "\x82\xA0\x83\x40" "bb"}};
+  int hits = 0;
+  for (std::size_t round = 0; round < fixed.size() + 3000; ++round) {
+    std::string text, line;
+    if (round < fixed.size()) {
+      SetFoldFlags(0);
+      std::tie(text, line) = fixed[round];
+    } else {
+      SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
+      // The literal part of the pattern is planted in most lines, after a stretch of anything.
+      const std::string core = gen.Pick(units) + gen.Pick(units) + gen.Text(units, 2);
+      text = gen.Text(heads, 3) + core;
+      line = gen.Text(units, 12) + (gen.Int(0, 3) != 0 ? core : "") + gen.Text(units, 12);
+    }
+    const LinePattern entry(text.c_str());
+    std::vector<std::pair<std::size_t, std::size_t>> got, want;
+    MatchSpan span;
+    entry.Test(line.c_str(), line.size(), false, span, [&](const MatchSpan& s) {
+      got.emplace_back(s.start - line.c_str(), s.end - line.c_str());
+    });
+    const Pattern pattern(text.c_str());
+    const char* cursor = line.c_str();
+    while (*cursor != '\0') {
+      MatchSpan every;
+      if (!MatchScan(every, cursor, pattern).matched) break;
+      want.emplace_back(every.start - line.c_str(), every.end - line.c_str());
+      if (every.start == every.end) break;
+    }
+    ASSERT_EQ(got, want) << "round " << round << " pattern " << Shown(text) << " line "
+                         << Shown(line);
+    hits += static_cast<int>(want.size());
+  }
+  EXPECT_GT(hits, 800);
 }
 
 }  // namespace
