@@ -19,12 +19,14 @@ SimdLevel Detected() {
 
 std::atomic<int> g_cap{static_cast<int>(SimdLevel::kAvx2)};
 
+// Read once at load time, so that asking costs a load and no guard.
+const SimdLevel g_detected = Detected();
+
 }  // namespace
 
 SimdLevel Simd() {
-  static const SimdLevel detected = Detected();
   const int cap = g_cap.load(std::memory_order_relaxed);
-  return static_cast<int>(detected) < cap ? detected : static_cast<SimdLevel>(cap);
+  return static_cast<int>(g_detected) < cap ? g_detected : static_cast<SimdLevel>(cap);
 }
 
 void CapSimd(SimdLevel level) { g_cap.store(static_cast<int>(level), std::memory_order_relaxed); }

@@ -25,12 +25,17 @@ Inclusion::Inclusion(const char* pattern) {
   for (Code& c : folded_) c = fold[c];
 }
 
-ByteSets Inclusion::RequiredBytes() const {
+ByteSets Inclusion::RequiredBytes(std::size_t* chars_before) const {
+  std::size_t start = 0;
+  if (chars_before != nullptr) *chars_before = 0;
   if (null_) return {};
   auto usable = [](Code c) { return c != kNullCode && c != kNoneCode; };
-  // One character decides, or every character compared must fold to its code.
+  // One character decides, or every character compared must fold to its code; each of them
+  // is compared with one line character.
   if (count_ <= 1) return RequiredRun(std::vector<Code>{first_}, usable);
-  return RequiredRun(folded_, usable);
+  ByteSets sets = RequiredRun(folded_, usable, &start);
+  if (chars_before != nullptr) *chars_before = start;
+  return sets;
 }
 
 int IncludesAt(MatchSpan& span, const char* p, const Inclusion& pattern) {
@@ -76,13 +81,15 @@ const char* LinearInclusionStart(const char* from, const std::vector<Code>& fold
 
 }  // namespace
 
-int FindInclusion(MatchSpan& span, const char* line, const Inclusion& pattern) {
+int FindInclusion(MatchSpan& span, const char* line, const Inclusion& pattern,
+                  const char* no_start_before) {
   span = MatchSpan{0, line, line};
   if (line == nullptr || pattern.null_) return 0;
+  const char* from = no_start_before > line ? CharStartOf(line, no_start_before) : line;
   // Only characters that fold to the pattern's first one are tried; the position counts bytes.
   std::size_t work = 0;
   bool linear_tried = pattern.count_ <= 1;  // one comparison an attempt: nothing to gain
-  for (const char* p = NextCharStartIn(line, pattern.first_bytes_); *p != '\0';
+  for (const char* p = NextCharStartIn(from, pattern.first_bytes_); *p != '\0';
        p = NextCharStartIn(p + CharLength(p), pattern.first_bytes_)) {
     if (!linear_tried && AttemptsTooCostly(work, static_cast<std::size_t>(p - line))) {
       linear_tried = true;

@@ -25,11 +25,12 @@ class Inclusion {
   explicit Inclusion(const char* pattern);
 
   // Bytes that every line including the pattern holds in a row (see Pattern::RequiredBytes).
-  ByteSets RequiredBytes() const;
+  // With chars_before: how many characters every inclusion has before the run.
+  ByteSets RequiredBytes(std::size_t* chars_before = nullptr) const;
 
  private:
   friend int IncludesAt(MatchSpan&, const char*, const Inclusion&);
-  friend int FindInclusion(MatchSpan&, const char*, const Inclusion&);
+  friend int FindInclusion(MatchSpan&, const char*, const Inclusion&, const char*);
   bool null_ = true;
   Code first_ = kNoneCode;
   std::size_t count_ = 0;  // characters the line is read for
@@ -41,8 +42,10 @@ class Inclusion {
 // 1 when the text at p begins with the pattern; sets the span's end then.
 int IncludesAt(MatchSpan& span, const char* p, const Inclusion& pattern);
 
-// The 1-based byte position of the first inclusion in the line, or 0.
-int FindInclusion(MatchSpan& span, const char* line, const Inclusion& pattern);
+// The 1-based byte position of the first inclusion in the line, or 0. Starts before
+// no_start_before, which the caller knows hold none, get no attempt.
+int FindInclusion(MatchSpan& span, const char* line, const Inclusion& pattern,
+                  const char* no_start_before = nullptr);
 
 }  // namespace kensaku
 

@@ -119,15 +119,27 @@ class LineInclusion {
   template <typename OnHit>
   void Test(const char* line, std::size_t length, bool /*first_only*/, MatchSpan& span,
             OnHit&& on_hit, Presence bytes = Presence::kUnknown) const {
-    if (!required_.In(line, length, bytes)) {
+    if (bytes == Presence::kAbsent) {
       span.matched = 0;
       return;
     }
-    if (FindInclusion(span, line, pattern_) != 0) on_hit(span);
+    // No inclusion starts before the first place of its bytes, less the characters before them.
+    const char* no_start_before = nullptr;
+    if (!required_.empty()) {
+      const std::size_t k = required_.Find(line, length);
+      if (k == length) {
+        span.matched = 0;
+        return;
+      }
+      const std::size_t back = 2 * chars_before_;  // at most two bytes a character
+      no_start_before = line + (k > back ? k - back : 0);
+    }
+    if (FindInclusion(span, line, pattern_, no_start_before) != 0) on_hit(span);
   }
 
  private:
   Inclusion pattern_;
+  std::size_t chars_before_ = 0;  // set while required_ is made
   ByteFinder required_;
 };
 
