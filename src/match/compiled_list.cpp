@@ -106,6 +106,7 @@ std::size_t CompiledList::SweepFirst(const char* text, std::size_t n, std::uint6
   const std::size_t span = longest_ > 2 ? longest_ : 2;
   const std::size_t whole = n >= span ? n - span + 1 : 0;
   auto found = [&](std::size_t k, std::uint64_t mask) {
+    c.first_entries_ = mask;
     std::size_t shortest = SIZE_MAX;
     for (; mask != 0; mask &= mask - 1) {
       const std::size_t size = finders_[std::countr_zero(mask)]->size();
@@ -126,6 +127,15 @@ std::size_t CompiledList::SweepFirst(const char* text, std::size_t n, std::uint6
   if (k >= whole) c.frontier_ = at + (i > whole ? i : whole);
   if (k < n) return found(k, mask);
   return n;
+}
+
+std::uint64_t CompiledList::EntriesAtFirst(const CandidateCursor& cursor, std::uint64_t from,
+                                           std::size_t length) const {
+  if (sweep_.empty() || !cursor.first_found_ || cursor.scan_from_ > from ||
+      from + length > cursor.scan_to_ || cursor.first_ < from || cursor.first_ >= from + length) {
+    return 0;
+  }
+  return cursor.first_entries_;
 }
 
 LineBytes CompiledList::BytesIn(const CandidateCursor& cursor, const char* line, std::size_t length,

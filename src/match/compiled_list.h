@@ -31,6 +31,7 @@ class CandidateCursor {
   std::vector<Next> next_;
   // With a pair table: every start before frontier_ is decided, and first_ is the next one found.
   std::uint64_t frontier_ = 0, first_ = 0, first_end_ = 0;
+  std::uint64_t first_entries_ = 0;  // the entries whose bytes occur at first_
   bool first_found_ = false;
   // The stretch the sweep that found first_ looked at: nothing starts whole in it before first_.
   std::uint64_t scan_from_ = 0, scan_to_ = 0;
@@ -82,6 +83,10 @@ class CompiledList {
   // from its calls so far, all of them at or before `from`.
   Presence EntryBytesIn(const CandidateCursor& cursor, std::size_t i, std::uint64_t from,
                         std::uint64_t to) const;
+  // The entries whose bytes the list-wide sweep found at the first place in a line read from
+  // stream offset `from` on, the line's first place of any entry's; 0 when none or not known.
+  std::uint64_t EntriesAtFirst(const CandidateCursor& cursor, std::uint64_t from,
+                               std::size_t length) const;
   // What is known of every entry's bytes in a line read from stream offset `from` on.
   LineBytes BytesIn(const CandidateCursor& cursor, const char* line, std::size_t length,
                     std::uint64_t from) const;

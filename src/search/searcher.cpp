@@ -48,9 +48,11 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
   // Counts wrap as the 32-bit counts of the exports do, without overflowing a signed int.
   std::uint32_t count = 0;
   while (in.clear() && sink.ok()) {
-    // Every entry is tried on a passed-over line, and fails; only a hit just before (a stale
-    // flag, which would end the next line's entries early when it gets no attempt) must wait.
-    if (!line_done()) {
+    // Every entry is tried on a passed-over line, and fails; only a line just after a hit must
+    // be read (the stale flag would end its entries early if it got no attempt), unless the
+    // entries are literal ones, which always clear it.
+    const bool may_skip = !line_done() || Entry::kCountsHitLines;
+    if (may_skip) {
       const std::int32_t skipped = hopeless.Skip(in);
       if (skipped > 0) {
         state.lines = WrappingAdd(state.lines, static_cast<std::uint32_t>(skipped));
@@ -62,6 +64,19 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
     const std::uint64_t line_at = in.position();
     ReadNextLine(state, in);
     if (in.failed()) continue;
+    // A line with a hit of any entry counts alike: the entries the sweep found first are tried
+    // first, and most often one of them decides the line.
+    if constexpr (Entry::kCountsHitLines && Entry::kWholeLinesOnly) {
+      bool hit = false;
+      for (std::uint64_t first = list.EntriesAtFirst(hopeless.cursor(), line_at, state.length);
+           first != 0 && !hit; first &= first - 1) {
+        hit = TestEntry(entries[static_cast<std::size_t>(std::countr_zero(first))], state, sink);
+      }
+      if (hit) {
+        ++count;
+        continue;
+      }
+    }
     // The prefilter has mostly already seen whether each entry's bytes are in the line.
     const LineBytes bytes = list.BytesIn(hopeless.cursor(), state.line, state.length, line_at);
     // Where the line starts with a character, an entry without its bytes fails and clears the
