@@ -10,6 +10,9 @@ namespace {
 
 constexpr std::size_t kReadBlock = 1 << 18;
 constexpr std::size_t kWriteBlock = 1 << 16;
+// A window shorter than this is topped up: enough for several longest lines, and little to move
+// to the front of the buffer each time.
+constexpr std::size_t kMinWindow = 1 << 15;
 
 }  // namespace
 
@@ -105,7 +108,7 @@ const char* InputFile::ReadLine(std::size_t& length) {
 }
 
 std::pair<const char*, std::size_t> InputFile::Window() {
-  if (!failed()) Fill(kReadBlock / 2);
+  if (!failed()) Fill(kMinWindow);
   return {buffer_.get() + begin_, end_ - begin_};
 }
 
