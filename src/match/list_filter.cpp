@@ -151,7 +151,7 @@ ListFilter::ListFilter(std::vector<const ByteFinder*> finders) : finders_(std::m
   }
 }
 
-std::uint64_t ListFilter::Verify(const unsigned char* t, std::size_t i, std::size_t n,
+__attribute__((always_inline)) inline std::uint64_t ListFilter::Verify(const unsigned char* t, std::size_t i, std::size_t n,
                                  unsigned buckets, std::uint64_t skip) const {
   std::uint64_t candidates = 0;
   for (; buckets != 0; buckets &= buckets - 1) {

@@ -34,6 +34,12 @@ class ListFilter {
   // The entries whose runs start in [from, n) and occur whole before n.
   std::uint64_t Present(const unsigned char* t, std::size_t from, std::size_t n) const;
 
+  // The tables of buckets 0-7 (half 0) or 8-15 (half 1), for the vector loops.
+  std::size_t offsets() const { return offsets_; }
+  const unsigned char* lo(int half, std::size_t j) const { return lo_[half][j]; }
+  const unsigned char* hi(int half, std::size_t j) const { return hi_[half][j]; }
+
+ private:
   // The buckets the tables let through at place i of t[0, n), one place at a time.
   unsigned Buckets(const unsigned char* t, std::size_t i, std::size_t n) const {
     unsigned buckets = 0xFFFF;
@@ -48,12 +54,6 @@ class ListFilter {
   std::uint64_t Verify(const unsigned char* t, std::size_t i, std::size_t n, unsigned buckets,
                        std::uint64_t skip) const;
 
-  // The tables of buckets 0-7 (half 0) or 8-15 (half 1), for the vector loops.
-  std::size_t offsets() const { return offsets_; }
-  const unsigned char* lo(int half, std::size_t j) const { return lo_[half][j]; }
-  const unsigned char* hi(int half, std::size_t j) const { return hi_[half][j]; }
-
- private:
   template <typename Vec>
   std::size_t Run(const unsigned char* t, std::size_t from, std::size_t n, bool all,
                   std::uint64_t& found) const;
