@@ -159,6 +159,11 @@ LineBytes CompiledList::BytesIn(const CandidateCursor& cursor, const char* line,
   return bytes;
 }
 
+std::size_t LineBytes::FirstAt(std::size_t i) const {
+  if (by_mask_ || list_ == nullptr) return kPlaceUnknown;
+  return list_->EntryFirstIn(*cursor_, i, from_, to_);
+}
+
 Presence LineBytes::Of(std::size_t i) const {
   if (by_mask_) return (mask_ >> i & 1) != 0 ? Presence::kPresent : Presence::kAbsent;
   if (list_ == nullptr) return Presence::kUnknown;
@@ -194,6 +199,12 @@ std::size_t CompiledList::FirstCandidate(const char* text, std::size_t n, std::u
     if (next.found && next.hit + f.size() <= end && next.hit < first) first = next.hit;
   }
   return static_cast<std::size_t>(first - at);
+}
+
+std::size_t CompiledList::EntryFirstIn(const CandidateCursor& cursor, std::size_t i,
+                                       std::uint64_t from, std::uint64_t to) const {
+  if (EntryBytesIn(cursor, i, from, to) != Presence::kPresent) return kPlaceUnknown;
+  return static_cast<std::size_t>(cursor.next_[i].hit - from);
 }
 
 Presence CompiledList::EntryBytesIn(const CandidateCursor& cursor, std::size_t i,

@@ -41,6 +41,8 @@ class CandidateCursor {
 class LineBytes {
  public:
   Presence Of(std::size_t i) const;
+  // Where in the line the bytes of entry i first begin a character, when the prefilter knows.
+  std::size_t FirstAt(std::size_t i) const;
   // True when the line was swept for every entry; present() then has bit i for entry i.
   bool complete() const { return by_mask_; }
   std::uint64_t present() const { return mask_; }
@@ -83,6 +85,10 @@ class CompiledList {
   // from its calls so far, all of them at or before `from`.
   Presence EntryBytesIn(const CandidateCursor& cursor, std::size_t i, std::uint64_t from,
                         std::uint64_t to) const;
+  // Where in [from, to) the bytes of entry i first begin a character, from `from` on, when
+  // the cursor knows; kPlaceUnknown otherwise.
+  std::size_t EntryFirstIn(const CandidateCursor& cursor, std::size_t i, std::uint64_t from,
+                           std::uint64_t to) const;
   // The entries whose bytes the list-wide sweep found at the first place in a line read from
   // stream offset `from` on, the line's first place of any entry's; 0 when none or not known.
   std::uint64_t EntriesAtFirst(const CandidateCursor& cursor, std::uint64_t from,

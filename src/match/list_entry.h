@@ -41,10 +41,11 @@ class AnchoredEntry {
   const ByteFinder& required() const { return required_; }
 
   // Tests the NUL-terminated line of length bytes; on_hit(span) is called for each hit. `bytes`
-  // is what the caller already knows of the required bytes in the line.
+  // is what the caller already knows of the required bytes in the line, and `first` where
+  // they first begin a character in it.
   template <typename OnHit>
-  void Test(const char* line, std::size_t length, bool first_only, MatchSpan& span,
-            OnHit&& on_hit, Presence bytes = Presence::kUnknown) const {
+  void Test(const char* line, std::size_t length, bool first_only, MatchSpan& span, OnHit&& on_hit,
+            Presence bytes = Presence::kUnknown, std::size_t first = kPlaceUnknown) const {
     const char* cursor = line;
     if (!usable_) return;
     if ((anchored_ || *cursor != '\0') && !required_.In(line, length, bytes)) {
@@ -63,7 +64,7 @@ class AnchoredEntry {
     while (*cursor != '\0') {
       // An attempt that does not match leaves the line: a conjunctive entry without terms would
       // otherwise be tried again from the same place for ever.
-      if (!Attempt(span, cursor, line + length)) return;
+      if (!Attempt(span, cursor, line + length, cursor == line ? first : kPlaceUnknown)) return;
       on_hit(span);
       if (span.start == span.end || first_only) return;
     }
@@ -78,7 +79,8 @@ class AnchoredEntry {
     }
   }
 
-  bool Attempt(MatchSpan& span, const char*& cursor, const char* end = nullptr) const {
+  bool Attempt(MatchSpan& span, const char*& cursor, const char* end = nullptr,
+               std::size_t first = kPlaceUnknown) const {
     if constexpr (std::is_same_v<Matcher, Pattern>) {
       if (anchored_) return MatchAt(span, cursor, pattern_).matched;
       // No match starts before the first place of its bytes, less the characters before them:
@@ -86,7 +88,7 @@ class AnchoredEntry {
       const char* no_start_before = nullptr;
       if (end != nullptr && chars_before_ != Pattern::kVaries) {
         const std::size_t rest = static_cast<std::size_t>(end - cursor);
-        const std::size_t k = required_.Find(cursor, rest);
+        const std::size_t k = first != kPlaceUnknown ? first : required_.Find(cursor, rest);
         const std::size_t back = 2 * chars_before_;  // at most two bytes a character
         no_start_before = k == rest ? end : cursor + (k > back ? k - back : 0);
       }
@@ -118,7 +120,8 @@ class LineInclusion {
 
   template <typename OnHit>
   void Test(const char* line, std::size_t length, bool /*first_only*/, MatchSpan& span,
-            OnHit&& on_hit, Presence bytes = Presence::kUnknown) const {
+            OnHit&& on_hit, Presence bytes = Presence::kUnknown,
+            std::size_t first = kPlaceUnknown) const {
     if (bytes == Presence::kAbsent) {
       span.matched = 0;
       return;
@@ -126,7 +129,7 @@ class LineInclusion {
     // No inclusion starts before the first place of its bytes, less the characters before them.
     const char* no_start_before = nullptr;
     if (!required_.empty()) {
-      const std::size_t k = required_.Find(line, length);
+      const std::size_t k = first != kPlaceUnknown ? first : required_.Find(line, length);
       if (k == length) {
         span.matched = 0;
         return;

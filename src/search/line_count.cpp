@@ -14,15 +14,17 @@
 namespace kensaku {
 namespace {
 
+// Bit k set when text[16 * part + k] is a LF, for 16 bytes.
+inline unsigned LfMask16Sse2(const char* text, int part) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * part));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
+}
+
 // Bit k set when text[k] is a LF, for 64 bytes.
 inline std::uint64_t LfMask64Sse2(const char* text) {
-  const __m128i lf = _mm_set1_epi8('\n');
   std::uint64_t mask = 0;
   for (int k = 0; k < 4; ++k) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * k));
-    mask |=
-        static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
-        << (16 * k);
+    mask |= static_cast<std::uint64_t>(LfMask16Sse2(text, k)) << (16 * k);
   }
   return mask;
 }
@@ -69,7 +71,40 @@ __attribute__((target("avx2,popcnt,lzcnt,bmi"))) LineCount CountAvx2(const char*
 }
 #endif
 
+// The bytes before n, 32 at a time from the end.
+template <unsigned (*Mask32)(const char*)>
+__attribute__((always_inline)) inline std::size_t StartBefore(const char* text, std::size_t n) {
+  for (; n >= 32; n -= 32) {
+    const unsigned m = Mask32(text + n - 32);
+    if (m != 0) return n - static_cast<std::size_t>(std::countl_zero(m));
+  }
+  while (n > 0 && text[n - 1] != '\n') --n;
+  return n;
+}
+
+inline unsigned LfMask32Sse2(const char* text) {
+  return static_cast<unsigned>(LfMask16Sse2(text, 0) | LfMask16Sse2(text, 1) << 16);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) inline unsigned LfMask32Avx2(const char* text) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text));
+  return static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'))));
+}
+
+__attribute__((target("avx2,lzcnt"))) std::size_t StartBeforeAvx2(const char* text, std::size_t n) {
+  return StartBefore<LfMask32Avx2>(text, n);
+}
+#endif
+
 }  // namespace
+
+std::size_t LineStartBefore(const char* text, std::size_t n) {
+#if defined(__x86_64__)
+  if (Simd() == SimdLevel::kAvx2) return StartBeforeAvx2(text, n);
+#endif
+  return StartBefore<LfMask32Sse2>(text, n);
+}
 
 LineCount CountLines(const char* text, std::size_t n) {
 #if defined(__x86_64__)

@@ -4,6 +4,8 @@
 #include <variant>
 #include <vector>
 
+#include "search/line_count.h"
+
 namespace kensaku {
 namespace {
 
@@ -21,8 +23,7 @@ class HopelessLines {
     const std::uint64_t at = in.position();
     const auto [text, n] = in.Window();
     const std::size_t first = list_.FirstCandidate(text, n, at, cursor_);
-    std::size_t whole = first;  // up to and including the last LF before it
-    while (whole > 0 && text[whole - 1] != '\n') --whole;
+    const std::size_t whole = LineStartBefore(text, first);  // up to and including the last LF
     if (whole > 0) return in.SkipLines(whole);
     // The line being read holds the place found, or runs past the buffer: look again after it,
     // not at every piece of a long line.
@@ -37,8 +38,8 @@ class HopelessLines {
 };
 
 template <typename Entry>
-std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& list,
-                       InputFile& in, HitSink& sink, ScanState& state) {
+std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& list, InputFile& in,
+                       HitSink& sink, ScanState& state) {
   state.form = SearchForm<Entry>();
   // After a hit written as a whole line, the line's remaining entries are not tried.
   auto line_done = [&] { return state.span.matched && state.form.whole_lines; };
@@ -94,7 +95,7 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
           if (i == entries.size()) break;
         }
       }
-      const bool hit = TestEntry(entries[i], state, sink, bytes.Of(i));
+      const bool hit = TestEntry(entries[i], state, sink, bytes.Of(i), bytes.FirstAt(i));
       if (!Entry::kCountsHitLines) ++count;
       if (line_done()) {
         if (Entry::kCountsHitLines) ++count;
@@ -109,9 +110,8 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
 }  // namespace
 
 std::int32_t Search(const CompiledList& list, InputFile& in, HitSink& sink, ScanState& state) {
-  return std::visit(
-      [&](const auto& entries) { return ScanLines(entries, list, in, sink, state); },
-      list.entries());
+  return std::visit([&](const auto& entries) { return ScanLines(entries, list, in, sink, state); },
+                    list.entries());
 }
 
 }  // namespace kensaku

@@ -39,7 +39,7 @@ OutputForm SearchForm() {
 // when there was a hit.
 template <typename Entry>
 bool TestEntry(const Entry& entry, ScanState& state, HitSink& sink,
-               Presence bytes = Presence::kUnknown) {
+               Presence bytes = Presence::kUnknown, std::size_t first = kPlaceUnknown) {
   bool hit = false;
   entry.Test(
       state.line, state.length, state.form.whole_lines, state.span,
@@ -47,7 +47,7 @@ bool TestEntry(const Entry& entry, ScanState& state, HitSink& sink,
         sink.Hit(state);
         hit = true;
       },
-      bytes);
+      bytes, first);
   return hit;
 }
 

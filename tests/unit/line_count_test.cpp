@@ -1,5 +1,6 @@
 // Counting passed-over lines against reading them one by one: LFs at every distance from a
-// block's edge, and lines at, just under and far over the 4095 bytes the reader cuts at.
+// block's edge, and lines at, just under and far over the 4095 bytes the reader cuts at; and
+// the line start found backwards from a place.
 #include "search/line_count.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,13 @@ TEST(CountLines, AgreesWithReadingLineByLine) {
       const LineCount got = CountLines(text.data(), text.size());
       ASSERT_EQ(got.lines, want.lines) << "round " << round << " size " << text.size();
       ASSERT_EQ(got.bytes, want.bytes) << "round " << round;
+      // The start of the line that holds each of a few places, found backwards.
+      for (int k = 0; k < 8; ++k) {
+        const std::size_t at = static_cast<std::size_t>(pick(0, static_cast<int>(text.size())));
+        const std::size_t lf = at == 0 ? std::string::npos : text.rfind('\n', at - 1);
+        ASSERT_EQ(LineStartBefore(text.data(), at), lf == std::string::npos ? 0 : lf + 1)
+            << "round " << round << " at " << at;
+      }
     }
   });
 }
