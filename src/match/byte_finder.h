@@ -14,7 +14,7 @@ namespace kensaku {
 
 // What is already known of whether a text holds a finder's bytes.
 enum class Presence { kUnknown, kAbsent, kPresent };
-// The place of a finder's first bytes in a line, when not known.
+// A place in a line before which a finder's bytes begin no character, when none is known.
 inline constexpr std::size_t kPlaceUnknown = static_cast<std::size_t>(-1);
 
 // Where a run of byte sets first occurs in a text; a line without it cannot hold a match.

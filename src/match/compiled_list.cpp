@@ -153,14 +153,16 @@ LineBytes CompiledList::BytesIn(const CandidateCursor& cursor, const char* line,
     skip = static_cast<std::size_t>(cursor.first_ - from);
   }
   const std::uint64_t mask =
-      sweep_.Present(reinterpret_cast<const unsigned char*>(line), skip, length);
+      sweep_.Present(reinterpret_cast<const unsigned char*>(line), skip, length, bytes.places_);
   bytes.mask_ = mask;
   bytes.by_mask_ = true;
   return bytes;
 }
 
 std::size_t LineBytes::FirstAt(std::size_t i) const {
-  if (by_mask_ || list_ == nullptr) return kPlaceUnknown;
+  // A swept line knows where each entry's bytes first are, and none begins a character before.
+  if (by_mask_) return (mask_ >> i & 1) != 0 ? places_[i] : kPlaceUnknown;
+  if (list_ == nullptr) return kPlaceUnknown;
   return list_->EntryFirstIn(*cursor_, i, from_, to_);
 }
 

@@ -41,7 +41,8 @@ class CandidateCursor {
 class LineBytes {
  public:
   Presence Of(std::size_t i) const;
-  // Where in the line the bytes of entry i first begin a character, when the prefilter knows.
+  // A place in the line before which the bytes of entry i begin no character, when the
+  // prefilter knows one; kPlaceUnknown otherwise.
   std::size_t FirstAt(std::size_t i) const;
   // True when the line was swept for every entry; present() then has bit i for entry i.
   bool complete() const { return by_mask_; }
@@ -52,8 +53,9 @@ class LineBytes {
   const CompiledList* list_ = nullptr;
   const CandidateCursor* cursor_ = nullptr;
   std::uint64_t from_ = 0, to_ = 0;
-  std::uint64_t mask_ = 0;  // with a pair table: the entries whose bytes the line holds
+  std::uint64_t mask_ = 0;  // when swept: the entries whose bytes the line holds
   bool by_mask_ = false;
+  std::uint32_t places_[ListFilter::kMaxEntries];  // when swept: where each of them first is
 };
 
 // The three engines: the pattern language, conjunctive patterns, literal inclusion.

@@ -41,8 +41,8 @@ class AnchoredEntry {
   const ByteFinder& required() const { return required_; }
 
   // Tests the NUL-terminated line of length bytes; on_hit(span) is called for each hit. `bytes`
-  // is what the caller already knows of the required bytes in the line, and `first` where
-  // they first begin a character in it.
+  // is what the caller already knows of the required bytes in the line, and `first` a place
+  // before which they begin no character.
   template <typename OnHit>
   void Test(const char* line, std::size_t length, bool first_only, MatchSpan& span, OnHit&& on_hit,
             Presence bytes = Presence::kUnknown, std::size_t first = kPlaceUnknown) const {

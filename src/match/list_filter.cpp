@@ -151,8 +151,10 @@ ListFilter::ListFilter(std::vector<const ByteFinder*> finders) : finders_(std::m
   }
 }
 
-__attribute__((always_inline)) inline std::uint64_t ListFilter::Verify(const unsigned char* t, std::size_t i, std::size_t n,
-                                 unsigned buckets, std::uint64_t skip) const {
+__attribute__((always_inline)) inline std::uint64_t ListFilter::Verify(const unsigned char* t,
+                                                                       std::size_t i, std::size_t n,
+                                                                       unsigned buckets,
+                                                                       std::uint64_t skip) const {
   std::uint64_t candidates = 0;
   for (; buckets != 0; buckets &= buckets - 1) {
     candidates |= bucket_entries_[std::countr_zero(buckets)];
@@ -181,14 +183,21 @@ __attribute__((always_inline)) inline std::uint64_t ListFilter::Verify(const uns
 template <typename Vec>
 __attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned char* t,
                                                                   std::size_t from, std::size_t n,
-                                                                  bool all,
-                                                                  std::uint64_t& found) const {
+                                                                  bool all, std::uint64_t& found,
+                                                                  std::uint32_t* places) const {
   found = 0;
   std::size_t i = from;
-  auto at = [&](const unsigned char* text, std::size_t k, std::size_t end, unsigned buckets) {
+  // Place k of text, which starts at place base of t.
+  auto at = [&](const unsigned char* text, std::size_t k, std::size_t end, unsigned buckets,
+                std::size_t base = 0) {
     const std::uint64_t here = Verify(text, k, end, buckets, found);
     if (here == 0) return false;
     found |= here;
+    if (places != nullptr) {
+      for (std::uint64_t m = here; m != 0; m &= m - 1) {
+        places[std::countr_zero(m)] = static_cast<std::uint32_t>(base + k);
+      }
+    }
     return !all || found == all_;
   };
   if constexpr (Vec::kWidth > 0) {
@@ -211,7 +220,7 @@ __attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned
     auto first = [](std::size_t places) { return places >= 32 ? ~0u : (1u << places) - 1; };
     for (unsigned m = vec.Candidates(tail, buckets) & first(rest); m != 0; m &= m - 1) {
       const std::size_t k = static_cast<std::size_t>(std::countr_zero(m));
-      if (at(tail, k, rest, buckets[k] | buckets[Vec::kWidth + k] << 8)) return i + k;
+      if (at(tail, k, rest, buckets[k] | buckets[Vec::kWidth + k] << 8, i)) return i + k;
     }
     // A block of 16 covers fewer places than a tail may have.
     i += Vec::kWidth;
@@ -219,7 +228,7 @@ __attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned
     for (unsigned m = vec.Candidates(tail + Vec::kWidth, buckets) & first(n - i); m != 0;
          m &= m - 1) {
       const std::size_t k = static_cast<std::size_t>(std::countr_zero(m));
-      if (at(tail + Vec::kWidth, k, n - i, buckets[k] | buckets[Vec::kWidth + k] << 8)) {
+      if (at(tail + Vec::kWidth, k, n - i, buckets[k] | buckets[Vec::kWidth + k] << 8, i)) {
         return i + k;
       }
     }
@@ -234,39 +243,39 @@ __attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned
 
 __attribute__((target("ssse3"))) std::size_t ListFilter::RunSsse3(const unsigned char* t,
                                                                   std::size_t from, std::size_t n,
-                                                                  bool all,
-                                                                  std::uint64_t& found) const {
-  return Run<Ssse3>(t, from, n, all, found);
+                                                                  bool all, std::uint64_t& found,
+                                                                  std::uint32_t* places) const {
+  return Run<Ssse3>(t, from, n, all, found, places);
 }
 
 #if defined(__x86_64__)
 __attribute__((target("avx2,bmi"))) std::size_t ListFilter::RunAvx2(const unsigned char* t,
                                                                     std::size_t from, std::size_t n,
-                                                                    bool all,
-                                                                    std::uint64_t& found) const {
-  return Run<Avx2>(t, from, n, all, found);
+                                                                    bool all, std::uint64_t& found,
+                                                                    std::uint32_t* places) const {
+  return Run<Avx2>(t, from, n, all, found, places);
 }
 #endif
 
 std::size_t ListFilter::Dispatch(const unsigned char* t, std::size_t from, std::size_t n, bool all,
-                                 std::uint64_t& found) const {
+                                 std::uint64_t& found, std::uint32_t* places) const {
   const SimdLevel level = Simd();
 #if defined(__x86_64__)
-  if (level == SimdLevel::kAvx2) return RunAvx2(t, from, n, all, found);
+  if (level == SimdLevel::kAvx2) return RunAvx2(t, from, n, all, found, places);
 #endif
-  if (level != SimdLevel::kSse2) return RunSsse3(t, from, n, all, found);
-  return Run<Scalar>(t, from, n, all, found);
+  if (level != SimdLevel::kSse2) return RunSsse3(t, from, n, all, found, places);
+  return Run<Scalar>(t, from, n, all, found, places);
 }
 
 std::size_t ListFilter::First(const unsigned char* t, std::size_t from, std::size_t n,
                               std::uint64_t& found) const {
-  return Dispatch(t, from, n, false, found);
+  return Dispatch(t, from, n, false, found, nullptr);
 }
 
-std::uint64_t ListFilter::Present(const unsigned char* t, std::size_t from,
-                                  std::size_t n) const {
+std::uint64_t ListFilter::Present(const unsigned char* t, std::size_t from, std::size_t n,
+                                  std::uint32_t* places) const {
   std::uint64_t found = 0;
-  Dispatch(t, from, n, true, found);
+  Dispatch(t, from, n, true, found, places);
   return found;
 }
 

@@ -31,8 +31,10 @@ class ListFilter {
   // the entries whose runs occur there; n (and no entries) when there is none.
   std::size_t First(const unsigned char* t, std::size_t from, std::size_t n,
                     std::uint64_t& found) const;
-  // The entries whose runs start in [from, n) and occur whole before n.
-  std::uint64_t Present(const unsigned char* t, std::size_t from, std::size_t n) const;
+  // The entries whose runs start in [from, n) and occur whole before n; with `places`, the
+  // first place of each of them goes to places[entry].
+  std::uint64_t Present(const unsigned char* t, std::size_t from, std::size_t n,
+                        std::uint32_t* places = nullptr) const;
 
   // The tables of buckets 0-7 (half 0) or 8-15 (half 1), for the vector loops.
   std::size_t offsets() const { return offsets_; }
@@ -56,13 +58,13 @@ class ListFilter {
 
   template <typename Vec>
   std::size_t Run(const unsigned char* t, std::size_t from, std::size_t n, bool all,
-                  std::uint64_t& found) const;
+                  std::uint64_t& found, std::uint32_t* places) const;
   std::size_t RunSsse3(const unsigned char* t, std::size_t from, std::size_t n, bool all,
-                       std::uint64_t& found) const;
+                       std::uint64_t& found, std::uint32_t* places) const;
   std::size_t RunAvx2(const unsigned char* t, std::size_t from, std::size_t n, bool all,
-                      std::uint64_t& found) const;
+                      std::uint64_t& found, std::uint32_t* places) const;
   std::size_t Dispatch(const unsigned char* t, std::size_t from, std::size_t n, bool all,
-                       std::uint64_t& found) const;
+                       std::uint64_t& found, std::uint32_t* places) const;
 
   std::vector<const ByteFinder*> finders_;
   std::uint64_t all_ = 0;
