@@ -72,7 +72,7 @@ CompiledList::CompiledList(SearchKind kind, const PatternList& list)
         }
       },
       entries_);
-  // A few entries are found faster one by one, each with its own memchr.
+  // A few entries are found faster one by one, each with its own finder.
   if (finders_.size() < kSweptEntries) return;
   for (const ByteFinder* f : finders_) {
     if (f->size() > longest_) longest_ = f->size();

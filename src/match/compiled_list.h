@@ -29,7 +29,7 @@ class CandidateCursor {
     bool found = false;
   };
   std::vector<Next> next_;
-  // With a pair table: every start before frontier_ is decided, and first_ is the next one found.
+  // When swept: every start before frontier_ is decided, and first_ is the next one found.
   std::uint64_t frontier_ = 0, first_ = 0, first_end_ = 0;
   std::uint64_t first_entries_ = 0;  // the entries whose bytes occur at first_
   bool first_found_ = false;
