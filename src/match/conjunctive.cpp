@@ -52,7 +52,9 @@ Conjunctive::Conjunctive(const char* text) {
   }
 }
 
-ByteSets Conjunctive::RequiredBytes() const {
+ByteSets Conjunctive::RequiredBytes(std::size_t* chars_before) const {
+  if (chars_before != nullptr) *chars_before = Pattern::kVaries;
+  if (terms_.size() == 1) return terms_[0].RequiredBytes(chars_before);
   ByteSets best;
   for (const Pattern& term : terms_) {
     ByteSets sets = term.RequiredBytes();
@@ -61,12 +63,13 @@ ByteSets Conjunctive::RequiredBytes() const {
   return best;
 }
 
-MatchSpan MatchConjunctive(MatchSpan& span, const char*& cursor, const Conjunctive& pattern) {
+MatchSpan MatchConjunctive(MatchSpan& span, const char*& cursor, const Conjunctive& pattern,
+                           const char* no_start_before) {
   if (cursor == nullptr || !pattern.usable_ || *cursor == '\0' || pattern.terms_.empty()) {
     span.matched = 0;
     return span;
   }
-  const MatchSpan first = MatchScan(span, cursor, pattern.terms_[0]);
+  const MatchSpan first = MatchScan(span, cursor, pattern.terms_[0], no_start_before);
   if (!first.matched) return span;
   // A failed term leaves the cursor at the terminator, where every later term fails too.
   for (std::size_t i = 1; i < pattern.terms_.size() && span.matched; ++i) {

@@ -31,18 +31,22 @@ class Conjunctive {
  public:
   explicit Conjunctive(const char* text);
   std::size_t term_count() const { return terms_.size(); }
-  // The longest bytes some term requires: every term must match for the whole to match.
-  ByteSets RequiredBytes() const;
+  // The longest bytes some term requires: every term must match for the whole to match. With
+  // chars_before: how many characters every match has before them (Pattern::RequiredBytes),
+  // known only when there is one term.
+  ByteSets RequiredBytes(std::size_t* chars_before = nullptr) const;
 
  private:
-  friend MatchSpan MatchConjunctive(MatchSpan&, const char*&, const Conjunctive&);
+  friend MatchSpan MatchConjunctive(MatchSpan&, const char*&, const Conjunctive&, const char*);
   bool usable_ = false;  // non-null, non-empty text
   std::vector<Pattern> terms_;
 };
 
 // Matches every term in order from the cursor. On success the span runs from the first term's
-// match to the end of the last one, and the cursor is where the last term left it.
-MatchSpan MatchConjunctive(MatchSpan& span, const char*& cursor, const Conjunctive& pattern);
+// match to the end of the last one, and the cursor is where the last term left it. Starts of
+// the first term before no_start_before, which the caller knows cannot match, get no attempt.
+MatchSpan MatchConjunctive(MatchSpan& span, const char*& cursor, const Conjunctive& pattern,
+                           const char* no_start_before = nullptr);
 
 }  // namespace kensaku
 

@@ -33,7 +33,7 @@ class AnchoredEntry {
       : usable_(text != nullptr && *text != '\0'),
         anchored_(usable_ && *text == '^'),
         pattern_(anchored_ ? text + 1 : text),
-        required_(Required(pattern_, chars_before_)) {}
+        required_(pattern_.RequiredBytes(&chars_before_)) {}
 
   bool usable() const { return usable_; }  // non-null, non-empty text
   bool anchored() const { return anchored_; }
@@ -71,30 +71,26 @@ class AnchoredEntry {
   }
 
  private:
-  static ByteSets Required(const Matcher& m, std::size_t& chars_before) {
-    if constexpr (std::is_same_v<Matcher, Pattern>) {
-      return m.RequiredBytes(&chars_before);
-    } else {
-      return m.RequiredBytes();
-    }
-  }
-
   bool Attempt(MatchSpan& span, const char*& cursor, const char* end = nullptr,
                std::size_t first = kPlaceUnknown) const {
     if constexpr (std::is_same_v<Matcher, Pattern>) {
       if (anchored_) return MatchAt(span, cursor, pattern_).matched;
-      // No match starts before the first place of its bytes, less the characters before them:
-      // the starts there get no attempt.
-      const char* no_start_before = nullptr;
-      if (end != nullptr && chars_before_ != Pattern::kVaries) {
-        const std::size_t rest = static_cast<std::size_t>(end - cursor);
-        const std::size_t k = first != kPlaceUnknown ? first : required_.Find(cursor, rest);
-        const std::size_t back = 2 * chars_before_;  // at most two bytes a character
-        no_start_before = k == rest ? end : cursor + (k > back ? k - back : 0);
-      }
+    } else if (anchored_) {
+      return MatchConjunctive(span, cursor, pattern_).matched;
+    }
+    // No match starts before the first place of its bytes, less the characters before them:
+    // the starts there get no attempt.
+    const char* no_start_before = nullptr;
+    if (end != nullptr && chars_before_ != Pattern::kVaries) {
+      const std::size_t rest = static_cast<std::size_t>(end - cursor);
+      const std::size_t k = first != kPlaceUnknown ? first : required_.Find(cursor, rest);
+      const std::size_t back = 2 * chars_before_;  // at most two bytes a character
+      no_start_before = k == rest ? end : cursor + (k > back ? k - back : 0);
+    }
+    if constexpr (std::is_same_v<Matcher, Pattern>) {
       return MatchScan(span, cursor, pattern_, no_start_before).matched;
     } else {
-      return MatchConjunctive(span, cursor, pattern_).matched;
+      return MatchConjunctive(span, cursor, pattern_, no_start_before).matched;
     }
   }
 
