@@ -42,7 +42,8 @@ class AnchoredEntry {
 
   // Tests the NUL-terminated line of length bytes; on_hit(span) is called for each hit. `bytes`
   // is what the caller already knows of the required bytes in the line, and `first` a place
-  // before which they begin no character.
+  // before which they begin no character (it may be past the end: bytes after a NUL inside the
+  // line as read, which no match reaches).
   template <typename OnHit>
   void Test(const char* line, std::size_t length, bool first_only, MatchSpan& span, OnHit&& on_hit,
             Presence bytes = Presence::kUnknown, std::size_t first = kPlaceUnknown) const {
@@ -85,7 +86,7 @@ class AnchoredEntry {
       const std::size_t rest = static_cast<std::size_t>(end - cursor);
       const std::size_t k = first != kPlaceUnknown ? first : required_.Find(cursor, rest);
       const std::size_t back = 2 * chars_before_;  // at most two bytes a character
-      no_start_before = k == rest ? end : cursor + (k > back ? k - back : 0);
+      no_start_before = k >= rest ? end : cursor + (k > back ? k - back : 0);
     }
     if constexpr (std::is_same_v<Matcher, Pattern>) {
       return MatchScan(span, cursor, pattern_, no_start_before).matched;
@@ -126,7 +127,7 @@ class LineInclusion {
     const char* no_start_before = nullptr;
     if (!required_.empty()) {
       const std::size_t k = first != kPlaceUnknown ? first : required_.Find(line, length);
-      if (k == length) {
+      if (k >= length) {
         span.matched = 0;
         return;
       }

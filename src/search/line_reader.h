@@ -20,15 +20,17 @@ struct OutputForm {
 
 // The record of one search, carried from line to line.
 struct ScanState {
-  MatchSpan span;          // the latest match attempt of the search
-  std::int32_t lines = 0;  // lines read so far; the number of the line being tested
-  const char* line = "";   // the line last read, NUL-terminated, valid until the next read
-  std::size_t length = 0;  // its bytes as read (a NUL inside ends it earlier for matching)
+  MatchSpan span;               // the latest match attempt of the search
+  std::int32_t lines = 0;       // lines read so far; the number of the line being tested
+  const char* line = "";        // the line last read, NUL-terminated, valid until the next read
+  std::size_t length = 0;       // its bytes as read
+  std::size_t text_length = 0;  // up to a NUL inside, which ends it for matching
   OutputForm form;
 
   void SetLine(const char* text) {
     line = text;
     length = std::strlen(text);
+    text_length = length;
   }
 };
 

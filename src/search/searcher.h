@@ -42,7 +42,7 @@ bool TestEntry(const Entry& entry, ScanState& state, HitSink& sink,
                Presence bytes = Presence::kUnknown, std::size_t first = kPlaceUnknown) {
   bool hit = false;
   entry.Test(
-      state.line, state.length, state.form.whole_lines, state.span,
+      state.line, state.text_length, state.form.whole_lines, state.span,
       [&](const MatchSpan&) {
         sink.Hit(state);
         hit = true;

@@ -52,7 +52,7 @@ RefResult Reference(SearchKind kind, const std::vector<std::string>& lines,
       if (kind == SearchKind::kInc) {
         if (reference::FindInclusion(line, p) != 0) {
           span.matched = 1;
-          r.output += Prefix(number) + lines[n] + "\n";
+          r.output += Prefix(number) + line + "\n";  // a NUL inside ends the line written
           ++r.count;
           break;
         }
@@ -128,6 +128,8 @@ TEST(SearchAgainstReference, GeneratedFilesAndLists) {
         const std::string& piece = gen.Pick(testing_gen::SubjectPieces());
         pieces.push_back(piece);
         line += piece;
+        // Now and then a NUL, after which no match reaches, though the bytes are there.
+        if (gen.Int(0, 60) == 0) line += std::string(1, '\0');
       }
       if (gen.Int(0, 40) == 0) {
         // Now and then a line the reader cuts into pieces of 4095 bytes.
