@@ -39,6 +39,22 @@ class ByteFinder {
   const ByteSet& set(std::size_t k) const { return sets_[k]; }
   // Where the sets first occur in the text, or n.
   std::size_t Find(const char* text, std::size_t n) const;
+  // Where they next occur at or after `from` beginning a character of the text, which begins
+  // with one; or n.
+  std::size_t FindCharStart(const char* text, std::size_t n, std::size_t from = 0) const {
+    // A prefilter's place is most often the very one.
+    const auto* t = reinterpret_cast<const unsigned char*>(text);
+    if (from < n && n - from >= size() && At(t + from) &&
+        CharStartOf(text, text + from) == text + from) {
+      return from;
+    }
+    for (std::size_t k = from; k < n; ++k) {
+      k += Find(text + k, n - k);
+      if (k >= n) break;
+      if (CharStartOf(text, text + k) == text + k) return k;
+    }
+    return n;
+  }
 
  private:
   std::size_t Probed(const unsigned char* t, std::size_t n) const;

@@ -52,9 +52,10 @@ Conjunctive::Conjunctive(const char* text) {
   }
 }
 
-ByteSets Conjunctive::RequiredBytes(std::size_t* chars_before) const {
+ByteSets Conjunctive::RequiredBytes(std::size_t* chars_before, bool* whole) const {
   if (chars_before != nullptr) *chars_before = Pattern::kVaries;
-  if (terms_.size() == 1) return terms_[0].RequiredBytes(chars_before);
+  if (whole != nullptr) *whole = false;
+  if (terms_.size() == 1) return terms_[0].RequiredBytes(chars_before, whole);
   ByteSets best;
   for (const Pattern& term : terms_) {
     ByteSets sets = term.RequiredBytes();

@@ -33,8 +33,8 @@ class Conjunctive {
   std::size_t term_count() const { return terms_.size(); }
   // The longest bytes some term requires: every term must match for the whole to match. With
   // chars_before: how many characters every match has before them (Pattern::RequiredBytes),
-  // known only when there is one term.
-  ByteSets RequiredBytes(std::size_t* chars_before = nullptr) const;
+  // known only when there is one term, which alone may be whole (Pattern::RequiredBytes).
+  ByteSets RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr) const;
 
  private:
   friend MatchSpan MatchConjunctive(MatchSpan&, const char*&, const Conjunctive&, const char*);

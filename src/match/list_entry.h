@@ -33,7 +33,7 @@ class AnchoredEntry {
       : usable_(text != nullptr && *text != '\0'),
         anchored_(usable_ && *text == '^'),
         pattern_(anchored_ ? text + 1 : text),
-        required_(pattern_.RequiredBytes(&chars_before_)) {}
+        required_(pattern_.RequiredBytes(&chars_before_, &whole_)) {}
 
   bool usable() const { return usable_; }  // non-null, non-empty text
   bool anchored() const { return anchored_; }
@@ -51,6 +51,10 @@ class AnchoredEntry {
     if (!usable_) return;
     if ((anchored_ || *cursor != '\0') && !required_.In(line, length, bytes)) {
       span.matched = 0;  // what the attempt would have found
+      return;
+    }
+    if (whole_) {
+      TestWhole(line, length, first_only, span, on_hit, first);
       return;
     }
     if (anchored_) {
@@ -72,6 +76,34 @@ class AnchoredEntry {
   }
 
  private:
+  // An entry that is its bytes matches where they begin a character, and over them only.
+  template <typename OnHit>
+  void TestWhole(const char* line, std::size_t length, bool first_only, MatchSpan& span,
+                 OnHit&& on_hit, std::size_t first) const {
+    const std::size_t size = required_.size();
+    if (anchored_) {
+      if (length >= size && required_.At(reinterpret_cast<const unsigned char*>(line))) {
+        span = MatchSpan{1, line, line + size};
+        on_hit(span);
+      } else {
+        span.matched = 0;
+      }
+      return;
+    }
+    std::size_t k = first != kPlaceUnknown ? first : 0;
+    while (line[0] != '\0') {  // an empty line gets no attempt, and the span stays as it was
+      k = k < length ? required_.FindCharStart(line, length, k) : length;
+      if (k >= length) {
+        span = MatchSpan{0, line + length, line + length};
+        return;
+      }
+      span = MatchSpan{1, line + k, line + k + size};
+      on_hit(span);
+      if (first_only) return;
+      k += size;
+    }
+  }
+
   bool Attempt(MatchSpan& span, const char*& cursor, const char* end = nullptr,
                std::size_t first = kPlaceUnknown) const {
     if constexpr (std::is_same_v<Matcher, Pattern>) {
@@ -99,6 +131,7 @@ class AnchoredEntry {
   bool anchored_;
   Matcher pattern_;
   std::size_t chars_before_ = Pattern::kVaries;  // set while required_ is made
+  bool whole_ = false;                           // the same
   ByteFinder required_;
 };
 

@@ -563,12 +563,41 @@ bool PatternScanner::ScanElements(MatchSpan& span, const char*& cursor, const Pa
   return Finish(span, cursor, pattern, from, line, start);
 }
 
-ByteSets Pattern::RequiredBytes(std::size_t* chars_before) const {
-  // Each such element takes exactly one character, whose fold is its code.
-  std::vector<int> codes;
-  for (const Element& e : elements_) codes.push_back(e.op == Op::kChar && !e.skip ? e.code : -1);
-  std::size_t start = 0;
-  ByteSets sets = RequiredRun(codes, [](int c) { return c > 0; }, &start);
+ByteSets Pattern::RequiredBytes(std::size_t* chars_before, bool* whole) const {
+  // Each usable element takes exactly one character, of its code or its set; a set's characters
+  // must all have the same length, and none may be the terminator.
+  constexpr unsigned kMaxSetCodes = 0x2000;
+  std::vector<char> exact(elements_.size(), 0);
+  auto append = [&](std::size_t i, ByteSets& run) {
+    const Element& e = elements_[i];
+    bool x = false;
+    if (e.skip) return false;
+    if (e.op == Op::kChar) {
+      if (e.code == kNullCode || !AppendCharBytes(FoldPreimages(e.code), run, &x)) return false;
+    } else if (e.op == Op::kClass && !e.negate) {
+      unsigned codes = 0;
+      for (std::uint32_t r = 0; r < e.range_count; ++r) {
+        const Range& range = ranges_[e.first_range + r];
+        if (range.lo == kNullCode) return false;
+        codes += static_cast<unsigned>(range.hi - range.lo) + 1;
+      }
+      if (codes > kMaxSetCodes) return false;
+      std::vector<Code> chars;
+      for (std::uint32_t r = 0; r < e.range_count; ++r) {
+        const Range& range = ranges_[e.first_range + r];
+        ForEachPreimageIn(range.lo, range.hi, [&chars](Code c) { chars.push_back(c); });
+      }
+      std::sort(chars.begin(), chars.end());
+      chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
+      if (!AppendCharBytes(chars, run, &x)) return false;
+    } else {
+      return false;
+    }
+    exact[i] = x;
+    return true;
+  };
+  std::size_t start = 0, length = 0;
+  ByteSets sets = RequiredRunOf(elements_.size(), append, &start, &length);
   if (chars_before != nullptr) {
     // Fixed only when every element before the run takes exactly one character.
     *chars_before = sets.empty() || zero_width_ ? kVaries : start;
@@ -578,6 +607,10 @@ ByteSets Pattern::RequiredBytes(std::size_t* chars_before) const {
         *chars_before = kVaries;
       }
     }
+  }
+  if (whole != nullptr) {
+    *whole = !sets.empty() && !zero_width_ && !never_ && start == 0 && length == elements_.size();
+    for (std::size_t i = 0; i < length && *whole; ++i) *whole = exact[i] != 0;
   }
   return sets;
 }

@@ -57,25 +57,43 @@ const char* NextCharStartIn(const char* from, const FirstBytes& firsts) {
   }
 }
 
-bool AppendPreimageBytes(Code folded, ByteSets& bytes) {
-  const std::vector<Code> codes = FoldPreimages(folded);
-  if (codes.empty()) return false;
-  const bool wide = codes[0] > 0xFF;
-  for (Code c : codes) {
+bool AppendCharBytes(const std::vector<Code>& chars, ByteSets& bytes, bool* exact) {
+  if (chars.empty()) return false;
+  const bool wide = chars[0] > 0xFF;
+  for (Code c : chars) {
     if ((c > 0xFF) != wide) return false;
   }
   ByteSet first{}, second{};
-  for (Code c : codes) {
+  bool leads = false;  // a lone lead byte is no character where a trail byte follows it
+  for (Code c : chars) {
     if (wide) {
       first[c >> 8] = true;
       second[c & 0xFF] = true;
     } else {
       first[c] = true;
+      leads = leads || IsLeadByte(c);
     }
   }
   bytes.push_back(first);
   if (wide) bytes.push_back(second);
+  if (exact != nullptr) {
+    // Double-byte characters are exactly the pairs of their sets when every pair is one of them.
+    std::size_t pairs = 0;
+    if (wide) {
+      std::size_t a = 0, b = 0;
+      for (int x = 0; x < 256; ++x) {
+        a += first[x];
+        b += second[x];
+      }
+      pairs = a * b;
+    }
+    *exact = wide ? pairs == chars.size() : !leads;
+  }
   return true;
+}
+
+bool AppendPreimageBytes(Code folded, ByteSets& bytes) {
+  return AppendCharBytes(FoldPreimages(folded), bytes);
 }
 
 }  // namespace kensaku

@@ -29,37 +29,58 @@ namespace detail {
 double Selectivity(const ByteSets& sets);
 }
 
-// Builds the best run of byte sets that a sequence of folded codes requires in a row: runs are
-// cut where a code is unusable (AppendPreimageBytes fails or usable says no), and the run whose
-// sets are narrowest in sum wins. Empty when no code is usable. With `start`, also the index of
-// the code the run begins with.
-template <typename Codes, typename Usable>
-ByteSets RequiredRun(const Codes& codes, Usable usable, std::size_t* start = nullptr) {
+// The bytes of the given characters (distinct, none null), position by position: bytes[i] holds
+// byte i of each. False (nothing added) when they differ in length or there are none. With exact:
+// whether a text that holds a byte of each set, set after set, from a character start on, holds
+// one of the characters there, and nothing else.
+bool AppendCharBytes(const std::vector<Code>& chars, ByteSets& bytes, bool* exact = nullptr);
+
+// Builds the best run of byte sets that a sequence of elements requires in a row, where
+// append(i, run) adds the sets of element i to the run, or returns false (what it added is
+// dropped) for an element that cannot be part of one. Runs are cut there, and the run whose sets
+// are narrowest in sum wins. Empty when no element is usable. With `start` and `length`, also
+// the elements the run is made of.
+template <typename Append>
+ByteSets RequiredRunOf(std::size_t count, Append append, std::size_t* start = nullptr,
+                       std::size_t* length = nullptr) {
   ByteSets best, run;
   double best_score = 0;
-  std::size_t index = 0, run_start = 0, best_start = 0;
-  auto end_run = [&] {
+  std::size_t run_start = 0, best_start = 0, best_length = 0;
+  auto end_run = [&](std::size_t end) {
     const double score = detail::Selectivity(run);
     if (score > best_score) {
       best_score = score;
       best = run;
       best_start = run_start;
+      best_length = end - run_start;
     }
     run.clear();
   };
-  for (const auto& c : codes) {
-    if (run.size() >= kMaxRequiredSets) end_run();
-    if (run.empty()) run_start = index;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (run.size() >= kMaxRequiredSets) end_run(i);
+    if (run.empty()) run_start = i;
     const std::size_t before = run.size();
-    if (!usable(c) || !AppendPreimageBytes(static_cast<Code>(c), run)) {
+    if (!append(i, run)) {
       run.resize(before);
-      end_run();
+      end_run(i);
     }
-    ++index;
   }
-  end_run();
+  end_run(count);
   if (start != nullptr) *start = best_start;
+  if (length != nullptr) *length = best_length;
   return best;
+}
+
+// The same for a sequence of folded codes, each element the characters that fold to it: runs are
+// also cut where usable says no.
+template <typename Codes, typename Usable>
+ByteSets RequiredRun(const Codes& codes, Usable usable, std::size_t* start = nullptr) {
+  return RequiredRunOf(
+      codes.size(),
+      [&](std::size_t i, ByteSets& run) {
+        return usable(codes[i]) && AppendPreimageBytes(static_cast<Code>(codes[i]), run);
+      },
+      start);
 }
 
 // The first bytes of the characters that fold to a code, for NextCharStartIn.

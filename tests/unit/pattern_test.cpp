@@ -346,5 +346,54 @@ TEST_F(PatternTest, CostlyScansAgreeWithTheAttempts) {
   EXPECT_EQ(detail::g_linear_misses, 0u);
 }
 
+// Sets take part in the required run when their characters share a length, and a pattern whose
+// run is all of it is whole: its matches are exactly where the run begins a character.
+TEST(PatternRequiredBytes, SetsOfOneLengthJoinTheRun) {
+  struct Case {
+    const char* pattern;
+    int flags;
+    std::size_t sets;  // 0: no run
+    std::size_t chars_before;
+    bool whole;
+  };
+  const std::size_t V = Pattern::kVaries;
+  const Case cases[] = {
+      // katakana, the long vowel mark, katakana: 0x83 then a trail byte, twice
+      {"[\x83\x40-\x83\x96]\x81\x5B[\x83\x40-\x83\x96]", 0, 6, 0, true},
+      // under kana folding hiragana match too: the pairs of the sets are more than the characters
+      {"[\x83\x40-\x83\x96]\x81\x5B", FoldKanaToHiragana, 4, 0, false},
+      {"[a-z]b", 0, 2, 0, true},
+      {"[a-z]b", FoldToUpper, 2, 0, true},
+      {"[a\x83\x40]b", 0, 1, 1, false},  // one byte and two: the set stays out
+      {"[^a]b", 0, 1, 1, false},
+      {".ab", 0, 2, 1, false},
+      {"a#bc", 0, 1, 0, false},  // the run before the skip
+      {"ab*", 0, 2, 0, false},
+      {"@ab", 0, 2, V, false},
+      {"[\x81-\x83 ]b", 0, 2, 0, false},  // a lone lead byte is no character before a trail byte
+      {"[b-]", 0, 0, V, false},           // the set reaches the terminator
+  };
+  for (const Case& c : cases) {
+    SetFoldFlags(c.flags);
+    const Pattern p(c.pattern);
+    std::size_t before = 0;
+    bool whole = !c.whole;
+    const ByteSets sets = p.RequiredBytes(&before, &whole);
+    EXPECT_EQ(sets.size(), c.sets) << Shown(c.pattern);
+    if (c.sets != 0) {
+      EXPECT_EQ(before, c.chars_before) << Shown(c.pattern);
+    }
+    EXPECT_EQ(whole, c.whole) << Shown(c.pattern);
+  }
+  SetFoldFlags(0);
+  const ByteSets katakana = Pattern("[\x83\x40-\x83\x96]").RequiredBytes();
+  ASSERT_EQ(katakana.size(), 2u);
+  EXPECT_TRUE(katakana[0][0x83]);
+  EXPECT_FALSE(katakana[0][0x82]);
+  EXPECT_TRUE(katakana[1][0x40] && katakana[1][0x96]);
+  EXPECT_FALSE(katakana[1][0x7F]);  // not a trail byte: 0x83 0x7F is two characters
+  EXPECT_FALSE(katakana[1][0x97]);
+}
+
 }  // namespace
 }  // namespace kensaku
