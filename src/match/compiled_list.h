@@ -77,6 +77,8 @@ class CompiledList {
 
   // True when every entry requires some bytes, so that text without any of them holds no hit.
   bool has_prefilter() const { return !finders_.empty(); }
+  // True when the prefilter sweeps for every entry at once.
+  bool swept() const { return !sweep_.empty(); }
   // Where the bytes of some entry first start, whole within the text, or n.
   std::size_t FirstCandidate(const char* text, std::size_t n) const;
   // The same, for text that holds the stream's bytes from offset `at` on; the cursor keeps what

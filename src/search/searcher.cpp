@@ -49,10 +49,17 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
   // Counts wrap as the 32-bit counts of the exports do, without overflowing a signed int.
   std::uint32_t count = 0;
   while (in.clear() && sink.ok()) {
-    // Every entry is tried on a passed-over line, and fails; only a line just after a hit must
-    // be read (the stale flag would end its entries early if it got no attempt), unless the
-    // entries are literal ones, which always clear it.
-    const bool may_skip = !line_done() || Entry::kCountsHitLines;
+    // Every entry is tried on a passed-over line, and fails; only an empty line just after a hit
+    // must be read (the stale flag would end its entries early, as no entry gets an attempt
+    // there), unless the entries are literal ones, which always clear it.
+    bool may_skip = !line_done() || Entry::kCountsHitLines;
+    if (!may_skip && !list.swept()) {
+      // A line that begins with a character gets an attempt, which clears the flag as on a
+      // passed-over line; only an empty one keeps it. (Swept lists find the next line's bytes
+      // at little cost once it is read.)
+      const auto [text, n] = in.Window();
+      may_skip = n > 0 && text[0] != '\n' && text[0] != '\0';
+    }
     if (may_skip) {
       const std::int32_t skipped = hopeless.Skip(in);
       if (skipped > 0) {
