@@ -24,7 +24,12 @@ class HopelessLines {
     const auto [text, n] = in.Window();
     const std::size_t first = list_.FirstCandidate(text, n, at, cursor_);
     const std::size_t whole = LineStartBefore(text, first);  // up to and including the last LF
-    if (whole > 0) return in.SkipLines(whole);
+    if (whole > 0) {
+      const std::int32_t skipped = in.SkipLines(whole);
+      // The line now first holds the place found: what a second look would tell at once.
+      if (first < n && in.position() == at + whole) retry_at_ = at + first + 1;
+      return skipped;
+    }
     // The line being read holds the place found, or runs past the buffer: look again after it,
     // not at every piece of a long line.
     retry_at_ = in.position() + (first < n ? first + 1 : n);
