@@ -130,11 +130,12 @@ std::size_t CompiledList::SweepFirst(const char* text, std::size_t n, std::uint6
 }
 
 std::uint64_t CompiledList::EntriesAtFirst(const CandidateCursor& cursor, std::uint64_t from,
-                                           std::size_t length) const {
+                                           std::size_t length, std::size_t& place) const {
   if (sweep_.empty() || !cursor.first_found_ || cursor.scan_from_ > from ||
       from + length > cursor.scan_to_ || cursor.first_ < from || cursor.first_ >= from + length) {
     return 0;
   }
+  place = static_cast<std::size_t>(cursor.first_ - from);
   return cursor.first_entries_;
 }
 

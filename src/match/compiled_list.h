@@ -95,8 +95,9 @@ class CompiledList {
                            std::uint64_t to) const;
   // The entries whose bytes the list-wide sweep found at the first place in a line read from
   // stream offset `from` on, the line's first place of any entry's; 0 when none or not known.
+  // The place, in the line, goes to `place`.
   std::uint64_t EntriesAtFirst(const CandidateCursor& cursor, std::uint64_t from,
-                               std::size_t length) const;
+                               std::size_t length, std::size_t& place) const;
   // What is known of every entry's bytes in a line read from stream offset `from` on.
   LineBytes BytesIn(const CandidateCursor& cursor, const char* line, std::size_t length,
                     std::uint64_t from) const;

@@ -25,16 +25,30 @@ Inclusion::Inclusion(const char* pattern) {
   for (Code& c : folded_) c = fold[c];
 }
 
-ByteSets Inclusion::RequiredBytes(std::size_t* chars_before) const {
-  std::size_t start = 0;
+ByteSets Inclusion::RequiredBytes(std::size_t* chars_before, bool* whole) const {
   if (chars_before != nullptr) *chars_before = 0;
+  if (whole != nullptr) *whole = false;
   if (null_) return {};
-  auto usable = [](Code c) { return c != kNullCode && c != kNoneCode; };
   // One character decides, or every character compared must fold to its code; each of them
   // is compared with one line character.
-  if (count_ <= 1) return RequiredRun(std::vector<Code>{first_}, usable);
-  ByteSets sets = RequiredRun(folded_, usable, &start);
-  if (chars_before != nullptr) *chars_before = start;
+  const std::vector<Code> codes = count_ <= 1 ? std::vector<Code>{first_} : folded_;
+  std::vector<char> exact(codes.size(), 0);
+  auto append = [&](std::size_t i, ByteSets& run) {
+    bool x = false;
+    if (codes[i] == kNullCode || codes[i] == kNoneCode) return false;
+    if (!AppendCharBytes(FoldPreimages(codes[i]), run, &x)) return false;
+    exact[i] = x;
+    return true;
+  };
+  std::size_t start = 0, length = 0;
+  ByteSets sets = RequiredRunOf(codes.size(), append, &start, &length);
+  if (chars_before != nullptr && count_ > 1) *chars_before = start;
+  if (whole != nullptr) {
+    // Every character the line is read for is in the run, and the first is the one compared.
+    *whole = !sets.empty() && start == 0 && length == codes.size() && codes[0] == first_ &&
+             (count_ <= 1 || codes.size() == count_);
+    for (std::size_t i = 0; i < length && *whole; ++i) *whole = exact[i] != 0;
+  }
   return sets;
 }
 

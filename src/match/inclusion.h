@@ -25,8 +25,11 @@ class Inclusion {
   explicit Inclusion(const char* pattern);
 
   // Bytes that every line including the pattern holds in a row (see Pattern::RequiredBytes).
-  // With chars_before: how many characters every inclusion has before the run.
-  ByteSets RequiredBytes(std::size_t* chars_before = nullptr) const;
+  // With chars_before: how many characters every inclusion has before the run; with whole:
+  // whether the pattern is included exactly where the run begins a character.
+  ByteSets RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr) const;
+
+  std::size_t bytes() const { return bytes_; }  // what a hit's span covers
 
  private:
   friend int IncludesAt(MatchSpan&, const char*, const Inclusion&);

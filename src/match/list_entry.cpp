@@ -3,6 +3,6 @@
 namespace kensaku {
 
 LineInclusion::LineInclusion(const char* text)
-    : pattern_(text), required_(pattern_.RequiredBytes(&chars_before_)) {}
+    : pattern_(text), required_(pattern_.RequiredBytes(&chars_before_, &whole_)) {}
 
 }  // namespace kensaku

@@ -156,6 +156,15 @@ class LineInclusion {
       span.matched = 0;
       return;
     }
+    if (whole_) {
+      // Included exactly where its bytes begin a character.
+      const std::size_t k =
+          required_.FindCharStart(line, length, first != kPlaceUnknown ? first : 0);
+      span =
+          MatchSpan{k < length ? 1 : 0, line + k, line + k + (k < length ? pattern_.bytes() : 0)};
+      if (span.matched) on_hit(span);
+      return;
+    }
     // No inclusion starts before the first place of its bytes, less the characters before them.
     const char* no_start_before = nullptr;
     if (!required_.empty()) {
@@ -173,6 +182,7 @@ class LineInclusion {
  private:
   Inclusion pattern_;
   std::size_t chars_before_ = 0;  // set while required_ is made
+  bool whole_ = false;            // the same
   ByteFinder required_;
 };
 

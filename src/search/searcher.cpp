@@ -81,9 +81,12 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
     // first, and most often one of them decides the line.
     if constexpr (Entry::kCountsHitLines && Entry::kWholeLinesOnly) {
       bool hit = false;
-      for (std::uint64_t first = list.EntriesAtFirst(hopeless.cursor(), line_at, state.length);
+      std::size_t place = kPlaceUnknown;  // where their bytes are, with none of any entry before
+      for (std::uint64_t first =
+               list.EntriesAtFirst(hopeless.cursor(), line_at, state.length, place);
            first != 0 && !hit; first &= first - 1) {
-        hit = TestEntry(entries[static_cast<std::size_t>(std::countr_zero(first))], state, sink);
+        hit = TestEntry(entries[static_cast<std::size_t>(std::countr_zero(first))], state, sink,
+                        Presence::kUnknown, place);
       }
       if (hit) {
         ++count;
