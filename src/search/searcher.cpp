@@ -44,10 +44,16 @@ class HopelessLines {
 
 template <typename Entry>
 std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& list, InputFile& in,
-                       HitSink& sink, ScanState& state) {
+                       HitSink& sink, ScanState& state, Counting counting) {
   state.form = SearchForm<Entry>();
   // After a hit written as a whole line, the line's remaining entries are not tried.
   auto line_done = [&] { return state.span.matched && state.form.whole_lines; };
+  // A line written whole is the same whichever entry hits it: when the tests are not counted,
+  // any entry may decide it. Lines after a hit may be passed over then too: only a prefilter
+  // passes over lines, and with one every entry requires bytes, so that none hits the empty line
+  // the stale flag would end.
+  const bool any_entry =
+      Entry::kCountsHitLines || (counting == Counting::kNotWanted && state.form.whole_lines);
   const std::int32_t tests_per_line =
       Entry::kCountsHitLines ? 0 : static_cast<std::int32_t>(entries.size());
   HopelessLines hopeless(list);
@@ -57,7 +63,7 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
     // Every entry is tried on a passed-over line, and fails; only an empty line just after a hit
     // must be read (the stale flag would end its entries early, as no entry gets an attempt
     // there), unless the entries are literal ones, which always clear it.
-    bool may_skip = !line_done() || Entry::kCountsHitLines;
+    bool may_skip = !line_done() || any_entry;
     if (!may_skip && !list.swept()) {
       // A line that begins with a character gets an attempt, which clears the flag as on a
       // passed-over line; only an empty one keeps it. (Swept lists find the next line's bytes
@@ -79,14 +85,15 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
     if (in.failed()) continue;
     // A line with a hit of any entry counts alike: the entries the sweep found first are tried
     // first, and most often one of them decides the line.
-    if constexpr (Entry::kCountsHitLines && Entry::kWholeLinesOnly) {
+    if (any_entry) {
       bool hit = false;
-      std::size_t place = kPlaceUnknown;  // where their bytes are, with none of any entry before
+      // Where their bytes are, with none of any entry's before (they may run past the line).
+      std::size_t place = kPlaceUnknown;
       for (std::uint64_t first =
                list.EntriesAtFirst(hopeless.cursor(), line_at, state.length, place);
            first != 0 && !hit; first &= first - 1) {
         hit = TestEntry(entries[static_cast<std::size_t>(std::countr_zero(first))], state, sink,
-                        Presence::kUnknown, place);
+                        Presence::kPresent, place);
       }
       if (hit) {
         ++count;
@@ -124,9 +131,12 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
 
 }  // namespace
 
-std::int32_t Search(const CompiledList& list, InputFile& in, HitSink& sink, ScanState& state) {
-  return std::visit([&](const auto& entries) { return ScanLines(entries, list, in, sink, state); },
-                    list.entries());
+std::int32_t Search(const CompiledList& list, InputFile& in, HitSink& sink, ScanState& state,
+                    Counting counting) {
+  const std::int32_t count = std::visit(
+      [&](const auto& entries) { return ScanLines(entries, list, in, sink, state, counting); },
+      list.entries());
+  return counting == Counting::kReturned || list.kind() == SearchKind::kInc ? count : 0;
 }
 
 }  // namespace kensaku

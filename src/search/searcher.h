@@ -51,9 +51,15 @@ bool TestEntry(const Entry& entry, ScanState& state, HitSink& sink,
   return hit;
 }
 
+// Whether a search counts its pattern tests for the caller. A caller that wants only the hits
+// lets a line written whole end at the first entry that hits it, in whatever order.
+enum class Counting { kReturned, kNotWanted };
+
 // Searches the rest of the input, in the output form of the moment. Stops at the end of the
-// input, at a read error, or when the sink is no longer ok.
-std::int32_t Search(const CompiledList& list, InputFile& in, HitSink& sink, ScanState& state);
+// input, at a read error, or when the sink is no longer ok. Without counting, a pattern or
+// conjunctive list returns 0.
+std::int32_t Search(const CompiledList& list, InputFile& in, HitSink& sink, ScanState& state,
+                    Counting counting = Counting::kReturned);
 
 }  // namespace kensaku
 
