@@ -148,6 +148,10 @@ ListFilter::ListFilter(std::vector<const ByteFinder*> finders) : finders_(std::m
       head_[e] |= static_cast<std::uint32_t>(byte) << (8 * j);
       head_mask_[e] |= std::uint32_t{0xFF} << (8 * j);
     }
+    const std::size_t size = f.size() < 4 ? f.size() : 4;
+    if (f.size() <= 4 && head_mask_[e] == (size == 4 ? ~0u : (1u << (8 * size)) - 1)) {
+      head_whole_ |= std::uint64_t{1} << e;
+    }
   }
 }
 
@@ -173,7 +177,9 @@ __attribute__((always_inline)) inline std::uint64_t ListFilter::Verify(const uns
     const int e = std::countr_zero(candidates);
     if ((word & head_mask_[e]) != head_[e]) continue;
     const ByteFinder& f = *finders_[e];
-    if (f.size() <= n - i && f.At(t + i)) found |= std::uint64_t{1} << e;
+    if (f.size() <= n - i && ((head_whole_ >> e & 1) != 0 || f.At(t + i))) {
+      found |= std::uint64_t{1} << e;
+    }
   }
   return found;
 }

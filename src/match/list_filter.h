@@ -74,6 +74,7 @@ class ListFilter {
   std::uint64_t bucket_entries_[kBuckets] = {};
   // Each entry's first bytes as one word: those of one-byte sets, under a mask.
   std::uint32_t head_[kMaxEntries] = {}, head_mask_[kMaxEntries] = {};
+  std::uint64_t head_whole_ = 0;  // entries whose runs are their first bytes and no more
 };
 
 }  // namespace kensaku
