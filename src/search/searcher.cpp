@@ -17,15 +17,16 @@ class HopelessLines {
 
   const CandidateCursor& cursor() const { return cursor_; }
 
-  // Passes over the lines that cannot match; returns how many there were.
-  std::int32_t Skip(InputFile& in) {
+  // Passes over the lines that cannot match; returns how many there were (1 when they are not
+  // counted), or 0.
+  std::int32_t Skip(InputFile& in, bool counted) {
     if (!list_.has_prefilter() || in.position() < retry_at_) return 0;
     const std::uint64_t at = in.position();
     const auto [text, n] = in.Window();
     const std::size_t first = list_.FirstCandidate(text, n, at, cursor_);
     const std::size_t whole = LineStartBefore(text, first);  // up to and including the last LF
     if (whole > 0) {
-      const std::int32_t skipped = in.SkipLines(whole);
+      const std::int32_t skipped = counted ? in.SkipLines(whole) : in.PassOver(whole);
       // The line now first holds the place found: what a second look would tell at once.
       if (first < n && in.position() == at + whole) retry_at_ = at + first + 1;
       return skipped;
@@ -44,7 +45,7 @@ class HopelessLines {
 
 template <typename Entry>
 std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& list, InputFile& in,
-                       HitSink& sink, ScanState& state, Counting counting) {
+                       HitSink& sink, ScanState& state, SearchNeeds needs) {
   state.form = SearchForm<Entry>();
   // After a hit written as a whole line, the line's remaining entries are not tried.
   auto line_done = [&] { return state.span.matched && state.form.whole_lines; };
@@ -52,8 +53,9 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
   // any entry may decide it. Lines after a hit may be passed over then too: only a prefilter
   // passes over lines, and with one every entry requires bytes, so that none hits the empty line
   // the stale flag would end.
-  const bool any_entry =
-      Entry::kCountsHitLines || (counting == Counting::kNotWanted && state.form.whole_lines);
+  const bool any_entry = Entry::kCountsHitLines || (!needs.tests && state.form.whole_lines);
+  // The lines passed over count for their numbers, and for the tests they would have cost.
+  const bool count_lines = needs.line_numbers || (needs.tests && !Entry::kCountsHitLines);
   const std::int32_t tests_per_line =
       Entry::kCountsHitLines ? 0 : static_cast<std::int32_t>(entries.size());
   HopelessLines hopeless(list);
@@ -72,10 +74,12 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
       may_skip = n > 0 && text[0] != '\n' && text[0] != '\0';
     }
     if (may_skip) {
-      const std::int32_t skipped = hopeless.Skip(in);
+      const std::int32_t skipped = hopeless.Skip(in, count_lines);
       if (skipped > 0) {
-        state.lines = WrappingAdd(state.lines, static_cast<std::uint32_t>(skipped));
-        count += static_cast<std::uint32_t>(skipped) * static_cast<std::uint32_t>(tests_per_line);
+        if (count_lines) {
+          state.lines = WrappingAdd(state.lines, static_cast<std::uint32_t>(skipped));
+          count += static_cast<std::uint32_t>(skipped) * static_cast<std::uint32_t>(tests_per_line);
+        }
         state.span.matched = 0;
         continue;
       }
@@ -132,11 +136,11 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
 }  // namespace
 
 std::int32_t Search(const CompiledList& list, InputFile& in, HitSink& sink, ScanState& state,
-                    Counting counting) {
+                    SearchNeeds needs) {
   const std::int32_t count = std::visit(
-      [&](const auto& entries) { return ScanLines(entries, list, in, sink, state, counting); },
+      [&](const auto& entries) { return ScanLines(entries, list, in, sink, state, needs); },
       list.entries());
-  return counting == Counting::kReturned || list.kind() == SearchKind::kInc ? count : 0;
+  return needs.tests || list.kind() == SearchKind::kInc ? count : 0;
 }
 
 }  // namespace kensaku

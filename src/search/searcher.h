@@ -51,15 +51,20 @@ bool TestEntry(const Entry& entry, ScanState& state, HitSink& sink,
   return hit;
 }
 
-// Whether a search counts its pattern tests for the caller. A caller that wants only the hits
-// lets a line written whole end at the first entry that hits it, in whatever order.
-enum class Counting { kReturned, kNotWanted };
+// What a caller needs of a search beyond its hits. One that wants no count of pattern tests
+// lets a line written whole end at the first entry that hits it, in whatever order; one that
+// shows no line numbers lets the lines passed over go uncounted in state.lines (unless the
+// tests they would have cost are counted), which then tells lines apart but numbers none.
+struct SearchNeeds {
+  bool tests = true;
+  bool line_numbers = true;
+};
 
 // Searches the rest of the input, in the output form of the moment. Stops at the end of the
-// input, at a read error, or when the sink is no longer ok. Without counting, a pattern or
+// input, at a read error, or when the sink is no longer ok. Without tests, a pattern or
 // conjunctive list returns 0.
 std::int32_t Search(const CompiledList& list, InputFile& in, HitSink& sink, ScanState& state,
-                    Counting counting = Counting::kReturned);
+                    SearchNeeds needs = {});
 
 }  // namespace kensaku
 

@@ -57,6 +57,11 @@ class InputFile {
   // Passes over the first n bytes of the window, which end in a LF; returns how many lines
   // ReadLine would have delivered for them (a line of L bytes is L / 4095 + 1 of them).
   std::int32_t SkipLines(std::size_t n);
+  // The same without counting them; returns 1.
+  std::int32_t PassOver(std::size_t n) {
+    begin_ += n;
+    return 1;
+  }
 
  private:
   // Makes at least n bytes available from begin_, or everything up to the end of the file.
@@ -90,7 +95,7 @@ class Output {
 
   bool clear() const { return state_ == kStreamGood; }
   bool failed() const { return state_ != kStreamGood; }
-  std::size_t size() const { return used_; }  // bytes held in a fixed buffer
+  std::size_t size() const { return used_; }    // bytes held in a fixed buffer
   std::size_t total() const { return total_; }  // bytes written, whatever became of them
 
   void Write(const char* bytes, std::size_t n);

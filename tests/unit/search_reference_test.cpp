@@ -89,14 +89,14 @@ RefResult Reference(SearchKind kind, const std::vector<std::string>& lines,
 
 // The searcher's output and count for the list over the file at path.
 RefResult Searched(SearchKind kind, const ListText& split, const std::string& path,
-                   Counting counting = Counting::kReturned) {
+                   SearchNeeds needs = {}) {
   InputFile in(path.c_str());
   std::string buffer(1 << 22, '\0');
   Output out(buffer.data(), buffer.size());
   ScanState state;
   HitWriter writer(out);
   RefResult r;
-  r.count = Search(CompiledList(kind, split.entries()), in, writer, state, counting);
+  r.count = Search(CompiledList(kind, split.entries()), in, writer, state, needs);
   r.output.assign(buffer.data(), out.size());
   return r;
 }
@@ -104,7 +104,8 @@ RefResult Searched(SearchKind kind, const ListText& split, const std::string& pa
 // A search that counts nothing writes the same, whichever entry it lets decide a line.
 void ExpectSameUncounted(SearchKind kind, const ListText& split, const std::string& path,
                          const RefResult& expected, const std::string& context) {
-  const RefResult got = Searched(kind, split, path, Counting::kNotWanted);
+  // Line numbers are written only when the line mode asks for them.
+  const RefResult got = Searched(kind, split, path, SearchNeeds{false, GetLineMode() != 0});
   ASSERT_EQ(got.output, expected.output) << "uncounted, " << context;
   if (kind == SearchKind::kInc) {
     ASSERT_EQ(got.count, expected.count) << "uncounted, " << context;

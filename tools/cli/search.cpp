@@ -115,7 +115,7 @@ void RunJob(const SearchPlan& plan, const PatternGroups& patterns, Board& board,
           }
         } else {
           MeteredSink sink(printer, meter);
-          Search(patterns.group(0), in, sink, state, Counting::kNotWanted);
+          Search(patterns.group(0), in, sink, state, SearchNeeds{false, config.line_numbers});
         }
         if ((in.state() & kStreamBad) != 0) {
           err = target.shown + ": read error";
