@@ -14,7 +14,8 @@
 // lines and the tests they would have cost as if each had been read and tested.
 //
 // What a search returns: the number of pattern tests made, or for literal (inclusion) lists the
-// number of lines with a hit.
+// number of lines with a hit. A caller that wants only the hits says so (SearchNeeds), and the
+// searcher then leaves out the work that only the count or the line numbers need.
 #ifndef KENSAKU_SRC_SEARCH_SEARCHER_H_
 #define KENSAKU_SRC_SEARCH_SEARCHER_H_
 
