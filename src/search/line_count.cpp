@@ -71,12 +71,18 @@ __attribute__((target("avx2,popcnt,lzcnt,bmi"))) LineCount CountAvx2(const char*
 }
 #endif
 
-// The bytes before n, 32 at a time from the end.
+// The bytes before n, 32 at a time from the end; the first few as a block of the readable
+// bytes, past n masked off.
 template <unsigned (*Mask32)(const char*)>
-__attribute__((always_inline)) inline std::size_t StartBefore(const char* text, std::size_t n) {
+__attribute__((always_inline)) inline std::size_t StartBefore(const char* text, std::size_t n,
+                                                              std::size_t readable) {
   for (; n >= 32; n -= 32) {
     const unsigned m = Mask32(text + n - 32);
     if (m != 0) return n - static_cast<std::size_t>(std::countl_zero(m));
+  }
+  if (n > 0 && readable >= 32) {
+    const unsigned m = Mask32(text) & ((1u << n) - 1);
+    return m != 0 ? 32 - static_cast<std::size_t>(std::countl_zero(m)) : 0;
   }
   while (n > 0 && text[n - 1] != '\n') --n;
   return n;
@@ -92,18 +98,19 @@ __attribute__((target("avx2"))) inline unsigned LfMask32Avx2(const char* text) {
   return static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'))));
 }
 
-__attribute__((target("avx2,lzcnt"))) std::size_t StartBeforeAvx2(const char* text, std::size_t n) {
-  return StartBefore<LfMask32Avx2>(text, n);
+__attribute__((target("avx2,lzcnt"))) std::size_t StartBeforeAvx2(const char* text, std::size_t n,
+                                                                  std::size_t readable) {
+  return StartBefore<LfMask32Avx2>(text, n, readable);
 }
 #endif
 
 }  // namespace
 
-std::size_t LineStartBefore(const char* text, std::size_t n) {
+std::size_t LineStartBefore(const char* text, std::size_t n, std::size_t readable) {
 #if defined(__x86_64__)
-  if (Simd() == SimdLevel::kAvx2) return StartBeforeAvx2(text, n);
+  if (Simd() == SimdLevel::kAvx2) return StartBeforeAvx2(text, n, readable);
 #endif
-  return StartBefore<LfMask32Sse2>(text, n);
+  return StartBefore<LfMask32Sse2>(text, n, readable);
 }
 
 LineCount CountLines(const char* text, std::size_t n) {

@@ -16,8 +16,9 @@ struct LineCount {
 // The lines that end in the first n bytes of text.
 LineCount CountLines(const char* text, std::size_t n);
 
-// Where the line that holds byte n of text starts: just after the last LF before it, or 0.
-std::size_t LineStartBefore(const char* text, std::size_t n);
+// Where the line that holds byte n of text starts: just after the last LF before it, or 0. The
+// first `readable` bytes of text may be read (at least n).
+std::size_t LineStartBefore(const char* text, std::size_t n, std::size_t readable = 0);
 
 }  // namespace kensaku
 

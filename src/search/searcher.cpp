@@ -24,7 +24,8 @@ class HopelessLines {
     const std::uint64_t at = in.position();
     const auto [text, n] = in.Window();
     const std::size_t first = list_.FirstCandidate(text, n, at, cursor_);
-    const std::size_t whole = LineStartBefore(text, first);  // up to and including the last LF
+    // Up to and including the last LF.
+    const std::size_t whole = LineStartBefore(text, first, n);
     if (whole > 0) {
       const std::int32_t skipped = counted ? in.SkipLines(whole) : in.PassOver(whole);
       // The line now first holds the place found: what a second look would tell at once.

@@ -47,7 +47,11 @@ TEST(CountLines, AgreesWithReadingLineByLine) {
       for (int k = 0; k < 8; ++k) {
         const std::size_t at = static_cast<std::size_t>(pick(0, static_cast<int>(text.size())));
         const std::size_t lf = at == 0 ? std::string::npos : text.rfind('\n', at - 1);
-        ASSERT_EQ(LineStartBefore(text.data(), at), lf == std::string::npos ? 0 : lf + 1)
+        const std::size_t want_start = lf == std::string::npos ? 0 : lf + 1;
+        ASSERT_EQ(LineStartBefore(text.data(), at), want_start)
+            << "round " << round << " at " << at;
+        // Near the start, one block of what may be read, beyond the place.
+        ASSERT_EQ(LineStartBefore(text.data(), at, text.size()), want_start)
             << "round " << round << " at " << at;
       }
     }
