@@ -131,7 +131,22 @@ std::size_t CompiledList::SweepFirst(const char* text, std::size_t n, std::uint6
 
 std::uint64_t CompiledList::EntriesAtFirst(const CandidateCursor& cursor, std::uint64_t from,
                                            std::size_t length, std::size_t& place) const {
-  if (sweep_.empty() || !cursor.first_found_ || cursor.scan_from_ > from ||
+  if (sweep_.empty()) {
+    // Entries found one by one: those whose bytes the cursor knows first in the line.
+    std::uint64_t entries = 0, best = from + length;
+    for (std::size_t i = 0; i < cursor.next_.size(); ++i) {
+      if (EntryBytesIn(cursor, i, from, from + length) != Presence::kPresent) continue;
+      const std::uint64_t hit = cursor.next_[i].hit;
+      if (hit < best) {
+        best = hit;
+        entries = 0;
+      }
+      if (hit == best) entries |= std::uint64_t{1} << i;
+    }
+    if (entries != 0) place = static_cast<std::size_t>(best - from);
+    return entries;
+  }
+  if (!cursor.first_found_ || cursor.scan_from_ > from ||
       from + length > cursor.scan_to_ || cursor.first_ < from || cursor.first_ >= from + length) {
     return 0;
   }

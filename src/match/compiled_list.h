@@ -95,7 +95,8 @@ class CompiledList {
                            std::uint64_t to) const;
   // The entries whose bytes the list-wide sweep found at the first place in a line read from
   // stream offset `from` on, the line's first place of any entry's; 0 when none or not known.
-  // The place, in the line, goes to `place`.
+  // The place, in the line, goes to `place`. Without a sweep: the entries the cursor knows
+  // first in the line, where each one's bytes first begin a character there.
   std::uint64_t EntriesAtFirst(const CandidateCursor& cursor, std::uint64_t from,
                                std::size_t length, std::size_t& place) const;
   // What is known of every entry's bytes in a line read from stream offset `from` on.
