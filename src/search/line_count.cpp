@@ -104,7 +104,56 @@ __attribute__((target("avx2,lzcnt"))) std::size_t StartBeforeAvx2(const char* te
 }
 #endif
 
+// Bit k set when text[k] is a LF or a NUL, for 32 bytes.
+inline unsigned EndMask32Sse2(const char* text) {
+  unsigned m = 0;
+  for (int part = 0; part < 2; ++part) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * part));
+    const __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')),
+                                      _mm_cmpeq_epi8(v, _mm_setzero_si128()));
+    m |= static_cast<unsigned>(_mm_movemask_epi8(ends)) << (16 * part);
+  }
+  return m;
+}
+
+template <unsigned (*Mask32)(const char*)>
+__attribute__((always_inline)) inline LineEnd EndOfLine(const char* text, std::size_t n) {
+  std::size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    const unsigned m = Mask32(text + i);
+    if (m != 0) {
+      i += static_cast<std::size_t>(std::countr_zero(m));
+      break;
+    }
+  }
+  while (i < n && text[i] != '\n' && text[i] != '\0') ++i;
+  if (i == n || text[i] == '\n') return {i, i};
+  // A NUL first, which is rare: the LF after it the plain way.
+  const void* lf = std::memchr(text + i, '\n', n - i);
+  return {lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - text) : n, i};
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) inline unsigned EndMask32Avx2(const char* text) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text));
+  const __m256i ends = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n')),
+                                       _mm256_cmpeq_epi8(v, _mm256_setzero_si256()));
+  return static_cast<unsigned>(_mm256_movemask_epi8(ends));
+}
+
+__attribute__((target("avx2,bmi"))) LineEnd EndOfLineAvx2(const char* text, std::size_t n) {
+  return EndOfLine<EndMask32Avx2>(text, n);
+}
+#endif
+
 }  // namespace
+
+LineEnd FindLineEnd(const char* text, std::size_t n) {
+#if defined(__x86_64__)
+  if (Simd() == SimdLevel::kAvx2) return EndOfLineAvx2(text, n);
+#endif
+  return EndOfLine<EndMask32Sse2>(text, n);
+}
 
 std::size_t LineStartBefore(const char* text, std::size_t n, std::size_t readable) {
 #if defined(__x86_64__)

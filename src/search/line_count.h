@@ -20,6 +20,15 @@ LineCount CountLines(const char* text, std::size_t n);
 // first `readable` bytes of text may be read (at least n).
 std::size_t LineStartBefore(const char* text, std::size_t n, std::size_t readable = 0);
 
+// Where the line at the start of text[0, n) ends, and where a NUL first cuts it short.
+struct LineEnd {
+  std::size_t lf = 0;   // the first LF, or n
+  std::size_t nul = 0;  // the first NUL before it, or lf
+};
+
+// Both in one pass, since a line read is searched up to a NUL.
+LineEnd FindLineEnd(const char* text, std::size_t n);
+
 }  // namespace kensaku
 
 #endif  // KENSAKU_SRC_SEARCH_LINE_COUNT_H_

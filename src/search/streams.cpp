@@ -73,17 +73,20 @@ void InputFile::StopAt(std::uint64_t end) {
   }
 }
 
-const char* InputFile::ReadLine(std::size_t& length) {
+const char* InputFile::ReadLine(std::size_t& length, std::size_t* text_length) {
   length = 0;
+  if (text_length != nullptr) *text_length = 0;
   if (failed()) return nullptr;
   Fill(kMaxLineBytes + 1);
   if (failed()) return nullptr;
   char* line = buffer_.get() + begin_;
   const std::size_t available = end_ - begin_;
   const std::size_t window = available < kMaxLineBytes ? available : kMaxLineBytes;
-  if (char* lf = static_cast<char*>(std::memchr(line, '\n', window))) {
-    length = static_cast<std::size_t>(lf - line);
-    *lf = '\0';
+  const LineEnd end = FindLineEnd(line, window);
+  if (text_length != nullptr) *text_length = end.nul;
+  if (end.lf < window) {
+    length = end.lf;
+    line[length] = '\0';
     begin_ += length + 1;
     return line;
   }

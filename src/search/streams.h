@@ -36,8 +36,9 @@ class InputFile {
 
   // Reads up to the next LF (consumed, not stored) or 4095 bytes, whichever comes first. The line
   // is NUL-terminated and valid until the next read. The end of input sets kStreamEof, and also
-  // kStreamFail when no byte was read. Returns null when nothing was read.
-  const char* ReadLine(std::size_t& length);
+  // kStreamFail when no byte was read. Returns null when nothing was read. With `text_length`,
+  // also where a NUL first ends the line for matching (length when none does).
+  const char* ReadLine(std::size_t& length, std::size_t* text_length = nullptr);
 
   // Bytes consumed so far.
   std::uint64_t position() const { return consumed_ + begin_; }

@@ -1,10 +1,12 @@
 // Counting passed-over lines against reading them one by one: LFs at every distance from a
 // block's edge, and lines at, just under and far over the 4095 bytes the reader cuts at; and
-// the line start found backwards from a place.
+// the line start found backwards from a place; the end of a line read, and a NUL before it.
 #include "search/line_count.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -54,6 +56,29 @@ TEST(CountLines, AgreesWithReadingLineByLine) {
         ASSERT_EQ(LineStartBefore(text.data(), at, text.size()), want_start)
             << "round " << round << " at " << at;
       }
+    }
+  });
+}
+
+TEST(FindLineEnd, AgreesWithTheFirstLfAndNul) {
+  AtEachSimdLevel([] {
+    std::mt19937 rng(3232);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int round = 0; round < 3000; ++round) {
+      // LFs and NULs at every distance from a block's edge, one or both or neither.
+      std::string text(static_cast<std::size_t>(pick(0, 100)), 'x');
+      for (int k = pick(0, 3); k > 0 && !text.empty(); --k) {
+        text[static_cast<std::size_t>(pick(0, static_cast<int>(text.size()) - 1))] =
+            pick(0, 1) == 0 ? '\n' : '\0';
+      }
+      const std::size_t lf = std::min(text.find('\n'), text.size());
+      const std::size_t nul = std::min(text.find('\0'), lf);
+      // In a buffer of its exact size: a read past it is caught by the address sanitizer.
+      const std::unique_ptr<char[]> exact(new char[text.size()]);
+      std::copy(text.begin(), text.end(), exact.get());
+      const LineEnd end = FindLineEnd(exact.get(), text.size());
+      ASSERT_EQ(end.lf, lf) << "round " << round;
+      ASSERT_EQ(end.nul, nul) << "round " << round;
     }
   });
 }
