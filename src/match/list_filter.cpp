@@ -136,7 +136,9 @@ ListFilter::ListFilter(std::vector<const ByteFinder*> finders) : finders_(std::m
         hi_[half][j][b >> 4] |= bit;
       }
     }
-    for (std::size_t j = 0; j < 4 && j < f.size(); ++j) {
+    // The bytes of one-byte sets among the first twelve, as words under masks.
+    bool single = true;
+    for (std::size_t j = 0; j < f.size(); ++j) {
       int members = 0, byte = 0;
       for (int b = 0; b < 256; ++b) {
         if (f.set(j)[b]) {
@@ -144,13 +146,43 @@ ListFilter::ListFilter(std::vector<const ByteFinder*> finders) : finders_(std::m
           byte = b;
         }
       }
-      if (members != 1) continue;
-      head_[e] |= static_cast<std::uint32_t>(byte) << (8 * j);
-      head_mask_[e] |= std::uint32_t{0xFF} << (8 * j);
+      if (members != 1) single = false;
+      if (members != 1 || j >= 12) continue;
+      if (j < 4) {
+        head_[e] |= static_cast<std::uint32_t>(byte) << (8 * j);
+        head_mask_[e] |= std::uint32_t{0xFF} << (8 * j);
+      } else {
+        rest_[e] |= static_cast<std::uint64_t>(byte) << (8 * (j - 4));
+        rest_mask_[e] |= std::uint64_t{0xFF} << (8 * (j - 4));
+      }
     }
-    const std::size_t size = f.size() < 4 ? f.size() : 4;
-    if (f.size() <= 4 && head_mask_[e] == (size == 4 ? ~0u : (1u << (8 * size)) - 1)) {
-      head_whole_ |= std::uint64_t{1} << e;
+    if (single && f.size() <= 12) exact_ |= std::uint64_t{1} << e;
+  }
+  // The masks most entries share get a hash table each; a mask of no byte tells nothing.
+  std::vector<std::pair<int, std::uint32_t>> masks;
+  for (std::size_t e = 0; e < n; ++e) {
+    if (head_mask_[e] == 0) continue;
+    auto it = std::find_if(masks.begin(), masks.end(),
+                           [&](const auto& m) { return m.second == head_mask_[e]; });
+    if (it == masks.end()) {
+      masks.push_back({1, head_mask_[e]});
+    } else {
+      ++it->first;
+    }
+  }
+  std::stable_sort(masks.begin(), masks.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  int hashed = 0;
+  for (const auto& m : masks) {
+    if (hashed == kHashedMasks) break;
+    hashed_mask_[hashed++] = m.second;
+  }
+  unhashed_ = all_;
+  for (int k = 0; k < hashed; ++k) {
+    for (std::size_t e = 0; e < n; ++e) {
+      if (head_mask_[e] != hashed_mask_[k]) continue;
+      slots_[k][Slot(head_[e])] |= std::uint64_t{1} << e;
+      unhashed_ &= ~(std::uint64_t{1} << e);
     }
   }
 }
@@ -159,11 +191,6 @@ __attribute__((always_inline)) inline std::uint64_t ListFilter::Verify(const uns
                                                                        std::size_t i, std::size_t n,
                                                                        unsigned buckets,
                                                                        std::uint64_t skip) const {
-  std::uint64_t candidates = 0;
-  for (; buckets != 0; buckets &= buckets - 1) {
-    candidates |= bucket_entries_[std::countr_zero(buckets)];
-  }
-  candidates &= ~skip;
   // The bytes of four places, little end first, with those past n as zero.
   std::uint32_t word = 0;
   if (n - i >= 4) {
@@ -172,14 +199,39 @@ __attribute__((always_inline)) inline std::uint64_t ListFilter::Verify(const uns
   } else {
     for (std::size_t j = 0; j < n - i; ++j) word |= static_cast<std::uint32_t>(t[i + j]) << (8 * j);
   }
+  std::uint64_t candidates = 0;
+  if (unhashed_ != 0) {
+    for (; buckets != 0; buckets &= buckets - 1) {
+      candidates |= bucket_entries_[std::countr_zero(buckets)];
+    }
+    candidates &= unhashed_;
+  }
+  // A table left unused holds no entry in the slot of its zero mask.
+  for (int k = 0; k < kHashedMasks; ++k) candidates |= slots_[k][Slot(word & hashed_mask_[k])];
+  candidates &= ~skip;
   std::uint64_t found = 0;
   for (; candidates != 0; candidates &= candidates - 1) {
     const int e = std::countr_zero(candidates);
     if ((word & head_mask_[e]) != head_[e]) continue;
     const ByteFinder& f = *finders_[e];
-    if (f.size() <= n - i && ((head_whole_ >> e & 1) != 0 || f.At(t + i))) {
-      found |= std::uint64_t{1} << e;
+    if (f.size() > n - i) continue;
+    bool at = false;
+    if ((exact_ >> e & 1) != 0) {
+      // The next eight places the same way, those past the run masked off.
+      std::uint64_t rest = 0;
+      if (rest_mask_[e] != 0 && n - i >= 12) {
+        std::memcpy(&rest, t + i + 4, 8);
+        if constexpr (std::endian::native == std::endian::big) rest = __builtin_bswap64(rest);
+      } else if (rest_mask_[e] != 0) {
+        for (std::size_t j = 4; j < n - i; ++j) {
+          rest |= static_cast<std::uint64_t>(t[i + j]) << (8 * (j - 4));
+        }
+      }
+      at = (rest & rest_mask_[e]) == rest_[e];
+    } else {
+      at = f.At(t + i);
     }
+    if (at) found |= std::uint64_t{1} << e;
   }
   return found;
 }

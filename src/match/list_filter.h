@@ -2,8 +2,9 @@
 // entries are sorted into sixteen buckets by the first bytes of their runs; a table per byte
 // offset, looked up by each half of a byte, tells which buckets a byte may begin there, so that
 // 16 or 32 places are tried at once (SSSE3, AVX2) or one by one from the same tables. A place
-// where a bucket survives is checked against the entries of that bucket only: their first four
-// bytes at once, then whole.
+// where a bucket survives is checked against the few entries a hash of its first four bytes
+// names (entries whose first bytes are not one byte each: those of the bucket), the four bytes
+// at once, the next eight as one word, or the whole run.
 #ifndef KENSAKU_SRC_MATCH_LIST_FILTER_H_
 #define KENSAKU_SRC_MATCH_LIST_FILTER_H_
 
@@ -72,9 +73,21 @@ class ListFilter {
   alignas(16) unsigned char lo_[2][kOffsets][16] = {};
   alignas(16) unsigned char hi_[2][kOffsets][16] = {};
   std::uint64_t bucket_entries_[kBuckets] = {};
-  // Each entry's first bytes as one word: those of one-byte sets, under a mask.
+  // Each entry's first bytes as one word and the next eight as another: those of one-byte sets,
+  // under masks.
   std::uint32_t head_[kMaxEntries] = {}, head_mask_[kMaxEntries] = {};
-  std::uint64_t head_whole_ = 0;  // entries whose runs are their first bytes and no more
+  std::uint64_t rest_[kMaxEntries] = {}, rest_mask_[kMaxEntries] = {};
+  std::uint64_t exact_ = 0;  // entries whose runs are those words and no more
+  // The entries with each of the most common head masks, by a hash of a place's head under it:
+  // one look tells which few entries may be there, where the buckets would name many.
+  static constexpr int kHashedMasks = 2;
+  static constexpr int kSlotBits = 8;
+  static std::size_t Slot(std::uint32_t head) {
+    return (head * 0x9E3779B1u) >> (32 - kSlotBits);
+  }
+  std::uint32_t hashed_mask_[kHashedMasks] = {};
+  std::uint64_t slots_[kHashedMasks][std::size_t{1} << kSlotBits] = {};
+  std::uint64_t unhashed_ = 0;  // the rest, found through the buckets
 };
 
 }  // namespace kensaku
