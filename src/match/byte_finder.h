@@ -13,7 +13,9 @@
 namespace kensaku {
 
 // What is already known of whether a text holds a finder's bytes.
-enum class Presence { kUnknown, kAbsent, kPresent };
+// kAtFirst: present, and a run of them known to begin a character at the place given with it
+// (which may lie past a NUL inside the line as read).
+enum class Presence { kUnknown, kAbsent, kPresent, kAtFirst };
 // A place in a line before which a finder's bytes begin no character, when none is known.
 inline constexpr std::size_t kPlaceUnknown = static_cast<std::size_t>(-1);
 
@@ -27,7 +29,7 @@ class ByteFinder {
   std::size_t size() const { return sets_.size(); }  // bytes in a row
   bool In(const char* text, std::size_t n) const { return sets_.empty() || Find(text, n) != n; }
   bool In(const char* text, std::size_t n, Presence known) const {
-    return known == Presence::kUnknown ? In(text, n) : known == Presence::kPresent;
+    return known == Presence::kUnknown ? In(text, n) : known != Presence::kAbsent;
   }
   // True when the sets occur at p, which has size() bytes.
   bool At(const unsigned char* p) const {

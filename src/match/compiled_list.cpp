@@ -14,9 +14,16 @@ constexpr std::size_t kSweptEntries = 4;
 // Every run an entry requires begins with the first byte of a line character, so a place inside
 // a character is passed over. The window starts where the reader starts a line; only a line cut
 // by the reader (4095 bytes on from its LF) may start elsewhere: there every place may begin one.
-bool MayBeginChar(const unsigned char* t, std::size_t k) {
-  const char* text = reinterpret_cast<const char*>(t);
-  if (CharStartOf(text, text + k) == text + k) return true;
+// With `lead_run`, where the lead bytes just before k begin when they make k a character's start,
+// or SIZE_MAX when only a cut may.
+bool MayBeginChar(const unsigned char* t, std::size_t k, std::size_t* lead_run = nullptr) {
+  std::size_t q = k;
+  while (q > 0 && IsLeadByte(t[q - 1])) --q;
+  if ((k - q) % 2 == 0 || !IsTrailByte(t[k])) {
+    if (lead_run != nullptr) *lead_run = q;
+    return true;
+  }
+  if (lead_run != nullptr) *lead_run = SIZE_MAX;
   std::size_t p = k;
   while (p > 0 && t[p - 1] != '\n' && k - p < kMaxLineBytes) --p;
   return k - p >= kMaxLineBytes;
@@ -121,16 +128,20 @@ std::size_t CompiledList::SweepFirst(const char* text, std::size_t n, std::uint6
   std::uint64_t mask = 0;
   c.scan_from_ = at + i;
   c.scan_to_ = end;
+  std::size_t lead_run = 0;
   std::size_t k = sweep_.First(t, i, n, mask);
-  while (k < n && !MayBeginChar(t, k)) k = sweep_.First(t, k + 1, n, mask);
+  while (k < n && !MayBeginChar(t, k, &lead_run)) k = sweep_.First(t, k + 1, n, mask);
   // The last few starts may yet be completed by more text.
   if (k >= whole) c.frontier_ = at + (i > whole ? i : whole);
-  if (k < n) return found(k, mask);
-  return n;
+  if (k >= n) return n;
+  c.first_lead_run_ = lead_run == SIZE_MAX ? UINT64_MAX : at + lead_run;
+  return found(k, mask);
 }
 
 std::uint64_t CompiledList::EntriesAtFirst(const CandidateCursor& cursor, std::uint64_t from,
-                                           std::size_t length, std::size_t& place) const {
+                                           std::size_t length, std::size_t& place,
+                                           bool& begins_char) const {
+  begins_char = false;
   if (sweep_.empty()) {
     // Entries found one by one: those whose bytes the cursor knows first in the line.
     std::uint64_t entries = 0, best = from + length;
@@ -151,6 +162,9 @@ std::uint64_t CompiledList::EntriesAtFirst(const CandidateCursor& cursor, std::u
     return 0;
   }
   place = static_cast<std::size_t>(cursor.first_ - from);
+  // The walk back from the place stopped inside the line: from the line's start it stops there
+  // too.
+  begins_char = cursor.first_lead_run_ >= from && cursor.first_lead_run_ != UINT64_MAX;
   return cursor.first_entries_;
 }
 

@@ -32,6 +32,9 @@ class CandidateCursor {
   // When swept: every start before frontier_ is decided, and first_ is the next one found.
   std::uint64_t frontier_ = 0, first_ = 0, first_end_ = 0;
   std::uint64_t first_entries_ = 0;  // the entries whose bytes occur at first_
+  // Where the lead bytes just before first_ begin, which makes it a character's start; the
+  // largest offset when only a cut line may make it one.
+  std::uint64_t first_lead_run_ = 0;
   bool first_found_ = false;
   // The stretch the sweep that found first_ looked at: nothing starts whole in it before first_.
   std::uint64_t scan_from_ = 0, scan_to_ = 0;
@@ -96,9 +99,10 @@ class CompiledList {
   // The entries whose bytes the list-wide sweep found at the first place in a line read from
   // stream offset `from` on, the line's first place of any entry's; 0 when none or not known.
   // The place, in the line, goes to `place`. Without a sweep: the entries the cursor knows
-  // first in the line, where each one's bytes first begin a character there.
+  // first in the line, where each one's bytes first begin a character there. `begins_char`
+  // tells when the place is known to begin a character of the line (not only may).
   std::uint64_t EntriesAtFirst(const CandidateCursor& cursor, std::uint64_t from,
-                               std::size_t length, std::size_t& place) const;
+                               std::size_t length, std::size_t& place, bool& begins_char) const;
   // What is known of every entry's bytes in a line read from stream offset `from` on.
   LineBytes BytesIn(const CandidateCursor& cursor, const char* line, std::size_t length,
                     std::uint64_t from) const;

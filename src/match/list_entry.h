@@ -54,7 +54,7 @@ class AnchoredEntry {
       return;
     }
     if (whole_) {
-      TestWhole(line, length, first_only, span, on_hit, first);
+      TestWhole(line, length, first_only, span, on_hit, bytes, first);
       return;
     }
     if (anchored_) {
@@ -79,7 +79,7 @@ class AnchoredEntry {
   // An entry that is its bytes matches where they begin a character, and over them only.
   template <typename OnHit>
   void TestWhole(const char* line, std::size_t length, bool first_only, MatchSpan& span,
-                 OnHit&& on_hit, std::size_t first) const {
+                 OnHit&& on_hit, Presence bytes, std::size_t first) const {
     const std::size_t size = required_.size();
     if (anchored_) {
       if (length >= size && required_.At(reinterpret_cast<const unsigned char*>(line))) {
@@ -91,8 +91,10 @@ class AnchoredEntry {
       return;
     }
     std::size_t k = first != kPlaceUnknown ? first : 0;
+    bool known = bytes == Presence::kAtFirst;
     while (line[0] != '\0') {  // an empty line gets no attempt, and the span stays as it was
-      k = k < length ? required_.FindCharStart(line, length, k) : length;
+      if (!known) k = k < length ? required_.FindCharStart(line, length, k) : length;
+      known = false;
       if (k >= length) {
         span = MatchSpan{0, line + length, line + length};
         return;
@@ -158,8 +160,11 @@ class LineInclusion {
     }
     if (whole_) {
       // Included exactly where its bytes begin a character.
+      // A place past a NUL inside the line is no match, as the search from it would find.
       const std::size_t k =
-          required_.FindCharStart(line, length, first != kPlaceUnknown ? first : 0);
+          bytes == Presence::kAtFirst
+              ? (first < length ? first : length)
+              : required_.FindCharStart(line, length, first != kPlaceUnknown ? first : 0);
       span =
           MatchSpan{k < length ? 1 : 0, line + k, line + k + (k < length ? pattern_.bytes() : 0)};
       if (span.matched) on_hit(span);

@@ -94,11 +94,13 @@ std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& li
       bool hit = false;
       // Where their bytes are, with none of any entry's before (they may run past the line).
       std::size_t place = kPlaceUnknown;
-      for (std::uint64_t first =
-               list.EntriesAtFirst(hopeless.cursor(), line_at, state.length, place);
-           first != 0 && !hit; first &= first - 1) {
+      bool begins_char = false;
+      const std::uint64_t at_first =
+          list.EntriesAtFirst(hopeless.cursor(), line_at, state.length, place, begins_char);
+      const Presence there = begins_char ? Presence::kAtFirst : Presence::kPresent;
+      for (std::uint64_t first = at_first; first != 0 && !hit; first &= first - 1) {
         hit = TestEntry(entries[static_cast<std::size_t>(std::countr_zero(first))], state, sink,
-                        Presence::kPresent, place);
+                        there, place);
       }
       if (hit) {
         ++count;

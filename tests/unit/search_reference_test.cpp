@@ -242,6 +242,8 @@ TEST(SearchAgainstReference, LongListsOverManyBlocks) {
       std::vector<std::string> lines;
       while (file.size() < 300000 + static_cast<std::size_t>(gen.Int(0, 400000))) {
         std::string line = gen.Text(filler, 30);
+        // Now and then a NUL, past which the bytes of an entry are found but match nothing.
+        if (gen.Int(0, 40) == 0) line += std::string(1, '\0');
         if (gen.Int(0, dense ? 2 : 60) == 0) line += gen.Pick(rare) + gen.Pick(rare);
         if (gen.Int(0, 200) == 0) line += gen.Text(rare, 8);
         if (gen.Int(0, 3000) == 0) {
@@ -277,12 +279,16 @@ TEST(SearchAgainstReference, TrailBytesThatACutLeavesAlone) {
   std::string file;
   std::vector<std::string> lines;
   for (std::size_t lead_run : {1, 2, 3, 4093}) {
-    // Lead bytes before the cut, a trail-byte backslash just after it, and the same pair whole.
-    std::string line(4095 - lead_run, 'a');
-    line += std::string(lead_run, '\x83') + "\\b \x83\\c";
-    file += line + "\n";
-    lines.push_back(line.substr(0, 4095));
-    lines.push_back(line.substr(4095));
+    // Lead bytes before the cut, a trail-byte backslash just after it, and the same pair whole;
+    // then with one more lead byte after the cut, which pairs with the backslash in the piece
+    // though the bytes before the cut would leave it a character of its own.
+    for (std::size_t after : {0, 1}) {
+      std::string line(4095 - lead_run, 'a');
+      line += std::string(lead_run + after, '\x83') + "\\b \x83\\c";
+      file += line + "\n";
+      lines.push_back(line.substr(0, 4095));
+      lines.push_back(line.substr(4095));
+    }
   }
   WriteFile(path, file);
   for (const char* list : {"\\", "\\\r\nzz\r\nqq\r\nxx\r\nyy"}) {
