@@ -29,13 +29,13 @@ bool MayBeginChar(const unsigned char* t, std::size_t k, std::size_t* lead_run =
   return k - p >= kMaxLineBytes;
 }
 
-// Where f's run next begins a character in t[from, n), or n.
+// Where f's run next begins a character in t[from, n), or n; `lead_run` as MayBeginChar sets it.
 std::size_t FindAtCharStart(const ByteFinder& f, const char* text, std::size_t from,
-                            std::size_t n) {
+                            std::size_t n, std::size_t* lead_run = nullptr) {
   const auto* t = reinterpret_cast<const unsigned char*>(text);
   for (;;) {
     const std::size_t k = from + f.Find(text + from, n - from);
-    if (k >= n || MayBeginChar(t, k)) return k;
+    if (k >= n || MayBeginChar(t, k, lead_run)) return k;
     from = k + 1;
   }
 }
@@ -144,17 +144,21 @@ std::uint64_t CompiledList::EntriesAtFirst(const CandidateCursor& cursor, std::u
   begins_char = false;
   if (sweep_.empty()) {
     // Entries found one by one: those whose bytes the cursor knows first in the line.
-    std::uint64_t entries = 0, best = from + length;
+    std::uint64_t entries = 0, best = from + length, lead_run = UINT64_MAX;
     for (std::size_t i = 0; i < cursor.next_.size(); ++i) {
       if (EntryBytesIn(cursor, i, from, from + length) != Presence::kPresent) continue;
       const std::uint64_t hit = cursor.next_[i].hit;
       if (hit < best) {
         best = hit;
         entries = 0;
+        lead_run = cursor.next_[i].lead_run;
       }
       if (hit == best) entries |= std::uint64_t{1} << i;
     }
-    if (entries != 0) place = static_cast<std::size_t>(best - from);
+    if (entries == 0) return 0;
+    place = static_cast<std::size_t>(best - from);
+    // As for a sweep's place: the lead bytes before it are the same whichever entry found it.
+    begins_char = lead_run >= from && lead_run != UINT64_MAX;
     return entries;
   }
   if (!cursor.first_found_ || cursor.scan_from_ > from ||
@@ -217,10 +221,12 @@ std::size_t CompiledList::FirstCandidate(const char* text, std::size_t n, std::u
       if (from < at) from = at;
       const std::size_t skip = static_cast<std::size_t>(from - at);
       const std::size_t rest = n - (skip < n ? skip : n);
-      const std::size_t k = FindAtCharStart(f, text, n - rest, n) - (n - rest);
+      std::size_t lead_run = 0;
+      const std::size_t k = FindAtCharStart(f, text, n - rest, n, &lead_run) - (n - rest);
       if (k < rest) {
         next.found = true;
         next.hit = from + k;
+        next.lead_run = lead_run == SIZE_MAX ? UINT64_MAX : at + lead_run;
       } else {
         // Starts in the last size() - 1 bytes were not tried whole: more text may complete them.
         next.found = false;

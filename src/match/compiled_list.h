@@ -26,6 +26,7 @@ class CandidateCursor {
   struct Next {
     std::uint64_t hit = 0;       // stream offset of the first occurrence, when found
     std::uint64_t clear_to = 0;  // no occurrence starts before this (from where it was sought)
+    std::uint64_t lead_run = 0;  // when found: as first_lead_run_ below
     bool found = false;
   };
   std::vector<Next> next_;
