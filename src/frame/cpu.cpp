@@ -1,7 +1,5 @@
 #include "frame/cpu.h"
 
-#include <atomic>
-
 namespace kensaku {
 namespace {
 
@@ -17,18 +15,20 @@ SimdLevel Detected() {
   return SimdLevel::kSse2;
 }
 
-std::atomic<int> g_cap{static_cast<int>(SimdLevel::kAvx2)};
-
-// Read once at load time, so that asking costs a load and no guard.
+// Found once at load time. Until then (another file's static initializers) SSE2 is used, which
+// every processor here has.
 const SimdLevel g_detected = Detected();
 
 }  // namespace
 
-SimdLevel Simd() {
-  const int cap = g_cap.load(std::memory_order_relaxed);
-  return static_cast<int>(g_detected) < cap ? g_detected : static_cast<SimdLevel>(cap);
-}
+namespace detail {
+std::atomic<int> g_simd{static_cast<int>(g_detected)};
+}  // namespace detail
 
-void CapSimd(SimdLevel level) { g_cap.store(static_cast<int>(level), std::memory_order_relaxed); }
+void CapSimd(SimdLevel level) {
+  const SimdLevel usable =
+      static_cast<int>(g_detected) < static_cast<int>(level) ? g_detected : level;
+  detail::g_simd.store(static_cast<int>(usable), std::memory_order_relaxed);
+}
 
 }  // namespace kensaku

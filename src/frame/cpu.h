@@ -3,12 +3,21 @@
 #ifndef KENSAKU_SRC_FRAME_CPU_H_
 #define KENSAKU_SRC_FRAME_CPU_H_
 
+#include <atomic>
+
 namespace kensaku {
 
 enum class SimdLevel { kSse2 = 0, kSsse3 = 1, kAvx2 = 2 };
 
+namespace detail {
+// The widest kind usable here, within the cap: read at every dispatch, so kept inline.
+extern std::atomic<int> g_simd;
+}  // namespace detail
+
 // The widest kind usable here, within the cap.
-SimdLevel Simd();
+inline SimdLevel Simd() {
+  return static_cast<SimdLevel>(detail::g_simd.load(std::memory_order_relaxed));
+}
 
 // Caps Simd() at `level`, so that each path can be run on a processor that has a wider one.
 void CapSimd(SimdLevel level);

@@ -30,8 +30,8 @@ bool MayBeginChar(const unsigned char* t, std::size_t k, std::size_t* lead_run =
 }
 
 // Where f's run next begins a character in t[from, n), or n; `lead_run` as MayBeginChar sets it.
-std::size_t FindAtCharStart(const ByteFinder& f, const char* text, std::size_t from,
-                            std::size_t n, std::size_t* lead_run = nullptr) {
+std::size_t FindAtCharStart(const ByteFinder& f, const char* text, std::size_t from, std::size_t n,
+                            std::size_t* lead_run = nullptr) {
   const auto* t = reinterpret_cast<const unsigned char*>(text);
   for (;;) {
     const std::size_t k = from + f.Find(text + from, n - from);
@@ -161,8 +161,8 @@ std::uint64_t CompiledList::EntriesAtFirst(const CandidateCursor& cursor, std::u
     begins_char = lead_run >= from && lead_run != UINT64_MAX;
     return entries;
   }
-  if (!cursor.first_found_ || cursor.scan_from_ > from ||
-      from + length > cursor.scan_to_ || cursor.first_ < from || cursor.first_ >= from + length) {
+  if (!cursor.first_found_ || cursor.scan_from_ > from || from + length > cursor.scan_to_ ||
+      cursor.first_ < from || cursor.first_ >= from + length) {
     return 0;
   }
   place = static_cast<std::size_t>(cursor.first_ - from);

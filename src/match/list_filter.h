@@ -82,9 +82,7 @@ class ListFilter {
   // one look tells which few entries may be there, where the buckets would name many.
   static constexpr int kHashedMasks = 2;
   static constexpr int kSlotBits = 8;
-  static std::size_t Slot(std::uint32_t head) {
-    return (head * 0x9E3779B1u) >> (32 - kSlotBits);
-  }
+  static std::size_t Slot(std::uint32_t head) { return (head * 0x9E3779B1u) >> (32 - kSlotBits); }
   std::uint32_t hashed_mask_[kHashedMasks] = {};
   std::uint64_t slots_[kHashedMasks][std::size_t{1} << kSlotBits] = {};
   std::uint64_t unhashed_ = 0;  // the rest, found through the buckets

@@ -34,8 +34,7 @@ InputFile::~InputFile() {
   if (file_ != nullptr) std::fclose(file_);
 }
 
-void InputFile::Fill(std::size_t n) {
-  if (end_ - begin_ >= n || at_end_) return;
+void InputFile::Refill(std::size_t n) {
   if (begin_ != 0) {
     std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
     consumed_ += begin_;

@@ -66,7 +66,11 @@ class InputFile {
 
  private:
   // Makes at least n bytes available from begin_, or everything up to the end of the file.
-  void Fill(std::size_t n);
+  // Asked for every line, and most often there already are.
+  void Fill(std::size_t n) {
+    if (end_ - begin_ < n && !at_end_) Refill(n);
+  }
+  void Refill(std::size_t n);
 
   std::FILE* file_ = nullptr;
   std::unique_ptr<char[]> buffer_;

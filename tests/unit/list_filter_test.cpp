@@ -67,8 +67,9 @@ TEST(ListFilter, FirstAndPresentAgreeWithEveryPlace) {
         }
         // A run's bytes, now and then with one of them (often the last) from outside its set:
         // a near miss only a check of every byte turns down.
-        const ByteSets& sets = runs[static_cast<std::size_t>(pick(0, static_cast<int>(runs.size()) - 1))];
-        const int wrong = pick(0, 1) == 0 ? -1
+        const ByteSets& sets =
+            runs[static_cast<std::size_t>(pick(0, static_cast<int>(runs.size()) - 1))];
+        const int wrong = pick(0, 1) == 0   ? -1
                           : pick(0, 1) == 0 ? static_cast<int>(sets.size()) - 1
                                             : pick(0, static_cast<int>(sets.size()) - 1);
         for (std::size_t k = 0; k < sets.size(); ++k) {
