@@ -29,6 +29,18 @@ bool MayBeginChar(const unsigned char* t, std::size_t k, std::size_t* lead_run =
   return k - p >= kMaxLineBytes;
 }
 
+// The stream offset of a lead run MayBeginChar gave for a window read from `at` on, kept as the
+// largest offset when there was none.
+std::uint64_t LeadRunAt(std::uint64_t at, std::size_t lead_run) {
+  return lead_run == SIZE_MAX ? UINT64_MAX : at + lead_run;
+}
+
+// True when a place with that lead run begins a character of a line read from `from` on: the
+// walk back from it stopped inside the line, where from the line's start it stops too.
+bool BeginsCharOfLine(std::uint64_t lead_run, std::uint64_t from) {
+  return lead_run != UINT64_MAX && lead_run >= from;
+}
+
 // Where f's run next begins a character in t[from, n), or n; `lead_run` as MayBeginChar sets it.
 std::size_t FindAtCharStart(const ByteFinder& f, const char* text, std::size_t from, std::size_t n,
                             std::size_t* lead_run = nullptr) {
@@ -134,7 +146,7 @@ std::size_t CompiledList::SweepFirst(const char* text, std::size_t n, std::uint6
   // The last few starts may yet be completed by more text.
   if (k >= whole) c.frontier_ = at + (i > whole ? i : whole);
   if (k >= n) return n;
-  c.first_lead_run_ = lead_run == SIZE_MAX ? UINT64_MAX : at + lead_run;
+  c.first_lead_run_ = LeadRunAt(at, lead_run);
   return found(k, mask);
 }
 
@@ -157,8 +169,8 @@ std::uint64_t CompiledList::EntriesAtFirst(const CandidateCursor& cursor, std::u
     }
     if (entries == 0) return 0;
     place = static_cast<std::size_t>(best - from);
-    // As for a sweep's place: the lead bytes before it are the same whichever entry found it.
-    begins_char = lead_run >= from && lead_run != UINT64_MAX;
+    // The lead bytes before the place are the same whichever entry found it.
+    begins_char = BeginsCharOfLine(lead_run, from);
     return entries;
   }
   if (!cursor.first_found_ || cursor.scan_from_ > from || from + length > cursor.scan_to_ ||
@@ -166,9 +178,7 @@ std::uint64_t CompiledList::EntriesAtFirst(const CandidateCursor& cursor, std::u
     return 0;
   }
   place = static_cast<std::size_t>(cursor.first_ - from);
-  // The walk back from the place stopped inside the line: from the line's start it stops there
-  // too.
-  begins_char = cursor.first_lead_run_ >= from && cursor.first_lead_run_ != UINT64_MAX;
+  begins_char = BeginsCharOfLine(cursor.first_lead_run_, from);
   return cursor.first_entries_;
 }
 
@@ -226,7 +236,7 @@ std::size_t CompiledList::FirstCandidate(const char* text, std::size_t n, std::u
       if (k < rest) {
         next.found = true;
         next.hit = from + k;
-        next.lead_run = lead_run == SIZE_MAX ? UINT64_MAX : at + lead_run;
+        next.lead_run = LeadRunAt(at, lead_run);
       } else {
         // Starts in the last size() - 1 bytes were not tried whole: more text may complete them.
         next.found = false;

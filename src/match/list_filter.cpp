@@ -93,6 +93,22 @@ struct Avx2 {
 };
 #endif
 
+// The bytes of p[0, available) that fit in a Word, little end first, with those past as zero.
+template <typename Word>
+inline Word LittleWord(const unsigned char* p, std::size_t available) {
+  Word word = 0;
+  if (available >= sizeof(Word)) {
+    std::memcpy(&word, p, sizeof(Word));
+    if constexpr (std::endian::native == std::endian::big) {
+      if constexpr (sizeof(Word) == 4) word = __builtin_bswap32(word);
+      if constexpr (sizeof(Word) == 8) word = __builtin_bswap64(word);
+    }
+    return word;
+  }
+  for (std::size_t j = 0; j < available; ++j) word |= static_cast<Word>(p[j]) << (8 * j);
+  return word;
+}
+
 }  // namespace
 
 ListFilter::ListFilter(std::vector<const ByteFinder*> finders) : finders_(std::move(finders)) {
@@ -191,14 +207,7 @@ __attribute__((always_inline)) inline std::uint64_t ListFilter::Verify(const uns
                                                                        std::size_t i, std::size_t n,
                                                                        unsigned buckets,
                                                                        std::uint64_t skip) const {
-  // The bytes of four places, little end first, with those past n as zero.
-  std::uint32_t word = 0;
-  if (n - i >= 4) {
-    std::memcpy(&word, t + i, 4);
-    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap32(word);
-  } else {
-    for (std::size_t j = 0; j < n - i; ++j) word |= static_cast<std::uint32_t>(t[i + j]) << (8 * j);
-  }
+  const auto word = LittleWord<std::uint32_t>(t + i, n - i);
   std::uint64_t candidates = 0;
   if (unhashed_ != 0) {
     for (; buckets != 0; buckets &= buckets - 1) {
@@ -217,16 +226,10 @@ __attribute__((always_inline)) inline std::uint64_t ListFilter::Verify(const uns
     if (f.size() > n - i) continue;
     bool at = false;
     if ((exact_ >> e & 1) != 0) {
-      // The next eight places the same way, those past the run masked off.
-      std::uint64_t rest = 0;
-      if (rest_mask_[e] != 0 && n - i >= 12) {
-        std::memcpy(&rest, t + i + 4, 8);
-        if constexpr (std::endian::native == std::endian::big) rest = __builtin_bswap64(rest);
-      } else if (rest_mask_[e] != 0) {
-        for (std::size_t j = 4; j < n - i; ++j) {
-          rest |= static_cast<std::uint64_t>(t[i + j]) << (8 * (j - 4));
-        }
-      }
+      // The next eight places the same way, those past the run masked off. (A run with more
+      // than four bytes has them before n.)
+      const std::uint64_t rest =
+          rest_mask_[e] != 0 ? LittleWord<std::uint64_t>(t + i + 4, n - i - 4) : 0;
       at = (rest & rest_mask_[e]) == rest_[e];
     } else {
       at = f.At(t + i);
