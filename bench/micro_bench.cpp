@@ -22,15 +22,13 @@ const std::string& Line() {
 
 // The needle is absent, so every start position of the line is considered.
 void MatchScan_Kana(benchmark::State& state, int flags, const char* pattern) {
-  SetFoldFlags(flags);
-  const Pattern compiled(pattern);
+  const Pattern compiled(pattern, flags);
   for (auto _ : state) {
     MatchSpan span;
     const char* cursor = Line().c_str();
     benchmark::DoNotOptimize(MatchScan(span, cursor, compiled));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Line().size()));
-  SetFoldFlags(0);
 }
 BENCHMARK_CAPTURE(MatchScan_Kana, Plain_Literal, 0, "\x8C\x9F\x8D\xF5\x82\xF0");
 BENCHMARK_CAPTURE(MatchScan_Kana, Folded_Literal, kFolded, "\x8C\x9F\x8D\xF5\x82\xF0");
@@ -39,28 +37,24 @@ BENCHMARK_CAPTURE(MatchScan_Kana, Plain_Dot, 0, ".Q");
 BENCHMARK_CAPTURE(MatchScan_Kana, Folded_Repeat, kFolded, "da*t#az");
 
 void MatchConjunctive_Kana(benchmark::State& state, int flags, const char* pattern) {
-  SetFoldFlags(flags);
-  const Conjunctive compiled(pattern);
+  const Conjunctive compiled(pattern, flags);
   for (auto _ : state) {
     MatchSpan span;
     const char* cursor = Line().c_str();
     benchmark::DoNotOptimize(MatchConjunctive(span, cursor, compiled));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Line().size()));
-  SetFoldFlags(0);
 }
 BENCHMARK_CAPTURE(MatchConjunctive_Kana, Plain_TwoTerms, 0, "data&zzz");
 BENCHMARK_CAPTURE(MatchConjunctive_Kana, Folded_TwoTerms, kFolded, "DATA&zzz");
 
 void Inclusion_Kana(benchmark::State& state, int flags, const char* pattern) {
-  SetFoldFlags(flags);
-  const Inclusion compiled(pattern);
+  const Inclusion compiled(pattern, flags);
   for (auto _ : state) {
     MatchSpan span;
     benchmark::DoNotOptimize(FindInclusion(span, Line().c_str(), compiled));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Line().size()));
-  SetFoldFlags(0);
 }
 BENCHMARK_CAPTURE(Inclusion_Kana, Plain_Absent, 0, "\x8C\x9F\x8D\xF5\x83\x5A");
 BENCHMARK_CAPTURE(Inclusion_Kana, Folded_Absent, kFolded, "\x8C\x9F\x8D\xF5\x83\x5A");
@@ -68,9 +62,7 @@ BENCHMARK_CAPTURE(Inclusion_Kana, Folded_CommonFirst, kFolded, "data file X");
 
 // What the single-line exports pay per call: compiling the pattern.
 void Compile_Pattern(benchmark::State& state) {
-  SetFoldFlags(kFolded);
-  for (auto _ : state) benchmark::DoNotOptimize(Pattern("[a-z]*x#\x82\xA0.q"));
-  SetFoldFlags(0);
+  for (auto _ : state) benchmark::DoNotOptimize(Pattern("[a-z]*x#\x82\xA0.q", kFolded));
 }
 BENCHMARK(Compile_Pattern);
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The folders under src/ include each other in one direction only, and no folder includes the
-# entry layer (src/capi), which sits alone at the top.
+# entry layer (src/capi), which sits alone at the top. The exports' process-wide settings
+# (frame/settings.h) are included only by the entry layer and the windows (src/ui): nothing
+# below them reads a process-wide setting.
 #   check-layers.sh [SRC_DIR]     prints the folders bottom to top; exits 1 on a wrong include
 set -u
 src=${1:-src}
@@ -16,6 +18,13 @@ into_entry=$(printf '%s\n' "$edges" | awk -v e="$entry" 'NF == 2 && $2 == e { pr
 if [ -n "$into_entry" ]; then
   echo "the entry layer src/$entry is included from: $(echo $into_entry)"
   grep -rnE '#[[:space:]]*include[[:space:]]+"'"$entry"'/' "$src" | grep -v "^$src/$entry/"
+  status=1
+fi
+
+settings=$(grep -rlE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"frame/settings\.h"' "$src" |
+  grep -vE "^$src/($entry|ui|frame)/" || true)
+if [ -n "$settings" ]; then
+  echo "frame/settings.h is included below the entry layer and the windows: $(echo $settings)"
   status=1
 fi
 

@@ -14,7 +14,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const kensaku_fuzz::Input in = kensaku_fuzz::Split(data, size, 1);
-  xSet(kensaku_fuzz::FoldFlagsOf(in.settings) | (in.settings & 0x80 ? 0x7F00 : 0));
+  const int flags = kensaku_fuzz::FoldFlagsOf(in.settings) | (in.settings & 0x80 ? 0x7F00 : 0);
+  xSet(flags);
   const std::string& text = in.texts[0];
   for (std::size_t i = 0; i <= text.size(); ++i) {
     const char* p = text.c_str() + i;
@@ -26,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (jis(p) < 0 || jis(p) > 0x7F7F) std::abort();
   }
   // Arrays: built, copied (folded), compared, searched, trimmed, read and written.
-  kensaku::CharArray array(text.c_str());
+  kensaku::CharArray array(text.c_str(), flags);
   const kensaku::CharArray copy(array);
   if (array.count() > kensaku::MaxChars || copy.count() > kensaku::MaxChars) std::abort();
   std::ostringstream out;
@@ -37,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)array.IndexOf(kensaku::DecodeText(text.c_str() + text.size() / 2));
   array.TrimLeading();
   array.TrimTrailing();
-  kensaku::CharArray read(text.size() % 64 + 1);
+  kensaku::CharArray read(static_cast<int>(text.size() % 64 + 1), flags);
   std::istringstream source(text);
   read.ReadUntil(source, "\r\n");
   read.ReadCount(source, static_cast<int>(text.size() % 7));

@@ -9,7 +9,7 @@
 #include "fuzz_input.h"
 #include "match/conjunctive.h"
 #include "match/inclusion.h"
-#include "match/linear_scan.h"
+#include "match/match_options.h"
 #include "match/pattern.h"
 #include "mbchar/fold.h"
 #include "reference_matcher.h"
@@ -30,14 +30,15 @@ bool Same(const kensaku::MatchSpan& a, const kensaku::MatchSpan& b) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kensaku;
   const kensaku_fuzz::Input in = kensaku_fuzz::Split(data, size, 2);
-  SetFoldFlags(kensaku_fuzz::FoldFlagsOf(in.settings));
-  detail::g_attempt_budget = in.settings & 0x80 ? 0 : 4096;
+  const int flags = kensaku_fuzz::FoldFlagsOf(in.settings);
+  std::size_t misses = 0;
+  const MatchOptions options(flags, ScanLimits{in.settings & 0x80 ? 0 : kAttemptBudget, &misses});
   const std::string& pattern = in.texts[0];
   const std::string& line = in.texts[1];
   const bool check = pattern.size() <= kReferencePattern && line.size() <= kReferenceLine;
 
-  const Pattern compiled(pattern.c_str());
-  reference::Matcher ref;
+  const Pattern compiled(pattern.c_str(), options);
+  reference::Matcher ref(flags);
   for (int anchored = 0; anchored < 2; ++anchored) {
     MatchSpan a, b;
     const char* ca = line.c_str();
@@ -54,16 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MatchSpan a, b;
   const char* ca = line.c_str();
   const char* cb = line.c_str();
-  MatchConjunctive(a, ca, Conjunctive(pattern.c_str()));
+  MatchConjunctive(a, ca, Conjunctive(pattern.c_str(), options));
   if (check) {
     ref.Conjunctive(b, cb, pattern.c_str());
     if (!Same(a, b)) std::abort();
   }
 
   MatchSpan span;
-  const int at = FindInclusion(span, line.c_str(), Inclusion(pattern.c_str()));
+  const int at = FindInclusion(span, line.c_str(), Inclusion(pattern.c_str(), options));
   if (at < 0 || static_cast<std::size_t>(at) > line.size()) std::abort();
-  if (check && at != reference::FindInclusion(line.c_str(), pattern.c_str())) std::abort();
-  if (detail::g_linear_misses != 0) std::abort();  // the linear way found a start that was none
+  if (check && at != reference::FindInclusion(line.c_str(), pattern.c_str(), flags)) std::abort();
+  if (misses != 0) std::abort();  // the linear way found a start that was none
   return 0;
 }

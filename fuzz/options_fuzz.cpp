@@ -3,6 +3,7 @@
 // parse gives, gathered and compiled and tried on the arguments as lines.
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,14 +56,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool from_files = false;
   for (const auto& source : options.patterns) from_files = from_files || source.from_file;
   std::vector<std::string> patterns;
-  kensaku::cli::PatternGroups groups;
+  std::unique_ptr<kensaku::Query> query;
   if (!from_files && kensaku::cli::CollectPatterns(options, patterns, error) &&
-      groups.Build(patterns, options.kind, error)) {
-    std::vector<kensaku::cli::Span> spans;
+      (query = kensaku::cli::BuildQuery(patterns, options.kind, options.fold_flags, error))) {
+    std::vector<kensaku::LineSpan> spans;
     for (std::size_t k = 0; k < args.size() && k < kTried; ++k) {
       const std::string& line = args[k];
-      const bool selected = groups.Selects(line.c_str(), line.size());
-      groups.Matches(line.c_str(), line.size(), spans);
+      const bool selected = query->Selects(line.c_str(), line.size());
+      query->MatchedParts(line.c_str(), line.size(), spans);
       for (std::size_t i = 0; i < spans.size(); ++i) {
         if (spans[i].start >= spans[i].end || spans[i].end > line.size()) std::abort();
         if (i > 0 && spans[i].start < spans[i - 1].end) std::abort();

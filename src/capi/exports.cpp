@@ -13,8 +13,18 @@
 #include "util/launch.h"
 #include "util/messages.h"
 
+using kensaku::GetFoldFlags;
 using kensaku::capi::Guard;
 using kensaku::capi::Slot16;
+
+namespace {
+
+// The settings as a search of the moment takes them.
+kensaku::ExportSettings SettingsNow() {
+  return {GetFoldFlags(), kensaku::GetOutputMode(), kensaku::GetLineMode()};
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -28,53 +38,59 @@ int KENSAKU_API sjis(const char* text) { return kensaku::DecodeText(text).code; 
 int KENSAKU_API jis(const char* text) { return kensaku::ToJis(kensaku::DecodeText(text).code); }
 int KENSAKU_API isbytes(const char* text) { return kensaku::DecodeText(text).ByteCount(); }
 int KENSAKU_API xsjis(const char* text) {
-  return kensaku::Fold(kensaku::DecodeText(text)).code;
+  return kensaku::FoldTable::For(GetFoldFlags()).Fold(kensaku::DecodeText(text)).code;
 }
 int KENSAKU_API xisbytes(const char* text) {
-  return kensaku::Fold(kensaku::DecodeText(text)).ByteCount();
+  return kensaku::FoldTable::For(GetFoldFlags()).Fold(kensaku::DecodeText(text)).ByteCount();
 }
 
 int KENSAKU_API LinexHeadMatch(const char* line, const char* pattern) {
-  return Guard([&] { return kensaku::LineHeadMatch(line, pattern); }, 0);
+  return Guard([&] { return kensaku::LineHeadMatch(line, pattern, GetFoldFlags()); }, 0);
 }
 
 int KENSAKU_API LinexMatch(const char* line, const char* pattern) {
-  return Guard([&] { return kensaku::LineMatch(line, pattern); }, 0);
+  return Guard([&] { return kensaku::LineMatch(line, pattern, GetFoldFlags()); }, 0);
 }
 
 int KENSAKU_API LinexMatchs(const char* line, const char* pattern) {
-  return Guard([&] { return kensaku::LineMatchs(line, pattern); }, 0);
+  return Guard([&] { return kensaku::LineMatchs(line, pattern, GetFoldFlags()); }, 0);
 }
 
 int KENSAKU_API LinexHeadinc(const char* line, const char* pattern) {
-  return Guard([&] { return kensaku::LineHeadInc(line, pattern); }, 0);
+  return Guard([&] { return kensaku::LineHeadInc(line, pattern, GetFoldFlags()); }, 0);
 }
 
 int KENSAKU_API LinexInc(const char* line, const char* pattern) {
-  return Guard([&] { return kensaku::LineInc(line, pattern); }, 0);
+  return Guard([&] { return kensaku::LineInc(line, pattern, GetFoldFlags()); }, 0);
 }
 
 int KENSAKU_API LinexMatchMult(const char* line, const char* list) {
-  return Guard([&] { return kensaku::LineMatchesList(line, list); }, 0);
+  return Guard([&] { return kensaku::LineMatchesList(line, list, GetFoldFlags()); }, 0);
 }
 
 int KENSAKU_API LinexMatchsMult(const char* line, const char* list) {
-  return Guard([&] { return kensaku::LineMatchesConjunctiveList(line, list); }, 0);
+  return Guard([&] { return kensaku::LineMatchesConjunctiveList(line, list, GetFoldFlags()); }, 0);
 }
 
 int KENSAKU_API LinexIncMult(const char* line, const char* list) {
-  return Guard([&] { return kensaku::LineInclusionOfList(line, list); }, 0);
+  return Guard([&] { return kensaku::LineInclusionOfList(line, list, GetFoldFlags()); }, 0);
 }
 
 int KENSAKU_API FileLinexIncMult(const char* input, const char* output, const char* list) {
   return Guard(
-      [&] { return kensaku::SearchFileToFile(kensaku::SearchKind::kInc, input, output, list); },
+      [&] {
+        return kensaku::SearchFileToFile(kensaku::SearchKind::kInc, input, output, list,
+                                         SettingsNow());
+      },
       0);
 }
 
 int KENSAKU_API FileLinexMatchMult(const char* input, const char* output, const char* list) {
   return Guard(
-      [&] { return kensaku::SearchFileToFile(kensaku::SearchKind::kMatch, input, output, list); },
+      [&] {
+        return kensaku::SearchFileToFile(kensaku::SearchKind::kMatch, input, output, list,
+                                         SettingsNow());
+      },
       0);
 }
 
@@ -82,19 +98,23 @@ int KENSAKU_API FileLinexMatchsMult(const char* input, const char* output, const
   return Guard(
       [&] {
         return kensaku::SearchFileToFile(kensaku::SearchKind::kMatchs, input, output, list,
-                                         kensaku::PollHostMessages);
+                                         SettingsNow(), kensaku::PollHostMessages);
       },
       0);
 }
 
 const char* KENSAKU_API xIncMult(const char* input, const char* list) {
-  return Guard([&] { return kensaku::SearchFileInc(input, list); },
-               static_cast<const char*>(nullptr));
+  return Guard(
+      [&] { return kensaku::SearchFileInc(input, list, SettingsNow(), kensaku::ResultBuffer()); },
+      static_cast<const char*>(nullptr));
 }
 
 const char* KENSAKU_API xMatchsMult(const char* input, const char* list) {
-  return Guard([&] { return kensaku::SearchFileMatchs(input, list); },
-               static_cast<const char*>(nullptr));
+  return Guard(
+      [&] {
+        return kensaku::SearchFileMatchs(input, list, SettingsNow(), kensaku::ResultBuffer());
+      },
+      static_cast<const char*>(nullptr));
 }
 
 int KENSAKU_API FileNoSize(const char* name) {

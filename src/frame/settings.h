@@ -1,9 +1,22 @@
-// The process-wide output settings of the file searches. FoldFlags, the third setting, lives with
-// folding at the bottom of the library.
+// The process-wide state of the exports: the settings FoldFlags, OutputMode and LineMode, which
+// the setter exports write and which the searches of the other exports take as they start, and
+// ResultBuffer, where the in-memory searches leave their text between calls.
+//
+// Only the entry layer and the windows (which apply the search box's parameters) read or write
+// these; they hand the values down to a search, and nothing below them keeps or reads a
+// process-wide setting. A check in the tests fails on an include of this header from elsewhere
+// under src/.
 #ifndef KENSAKU_SRC_FRAME_SETTINGS_H_
 #define KENSAKU_SRC_FRAME_SETTINGS_H_
 
 namespace kensaku {
+
+// FoldFlags and its setters; each returns FoldFlags afterwards.
+int GetFoldFlags();
+int SetFoldFlags(int flags);    // FoldFlags := flags
+int OrFoldFlags(int flags);     // FoldFlags |= flags
+int ResetFoldFlags(int flags);  // FoldFlags &= ~flags, unless flags is 0
+void ClearFoldFlags();
 
 // Non-zero: hits are whole lines, each at most once; 0: only the matched texts, every hit.
 int GetOutputMode();
@@ -12,6 +25,9 @@ int SetOutputMode(int mode);
 // Non-zero: whole lines are prefixed with their line number.
 int GetLineMode();
 int SetLineMode(int mode);
+
+// The kResultCapacity + 1 bytes of ResultBuffer.
+char* ResultBuffer();
 
 }  // namespace kensaku
 

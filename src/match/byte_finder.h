@@ -8,16 +8,10 @@
 #include <string>
 #include <utility>
 
+#include "match/entry_hint.h"
 #include "mbchar/required_bytes.h"
 
 namespace kensaku {
-
-// What is already known of whether a text holds a finder's bytes.
-// kAtFirst: present, and a run of them known to begin a character at the place given with it
-// (which may lie past a NUL inside the line as read).
-enum class Presence { kUnknown, kAbsent, kPresent, kAtFirst };
-// A place in a line before which a finder's bytes begin no character, when none is known.
-inline constexpr std::size_t kPlaceUnknown = static_cast<std::size_t>(-1);
 
 // Where a run of byte sets first occurs in a text; a line without it cannot hold a match.
 class ByteFinder {

@@ -33,13 +33,16 @@ int SplitTerms(TermList& list, char* text) {
   if (text == nullptr || *text == '\0') return 0;
   MarkTermSeparators(text, '&');
   static const char kSeparators[] = {TermSeparator, '\0'};
-  list[0] = TextToken(text, kSeparators);
+  char* rest = nullptr;
+  list[0] = TextToken(text, kSeparators, &rest);
   int i = 1;
-  for (; list[i - 1] != nullptr && i < kMaxTerms; ++i) list[i] = TextToken(nullptr, kSeparators);
+  for (; list[i - 1] != nullptr && i < kMaxTerms; ++i) {
+    list[i] = TextToken(nullptr, kSeparators, &rest);
+  }
   return i;
 }
 
-Conjunctive::Conjunctive(const char* text) {
+Conjunctive::Conjunctive(const char* text, const MatchOptions& options) {
   if (text == nullptr || *text == '\0') return;
   usable_ = true;
   char buffer[kMaxTermBytes + 1] = {};
@@ -48,7 +51,7 @@ Conjunctive::Conjunctive(const char* text) {
   SplitTerms(terms, buffer);
   for (char* term : terms) {
     if (term == nullptr) break;
-    terms_.emplace_back(term);
+    terms_.emplace_back(term, options);
   }
 }
 

@@ -26,10 +26,10 @@ void MarkTermSeparators(char* text, unsigned separator);
 // term when there are fewer than 60. Returns the count of entries written.
 int SplitTerms(TermList& list, char* text);
 
-// A conjunctive pattern compiled term by term under the current FoldFlags.
+// A conjunctive pattern compiled term by term, each under the same options.
 class Conjunctive {
  public:
-  explicit Conjunctive(const char* text);
+  explicit Conjunctive(const char* text, const MatchOptions& options = {});
   std::size_t term_count() const { return terms_.size(); }
   // The longest bytes some term requires: every term must match for the whole to match. With
   // chars_before: how many characters every match has before them (Pattern::RequiredBytes),

@@ -10,18 +10,19 @@
 
 namespace kensaku {
 
-Inclusion::Inclusion(const char* pattern) {
+Inclusion::Inclusion(const char* pattern, const MatchOptions& options)
+    : fold_(&FoldTable::For(options.fold_flags)), limits_(options.limits) {
   if (pattern == nullptr) return;
   null_ = false;
-  const Code* fold = FoldMap();
+  const Code* fold = fold_->map();
   first_ = fold[DecodeText(pattern).code];
-  first_bytes_ = FirstBytesFoldingTo(first_);
+  first_bytes_ = FirstBytesFoldingTo(first_, *fold_);
   bytes_ = std::strlen(pattern);
   // The pattern's characters as far as the primitives count them, written folded and read back
   // the same way: what a line is compared against.
   const std::vector<Code> chars = DecodeCountedChars(pattern);
   count_ = chars.size();
-  folded_ = DecodeCountedChars(FoldedBytes(chars.begin(), chars.end()).c_str());
+  folded_ = DecodeCountedChars(FoldedBytes(chars.begin(), chars.end(), *fold_).c_str());
   for (Code& c : folded_) c = fold[c];
 }
 
@@ -36,7 +37,7 @@ ByteSets Inclusion::RequiredBytes(std::size_t* chars_before, bool* whole) const 
   auto append = [&](std::size_t i, ByteSets& run) {
     bool x = false;
     if (codes[i] == kNullCode || codes[i] == kNoneCode) return false;
-    if (!AppendCharBytes(FoldPreimages(codes[i]), run, &x)) return false;
+    if (!AppendCharBytes(fold_->Preimages(codes[i]), run, &x)) return false;
     exact[i] = x;
     return true;
   };
@@ -54,7 +55,7 @@ ByteSets Inclusion::RequiredBytes(std::size_t* chars_before, bool* whole) const 
 
 int IncludesAt(MatchSpan& span, const char* p, const Inclusion& pattern) {
   if (p == nullptr || pattern.null_) return 0;
-  const Code* fold = FoldMap();
+  const Code* fold = pattern.fold_->map();
   if (fold[DecodeText(p).code] != pattern.first_) return 0;
   if (pattern.count_ > 1) {
     // The line is read for as many characters as the pattern has; all of them must be used.
@@ -78,8 +79,8 @@ int IncludesAt(MatchSpan& span, const char* p, const Inclusion& pattern) {
 namespace {
 
 const char* LinearInclusionStart(const char* from, const std::vector<Code>& folded, Code first,
-                                 std::size_t count) {
-  const FoldedLine line = DecodeFolded(from);
+                                 std::size_t count, const FoldTable& fold) {
+  const FoldedLine line = DecodeFolded(from, fold);
   const std::size_t size = folded.size();
   std::size_t start = line.codes.size();
   if (size == 0 || folded[0] != first || size > count) {
@@ -105,9 +106,11 @@ int FindInclusion(MatchSpan& span, const char* line, const Inclusion& pattern,
   bool linear_tried = pattern.count_ <= 1;  // one comparison an attempt: nothing to gain
   for (const char* p = NextCharStartIn(from, pattern.first_bytes_); *p != '\0';
        p = NextCharStartIn(p + CharLength(p), pattern.first_bytes_)) {
-    if (!linear_tried && AttemptsTooCostly(work, static_cast<std::size_t>(p - line))) {
+    if (!linear_tried &&
+        AttemptsTooCostly(work, static_cast<std::size_t>(p - line), pattern.limits_)) {
       linear_tried = true;
-      const char* at = LinearInclusionStart(p, pattern.folded_, pattern.first_, pattern.count_);
+      const char* at =
+          LinearInclusionStart(p, pattern.folded_, pattern.first_, pattern.count_, *pattern.fold_);
       if (at == nullptr) {
         span.start = p;
         span.matched = 0;
@@ -117,7 +120,7 @@ int FindInclusion(MatchSpan& span, const char* line, const Inclusion& pattern,
       span.matched = IncludesAt(span, at, pattern);
       if (span.matched) return static_cast<int>(at - line) + 1;
       // Not so after all: the attempts go on from where they were.
-      ++detail::g_linear_misses;
+      CountLinearMiss(pattern.limits_);
     }
     span.start = p;
     span.matched = IncludesAt(span, p, pattern);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "match/match_options.h"
 #include "match/match_span.h"
 #include "mbchar/fold.h"
 #include "mbchar/mbchar.h"
@@ -17,12 +18,12 @@
 
 namespace kensaku {
 
-// A literal pattern prepared once under the current FoldFlags: its folded first character, its
+// A literal pattern prepared once under its options' fold flags: its folded first character, its
 // character count, and the folded characters a line must show (the pattern written folded and
 // read back, so a lone lead byte merges with what folding wrote after it).
 class Inclusion {
  public:
-  explicit Inclusion(const char* pattern);
+  explicit Inclusion(const char* pattern, const MatchOptions& options = {});
 
   // Bytes that every line including the pattern holds in a row (see Pattern::RequiredBytes).
   // With chars_before: how many characters every inclusion has before the run; with whole:
@@ -34,6 +35,8 @@ class Inclusion {
  private:
   friend int IncludesAt(MatchSpan&, const char*, const Inclusion&);
   friend int FindInclusion(MatchSpan&, const char*, const Inclusion&, const char*);
+  const FoldTable* fold_ = nullptr;
+  ScanLimits limits_;
   bool null_ = true;
   Code first_ = kNoneCode;
   std::size_t count_ = 0;  // characters the line is read for

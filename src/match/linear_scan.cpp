@@ -1,17 +1,10 @@
 #include "match/linear_scan.h"
 
-#include "mbchar/fold.h"
-
 namespace kensaku {
 
-namespace detail {
-std::size_t g_attempt_budget = 4096;
-std::size_t g_linear_misses = 0;
-}  // namespace detail
-
-FoldedLine DecodeFolded(const char* from) {
+FoldedLine DecodeFolded(const char* from, const FoldTable& table) {
   FoldedLine line;
-  const Code* fold = FoldMap();
+  const Code* fold = table.map();
   const char* p = from;
   while (*p != '\0') {
     const MbChar c = DecodeText(p);

@@ -11,21 +11,20 @@
 #include <cstdint>
 #include <vector>
 
+#include "match/match_options.h"
+#include "mbchar/fold.h"
 #include "mbchar/mbchar.h"
 
 namespace kensaku {
 
-namespace detail {
-// Work the attempts of one scan may make beyond 16 units per byte passed over. 0 sends every
-// scan the linear way from its first start: tests check that way against the reference.
-extern std::size_t g_attempt_budget;
-// Starts the linear way found but the attempt there did not confirm (the scan then goes on with
-// attempts, so results stay right): always 0 unless that way has a fault.
-extern std::size_t g_linear_misses;
-}  // namespace detail
+inline bool AttemptsTooCostly(std::size_t work, std::size_t bytes_passed,
+                              const ScanLimits& limits) {
+  return limits.attempt_budget == 0 || work > limits.attempt_budget + 16 * bytes_passed;
+}
 
-inline bool AttemptsTooCostly(std::size_t work, std::size_t bytes_passed) {
-  return detail::g_attempt_budget == 0 || work > detail::g_attempt_budget + 16 * bytes_passed;
+// Counts a start the linear way found but the attempt did not confirm.
+inline void CountLinearMiss(const ScanLimits& limits) {
+  if (limits.linear_misses != nullptr) ++*limits.linear_misses;
 }
 
 // The characters of a text from a character start to its terminator, folded, with the byte
@@ -34,7 +33,7 @@ struct FoldedLine {
   std::vector<Code> codes;
   std::vector<std::uint32_t> offsets;
 };
-FoldedLine DecodeFolded(const char* from);
+FoldedLine DecodeFolded(const char* from, const FoldTable& fold);
 
 // The first index at or after `from` where `needle` occurs in `text`, or text.size() (Knuth,
 // Morris and Pratt: linear in both).

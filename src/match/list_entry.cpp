@@ -2,7 +2,7 @@
 
 namespace kensaku {
 
-LineInclusion::LineInclusion(const char* text)
-    : pattern_(text), required_(pattern_.RequiredBytes(&chars_before_, &whole_)) {}
+LineInclusion::LineInclusion(const char* text, const MatchOptions& options)
+    : pattern_(text, options), required_(pattern_.RequiredBytes(&chars_before_, &whole_)) {}
 
 }  // namespace kensaku

@@ -29,10 +29,10 @@ class AnchoredEntry {
   static constexpr bool kWholeLinesOnly = false;
   static constexpr bool kCountsHitLines = false;
 
-  explicit AnchoredEntry(const char* text)
+  explicit AnchoredEntry(const char* text, const MatchOptions& options = {})
       : usable_(text != nullptr && *text != '\0'),
         anchored_(usable_ && *text == '^'),
-        pattern_(anchored_ ? text + 1 : text),
+        pattern_(anchored_ ? text + 1 : text, options),
         required_(pattern_.RequiredBytes(&chars_before_, &whole_)) {}
 
   bool usable() const { return usable_; }  // non-null, non-empty text
@@ -40,21 +40,19 @@ class AnchoredEntry {
   const Matcher& pattern() const { return pattern_; }
   const ByteFinder& required() const { return required_; }
 
-  // Tests the NUL-terminated line of length bytes; on_hit(span) is called for each hit. `bytes`
-  // is what the caller already knows of the required bytes in the line, and `first` a place
-  // before which they begin no character (it may be past the end: bytes after a NUL inside the
-  // line as read, which no match reaches).
+  // Tests the NUL-terminated line of length bytes; on_hit(span) is called for each hit. The hint
+  // is what the caller already knows of the entry's required bytes in the line.
   template <typename OnHit>
   void Test(const char* line, std::size_t length, bool first_only, MatchSpan& span, OnHit&& on_hit,
-            Presence bytes = Presence::kUnknown, std::size_t first = kPlaceUnknown) const {
+            EntryHint hint = {}) const {
     const char* cursor = line;
     if (!usable_) return;
-    if ((anchored_ || *cursor != '\0') && !required_.In(line, length, bytes)) {
+    if ((anchored_ || *cursor != '\0') && !required_.In(line, length, hint.presence)) {
       span.matched = 0;  // what the attempt would have found
       return;
     }
     if (whole_) {
-      TestWhole(line, length, first_only, span, on_hit, bytes, first);
+      TestWhole(line, length, first_only, span, on_hit, hint);
       return;
     }
     if (anchored_) {
@@ -69,7 +67,9 @@ class AnchoredEntry {
     while (*cursor != '\0') {
       // An attempt that does not match leaves the line: a conjunctive entry without terms would
       // otherwise be tried again from the same place for ever.
-      if (!Attempt(span, cursor, line + length, cursor == line ? first : kPlaceUnknown)) return;
+      if (!Attempt(span, cursor, line + length, cursor == line ? hint.place : kPlaceUnknown)) {
+        return;
+      }
       on_hit(span);
       if (span.start == span.end || first_only) return;
     }
@@ -79,7 +79,7 @@ class AnchoredEntry {
   // An entry that is its bytes matches where they begin a character, and over them only.
   template <typename OnHit>
   void TestWhole(const char* line, std::size_t length, bool first_only, MatchSpan& span,
-                 OnHit&& on_hit, Presence bytes, std::size_t first) const {
+                 OnHit&& on_hit, EntryHint hint) const {
     const std::size_t size = required_.size();
     if (anchored_) {
       if (length >= size && required_.At(reinterpret_cast<const unsigned char*>(line))) {
@@ -90,8 +90,8 @@ class AnchoredEntry {
       }
       return;
     }
-    std::size_t k = first != kPlaceUnknown ? first : 0;
-    bool known = bytes == Presence::kAtFirst;
+    std::size_t k = hint.place != kPlaceUnknown ? hint.place : 0;
+    bool known = hint.presence == Presence::kAtFirst;
     while (line[0] != '\0') {  // an empty line gets no attempt, and the span stays as it was
       if (!known) k = k < length ? required_.FindCharStart(line, length, k) : length;
       known = false;
@@ -147,14 +147,14 @@ class LineInclusion {
   static constexpr bool kWholeLinesOnly = true;
   static constexpr bool kCountsHitLines = true;
 
-  explicit LineInclusion(const char* text);
+  explicit LineInclusion(const char* text, const MatchOptions& options = {});
   const ByteFinder& required() const { return required_; }
 
   template <typename OnHit>
   void Test(const char* line, std::size_t length, bool /*first_only*/, MatchSpan& span,
-            OnHit&& on_hit, Presence bytes = Presence::kUnknown,
-            std::size_t first = kPlaceUnknown) const {
-    if (bytes == Presence::kAbsent) {
+            OnHit&& on_hit, EntryHint hint = {}) const {
+    const std::size_t first = hint.place;
+    if (hint.presence == Presence::kAbsent) {
       span.matched = 0;
       return;
     }
@@ -162,7 +162,7 @@ class LineInclusion {
       // Included exactly where its bytes begin a character.
       // A place past a NUL inside the line is no match, as the search from it would find.
       const std::size_t k =
-          bytes == Presence::kAtFirst
+          hint.presence == Presence::kAtFirst
               ? (first < length ? first : length)
               : required_.FindCharStart(line, length, first != kPlaceUnknown ? first : 0);
       span =

@@ -55,11 +55,12 @@ const char* FindClassEnd(const char* cursor) {
   return nullptr;
 }
 
-Pattern::Pattern(const char* text) {
+Pattern::Pattern(const char* text, const MatchOptions& options)
+    : fold_(&FoldTable::For(options.fold_flags)), limits_(options.limits) {
   if (text == nullptr) return;
   null_ = false;
   text_empty_ = *text == '\0';
-  const Code* fold = FoldMap();
+  const Code* fold = fold_->map();
   const char* p = text;
   if (*p == '@') {
     zero_width_ = true;
@@ -113,7 +114,7 @@ Pattern::Pattern(const char* text) {
 void Pattern::FindFirstBytes(const Element& e) {
   if (e.op == Op::kChar) {
     literal_first_ = true;
-    first_bytes_ = FirstBytesFoldingTo(e.code);
+    first_bytes_ = FirstBytesFoldingTo(e.code, *fold_);
     return;
   }
   // A set that names few characters narrows the starts as well; large or negated ones do not.
@@ -127,7 +128,7 @@ void Pattern::FindFirstBytes(const Element& e) {
   if (codes > kMaxCodes) return;
   for (std::uint32_t i = 0; i < e.range_count; ++i) {
     const Range& r = ranges_[e.first_range + i];
-    AddFirstBytesFoldingInto(r.lo, r.hi, first_bytes_);
+    AddFirstBytesFoldingInto(r.lo, r.hi, *fold_, first_bytes_);
   }
   literal_first_ = true;
 }
@@ -139,7 +140,7 @@ void Pattern::CompileClass(const char*& p, Element& e) {
     e.op = Op::kBadClass;
     return;
   }
-  const Code* fold = FoldMap();
+  const Code* fold = fold_->map();
   e.op = Op::kClass;
   e.first_range = static_cast<std::uint32_t>(ranges_.size());
   const char* q = p;
@@ -170,9 +171,9 @@ int MatchClass(Code folded, const Pattern& pattern, std::size_t index) {
   return hit != e.negate;
 }
 
-int ConsumeRun(const char*& subject, Code prev) {
+int ConsumeRun(const char*& subject, Code prev, const FoldTable& table) {
   if (subject == nullptr || prev == kNoneCode || prev == kNullCode) return 0;
-  const Code* fold = FoldMap();
+  const Code* fold = table.map();
   int n = 0;
   int length = 0;
   for (;;) {
@@ -187,12 +188,12 @@ int MatchElement(const char*& subject, const Pattern& pattern, std::size_t index
   using Op = Pattern::Op;
   const Pattern::Element& e = pattern.elements_[index];
   if (e.op == Op::kRepeat) {
-    ConsumeRun(subject, prev);
+    ConsumeRun(subject, prev, *pattern.fold_);
     prev = kNoneCode;
     return 1;
   }
   int length = 0;
-  const Code f = FoldMap()[SubjectChar(Bytes(subject), length)];
+  const Code f = (*pattern.fold_)[SubjectChar(Bytes(subject), length)];
   subject += length;  // stepped over whatever the result, which is what lets '#' skip
   switch (e.op) {
     case Op::kChar:
@@ -213,15 +214,8 @@ int MatchElement(const char*& subject, const Pattern& pattern, std::size_t index
   }
 }
 
-namespace {
-
-// MatchAt, adding to work the elements it tried and the bytes it went over.
-MatchSpan MatchAtCounted(MatchSpan& span, const char*& cursor, const Pattern& pattern,
-                         std::size_t& work);
-
-}  // namespace
-
 struct PatternScanner {
+  // MatchAt, adding to work the elements it tried and the bytes it went over.
   static MatchSpan At(MatchSpan& span, const char*& cursor, const Pattern& pattern,
                       std::size_t& work);
   // The first match from `from` on, found without trying the starts one by one; false when the
@@ -274,18 +268,9 @@ MatchSpan PatternScanner::At(MatchSpan& span, const char*& cursor, const Pattern
   return span;
 }
 
-namespace {
-
-MatchSpan MatchAtCounted(MatchSpan& span, const char*& cursor, const Pattern& pattern,
-                         std::size_t& work) {
-  return PatternScanner::At(span, cursor, pattern, work);
-}
-
-}  // namespace
-
 MatchSpan MatchAt(MatchSpan& span, const char*& cursor, const Pattern& pattern) {
   std::size_t work = 0;
-  return MatchAtCounted(span, cursor, pattern, work);
+  return PatternScanner::At(span, cursor, pattern, work);
 }
 
 bool Pattern::StartsAt(const unsigned char* s, const Code* fold) const {
@@ -316,7 +301,7 @@ MatchSpan MatchScan(MatchSpan& span, const char*& cursor, const Pattern& pattern
     return span;
   }
   // Starts whose first character cannot match are passed over without an attempt.
-  const Code* fold = FoldMap();
+  const Code* fold = pattern.fold_->map();
   int length = 0;
   const char* const begin = cursor;
   const char* q = cursor;
@@ -328,13 +313,14 @@ MatchSpan MatchScan(MatchSpan& span, const char*& cursor, const Pattern& pattern
       q = NextCharStartIn(q, pattern.first_bytes_);
       if (*q == '\0') break;
     }
-    if (!linear_tried && AttemptsTooCostly(work, static_cast<std::size_t>(q - begin))) {
+    if (!linear_tried &&
+        AttemptsTooCostly(work, static_cast<std::size_t>(q - begin), pattern.limits_)) {
       linear_tried = true;
       if (PatternScanner::Scan(span, cursor, pattern, q)) return span;
     }
     if (pattern.StartsAt(Bytes(q), fold)) {
       cursor = q;
-      MatchAtCounted(span, cursor, pattern, work);
+      PatternScanner::At(span, cursor, pattern, work);
       if (span.matched) return span;
     }
     SubjectChar(Bytes(q), length);
@@ -371,13 +357,13 @@ bool PatternScanner::Finish(MatchSpan& span, const char*& cursor, const Pattern&
   const char* at = from + line.offsets[start];
   cursor = at;
   MatchAt(span, cursor, pattern);
-  if (span.matched == 0) ++detail::g_linear_misses;
+  if (span.matched == 0) CountLinearMiss(pattern.limits_);
   return span.matched != 0;
 }
 
 bool PatternScanner::ScanLiteral(MatchSpan& span, const char*& cursor, const Pattern& pattern,
                                  const char* from) {
-  const FoldedLine line = DecodeFolded(from);
+  const FoldedLine line = DecodeFolded(from, *pattern.fold_);
   std::vector<Code> needle;
   needle.reserve(pattern.elements_.size());
   for (const Pattern::Element& e : pattern.elements_) needle.push_back(e.code);
@@ -442,7 +428,7 @@ bool PatternScanner::ScanElements(MatchSpan& span, const char*& cursor, const Pa
   }
   std::reverse(repeats.begin(), repeats.end());
 
-  const FoldedLine line = DecodeFolded(from);
+  const FoldedLine line = DecodeFolded(from, *pattern.fold_);
   const std::size_t length = line.codes.size();
   auto code_at = [&](std::size_t p, std::size_t back) -> Code {
     return p >= back && p - back < length ? line.codes[p - back] : kNullCode;
@@ -573,7 +559,7 @@ ByteSets Pattern::RequiredBytes(std::size_t* chars_before, bool* whole) const {
     bool x = false;
     if (e.skip) return false;
     if (e.op == Op::kChar) {
-      if (e.code == kNullCode || !AppendCharBytes(FoldPreimages(e.code), run, &x)) return false;
+      if (e.code == kNullCode || !AppendCharBytes(fold_->Preimages(e.code), run, &x)) return false;
     } else if (e.op == Op::kClass && !e.negate) {
       unsigned codes = 0;
       for (std::uint32_t r = 0; r < e.range_count; ++r) {
@@ -585,7 +571,7 @@ ByteSets Pattern::RequiredBytes(std::size_t* chars_before, bool* whole) const {
       std::vector<Code> chars;
       for (std::uint32_t r = 0; r < e.range_count; ++r) {
         const Range& range = ranges_[e.first_range + r];
-        ForEachPreimageIn(range.lo, range.hi, [&chars](Code c) { chars.push_back(c); });
+        fold_->ForEachPreimageIn(range.lo, range.hi, [&chars](Code c) { chars.push_back(c); });
       }
       std::sort(chars.begin(), chars.end());
       chars.erase(std::unique(chars.begin(), chars.end()), chars.end());

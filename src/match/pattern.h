@@ -2,9 +2,10 @@
 // element may pass over one character), a leading '@' (zero-width report) and '\' escapes, with
 // every other character literal and compared folded. Matching is one pass without backtracking.
 //
-// A pattern is compiled once per call: its characters are folded under the current FoldFlags and
-// its brackets parsed, so MatchAt and MatchScan only decode the subject. The pattern "\x83\x5C"
-// (katakana so) is one literal character; its trail byte 0x5C is never an escape.
+// A pattern is compiled once: its characters are folded under the flags of its options and its
+// brackets parsed, so MatchAt and MatchScan only decode the subject, folding it through the
+// pattern's own table. The pattern "\x83\x5C" (katakana so) is one literal character; its trail
+// byte 0x5C is never an escape.
 #ifndef KENSAKU_SRC_MATCH_PATTERN_H_
 #define KENSAKU_SRC_MATCH_PATTERN_H_
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "frame/byte_string.h"
+#include "match/match_options.h"
 #include "match/match_span.h"
 #include "mbchar/fold.h"
 #include "mbchar/mbchar.h"
@@ -32,8 +34,8 @@ const char* FindClassEnd(const char* cursor);
 class Pattern {
  public:
   Pattern() = default;  // the null pattern: never matches, not even the empty line
-  // Compiles under the FoldFlags in force; a null text gives the null pattern.
-  explicit Pattern(const char* text);
+  // A null text gives the null pattern.
+  explicit Pattern(const char* text, const MatchOptions& options = {});
 
   bool is_null() const { return null_; }
 
@@ -70,6 +72,8 @@ class Pattern {
   void FindFirstBytes(const Element& e);
   bool StartsAt(const unsigned char* s, const Code* fold) const;
 
+  const FoldTable* fold_ = &FoldTable::For(0);
+  ScanLimits limits_;
   std::vector<Element> elements_;
   std::vector<Range> ranges_;
   bool null_ = true;
@@ -97,7 +101,7 @@ int MatchElement(const char*& subject, const Pattern& pattern, std::size_t index
 int MatchClass(Code folded, const Pattern& pattern, std::size_t index);
 
 // Steps the subject cursor over characters that fold to prev; returns how many.
-int ConsumeRun(const char*& subject, Code prev);
+int ConsumeRun(const char*& subject, Code prev, const FoldTable& fold);
 
 // The subject bytes of a successful, non-empty span.
 ByteString SpanText(const MatchSpan& span);

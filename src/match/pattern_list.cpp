@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "mbchar/fold.h"
 #include "mbchar/mbchar.h"
 
 namespace kensaku {
@@ -19,19 +18,19 @@ char* EntryStore::Keep(const char* bytes, std::size_t n) {
   return entries_.back().get();
 }
 
-PatternList& ClearPatternList(PatternList& list) {
-  list.fill(nullptr);
-  return list;
-}
-
-char* TrimListEntry(char* line, EntryStore& store) {
-  if (line == nullptr || *line == '\0') return line;
+std::string TrimmedEntry(const char* line, const FoldTable& fold) {
+  if (line == nullptr || *line == '\0') return std::string();
   // The line's characters as a character array holds them: as many as the primitives count.
   std::vector<Code> chars = DecodeCountedChars(line);
   std::size_t kept = chars.size();
   while (kept > 0 && InSet(MbChar(chars[kept - 1]), ListBlankSet)) --kept;
   if (kept > 0 && chars[kept - 1] == '"') --kept;
-  const std::string written = FoldedBytes(chars.begin(), chars.begin() + kept);
+  return FoldedBytes(chars.begin(), chars.begin() + kept, fold);
+}
+
+char* TrimListEntry(char* line, EntryStore& store, const FoldTable& fold) {
+  if (line == nullptr || *line == '\0') return line;
+  const std::string written = TrimmedEntry(line, fold);
   const std::size_t room = std::strlen(line);
   if (written.size() > room) return store.Keep(written.data(), written.size());
   std::memcpy(line, written.data(), written.size());
@@ -39,20 +38,24 @@ char* TrimListEntry(char* line, EntryStore& store) {
   return line;
 }
 
-int SplitPatternList(PatternList& list, char* text, EntryStore& store) {
+int SplitPatternList(PatternList& list, char* text, EntryStore& store, const FoldTable& fold) {
   if (text == nullptr || *text == '\0') return 0;
   static const char kLineBreaks[] = "\r\n";
   int i = 0;
-  for (char* t = TextToken(text, kLineBreaks); t != nullptr && i < kMaxPatterns;
-       t = TextToken(nullptr, kLineBreaks)) {
-    char* entry = TrimListEntry(t, store);
+  char* rest = nullptr;
+  for (char* t = TextToken(text, kLineBreaks, &rest); t != nullptr && i < kMaxPatterns;
+       t = TextToken(nullptr, kLineBreaks, &rest)) {
+    char* entry = TrimListEntry(t, store, fold);
     if (*entry != '\0') list[i++] = entry;
   }
   return i;
 }
 
-ListText::ListText(const char* text) : copy_(text) {
-  if (copy_.text() != nullptr) SplitPatternList(list_, copy_.text(), store_);
+ListText::ListText(const char* text, int fold_flags) : copy_(text) {
+  if (copy_.text() != nullptr) {
+    size_ = static_cast<std::size_t>(
+        SplitPatternList(list_, copy_.text(), store_, FoldTable::For(fold_flags)));
+  }
 }
 
 }  // namespace kensaku

@@ -18,21 +18,24 @@ bool CharArray::Allocate(int capacity) {
   return true;
 }
 
-CharArray::CharArray(int capacity) { Allocate(capacity); }
+CharArray::CharArray(int capacity, int fold_flags) : fold_(&FoldTable::For(fold_flags)) {
+  Allocate(capacity);
+}
 
-CharArray::CharArray(const char* text) {
+CharArray::CharArray(const char* text, int fold_flags) : fold_(&FoldTable::For(fold_flags)) {
   if (text != nullptr && Allocate(TextCharCount(text))) Assign(text);
 }
 
-CharArray::CharArray(MbChar* storage, int capacity) {
+CharArray::CharArray(MbChar* storage, int capacity, int fold_flags)
+    : fold_(&FoldTable::For(fold_flags)) {
   if (storage != nullptr && capacity >= 1 && capacity <= MaxChars) {
     elements_ = storage;
     count_ = static_cast<std::int16_t>(capacity);
   }
 }
 
-CharArray::CharArray(const CharArray& other) {
-  const std::string bytes = FoldedBytes(other.elements_, other.elements_ + other.count_);
+CharArray::CharArray(const CharArray& other) : fold_(other.fold_) {
+  const std::string bytes = FoldedBytes(other.elements_, other.elements_ + other.count_, *fold_);
   if (Allocate(TextCharCount(bytes.c_str()))) Assign(bytes.c_str());
 }
 
@@ -87,8 +90,10 @@ int CharArray::ByteLength() const {
 }
 
 bool CharArray::EqualsIgnoringNulls(const CharArray& other) const {
-  const CharArray copy(other);
-  const Code* fold = FoldMap();
+  // The other's text as written folded under this array's flags, and read back.
+  const std::string bytes = FoldedBytes(other.elements_, other.elements_ + other.count_, *fold_);
+  const CharArray copy(bytes.c_str(), fold_->flags());
+  const Code* fold = fold_->map();
   int j = 0;
   bool result = true;
   for (int i = 0; result && i < count_; ++i) {
@@ -104,7 +109,7 @@ bool CharArray::EqualsIgnoringNulls(const CharArray& other) const {
 std::ostream& CharArray::WriteTo(std::ostream& out) const {
   for (int i = 0; out.rdstate() == std::ios::goodbit && i < count_; ++i) {
     if (elements_[i].code == kNoneCode) break;
-    if (!IsNullChar(elements_[i])) WriteChar(out, elements_[i]);
+    if (!IsNullChar(elements_[i])) WriteChar(out, elements_[i], *fold_);
   }
   return out;
 }
@@ -115,7 +120,7 @@ int CharArray::WriteSpan(std::ostream& out, int from, int to) const {
   if (to > count_) to = count_;
   for (int i = from; i < to && out.rdstate() == std::ios::goodbit; ++i) {
     if (elements_[i].code == kNoneCode) break;
-    WriteChar(out, elements_[i]);
+    WriteChar(out, elements_[i], *fold_);
     bytes += IsNullChar(elements_[i]) ? 0 : elements_[i].ByteCount();
   }
   return bytes;
@@ -135,7 +140,7 @@ int CharArray::WriteReversed(std::ostream& out) const {
   int bytes = 0;
   for (int i = count_ - 1; i >= 0 && out.rdstate() == std::ios::goodbit; --i) {
     if (elements_[i].code == kNoneCode || IsNullChar(elements_[i])) continue;
-    WriteChar(out, elements_[i]);
+    WriteChar(out, elements_[i], *fold_);
     bytes += elements_[i].ByteCount();
   }
   return bytes;
@@ -146,7 +151,7 @@ int CharArray::WriteAscii(std::ostream& out) const {
   for (int i = 0; i < count_ && out.rdstate() == std::ios::goodbit; ++i) {
     if (elements_[i].code == kNoneCode) break;
     if (elements_[i].code == kNullCode || elements_[i].code >= 0x80) continue;
-    WriteChar(out, elements_[i]);
+    WriteChar(out, elements_[i], *fold_);
     ++bytes;
   }
   return bytes;
@@ -248,7 +253,7 @@ void CharArray::CopyNonNull(const CharArray& other) {
 }
 
 void CharArray::FoldAll() {
-  const Code* fold = FoldMap();
+  const Code* fold = fold_->map();
   for (int i = 0; i < count_ && elements_[i].code != kNoneCode; ++i) {
     elements_[i].code = fold[elements_[i].code];
   }
@@ -256,7 +261,7 @@ void CharArray::FoldAll() {
 
 bool CharArray::StartsWith(const CharArray& other, int n) const {
   if (n < 1) return false;
-  const Code* fold = FoldMap();
+  const Code* fold = fold_->map();
   int j = 0;
   for (int i = 0; i < n && i < count_; ++i) {
     const Code e = elements_[i].code;

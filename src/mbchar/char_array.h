@@ -1,6 +1,7 @@
 // A fixed-capacity array of characters built from a text, so that characters can be addressed
 // by index, blanked out, compared one for one and written back as bytes. Comparison and output go
-// through Fold: an array compares and writes its characters folded.
+// through Fold: an array compares and writes its characters folded, under the fold flags it was
+// made with.
 //
 // Inside an array none (0xFFFF) ends the text and null (0) is an element that is present but
 // ignored: "a", null, "b" compares equal to the array of "ab".
@@ -11,6 +12,7 @@
 #include <istream>
 #include <ostream>
 
+#include "mbchar/fold.h"
 #include "mbchar/mbchar.h"
 
 namespace kensaku {
@@ -20,17 +22,18 @@ inline constexpr int MaxChars = 10878;  // capacity bound of every array
 class CharArray {
  public:
   // n none elements; any capacity outside 1..MaxChars gives an empty array.
-  explicit CharArray(int capacity);
+  explicit CharArray(int capacity, int fold_flags = 0);
   // Capacity TextCharCount(text), then Assign(text).
-  explicit CharArray(const char* text);
+  explicit CharArray(const char* text, int fold_flags = 0);
   // Wraps caller storage as it is; the array does not own it.
-  CharArray(MbChar* storage, int capacity);
-  // The other's text, folded under the current flags, without null elements, re-read from bytes.
+  CharArray(MbChar* storage, int capacity, int fold_flags = 0);
+  // The other's text, folded under its flags, without null elements, re-read from bytes.
   CharArray(const CharArray& other);
   CharArray& operator=(const CharArray&) = delete;
   ~CharArray();
 
   int count() const { return count_; }
+  int fold_flags() const { return fold_->flags(); }
   bool owns() const { return owns_ != 0; }
 
   // Element i, or the spare (set to none) when i is out of range.
@@ -40,6 +43,7 @@ class CharArray {
   CharArray& Assign(const char* text);
   int CountChars() const;
   int ByteLength() const;
+  // Both compared under this array's flags.
   bool EqualsIgnoringNulls(const CharArray& other) const;
   std::ostream& WriteTo(std::ostream& out) const;
 
@@ -69,6 +73,7 @@ class CharArray {
   std::int16_t count_ = 0;
   std::uint16_t owns_ = 0;
   MbChar* elements_ = nullptr;
+  const FoldTable* fold_;
   mutable MbChar spare_;
 };
 

@@ -1,106 +1,81 @@
 #include "mbchar/fold.h"
 
 #include <algorithm>
-#include <iterator>
+#include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "mbchar/convert.h"
 
 namespace kensaku {
-namespace detail {
-int g_fold_flags = 0;
-int g_fold_map_key = -1;
-Code g_fold_map[0x10000];
+namespace {
 
 // Codes outside these two ranges are left alone by every step of Fold.
 constexpr unsigned kSingleEnd = 0x100;
 constexpr unsigned kWideBegin = 0x8140;
 constexpr unsigned kWideEnd = 0x8397;
 
-// The folds of the two ranges under one key, and (fold, character) for every character of them,
-// sorted: who folds to what. Made once per key, since hosts switch FoldFlags back and forth.
-struct RangeFolds {
-  Code single[kSingleEnd];
-  Code wide[kWideEnd - kWideBegin];
-  std::vector<std::pair<Code, Code>> preimages;
-};
-const std::vector<std::pair<Code, Code>>* g_preimages = nullptr;
+bool InFoldableRanges(unsigned c) { return c < kSingleEnd || (c >= kWideBegin && c < kWideEnd); }
 
-const RangeFolds& FoldsUnder(int key) {
-  static std::unique_ptr<RangeFolds> made[kFoldBits + 1];
-  std::unique_ptr<RangeFolds>& folds = made[key & kFoldBits];
-  if (folds == nullptr) {
-    folds = std::make_unique<RangeFolds>();
-    for (unsigned c = 0; c < kSingleEnd; ++c) folds->single[c] = FoldCode(static_cast<Code>(c), key);
-    for (unsigned c = kWideBegin; c < kWideEnd; ++c) {
-      folds->wide[c - kWideBegin] = FoldCode(static_cast<Code>(c), key);
-    }
-    // Every fold of a code of these ranges lands in them again; every other code is its own.
-    for (unsigned c = 1; c < kWideEnd; c = c + 1 == kSingleEnd ? kWideBegin : c + 1) {
-      const Code f = c < kSingleEnd ? folds->single[c] : folds->wide[c - kWideBegin];
-      if (c < kSingleEnd || IsDoubleCode(c)) folds->preimages.emplace_back(f, c);
-    }
-    std::sort(folds->preimages.begin(), folds->preimages.end());
+}  // namespace
+
+FoldTable::FoldTable(int flags) : flags_(flags) {
+  for (unsigned c = 0; c < 0x10000; ++c) {
+    map_[c] = InFoldableRanges(c) ? FoldCode(static_cast<Code>(c), flags) : static_cast<Code>(c);
   }
-  return *folds;
+  // Every fold of a code of these ranges lands in them again; every other code is its own.
+  for (unsigned c = 1; c < kWideEnd; c = c + 1 == kSingleEnd ? kWideBegin : c + 1) {
+    if (c < kSingleEnd || IsDoubleCode(c)) preimages_.emplace_back(map_[c], static_cast<Code>(c));
+  }
+  std::sort(preimages_.begin(), preimages_.end());
 }
 
-void RebuildFoldMap(int key) {
-  if (g_fold_map_key < 0) {
-    for (unsigned c = 0; c < 0x10000; ++c) g_fold_map[c] = static_cast<Code>(c);
+const FoldTable& FoldTable::For(int flags) {
+  // Made once per value, since hosts switch FoldFlags back and forth; published to readers on
+  // other threads only when complete.
+  static std::mutex making;
+  static std::unique_ptr<FoldTable> made[kFoldBits + 1];
+  static std::atomic<const FoldTable*> ready[kFoldBits + 1];
+  const int key = flags & kFoldBits;
+  if (const FoldTable* table = ready[key].load(std::memory_order_acquire)) return *table;
+  const std::lock_guard<std::mutex> lock(making);
+  if (made[key] == nullptr) {
+    made[key].reset(new FoldTable(key));
+    ready[key].store(made[key].get(), std::memory_order_release);
   }
-  const RangeFolds& folds = FoldsUnder(key);
-  std::copy(std::begin(folds.single), std::end(folds.single), g_fold_map);
-  std::copy(std::begin(folds.wide), std::end(folds.wide), g_fold_map + kWideBegin);
-  g_preimages = &folds.preimages;
-  g_fold_map_key = key;
+  return *made[key];
 }
-}  // namespace detail
 
-std::vector<Code> FoldPreimages(Code folded) {
-  FoldMap();
+std::vector<Code> FoldTable::Preimages(Code folded) const {
   std::vector<Code> codes;
-  const bool in_ranges = folded < detail::kSingleEnd ||
-                         (folded >= detail::kWideBegin && folded < detail::kWideEnd);
-  if (!in_ranges) {
+  if (!InFoldableRanges(folded)) {
     if (IsDoubleCode(folded)) codes.push_back(folded);
     return codes;
   }
-  const auto range = std::equal_range(detail::g_preimages->begin(), detail::g_preimages->end(),
-                                      std::pair<Code, Code>(folded, 0),
-                                      [](const auto& a, const auto& b) { return a.first < b.first; });
+  const auto range =
+      std::equal_range(preimages_.begin(), preimages_.end(), std::pair<Code, Code>(folded, 0),
+                       [](const auto& a, const auto& b) { return a.first < b.first; });
   for (auto it = range.first; it != range.second; ++it) codes.push_back(it->second);
   return codes;
 }
 
-bool FoldsFromItselfOnly(Code folded) {
-  const std::vector<Code> codes = FoldPreimages(folded);
+bool FoldTable::FromItselfOnly(Code folded) const {
+  const std::vector<Code> codes = Preimages(folded);
   return codes.size() == 1 && codes[0] == folded;
 }
 
-void ForEachPreimageIn(Code lo, Code hi, const std::function<void(Code)>& visit) {
-  FoldMap();
+void FoldTable::ForEachPreimageIn(Code lo, Code hi, const std::function<void(Code)>& visit) const {
   // Characters of the foldable ranges, by their folds...
-  const auto& pairs = *detail::g_preimages;
-  for (auto it = std::lower_bound(pairs.begin(), pairs.end(), std::pair<Code, Code>(lo, 0));
-       it != pairs.end() && it->first <= hi; ++it) {
+  for (auto it =
+           std::lower_bound(preimages_.begin(), preimages_.end(), std::pair<Code, Code>(lo, 0));
+       it != preimages_.end() && it->first <= hi; ++it) {
     visit(it->second);
   }
   // ...and every other character, which is its own fold.
   for (unsigned c = lo; c <= hi; ++c) {
-    const bool in_ranges = c < detail::kSingleEnd || (c >= detail::kWideBegin && c < detail::kWideEnd);
-    if (!in_ranges && IsDoubleCode(c)) visit(static_cast<Code>(c));
+    if (!InFoldableRanges(c) && IsDoubleCode(c)) visit(static_cast<Code>(c));
   }
 }
-
-int GetFoldFlags() { return detail::g_fold_flags; }
-int SetFoldFlags(int flags) { return detail::g_fold_flags = flags; }
-int OrFoldFlags(int flags) { return detail::g_fold_flags |= flags; }
-int ResetFoldFlags(int flags) {
-  if (flags != 0) detail::g_fold_flags &= ~flags;
-  return detail::g_fold_flags;
-}
-void ClearFoldFlags() { detail::g_fold_flags = 0; }
 
 Code FoldCode(Code code, int flags) {
   if (code == kNoneCode || flags == 0) return code;
@@ -118,9 +93,8 @@ Code FoldCode(Code code, int flags) {
   return result.code;
 }
 
-bool InSetFolded(MbChar ch, const char* set) {
+bool InSetFolded(MbChar ch, const char* set, const FoldTable& fold) {
   if (ch.code == kNullCode || set == nullptr || *set == '\0') return false;
-  const Code* fold = FoldMap();
   const Code target = fold[ch.code];
   for (const char* p = set; *p != '\0';) {
     const MbChar c = DecodeText(p);
@@ -130,8 +104,7 @@ bool InSetFolded(MbChar ch, const char* set) {
   return false;
 }
 
-bool SeekCharFolded(MbChar ch, const char** cursor) {
-  const Code* fold = FoldMap();
+bool SeekCharFolded(MbChar ch, const char** cursor, const FoldTable& fold) {
   const Code target = fold[ch.code];
   if (target == kNullCode || cursor == nullptr || *cursor == nullptr || **cursor == '\0') {
     return false;
@@ -147,8 +120,8 @@ bool SeekCharFolded(MbChar ch, const char** cursor) {
   return false;
 }
 
-std::ostream& WriteChar(std::ostream& out, MbChar c) {
-  const Code f = Fold(c).code;
+std::ostream& WriteChar(std::ostream& out, MbChar c, const FoldTable& fold) {
+  const Code f = fold[c.code];
   if (f == kNullCode) return out;
   if (!IsDoubleCode(f)) return out.put(static_cast<char>(f & 0xFF));
   const char bytes[2] = {static_cast<char>(f >> 8), static_cast<char>(f & 0xFF)};

@@ -1,9 +1,12 @@
-// Folding: the canonical form of a character under the process-wide FoldFlags, which select the
+// Folding: the canonical form of a character under a FoldFlags value, which selects the
 // differences that comparisons ignore (kana, case, width, numeric symbols). Two characters match
-// when their folded codes are equal, so matchers fold both sides through the same map.
+// when their folded codes are equal, so matchers fold both sides through the same table.
 //
 // With FoldToHalfWidth, hiragana "ga" (0x82 0xAA), katakana "ka" (0x83 0x4A) and the half-width
 // byte 0xB6 all fold to 0xB6: voiced and unvoiced forms compare equal.
+//
+// A compiled pattern keeps the table of the flags it was compiled under; nothing here reads a
+// process-wide setting, so searches with different folding can run at once.
 #ifndef KENSAKU_SRC_MBCHAR_FOLD_H_
 #define KENSAKU_SRC_MBCHAR_FOLD_H_
 
@@ -11,6 +14,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mbchar/mbchar.h"
@@ -26,45 +30,43 @@ inline constexpr int FoldToHalfWidth = 0x20;  // wins over FoldToFullWidth
 inline constexpr int FoldNumeric = 0x40;
 inline constexpr int kFoldBits = 0x7F;  // other bits are kept but change nothing
 
-// FoldFlags and its setters; each returns FoldFlags afterwards.
-int GetFoldFlags();
-int SetFoldFlags(int flags);    // FoldFlags := flags
-int OrFoldFlags(int flags);     // FoldFlags |= flags
-int ResetFoldFlags(int flags);  // FoldFlags &= ~flags, unless flags is 0
-void ClearFoldFlags();
-
 // Fold of one code under the given flags, computed step by step.
 Code FoldCode(Code code, int flags);
 
-namespace detail {
-extern int g_fold_flags;
-extern int g_fold_map_key;
-extern Code g_fold_map[0x10000];
-void RebuildFoldMap(int key);
-}  // namespace detail
+// The fold of every code under one flags value, and who folds to what. Each of the 128 tables is
+// made on first use and never changes after, so any thread may read it.
+class FoldTable {
+ public:
+  // The table of the flags' fold bits.
+  static const FoldTable& For(int flags);
 
-// The fold of every code under the current FoldFlags: FoldMap()[c] is Fold(MbChar(c)).code. Valid
-// until FoldFlags next changes; hot loops fetch it once per call.
-inline const Code* FoldMap() {
-  const int key = detail::g_fold_flags & kFoldBits;
-  if (key != detail::g_fold_map_key) detail::RebuildFoldMap(key);
-  return detail::g_fold_map;
-}
+  FoldTable(const FoldTable&) = delete;
+  FoldTable& operator=(const FoldTable&) = delete;
 
-inline MbChar Fold(MbChar c) { return MbChar(FoldMap()[c.code]); }
+  int flags() const { return flags_; }
+  // map()[c] is the fold of code c: hot loops take the array once.
+  const Code* map() const { return map_; }
+  Code operator[](Code c) const { return map_[c]; }
+  MbChar Fold(MbChar c) const { return MbChar(map_[c.code]); }
+
+  // Every character a text can hold (a byte 0x01-0xFF or a double-byte code) that folds to the
+  // given folded code, in ascending order.
+  std::vector<Code> Preimages(Code folded) const;
+  // Calls visit for every such character whose fold lies in [lo, hi].
+  void ForEachPreimageIn(Code lo, Code hi, const std::function<void(Code)>& visit) const;
+  // True when the folded code is the fold of no character but itself, so that a text matching it
+  // must hold exactly its bytes.
+  bool FromItselfOnly(Code folded) const;
+
+ private:
+  explicit FoldTable(int flags);
+
+  int flags_;
+  Code map_[0x10000];
+  std::vector<std::pair<Code, Code>> preimages_;  // (fold, character) of the foldable ranges
+};
 
 inline bool IsNullChar(MbChar c) { return c.code == kNullCode; }
-
-// Every character a text can hold (a byte 0x01-0xFF or a double-byte code) whose fold under the
-// current FoldFlags is the given folded code, in ascending order.
-std::vector<Code> FoldPreimages(Code folded);
-
-// Calls visit for every such character whose fold lies in [lo, hi].
-void ForEachPreimageIn(Code lo, Code hi, const std::function<void(Code)>& visit);
-
-// True when the folded code is the fold of no character but itself, so that a text matching it
-// must hold exactly its bytes.
-bool FoldsFromItselfOnly(Code folded);
 
 // The characters written folded, up to the first none: nothing for null, one byte for a
 // non-double code, else two. Read back, a lone lead byte merges with what was written after it,
@@ -72,8 +74,7 @@ bool FoldsFromItselfOnly(Code folded);
 inline Code CodeOf(Code c) { return c; }
 inline Code CodeOf(MbChar c) { return c.code; }
 template <typename It>
-std::string FoldedBytes(It first, It last) {
-  const Code* fold = FoldMap();
+std::string FoldedBytes(It first, It last, const FoldTable& fold) {
   std::string bytes;
   for (; first != last && CodeOf(*first) != kNoneCode; ++first) {
     const Code f = fold[CodeOf(*first)];
@@ -84,12 +85,11 @@ std::string FoldedBytes(It first, It last) {
   return bytes;
 }
 
-bool InSetFolded(MbChar ch, const char* set);
-bool SeekCharFolded(MbChar ch, const char** cursor);
+bool InSetFolded(MbChar ch, const char* set, const FoldTable& fold);
+bool SeekCharFolded(MbChar ch, const char** cursor, const FoldTable& fold);
 
 // Writes the folded character: nothing for null, one byte for a non-double code, else two.
-std::ostream& WriteChar(std::ostream& out, MbChar c);
-inline std::ostream& operator<<(std::ostream& out, MbChar c) { return WriteChar(out, c); }
+std::ostream& WriteChar(std::ostream& out, MbChar c, const FoldTable& fold);
 
 }  // namespace kensaku
 

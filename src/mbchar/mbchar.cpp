@@ -32,8 +32,6 @@ bool InPrimitiveSet(unsigned code, const char* set) {
   return false;
 }
 
-char* TokenContinuation = nullptr;
-
 }  // namespace
 
 std::istream& ReadChar(std::istream& in, MbChar& ch) {
@@ -181,12 +179,12 @@ char* TextSkipAny(const char* text, const char* set) {
   }
 }
 
-char* TextToken(char* text, const char* delimiters) {
+char* TextToken(char* text, const char* delimiters, char** rest) {
   char* start = nullptr;
   if (text != nullptr) {
     start = TextSkipAny(text, delimiters);
-  } else if (TokenContinuation != nullptr) {
-    start = TextSkipAny(TokenContinuation, delimiters);
+  } else if (*rest != nullptr) {
+    start = TextSkipAny(*rest, delimiters);
   } else {
     return nullptr;
   }
@@ -194,13 +192,13 @@ char* TextToken(char* text, const char* delimiters) {
   if (IsLeadByte(static_cast<Byte>(start[0])) && start[1] == '\0') return nullptr;
   char* end = TextFindAny(start, delimiters);
   if (end == nullptr || *end == '\0') {
-    TokenContinuation = nullptr;
+    *rest = nullptr;
     return start;
   }
   const bool wide = IsLeadByte(static_cast<Byte>(end[0]));
   end[0] = '\0';
   if (wide) end[1] = '\0';
-  TokenContinuation = end + (wide ? 2 : 1);
+  *rest = end + (wide ? 2 : 1);
   return start;
 }
 

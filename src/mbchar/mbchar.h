@@ -94,6 +94,7 @@ inline const char* CharStartOf(const char* from, const char* p) {
   return odd && IsTrailByte(static_cast<unsigned char>(*p)) ? p - 1 : p;
 }
 
+// The characters of a text as the string primitives below count them.
 int TextCharCount(const char* text);
 
 // The first n characters of the walk of a text (DecodeText, then its ByteCount), or fewer when
@@ -125,13 +126,12 @@ bool SeekChar(MbChar ch, const char** cursor);
 // lead byte directly before the terminator ends the text for them.
 char* TextFindChar(const char* text, unsigned code);
 int TextCompare(const char* a, const char* b);
-int TextCharCount(const char* text);
 char* TextFindAny(const char* text, const char* set);
 char* TextSkipAny(const char* text, const char* set);
 
-// Splits a text in place at runs of delimiters, continuing from the last split when text is null.
-// The continuation is process-wide: two splits must not be interleaved.
-char* TextToken(char* text, const char* delimiters);
+// Splits a text in place at runs of delimiters; with a null text, continues where the split that
+// set *rest left off. Each split keeps its own rest, so splits may interleave.
+char* TextToken(char* text, const char* delimiters, char** rest);
 
 }  // namespace kensaku
 

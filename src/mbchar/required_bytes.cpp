@@ -16,8 +16,8 @@ double detail::Selectivity(const ByteSets& sets) {
   return score;
 }
 
-void AddFirstBytesFoldingInto(Code lo, Code hi, FirstBytes& firsts) {
-  ForEachPreimageIn(lo, hi, [&firsts](Code c) {
+void AddFirstBytesFoldingInto(Code lo, Code hi, const FoldTable& fold, FirstBytes& firsts) {
+  fold.ForEachPreimageIn(lo, hi, [&firsts](Code c) {
     const unsigned b = c > 0xFF ? c >> 8 : c;
     if (!firsts.bytes[b]) {
       firsts.bytes[b] = true;
@@ -28,9 +28,9 @@ void AddFirstBytesFoldingInto(Code lo, Code hi, FirstBytes& firsts) {
   if (firsts.count != 1) firsts.only = -1;
 }
 
-FirstBytes FirstBytesFoldingTo(Code folded) {
+FirstBytes FirstBytesFoldingTo(Code folded, const FoldTable& fold) {
   FirstBytes firsts;
-  AddFirstBytesFoldingInto(folded, folded, firsts);
+  AddFirstBytesFoldingInto(folded, folded, fold, firsts);
   return firsts;
 }
 
@@ -90,10 +90,6 @@ bool AppendCharBytes(const std::vector<Code>& chars, ByteSets& bytes, bool* exac
     *exact = wide ? pairs == chars.size() : !leads;
   }
   return true;
-}
-
-bool AppendPreimageBytes(Code folded, ByteSets& bytes) {
-  return AppendCharBytes(FoldPreimages(folded), bytes);
 }
 
 }  // namespace kensaku

@@ -21,9 +21,7 @@ using ByteSets = std::vector<ByteSet>;
 // characters would otherwise cost as many sets.
 inline constexpr std::size_t kMaxRequiredSets = 64;
 
-// The bytes of the characters that fold to a code, position by position: bytes[i] holds byte i
-// of every such character. False (nothing added) when they differ in length or there are none.
-bool AppendPreimageBytes(Code folded, ByteSets& bytes);
+class FoldTable;
 
 namespace detail {
 double Selectivity(const ByteSets& sets);
@@ -71,27 +69,15 @@ ByteSets RequiredRunOf(std::size_t count, Append append, std::size_t* start = nu
   return best;
 }
 
-// The same for a sequence of folded codes, each element the characters that fold to it: runs are
-// also cut where usable says no.
-template <typename Codes, typename Usable>
-ByteSets RequiredRun(const Codes& codes, Usable usable, std::size_t* start = nullptr) {
-  return RequiredRunOf(
-      codes.size(),
-      [&](std::size_t i, ByteSets& run) {
-        return usable(codes[i]) && AppendPreimageBytes(static_cast<Code>(codes[i]), run);
-      },
-      start);
-}
-
 // The first bytes of the characters that fold to a code, for NextCharStartIn.
 struct FirstBytes {
   ByteSet bytes{};
   int count = 0;
   int only = -1;  // the byte, when there is just one
 };
-FirstBytes FirstBytesFoldingTo(Code folded);
+FirstBytes FirstBytesFoldingTo(Code folded, const FoldTable& fold);
 // Adds the first bytes of the characters whose folds lie in [lo, hi].
-void AddFirstBytesFoldingInto(Code lo, Code hi, FirstBytes& firsts);
+void AddFirstBytesFoldingInto(Code lo, Code hi, const FoldTable& fold, FirstBytes& firsts);
 
 // The first character start at or after `from` (itself a character start) whose first byte is
 // one of `firsts`, or the terminator. Bytes are skipped without decoding; when one of the bytes

@@ -3,11 +3,8 @@
 #include <cstring>
 
 #include "frame/digits.h"
-#include "frame/settings.h"
 
 namespace kensaku {
-
-OutputForm CurrentOutputForm() { return {GetOutputMode() != 0, GetLineMode() != 0}; }
 
 void WriteLineNumber(std::int32_t line, Output& out) {
   char field[kMaxDigits + 8];
@@ -27,15 +24,15 @@ void WriteLineNumber(std::int32_t line, Output& out) {
   out.Write(field, k);
 }
 
-void HitWriter::Hit(const ScanState& state) {
-  if (state.form.whole_lines) {
-    if (state.form.line_numbers) WriteLineNumber(state.lines, out_);
-    out_.Write(state.line, std::strlen(state.line));
+void HitWriter::Matched(const FoundLine& line) {
+  if (form_.whole_lines) {
+    if (form_.line_numbers) WriteLineNumber(line.number, out_);
+    out_.Write(line.text, std::strlen(line.text));  // a NUL inside ends the line written
     out_.Put('\n');
     out_.Flush();
     return;
   }
-  const MatchSpan& span = state.span;
+  const MatchSpan& span = line.hit;
   if (!span.matched || span.start == nullptr || span.end == nullptr || span.start >= span.end) {
     return;
   }

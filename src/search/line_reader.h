@@ -5,18 +5,11 @@
 #define KENSAKU_SRC_SEARCH_LINE_READER_H_
 
 #include <cstdint>
-#include <cstring>
 
 #include "match/match_span.h"
 #include "search/streams.h"
 
 namespace kensaku {
-
-// How hits are written, read from OutputMode and LineMode when a search starts.
-struct OutputForm {
-  bool whole_lines = false;   // the whole line once, else every matched text
-  bool line_numbers = false;  // whole lines prefixed with their number
-};
 
 // The record of one search, carried from line to line.
 struct ScanState {
@@ -25,13 +18,6 @@ struct ScanState {
   const char* line = "";        // the line last read, NUL-terminated, valid until the next read
   std::size_t length = 0;       // its bytes as read
   std::size_t text_length = 0;  // up to a NUL inside, which ends it for matching
-  OutputForm form;
-
-  void SetLine(const char* text) {
-    line = text;
-    length = std::strlen(text);
-    text_length = length;
-  }
 };
 
 // a + b as 32-bit counts wrap, without the undefined overflow of a signed sum.

@@ -1,6 +1,11 @@
 #include "search/searcher.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
 #include <variant>
 #include <vector>
 
@@ -9,141 +14,378 @@
 namespace kensaku {
 namespace {
 
-// Lines before the first place in the read buffer where the list's prefilter finds its bytes
-// cannot match; they are passed over whole.
+// Lines before the first place in the read buffer where a prefilter finds some entry's bytes
+// cannot match. The searcher passes over them whole, or, when it must see every line, reads them
+// without testing them.
 class HopelessLines {
  public:
-  explicit HopelessLines(const CompiledList& list) : list_(list) {}
+  explicit HopelessLines(const Query& query) {
+    active_ = !query.groups().empty();
+    for (const auto& group : query.groups()) {
+      const Prefilter* prefilter = group->prefilter();
+      cursors_.push_back(prefilter != nullptr ? prefilter->NewCursor() : nullptr);
+      active_ = active_ && prefilter != nullptr;
+    }
+  }
 
-  const CandidateCursor& cursor() const { return cursor_; }
+  // What the group's prefilter has learned of the lines it looked at; null when the group has
+  // none.
+  const Prefilter::Cursor* cursor(std::size_t group) const {
+    return group < cursors_.size() ? cursors_[group].get() : nullptr;
+  }
 
-  // Passes over the lines that cannot match; returns how many there were (1 when they are not
-  // counted), or 0.
-  std::int32_t Skip(InputFile& in, bool counted) {
-    if (!list_.has_prefilter() || in.position() < retry_at_) return 0;
+  // The bytes of the whole lines at the start of the reader's window (up to and including the
+  // last LF) that hold no entry's bytes; 0 when there are none, or when it is not time to look.
+  std::size_t Find(InputFile& in) {
+    if (!active_ || in.position() < retry_at_) return 0;
     const std::uint64_t at = in.position();
     const auto [text, n] = in.Window();
-    const std::size_t first = list_.FirstCandidate(text, n, at, cursor_);
-    // Up to and including the last LF.
+    std::size_t first = n;
+    for (auto& cursor : cursors_) first = std::min(first, cursor->FirstCandidate(text, n, at));
     const std::size_t whole = LineStartBefore(text, first, n);
-    if (whole > 0) {
-      const std::int32_t skipped = counted ? in.SkipLines(whole) : in.PassOver(whole);
-      // The line now first holds the place found: what a second look would tell at once.
-      if (first < n && in.position() == at + whole) retry_at_ = at + first + 1;
-      return skipped;
-    }
-    // The line being read holds the place found, or runs past the buffer: look again after it,
-    // not at every piece of a long line.
-    retry_at_ = in.position() + (first < n ? first + 1 : n);
-    return 0;
+    // The line that holds the place found is read next: look again after the place, not at
+    // every piece of a long line.
+    if (whole == 0 || first < n) retry_at_ = at + (first < n ? first + 1 : n);
+    return whole;
   }
 
  private:
-  const CompiledList& list_;
-  CandidateCursor cursor_;
+  std::vector<std::unique_ptr<Prefilter::Cursor>> cursors_;
+  bool active_ = false;
   std::uint64_t retry_at_ = 0;
 };
 
 template <typename Entry>
-std::int32_t ScanLines(const std::vector<Entry>& entries, const CompiledList& list, InputFile& in,
-                       HitSink& sink, ScanState& state, SearchNeeds needs) {
-  state.form = SearchForm<Entry>();
+const std::vector<Entry>& EntriesOf(const CompiledList& group) {
+  return std::get<std::vector<Entry>>(group.entries());
+}
+
+// The exports' rules over a list of one group (see SearchList).
+template <typename Entry>
+class ListScan {
+ public:
+  ListScan(const Query& query, InputFile& in, SearchSink& sink, ScanState& state)
+      : entries_(query.groups().empty() ? kNoEntries : EntriesOf<Entry>(*query.groups()[0])),
+        in_(in),
+        sink_(sink),
+        state_(state),
+        hopeless_(query),
+        whole_lines_(query.form().whole_lines),
+        tests_per_line_(Entry::kCountsHitLines ? 0 : static_cast<std::uint32_t>(entries_.size())) {}
+
+  std::int32_t Run() {
+    while (in_.good() && sink_.ok()) {
+      if (MayPassOver() && PassOverHopeless()) continue;
+      if (!ReadLine()) continue;
+      if (Entry::kCountsHitLines && TestEntriesAtFirstPlace()) {
+        ++count_;
+        continue;
+      }
+      TestEveryEntry();
+    }
+    return static_cast<std::int32_t>(count_);
+  }
+
+ private:
+  static inline const std::vector<Entry> kNoEntries;
+
   // After a hit written as a whole line, the line's remaining entries are not tried.
-  auto line_done = [&] { return state.span.matched && state.form.whole_lines; };
-  // A line written whole is the same whichever entry hits it: when the tests are not counted,
-  // any entry may decide it. Lines after a hit may be passed over then too: only a prefilter
-  // passes over lines, and with one every entry requires bytes, so that none hits the empty line
-  // the stale flag would end.
-  const bool any_entry = Entry::kCountsHitLines || (!needs.tests && state.form.whole_lines);
-  // The lines passed over count for their numbers, and for the tests they would have cost.
-  const bool count_lines = needs.line_numbers || (needs.tests && !Entry::kCountsHitLines);
-  const std::int32_t tests_per_line =
-      Entry::kCountsHitLines ? 0 : static_cast<std::int32_t>(entries.size());
-  HopelessLines hopeless(list);
-  // Counts wrap as the 32-bit counts of the exports do, without overflowing a signed int.
-  std::uint32_t count = 0;
-  while (in.clear() && sink.ok()) {
-    // Every entry is tried on a passed-over line, and fails; only an empty line just after a hit
-    // must be read (the stale flag would end its entries early, as no entry gets an attempt
-    // there), unless the entries are literal ones, which always clear it.
-    bool may_skip = !line_done() || any_entry;
-    if (!may_skip && !list.swept()) {
-      // A line that begins with a character gets an attempt, which clears the flag as on a
-      // passed-over line; only an empty one keeps it. (Swept lists find the next line's bytes
-      // at little cost once it is read.)
-      const auto [text, n] = in.Window();
-      may_skip = n > 0 && text[0] != '\n' && text[0] != '\0';
+  bool LineDone() const { return state_.span.matched && whole_lines_; }
+
+  // Every entry is tried on a passed-over line, and fails. Only the line after one written whole
+  // is read instead: its entries may make no attempt (an empty line) and keep the flag that ends
+  // them. Literal entries always clear it.
+  bool MayPassOver() const { return !LineDone() || Entry::kCountsHitLines; }
+
+  // Lines passed over count for their numbers, and for the tests they would have cost.
+  bool PassOverHopeless() {
+    const std::size_t whole = hopeless_.Find(in_);
+    if (whole == 0) return false;
+    const auto lines = static_cast<std::uint32_t>(in_.SkipLines(whole));
+    state_.lines = WrappingAdd(state_.lines, lines);
+    count_ += lines * tests_per_line_;
+    state_.span.matched = 0;
+    return true;
+  }
+
+  bool ReadLine() {
+    line_at_ = in_.position();
+    ReadNextLine(state_, in_);
+    return !in_.failed();
+  }
+
+  // One entry on the line read, each hit to the sink. True when there was a hit.
+  bool TestEntry(std::size_t i, EntryHint hint) {
+    bool hit = false;
+    entries_[i].Test(
+        state_.line, state_.text_length, whole_lines_, state_.span,
+        [&](const MatchSpan& span) {
+          sink_.Matched(FoundLine{state_.lines, state_.line, state_.length, span, {}});
+          hit = true;
+        },
+        hint);
+    return hit;
+  }
+
+  // A line with a hit of any literal entry counts alike: the entries whose bytes the prefilter
+  // found first in the line are tried first, and most often one of them decides it.
+  bool TestEntriesAtFirstPlace() {
+    const Prefilter::Cursor* cursor = hopeless_.cursor(0);
+    if (cursor == nullptr) return false;
+    const FirstPlace at = cursor->AtFirst(line_at_, state_.length);
+    for (std::uint64_t first = at.entries; first != 0; first &= first - 1) {
+      if (TestEntry(static_cast<std::size_t>(std::countr_zero(first)), at.hint)) return true;
     }
-    if (may_skip) {
-      const std::int32_t skipped = hopeless.Skip(in, count_lines);
-      if (skipped > 0) {
-        if (count_lines) {
-          state.lines = WrappingAdd(state.lines, static_cast<std::uint32_t>(skipped));
-          count += static_cast<std::uint32_t>(skipped) * static_cast<std::uint32_t>(tests_per_line);
-        }
-        state.span.matched = 0;
-        continue;
-      }
-    }
-    const std::uint64_t line_at = in.position();
-    ReadNextLine(state, in);
-    if (in.failed()) continue;
-    // A line with a hit of any entry counts alike: the entries the sweep found first are tried
-    // first, and most often one of them decides the line.
-    if (any_entry) {
-      bool hit = false;
-      // Where their bytes are, with none of any entry's before (they may run past the line).
-      std::size_t place = kPlaceUnknown;
-      bool begins_char = false;
-      const std::uint64_t at_first =
-          list.EntriesAtFirst(hopeless.cursor(), line_at, state.length, place, begins_char);
-      const Presence there = begins_char ? Presence::kAtFirst : Presence::kPresent;
-      for (std::uint64_t first = at_first; first != 0 && !hit; first &= first - 1) {
-        hit = TestEntry(entries[static_cast<std::size_t>(std::countr_zero(first))], state, sink,
-                        there, place);
-      }
-      if (hit) {
-        ++count;
-        continue;
-      }
-    }
+    return false;
+  }
+
+  void TestEveryEntry() {
     // The prefilter has mostly already seen whether each entry's bytes are in the line.
-    const LineBytes bytes = list.BytesIn(hopeless.cursor(), state.line, state.length, line_at);
+    const Prefilter::Cursor* cursor = hopeless_.cursor(0);
+    const LineBytes bytes =
+        cursor != nullptr ? cursor->InLine(state_.line, state_.length, line_at_) : LineBytes();
     // Where the line starts with a character, an entry without its bytes fails and clears the
     // span; a run of them is counted at once.
-    const bool runs = bytes.complete() && state.line[0] != '\0';
+    const bool runs = bytes.complete() && state_.line[0] != '\0';
     // A sink turns not ok only on a hit, so it is asked once a line and after each hit.
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
       if (runs) {
         const std::uint64_t ahead = bytes.present() >> i;
-        const std::size_t next = ahead == 0 ? entries.size() : i + std::countr_zero(ahead);
+        const std::size_t next = ahead == 0 ? entries_.size() : i + std::countr_zero(ahead);
         if (next > i) {
-          if (!Entry::kCountsHitLines) count += static_cast<std::uint32_t>(next - i);
-          state.span.matched = 0;
+          if (!Entry::kCountsHitLines) count_ += static_cast<std::uint32_t>(next - i);
+          state_.span.matched = 0;
           i = next;
-          if (i == entries.size()) break;
+          if (i == entries_.size()) break;
         }
       }
-      const bool hit = TestEntry(entries[i], state, sink, bytes.Of(i), bytes.FirstAt(i));
-      if (!Entry::kCountsHitLines) ++count;
-      if (line_done()) {
-        if (Entry::kCountsHitLines) ++count;
+      const bool hit = TestEntry(i, bytes.Of(i));
+      if (!Entry::kCountsHitLines) ++count_;
+      if (LineDone()) {
+        if (Entry::kCountsHitLines) ++count_;
         break;
       }
-      if (hit && !sink.ok()) break;
+      if (hit && !sink_.ok()) break;
     }
   }
-  return static_cast<std::int32_t>(count);
-}
+
+  const std::vector<Entry>& entries_;
+  InputFile& in_;
+  SearchSink& sink_;
+  ScanState& state_;
+  HopelessLines hopeless_;
+  const bool whole_lines_;
+  const std::uint32_t tests_per_line_;
+  std::uint64_t line_at_ = 0;
+  // Counts wrap as the 32-bit counts of the exports do, without overflowing a signed int.
+  std::uint32_t count_ = 0;
+};
+
+// Line selection (see Search).
+template <typename Entry>
+class SelectScan {
+ public:
+  SelectScan(const Query& query, InputFile& in, SearchSink& sink, const Selection& selection)
+      : query_(query),
+        in_(in),
+        sink_(sink),
+        selection_(selection),
+        hopeless_(query),
+        context_(selection.before > 0 || selection.after > 0),
+        count_lines_(selection.numbered || context_),
+        with_parts_(selection.parts && !selection.invert),
+        every_line_(selection.invert || selection.before > 0),
+        max_count_(selection.max_count >= 0 ? selection.max_count : INT64_MAX) {
+    for (std::size_t g = 0; g < query.groups().size(); ++g) {
+      groups_.push_back({&EntriesOf<Entry>(*query.groups()[g]), hopeless_.cursor(g)});
+    }
+  }
+
+  std::int64_t Run() {
+    done_ = selection_.max_count == 0;
+    while (!done_ && in_.good() && sink_.ok()) {
+      if (MayPassOver()) {
+        if (PassOverHopeless()) continue;
+      } else {
+        NoteHopeless();
+      }
+      if (!ReadLine()) continue;
+      Report(LineMatches() != selection_.invert);
+    }
+    sink_.Finish();
+    return selected_;
+  }
+
+ private:
+  struct Held {
+    std::int32_t number;
+    std::string text;
+  };
+  struct Group {
+    const std::vector<Entry>* entries;
+    const Prefilter::Cursor* cursor;  // null without a prefilter
+  };
+
+  bool MaxReached() const { return selected_ >= max_count_; }
+
+  // Lines that cannot match are passed over unless some of them must be reported: inverted, or
+  // as context.
+  bool MayPassOver() const { return !every_line_ && after_left_ == 0; }
+
+  bool PassOverHopeless() {
+    const std::size_t whole = hopeless_.Find(in_);
+    if (whole == 0) return false;
+    if (count_lines_) {
+      state_.lines = WrappingAdd(state_.lines, static_cast<std::uint32_t>(in_.SkipLines(whole)));
+    } else {
+      in_.PassOver(whole);
+    }
+    return true;
+  }
+
+  // Where the lines are read one by one, the prefilter still spares them their tests.
+  void NoteHopeless() {
+    if (in_.position() < hopeless_to_) return;
+    const std::uint64_t at = in_.position();
+    const std::size_t whole = hopeless_.Find(in_);
+    if (whole > 0) hopeless_to_ = at + whole;
+  }
+
+  bool ReadLine() {
+    line_at_ = in_.position();
+    ReadNextLine(state_, in_);
+    return !in_.failed();
+  }
+
+  bool Hits(const Entry& entry, EntryHint hint) {
+    bool hit = false;
+    entry.Test(
+        state_.line, state_.text_length, true, state_.span, [&](const MatchSpan&) { hit = true; },
+        hint);
+    return hit;
+  }
+
+  // Whether some entry hits the line read, decided by the line alone.
+  bool LineMatches() {
+    if (in_.position() <= hopeless_to_) return false;
+    state_.span = MatchSpan{};
+    for (const Group& group : groups_) {
+      const std::vector<Entry>& entries = *group.entries;
+      const Prefilter::Cursor* cursor = group.cursor;
+      if (cursor == nullptr) {
+        for (const Entry& entry : entries) {
+          if (Hits(entry, EntryHint{})) return true;
+        }
+        continue;
+      }
+      // The entries the prefilter found first in the line most often decide it.
+      const FirstPlace at = cursor->AtFirst(line_at_, state_.length);
+      for (std::uint64_t first = at.entries; first != 0; first &= first - 1) {
+        if (Hits(entries[static_cast<std::size_t>(std::countr_zero(first))], at.hint)) return true;
+      }
+      // An entry without its bytes in the line hits nothing there.
+      const LineBytes bytes = cursor->InLine(state_.line, state_.length, line_at_);
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        if ((at.entries >> i & 1) != 0) continue;
+        const EntryHint hint = bytes.Of(i);
+        if (hint.presence == Presence::kAbsent) continue;
+        if (Hits(entries[i], hint)) return true;
+      }
+    }
+    return false;
+  }
+
+  void Report(bool selected) {
+    if (selected && !MaxReached()) {
+      Selected();
+      return;
+    }
+    const FoundLine line{state_.lines, state_.line, state_.length, {}, {}};
+    if (after_left_ > 0) {
+      // After the last counted line, its trailing context goes on, selected lines included.
+      sink_.Context(line);
+      last_reported_ = line.number;
+      if (--after_left_ == 0 && MaxReached()) done_ = true;
+      return;
+    }
+    if (MaxReached()) {
+      done_ = true;
+      return;
+    }
+    if (selection_.before > 0) {
+      before_.push_back({line.number, std::string(line.text, line.length)});
+      if (before_.size() > static_cast<std::size_t>(selection_.before)) before_.pop_front();
+    }
+  }
+
+  void Selected() {
+    ++selected_;
+    FoundLine line{state_.lines, state_.line, state_.length, {}, {}};
+    if (context_) {
+      const std::int32_t first = before_.empty() ? line.number : before_.front().number;
+      if (last_reported_ != 0 && first > last_reported_ + 1) sink_.ContextBreak();
+      for (const Held& held : before_) {
+        sink_.Context(FoundLine{held.number, held.text.c_str(), held.text.size(), {}, {}});
+      }
+      before_.clear();
+    }
+    if (with_parts_) {
+      query_.MatchedParts(state_.line, state_.length, parts_);
+      line.parts = parts_;
+    }
+    sink_.Matched(line);
+    last_reported_ = line.number;
+    after_left_ = selection_.after;
+    if (MaxReached() && after_left_ == 0) done_ = true;
+  }
+
+  const Query& query_;
+  InputFile& in_;
+  SearchSink& sink_;
+  const Selection& selection_;
+  HopelessLines hopeless_;
+  const bool context_;
+  const bool count_lines_;
+  const bool with_parts_;
+  const bool every_line_;  // every line is reported, selected or not, or may be context before
+  const std::int64_t max_count_;
+  std::vector<Group> groups_;
+  ScanState state_;
+  std::uint64_t line_at_ = 0;
+  std::uint64_t hopeless_to_ = 0;  // lines that end by here hold no entry's bytes
+  std::int64_t selected_ = 0;
+  bool done_ = false;
+  int after_left_ = 0;
+  std::int32_t last_reported_ = 0;  // 0: nothing reported yet
+  std::deque<Held> before_;
+  std::vector<LineSpan> parts_;
+};
 
 }  // namespace
 
-std::int32_t Search(const CompiledList& list, InputFile& in, HitSink& sink, ScanState& state,
-                    SearchNeeds needs) {
-  const std::int32_t count = std::visit(
-      [&](const auto& entries) { return ScanLines(entries, list, in, sink, state, needs); },
-      list.entries());
-  return needs.tests || list.kind() == SearchKind::kInc ? count : 0;
+std::int64_t Search(const Query& query, InputFile& in, SearchSink& sink,
+                    const Selection& selection) {
+  switch (query.kind()) {
+    case SearchKind::kMatchs:
+      return SelectScan<LineConjunctive>(query, in, sink, selection).Run();
+    case SearchKind::kInc:
+      return SelectScan<LineInclusion>(query, in, sink, selection).Run();
+    case SearchKind::kMatch:
+      break;
+  }
+  return SelectScan<LinePattern>(query, in, sink, selection).Run();
+}
+
+std::int32_t SearchList(const Query& query, InputFile& in, SearchSink& sink, ScanState& state) {
+  switch (query.kind()) {
+    case SearchKind::kMatchs:
+      return ListScan<LineConjunctive>(query, in, sink, state).Run();
+    case SearchKind::kInc:
+      return ListScan<LineInclusion>(query, in, sink, state).Run();
+    case SearchKind::kMatch:
+      break;
+  }
+  return ListScan<LinePattern>(query, in, sink, state).Run();
 }
 
 }  // namespace kensaku

@@ -1,71 +1,67 @@
-// The searcher: one whole search of an input against a compiled pattern list. Every search of
-// the library comes through here: the file-to-file exports, the ResultBuffer searches (and so
-// the search box), the command-line tool and the tests.
+// The searcher: one whole search of an input against a compiled query. Every search of the
+// library comes through here: the file-to-file exports, the ResultBuffer searches (and so the
+// search box), the command-line tool and the tests.
 //
 // Three parts meet in it, each knowing nothing of the others:
 //
 //   reader   InputFile + ReadNextLine (search/): the next line, at most 4095 bytes, counted
-//   matcher  CompiledList (match/): for one line, entry after entry, what each entry finds
-//   sink     HitSink (search/): receives each hit; HitWriter writes it to an Output
+//   matcher  Query (search/), groups of CompiledList (match/): what each entry finds in a line
+//   sink     SearchSink (search/sink.h): hears of selected lines, context and the end
 //
-// The searcher feeds the list line after line and hands its hits to the sink. Where the list has
-// a prefilter (the bytes every match of every entry requires), the searcher looks ahead in the
-// reader's buffer and passes over the lines before the first place they occur, counting those
-// lines and the tests they would have cost as if each had been read and tested.
+// The searcher feeds the entries line after line and owns everything about which lines are
+// reported. Where every entry requires some bytes, the searcher looks ahead in the reader's buffer
+// with the prefilters and passes over the lines before the first place those bytes occur,
+// counting them as if each had been read and tested. A NUL inside a line ends it for matching,
+// everywhere.
 //
-// What a search returns: the number of pattern tests made, or for literal (inclusion) lists the
-// number of lines with a hit. A caller that wants only the hits says so (SearchNeeds), and the
-// searcher then leaves out the work that only the count or the line numbers need.
+// Two rule sets decide lines:
+//
+//   Search      line selection, for every caller but the exports: a line is selected when some
+//               entry hits it (or none does, inverted), with context before and after, a
+//               maximum count, and the matched parts of each selected line when asked for.
+//   SearchList  the exports' rules: the entries of a list of at most 60 tried in order, every
+//               hit reported as found, the record of the latest attempt carried from line to
+//               line, and the pattern tests counted (see the function).
 #ifndef KENSAKU_SRC_SEARCH_SEARCHER_H_
 #define KENSAKU_SRC_SEARCH_SEARCHER_H_
 
 #include <cstdint>
 
-#include "match/compiled_list.h"
-#include "search/hit_writer.h"
 #include "search/line_reader.h"
+#include "search/query.h"
+#include "search/sink.h"
 #include "search/streams.h"
 
 namespace kensaku {
 
-// The output form of a search with entries of this type, as of now.
-template <typename Entry>
-OutputForm SearchForm() {
-  OutputForm form = CurrentOutputForm();
-  if (Entry::kWholeLinesOnly) form.whole_lines = true;
-  return form;
-}
-
-// One entry on the line last read, each hit to the sink: the step the searcher repeats. True
-// when there was a hit.
-template <typename Entry>
-bool TestEntry(const Entry& entry, ScanState& state, HitSink& sink,
-               Presence bytes = Presence::kUnknown, std::size_t first = kPlaceUnknown) {
-  bool hit = false;
-  entry.Test(
-      state.line, state.text_length, state.form.whole_lines, state.span,
-      [&](const MatchSpan&) {
-        sink.Hit(state);
-        hit = true;
-      },
-      bytes, first);
-  return hit;
-}
-
-// What a caller needs of a search beyond its hits. One that wants no count of pattern tests
-// lets a line written whole end at the first entry that hits it, in whatever order; one that
-// shows no line numbers lets the lines passed over go uncounted in state.lines (unless the
-// tests they would have cost are counted), which then tells lines apart but numbers none.
-struct SearchNeeds {
-  bool tests = true;
-  bool line_numbers = true;
+// What a caller asks of line selection.
+struct Selection {
+  bool invert = false;          // select the lines no entry hits
+  std::int64_t max_count = -1;  // stop after this many selected lines (and their trailing
+                                // context); -1: no limit
+  int before = 0;               // context lines before each selected line
+  int after = 0;                // and after it
+  bool parts = false;           // report each selected line's matched parts
+  // Every line is counted, so that reported lines carry their number. Without it lines passed
+  // over whole go uncounted, which saves their count: reported numbers then only tell lines
+  // apart. Context always counts.
+  bool numbered = true;
 };
 
-// Searches the rest of the input, in the output form of the moment. Stops at the end of the
-// input, at a read error, or when the sink is no longer ok. Without tests, a pattern or
-// conjunctive list returns 0.
-std::int32_t Search(const CompiledList& list, InputFile& in, HitSink& sink, ScanState& state,
-                    SearchNeeds needs = {});
+// Reads the rest of the input and reports the selected lines to the sink, then Finish. Stops at
+// the end of the input, at a read error, when the sink is no longer ok, or after the maximum
+// count. Returns the number of selected lines.
+std::int64_t Search(const Query& query, InputFile& in, SearchSink& sink,
+                    const Selection& selection = {});
+
+// The exports' search, for a query of one group. Each line read is tested with the entries in
+// order, each hit reported to the sink as it is found (every hit of the line, or only the first
+// when the query's form writes whole lines). The state's span is the record of the latest match
+// attempt: an entry that makes no attempt on a line (an unanchored one on an empty line) leaves it
+// as the line before left it, and when the form writes whole lines a set `matched` ends the
+// line's entries. Returns the number of pattern tests made, or for literal lists the number of
+// lines with a hit; wraps at 32 bits as the exports' counts do.
+std::int32_t SearchList(const Query& query, InputFile& in, SearchSink& sink, ScanState& state);
 
 }  // namespace kensaku
 

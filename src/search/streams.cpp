@@ -124,7 +124,6 @@ std::int32_t InputFile::SkipLines(std::size_t n) {
 std::unique_ptr<Output> Output::AppendToFile(const char* name) {
   std::unique_ptr<Output> out(new Output());
   out->file_ = name != nullptr ? std::fopen(name, "ab") : nullptr;
-  out->owns_file_ = true;
   if (out->file_ == nullptr) {
     out->state_ = kStreamFail;
     return out;
@@ -137,36 +136,21 @@ std::unique_ptr<Output> Output::AppendToFile(const char* name) {
 
 Output::Output(char* buffer, std::size_t capacity) : buffer_(buffer), capacity_(capacity) {}
 
-Output::Output(std::FILE* stream) : file_(stream) {
-  own_buffer_.reset(new char[kWriteBlock]);
-  buffer_ = own_buffer_.get();
-  capacity_ = kWriteBlock;
-}
-
-Output::Output(Sink sink, void* context) : sink_(sink), sink_context_(context) {
-  own_buffer_.reset(new char[kWriteBlock]);
-  buffer_ = own_buffer_.get();
-  capacity_ = kWriteBlock;
-}
-
 Output::~Output() { Close(); }
 
 void Output::Drain() {
-  if ((file_ == nullptr && sink_ == nullptr) || used_ == 0) return;
-  if (state_ == kStreamGood) {
-    const bool ok = sink_ != nullptr ? sink_(sink_context_, buffer_, used_)
-                                     : std::fwrite(buffer_, 1, used_, file_) == used_;
-    if (!ok) state_ = kStreamBad;
+  if (file_ == nullptr || used_ == 0) return;
+  if (state_ == kStreamGood && std::fwrite(buffer_, 1, used_, file_) != used_) {
+    state_ = kStreamBad;
   }
   used_ = 0;
 }
 
 void Output::Write(const char* bytes, std::size_t n) {
   if (state_ != kStreamGood) return;
-  total_ += n;
   while (n > 0) {
     if (used_ == capacity_) {
-      if (file_ == nullptr && sink_ == nullptr) {
+      if (file_ == nullptr) {
         state_ = kStreamBad;  // a fixed buffer is full: the rest is dropped
         return;
       }
@@ -188,10 +172,9 @@ void Output::Flush() {
 }
 
 bool Output::Close() {
-  if (sink_ != nullptr) Drain();
   if (file_ == nullptr) return state_ == kStreamGood;
   Flush();
-  if (owns_file_ && std::fclose(file_) != 0) state_ |= kStreamBad;
+  if (std::fclose(file_) != 0) state_ |= kStreamBad;
   file_ = nullptr;
   return state_ == kStreamGood;
 }

@@ -31,7 +31,8 @@ class InputFile {
   InputFile& operator=(const InputFile&) = delete;
 
   unsigned state() const { return state_; }
-  bool clear() const { return state_ == kStreamGood; }
+  // No state at all, the end of the input included.
+  bool good() const { return state_ == kStreamGood; }
   bool failed() const { return (state_ & (kStreamFail | kStreamBad)) != 0; }
 
   // Reads up to the next LF (consumed, not stored) or 4095 bytes, whichever comes first. The line
@@ -89,19 +90,13 @@ class Output {
   static std::unique_ptr<Output> AppendToFile(const char* name);
   // Writes into buffer[0, capacity); what does not fit is dropped and the stream goes bad.
   Output(char* buffer, std::size_t capacity);
-  // Writes to an open stream that the caller keeps.
-  explicit Output(std::FILE* stream);
-  // Hands the bytes in blocks to a sink, which returns false on failure.
-  using Sink = bool (*)(void* context, const char* bytes, std::size_t n);
-  Output(Sink sink, void* context);
   ~Output();
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
 
-  bool clear() const { return state_ == kStreamGood; }
+  bool good() const { return state_ == kStreamGood; }
   bool failed() const { return state_ != kStreamGood; }
-  std::size_t size() const { return used_; }    // bytes held in a fixed buffer
-  std::size_t total() const { return total_; }  // bytes written, whatever became of them
+  std::size_t size() const { return used_; }  // bytes held in a fixed buffer
 
   void Write(const char* bytes, std::size_t n);
   void Put(char c) { Write(&c, 1); }
@@ -109,7 +104,7 @@ class Output {
   // Flushes and closes a file; false when anything failed.
   bool Close();
 
-  // The file written to, for its identity; null for buffers and sinks.
+  // The file written to, for its identity; null for a buffer.
   std::FILE* file() const { return file_; }
 
  private:
@@ -117,10 +112,6 @@ class Output {
   void Drain();
 
   std::FILE* file_ = nullptr;
-  bool owns_file_ = false;
-  Sink sink_ = nullptr;
-  void* sink_context_ = nullptr;
-  std::size_t total_ = 0;
   std::unique_ptr<char[]> own_buffer_;
   char* buffer_ = nullptr;
   std::size_t capacity_ = 0, used_ = 0;

@@ -25,6 +25,9 @@ void CopyField(char (&field)[N], const char* text) {
 
 int Sign16(int value) { return static_cast<std::int16_t>(static_cast<std::uint16_t>(value)); }
 
+// The box applies its parameters to the exports' settings, and its searches take them from there.
+ExportSettings SettingsNow() { return {GetFoldFlags(), GetOutputMode(), GetLineMode()}; }
+
 }  // namespace
 
 SearchParamsBlock* const SearchParams = &g_block;
@@ -76,14 +79,14 @@ void RunBoxSearch(SearchBoxControls& box) {
   if (BoxFileName[0] == '\0' || BoxPatterns[0] == '\0') return;
   InputFile in(BoxFileName);
   ScanState state;
-  if (!in.clear()) return;
+  if (!in.good()) return;
   const char* result;
   if (SearchMode == 1) {
     // Neither output button selected reads as "matched parts".
     SetOutputMode(box.Checked(kWholeLines) ? 1 : 0);
-    result = StreamMatchsMult(state, in, BoxPatterns);
+    result = StreamMatchsMult(state, in, BoxPatterns, SettingsNow(), ResultBuffer());
   } else {
-    result = StreamIncMult(state, in, BoxPatterns);
+    result = StreamIncMult(state, in, BoxPatterns, SettingsNow(), ResultBuffer());
   }
   if (result != nullptr && result[0] != '\0') box.ShowHits(BoxFileName, result);
 }

@@ -13,9 +13,6 @@ namespace {
 
 class CharArrayTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetFoldFlags(0); }
-  void TearDown() override { SetFoldFlags(0); }
-
   static std::vector<Code> Codes(const CharArray& a) {
     std::vector<Code> v;
     for (int i = 0; i < a.count(); ++i) v.push_back(a.At(i).code);
@@ -79,10 +76,9 @@ TEST_F(CharArrayTest, OutOfRangeReadsTheSpare) {
 TEST_F(CharArrayTest, EqualsIgnoringNullsFoldsBothSides) {
   CharArray upper("ABC"), lower("abc");
   EXPECT_FALSE(upper.EqualsIgnoringNulls(lower));
-  SetFoldFlags(FoldToLower);
-  EXPECT_TRUE(upper.EqualsIgnoringNulls(lower));
-  EXPECT_TRUE(lower.EqualsIgnoringNulls(upper));
-  SetFoldFlags(0);
+  CharArray folded_upper("ABC", FoldToLower), folded_lower("abc", FoldToLower);
+  EXPECT_TRUE(folded_upper.EqualsIgnoringNulls(folded_lower));
+  EXPECT_TRUE(folded_lower.EqualsIgnoringNulls(folded_upper));
   CharArray ab("ab"), abc("abc");
   EXPECT_FALSE(ab.EqualsIgnoringNulls(abc));
   EXPECT_FALSE(abc.EqualsIgnoringNulls(ab));
@@ -97,14 +93,14 @@ TEST_F(CharArrayTest, EqualsIgnoringNullsFoldsBothSides) {
 }
 
 TEST_F(CharArrayTest, CopyIsFoldedAndReRead) {
-  SetFoldFlags(FoldToFullWidth);
-  CharArray ab("AB");
+  const int flags = FoldToFullWidth;
+  CharArray ab("AB", flags);
   EXPECT_EQ(Written(ab), "\x82\x60\x82\x61");
   EXPECT_EQ(ab.ByteLength(), 2);
   CharArray copy(ab);
   EXPECT_EQ(Codes(copy), (std::vector<Code>{0x8260, 0x8261}));
   // A lone lead byte merges with the folded bytes written after it.
-  CharArray lone(2);
+  CharArray lone(2, flags);
   lone.At(0).code = 0x81;
   lone.At(1).code = ' ';
   CharArray merged(lone);
@@ -183,8 +179,7 @@ TEST_F(CharArrayTest, SearchTrimCopyFoldAndPrefix) {
   packed.CopyNonNull(padded);
   EXPECT_EQ(Codes(packed), (std::vector<Code>{'a', 'b', kNoneCode, kNoneCode, kNoneCode}));
 
-  SetFoldFlags(FoldToUpper);
-  CharArray upper("ABC"), lower("abx");
+  CharArray upper("ABC", FoldToUpper), lower("abx", FoldToUpper);
   EXPECT_TRUE(lower.StartsWith(upper, 2));
   EXPECT_FALSE(lower.StartsWith(upper, 3));
   EXPECT_FALSE(lower.StartsWith(upper, 0));

@@ -32,6 +32,8 @@ expect 1 "$(tree loop "match/a.cpp:search/s.h" "search/s.cpp:match/a.h")"
 expect 1 "$(tree long_loop "a/x.h:b/y.h" "b/y.h:c/z.h" "c/z.h:a/x.h")"
 expect 1 "$(tree entry "capi/e.cpp:search/s.h" "ui/w.cpp:capi/e.h")"
 expect 0 "$(tree own_folder "match/a.cpp:match/b.h" "match/b.cpp:match/a.h")"
+expect 0 "$(tree settings_above "capi/e.cpp:frame/settings.h" "ui/w.cpp:frame/settings.h")"
+expect 1 "$(tree settings_below "capi/e.cpp:search/s.h" "search/s.cpp:frame/settings.h")"
 
 [ $fails -eq 0 ] && echo "include-direction check: all cases as expected"
 exit $((fails > 0))

@@ -7,90 +7,82 @@
 
 #include "mbchar/fold.h"
 #include "patterns.h"
+#include "search/query.h"
 #include "temp_dir.h"
 
 namespace kensaku::cli {
 namespace {
 
-std::vector<std::string> Parts(const PatternGroups& g, const std::string& line) {
-  std::vector<Span> spans;
-  g.Matches(line.c_str(), line.size(), spans);
+std::vector<std::string> Parts(const Query& g, const std::string& line) {
+  std::vector<LineSpan> spans;
+  g.MatchedParts(line.c_str(), line.size(), spans);
   std::vector<std::string> out;
-  for (const Span& s : spans) out.push_back(line.substr(s.start, s.end - s.start));
+  for (const LineSpan& s : spans) out.push_back(line.substr(s.start, s.end - s.start));
   return out;
 }
 
 using Strings = std::vector<std::string>;
 
-class CliPatternsTest : public ::testing::Test {
- protected:
-  void SetUp() override { SetFoldFlags(0); }
-  void TearDown() override { SetFoldFlags(0); }
-};
-
-TEST_F(CliPatternsTest, GroupsBeyondSixty) {
+TEST(CliPatternsTest, GroupsBeyondSixty) {
   std::vector<std::string> patterns;
   for (int i = 0; i < 130; ++i)
     patterns.push_back(std::string("w").append(std::to_string(i)).append("x"));
-  PatternGroups g;
   std::string error;
-  ASSERT_TRUE(g.Build(patterns, SearchKind::kMatch, error)) << error;
-  EXPECT_EQ(g.size(), 3u);
+  const auto g = BuildQuery(patterns, SearchKind::kMatch, 0, error);
+  ASSERT_NE(g, nullptr) << error;
+  EXPECT_EQ(g->groups().size(), 3u);
   for (const char* line : {"w0x", "w59x", "w60x", "w129x", "..w125x.."}) {
-    EXPECT_TRUE(g.Selects(line, std::strlen(line))) << line;
+    EXPECT_TRUE(g->Selects(line, std::strlen(line))) << line;
   }
-  EXPECT_FALSE(g.Selects("w130x", 5));
-  EXPECT_EQ(Parts(g, "w1x w129x w60x"), (Strings{"w1x", "w129x", "w60x"}));
+  EXPECT_FALSE(g->Selects("w130x", 5));
+  EXPECT_EQ(Parts(*g, "w1x w129x w60x"), (Strings{"w1x", "w129x", "w60x"}));
 }
 
-TEST_F(CliPatternsTest, LiteralPartsAreEveryOccurrence) {
-  PatternGroups g;
+TEST(CliPatternsTest, LiteralPartsAreEveryOccurrence) {
   std::string error;
-  ASSERT_TRUE(g.Build({"ab", "^"}, SearchKind::kInc, error)) << error;
-  EXPECT_EQ(Parts(g, "ab^ab-ab"), (Strings{"ab", "^", "ab", "ab"}));
+  const auto g = BuildQuery({"ab", "^"}, SearchKind::kInc, 0, error);
+  ASSERT_NE(g, nullptr) << error;
+  EXPECT_EQ(Parts(*g, "ab^ab-ab"), (Strings{"ab", "^", "ab", "ab"}));
   // Folded: with case ignored, every form is found.
-  SetFoldFlags(FoldToUpper);
-  PatternGroups folded;
-  ASSERT_TRUE(folded.Build({"ab"}, SearchKind::kInc, error)) << error;
-  EXPECT_EQ(Parts(folded, "Ab aB"), (Strings{"Ab", "aB"}));
+  const auto folded = BuildQuery({"ab"}, SearchKind::kInc, FoldToUpper, error);
+  ASSERT_NE(folded, nullptr) << error;
+  EXPECT_EQ(Parts(*folded, "Ab aB"), (Strings{"Ab", "aB"}));
 }
 
 // Mended: a literal hit whose pattern bytes run past the line (here widened by folding) was read
 // and printed past the line's end.
-TEST_F(CliPatternsTest, LiteralPartsEndInTheLine) {
-  auto spans_of = [](const PatternGroups& g, const char* text) {
+TEST(CliPatternsTest, LiteralPartsEndInTheLine) {
+  auto spans_of = [](const Query& g, const char* text) {
     const std::size_t n = std::strlen(text);
     std::unique_ptr<char[]> line(new char[n + 1]);  // exactly the line, for the sanitizers
     std::memcpy(line.get(), text, n + 1);
-    std::vector<Span> spans;
-    g.Matches(line.get(), n, spans);
-    for (const Span& s : spans) EXPECT_LE(s.end, n) << text;
+    std::vector<LineSpan> spans;
+    g.MatchedParts(line.get(), n, spans);
+    for (const LineSpan& s : spans) EXPECT_LE(s.end, n) << text;
     return spans.size();
   };
   std::string error;
-  SetFoldFlags(FoldToFullWidth);
-  PatternGroups wide;
-  ASSERT_TRUE(wide.Build({"ab"}, SearchKind::kInc, error)) << error;
-  EXPECT_EQ(spans_of(wide, "xab"), 1u);
-  EXPECT_EQ(spans_of(wide, "ab ab"), 1u);  // the first hit's bytes reach past the second
+  const auto wide = BuildQuery({"ab"}, SearchKind::kInc, FoldToFullWidth, error);
+  ASSERT_NE(wide, nullptr) << error;
+  EXPECT_EQ(spans_of(*wide, "xab"), 1u);
+  EXPECT_EQ(spans_of(*wide, "ab ab"), 1u);  // the first hit's bytes reach past the second
 }
 
-TEST_F(CliPatternsTest, ConjunctiveTerms) {
-  PatternGroups g;
+TEST(CliPatternsTest, ConjunctiveTerms) {
   std::string error;
-  ASSERT_TRUE(g.Build({"ab&cd"}, SearchKind::kMatchs, error)) << error;
-  EXPECT_TRUE(g.Selects("xx ab yy cd", 11));
-  EXPECT_FALSE(g.Selects("cd ab", 5));
+  const auto g = BuildQuery({"ab&cd"}, SearchKind::kMatchs, 0, error);
+  ASSERT_NE(g, nullptr) << error;
+  EXPECT_TRUE(g->Selects("xx ab yy cd", 11));
+  EXPECT_FALSE(g->Selects("cd ab", 5));
 }
 
-TEST_F(CliPatternsTest, EmptyPatternsAreRefused) {
-  PatternGroups g;
+TEST(CliPatternsTest, EmptyPatternsAreRefused) {
   std::string error;
-  EXPECT_FALSE(g.Build({"", "  "}, SearchKind::kMatch, error));
+  EXPECT_EQ(BuildQuery({"", "  "}, SearchKind::kMatch, 0, error), nullptr);
   EXPECT_EQ(error, "no pattern to search for (empty patterns are passed over)");
 }
 
-TEST_F(CliPatternsTest, CollectingAndConverting) {
+TEST(CliPatternsTest, CollectingAndConverting) {
   TempDir dir;
   WriteFile(dir / "list", "\xE3\x81\x82\r\nb\n\nc");  // あ, b, an empty line, c
   Options o;
@@ -117,7 +109,7 @@ TEST_F(CliPatternsTest, CollectingAndConverting) {
   EXPECT_EQ(patterns, Strings{"\x83\x5C"});
 }
 
-TEST_F(CliPatternsTest, ListFilesAreBounded) {
+TEST(CliPatternsTest, ListFilesAreBounded) {
   TempDir dir;
   std::string text, error;
   EXPECT_FALSE(ReadListFile(dir / "missing", text, error));

@@ -1,45 +1,78 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "frame/settings.h"
-#include "mbchar/fold.h"
 #include "patterns.h"
 #include "printer.h"
+#include "search/searcher.h"
+#include "temp_dir.h"
 #include "test_text.h"
 
 namespace kensaku::cli {
 namespace {
 
-// Drives a printer with lines as the line-by-line search does, the verdicts from the patterns.
+// What the tool asks of one file's search: the printer's part and the searcher's, set as main
+// sets them from the options.
+struct Config {
+  Report report = Report::kLines;
+  bool with_name = false;
+  bool line_numbers = false;
+  bool only_matching = false;
+  bool invert = false;
+  bool color = false;
+  bool utf8 = false;
+  bool binary = false;
+  std::int64_t max_count = -1;
+  int after = 0;
+  int before = 0;
+};
+
+// Searches the lines, written to a file, with the patterns and a printer as the tool does.
 class CliPrinterTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetFoldFlags(0); }
-
-  std::string Run(const PrintConfig& config, const std::vector<std::string>& patterns,
+  std::string Run(const Config& c, const std::vector<std::string>& patterns,
                   const std::vector<std::string>& lines, const std::string& name = "f") {
-    read_ = 0;
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    WriteFile(dir_ / "in", text);
     std::string error;
-    PatternGroups groups;
-    EXPECT_TRUE(groups.Build(patterns, SearchKind::kMatch, error)) << error;
+    const std::unique_ptr<Query> query = BuildQuery(patterns, SearchKind::kMatch, 0, error);
+    EXPECT_NE(query, nullptr) << error;
+    PrintConfig print;
+    print.report = c.report;
+    print.with_name = c.with_name;
+    print.line_numbers = c.line_numbers;
+    print.only_matching = c.only_matching;
+    print.color = c.color;
+    print.utf8 = c.utf8;
+    print.binary = c.binary;
+    Selection selection;
+    selection.invert = c.invert;
+    selection.max_count = c.max_count;
+    const bool context = c.report == Report::kLines && !c.only_matching;
+    selection.after = context ? c.after : 0;
+    selection.before = context ? c.before : 0;
+    selection.parts = c.report == Report::kLines && (c.only_matching || c.color);
+    selection.numbered = c.line_numbers;
     std::string out;
     int drains = 0;
     Printer printer(
-        config, name, groups, out, [&] { ++drains; }, &stop_);
-    for (std::size_t i = 0; i < lines.size() && printer.ok(); ++i) {
-      const bool match = groups.Selects(lines[i].c_str(), lines[i].size());
-      printer.Line(static_cast<std::int32_t>(i + 1), lines[i].c_str(), lines[i].size(),
-                   match != config.invert);
-      ++read_;
-    }
-    selected_ = printer.Finish();
+        print, name, out, [&] { ++drains; }, &stop_);
+    InputFile in((dir_ / "in").c_str());
+    Search(*query, in, printer, selection);
+    // The lines the search read: those that end before where it stopped.
+    read_ = static_cast<int>(std::count(text.begin(), text.begin() + in.position(), '\n'));
+    selected_ = printer.selected();
     note_ = printer.note();
     EXPECT_GE(drains, 1);
     return out;
   }
 
+  TempDir dir_;
   std::atomic<bool> stop_{false};
   std::int64_t selected_ = 0;
   int read_ = 0;
@@ -49,27 +82,27 @@ class CliPrinterTest : public ::testing::Test {
 const std::vector<std::string> kLines = {"a1", "b", "a2", "c", "d", "e", "a3", "f"};
 
 TEST_F(CliPrinterTest, PrefixesAndParts) {
-  PrintConfig c;
+  Config c;
   EXPECT_EQ(Run(c, {"a"}, kLines), "a1\na2\na3\n");
   EXPECT_EQ(selected_, 3);
   c.with_name = true;
   c.line_numbers = true;
   EXPECT_EQ(Run(c, {"a"}, kLines, "dir/f"), "dir/f:1:a1\ndir/f:3:a2\ndir/f:7:a3\n");
   // Matched parts in line order whatever the pattern order; overlaps go to the leftmost.
-  c = PrintConfig{};
+  c = Config{};
   c.only_matching = true;
   EXPECT_EQ(Run(c, {"cd", "ab", "bcd"}, {"xabcdx", "zz"}), "ab\ncd\n");
   EXPECT_EQ(Run(c, {"a.", "[0-9]"}, {"a1 a2 3"}), "a1\na2\n3\n");
 }
 
 TEST_F(CliPrinterTest, ReportsOtherThanLines) {
-  PrintConfig c;
+  Config c;
   c.report = Report::kCount;
   EXPECT_EQ(Run(c, {"a"}, kLines), "3\n");
   c.with_name = true;
   c.max_count = 2;
   EXPECT_EQ(Run(c, {"a"}, kLines), "f:2\n");
-  c = PrintConfig{};
+  c = Config{};
   c.report = Report::kFilesWith;
   EXPECT_EQ(Run(c, {"a"}, kLines), "f\n");
   EXPECT_EQ(read_, 1) << "stops at the first selected line";
@@ -84,19 +117,19 @@ TEST_F(CliPrinterTest, ReportsOtherThanLines) {
 }
 
 TEST_F(CliPrinterTest, InvertAndMaxCount) {
-  PrintConfig c;
+  Config c;
   c.invert = true;
   EXPECT_EQ(Run(c, {"a"}, kLines), "b\nc\nd\ne\nf\n");
   c.max_count = 2;
   EXPECT_EQ(Run(c, {"a"}, kLines), "b\nc\n");
-  c = PrintConfig{};
+  c = Config{};
   c.max_count = 0;
   EXPECT_EQ(Run(c, {"a"}, kLines), "");
   EXPECT_EQ(read_, 0);
 }
 
 TEST_F(CliPrinterTest, Context) {
-  PrintConfig c;
+  Config c;
   c.line_numbers = true;
   c.after = 1;
   c.before = 1;
@@ -114,7 +147,7 @@ TEST_F(CliPrinterTest, Context) {
 }
 
 TEST_F(CliPrinterTest, Colour) {
-  PrintConfig c;
+  Config c;
   c.color = true;
   c.with_name = true;
   c.line_numbers = true;
@@ -122,7 +155,7 @@ TEST_F(CliPrinterTest, Colour) {
             "\33[35m\33[Kf\33[m\33[K\33[36m\33[K:\33[m\33[K\33[32m\33[K1\33[m\33[K"
             "\33[36m\33[K:\33[m\33[Kx\33[01;31m\33[Ka\33[m\33[Ky\33[01;31m\33[Ka\33[m\33[K\n");
   // Selected lines of -v hold no match to show.
-  c = PrintConfig{};
+  c = Config{};
   c.color = true;
   c.invert = true;
   EXPECT_EQ(Run(c, {"a"}, {"a", "b"}), "b\n");
@@ -130,7 +163,7 @@ TEST_F(CliPrinterTest, Colour) {
 
 TEST_F(CliPrinterTest, ShiftJisText) {
   // "ソ" (0x83 0x5C) holds no backslash; the text converts to UTF-8, the name stays as it is.
-  PrintConfig c;
+  Config c;
   c.utf8 = true;
   c.with_name = true;
   EXPECT_EQ(Run(c, {"\\\\"}, {"\x83\x5C", "\x83\x5C\\"}, "\xE5\x90\x8D"),
@@ -142,7 +175,7 @@ TEST_F(CliPrinterTest, ShiftJisText) {
 }
 
 TEST_F(CliPrinterTest, BinaryFileIsOneNote) {
-  PrintConfig c;
+  Config c;
   c.binary = true;
   EXPECT_EQ(Run(c, {"a"}, kLines, "bin"), "");
   EXPECT_EQ(note_, "bin: binary file matches");
@@ -152,24 +185,12 @@ TEST_F(CliPrinterTest, BinaryFileIsOneNote) {
   EXPECT_EQ(note_, "");
 }
 
+// A line with several hits is one selected line.
 TEST_F(CliPrinterTest, HitsFromTheSearcherCountOncePerLine) {
-  std::string error;
-  PatternGroups groups;
-  ASSERT_TRUE(groups.Build({"a"}, SearchKind::kMatch, error)) << error;
-  PrintConfig c;
+  Config c;
   c.line_numbers = true;
-  std::string out;
-  Printer printer(c, "f", groups, out, nullptr, nullptr);
-  ScanState state;
-  state.lines = 4;
-  state.SetLine("aaa");
-  printer.Hit(state);
-  printer.Hit(state);
-  state.lines = 9;
-  state.SetLine("xa");
-  printer.Hit(state);
-  EXPECT_EQ(printer.Finish(), 2);
-  EXPECT_EQ(out, "4:aaa\n9:xa\n");
+  EXPECT_EQ(Run(c, {"a"}, {"x", "x", "x", "aaa", "x", "x", "x", "x", "xa"}), "4:aaa\n9:xa\n");
+  EXPECT_EQ(selected_, 2);
 }
 
 }  // namespace

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <span>
 #include <string>
 #include <variant>
 
-#include "frame/settings.h"
 #include "match/pattern_list.h"
+#include "match/prefilter.h"
 #include "mbchar/mbchar.h"
 #include "simd_levels.h"
 #include "sjis_gen.h"
@@ -46,7 +48,7 @@ TEST(CandidateCursor, AgreesWithAFreshLookAtEveryWindow) {
     testing_gen::Generator gen(977);
     int known_answers = 0;
     for (int round = 0; round < 600; ++round) {
-      SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
+      const int flags = gen.Pick(testing_gen::FlagChoices());
       const SearchKind kind = static_cast<SearchKind>(gen.Int(0, 2));
       std::string list;
       for (int i = gen.Int(1, 60); i > 0; --i) {
@@ -56,18 +58,20 @@ TEST(CandidateCursor, AgreesWithAFreshLookAtEveryWindow) {
       for (int i = gen.Int(0, 400); i > 0; --i) {
         text += gen.Int(0, 6) == 0 ? std::string("\n") : gen.Pick(testing_gen::SubjectPieces());
       }
-      const ListText split(list.c_str());
+      const ListText split(list.c_str(), flags);
       ASSERT_TRUE(split.ok());
-      const CompiledList compiled(kind, split.entries());
-      if (!compiled.has_prefilter()) continue;
-      CandidateCursor cursor;
+      const CompiledList compiled(kind, std::span<const char* const>(split.begin(), split.end()),
+                                  flags);
+      const Prefilter* prefilter = compiled.prefilter();
+      if (prefilter == nullptr) continue;
+      const std::unique_ptr<Prefilter::Cursor> cursor = prefilter->NewCursor();
       std::size_t at = 0;
       while (at <= text.size()) {
         const std::size_t room = text.size() - at;
         const std::size_t n =
             gen.Int(0, 3) == 0 ? room : std::min<std::size_t>(room, gen.Int(0, 40));
-        const std::size_t want = compiled.FirstCandidate(text.data() + at, n);
-        ASSERT_EQ(compiled.FirstCandidate(text.data() + at, n, at, cursor), want)
+        const std::size_t want = prefilter->FirstCandidate(text.data() + at, n);
+        ASSERT_EQ(cursor->FirstCandidate(text.data() + at, n, at), want)
             << "round " << round << " at " << at << " n " << n << " list " << Shown(list)
             << " text " << Shown(text);
         // What the cursor says of a line after `at`: present only where the entry's finder finds
@@ -76,11 +80,11 @@ TEST(CandidateCursor, AgreesWithAFreshLookAtEveryWindow) {
             LineStartFrom(text, at + static_cast<std::size_t>(gen.Int(0, static_cast<int>(n))));
         const std::size_t to = from + static_cast<std::size_t>(
                                           gen.Int(0, static_cast<int>(LineEnd(text, from) - from)));
-        const LineBytes bytes = compiled.BytesIn(cursor, text.data() + from, to - from, from);
+        const LineBytes bytes = cursor->InLine(text.data() + from, to - from, from);
         std::visit(
             [&](const auto& entries) {
               for (std::size_t i = 0; i < entries.size(); ++i) {
-                const Presence known = bytes.Of(i);
+                const Presence known = bytes.Of(i).presence;
                 if (known == Presence::kUnknown) continue;
                 ++known_answers;
                 const std::string line = text.substr(from, to - from);
@@ -101,7 +105,6 @@ TEST(CandidateCursor, AgreesWithAFreshLookAtEveryWindow) {
       }
     }
     EXPECT_GT(known_answers, 10000);
-    SetFoldFlags(0);
   });
 }
 

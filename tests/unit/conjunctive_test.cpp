@@ -12,16 +12,16 @@
 namespace kensaku {
 namespace {
 
-int Matchs(const char* line, const char* pattern) {
+int Matchs(const char* line, const char* pattern, int flags = 0) {
   MatchSpan span;
   const char* cursor = line;
-  return MatchConjunctive(span, cursor, Conjunctive(pattern)).matched;
+  return MatchConjunctive(span, cursor, Conjunctive(pattern, flags)).matched;
 }
 
-int Match(const char* line, const char* pattern) {
+int Match(const char* line, const char* pattern, int flags = 0) {
   MatchSpan span;
   const char* cursor = line;
-  return MatchScan(span, cursor, Pattern(pattern)).matched;
+  return MatchScan(span, cursor, Pattern(pattern, flags)).matched;
 }
 
 std::vector<std::string> Terms(const char* text) {
@@ -108,15 +108,15 @@ TEST(Conjunctive, LimitsOf255BytesAnd60Terms) {
 TEST(Conjunctive, AgreesWithReferenceAndWithSinglePatterns) {
   testing_gen::Generator gen(7);
   for (int i = 0; i < 30000; ++i) {
-    SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
+    const int flags = gen.Pick(testing_gen::FlagChoices());
     const std::string line = gen.Text(testing_gen::SubjectPieces(), 12);
     std::string pattern = gen.Text(testing_gen::PatternPieces(), 6);
     if (gen.Int(0, 20) == 0) pattern = std::string(250, 'a') + pattern;
     MatchSpan fast, ref;
     const char* fast_cursor = line.c_str();
     const char* ref_cursor = line.c_str();
-    MatchConjunctive(fast, fast_cursor, Conjunctive(pattern.c_str()));
-    reference::Matcher().Conjunctive(ref, ref_cursor, pattern.c_str());
+    MatchConjunctive(fast, fast_cursor, Conjunctive(pattern.c_str(), flags));
+    reference::Matcher(flags).Conjunctive(ref, ref_cursor, pattern.c_str());
     ASSERT_EQ(fast.matched, ref.matched) << "pattern " << Shown(pattern) << " line " << Shown(line);
     if (ref.matched) {
       ASSERT_EQ(fast.start, ref.start);
@@ -128,11 +128,10 @@ TEST(Conjunctive, AgreesWithReferenceAndWithSinglePatterns) {
     const bool lone_lead = pattern.size() == 1 && IsLeadByte(static_cast<unsigned char>(pattern[0]));
     if (!line.empty() && pattern.size() <= 255 && pattern.find('&') == std::string::npos &&
         pattern.find('\x1A') == std::string::npos && !lone_lead) {
-      ASSERT_EQ(fast.matched, Match(line.c_str(), pattern.c_str()))
+      ASSERT_EQ(fast.matched, Match(line.c_str(), pattern.c_str(), flags))
           << "pattern " << Shown(pattern) << " line " << Shown(line);
     }
   }
-  SetFoldFlags(0);
 }
 
 }  // namespace

@@ -25,6 +25,9 @@ class DriversTest : public ::testing::Test {
     SetLineMode(0);
   }
 
+  // The settings of the moment, as an export takes them when its search starts.
+  static ExportSettings Settings() { return {GetFoldFlags(), GetOutputMode(), GetLineMode()}; }
+
   static std::string TenLines() {
     std::string s;
     for (int i = 0; i < 10; ++i) s.append("line ").append(std::to_string(i)).append("\n");
@@ -37,30 +40,34 @@ class DriversTest : public ::testing::Test {
 };
 
 TEST_F(DriversTest, ResultBufferSearches) {
-  const char* r = SearchFileInc(in_.c_str(), "eta\r\nmm");
+  const char* r = SearchFileInc(in_.c_str(), "eta\r\nmm", Settings(), ResultBuffer());
   ASSERT_NE(r, nullptr);
   EXPECT_STREQ(r, "beta\ngamma\n");
-  EXPECT_EQ(r, ResultText());
+  EXPECT_EQ(r, ResultBuffer());
   SetOutputMode(0);
-  EXPECT_STREQ(SearchFileInc(in_.c_str(), "eta"), "beta\n");  // inclusion writes whole lines
-  EXPECT_STREQ(SearchFileMatchs(in_.c_str(), "a&a"), "alpha\r\namma\r\n");
+  // Inclusion writes whole lines.
+  EXPECT_STREQ(SearchFileInc(in_.c_str(), "eta", Settings(), ResultBuffer()), "beta\n");
+  EXPECT_STREQ(SearchFileMatchs(in_.c_str(), "a&a", Settings(), ResultBuffer()),
+               "alpha\r\namma\r\n");
   SetLineMode(1);
   SetOutputMode(1);
-  EXPECT_STREQ(SearchFileMatchs(in_.c_str(), "^g"), "    3 gamma\n");
+  EXPECT_STREQ(SearchFileMatchs(in_.c_str(), "^g", Settings(), ResultBuffer()), "    3 gamma\n");
 }
 
 TEST_F(DriversTest, ResultBufferFailures) {
-  ASSERT_STREQ(SearchFileInc(in_.c_str(), "beta"), "beta\n");
-  EXPECT_EQ(SearchFileMatchs((dir_ / "missing").c_str(), "a"), nullptr);
-  EXPECT_STREQ(ResultText(), "beta\n");  // left as it was
-  EXPECT_EQ(SearchFileMatchs(nullptr, "a"), nullptr);
-  EXPECT_EQ(SearchFileMatchs(in_.c_str(), ""), nullptr);
-  EXPECT_STREQ(ResultText(), "");  // emptied
-  EXPECT_EQ(SearchFileInc(in_.c_str(), nullptr), nullptr);
-  EXPECT_EQ(SearchFileInc(in_.c_str(), std::string(kMaxByteString + 1, 'a').c_str()), nullptr);
-  EXPECT_STREQ(SearchFileInc(in_.c_str(), "\r\n\r\n"), "");
+  ASSERT_STREQ(SearchFileInc(in_.c_str(), "beta", Settings(), ResultBuffer()), "beta\n");
+  EXPECT_EQ(SearchFileMatchs((dir_ / "missing").c_str(), "a", Settings(), ResultBuffer()), nullptr);
+  EXPECT_STREQ(ResultBuffer(), "beta\n");  // left as it was
+  EXPECT_EQ(SearchFileMatchs(nullptr, "a", Settings(), ResultBuffer()), nullptr);
+  EXPECT_EQ(SearchFileMatchs(in_.c_str(), "", Settings(), ResultBuffer()), nullptr);
+  EXPECT_STREQ(ResultBuffer(), "");  // emptied
+  EXPECT_EQ(SearchFileInc(in_.c_str(), nullptr, Settings(), ResultBuffer()), nullptr);
+  EXPECT_EQ(SearchFileInc(in_.c_str(), std::string(kMaxByteString + 1, 'a').c_str(), Settings(),
+                          ResultBuffer()),
+            nullptr);
+  EXPECT_STREQ(SearchFileInc(in_.c_str(), "\r\n\r\n", Settings(), ResultBuffer()), "");
   WriteFile(dir_ / "empty.txt", "");
-  const char* r = SearchFileInc((dir_ / "empty.txt").c_str(), "a");
+  const char* r = SearchFileInc((dir_ / "empty.txt").c_str(), "a", Settings(), ResultBuffer());
   ASSERT_NE(r, nullptr);
   EXPECT_STREQ(r, "");
 }
@@ -73,7 +80,7 @@ TEST_F(DriversTest, ResultBufferOverflowStopsTheSearch) {
   WriteFile(in_, big);
   ScanState state;
   InputFile in(in_.c_str());
-  const char* r = StreamIncMult(state, in, "hit");
+  const char* r = StreamIncMult(state, in, "hit", Settings(), ResultBuffer());
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(std::strlen(r), kResultCapacity);
   EXPECT_EQ(std::string(r, kResultCapacity), big.substr(0, kResultCapacity));
@@ -84,31 +91,40 @@ TEST_F(DriversTest, ResultBufferOverflowStopsTheSearch) {
 TEST_F(DriversTest, CountsOfFileSearches) {
   WriteFile(in_, TenLines());
   const char* three = "x\r\ny\r\nz";
-  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), three), 30);
-  EXPECT_EQ(SearchFileToFile(SearchKind::kMatchs, in_.c_str(), out_.c_str(), three), 30);
-  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), three), 0);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), three, Settings()), 30);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatchs, in_.c_str(), out_.c_str(), three, Settings()),
+            30);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), three, Settings()), 0);
   EXPECT_EQ(ReadFile(out_), "");
-  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "line\ny\nz"), 10);
-  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), "q\nline"), 10);
+  EXPECT_EQ(
+      SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "line\ny\nz", Settings()),
+      10);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), "q\nline", Settings()),
+            10);
   SetOutputMode(0);
-  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "line\ny\nz"), 30);
+  EXPECT_EQ(
+      SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "line\ny\nz", Settings()),
+      30);
 }
 
 TEST_F(DriversTest, OutputAccumulatesAndNumbersRestart) {
   SetLineMode(1);
-  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), "a"), 3);
-  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), "beta"), 1);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), "a", Settings()), 3);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), "beta", Settings()), 1);
   EXPECT_EQ(ReadFile(out_), "    1 alpha\n    2 beta\n    3 gamma\n    2 beta\n");
 }
 
 TEST_F(DriversTest, FileSearchFailures) {
-  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, (dir_ / "missing").c_str(), out_.c_str(), "a"), 0);
+  EXPECT_EQ(
+      SearchFileToFile(SearchKind::kInc, (dir_ / "missing").c_str(), out_.c_str(), "a", Settings()),
+      0);
   EXPECT_FALSE(std::filesystem::exists(out_));
-  EXPECT_EQ(SearchFileToFile(SearchKind::kMatchs, in_.c_str(), (dir_ / "no/out.txt").c_str(), "a"),
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatchs, in_.c_str(), (dir_ / "no/out.txt").c_str(), "a",
+                             Settings()),
             0);
-  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), ""), 0);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "", Settings()), 0);
   EXPECT_TRUE(std::filesystem::exists(out_));  // created all the same
-  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "\n\n"), 0);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "\n\n", Settings()), 0);
 }
 
 TEST_F(DriversTest, SixtyPatternsAtMost) {
@@ -120,7 +136,8 @@ TEST_F(DriversTest, SixtyPatternsAtMost) {
     input += list.substr(list.size() - 6, 4) + "\n";
   }
   WriteFile(in_, input);
-  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), list.c_str()), 60);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), list.c_str(), Settings()),
+            60);
 }
 
 TEST_F(DriversTest, WriteErrorsStopTheScan) {
@@ -128,7 +145,8 @@ TEST_F(DriversTest, WriteErrorsStopTheScan) {
   std::string big;
   for (int i = 0; i < 100000; ++i) big += "hit\n";
   WriteFile(in_, big);
-  const std::int32_t count = SearchFileToFile(SearchKind::kInc, in_.c_str(), "/dev/full", "hit");
+  const std::int32_t count =
+      SearchFileToFile(SearchKind::kInc, in_.c_str(), "/dev/full", "hit", Settings());
   EXPECT_GT(count, 0);
   EXPECT_LT(count, 100000);
 }
@@ -137,7 +155,8 @@ TEST_F(DriversTest, LongLinesAndCrLf) {
   WriteFile(in_, std::string(10000, 'a') + "b\r\nx\r\n");
   SetLineMode(1);
   // Two tests on each of the first two pieces, one on the third (a hit), two on the last.
-  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "ab\nx"), 7);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "ab\nx", Settings()),
+            7);
   EXPECT_EQ(ReadFile(out_), "    3 " + std::string(1810, 'a') + "b\r\n    4 x\r\n");
 }
 
@@ -153,7 +172,8 @@ TEST_F(DriversTest, PassedOverLinesAreCountedAsRead) {
   SetLineMode(1);
   for (SearchKind kind : {SearchKind::kMatch, SearchKind::kMatchs, SearchKind::kInc}) {
     std::filesystem::remove(out_);
-    const std::int32_t count = SearchFileToFile(kind, in_.c_str(), out_.c_str(), "hit\nit");
+    const std::int32_t count =
+        SearchFileToFile(kind, in_.c_str(), out_.c_str(), "hit\nit", Settings());
     EXPECT_EQ(ReadFile(out_), "    7 hit\n") << static_cast<int>(kind);
     // Two entries on each of the 8 lines, but the hit ends its line's entries, and so does the
     // flag it leaves on the empty line after it, where no attempt is made.
@@ -161,7 +181,8 @@ TEST_F(DriversTest, PassedOverLinesAreCountedAsRead) {
   }
   SetOutputMode(0);
   std::filesystem::remove(out_);
-  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "hit\nit"), 16);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), "hit\nit", Settings()),
+            16);
   EXPECT_EQ(ReadFile(out_), "hit\r\nit\r\n");
 }
 
@@ -176,7 +197,7 @@ TEST_F(DriversTest, LongStretchWithoutLineFeeds) {
   const std::string big(3 * 1024 * 1024, 'a');
   WriteFile(in_, big + "\nneedle\n");
   SetLineMode(1);
-  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), "needle"), 1);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), out_.c_str(), "needle", Settings()), 1);
   const std::string pieces = std::to_string(big.size() / 4095 + 2);  // the line after the stretch
   EXPECT_EQ(ReadFile(out_), std::string(5 - pieces.size(), ' ') + pieces + " needle\n");
 }
@@ -194,7 +215,7 @@ TEST_F(DriversTest, OutputThatIsTheInputIsNotReadBack) {
   const std::string link = dir_ / "link.txt";
   for (SearchKind kind : {SearchKind::kInc, SearchKind::kMatch, SearchKind::kMatchs}) {
     WriteFile(in_, text);
-    const std::int32_t count = SearchFileToFile(kind, in_.c_str(), in_.c_str(), "abc");
+    const std::int32_t count = SearchFileToFile(kind, in_.c_str(), in_.c_str(), "abc", Settings());
     EXPECT_EQ(count, kind == SearchKind::kInc ? 2 : 3);
     EXPECT_EQ(ReadFile(in_), text + "abc\nabc and abc\n") << static_cast<int>(kind);
   }
@@ -205,7 +226,7 @@ TEST_F(DriversTest, OutputThatIsTheInputIsNotReadBack) {
   SetLineMode(1);
   for (SearchKind kind : {SearchKind::kMatch, SearchKind::kMatchs}) {
     WriteFile(in_, big);
-    EXPECT_EQ(SearchFileToFile(kind, in_.c_str(), in_.c_str(), "^abc"), 20000);
+    EXPECT_EQ(SearchFileToFile(kind, in_.c_str(), in_.c_str(), "^abc", Settings()), 20000);
     const std::string now = ReadFile(in_);
     ASSERT_EQ(now.size(), 2 * big.size() + 20000 * 6) << static_cast<int>(kind);
     EXPECT_EQ(now.substr(big.size(), 14), "    1 abc line");
@@ -215,7 +236,7 @@ TEST_F(DriversTest, OutputThatIsTheInputIsNotReadBack) {
   WriteFile(in_, text);
   std::filesystem::create_hard_link(in_, link);
   SetOutputMode(0);
-  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), link.c_str(), "abc"), 3);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), link.c_str(), "abc", Settings()), 3);
   EXPECT_EQ(ReadFile(in_), text + "abc\r\nabc\r\nabc\r\n");
 }
 
@@ -225,14 +246,14 @@ TEST_F(DriversTest, OutputLostAtTheEndCountsForNothing) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   WriteFile(in_, "abc\nxyz\nabc\n");
   SetOutputMode(0);
-  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), "/dev/full", "abc"), 0);
-  EXPECT_EQ(SearchFileToFile(SearchKind::kMatchs, in_.c_str(), "/dev/full", "a&c"), 0);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), "/dev/full", "abc", Settings()), 0);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatchs, in_.c_str(), "/dev/full", "a&c", Settings()), 0);
   // Whole lines are flushed hit by hit: a failure on the last line is seen only at the end too.
   SetOutputMode(1);
   WriteFile(in_, "xyz\nabc\n");
-  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), "/dev/full", "abc"), 0);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kInc, in_.c_str(), "/dev/full", "abc", Settings()), 0);
   // Nothing to write: nothing lost.
-  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), "/dev/full", "q"), 2);
+  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), "/dev/full", "q", Settings()), 2);
 }
 
 }  // namespace
@@ -253,8 +274,9 @@ TEST_F(DriversTest, CountsBeyondTwoToThe31Wrap) {
   WriteFile(in_, std::string(36000000, '\n') + "x7\n");
   SetLineMode(1);
   const std::uint32_t tests = 36000001u * 60u - 52u;  // the hit on the last line ends its entries
-  EXPECT_EQ(SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), list.c_str()),
-            static_cast<std::int32_t>(tests));
+  EXPECT_EQ(
+      SearchFileToFile(SearchKind::kMatch, in_.c_str(), out_.c_str(), list.c_str(), Settings()),
+      static_cast<std::int32_t>(tests));
   EXPECT_EQ(ReadFile(out_), "36000001 x7\n");
 }
 

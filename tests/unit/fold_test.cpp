@@ -1,16 +1,17 @@
-#include "mbchar/convert.h"
 #include "mbchar/fold.h"
-#include "mbchar/required_bytes.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <set>
-#include <vector>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "frame/settings.h"
+#include "mbchar/convert.h"
 #include "mbchar/fold_tables.h"
+#include "mbchar/required_bytes.h"
 
 namespace kensaku {
 namespace {
@@ -19,7 +20,7 @@ class FoldTest : public ::testing::Test {
  protected:
   void SetUp() override { SetFoldFlags(0); }
   void TearDown() override { SetFoldFlags(0); }
-  static Code F(Code c) { return Fold(MbChar(c)).code; }
+  static Code F(Code c, int flags) { return FoldTable::For(flags).Fold(MbChar(c)).code; }
 };
 
 TEST_F(FoldTest, Setters) {
@@ -77,8 +78,7 @@ TEST_F(FoldTest, OrderAndPrecedence) {
       {0x80, 'a', 'a'},
   };
   for (const Row& r : rows) {
-    SetFoldFlags(r.flags);
-    EXPECT_EQ(F(r.in), r.out) << std::hex << "flags " << r.flags << " code " << r.in;
+    EXPECT_EQ(F(r.in, r.flags), r.out) << std::hex << "flags " << r.flags << " code " << r.in;
   }
 }
 
@@ -196,8 +196,7 @@ TEST_F(FoldTest, NumericSymbolsFoldToAscii) {
 // folding twice changes nothing.
 TEST_F(FoldTest, MapMatchesStepsAndIsIdempotentEverywhere) {
   for (int flags = 0; flags <= kFoldBits; ++flags) {
-    SetFoldFlags(flags | 0x100);
-    const Code* map = FoldMap();
+    const Code* map = FoldTable::For(flags | 0x100).map();
     for (unsigned c = 0; c <= 0xFFFF; ++c) {
       const Code once = FoldCode(static_cast<Code>(c), flags);
       ASSERT_EQ(map[c], once) << std::hex << flags << " " << c;
@@ -207,26 +206,28 @@ TEST_F(FoldTest, MapMatchesStepsAndIsIdempotentEverywhere) {
 }
 
 TEST_F(FoldTest, FoldedLookups) {
-  SetFoldFlags(FoldToUpper);
-  EXPECT_TRUE(InSetFolded(MbChar('a'), "xA"));
-  EXPECT_FALSE(InSetFolded(MbChar(0), "xA"));
-  EXPECT_FALSE(InSetFolded(MbChar('a'), ""));
+  const FoldTable& upper = FoldTable::For(FoldToUpper);
+  EXPECT_TRUE(InSetFolded(MbChar('a'), "xA", upper));
+  EXPECT_FALSE(InSetFolded(MbChar(0), "xA", upper));
+  EXPECT_FALSE(InSetFolded(MbChar('a'), "", upper));
   const char text[] = "\x82\x61" "zB";
   const char* cursor = text;
-  EXPECT_TRUE(SeekCharFolded(MbChar('b'), &cursor));
+  EXPECT_TRUE(SeekCharFolded(MbChar('b'), &cursor, upper));
   EXPECT_EQ(cursor, text + 3);
-  SetFoldFlags(0);
   cursor = text;
-  EXPECT_FALSE(SeekCharFolded(MbChar('b'), &cursor));
+  EXPECT_FALSE(SeekCharFolded(MbChar('b'), &cursor, FoldTable::For(0)));
   EXPECT_EQ(cursor, text);
 }
 
 TEST_F(FoldTest, WriteCharWritesTheFoldedBytes) {
   std::ostringstream out;
-  SetFoldFlags(FoldToFullWidth);
-  out << MbChar('A') << MbChar(0) << MbChar(0xB1);
-  SetFoldFlags(FoldToHalfWidth);
-  out << MbChar(0x8260) << MbChar(0x81);
+  const FoldTable& full = FoldTable::For(FoldToFullWidth);
+  WriteChar(out, MbChar('A'), full);
+  WriteChar(out, MbChar(0), full);
+  WriteChar(out, MbChar(0xB1), full);
+  const FoldTable& half = FoldTable::For(FoldToHalfWidth);
+  WriteChar(out, MbChar(0x8260), half);
+  WriteChar(out, MbChar(0x81), half);
   EXPECT_EQ(out.str(), "\x82\x60\x83\x41" "A\x81");
 }
 
@@ -250,23 +251,20 @@ namespace {
 // Checked against a count over every code that a text can hold.
 TEST(FoldPreimages, SingletonsAgreeWithACountOverAllCodes) {
   for (int flags : {0, 0x01, 0x0C, 0x10, 0x20, 0x23, 0x40, 0x7F}) {
-    SetFoldFlags(flags);
-    const Code* map = FoldMap();
+    const FoldTable& table = FoldTable::For(flags);
+    const Code* map = table.map();
     std::vector<int> count(0x10000, 0);
     for (unsigned c = 1; c <= 0xFFFF; ++c) {
       if (c <= 0xFF || IsDoubleCode(c)) ++count[map[c]];
     }
     for (unsigned c = 1; c <= 0xFFFF; ++c) {
       if (map[c] != c || !(c <= 0xFF || IsDoubleCode(c))) continue;  // only folded codes
-      ASSERT_EQ(FoldsFromItselfOnly(static_cast<Code>(c)), count[c] == 1)
+      ASSERT_EQ(table.FromItselfOnly(static_cast<Code>(c)), count[c] == 1)
           << std::hex << flags << " " << c;
     }
   }
-  SetFoldFlags(0);
-  EXPECT_TRUE(FoldsFromItselfOnly(0x8C9F));  // a kanji
-  SetFoldFlags(FoldToLower);
-  EXPECT_FALSE(FoldsFromItselfOnly('a'));
-  SetFoldFlags(0);
+  EXPECT_TRUE(FoldTable::For(0).FromItselfOnly(0x8C9F));  // a kanji
+  EXPECT_FALSE(FoldTable::For(FoldToLower).FromItselfOnly('a'));
 }
 
 }  // namespace

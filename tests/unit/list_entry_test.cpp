@@ -1,12 +1,16 @@
+#include "match/list_entry.h"
+
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "frame/settings.h"
 #include "mbchar/fold.h"
-#include "search/searcher.h"
+#include "search/hit_writer.h"
+#include "search/line_reader.h"
+#include "search/query.h"
 #include "sjis_gen.h"
 #include "temp_dir.h"
 #include "test_text.h"
@@ -14,25 +18,36 @@
 namespace kensaku {
 namespace {
 
-// The line tests as the searcher makes them, each entry's hits written by the hit writer.
-template <typename Entry>
-void TestLine(ScanState& state, Output& out, const Entry& entry) {
-  state.form = SearchForm<Entry>();
-  HitWriter writer(out);
-  TestEntry(entry, state, writer);
+// A line of text as the reader leaves it.
+void SetLine(ScanState& state, const char* text) {
+  state.line = text;
+  state.length = std::strlen(text);
+  state.text_length = state.length;
 }
-void TestLineMatch(ScanState& s, Output& out, const LinePattern& e) { TestLine(s, out, e); }
-void TestLineMatchs(ScanState& s, Output& out, const LineConjunctive& e) { TestLine(s, out, e); }
-void TestLineInc(ScanState& s, Output& out, const LineInclusion& e) { TestLine(s, out, e); }
+
+// The line tests as the searcher makes them, each entry's hits written by the hit writer in the
+// form given (literal entries always write whole lines).
+template <typename Entry>
+void TestLine(ScanState& state, Output& out, const Entry& entry, OutputForm form) {
+  if (Entry::kWholeLinesOnly) form.whole_lines = true;
+  HitWriter writer(out, form);
+  entry.Test(state.line, state.text_length, form.whole_lines, state.span,
+             [&](const MatchSpan& span) {
+               writer.Matched(FoundLine{state.lines, state.line, state.length, span, {}});
+             });
+}
 
 class LineScanTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetFoldFlags(0);
-    SetOutputMode(0);
-    SetLineMode(0);
+  void TestLineMatch(ScanState& s, Output& out, const LinePattern& e) {
+    TestLine(s, out, e, form_);
   }
-  void TearDown() override { SetUp(); }
+  void TestLineMatchs(ScanState& s, Output& out, const LineConjunctive& e) {
+    TestLine(s, out, e, form_);
+  }
+  void TestLineInc(ScanState& s, Output& out, const LineInclusion& e) {
+    TestLine(s, out, e, form_);
+  }
 
   // Every line of the bytes as ReadNextLine delivers them, with its number.
   std::vector<std::pair<int, std::string>> Lines(const std::string& bytes) {
@@ -40,7 +55,7 @@ class LineScanTest : public ::testing::Test {
     InputFile in((dir_ / "in.txt").c_str());
     ScanState state;
     std::vector<std::pair<int, std::string>> lines;
-    while (in.clear()) {
+    while (in.good()) {
       ReadNextLine(state, in);
       if (!in.failed()) lines.emplace_back(state.lines, state.line);
     }
@@ -55,7 +70,7 @@ class LineScanTest : public ::testing::Test {
     Output out(buffer, sizeof buffer);
     ScanState state;
     const LinePattern compiled(pattern);
-    while (in.clear()) {
+    while (in.good()) {
       ReadNextLine(state, in);
       if (!in.failed()) TestLineMatch(state, out, compiled);
     }
@@ -63,6 +78,7 @@ class LineScanTest : public ::testing::Test {
   }
 
   TempDir dir_;
+  OutputForm form_;  // the output form of the searches, set per test
 };
 
 TEST_F(LineScanTest, LinesAreCutAt4095Bytes) {
@@ -105,7 +121,7 @@ TEST_F(LineScanTest, MissingInputReadsNothing) {
   InputFile in((dir_ / "missing.txt").c_str());
   EXPECT_TRUE(in.failed());
   ScanState state;
-  state.SetLine("old");
+  SetLine(state, "old");
   ReadNextLine(state, in);
   EXPECT_STREQ(state.line, "");
   EXPECT_EQ(state.lines, 0);
@@ -115,16 +131,16 @@ TEST_F(LineScanTest, MissingInputReadsNothing) {
 
 TEST_F(LineScanTest, WorkedExample) {
   const std::string input = "abc\r\nxyz abc abc\r\n";
-  SetLineMode(1);
-  SetOutputMode(1);
+  form_.line_numbers = true;
+  form_.whole_lines = true;
   EXPECT_EQ(MatchOutput(input, "abc"), "    1 abc\r\n    2 xyz abc abc\r\n");
-  SetOutputMode(0);
+  form_.whole_lines = false;
   EXPECT_EQ(MatchOutput(input, "abc"), "abc\r\nabc\r\nabc\r\n");
 }
 
 TEST_F(LineScanTest, LineNumbers) {
-  SetLineMode(1);
-  SetOutputMode(1);
+  form_.line_numbers = true;
+  form_.whole_lines = true;
   EXPECT_EQ(MatchOutput("x\ny\nhit\n", "hit"), "    3 hit\n");
   char buffer[64];
   for (const auto& [n, text] : std::vector<std::pair<int, std::string>>{
@@ -135,19 +151,19 @@ TEST_F(LineScanTest, LineNumbers) {
     WriteLineNumber(state.lines, out);
     EXPECT_EQ(std::string(buffer, out.size()), text);
   }
-  SetLineMode(0);
+  form_.line_numbers = false;
   EXPECT_EQ(MatchOutput("x\ny\nhit\n", "hit"), "hit\n");
 }
 
 TEST_F(LineScanTest, EmptyLinesAndAnchors) {
-  SetOutputMode(1);
-  SetLineMode(1);
+  form_.whole_lines = true;
+  form_.line_numbers = true;
   EXPECT_EQ(MatchOutput("\nab\n", "^"), "");
   EXPECT_EQ(MatchOutput("\nab\n", "^."), "    1 \n    2 ab\n");  // '.' matches the empty line's end
   EXPECT_EQ(MatchOutput("\nab\n", "."), "    2 ab\n");
   EXPECT_EQ(MatchOutput("xab\nab\n", "^ab"), "    2 ab\n");
   EXPECT_EQ(MatchOutput("x^ab\n", "\\^ab"), "    1 x^ab\n");
-  SetOutputMode(0);
+  form_.whole_lines = false;
   EXPECT_EQ(MatchOutput("abab\n", "@ab"), "");  // zero-width hits write nothing
   EXPECT_EQ(MatchOutput("aXbaYb\n", "a.b"), "aXb\r\naYb\r\n");
 }
@@ -156,34 +172,34 @@ TEST_F(LineScanTest, ConjunctiveHits) {
   char buffer[256];
   Output out(buffer, sizeof buffer);
   ScanState state;
-  state.SetLine("xa1b a2b");
+  SetLine(state, "xa1b a2b");
   TestLineMatchs(state, out, LineConjunctive("a&b"));
   EXPECT_EQ(std::string(buffer, out.size()), "a1b\r\na2b\r\n");
   // Anchored: a match that starts later is no hit and clears the flag.
   TestLineMatchs(state, out, LineConjunctive("^a&b"));
   EXPECT_EQ(state.span.matched, 0);
-  state.SetLine("a1b");
+  SetLine(state, "a1b");
   TestLineMatchs(state, out, LineConjunctive("^a&b"));
   EXPECT_EQ(state.span.matched, 1);
-  state.SetLine("");
+  SetLine(state, "");
   TestLineMatchs(state, out, LineConjunctive("^a&b"));
   EXPECT_EQ(state.span.matched, 0);
 }
 
 TEST_F(LineScanTest, NoAttemptLeavesTheSpanAlone) {
-  SetOutputMode(1);  // so that the hit is the last attempt on the line
+  form_.whole_lines = true;  // so that the hit is the last attempt on the line
   char buffer[256];
   Output out(buffer, sizeof buffer);
   ScanState state;
-  state.SetLine("abc");
+  SetLine(state, "abc");
   TestLineMatch(state, out, LinePattern("b"));
   ASSERT_EQ(state.span.matched, 1);
-  state.SetLine("");
+  SetLine(state, "");
   TestLineMatch(state, out, LinePattern("b"));
   EXPECT_EQ(state.span.matched, 1);
   TestLineMatchs(state, out, LineConjunctive("b"));
   EXPECT_EQ(state.span.matched, 1);
-  state.SetLine("abc");
+  SetLine(state, "abc");
   TestLineMatch(state, out, LinePattern(""));
   TestLineMatch(state, out, LinePattern(nullptr));
   EXPECT_EQ(state.span.matched, 1);
@@ -196,7 +212,7 @@ TEST_F(LineScanTest, TermlessConjunctiveEntriesEndTheLine) {
   char buffer[256];
   Output out(buffer, sizeof buffer);
   ScanState state;
-  state.SetLine("any line");
+  SetLine(state, "any line");
   for (const char* entry : {"&", "&&&", "\x1A", "\x81"}) {
     TestLineMatchs(state, out, LineConjunctive(entry));
     EXPECT_EQ(state.span.matched, 0) << entry;
@@ -205,16 +221,16 @@ TEST_F(LineScanTest, TermlessConjunctiveEntriesEndTheLine) {
 }
 
 TEST_F(LineScanTest, InclusionWritesWholeLines) {
-  SetOutputMode(0);
-  SetLineMode(1);
+  form_.whole_lines = false;
+  form_.line_numbers = true;
   char buffer[256];
   Output out(buffer, sizeof buffer);
   ScanState state;
   state.lines = 4;
-  state.SetLine("a^bc");
+  SetLine(state, "a^bc");
   TestLineInc(state, out, LineInclusion("^b"));
   EXPECT_EQ(std::string(buffer, out.size()), "    4 a^bc\n");
-  state.SetLine("");
+  SetLine(state, "");
   TestLineInc(state, out, LineInclusion(""));
   EXPECT_EQ(state.span.matched, 0);
 }
@@ -223,9 +239,9 @@ TEST_F(LineScanTest, BoundedOutputDropsWhatDoesNotFit) {
   char buffer[5];
   Output out(buffer, sizeof buffer);
   out.Write("abc", 3);
-  EXPECT_TRUE(out.clear());
+  EXPECT_TRUE(out.good());
   out.Write("de", 2);
-  EXPECT_TRUE(out.clear());  // exactly full is still good
+  EXPECT_TRUE(out.good());  // exactly full is still good
   out.Write("f", 1);
   EXPECT_TRUE(out.failed());
   out.Write("g", 1);
@@ -253,23 +269,23 @@ TEST_F(LineScanTest, PassedOverStartsHoldNoMatch) {
   int hits = 0;
   for (std::size_t round = 0; round < fixed.size() + 3000; ++round) {
     std::string text, line;
+    int flags = 0;
     if (round < fixed.size()) {
-      SetFoldFlags(0);
       std::tie(text, line) = fixed[round];
     } else {
-      SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
+      flags = gen.Pick(testing_gen::FlagChoices());
       // The literal part of the pattern is planted in most lines, after a stretch of anything.
       const std::string core = gen.Pick(units) + gen.Pick(units) + gen.Text(units, 2);
       text = gen.Text(heads, 3) + core;
       line = gen.Text(units, 12) + (gen.Int(0, 3) != 0 ? core : "") + gen.Text(units, 12);
     }
-    const LinePattern entry(text.c_str());
+    const LinePattern entry(text.c_str(), flags);
     std::vector<std::pair<std::size_t, std::size_t>> got, want;
     MatchSpan span;
     entry.Test(line.c_str(), line.size(), false, span, [&](const MatchSpan& s) {
       got.emplace_back(s.start - line.c_str(), s.end - line.c_str());
     });
-    const Pattern pattern(text.c_str());
+    const Pattern pattern(text.c_str(), flags);
     const char* cursor = line.c_str();
     while (*cursor != '\0') {
       MatchSpan every;

@@ -207,25 +207,26 @@ TEST(Primitives, FindAnyAndSkipAny) {
 }
 
 TEST(TextToken, SplitsRunsOfDelimitersInPlace) {
+  char* rest = nullptr;  // where each split goes on
   char text[] = "a\r\n\r\nb";
-  EXPECT_STREQ(TextToken(text, "\r\n"), "a");
-  EXPECT_STREQ(TextToken(nullptr, "\r\n"), "b");
-  EXPECT_EQ(TextToken(nullptr, "\r\n"), nullptr);
+  EXPECT_STREQ(TextToken(text, "\r\n", &rest), "a");
+  EXPECT_STREQ(TextToken(nullptr, "\r\n", &rest), "b");
+  EXPECT_EQ(TextToken(nullptr, "\r\n", &rest), nullptr);
 
   char leading[] = "\n\nxy\n";
-  EXPECT_STREQ(TextToken(leading, "\n"), "xy");
-  EXPECT_EQ(TextToken(nullptr, "\n"), nullptr);
+  EXPECT_STREQ(TextToken(leading, "\n", &rest), "xy");
+  EXPECT_EQ(TextToken(nullptr, "\n", &rest), nullptr);
 
   // A double-byte delimiter is cleared whole; its trail byte 0x40 never splits alone.
   char wide[] = "p\x81\x40q@r";
-  EXPECT_STREQ(TextToken(wide, "\x81\x40"), "p");
+  EXPECT_STREQ(TextToken(wide, "\x81\x40", &rest), "p");
   EXPECT_EQ(wide[2], '\0');
-  EXPECT_STREQ(TextToken(nullptr, "\x81\x40"), "q@r");
+  EXPECT_STREQ(TextToken(nullptr, "\x81\x40", &rest), "q@r");
 
   char only[] = "\n\n";
-  EXPECT_EQ(TextToken(only, "\n"), nullptr);
+  EXPECT_EQ(TextToken(only, "\n", &rest), nullptr);
   char lone[] = "\x81";
-  EXPECT_EQ(TextToken(lone, "\n"), nullptr);
+  EXPECT_EQ(TextToken(lone, "\n", &rest), nullptr);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "match/linear_scan.h"
+#include "match/match_options.h"
 #include "mbchar/fold.h"
 #include "reference_matcher.h"
 #include "sjis_gen.h"
@@ -16,23 +16,17 @@
 namespace kensaku {
 namespace {
 
-int Head(const char* line, const char* pattern) {
+int Head(const char* line, const char* pattern, const MatchOptions& options = {}) {
   MatchSpan span;
   const char* cursor = line;
-  return MatchAt(span, cursor, Pattern(pattern)).matched;
+  return MatchAt(span, cursor, Pattern(pattern, options)).matched;
 }
 
-int Scan(const char* line, const char* pattern) {
+int Scan(const char* line, const char* pattern, const MatchOptions& options = {}) {
   MatchSpan span;
   const char* cursor = line;
-  return MatchScan(span, cursor, Pattern(pattern)).matched;
+  return MatchScan(span, cursor, Pattern(pattern, options)).matched;
 }
-
-class PatternTest : public ::testing::Test {
- protected:
-  void SetUp() override { SetFoldFlags(0); }
-  void TearDown() override { SetFoldFlags(0); }
-};
 
 struct Case {
   const char* pattern;
@@ -40,14 +34,14 @@ struct Case {
   int scan;  // matches anywhere
 };
 
-void ExpectScans(const std::vector<Case>& cases) {
+void ExpectScans(const std::vector<Case>& cases, int flags = 0) {
   for (const Case& c : cases) {
-    EXPECT_EQ(Scan(c.line, c.pattern), c.scan) << "pattern '" << c.pattern << "' line '" << c.line
-                                               << "'";
+    EXPECT_EQ(Scan(c.line, c.pattern, flags), c.scan)
+        << "pattern '" << c.pattern << "' line '" << c.line << "'";
   }
 }
 
-TEST_F(PatternTest, EmptyLinesAndPatterns) {
+TEST(PatternTest, EmptyLinesAndPatterns) {
   EXPECT_EQ(Scan("", ""), 1);
   EXPECT_EQ(Scan("abc", ""), 0);
   EXPECT_EQ(Scan("", "a"), 0);
@@ -62,7 +56,7 @@ TEST_F(PatternTest, EmptyLinesAndPatterns) {
   EXPECT_EQ(Head(nullptr, "a"), 0);
 }
 
-TEST_F(PatternTest, RepeatAndSkip) {
+TEST(PatternTest, RepeatAndSkip) {
   ExpectScans({
       {"ab*c", "abc", 1},  {"ab*c", "abbbc", 1}, {"ab*c", "ac", 0},     {"a*a", "aaaa", 0},
       {"x.*y", "xaxxy", 1}, {"x.*y", "xaby", 0},  {"a#bc", "abc", 1},    {"a#bc", "axbc", 1},
@@ -72,12 +66,12 @@ TEST_F(PatternTest, RepeatAndSkip) {
   });
 }
 
-TEST_F(PatternTest, RepeatAfterSetRepeatsOnlyTheMatchedCharacter) {
+TEST(PatternTest, RepeatAfterSetRepeatsOnlyTheMatchedCharacter) {
   EXPECT_EQ(Head("bbd", "[abc]*d"), 1);
   EXPECT_EQ(Head("bcd", "[abc]*d"), 0);
 }
 
-TEST_F(PatternTest, SpanOfSkipAndZeroWidth) {
+TEST(PatternTest, SpanOfSkipAndZeroWidth) {
   const char line[] = "abc";
   MatchSpan span;
   const char* cursor = line;
@@ -103,7 +97,7 @@ TEST_F(PatternTest, SpanOfSkipAndZeroWidth) {
   EXPECT_EQ(cursor, line2 + 4);
 }
 
-TEST_F(PatternTest, BracketSets) {
+TEST(PatternTest, BracketSets) {
   ExpectScans({
       {"abc.", "xxabc", 1},   {"a[^b]", "a", 1},    {"a[^b]", "ab", 0},    {"[]", "]", 0},
       {"[]", "", 0},          {"[^]", "q", 1},      {"[z-a]", "m", 1},     {"[z-a]", "A", 0},
@@ -114,7 +108,7 @@ TEST_F(PatternTest, BracketSets) {
   });
 }
 
-TEST_F(PatternTest, EscapesAndOrdinaryCharacters) {
+TEST(PatternTest, EscapesAndOrdinaryCharacters) {
   ExpectScans({
       {"\\t", "a\tb", 1}, {"\\r", "a\r", 1},   {"\\.", ".", 1},    {"\\.", "a", 0},
       {"\\q", "q", 1},    {"a\\", "xa", 1},    {"a\\", "ab", 0},   {"^a", "x^a", 1},
@@ -123,14 +117,12 @@ TEST_F(PatternTest, EscapesAndOrdinaryCharacters) {
   });
 }
 
-TEST_F(PatternTest, FoldedComparisons) {
-  SetFoldFlags(FoldToUpper);
-  ExpectScans({{"abc", "ABC", 1}, {"abc", "aBc", 1}, {"[A-D]", "b", 1}, {"[a-d]", "B", 1}});
-  SetFoldFlags(0);
-  ExpectScans({{"abc", "ABC", 0}, {"[A-D]", "b", 0}});
-  SetFoldFlags(FoldToHalfWidth);
-  ExpectScans({{"\x82\x60", "A", 1}, {"\xB6", "\x82\xAA", 1}, {"a*", "a\x82\x81\x82\x81", 1}});
-  SetFoldFlags(0);
+TEST(PatternTest, FoldedComparisons) {
+  ExpectScans({{"abc", "ABC", 1}, {"abc", "aBc", 1}, {"[A-D]", "b", 1}, {"[a-d]", "B", 1}},
+              FoldToUpper);
+  ExpectScans({{"abc", "ABC", 0}, {"[A-D]", "b", 0}}, 0);
+  ExpectScans({{"\x82\x60", "A", 1}, {"\xB6", "\x82\xAA", 1}, {"a*", "a\x82\x81\x82\x81", 1}},
+              FoldToHalfWidth);
   // A double-byte range covers every hiragana between its ends.
   for (unsigned c = 0x829F; c <= 0x82F1; ++c) {
     const char line[3] = {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF), 0};
@@ -139,7 +131,7 @@ TEST_F(PatternTest, FoldedComparisons) {
   EXPECT_EQ(Scan("\x83\x41", "[\x82\x9F-\x82\xF1]"), 0);
 }
 
-TEST_F(PatternTest, ShiftJisHazards) {
+TEST(PatternTest, ShiftJisHazards) {
   ExpectScans({
       {"\x83\x5C", "x\x83\x5C", 1},   // katakana so is no escape
       {"\x83\x5Cq", "\x83\x5Cq", 1},
@@ -163,7 +155,7 @@ TEST_F(PatternTest, ShiftJisHazards) {
 }
 
 // Decision: every attempt starts with nothing to repeat, whatever an earlier call left.
-TEST_F(PatternTest, RepeatStartsFreshInEveryAttempt) {
+TEST(PatternTest, RepeatStartsFreshInEveryAttempt) {
   ASSERT_EQ(Scan("xxx", "x"), 1);  // leaves an 'x' behind in a matcher that kept it
   EXPECT_EQ(Head("axxb", ".*b"), 0);
   EXPECT_EQ(Head("xxb", "**b"), 0);
@@ -172,7 +164,7 @@ TEST_F(PatternTest, RepeatStartsFreshInEveryAttempt) {
 }
 
 // Decision: a run of '#' is evaluated without recursion, so no pattern exhausts the stack.
-TEST_F(PatternTest, ThousandsOfSkipsDoNotExhaustTheStack) {
+TEST(PatternTest, ThousandsOfSkipsDoNotExhaustTheStack) {
   const std::string hashes(32000, '#');
   EXPECT_EQ(Scan("ab", (hashes + "b").c_str()), 1);
   EXPECT_EQ(Scan("abc", (hashes + "c").c_str()), 1);
@@ -184,15 +176,15 @@ TEST_F(PatternTest, ThousandsOfSkipsDoNotExhaustTheStack) {
 }
 
 // The compiled matcher agrees with the literal one on random texts, malformed ones included.
-TEST_F(PatternTest, AgreesWithReferenceOnGeneratedText) {
+TEST(PatternTest, AgreesWithReferenceOnGeneratedText) {
   testing_gen::Generator gen(20261207);
   int matches = 0;
   for (int i = 0; i < 40000; ++i) {
-    SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
+    const int flags = gen.Pick(testing_gen::FlagChoices());
     const std::string line = gen.Text(testing_gen::SubjectPieces(), 12);
     const std::string pattern = gen.Text(testing_gen::PatternPieces(), 5);
-    const Pattern compiled(pattern.c_str());
-    reference::Matcher ref;
+    const Pattern compiled(pattern.c_str(), flags);
+    reference::Matcher ref(flags);
     for (bool anchored : {true, false}) {
       MatchSpan fast_span, ref_span;
       const char* fast_cursor = line.c_str();
@@ -205,8 +197,8 @@ TEST_F(PatternTest, AgreesWithReferenceOnGeneratedText) {
         ref.Scan(ref_span, ref_cursor, pattern.c_str());
       }
       ASSERT_EQ(fast_span.matched, ref_span.matched)
-          << "flags " << GetFoldFlags() << " anchored " << anchored << " pattern '" << pattern
-          << "' line '" << line << "'";
+          << "flags " << flags << " anchored " << anchored << " pattern '" << pattern << "' line '"
+          << line << "'";
       if (ref_span.matched || !anchored) {
         ASSERT_EQ(fast_cursor, ref_cursor) << "pattern " << Shown(pattern) << " line " << Shown(line);
       }
@@ -220,7 +212,7 @@ TEST_F(PatternTest, AgreesWithReferenceOnGeneratedText) {
   EXPECT_GT(matches, 3000);  // the generator exercises matches, not only failures
 }
 
-TEST_F(PatternTest, PatternReadingPrimitives) {
+TEST(PatternTest, PatternReadingPrimitives) {
   const char* p = "\\r\\t\\\\\\x\\";
   EXPECT_EQ(ReadPatternChar(p).code, '\r');
   EXPECT_EQ(ReadPatternChar(p).code, '\t');
@@ -243,37 +235,34 @@ TEST_F(PatternTest, PatternReadingPrimitives) {
 namespace kensaku {
 namespace {
 
-// Sends every scan of its lifetime the linear way (or, with a huge budget, never).
-class AttemptBudget {
- public:
-  explicit AttemptBudget(std::size_t budget) : saved_(detail::g_attempt_budget) {
-    detail::g_attempt_budget = budget;
-  }
-  ~AttemptBudget() { detail::g_attempt_budget = saved_; }
-
- private:
-  std::size_t saved_;
-};
+// Options that send every scan of a pattern the linear way (or, with a huge budget, never), and
+// count the starts that way found where the attempt found no match.
+MatchOptions LinearWay(int flags, std::size_t* misses) {
+  return MatchOptions(flags, ScanLimits{0, misses});
+}
+MatchOptions AttemptsOnly(int flags, std::size_t* misses) {
+  return MatchOptions(flags, ScanLimits{SIZE_MAX / 32, misses});
+}
 
 // The scan that finds the first start without trying them one by one agrees with the literal
 // matcher: starts, ends, cursors, on generated text and patterns of every element.
-TEST_F(PatternTest, LinearScanAgreesWithReference) {
-  const AttemptBudget linear(0);
+TEST(PatternTest, LinearScanAgreesWithReference) {
+  std::size_t misses = 0;
   testing_gen::Generator gen(777);
   int matches = 0;
   for (int i = 0; i < 40000; ++i) {
-    SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
+    const int flags = gen.Pick(testing_gen::FlagChoices());
     const std::string line = gen.Text(testing_gen::SubjectPieces(), 14);
     const std::string pattern = gen.Text(testing_gen::PatternPieces(), 6);
-    const Pattern compiled(pattern.c_str());
-    reference::Matcher ref;
+    const Pattern compiled(pattern.c_str(), LinearWay(flags, &misses));
+    reference::Matcher ref(flags);
     MatchSpan fast_span, ref_span;
     const char* fast_cursor = line.c_str();
     const char* ref_cursor = line.c_str();
     MatchScan(fast_span, fast_cursor, compiled);
     ref.Scan(ref_span, ref_cursor, pattern.c_str());
     ASSERT_EQ(fast_span.matched, ref_span.matched)
-        << "flags " << GetFoldFlags() << " pattern " << Shown(pattern) << " line " << Shown(line);
+        << "flags " << flags << " pattern " << Shown(pattern) << " line " << Shown(line);
     ASSERT_EQ(fast_cursor, ref_cursor) << "pattern " << Shown(pattern) << " line " << Shown(line);
     if (ref_span.matched) {
       ++matches;
@@ -287,7 +276,7 @@ TEST_F(PatternTest, LinearScanAgreesWithReference) {
   for (int i = 0; i < 20000; ++i) {
     const std::string line = gen.Text(letters, 16);
     const std::string pattern = gen.Text(letters, 6);
-    const Pattern compiled(pattern.c_str());
+    const Pattern compiled(pattern.c_str(), LinearWay(0, &misses));
     reference::Matcher ref;
     MatchSpan fast_span, ref_span;
     const char* fast_cursor = line.c_str();
@@ -300,12 +289,12 @@ TEST_F(PatternTest, LinearScanAgreesWithReference) {
     }
   }
   // Every start the linear way found was a match.
-  EXPECT_EQ(detail::g_linear_misses, 0u);
+  EXPECT_EQ(misses, 0u);
 }
 
 // Lines where trying every start costs the line's length each time: the linear way and the
 // attempts agree (the attempts alone are slow here, but these lines are short enough).
-TEST_F(PatternTest, CostlyScansAgreeWithTheAttempts) {
+TEST(PatternTest, CostlyScansAgreeWithTheAttempts) {
   const std::string run(6000, 'a');
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"a*b", run},
@@ -319,21 +308,16 @@ TEST_F(PatternTest, CostlyScansAgreeWithTheAttempts) {
       {"[ab]*." + std::string(40, 'a') + "q", run + "q"},
       {"\x82\xA0*\x82\xA2", std::string(4000, '\x82') + "\xA0\x82\xA2"},
   };
+  std::size_t misses = 0;
   for (int flags : {0, FoldToUpper | FoldKanaToKatakana}) {
-    SetFoldFlags(flags);
     for (const auto& [pattern, line] : cases) {
-      const Pattern compiled(pattern.c_str());
+      const Pattern linear(pattern.c_str(), LinearWay(flags, &misses));
+      const Pattern attempts(pattern.c_str(), AttemptsOnly(flags, &misses));
       MatchSpan linear_span, attempt_span;
       const char* linear_cursor = line.c_str();
       const char* attempt_cursor = line.c_str();
-      {
-        const AttemptBudget linear(0);
-        MatchScan(linear_span, linear_cursor, compiled);
-      }
-      {
-        const AttemptBudget attempts(SIZE_MAX / 32);
-        MatchScan(attempt_span, attempt_cursor, compiled);
-      }
+      MatchScan(linear_span, linear_cursor, linear);
+      MatchScan(attempt_span, attempt_cursor, attempts);
       const std::string shown = pattern.substr(0, 40);
       ASSERT_EQ(linear_span.matched, attempt_span.matched) << shown;
       EXPECT_EQ(linear_cursor, attempt_cursor) << shown;
@@ -343,7 +327,7 @@ TEST_F(PatternTest, CostlyScansAgreeWithTheAttempts) {
       }
     }
   }
-  EXPECT_EQ(detail::g_linear_misses, 0u);
+  EXPECT_EQ(misses, 0u);
 }
 
 // Sets take part in the required run when their characters share a length, and a pattern whose
@@ -374,8 +358,7 @@ TEST(PatternRequiredBytes, SetsOfOneLengthJoinTheRun) {
       {"[b-]", 0, 0, V, false},           // the set reaches the terminator
   };
   for (const Case& c : cases) {
-    SetFoldFlags(c.flags);
-    const Pattern p(c.pattern);
+    const Pattern p(c.pattern, c.flags);
     std::size_t before = 0;
     bool whole = !c.whole;
     const ByteSets sets = p.RequiredBytes(&before, &whole);
@@ -385,7 +368,6 @@ TEST(PatternRequiredBytes, SetsOfOneLengthJoinTheRun) {
     }
     EXPECT_EQ(whole, c.whole) << Shown(c.pattern);
   }
-  SetFoldFlags(0);
   const ByteSets katakana = Pattern("[\x83\x40-\x83\x96]").RequiredBytes();
   ASSERT_EQ(katakana.size(), 2u);
   EXPECT_TRUE(katakana[0][0x83]);

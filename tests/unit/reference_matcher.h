@@ -1,6 +1,7 @@
 // Slow, literal matchers for cross-checking the compiled ones: each follows the textual
 // description of the language step by step, reading the pattern text as it goes, with no
-// compilation, no skipping of start positions and no precomputed folding.
+// compilation, no skipping of start positions and no precomputed folding of the pattern (each
+// character is folded as it is compared, under the flags the matcher is given).
 #ifndef KENSAKU_TESTS_UNIT_REFERENCE_MATCHER_H_
 #define KENSAKU_TESTS_UNIT_REFERENCE_MATCHER_H_
 
@@ -16,6 +17,8 @@ namespace kensaku::reference {
 
 class Matcher {
  public:
+  explicit Matcher(int fold_flags = 0) : fold_(FoldTable::For(fold_flags)) {}
+
   MatchSpan At(MatchSpan& span, const char*& cursor, const char* pattern) {
     span = MatchSpan{0, cursor, cursor};
     if (cursor == nullptr || pattern == nullptr) return span;
@@ -79,7 +82,7 @@ class Matcher {
   }
 
  private:
-  static Code F(MbChar c) { return Fold(c).code; }
+  Code F(MbChar c) const { return fold_[c.code]; }
   static void Step(const char*& s, MbChar c) {
     if (*s != '\0') s += c.ByteCount();
   }
@@ -123,7 +126,7 @@ class Matcher {
     }
   }
 
-  static int Class(MbChar s, const char*& p) {
+  int Class(MbChar s, const char*& p) const {
     if (DecodeText(p).code == '[') p += 1;
     const char* close = FindClassEnd(p);
     if (close == nullptr) return 0;
@@ -149,26 +152,28 @@ class Matcher {
     return hit ^ negate;
   }
 
+  const FoldTable& fold_;
   MbChar prev_{kNoneCode};
 };
 
 // Inclusion exactly as the character arrays do it.
-inline int IncludesAt(const char* p, const char* pattern) {
+inline int IncludesAt(const char* p, const char* pattern, int fold_flags = 0) {
   if (p == nullptr || pattern == nullptr) return 0;
-  if (Fold(DecodeText(p)) != Fold(DecodeText(pattern))) return 0;
-  CharArray a(pattern);
+  const FoldTable& fold = FoldTable::For(fold_flags);
+  if (fold.Fold(DecodeText(p)) != fold.Fold(DecodeText(pattern))) return 0;
+  CharArray a(pattern, fold_flags);
   const int n = a.CountChars();
   if (n <= 1) return 1;
-  CharArray b(n);
+  CharArray b(n, fold_flags);
   b.Assign(p);
   return b.EqualsIgnoringNulls(a) ? 1 : 0;
 }
 
-inline int FindInclusion(const char* line, const char* pattern) {
+inline int FindInclusion(const char* line, const char* pattern, int fold_flags = 0) {
   if (line == nullptr) return 0;
   int position = 1;
   for (const char* p = line; *p != '\0'; p += DecodeText(p).ByteCount()) {
-    if (IncludesAt(p, pattern)) return position;
+    if (IncludesAt(p, pattern, fold_flags)) return position;
     position += DecodeText(p).ByteCount();
   }
   return 0;

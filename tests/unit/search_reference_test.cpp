@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "frame/settings.h"
 #include "match/pattern_list.h"
 #include "mbchar/fold.h"
 #include "reference_matcher.h"
+#include "search/drivers.h"
+#include "search/hit_writer.h"
 #include "search/searcher.h"
 #include "simd_levels.h"
 #include "sjis_gen.h"
@@ -22,23 +23,50 @@ namespace {
 struct RefResult {
   std::string output;
   std::int32_t count = 0;
+  std::vector<bool> selects;  // per line: some entry hits it, on the line alone
 };
 
-std::string Prefix(int line) {
-  if (GetLineMode() == 0) return "";
+std::string Prefix(const ExportSettings& settings, int line) {
+  if (settings.line_mode == 0) return "";
   std::string n = std::to_string(line);
   return std::string(n.size() < 5 ? 5 - n.size() : 0, ' ') + n + " ";
 }
 
-// The per-line tests, read straight from their description.
+// Whether some entry hits the line, on the line alone: the rule of line selection.
+bool ReferenceSelects(SearchKind kind, const std::string& text,
+                      const std::vector<std::string>& entries, int fold_flags) {
+  const char* line = text.c_str();  // a NUL inside ends the line for matching
+  reference::Matcher m(fold_flags);
+  for (const std::string& e : entries) {
+    const char* p = e.c_str();
+    const char* cursor = line;
+    MatchSpan span;
+    if (kind == SearchKind::kInc) {
+      if (reference::FindInclusion(line, p, fold_flags) != 0) return true;
+    } else if (p[0] == '^') {
+      if (kind == SearchKind::kMatch && m.At(span, cursor, p + 1).matched) return true;
+      if (kind == SearchKind::kMatchs && m.Conjunctive(span, cursor, p + 1).matched &&
+          span.start == line) {
+        return true;
+      }
+    } else if (*line != '\0') {
+      if (kind == SearchKind::kMatch && m.Scan(span, cursor, p).matched) return true;
+      if (kind == SearchKind::kMatchs && m.Conjunctive(span, cursor, p).matched) return true;
+    }
+  }
+  return false;
+}
+
+// The per-line tests of the exports, read straight from their description.
 RefResult Reference(SearchKind kind, const std::vector<std::string>& lines,
-                    const std::vector<std::string>& entries) {
+                    const std::vector<std::string>& entries, const ExportSettings& settings) {
   RefResult r;
   MatchSpan span;
-  reference::Matcher m;
+  reference::Matcher m(settings.fold_flags);
+  const bool whole_lines = settings.output_mode != 0;
   auto hit = [&](int number, const std::string& line) {
-    if (GetOutputMode() != 0) {
-      r.output += Prefix(number) + line + "\n";
+    if (whole_lines) {
+      r.output += Prefix(settings, number) + line + "\n";
     } else if (span.matched && span.start < span.end) {
       r.output += std::string(span.start, span.end) + "\r\n";
     }
@@ -46,13 +74,16 @@ RefResult Reference(SearchKind kind, const std::vector<std::string>& lines,
   for (std::size_t n = 0; n < lines.size(); ++n) {
     const char* line = lines[n].c_str();
     const int number = static_cast<int>(n) + 1;
+    bool selected = false;
     for (const std::string& e : entries) {
       const char* cursor = line;
       const char* p = e.c_str();
       if (kind == SearchKind::kInc) {
-        if (reference::FindInclusion(line, p) != 0) {
+        if (reference::FindInclusion(line, p, settings.fold_flags) != 0) {
+          selected = true;
           span.matched = 1;
-          r.output += Prefix(number) + line + "\n";  // a NUL inside ends the line written
+          // A NUL inside ends the line written.
+          r.output += Prefix(settings, number) + line + "\n";
           ++r.count;
           break;
         }
@@ -63,8 +94,12 @@ RefResult Reference(SearchKind kind, const std::vector<std::string>& lines,
       const bool anchored = p[0] == '^';
       if (anchored) {
         if (kind == SearchKind::kMatch) {
-          if (m.At(span, cursor, p + 1).matched) hit(number, line);
+          if (m.At(span, cursor, p + 1).matched) {
+            selected = true;
+            hit(number, line);
+          }
         } else if (m.Conjunctive(span, cursor, p + 1).matched && span.start == line) {
+          selected = true;
           hit(number, line);
         } else {
           span.matched = 0;
@@ -77,48 +112,80 @@ RefResult Reference(SearchKind kind, const std::vector<std::string>& lines,
             m.Conjunctive(span, cursor, p);
           }
           if (!span.matched) break;
+          selected = true;
           hit(number, line);
-          if (span.start == span.end || GetOutputMode() != 0) break;
+          if (span.start == span.end || whole_lines) break;
         }
       }
-      if (span.matched && GetOutputMode() != 0) break;
+      if (span.matched && whole_lines) break;
     }
+    // Every entry makes a fresh attempt on a line that starts with a character, so the loop
+    // ends early there only on a hit. On an empty one the record of the line before may end it.
+    if (!selected && *line == '\0') {
+      selected = ReferenceSelects(kind, lines[n], entries, settings.fold_flags);
+    }
+    r.selects.push_back(selected);
   }
   return r;
 }
 
-// The searcher's output and count for the list over the file at path.
+// The searcher's output and count for the list over the file at path, under the exports' rules.
 RefResult Searched(SearchKind kind, const ListText& split, const std::string& path,
-                   SearchNeeds needs = {}) {
+                   const ExportSettings& settings) {
   InputFile in(path.c_str());
   std::string buffer(1 << 22, '\0');
   Output out(buffer.data(), buffer.size());
   ScanState state;
-  HitWriter writer(out);
+  const Query query(std::span(split.begin(), split.end()), ExportOptions(kind, settings));
+  HitWriter writer(out, query.form());
   RefResult r;
-  r.count = Search(CompiledList(kind, split.entries()), in, writer, state, needs);
+  r.count = SearchList(query, in, writer, state);
   r.output.assign(buffer.data(), out.size());
   return r;
 }
 
-// A search that counts nothing writes the same, whichever entry it lets decide a line.
-void ExpectSameUncounted(SearchKind kind, const ListText& split, const std::string& path,
-                         const RefResult& expected, const std::string& context) {
-  // Line numbers are written only when the line mode asks for them.
-  const RefResult got = Searched(kind, split, path, SearchNeeds{false, GetLineMode() != 0});
-  ASSERT_EQ(got.output, expected.output) << "uncounted, " << context;
-  if (kind == SearchKind::kInc) {
-    ASSERT_EQ(got.count, expected.count) << "uncounted, " << context;
-  }
+std::vector<std::string> EntriesOf(const ListText& split) {
+  return std::vector<std::string>(split.begin(), split.end());
 }
 
-std::vector<std::string> EntriesOf(const ListText& split) {
-  std::vector<std::string> entries;
-  for (const char* e : split.entries()) {
-    if (e == nullptr) break;
-    entries.emplace_back(e);
+// The lines a selection reports, as "number:text" (or the text alone when they go unnumbered).
+class Lines final : public SearchSink {
+ public:
+  explicit Lines(bool numbered) : numbered_(numbered) {}
+  void Matched(const FoundLine& line) override {
+    got += (numbered_ ? std::to_string(line.number) + ":" : "") +
+           std::string(line.text, line.length) + "\n";
   }
-  return entries;
+  std::string got;
+
+ private:
+  bool numbered_;
+};
+
+// Line selection over the same file selects exactly the lines some entry hits, or with
+// inversion exactly the others; each line is one or the other.
+void ExpectSelectionLikeReference(SearchKind kind, const ListText& split, const std::string& path,
+                                  const std::vector<std::string>& lines,
+                                  const std::vector<bool>& selects, int fold_flags, bool numbered,
+                                  const std::string& context) {
+  QueryOptions options;
+  options.kind = kind;
+  options.match = MatchOptions(fold_flags);
+  const Query query(std::span(split.begin(), split.end()), options);
+  for (bool invert : {false, true}) {
+    std::string want;
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+      if (selects[n] == invert) continue;
+      want += (numbered ? std::to_string(n + 1) + ":" : "") + lines[n] + "\n";
+    }
+    InputFile in(path.c_str());
+    Lines sink(numbered);
+    Selection selection;
+    selection.invert = invert;
+    selection.numbered = numbered;
+    Search(query, in, sink, selection);
+    ASSERT_EQ(sink.got, want) << (invert ? "inverted, " : "selected, ") << context;
+  }
 }
 
 TEST(SearchAgainstReference, GeneratedFilesAndLists) {
@@ -126,9 +193,10 @@ TEST(SearchAgainstReference, GeneratedFilesAndLists) {
   TempDir dir;
   const std::string path = dir / "in.txt";
   for (int round = 0; round < 4000; ++round) {
-    SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
-    SetOutputMode(gen.Int(0, 1));
-    SetLineMode(gen.Int(0, 1));
+    ExportSettings settings;
+    settings.fold_flags = gen.Pick(testing_gen::FlagChoices());
+    settings.output_mode = gen.Int(0, 1);
+    settings.line_mode = gen.Int(0, 1);
     const SearchKind kind = static_cast<SearchKind>(gen.Int(0, 2));
     std::vector<std::string> lines;
     std::vector<std::vector<std::string>> line_pieces;
@@ -191,21 +259,19 @@ TEST(SearchAgainstReference, GeneratedFilesAndLists) {
     WriteFile(path, file);
 
     // The entries as the library splits and stores them.
-    const ListText split(list.c_str());
+    const ListText split(list.c_str(), settings.fold_flags);
     ASSERT_TRUE(split.ok());
-    const RefResult expected = Reference(kind, lines, EntriesOf(split));
-    const RefResult got = Searched(kind, split, path);
+    const RefResult expected = Reference(kind, lines, EntriesOf(split), settings);
+    const RefResult got = Searched(kind, split, path, settings);
     const std::int32_t count = got.count;
     ASSERT_EQ(got.output, expected.output)
         << "round " << round << " kind " << static_cast<int>(kind) << " list " << Shown(list)
         << " file " << Shown(file);
     ASSERT_EQ(count, expected.count) << "round " << round << " list " << Shown(list);
-    ExpectSameUncounted(kind, split, path, expected,
-                        "round " + std::to_string(round) + " list " + Shown(list));
+    ExpectSelectionLikeReference(kind, split, path, lines, expected.selects, settings.fold_flags,
+                                 settings.line_mode != 0,
+                                 "round " + std::to_string(round) + " list " + Shown(list));
   }
-  SetFoldFlags(0);
-  SetOutputMode(0);
-  SetLineMode(0);
 }
 
 // Lists of up to 60 entries over files of several read blocks, where most lines hold none of the
@@ -225,9 +291,10 @@ TEST(SearchAgainstReference, LongListsOverManyBlocks) {
     // Fewer rounds on the narrower paths, which share all but their inner loops.
     const int rounds = Simd() == SimdLevel::kAvx2 ? 16 : 5;
     for (int round = 0; round < rounds; ++round) {
-      SetFoldFlags(gen.Pick(testing_gen::FlagChoices()));
-      SetOutputMode(gen.Int(0, 1));
-      SetLineMode(gen.Int(0, 1));
+      ExportSettings settings;
+      settings.fold_flags = gen.Pick(testing_gen::FlagChoices());
+      settings.output_mode = gen.Int(0, 1);
+      settings.line_mode = gen.Int(0, 1);
       const SearchKind kind = static_cast<SearchKind>(gen.Int(0, 2));
       std::string list;
       for (int i = gen.Int(20, 60); i > 0; --i) {
@@ -256,18 +323,16 @@ TEST(SearchAgainstReference, LongListsOverManyBlocks) {
         lines.push_back(line);
       }
       WriteFile(path, file);
-      const ListText split(list.c_str());
+      const ListText split(list.c_str(), settings.fold_flags);
       ASSERT_TRUE(split.ok());
-      const RefResult expected = Reference(kind, lines, EntriesOf(split));
-      const RefResult got = Searched(kind, split, path);
+      const RefResult expected = Reference(kind, lines, EntriesOf(split), settings);
+      const RefResult got = Searched(kind, split, path, settings);
       ASSERT_EQ(got.output, expected.output) << "round " << round << " list " << Shown(list);
       ASSERT_EQ(got.count, expected.count) << "round " << round << " list " << Shown(list);
-      ExpectSameUncounted(kind, split, path, expected,
-                          "round " + std::to_string(round) + " list " + Shown(list));
+      ExpectSelectionLikeReference(kind, split, path, lines, expected.selects, settings.fold_flags,
+                                   settings.line_mode != 0,
+                                   "round " + std::to_string(round) + " list " + Shown(list));
     }
-    SetFoldFlags(0);
-    SetOutputMode(0);
-    SetLineMode(0);
   });
 }
 
@@ -294,10 +359,11 @@ TEST(SearchAgainstReference, TrailBytesThatACutLeavesAlone) {
   for (const char* list : {"\\", "\\\r\nzz\r\nqq\r\nxx\r\nyy"}) {
     // Conjunctive terms take the backslash as an escape: none of those lines is found.
     for (SearchKind kind : {SearchKind::kInc, SearchKind::kMatchs}) {
-      const ListText split(list);
+      const ExportSettings settings;
+      const ListText split(list, settings.fold_flags);
       ASSERT_TRUE(split.ok());
-      const RefResult expected = Reference(kind, lines, EntriesOf(split));
-      const RefResult got = Searched(kind, split, path);
+      const RefResult expected = Reference(kind, lines, EntriesOf(split), settings);
+      const RefResult got = Searched(kind, split, path, settings);
       EXPECT_EQ(got.output, expected.output) << Shown(list);
       EXPECT_EQ(got.count, expected.count) << Shown(list);
       if (kind == SearchKind::kInc) {

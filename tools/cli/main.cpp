@@ -2,13 +2,12 @@
 // conventions. This file only wires the options to a search.
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "files.h"
-#include "frame/settings.h"
-#include "mbchar/fold.h"
 #include "options.h"
 #include "patterns.h"
 #include "platform.h"
@@ -65,15 +64,8 @@ int Main(int argc, char** argv) {
   std::vector<std::string> patterns;
   if (!CollectPatterns(o, patterns, error)) return Fail(error);
 
-  // The library's process-wide settings, fixed before any thread starts: the searcher writes
-  // whole lines (so it stops at a line's first hit) and the printer adds its own prefixes.
-  SetFoldFlags(o.fold_flags);
-  FoldMap();
-  SetOutputMode(1);
-  SetLineMode(0);
-
-  PatternGroups groups;
-  if (!groups.Build(patterns, o.kind, error)) return Fail(error);
+  const std::unique_ptr<Query> query = BuildQuery(patterns, o.kind, o.fold_flags, error);
+  if (query == nullptr) return Fail(error);
 
   std::vector<Target> targets;
   bool with_name = false;
@@ -86,16 +78,20 @@ int Main(int argc, char** argv) {
   print.with_name = o.with_filename == -1 ? with_name : o.with_filename == 1;
   print.line_numbers = o.line_numbers;
   print.only_matching = o.only_matching;
-  print.invert = o.invert;
   print.color = o.color == Tristate::kAlways ||
                 (o.color == Tristate::kAuto && terminal && !Set("NO_COLOR") &&
                  std::string(std::getenv("TERM") ? std::getenv("TERM") : "") != "dumb");
   print.utf8 = o.output_encoding == Encoding::kUtf8 ||
                (o.output_encoding == Encoding::kAuto && terminal && TerminalIsUtf8());
-  print.max_count = o.max_count;
-  // Only matched parts are printed with -o: no line is context.
-  print.after = o.only_matching ? 0 : o.after;
-  print.before = o.only_matching ? 0 : o.before;
+  Selection& selection = plan.selection;
+  selection.invert = o.invert;
+  selection.max_count = o.max_count;
+  // Context is printed with whole lines only: with -o no line is context.
+  const bool context = print.report == Report::kLines && !o.only_matching;
+  selection.after = context ? o.after : 0;
+  selection.before = context ? o.before : 0;
+  selection.parts = print.report == Report::kLines && (print.only_matching || print.color);
+  selection.numbered = print.line_numbers;
   plan.binary = o.binary;
   plan.no_messages = o.no_messages;
   plan.threads = o.threads > 0
@@ -106,7 +102,7 @@ int Main(int argc, char** argv) {
     plan.progress_delay_ms = std::atoi(delay);
   }
 
-  const SearchResult result = SearchAll(plan, groups, targets);
+  const SearchResult result = SearchAll(plan, *query, targets);
   if (o.quiet && result.selected) return 0;
   if (result.error) return 2;
   return result.selected ? 0 : 1;

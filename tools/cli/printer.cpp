@@ -17,49 +17,15 @@ constexpr std::size_t kDrainBytes = 1 << 16;
 
 }  // namespace
 
-Printer::Printer(const PrintConfig& config, const std::string& name, const PatternGroups& patterns,
-                 std::string& out, std::function<void()> drain, std::atomic<bool>* stop)
-    : config_(config),
-      name_(name),
-      patterns_(patterns),
-      out_(out),
-      drain_(std::move(drain)),
-      stop_(stop),
-      done_(config.max_count == 0) {}
+Printer::Printer(const PrintConfig& config, const std::string& name, std::string& out,
+                 std::function<void()> drain, std::atomic<bool>* stop)
+    : config_(config), name_(name), out_(out), drain_(std::move(drain)), stop_(stop) {}
 
 bool Printer::ok() const {
   return !done_ && (stop_ == nullptr || !stop_->load(std::memory_order_relaxed));
 }
 
-void Printer::Hit(const ScanState& state) {
-  if (state.lines == last_hit_) return;
-  last_hit_ = state.lines;
-  Selected(state.lines, state.line, state.length);
-}
-
-void Printer::Line(std::int32_t number, const char* text, std::size_t length, bool selected) {
-  if (done_) return;
-  if (selected && !reached_max()) {
-    Selected(number, text, length);
-    return;
-  }
-  if (config_.report != Report::kLines) return;
-  if (after_left_ > 0) {
-    WriteLine(number, text, length, '-', false);
-    if (--after_left_ == 0 && reached_max()) done_ = true;
-    return;
-  }
-  if (reached_max()) {
-    done_ = true;
-    return;
-  }
-  if (config_.before > 0) {
-    before_.push_back({number, std::string(text, length)});
-    if (before_.size() > static_cast<std::size_t>(config_.before)) before_.pop_front();
-  }
-}
-
-void Printer::Selected(std::int32_t number, const char* text, std::size_t length) {
+void Printer::Matched(const FoundLine& line) {
   if (done_) return;
   ++selected_;
   switch (config_.report) {
@@ -72,7 +38,6 @@ void Printer::Selected(std::int32_t number, const char* text, std::size_t length
       done_ = true;
       return;
     case Report::kCount:
-      if (reached_max()) done_ = true;
       return;
     case Report::kLines:
       break;
@@ -82,57 +47,48 @@ void Printer::Selected(std::int32_t number, const char* text, std::size_t length
     done_ = true;
     return;
   }
-  const bool context = config_.after > 0 || config_.before > 0;
-  const std::int32_t first = before_.empty() ? number : before_.front().number;
-  if (context && last_printed_ != 0 && first > last_printed_ + 1) {
-    if (config_.color) {
-      Colored(kSeparatorColor, "--");
-    } else {
-      out_ += "--";
-    }
-    out_ += '\n';
-  }
-  for (const Held& held : before_) {
-    WriteLine(held.number, held.text.data(), held.text.size(), '-', false);
-  }
-  before_.clear();
-  WriteLine(number, text, length, ':', true);
-  after_left_ = config_.after;
-  if (reached_max() && after_left_ == 0) done_ = true;
+  WriteLine(line, ':');
 }
 
-void Printer::WriteLine(std::int32_t number, const char* text, std::size_t length, char separator,
-                        bool selected) {
-  last_printed_ = number;
-  const bool matches = selected && !config_.invert;
+void Printer::Context(const FoundLine& line) {
+  if (done_ || config_.binary || config_.report != Report::kLines) return;
+  WriteLine(line, '-');
+}
+
+void Printer::ContextBreak() {
+  if (done_ || config_.binary || config_.report != Report::kLines) return;
+  if (config_.color) {
+    Colored(kSeparatorColor, "--");
+  } else {
+    out_ += "--";
+  }
+  out_ += '\n';
+}
+
+void Printer::WriteLine(const FoundLine& line, char separator) {
   if (config_.only_matching) {
-    if (!matches) return;
-    patterns_.Matches(text, length, spans_);
-    for (const Span& s : spans_) {
-      WritePrefix(number, separator);
+    for (const LineSpan& s : line.parts) {
+      WritePrefix(line.number, separator);
       if (config_.color) out_ += std::string("\33[") + kMatchColor + "m\33[K";
-      WriteText(text + s.start, s.end - s.start);
+      WriteText(line.text + s.start, s.end - s.start);
       if (config_.color) out_ += "\33[m\33[K";
       out_ += '\n';
     }
     MaybeDrain();
     return;
   }
-  WritePrefix(number, separator);
-  if (config_.color && matches) {
-    patterns_.Matches(text, length, spans_);
-    std::size_t at = 0;
-    for (const Span& s : spans_) {
-      WriteText(text + at, s.start - at);
+  WritePrefix(line.number, separator);
+  std::size_t at = 0;
+  if (config_.color) {
+    for (const LineSpan& s : line.parts) {
+      WriteText(line.text + at, s.start - at);
       out_ += std::string("\33[") + kMatchColor + "m\33[K";
-      WriteText(text + s.start, s.end - s.start);
+      WriteText(line.text + s.start, s.end - s.start);
       out_ += "\33[m\33[K";
       at = s.end;
     }
-    WriteText(text + at, length - at);
-  } else {
-    WriteText(text, length);
   }
+  WriteText(line.text + at, line.length - at);
   out_ += '\n';
   MaybeDrain();
 }
@@ -186,7 +142,7 @@ void Printer::MaybeDrain() {
   if (out_.size() >= kDrainBytes && drain_) drain_();
 }
 
-std::int64_t Printer::Finish() {
+void Printer::Finish() {
   switch (config_.report) {
     case Report::kCount:
       if (config_.with_name) {
@@ -210,7 +166,6 @@ std::int64_t Printer::Finish() {
       break;
   }
   if (drain_) drain_();
-  return selected_;
 }
 
 }  // namespace kensaku::cli

@@ -10,8 +10,6 @@
 #include <mutex>
 #include <thread>
 
-#include "search/searcher.h"
-
 namespace kensaku::cli {
 namespace {
 
@@ -60,17 +58,21 @@ class Meter {
   std::uint64_t counted_ = 0;
 };
 
-class MeteredSink final : public HitSink {
+// The printer, with the meter ticked each time the searcher asks whether to go on.
+class MeteredSink final : public SearchSink {
  public:
-  MeteredSink(HitSink& inner, Meter& meter) : inner_(inner), meter_(meter) {}
-  void Hit(const ScanState& state) override { inner_.Hit(state); }
+  MeteredSink(SearchSink& inner, Meter& meter) : inner_(inner), meter_(meter) {}
   bool ok() const override {
     meter_.Tick();
     return inner_.ok();
   }
+  void Matched(const FoundLine& line) override { inner_.Matched(line); }
+  void Context(const FoundLine& line) override { inner_.Context(line); }
+  void ContextBreak() override { inner_.ContextBreak(); }
+  void Finish() override { inner_.Finish(); }
 
  private:
-  HitSink& inner_;
+  SearchSink& inner_;
   Meter& meter_;
 };
 
@@ -79,7 +81,7 @@ bool LooksBinary(InputFile& in) {
   return std::memchr(text, '\0', n < kBinaryProbe ? n : kBinaryProbe) != nullptr;
 }
 
-void RunJob(const SearchPlan& plan, const PatternGroups& patterns, Board& board, Job& job) {
+void RunJob(const SearchPlan& plan, const Query& query, Board& board, Job& job) {
   const Target& target = *job.target;
   std::string out, err;
   bool selected = false, error = false;
@@ -102,26 +104,15 @@ void RunJob(const SearchPlan& plan, const PatternGroups& patterns, Board& board,
           board.changed.notify_all();
           out.clear();
         };
-        Printer printer(config, target.shown, patterns, out, drain, &board.stop);
+        Printer printer(config, target.shown, out, drain, &board.stop);
         Meter meter(in, board);
-        ScanState state;
-        if (Printer::NeedsEveryLine(config) || patterns.size() > 1) {
-          while (in.clear() && printer.ok()) {
-            ReadNextLine(state, in);
-            if (in.failed()) break;
-            const bool match = patterns.Selects(state.line, state.length);
-            printer.Line(state.lines, state.line, state.length, match != config.invert);
-            meter.Tick();
-          }
-        } else {
-          MeteredSink sink(printer, meter);
-          Search(patterns.group(0), in, sink, state, SearchNeeds{false, config.line_numbers});
-        }
+        MeteredSink sink(printer, meter);
+        Search(query, in, sink, plan.selection);
         if ((in.state() & kStreamBad) != 0) {
           err = target.shown + ": read error";
           error = true;
         }
-        selected = printer.Finish() > 0;
+        selected = printer.selected() > 0;
         if (!printer.note().empty()) err = printer.note();
       }
     }
@@ -136,7 +127,7 @@ void RunJob(const SearchPlan& plan, const PatternGroups& patterns, Board& board,
   board.changed.notify_all();
 }
 
-void Worker(const SearchPlan& plan, const PatternGroups& patterns, Board& board) {
+void Worker(const SearchPlan& plan, const Query& query, Board& board) {
   // Not too far ahead of the writer, so that waiting output stays bounded in number of files.
   const std::size_t ahead = static_cast<std::size_t>(plan.threads) * 4 + 8;
   for (;;) {
@@ -155,7 +146,7 @@ void Worker(const SearchPlan& plan, const PatternGroups& patterns, Board& board)
       board.changed.notify_all();
       continue;
     }
-    RunJob(plan, patterns, board, *job);
+    RunJob(plan, query, board, *job);
   }
 }
 
@@ -206,7 +197,7 @@ class Progress {
 
 }  // namespace
 
-SearchResult SearchAll(const SearchPlan& plan, const PatternGroups& patterns,
+SearchResult SearchAll(const SearchPlan& plan, const Query& query,
                        const std::vector<Target>& targets) {
   Board board;
   for (const Target& t : targets) {
@@ -217,15 +208,14 @@ SearchResult SearchAll(const SearchPlan& plan, const PatternGroups& patterns,
       1, std::min<std::size_t>(static_cast<std::size_t>(plan.threads), targets.size()));
   std::vector<std::thread> workers;
   for (std::size_t i = 0; i < threads; ++i) {
-    workers.emplace_back(Worker, std::cref(plan), std::cref(patterns), std::ref(board));
+    workers.emplace_back(Worker, std::cref(plan), std::cref(query), std::ref(board));
   }
   Progress progress(plan, targets, board);
   SearchResult result;
   bool write_failed = false;
   // Context groups of different files are parted by "--" too, as within one file.
   const PrintConfig& print = plan.print;
-  const bool parted = print.report == Report::kLines && !print.only_matching &&
-                      (print.after > 0 || print.before > 0);
+  const bool parted = plan.selection.after > 0 || plan.selection.before > 0;
   const std::string separator = print.color ? "\33[36m\33[K--\33[m\33[K\n" : "--\n";
   bool printed = false;
   for (std::size_t i = 0; i < board.jobs.size(); ++i) {

@@ -10,11 +10,13 @@
 #include "files.h"
 #include "patterns.h"
 #include "printer.h"
+#include "search/searcher.h"
 
 namespace kensaku::cli {
 
 struct SearchPlan {
   PrintConfig print;  // binary is set per file
+  Selection selection;
   Binary binary = Binary::kBinary;
   bool no_messages = false;
   int threads = 1;
@@ -27,9 +29,7 @@ struct SearchResult {
   bool error = false;     // some file could not be read or written
 };
 
-// The library's settings (FoldFlags, OutputMode, LineMode) must be set, and the fold map built,
-// before this starts its threads; nothing changes them until it returns.
-SearchResult SearchAll(const SearchPlan& plan, const PatternGroups& patterns,
+SearchResult SearchAll(const SearchPlan& plan, const Query& query,
                        const std::vector<Target>& targets);
 
 }  // namespace kensaku::cli

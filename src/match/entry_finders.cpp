@@ -1,0 +1,107 @@
+#include "match/entry_finders.h"
+
+namespace kensaku {
+
+class EntryFinders::EntryCursor final : public Prefilter::Cursor {
+ public:
+  explicit EntryCursor(const EntryFinders& list) : list_(list), next_(list.finders_.size()) {}
+
+  std::size_t FirstCandidate(const char* text, std::size_t n, std::uint64_t at) override {
+    const std::uint64_t end = at + n;
+    std::uint64_t first = end;
+    for (std::size_t i = 0; i < next_.size(); ++i) {
+      const ByteFinder& f = *list_.finders_[i];
+      Next& next = next_[i];
+      if (!next.found || next.hit < at) Seek(f, next, text, n, at);
+      if (next.found && next.hit + f.size() <= end && next.hit < first) first = next.hit;
+    }
+    return static_cast<std::size_t>(first - at);
+  }
+
+  FirstPlace AtFirst(std::uint64_t from, std::size_t length) const override {
+    // The entries whose bytes the cursor knows first in the line.
+    FirstPlace at;
+    std::uint64_t best = from + length, lead_run = UINT64_MAX;
+    for (std::size_t i = 0; i < next_.size(); ++i) {
+      if (Of(i, from, from + length) != Presence::kPresent) continue;
+      const std::uint64_t hit = next_[i].hit;
+      if (hit < best) {
+        best = hit;
+        at.entries = 0;
+        lead_run = next_[i].lead_run;
+      }
+      if (hit == best) at.entries |= std::uint64_t{1} << i;
+    }
+    if (at.entries == 0) return at;
+    // The lead bytes before the place are the same whichever entry found it.
+    at.hint.presence =
+        prefilter::BeginsCharOfLine(lead_run, from) ? Presence::kAtFirst : Presence::kPresent;
+    at.hint.place = static_cast<std::size_t>(best - from);
+    return at;
+  }
+
+  LineBytes InLine(const char*, std::size_t length, std::uint64_t from) const override {
+    LineBytes bytes;
+    for (std::size_t i = 0; i < next_.size(); ++i) {
+      const Presence known = Of(i, from, from + length);
+      if (known == Presence::kAbsent) bytes.SetAbsent(i);
+      if (known == Presence::kPresent) {
+        bytes.SetPresent(i, static_cast<std::size_t>(next_[i].hit - from));
+      }
+    }
+    return bytes;
+  }
+
+ private:
+  struct Next {
+    std::uint64_t hit = 0;       // stream offset of the first occurrence, when found
+    std::uint64_t clear_to = 0;  // no occurrence starts before this (from where it was sought)
+    std::uint64_t lead_run = 0;  // when found: where the lead bytes just before it begin
+    bool found = false;
+  };
+
+  // Seeks entry f's next occurrence again, only from where nothing is known yet.
+  static void Seek(const ByteFinder& f, Next& next, const char* text, std::size_t n,
+                   std::uint64_t at) {
+    const std::uint64_t end = at + n;
+    std::uint64_t from = next.found ? next.hit + 1 : next.clear_to;
+    if (from < at) from = at;
+    const std::size_t skip = static_cast<std::size_t>(from - at);
+    const std::size_t rest = n - (skip < n ? skip : n);
+    std::size_t lead_run = 0;
+    const std::size_t k = prefilter::FindAtCharStart(f, text, n - rest, n, &lead_run) - (n - rest);
+    if (k < rest) {
+      next.found = true;
+      next.hit = from + k;
+      next.lead_run = prefilter::LeadRunAt(at, lead_run);
+    } else {
+      // Starts in the last size() - 1 bytes were not tried whole: more text may complete them.
+      next.found = false;
+      const std::uint64_t tried = rest >= f.size() ? end - (f.size() - 1) : from;
+      next.clear_to = tried > from ? tried : from;
+    }
+  }
+
+  // Whether the stream's bytes [from, to) hold the bytes of entry i, as far as the calls so far
+  // tell, all of them at or before `from`.
+  Presence Of(std::size_t i, std::uint64_t from, std::uint64_t to) const {
+    const Next& next = next_[i];
+    const std::uint64_t size = list_.finders_[i]->size();
+    // The first occurrence at or after `from` is known when one was found there or later.
+    if (next.found) {
+      if (next.hit < from) return Presence::kUnknown;
+      return next.hit + size <= to ? Presence::kPresent : Presence::kAbsent;
+    }
+    // None starts before clear_to; one that starts later ends past `to`.
+    return to < size || next.clear_to + size > to ? Presence::kAbsent : Presence::kUnknown;
+  }
+
+  const EntryFinders& list_;
+  std::vector<Next> next_;
+};
+
+std::unique_ptr<Prefilter::Cursor> EntryFinders::NewCursor() const {
+  return std::make_unique<EntryCursor>(*this);
+}
+
+}  // namespace kensaku

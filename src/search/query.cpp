@@ -1,0 +1,113 @@
+#include "search/query.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "frame/limits.h"
+
+namespace kensaku {
+namespace {
+
+// Every hit of the entry in the line, as parts.
+template <typename Entry>
+void EntryParts(const Entry& entry, const char* line, std::size_t length,
+                std::vector<LineSpan>& parts) {
+  MatchSpan span;
+  const char* from = line;
+  const char* const line_end = line + length;
+  for (;;) {
+    bool found = false;
+    entry.Test(from, length - static_cast<std::size_t>(from - line), false, span,
+               [&](const MatchSpan& hit) {
+                 found = true;
+                 // A literal hit ends its pattern's bytes after its start, which can be past
+                 // the line: a pattern widened by folding, or one whose comparison a malformed
+                 // character ended early.
+                 const char* end = hit.end < line_end ? hit.end : line_end;
+                 if (end > hit.start) {
+                   parts.push_back({static_cast<std::size_t>(hit.start - line),
+                                    static_cast<std::size_t>(end - line)});
+                 }
+               });
+    // A literal entry reports one hit a line: look again after it for the others.
+    if (!Entry::kWholeLinesOnly || !found || span.end <= span.start || span.end >= line_end ||
+        *span.end == '\0') {
+      return;
+    }
+    from = span.end;
+  }
+}
+
+}  // namespace
+
+std::size_t TextLength(const char* line, std::size_t length) {
+  const void* nul = std::memchr(line, '\0', length);
+  return nul == nullptr ? length : static_cast<std::size_t>(static_cast<const char*>(nul) - line);
+}
+
+Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
+    : kind_(options.kind),
+      fold_flags_(options.match.fold_flags),
+      form_(options.form),
+      size_(patterns.size()) {
+  if (kind_ == SearchKind::kInc) form_.whole_lines = true;
+  const auto group = static_cast<std::size_t>(kMaxPatterns);
+  for (std::size_t i = 0; i < patterns.size(); i += group) {
+    groups_.push_back(std::make_unique<CompiledList>(
+        kind_, patterns.subspan(i, std::min(group, patterns.size() - i)), options.match));
+  }
+}
+
+namespace {
+std::vector<const char*> Pointers(const std::vector<std::string>& patterns) {
+  std::vector<const char*> texts;
+  texts.reserve(patterns.size());
+  for (const std::string& p : patterns) texts.push_back(p.c_str());
+  return texts;
+}
+}  // namespace
+
+Query::Query(const std::vector<std::string>& patterns, const QueryOptions& options)
+    : Query(std::span<const char* const>(Pointers(patterns)), options) {}
+
+bool Query::Selects(const char* line, std::size_t length) const {
+  const std::size_t text_length = TextLength(line, length);
+  for (const auto& group : groups_) {
+    const bool hit = std::visit(
+        [&](const auto& entries) {
+          for (const auto& entry : entries) {
+            MatchSpan span;
+            bool found = false;
+            entry.Test(line, text_length, true, span, [&](const MatchSpan&) { found = true; });
+            if (found) return true;
+          }
+          return false;
+        },
+        group->entries());
+    if (hit) return true;
+  }
+  return false;
+}
+
+void Query::MatchedParts(const char* line, std::size_t length, std::vector<LineSpan>& parts) const {
+  parts.clear();
+  const std::size_t text_length = TextLength(line, length);
+  for (const auto& group : groups_) {
+    std::visit(
+        [&](const auto& entries) {
+          for (const auto& entry : entries) EntryParts(entry, line, text_length, parts);
+        },
+        group->entries());
+  }
+  std::sort(parts.begin(), parts.end(), [](const LineSpan& a, const LineSpan& b) {
+    return a.start != b.start ? a.start < b.start : a.end > b.end;
+  });
+  std::size_t kept = 0;
+  for (const LineSpan& s : parts) {
+    if (kept > 0 && s.start < parts[kept - 1].end) continue;
+    parts[kept++] = s;
+  }
+  parts.resize(kept);
+}
+
+}  // namespace kensaku

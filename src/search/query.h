@@ -1,0 +1,74 @@
+// A compiled query: everything a search reads, made once from its patterns and options and then
+// only read, so that any number of searches, on any threads, may use one query at once. It holds
+// the entries of one kind compiled under its fold flags, in groups of at most 60 (each group a
+// CompiledList with its own prefilter), and the output form the exports' hits are written in.
+//
+// Nothing here reads a process-wide setting: the exports turn theirs into QueryOptions when they
+// compile a query, and other callers give their own.
+#ifndef KENSAKU_SRC_SEARCH_QUERY_H_
+#define KENSAKU_SRC_SEARCH_QUERY_H_
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "match/compiled_list.h"
+#include "match/match_options.h"
+
+namespace kensaku {
+
+// How the exports write hits (OutputMode and LineMode).
+struct OutputForm {
+  bool whole_lines = false;   // the whole line once, else every matched text
+  bool line_numbers = false;  // whole lines prefixed with their number
+};
+
+struct QueryOptions {
+  SearchKind kind = SearchKind::kMatch;
+  MatchOptions match;  // the fold flags, and how scans trade attempts for the linear way
+  OutputForm form;
+};
+
+// A matched part of a line, as byte offsets.
+struct LineSpan {
+  std::size_t start = 0, end = 0;
+  friend bool operator==(const LineSpan&, const LineSpan&) = default;
+};
+
+class Query {
+ public:
+  // Patterns as they are, NUL-terminated; any number of them.
+  Query(std::span<const char* const> patterns, const QueryOptions& options);
+  Query(const std::vector<std::string>& patterns, const QueryOptions& options);
+  Query(const Query&) = delete;
+  Query& operator=(const Query&) = delete;
+
+  SearchKind kind() const { return kind_; }
+  int fold_flags() const { return fold_flags_; }
+  // Literal entries always report whole lines.
+  const OutputForm& form() const { return form_; }
+  std::size_t size() const { return size_; }  // entries in all groups
+  const std::vector<std::unique_ptr<CompiledList>>& groups() const { return groups_; }
+
+  // Whether some entry hits a NUL-terminated line of `length` bytes (up to a NUL inside them).
+  bool Selects(const char* line, std::size_t length) const;
+  // Every matched part of such a line in order, overlaps dropped (the leftmost, then the longest,
+  // wins); zero-width matches are left out.
+  void MatchedParts(const char* line, std::size_t length, std::vector<LineSpan>& parts) const;
+
+ private:
+  SearchKind kind_;
+  int fold_flags_;
+  OutputForm form_;
+  std::size_t size_;
+  std::vector<std::unique_ptr<CompiledList>> groups_;
+};
+
+// Where a NUL ends a line of length bytes for matching: the one rule for every search.
+std::size_t TextLength(const char* line, std::size_t length);
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_SEARCH_QUERY_H_

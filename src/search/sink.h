@@ -1,0 +1,43 @@
+// What a search tells its caller, line by line: the sink of the searcher. It learns of each
+// selected line (with its matched parts when the search was asked for them), of each context
+// line and of each break between groups of context, and of the end of the input. The exports'
+// hit writer, the command-line tool's printer and every other caller are only sinks.
+#ifndef KENSAKU_SRC_SEARCH_SINK_H_
+#define KENSAKU_SRC_SEARCH_SINK_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "match/match_span.h"
+#include "search/query.h"
+
+namespace kensaku {
+
+// A line the searcher reports, valid only during the call.
+struct FoundLine {
+  std::int32_t number = 0;          // 1-based, counted as the exports count (wrapping at 32 bits)
+  const char* text = "";            // the line as read, NUL-terminated, without its LF
+  std::size_t length = 0;           // its bytes as read, a NUL inside included
+  MatchSpan hit;                    // under the exports' rules: the hit reported
+  std::span<const LineSpan> parts;  // when asked for: the line's matched parts, in order
+};
+
+class SearchSink {
+ public:
+  virtual ~SearchSink() = default;
+  // Asked before each line and after each hit: false ends the search.
+  virtual bool ok() const { return true; }
+  // A selected line. Under the exports' rules, each hit of a line as it is found.
+  virtual void Matched(const FoundLine& line) = 0;
+  // A line before or after a selected one, when the search was asked for context.
+  virtual void Context(const FoundLine& line) { (void)line; }
+  // Between two groups of context and selected lines that do not touch.
+  virtual void ContextBreak() {}
+  // The search has ended: the input is exhausted, or the search stopped.
+  virtual void Finish() {}
+};
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_SEARCH_SINK_H_
