@@ -94,7 +94,8 @@ def _pattern_list(patterns):
     for entry in entries:
         if b"\r" in entry or b"\n" in entry:
             raise ValueError(f"a pattern cannot hold a line break: {entry!r}")
-        # The library would end the list at an empty entry.
+        # The library passes over a list line that trimming leaves empty: such a pattern
+        # would be dropped without a word, so it is refused here instead.
         if _BLANK.fullmatch(entry):
             raise ValueError(f"a pattern cannot be empty or blank: {entry!r}")
     return b"\r\n".join(entries)

@@ -72,11 +72,8 @@ def test_every_export_of_the_header_is_bound_alike():
 def test_the_library_has_the_exports_of_its_symbol_map():
     symbols = re.findall(r"\w+", (SOURCE_DIR / "src/capi/kensaku.map").read_text()
                          .split("global:")[1].split("local:")[0])
+    assert sorted(symbols) == sorted(raw.SIGNATURES)
     assert sorted(raw.available()) == sorted(symbols)
-    missing = sorted(set(raw.SIGNATURES) - set(symbols))
-    if missing:
-        with pytest.raises(AttributeError, match=f"has no export {missing[0]}"):
-            getattr(raw, missing[0])
 
 
 # Raw calls: 16-bit slots, texts in and out.

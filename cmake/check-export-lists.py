@@ -1,0 +1,79 @@
+#!/usr/bin/env python3
+"""The exports are listed in four places that must agree: include/kensaku.h (the source: names,
+ordinals, arguments), src/capi/kensaku.def (names, ordinals and the argument bytes of each
+stdcall name), src/capi/kensaku.map (the names libkensaku.so exports) and the Python module's
+table python/kensaku/raw.py (names and arguments). Prints every difference and exits 1 if any.
+
+    check-export-lists.py SOURCE_DIR
+"""
+
+import re
+import sys
+from pathlib import Path
+
+
+def header_exports(text):
+    declaration = r"/\* (\d+) \*/ KENSAKU_EXPORT\s+(.+?)\s*KENSAKU_API\s+(\w+)\(([^)]*)\);"
+    exports = {}
+    for ordinal, _result, name, args in re.findall(declaration, text, re.S):
+        count = 0 if args.strip() == "void" else len(args.split(","))
+        exports[name] = (int(ordinal), count)
+    return exports
+
+
+def def_exports(text):
+    return {name: (int(ordinal), int(size) // 4)
+            for name, size, ordinal in re.findall(r"^\s*(\w+)@(\d+)\s+@(\d+)", text, re.M)}
+
+
+def map_exports(text):
+    return set(re.findall(r"\w+", text.split("global:")[1].split("local:")[0]))
+
+
+def python_exports(text):
+    table = text.split("SIGNATURES = {")[1].split("\n}")[0]
+    return {name: len(re.findall(r"_\w+", args))
+            for name, args in re.findall(r'"(\w+)": \(\w+, \[([^\]]*)\]\)', table)}
+
+
+def main(source):
+    read = lambda path: (source / path).read_text(encoding="utf-8")
+    header = header_exports(read("include/kensaku.h"))
+    problems = []
+    if len(header) != 43 or sorted(o for o, _ in header.values()) != list(range(1, 44)):
+        problems.append(f"kensaku.h: {len(header)} exports, not ordinals 1-43 once each")
+
+    def compare(where, names, details=None):
+        for name in sorted(set(header) - set(names)):
+            problems.append(f"{where}: {name} is missing")
+        for name in sorted(set(names) - set(header)):
+            problems.append(f"{where}: {name} is not in kensaku.h")
+        for name in sorted(set(names) & set(header)):
+            if details is not None and details(name) is not None:
+                problems.append(f"{where}: {name}: {details(name)}")
+
+    definitions = def_exports(read("src/capi/kensaku.def"))
+
+    def def_detail(name):
+        ordinal, count = header[name]
+        got_ordinal, got_count = definitions[name]
+        if got_ordinal != ordinal:
+            return f"ordinal {got_ordinal}, kensaku.h says {ordinal}"
+        if got_count != count:
+            return f"{4 * got_count} argument bytes, kensaku.h has {count} arguments"
+        return None
+
+    compare("kensaku.def", definitions, def_detail)
+    compare("kensaku.map", map_exports(read("src/capi/kensaku.map")))
+    table = python_exports(read("python/kensaku/raw.py"))
+    compare("raw.py", table, lambda name: None if table[name] == header[name][1] else
+            f"{table[name]} arguments, kensaku.h has {header[name][1]}")
+    for problem in problems:
+        print(problem)
+    if not problems:
+        print(f"{len(header)} exports agree in kensaku.h, kensaku.def, kensaku.map and raw.py")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(Path(sys.argv[1] if len(sys.argv) > 1 else ".")))
