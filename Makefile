@@ -1,7 +1,8 @@
 # Two entry points for a fresh Debian machine (as root): `make demo` and `make test`.
 JOBS ?= $(shell nproc)
 
-.PHONY: demo windows-demo screenshots test deps-native deps-all linux linux-asan win32 valgrind \
+.PHONY: demo windows-demo screenshots test deps-native deps-all linux linux-asan linux-tsan win32 \
+	valgrind \
 	package bench bench-smoke fuzz fuzz-smoke clean
 
 demo: deps-native
@@ -22,7 +23,7 @@ screenshots: deps-all
 	cmake --build --preset win32 -j$(JOBS) --target kensaku kensaku_host
 	bash samples/host/run-demo.sh build/win32 --shots docs
 
-test: deps-all linux linux-asan win32 valgrind bench-smoke fuzz-smoke
+test: deps-all linux linux-asan linux-tsan win32 valgrind bench-smoke fuzz-smoke
 
 deps-native:
 	bash cmake/install-deps.sh native
@@ -34,6 +35,14 @@ linux linux-asan win32:
 	cmake --preset $@
 	cmake --build --preset $@ -j$(JOBS)
 	ctest --preset $@ -j$(JOBS)
+
+# The tests that use threads (the thread test, and the tool with its workers) under
+# ThreadSanitizer; without address randomisation, whose wide mmap ranges on some kernels the
+# sanitizer's memory layout does not expect.
+linux-tsan: deps-native
+	cmake --preset $@
+	cmake --build --preset $@ -j$(JOBS)
+	setarch $$(uname -m) -R ctest --preset $@ -j$(JOBS)
 
 # The native unit test programs of the linux preset under valgrind's memcheck: any error or leak
 # fails (logs in build/linux/valgrind-*.log).
