@@ -135,6 +135,30 @@ expect "150 patterns in three groups" 0 $'1:p1q\n3:p149q\n4:p61q\n'
 run -o -f many m
 expect "-o with many groups" 0 $'p1q\np149q\np61q\n'
 
+# A NUL inside a line ends it for matching, whatever else is asked: each line is in exactly one of
+# the selected and the inverted sets (the lines -n writes with ':'), and the counts add up.
+printf 'abc\0xyz\nq\nxyz\n\0xyz\nabc xyz\n' >nul
+selected_lines() {  # the numbers of the lines written as selected, one a line
+  sed 's/\x1b\[[0-9;]*[mK]//g' o | grep -aoE '^[0-9]+:' | tr -d ':'
+}
+for opts in "" "-F" "--and" "-i" "-k" "--ignore-width" "-C1" "-A1" "-B1" "--color=always" \
+    "-f many -e" "-F -f many -e" "--and -f many -e" "-j1 -C2 -F"; do
+  # shellcheck disable=SC2086
+  run -a -n $opts xyz nul
+  plain=$(selected_lines)
+  # shellcheck disable=SC2086
+  run -a -n -v $opts xyz nul
+  inverted=$(selected_lines)
+  both=$(printf '%s\n%s\n' "$plain" "$inverted" | grep -v '^$' | sort -n | tr '\n' ' ')
+  # shellcheck disable=SC2086
+  counts=$(( $("$K" -a -c $opts xyz nul) + $("$K" -a -c -v $opts xyz nul) ))
+  if [[ $(echo $plain) != "3 5" || $both != "1 2 3 4 5 " || $counts != 5 ]]; then
+    echo "FAIL: a NUL inside a line, with '$opts': selected '$(echo $plain)', all '$both'," \
+      "counts $counts"
+    failures=$((failures + 1))
+  fi
+done
+
 # Errors: one line each, the other files still searched.
 same_as_grep a f missing g
 same_as_grep -s a f missing g
