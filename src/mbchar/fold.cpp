@@ -20,8 +20,9 @@ bool InFoldableRanges(unsigned c) { return c < kSingleEnd || (c >= kWideBegin &&
 }  // namespace
 
 FoldTable::FoldTable(int flags) : flags_(flags) {
-  for (unsigned c = 0; c < 0x10000; ++c) {
-    map_[c] = InFoldableRanges(c) ? FoldCode(static_cast<Code>(c), flags) : static_cast<Code>(c);
+  for (unsigned c = 0; c < 0x10000; ++c) map_[c] = static_cast<Code>(c);
+  for (unsigned c = 0; c < kWideEnd; c = c + 1 == kSingleEnd ? kWideBegin : c + 1) {
+    map_[c] = FoldCode(static_cast<Code>(c), flags);
   }
   // Every fold of a code of these ranges lands in them again; every other code is its own.
   for (unsigned c = 1; c < kWideEnd; c = c + 1 == kSingleEnd ? kWideBegin : c + 1) {
