@@ -4,16 +4,19 @@ namespace kensaku {
 
 class EntryFinders::EntryCursor final : public Prefilter::Cursor {
  public:
-  explicit EntryCursor(const EntryFinders& list) : list_(list), next_(list.finders_.size()) {}
+  explicit EntryCursor(const EntryFinders& list) : next_(list.finders_.size()) {
+    for (std::size_t i = 0; i < next_.size(); ++i) {
+      next_[i].finder = list.finders_[i];
+      next_[i].size = list.finders_[i]->size();
+    }
+  }
 
   std::size_t FirstCandidate(const char* text, std::size_t n, std::uint64_t at) override {
     const std::uint64_t end = at + n;
     std::uint64_t first = end;
-    for (std::size_t i = 0; i < next_.size(); ++i) {
-      const ByteFinder& f = *list_.finders_[i];
-      Next& next = next_[i];
-      if (!next.found || next.hit < at) Seek(f, next, text, n, at);
-      if (next.found && next.hit + f.size() <= end && next.hit < first) first = next.hit;
+    for (Next& next : next_) {
+      if (!next.found || next.hit < at) Seek(*next.finder, next, text, n, at);
+      if (next.found && next.hit + next.size <= end && next.hit < first) first = next.hit;
     }
     return static_cast<std::size_t>(first - at);
   }
@@ -54,6 +57,8 @@ class EntryFinders::EntryCursor final : public Prefilter::Cursor {
 
  private:
   struct Next {
+    const ByteFinder* finder = nullptr;
+    std::uint64_t size = 0;      // the finder's bytes in a row
     std::uint64_t hit = 0;       // stream offset of the first occurrence, when found
     std::uint64_t clear_to = 0;  // no occurrence starts before this (from where it was sought)
     std::uint64_t lead_run = 0;  // when found: where the lead bytes just before it begin
@@ -86,7 +91,7 @@ class EntryFinders::EntryCursor final : public Prefilter::Cursor {
   // tell, all of them at or before `from`.
   Presence Of(std::size_t i, std::uint64_t from, std::uint64_t to) const {
     const Next& next = next_[i];
-    const std::uint64_t size = list_.finders_[i]->size();
+    const std::uint64_t size = next.size;
     // The first occurrence at or after `from` is known when one was found there or later.
     if (next.found) {
       if (next.hit < from) return Presence::kUnknown;
@@ -96,7 +101,6 @@ class EntryFinders::EntryCursor final : public Prefilter::Cursor {
     return to < size || next.clear_to + size > to ? Presence::kAbsent : Presence::kUnknown;
   }
 
-  const EntryFinders& list_;
   std::vector<Next> next_;
 };
 

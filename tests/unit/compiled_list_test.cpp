@@ -43,7 +43,7 @@ bool AtACharStart(const ByteFinder& finder, const std::string& line) {
 // A stream walked as the searcher walks it: windows that start at a line start at or after the
 // last place found, grow, shrink at the end or stop short. A place inside a character is no
 // candidate.
-TEST(CandidateCursor, AgreesWithAFreshLookAtEveryWindow) {
+TEST(PrefilterCursor, AgreesWithAFreshLookAtEveryWindow) {
   AtEachSimdLevel([] {
     testing_gen::Generator gen(977);
     int known_answers = 0;
