@@ -18,10 +18,16 @@ constexpr std::size_t kDrainBytes = 1 << 16;
 }  // namespace
 
 Printer::Printer(const PrintConfig& config, const std::string& name, std::string& out,
-                 std::function<void()> drain, std::atomic<bool>* stop)
-    : config_(config), name_(name), out_(out), drain_(std::move(drain)), stop_(stop) {}
+                 std::function<void()> drain, std::atomic<bool>* stop, ReadMeter* meter)
+    : config_(config),
+      name_(name),
+      out_(out),
+      drain_(std::move(drain)),
+      stop_(stop),
+      meter_(meter) {}
 
 bool Printer::ok() const {
+  if (meter_ != nullptr) meter_->Tick();
   return !done_ && (stop_ == nullptr || !stop_->load(std::memory_order_relaxed));
 }
 

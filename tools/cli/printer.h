@@ -10,8 +10,33 @@
 #include <string>
 
 #include "search/sink.h"
+#include "search/streams.h"
 
 namespace kensaku::cli {
+
+// Adds the bytes a search has read to a total that the progress line shows, a megabyte at a
+// time and the rest when it is destroyed.
+class ReadMeter {
+ public:
+  ReadMeter(const InputFile& in, std::atomic<std::uint64_t>& total) : in_(in), total_(total) {}
+  ~ReadMeter() { total_ += in_.position() - counted_; }
+  ReadMeter(const ReadMeter&) = delete;
+  ReadMeter& operator=(const ReadMeter&) = delete;
+
+  void Tick() {
+    const std::uint64_t at = in_.position();
+    if (at - counted_ >= kStep) {
+      total_ += at - counted_;
+      counted_ = at;
+    }
+  }
+
+ private:
+  static constexpr std::uint64_t kStep = 1 << 20;
+  const InputFile& in_;
+  std::atomic<std::uint64_t>& total_;
+  std::uint64_t counted_ = 0;
+};
 
 enum class Report { kLines, kCount, kFilesWith, kFilesWithout, kQuiet };
 
@@ -28,9 +53,10 @@ struct PrintConfig {
 class Printer final : public SearchSink {
  public:
   // Output goes to out; drain(out) is called when it has grown large, and at the end. stop, when
-  // set by anyone, ends the search (-q).
+  // set by anyone, ends the search (-q). The meter, if any, is ticked each time the searcher asks
+  // whether to go on.
   Printer(const PrintConfig& config, const std::string& name, std::string& out,
-          std::function<void()> drain, std::atomic<bool>* stop);
+          std::function<void()> drain, std::atomic<bool>* stop, ReadMeter* meter = nullptr);
 
   bool ok() const override;
   void Matched(const FoundLine& line) override;
@@ -56,6 +82,7 @@ class Printer final : public SearchSink {
   std::string& out_;
   std::function<void()> drain_;
   std::atomic<bool>* stop_;
+  ReadMeter* meter_;
   std::int64_t selected_ = 0;
   bool done_ = false;
   std::string note_;

@@ -16,7 +16,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kBinaryProbe = 32768;
-constexpr std::uint64_t kProgressStep = 1 << 20;
 
 struct Job {
   const Target* target;
@@ -37,43 +36,6 @@ struct Board {
   std::atomic<bool> stop{false};
   std::atomic<std::uint64_t> bytes_done{0};
   std::atomic<std::size_t> files_done{0};
-};
-
-// Counts the bytes read for the progress line, at each line the searcher asks about.
-class Meter {
- public:
-  Meter(InputFile& in, Board& board) : in_(in), board_(board) {}
-  ~Meter() { board_.bytes_done += in_.position() - counted_; }
-  void Tick() {
-    const std::uint64_t at = in_.position();
-    if (at - counted_ >= kProgressStep) {
-      board_.bytes_done += at - counted_;
-      counted_ = at;
-    }
-  }
-
- private:
-  InputFile& in_;
-  Board& board_;
-  std::uint64_t counted_ = 0;
-};
-
-// The printer, with the meter ticked each time the searcher asks whether to go on.
-class MeteredSink final : public SearchSink {
- public:
-  MeteredSink(SearchSink& inner, Meter& meter) : inner_(inner), meter_(meter) {}
-  bool ok() const override {
-    meter_.Tick();
-    return inner_.ok();
-  }
-  void Matched(const FoundLine& line) override { inner_.Matched(line); }
-  void Context(const FoundLine& line) override { inner_.Context(line); }
-  void ContextBreak() override { inner_.ContextBreak(); }
-  void Finish() override { inner_.Finish(); }
-
- private:
-  SearchSink& inner_;
-  Meter& meter_;
 };
 
 bool LooksBinary(InputFile& in) {
@@ -104,10 +66,9 @@ void RunJob(const SearchPlan& plan, const Query& query, Board& board, Job& job) 
           board.changed.notify_all();
           out.clear();
         };
-        Printer printer(config, target.shown, out, drain, &board.stop);
-        Meter meter(in, board);
-        MeteredSink sink(printer, meter);
-        Search(query, in, sink, plan.selection);
+        ReadMeter meter(in, board.bytes_done);
+        Printer printer(config, target.shown, out, drain, &board.stop, &meter);
+        Search(query, in, printer, plan.selection);
         if ((in.state() & kStreamBad) != 0) {
           err = target.shown + ": read error";
           error = true;
