@@ -43,6 +43,10 @@ class EntryFinders::EntryCursor final : public Prefilter::Cursor {
     return at;
   }
 
+  void Reset() override {
+    for (Next& next : next_) next = Next{next.finder, next.size};
+  }
+
   LineBytes InLine(const char*, std::size_t length, std::uint64_t from) const override {
     LineBytes bytes;
     for (std::size_t i = 0; i < next_.size(); ++i) {

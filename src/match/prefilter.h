@@ -77,6 +77,8 @@ class Prefilter {
     // For a line read from stream offset `from` on, as far as the calls so far tell.
     virtual FirstPlace AtFirst(std::uint64_t from, std::size_t length) const = 0;
     virtual LineBytes InLine(const char* line, std::size_t length, std::uint64_t from) const = 0;
+    // Forgets every stream it has looked at, for another from offset 0.
+    virtual void Reset() = 0;
   };
 
   // The finders of the entries in list order, at most LineBytes::kMaxEntries, none empty; they

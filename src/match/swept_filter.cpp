@@ -64,6 +64,12 @@ class SweptFilter::SweepCursor final : public Prefilter::Cursor {
     return at;
   }
 
+  void Reset() override {
+    frontier_ = first_ = first_end_ = first_entries_ = first_lead_run_ = 0;
+    first_found_ = false;
+    scan_from_ = scan_to_ = 0;
+  }
+
   LineBytes InLine(const char* line, std::size_t length, std::uint64_t from) const override {
     // A line the last sweep looked at whole holds nothing before the place it found.
     const std::size_t skip = SweptWhole(from, length) ? static_cast<std::size_t>(first_ - from) : 0;

@@ -71,7 +71,7 @@ std::int32_t SearchFileToFile(SearchKind kind, const char* input, const char* ou
   ScanState state;
   if (!entries.ok()) return 0;
   // An output that is the input itself would be read back as it grows: read only what was there.
-  if (SameFile(in.file(), out->file())) in.StopAt(FileLength(in.file()));
+  if (SameFile(in.source(), out->file())) in.StopAt(FileLength(in.source()));
   if (before_scan != nullptr) before_scan();
   const Query query(std::span(entries.begin(), entries.end()), ExportOptions(kind, settings));
   HitWriter writer(*out, query.form());

@@ -4,16 +4,20 @@
 
 namespace kensaku {
 
-bool SameFile(std::FILE* a, std::FILE* b) {
-  if (a == nullptr || b == nullptr) return false;
+bool SameFile(const FileSource& in, std::FILE* out) {
+  if (!in.is_open() || out == nullptr) return false;
   struct stat sa, sb;
-  if (fstat(fileno(a), &sa) != 0 || fstat(fileno(b), &sb) != 0) return false;
+  if (fstat(static_cast<int>(in.handle()), &sa) != 0 || fstat(fileno(out), &sb) != 0) {
+    return false;
+  }
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-std::uint64_t FileLength(std::FILE* f) {
+std::uint64_t FileLength(const FileSource& in) {
   struct stat st;
-  if (f == nullptr || fstat(fileno(f), &st) != 0 || st.st_size < 0) return UINT64_MAX;
+  if (!in.is_open() || fstat(static_cast<int>(in.handle()), &st) != 0 || st.st_size < 0) {
+    return UINT64_MAX;
+  }
   return static_cast<std::uint64_t>(st.st_size);
 }
 

@@ -12,6 +12,14 @@
 #include "search/line_count.h"
 
 namespace kensaku {
+
+// Line selection (see Search), kept from one input to the next.
+class Selector {
+ public:
+  virtual ~Selector() = default;
+  virtual std::int64_t Run(InputFile& in, SearchSink& sink) = 0;
+};
+
 namespace {
 
 // Lines before the first place in the read buffer where a prefilter finds some entry's bytes
@@ -26,6 +34,14 @@ class HopelessLines {
       cursors_.push_back(prefilter != nullptr ? prefilter->NewCursor() : nullptr);
       active_ = active_ && prefilter != nullptr;
     }
+  }
+
+  // For the next input.
+  void Reset() {
+    for (auto& cursor : cursors_) {
+      if (cursor != nullptr) cursor->Reset();
+    }
+    retry_at_ = 0;
   }
 
   // What the group's prefilter has learned of the lines it looked at; null when the group has
@@ -181,14 +197,11 @@ class ListScan {
   std::uint32_t count_ = 0;
 };
 
-// Line selection (see Search).
 template <typename Entry>
-class SelectScan {
+class SelectScan final : public Selector {
  public:
-  SelectScan(const Query& query, InputFile& in, SearchSink& sink, const Selection& selection)
+  SelectScan(const Query& query, const Selection& selection)
       : query_(query),
-        in_(in),
-        sink_(sink),
         selection_(selection),
         hopeless_(query),
         context_(selection.before > 0 || selection.after > 0),
@@ -201,9 +214,18 @@ class SelectScan {
     }
   }
 
-  std::int64_t Run() {
+  std::int64_t Run(InputFile& in, SearchSink& sink) override {
+    in_ = &in;
+    sink_ = &sink;
+    hopeless_.Reset();
+    state_ = ScanState{};
+    line_at_ = hopeless_to_ = 0;
+    selected_ = 0;
+    after_left_ = 0;
+    last_reported_ = 0;
+    before_.clear();
     done_ = selection_.max_count == 0;
-    while (!done_ && in_.good() && sink_.ok()) {
+    while (!done_ && in_->good() && sink_->ok()) {
       if (MayPassOver()) {
         if (PassOverHopeless()) continue;
       } else {
@@ -212,7 +234,7 @@ class SelectScan {
       if (!ReadLine()) continue;
       Report(LineMatches() != selection_.invert);
     }
-    sink_.Finish();
+    sink_->Finish();
     return selected_;
   }
 
@@ -233,28 +255,28 @@ class SelectScan {
   bool MayPassOver() const { return !every_line_ && after_left_ == 0; }
 
   bool PassOverHopeless() {
-    const std::size_t whole = hopeless_.Find(in_);
+    const std::size_t whole = hopeless_.Find(*in_);
     if (whole == 0) return false;
     if (count_lines_) {
-      state_.lines = WrappingAdd(state_.lines, static_cast<std::uint32_t>(in_.SkipLines(whole)));
+      state_.lines = WrappingAdd(state_.lines, static_cast<std::uint32_t>(in_->SkipLines(whole)));
     } else {
-      in_.PassOver(whole);
+      in_->PassOver(whole);
     }
     return true;
   }
 
   // Where the lines are read one by one, the prefilter still spares them their tests.
   void NoteHopeless() {
-    if (in_.position() < hopeless_to_) return;
-    const std::uint64_t at = in_.position();
-    const std::size_t whole = hopeless_.Find(in_);
+    if (in_->position() < hopeless_to_) return;
+    const std::uint64_t at = in_->position();
+    const std::size_t whole = hopeless_.Find(*in_);
     if (whole > 0) hopeless_to_ = at + whole;
   }
 
   bool ReadLine() {
-    line_at_ = in_.position();
-    ReadNextLine(state_, in_);
-    return !in_.failed();
+    line_at_ = in_->position();
+    ReadNextLine(state_, *in_);
+    return !in_->failed();
   }
 
   bool Hits(const Entry& entry, EntryHint hint) {
@@ -267,7 +289,7 @@ class SelectScan {
 
   // Whether some entry hits the line read, decided by the line alone.
   bool LineMatches() {
-    if (in_.position() <= hopeless_to_) return false;
+    if (in_->position() <= hopeless_to_) return false;
     state_.span = MatchSpan{};
     for (const Group& group : groups_) {
       const std::vector<Entry>& entries = *group.entries;
@@ -303,7 +325,7 @@ class SelectScan {
     const FoundLine line{state_.lines, state_.line, state_.length, {}, {}};
     if (after_left_ > 0) {
       // After the last counted line, its trailing context goes on, selected lines included.
-      sink_.Context(line);
+      sink_->Context(line);
       last_reported_ = line.number;
       if (--after_left_ == 0 && MaxReached()) done_ = true;
       return;
@@ -323,9 +345,9 @@ class SelectScan {
     FoundLine line{state_.lines, state_.line, state_.length, {}, {}};
     if (context_) {
       const std::int32_t first = before_.empty() ? line.number : before_.front().number;
-      if (last_reported_ != 0 && first > last_reported_ + 1) sink_.ContextBreak();
+      if (last_reported_ != 0 && first > last_reported_ + 1) sink_->ContextBreak();
       for (const Held& held : before_) {
-        sink_.Context(FoundLine{held.number, held.text.c_str(), held.text.size(), {}, {}});
+        sink_->Context(FoundLine{held.number, held.text.c_str(), held.text.size(), {}, {}});
       }
       before_.clear();
     }
@@ -333,16 +355,16 @@ class SelectScan {
       query_.MatchedParts(state_.line, state_.length, parts_);
       line.parts = parts_;
     }
-    sink_.Matched(line);
+    sink_->Matched(line);
     last_reported_ = line.number;
     after_left_ = selection_.after;
     if (MaxReached() && after_left_ == 0) done_ = true;
   }
 
   const Query& query_;
-  InputFile& in_;
-  SearchSink& sink_;
-  const Selection& selection_;
+  const Selection selection_;
+  InputFile* in_ = nullptr;
+  SearchSink* sink_ = nullptr;
   HopelessLines hopeless_;
   const bool context_;
   const bool count_lines_;
@@ -363,17 +385,27 @@ class SelectScan {
 
 }  // namespace
 
-std::int64_t Search(const Query& query, InputFile& in, SearchSink& sink,
-                    const Selection& selection) {
+Searcher::Searcher(const Query& query, const Selection& selection) {
   switch (query.kind()) {
     case SearchKind::kMatchs:
-      return SelectScan<LineConjunctive>(query, in, sink, selection).Run();
+      scan_ = std::make_unique<SelectScan<LineConjunctive>>(query, selection);
+      return;
     case SearchKind::kInc:
-      return SelectScan<LineInclusion>(query, in, sink, selection).Run();
+      scan_ = std::make_unique<SelectScan<LineInclusion>>(query, selection);
+      return;
     case SearchKind::kMatch:
       break;
   }
-  return SelectScan<LinePattern>(query, in, sink, selection).Run();
+  scan_ = std::make_unique<SelectScan<LinePattern>>(query, selection);
+}
+
+Searcher::~Searcher() = default;
+
+std::int64_t Searcher::Search(InputFile& in, SearchSink& sink) { return scan_->Run(in, sink); }
+
+std::int64_t Search(const Query& query, InputFile& in, SearchSink& sink,
+                    const Selection& selection) {
+  return Searcher(query, selection).Search(in, sink);
 }
 
 std::int32_t SearchList(const Query& query, InputFile& in, SearchSink& sink, ScanState& state) {

@@ -26,6 +26,7 @@
 #define KENSAKU_SRC_SEARCH_SEARCHER_H_
 
 #include <cstdint>
+#include <memory>
 
 #include "search/line_reader.h"
 #include "search/query.h"
@@ -48,9 +49,27 @@ struct Selection {
   bool numbered = true;
 };
 
-// Reads the rest of the input and reports the selected lines to the sink, then Finish. Stops at
-// the end of the input, at a read error, when the sink is no longer ok, or after the maximum
-// count. Returns the number of selected lines.
+class Selector;
+
+// Line selection with one query for one input after another: what a thread keeps from one input
+// to the next, so that each costs no set-up. The query must outlive it.
+class Searcher {
+ public:
+  explicit Searcher(const Query& query, const Selection& selection = {});
+  ~Searcher();
+  Searcher(const Searcher&) = delete;
+  Searcher& operator=(const Searcher&) = delete;
+
+  // Reads the rest of the input and reports the selected lines to the sink, then Finish. Stops
+  // at the end of the input, at a read error, when the sink is no longer ok, or after the maximum
+  // count. Returns the number of selected lines.
+  std::int64_t Search(InputFile& in, SearchSink& sink);
+
+ private:
+  std::unique_ptr<Selector> scan_;
+};
+
+// The same for one input.
 std::int64_t Search(const Query& query, InputFile& in, SearchSink& sink,
                     const Selection& selection = {});
 

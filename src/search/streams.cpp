@@ -8,7 +8,7 @@
 namespace kensaku {
 namespace {
 
-constexpr std::size_t kReadBlock = 1 << 18;
+constexpr std::size_t kReadBlock = ReadBuffer::kBlock;
 constexpr std::size_t kWriteBlock = 1 << 16;
 // A window shorter than this is topped up: enough for several longest lines, and little to move
 // to the front of the buffer each time.
@@ -16,12 +16,18 @@ constexpr std::size_t kMinWindow = 1 << 15;
 
 }  // namespace
 
-InputFile::InputFile(const char* name) {
-  if (name == nullptr || (file_ = std::fopen(name, "rb")) == nullptr) {
+ReadBuffer::ReadBuffer() : bytes_(new (std::nothrow) char[kBlock + kMaxLineBytes + 2]) {}
+
+InputFile::InputFile(const FileName& file, ReadBuffer* buffer) {
+  if (file.name == nullptr || !source_.Open(file)) {
     state_ = kStreamFail;
     return;
   }
-  buffer_.reset(new (std::nothrow) char[kReadBlock + kMaxLineBytes + 2]);
+  if (buffer == nullptr) {
+    own_ = std::make_unique<ReadBuffer>();
+    buffer = own_.get();
+  }
+  buffer_ = buffer->data();
   if (buffer_ == nullptr) {
     state_ = kStreamBad;
     return;
@@ -30,13 +36,11 @@ InputFile::InputFile(const char* name) {
   Fill(kMaxLineBytes + 1);
 }
 
-InputFile::~InputFile() {
-  if (file_ != nullptr) std::fclose(file_);
-}
+InputFile::~InputFile() = default;
 
 void InputFile::Refill(std::size_t n) {
   if (begin_ != 0) {
-    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+    std::memmove(buffer_, buffer_ + begin_, end_ - begin_);
     consumed_ += begin_;
     end_ -= begin_;
     begin_ = 0;
@@ -49,12 +53,15 @@ void InputFile::Refill(std::size_t n) {
       break;
     }
     if (stop_at_ - read < want) want = static_cast<std::size_t>(stop_at_ - read);
-    const std::size_t got = std::fread(buffer_.get() + end_, 1, want, file_);
-    end_ += got;
-    if (got == 0) {
+    const std::ptrdiff_t got = source_.Read(buffer_ + end_, want);
+    if (got <= 0) {
       at_end_ = true;
-      if (std::ferror(file_)) state_ |= kStreamFail | kStreamBad;
+      if (got < 0) state_ |= kStreamFail | kStreamBad;
+      break;
     }
+    end_ += static_cast<std::size_t>(got);
+    // A regular file ends where a read falls short: no read more is needed to see it.
+    if (static_cast<std::size_t>(got) < want && source_.short_read_ends()) at_end_ = true;
   }
 }
 
@@ -78,7 +85,7 @@ const char* InputFile::ReadLine(std::size_t& length, std::size_t* text_length) {
   if (failed()) return nullptr;
   Fill(kMaxLineBytes + 1);
   if (failed()) return nullptr;
-  char* line = buffer_.get() + begin_;
+  char* line = buffer_ + begin_;
   const std::size_t available = end_ - begin_;
   const std::size_t window = available < kMaxLineBytes ? available : kMaxLineBytes;
   const LineEnd end = FindLineEnd(line, window);
@@ -111,12 +118,12 @@ const char* InputFile::ReadLine(std::size_t& length, std::size_t* text_length) {
 
 std::pair<const char*, std::size_t> InputFile::Window() {
   if (!failed()) Fill(kMinWindow);
-  return {buffer_.get() + begin_, end_ - begin_};
+  return {buffer_ + begin_, end_ - begin_};
 }
 
 std::int32_t InputFile::SkipLines(std::size_t n) {
   // Callers pass whole lines only; anything after the last LF stays to be read.
-  const LineCount count = CountLines(buffer_.get() + begin_, n);
+  const LineCount count = CountLines(buffer_ + begin_, n);
   begin_ += count.bytes;
   return static_cast<std::int32_t>(count.lines);
 }

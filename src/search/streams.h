@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "frame/limits.h"
+#include "search/file_source.h"
 
 namespace kensaku {
 
@@ -21,11 +22,28 @@ enum StreamState : unsigned {
   kStreamBad = 4,
 };
 
+// The read buffer of an input file. One that reads many files in turn may keep one and lend it
+// to each, rather than have each file make its own.
+class ReadBuffer {
+ public:
+  static constexpr std::size_t kBlock = 1 << 18;  // the most a read asks for
+
+  ReadBuffer();
+  char* data() const { return bytes_.get(); }
+  bool ok() const { return bytes_ != nullptr; }
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+};
+
 class InputFile {
  public:
   // Opens for binary reading; a null name or a file that cannot be opened or read leaves the
-  // stream failed.
-  explicit InputFile(const char* name);
+  // stream failed. With a buffer, reads into it (which must outlive the file) rather than its
+  // own.
+  explicit InputFile(const char* name, ReadBuffer* buffer = nullptr)
+      : InputFile(FileName{name, -1, nullptr, false}, buffer) {}
+  explicit InputFile(const FileName& file, ReadBuffer* buffer = nullptr);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -50,8 +68,8 @@ class InputFile {
   // Reads nothing at or after byte `end` of the file: the rest reads as the end of the input.
   void StopAt(std::uint64_t end);
 
-  // The open file, for its identity; null when the stream failed to open.
-  std::FILE* file() const { return file_; }
+  // The open file, for its identity.
+  const FileSource& source() const { return source_; }
 
   // The bytes not yet read, as many as the buffer holds (at the end of the file, all of them).
   std::pair<const char*, std::size_t> Window();
@@ -73,8 +91,9 @@ class InputFile {
   }
   void Refill(std::size_t n);
 
-  std::FILE* file_ = nullptr;
-  std::unique_ptr<char[]> buffer_;
+  FileSource source_;
+  std::unique_ptr<ReadBuffer> own_;  // when no buffer is lent
+  char* buffer_ = nullptr;
   std::size_t begin_ = 0, end_ = 0;
   std::uint64_t consumed_ = 0;  // bytes moved out of the buffer before begin_
   bool at_end_ = false;

@@ -1,0 +1,35 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "search/file_source.h"
+
+namespace kensaku {
+
+bool FileSource::Open(const FileName& file) {
+  Close();
+  const int fd = file.directory >= 0
+                     ? ::openat(static_cast<int>(file.directory), file.name, O_RDONLY | O_CLOEXEC)
+                     : ::open(file.path != nullptr ? file.path : file.name, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  handle_ = fd;
+  struct stat st;
+  short_read_ends_ = file.regular || (fstat(fd, &st) == 0 && S_ISREG(st.st_mode));
+  return true;
+}
+
+void FileSource::Close() {
+  if (handle_ != kNoHandle) ::close(static_cast<int>(handle_));
+  handle_ = kNoHandle;
+  short_read_ends_ = false;
+}
+
+std::ptrdiff_t FileSource::Read(char* buffer, std::size_t n) {
+  for (;;) {
+    const ssize_t got = ::read(static_cast<int>(handle_), buffer, n);
+    if (got >= 0 || errno != EINTR) return got;
+  }
+}
+
+}  // namespace kensaku
