@@ -234,6 +234,52 @@ expect "a named link is followed with -r" 0 $'a1\na2\na3\n'
 rc=$?
 expect "-r without a file searches the working directory" 0 $'s.txt:1:a sub\n'
 
+# A generated tree: nested directories, files with hits and without, a binary one, empty ones, a
+# link. The output is the same byte for byte with 1, 2 and 8 threads, and when the workers keep
+# waiting for room, so that the writer searches files itself.
+mkdir -p gen
+for d in 1 2 3 4; do
+  for e in a b c; do
+    mkdir -p "gen/d$d/$e/deeper"
+    for f in $(seq 1 12); do
+      seq "$f" 7 "$((f * 40))" | sed "s/^/$d$e line /" >"gen/d$d/$e/f$f.txt"
+      : >"gen/d$d/$e/deeper/empty$f"
+    done
+    printf 'line\0bin\nline 7\n' >"gen/d$d/$e/deeper/bin.dat"
+  done
+done
+ln -s ../d1/a gen/d4/link
+for args in "-n 7" "-c 7" "-l 17" "-L 99" "-C1 -n 77" "-v -c 1" "-o 3a" "--color=always -n 11" \
+    "-m2 -n 5" "-R -c 7" "-a -n bin" "-q 7" "-F -e 1 -e 2 -c"; do
+  # shellcheck disable=SC2086
+  timeout 30 "$K" -j1 -r $args gen >want 2>want.err
+  want_rc=$?
+  for run_with in "-j2" "-j8" "-j2 HOLD"; do
+    hold=""
+    [[ $run_with == *HOLD ]] && hold=1
+    # shellcheck disable=SC2086
+    KENSAKU_HOLD_BYTES=$hold timeout 30 "$K" ${run_with% HOLD} -r $args gen >o 2>e
+    rc=$?
+    if [[ $rc != "$want_rc" ]] || ! cmp -s o want || ! cmp -s e want.err; then
+      echo "FAIL: -r $args with $run_with differs from one thread (exit $rc, $want_rc)"
+      diff want o | head -n 5
+      failures=$((failures + 1))
+    fi
+  done
+done
+# Every file once, in name order, depth first.
+walk() {
+  local entry
+  for entry in $(cd "$1" && LC_ALL=C ls -A | LC_ALL=C sort); do
+    if [[ -L $1/$entry ]]; then continue; fi
+    if [[ -d $1/$entry ]]; then walk "$1/$entry"; elif [[ -f $1/$entry ]]; then echo "$1/$entry"; fi
+  done
+}
+if ! cmp -s <(walk gen) <("$K" -j8 -r -L zzz gen); then
+  echo "FAIL: the generated tree in name order, depth first"
+  failures=$((failures + 1))
+fi
+
 # --- Parallel search keeps file order; results beyond 32,766 bytes -----------------------------
 mkdir -p par
 seq 1 200000 | sed 's/^/line /' >par/000-big

@@ -1,5 +1,6 @@
-// The files a search reads: the operands in order, directories walked with -r (names sorted, so
-// that output is the same from run to run), or standard input.
+// The files a search reads: the operands in order, standard input when there are none, and with
+// -r the entries of each directory met, in name order, so that output is the same from run to run.
+// Directories are listed as the search reaches them, by whichever thread is free.
 #ifndef KENSAKU_TOOLS_CLI_FILES_H_
 #define KENSAKU_TOOLS_CLI_FILES_H_
 
@@ -12,14 +13,44 @@
 namespace kensaku::cli {
 
 struct Target {
+  enum class Kind { kFile, kDirectory, kNote };
+  Kind kind = Kind::kFile;
   std::string path;        // what to open
   std::string shown;       // the name printed
-  std::uint64_t size = 0;  // 0 when unknown (standard input)
-  std::string error;       // when set, only this message ("NAME: reason") is written
+  std::uint64_t size = 0;  // an operand's size, when known (for the progress line)
+  std::string error;       // kNote: the only message ("NAME: reason")
+  std::string name;        // its name in the directory that lists it; empty for an operand
 };
 
-// With_name is set when names are printed by default: several operands or a walked directory.
-void CollectTargets(const Options& options, std::vector<Target>& targets, bool& with_name);
+// The operands as targets; with_name is set when names are printed by default (several operands,
+// or a walked directory).
+void CollectOperands(const Options& options, std::vector<Target>& targets, bool& with_name);
+
+// The entries of a directory in name order: directories and regular files, links only when
+// followed (then as what they point to), other kinds passed over as grep passes them; and a note
+// in their place when the directory cannot be read. The directory's canonical path, when links
+// are followed, goes to `canonical`, and a directory whose canonical path is one of `above` (a
+// link back up the tree) is a note of a loop instead. The directory is opened relative to
+// `parent`, an open directory's handle or -1; its own is left in `handle` (or -1) for its entries
+// to be opened relative to, until CloseDirectory.
+void ListDirectory(const Target& directory, std::intptr_t parent, bool follow,
+                   const std::vector<std::string>& above, std::vector<Target>& entries,
+                   std::string& canonical, std::intptr_t& handle);
+
+// One entry of a directory as the system lists it.
+struct DirectoryEntry {
+  std::string name;
+  Target::Kind kind;  // kFile, kDirectory, or kNote for a followed link that cannot be looked up
+  std::string error;  // kNote: why
+};
+
+// The platform's part (files_posix.cpp, files_win32.cpp): the entries of a directory in the
+// system's order, as ListDirectory describes them; false, with the reason, when it cannot be
+// read. POSIX keeps a descriptor of the directory open (a bounded number of them at once).
+bool ReadDirectory(const std::string& path, const std::string& name, std::intptr_t parent,
+                   bool follow, std::vector<DirectoryEntry>& entries, std::intptr_t& handle,
+                   std::string& error);
+void CloseDirectory(std::intptr_t handle);
 
 }  // namespace kensaku::cli
 

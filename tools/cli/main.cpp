@@ -69,7 +69,7 @@ int Main(int argc, char** argv) {
 
   std::vector<Target> targets;
   bool with_name = false;
-  CollectTargets(o, targets, with_name);
+  CollectOperands(o, targets, with_name);
 
   const bool terminal = IsTerminal(1);
   SearchPlan plan;
@@ -93,6 +93,7 @@ int Main(int argc, char** argv) {
   selection.parts = print.report == Report::kLines && (print.only_matching || print.color);
   selection.numbered = print.line_numbers;
   plan.binary = o.binary;
+  plan.follow_links = o.dereference;
   plan.no_messages = o.no_messages;
   plan.threads = o.threads > 0
                      ? o.threads

@@ -1,11 +1,14 @@
 #include "search.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -16,124 +19,337 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kBinaryProbe = 32768;
+// Output is handed to the system in blocks of about this size.
+constexpr std::size_t kWriteBlock = 1 << 18;
+// Workers wait while this much output of files not yet written is held.
+constexpr std::uint64_t kMaxHeld = 64u << 20;
 
-struct Job {
-  const Target* target;
-  std::string ready;  // written by the job, not yet by the main thread
+// KENSAKU_HOLD_BYTES, for the tests, sets another bound: 1 makes the writer take files itself.
+std::uint64_t HeldBound() {
+  const char* bound = std::getenv("KENSAKU_HOLD_BYTES");
+  return bound != nullptr && *bound != '\0' ? std::strtoull(bound, nullptr, 10) : kMaxHeld;
+}
+
+// One target of the search and what came of it. A directory's entries become nodes of their own
+// when it is listed; the output is written in the order of the nodes, depth first.
+struct Node {
+  enum State { kQueued, kTaken, kDone };
+
+  Target target;
+  Node* parent = nullptr;
+  std::string canonical;  // a directory's, when links are followed
+  std::atomic<int> state{kQueued};
+  // A directory's handle, kept open while its entries are opened relative to it (-1: none), and
+  // how many of them have not been opened yet.
+  std::intptr_t handle = -1;
+  std::atomic<std::size_t> unopened{0};
+
+  // Written by the one who took the node, read by the writer once it is done (or, for the output
+  // of a file the writer waits for, under the board's lock as it grows).
+  std::vector<std::unique_ptr<Node>> children;
+  std::string out;
+  std::uint64_t held = 0;  // what was left in out when the node was done
   std::string err;
-  bool done = false;
   bool selected = false;
   bool error = false;
 };
 
-// Shared by the workers and the writer, under one lock.
-struct Board {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<std::unique_ptr<Job>> jobs;
-  std::size_t next = 0;  // the next job to start
-  std::size_t head = 0;  // the job being written
-  std::atomic<bool> stop{false};
-  std::atomic<std::uint64_t> bytes_done{0};
-  std::atomic<std::size_t> files_done{0};
-};
+class Board {
+ public:
+  Board(const SearchPlan& plan, const Query& query)
+      : plan_(plan), query_(query), max_held_(HeldBound()) {}
 
-bool LooksBinary(InputFile& in) {
-  const auto [text, n] = in.Window();
-  return std::memchr(text, '\0', n < kBinaryProbe ? n : kBinaryProbe) != nullptr;
-}
+  std::vector<std::unique_ptr<Node>>& roots() { return roots_; }
+  std::atomic<bool>& stop() { return stop_; }
+  std::uint64_t bytes_done() const { return bytes_done_.load(std::memory_order_relaxed); }
+  std::size_t files_done() const { return files_done_.load(std::memory_order_relaxed); }
+  std::size_t files_found() const { return files_found_.load(std::memory_order_relaxed); }
 
-void RunJob(const SearchPlan& plan, const Query& query, Board& board, Job& job) {
-  const Target& target = *job.target;
-  std::string out, err;
-  bool selected = false, error = false;
-  if (!target.error.empty()) {
-    err = target.error;
-    error = true;
-  } else {
-    errno = 0;
-    InputFile in(target.path.c_str());
-    if (in.failed()) {
-      err = target.shown + ": " + std::strerror(errno != 0 ? errno : EIO);
-      error = true;
-    } else {
-      PrintConfig config = plan.print;
-      config.binary = plan.binary != Binary::kText && LooksBinary(in);
-      if (!(config.binary && plan.binary == Binary::kWithoutMatch)) {
-        auto drain = [&] {
-          std::lock_guard<std::mutex> lock(board.mutex);
-          job.ready += out;
-          board.changed.notify_all();
-          out.clear();
-        };
-        ReadMeter meter(in, board.bytes_done);
-        Printer printer(config, target.shown, out, drain, &board.stop, &meter);
-        Search(query, in, printer, plan.selection);
-        if ((in.state() & kStreamBad) != 0) {
-          err = target.shown + ": read error";
-          error = true;
+  // Queues the operands and starts the workers.
+  void Start(int threads) {
+    for (auto& node : roots_) {
+      if (node->target.kind == Target::Kind::kFile) ++files_found_;
+    }
+    {
+      const std::lock_guard<std::mutex> lock(queue_mutex_);
+      for (auto& node : roots_) queue_.push_back(node.get());
+      pending_ = roots_.size();
+    }
+    threads_ = static_cast<std::size_t>(threads);
+    for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
+  }
+
+  void Join() {
+    {
+      const std::lock_guard<std::mutex> lock(queue_mutex_);
+      closed_ = true;
+    }
+    work_ready_.notify_all();
+    room_.notify_all();
+    for (std::thread& t : workers_) t.join();
+  }
+
+  // Waits until the node is done, handing over the output it has so far to write(text); or, when
+  // the workers wait for room and the node is still queued, takes it itself, so that they never
+  // wait for each other. The writer is not woken for every node a worker finishes, only when the
+  // awaited file's output grows, when the last node is done, or when workers wait for room: it
+  // looks again every few milliseconds, and runs every(milliseconds waited) as it waits.
+  template <typename Write, typename Every>
+  void AwaitNode(Node& node, Write&& write, Every&& every) {
+    const Clock::time_point start = Clock::now();
+    for (;;) {
+      if (node.state.load() == Node::kDone) break;
+      if (waiting_for_room_.load() > 0 && TakeFromQueue(node)) {
+        if (own_ == nullptr) own_ = std::make_unique<Tools>(query_, plan_.selection);
+        Process(node, *own_);
+        break;
+      }
+      std::string text;
+      {
+        std::unique_lock<std::mutex> lock(stream_mutex_);
+        awaited_.store(&node);
+        node_changed_.wait_for(lock, std::chrono::milliseconds(5), [&] {
+          return !node.out.empty() || node.state.load() == Node::kDone ||
+                 waiting_for_room_.load() > 0;
+        });
+        awaited_.store(nullptr);
+        if (node.state.load() != Node::kDone) text.swap(node.out);
+      }
+      if (!text.empty()) write(text);
+      every(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+    }
+  }
+
+  // The writer has written a node's output: its room goes back to the workers.
+  void Written(const Node& node) {
+    const std::uint64_t held = held_.fetch_sub(node.held) - node.held;
+    if (held < max_held_ && waiting_for_room_.load() > 0) {
+      const std::lock_guard<std::mutex> lock(queue_mutex_);
+      room_.notify_all();
+    }
+  }
+
+ private:
+  // Takes nodes from the front of the queue, a few at a time, until there are none left and none
+  // being worked on that could add more.
+  // What a thread keeps from one file to the next.
+  struct Tools {
+    Tools(const Query& query, const Selection& selection) : searcher(query, selection) {}
+    ReadBuffer buffer;
+    Searcher searcher;
+  };
+
+  void Work() {
+    Tools tools(query_, plan_.selection);
+    std::vector<Node*> batch;
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(queue_mutex_);
+        if (held_.load() >= max_held_) {
+          ++waiting_for_room_;
+          WakeWriter();
+          room_.wait(lock, [&] { return closed_ || held_.load() < max_held_; });
+          --waiting_for_room_;
         }
-        selected = printer.selected() > 0;
-        if (!printer.note().empty()) err = printer.note();
+        work_ready_.wait(lock, [&] { return closed_ || !queue_.empty() || pending_ == 0; });
+        if (queue_.empty()) return;  // and nothing being worked on can add more
+        // A few at a time, fewer as the queue runs short, so that every worker has some.
+        const std::size_t share = queue_.size() / (2 * threads_);
+        const std::size_t take = std::clamp<std::size_t>(share, 1, 16);
+        batch.assign(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(take));
+        queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(take));
+        for (Node* node : batch) node->state.store(Node::kTaken);
+      }
+      for (Node* node : batch) Process(*node, tools);
+    }
+  }
+
+  // Takes a node that is still queued out of the queue, for the writer.
+  bool TakeFromQueue(Node& node) {
+    const std::lock_guard<std::mutex> lock(queue_mutex_);
+    if (node.state.load() != Node::kQueued) return false;
+    queue_.erase(std::find(queue_.begin(), queue_.end(), &node));
+    node.state.store(Node::kTaken);
+    return true;
+  }
+
+  void WakeWriter() {
+    if (awaited_.load() == nullptr) return;
+    const std::lock_guard<std::mutex> lock(stream_mutex_);
+    node_changed_.notify_all();
+  }
+
+  void Process(Node& node, Tools& tools) {
+    switch (node.target.kind) {
+      case Target::Kind::kNote:
+        node.err = node.target.error;
+        node.error = true;
+        break;
+      case Target::Kind::kDirectory:
+        if (!stop_.load(std::memory_order_relaxed)) List(node);
+        break;
+      case Target::Kind::kFile:
+        if (!stop_.load(std::memory_order_relaxed)) SearchFile(node, tools);
+        files_done_.fetch_add(1, std::memory_order_relaxed);
+        break;
+    }
+    // The last of a directory's entries lets it be closed.
+    if (node.parent != nullptr && node.parent->handle >= 0 && --node.parent->unopened == 0) {
+      CloseDirectory(node.parent->handle);
+    }
+    {
+      const std::lock_guard<std::mutex> lock(stream_mutex_);
+      node.held = node.out.size();
+      held_ += node.held;
+      node.state.store(Node::kDone);
+    }
+    // One node fewer to wait for; the last one lets the idle workers go, and the writer end.
+    if (pending_.fetch_sub(1) == 1) {
+      {
+        const std::lock_guard<std::mutex> lock(queue_mutex_);
+        work_ready_.notify_all();
+      }
+      WakeWriter();
+    }
+  }
+
+  // The entries become nodes, queued at the front in their order: the walk goes depth first, as
+  // the output does.
+  void List(Node& node) {
+    std::vector<std::string> above;
+    for (const Node* n = node.parent; n != nullptr; n = n->parent) above.push_back(n->canonical);
+    std::vector<Target> entries;
+    ListDirectory(node.target, node.parent != nullptr ? node.parent->handle : -1,
+                  plan_.follow_links, above, entries, node.canonical, node.handle);
+    std::size_t files = 0;
+    for (Target& entry : entries) {
+      files += entry.kind == Target::Kind::kFile;
+      auto child = std::make_unique<Node>();
+      child->target = std::move(entry);
+      child->parent = &node;
+      node.children.push_back(std::move(child));
+    }
+    files_found_ += files;
+    node.unopened = node.children.size();
+    if (node.children.empty()) {
+      CloseDirectory(node.handle);
+      node.handle = -1;
+      return;
+    }
+    const std::lock_guard<std::mutex> lock(queue_mutex_);
+    for (auto it = node.children.rbegin(); it != node.children.rend(); ++it) {
+      queue_.push_front(it->get());
+    }
+    pending_ += node.children.size();
+    work_ready_.notify_all();
+  }
+
+  static bool LooksBinary(InputFile& in) {
+    const auto [text, n] = in.Window();
+    return std::memchr(text, '\0', n < kBinaryProbe ? n : kBinaryProbe) != nullptr;
+  }
+
+  void SearchFile(Node& node, Tools& tools) {
+    const Target& target = node.target;
+    errno = 0;
+    // A file met in a walked directory is opened relative to it, and known regular from the
+    // listing.
+    FileName name;
+    name.name = target.name.empty() ? target.path.c_str() : target.name.c_str();
+    name.path = target.path.c_str();
+    name.directory = node.parent != nullptr ? node.parent->handle : -1;
+    name.regular = node.parent != nullptr;
+    InputFile in(name, &tools.buffer);
+    if (in.failed()) {
+      node.err = target.shown + ": " + std::strerror(errno != 0 ? errno : EIO);
+      node.error = true;
+      return;
+    }
+    PrintConfig config = plan_.print;
+    config.binary = plan_.binary != Binary::kText && LooksBinary(in);
+    if (!(config.binary && plan_.binary == Binary::kWithoutMatch)) {
+      // Output that grows large goes to the node as it comes, so that the writer can hand over
+      // the first file's as it is found.
+      struct Drain {
+        Board* board;
+        Node* node;
+        std::string out;
+        void operator()() {
+          const std::lock_guard<std::mutex> lock(board->stream_mutex_);
+          if (node->out.empty()) {
+            node->out.swap(out);
+          } else {
+            node->out += out;
+          }
+          out.clear();
+          if (board->awaited_.load() == node) board->node_changed_.notify_all();
+        }
+      } drain{this, &node, std::string()};
+      {
+        ReadMeter meter(in, bytes_done_);
+        // One pointer: the call needs no memory of its own.
+        Printer printer(
+            config, target.shown, drain.out, [d = &drain] { (*d)(); }, &stop_, &meter);
+        tools.searcher.Search(in, printer);
+        node.selected = printer.selected() > 0;
+        if (!printer.note().empty()) node.err = printer.note();
+      }
+      if ((in.state() & kStreamBad) != 0) {
+        node.err = target.shown + ": read error";
+        node.error = true;
       }
     }
   }
-  std::lock_guard<std::mutex> lock(board.mutex);
-  job.ready += out;
-  job.err = err;
-  job.selected = selected;
-  job.error = error;
-  job.done = true;
-  ++board.files_done;
-  board.changed.notify_all();
-}
 
-void Worker(const SearchPlan& plan, const Query& query, Board& board) {
-  // Not too far ahead of the writer, so that waiting output stays bounded in number of files.
-  const std::size_t ahead = static_cast<std::size_t>(plan.threads) * 4 + 8;
-  for (;;) {
-    Job* job = nullptr;
-    {
-      std::unique_lock<std::mutex> lock(board.mutex);
-      board.changed.wait(
-          lock, [&] { return board.next >= board.jobs.size() || board.next < board.head + ahead; });
-      if (board.next >= board.jobs.size()) return;
-      job = board.jobs[board.next++].get();
-    }
-    if (board.stop.load()) {
-      std::lock_guard<std::mutex> lock(board.mutex);
-      job->done = true;
-      ++board.files_done;
-      board.changed.notify_all();
-      continue;
-    }
-    RunJob(plan, query, board, *job);
-  }
-}
+  const SearchPlan& plan_;
+  const Query& query_;
+  const std::uint64_t max_held_;
+  std::vector<std::unique_ptr<Node>> roots_;
+  std::vector<std::thread> workers_;
+  std::unique_ptr<Tools> own_;  // the writer's, for the nodes it takes itself
+
+  std::mutex queue_mutex_;
+  std::condition_variable work_ready_, room_;
+  std::deque<Node*> queue_;
+  std::atomic<std::size_t> pending_{0};  // nodes queued or being worked on
+  std::size_t threads_ = 1;
+  bool closed_ = false;
+  std::atomic<int> waiting_for_room_{0};
+  std::atomic<std::uint64_t> held_{0};  // output of done nodes not yet written
+
+  std::mutex stream_mutex_;
+  std::condition_variable node_changed_;
+  std::atomic<const Node*> awaited_{nullptr};  // the node the writer waits for
+
+  std::atomic<bool> stop_{false};
+  std::atomic<std::uint64_t> bytes_done_{0};
+  std::atomic<std::size_t> files_done_{0};
+  std::atomic<std::size_t> files_found_{0};
+};
 
 class Progress {
  public:
-  Progress(const SearchPlan& plan, const std::vector<Target>& targets, Board& board)
+  Progress(const SearchPlan& plan, std::uint64_t total, const Board& board)
       : enabled_(plan.progress),
         delay_(plan.progress_delay_ms),
         board_(board),
-        files_(targets.size()),
-        start_(Clock::now()) {
-    for (const Target& t : targets) total_ += t.size;
-  }
+        total_(total),
+        start_(Clock::now()) {}
   void Draw() {
     if (!enabled_) return;
-    const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
-    if (seconds * 1000 < delay_) return;
-    const double mb = static_cast<double>(board_.bytes_done.load()) / 1e6;
+    const Clock::time_point now = Clock::now();
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    if (seconds * 1000 < delay_ || now - drawn_ < std::chrono::milliseconds(100)) return;
+    drawn_ = now;
+    const double mb = static_cast<double>(board_.bytes_done()) / 1e6;
     char line[160];
     if (total_ > 0) {
       std::snprintf(line, sizeof line, "\r%.1f of %.1f MB, %.1f MB/s, %zu of %zu files\33[K", mb,
                     static_cast<double>(total_) / 1e6, seconds > 0 ? mb / seconds : 0.0,
-                    board_.files_done.load(), files_);
+                    board_.files_done(), board_.files_found());
     } else {
       std::snprintf(line, sizeof line, "\r%.1f MB, %.1f MB/s, %zu of %zu files\33[K", mb,
-                    seconds > 0 ? mb / seconds : 0.0, board_.files_done.load(), files_);
+                    seconds > 0 ? mb / seconds : 0.0, board_.files_done(), board_.files_found());
     }
     std::fputs(line, stderr);
     std::fflush(stderr);
@@ -149,80 +365,114 @@ class Progress {
  private:
   bool enabled_;
   int delay_;
-  Board& board_;
-  std::size_t files_;
-  std::uint64_t total_ = 0;
+  const Board& board_;
+  std::uint64_t total_;
   Clock::time_point start_;
+  Clock::time_point drawn_{};
   bool shown_ = false;
+};
+
+// Standard output, gathered into large blocks.
+class Writer {
+ public:
+  explicit Writer(Progress& progress) : progress_(progress) {}
+  bool failed() const { return failed_; }
+  void Add(const std::string& text) {
+    pending_ += text;
+    if (pending_.size() >= kWriteBlock) Flush();
+  }
+  // Before a message on standard error, and before waiting, so that what is found shows.
+  void Flush() {
+    if (pending_.empty()) {
+      if (std::fflush(stdout) != 0) failed_ = true;
+      return;
+    }
+    progress_.Erase();
+    if (!failed_ && (std::fwrite(pending_.data(), 1, pending_.size(), stdout) != pending_.size() ||
+                     std::fflush(stdout) != 0)) {
+      failed_ = true;
+    }
+    pending_.clear();
+  }
+
+ private:
+  Progress& progress_;
+  std::string pending_;
+  bool failed_ = false;
 };
 
 }  // namespace
 
 SearchResult SearchAll(const SearchPlan& plan, const Query& query,
-                       const std::vector<Target>& targets) {
-  Board board;
-  for (const Target& t : targets) {
-    board.jobs.push_back(std::make_unique<Job>());
-    board.jobs.back()->target = &t;
+                       const std::vector<Target>& operands) {
+  Board board(plan, query);
+  std::uint64_t total = 0;
+  for (const Target& t : operands) {
+    auto node = std::make_unique<Node>();
+    node->target = t;
+    total += t.size;
+    board.roots().push_back(std::move(node));
   }
-  const std::size_t threads = std::max<std::size_t>(
-      1, std::min<std::size_t>(static_cast<std::size_t>(plan.threads), targets.size()));
-  std::vector<std::thread> workers;
-  for (std::size_t i = 0; i < threads; ++i) {
-    workers.emplace_back(Worker, std::cref(plan), std::cref(query), std::ref(board));
-  }
-  Progress progress(plan, targets, board);
-  SearchResult result;
-  bool write_failed = false;
+  Progress progress(plan, total, board);
+  Writer writer(progress);
+  board.Start(std::max(1, plan.threads));
+
   // Context groups of different files are parted by "--" too, as within one file.
-  const PrintConfig& print = plan.print;
   const bool parted = plan.selection.after > 0 || plan.selection.before > 0;
-  const std::string separator = print.color ? "\33[36m\33[K--\33[m\33[K\n" : "--\n";
+  const std::string separator = plan.print.color ? "\33[36m\33[K--\33[m\33[K\n" : "--\n";
   bool printed = false;
-  for (std::size_t i = 0; i < board.jobs.size(); ++i) {
-    Job& job = *board.jobs[i];
+  SearchResult result;
+  // Depth first over the nodes, each written once it is done.
+  struct Level {
+    std::vector<std::unique_ptr<Node>>* nodes;
+    std::size_t next;
+  };
+  std::vector<Level> levels = {{&board.roots(), 0}};
+  while (!levels.empty()) {
+    Level& level = levels.back();
+    if (level.next == level.nodes->size()) {
+      // Every node of the level and below it is written, and nothing refers to them any more.
+      if (levels.size() > 1) std::vector<std::unique_ptr<Node>>().swap(*level.nodes);
+      levels.pop_back();
+      continue;
+    }
+    Node& node = *(*level.nodes)[level.next++];
     bool first = true;
-    for (;;) {
-      std::string text;
-      bool done = false;
-      {
-        std::unique_lock<std::mutex> lock(board.mutex);
-        board.changed.wait_for(lock, std::chrono::milliseconds(100),
-                               [&] { return !job.ready.empty() || job.done; });
-        text.swap(job.ready);
-        done = job.done;
-      }
-      if (!text.empty()) {
-        progress.Erase();
-        if (parted && first && printed) text.insert(0, separator);
-        first = false;
-        printed = true;
-        if (!write_failed && std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
-          write_failed = true;
-          board.stop = true;
+    auto write = [&](std::string& text) {
+      if (parted && first && printed) text.insert(0, separator);
+      first = false;
+      printed = true;
+      writer.Add(text);
+    };
+    if (node.state.load() != Node::kDone) {
+      bool flushed = false;
+      board.AwaitNode(node, write, [&](long long waited_ms) {
+        // Output found so far shows when the next takes a while.
+        if (!flushed && waited_ms >= 20) {
+          writer.Flush();
+          flushed = true;
         }
-      }
-      if (done) break;
-      std::fflush(stdout);
-      progress.Draw();
+        progress.Draw();
+      });
     }
-    if (!job.err.empty() && !(plan.no_messages && job.error)) {
+    if (!node.out.empty()) write(node.out);
+    board.Written(node);
+    if (!node.err.empty() && !(plan.no_messages && node.error)) {
+      writer.Flush();
       progress.Erase();
-      std::fflush(stdout);
-      std::fprintf(stderr, "kensaku: %s\n", job.err.c_str());
+      std::fprintf(stderr, "kensaku: %s\n", node.err.c_str());
     }
-    result.selected = result.selected || job.selected;
-    result.error = result.error || job.error;
-    {
-      std::lock_guard<std::mutex> lock(board.mutex);
-      board.head = i + 1;
-      board.changed.notify_all();
-    }
+    result.selected = result.selected || node.selected;
+    result.error = result.error || node.error;
+    node.out = std::string();
+    if (writer.failed()) board.stop() = true;
+    if (!node.children.empty()) levels.push_back({&node.children, 0});
     progress.Draw();
   }
-  for (std::thread& t : workers) t.join();
+  writer.Flush();
+  board.Join();
   progress.Erase();
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) || write_failed) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) || writer.failed()) {
     std::fputs("kensaku: cannot write the output\n", stderr);
     result.error = true;
   }

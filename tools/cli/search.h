@@ -1,5 +1,6 @@
-// The search of every target: files searched in parallel, each into its own buffer, and the
-// buffers written in file order (the first file's as it grows). Progress on standard error.
+// The search of every target: files searched and directories listed by a few workers, each
+// taking a batch of nodes at a time, the output of each file gathered apart and written in file
+// order in large blocks (the first file's as it grows). Progress on standard error.
 #ifndef KENSAKU_TOOLS_CLI_SEARCH_H_
 #define KENSAKU_TOOLS_CLI_SEARCH_H_
 
@@ -18,6 +19,7 @@ struct SearchPlan {
   PrintConfig print;  // binary is set per file
   Selection selection;
   Binary binary = Binary::kBinary;
+  bool follow_links = false;  // -R: links met in a walked directory are followed
   bool no_messages = false;
   int threads = 1;
   bool progress = false;  // standard error is a terminal
@@ -29,8 +31,9 @@ struct SearchResult {
   bool error = false;     // some file could not be read or written
 };
 
+// The operands in order, directories walked as they are reached.
 SearchResult SearchAll(const SearchPlan& plan, const Query& query,
-                       const std::vector<Target>& targets);
+                       const std::vector<Target>& operands);
 
 }  // namespace kensaku::cli
 
