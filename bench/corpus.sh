@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Builds the whole-file corpus: Japanese prose from Debian's manual pages (manpages-ja,
 # manpages-ja-dev) with the roff markup stripped, and the EDICT dictionary, all in CP932 and
-# repeated to about 100 MB. A UTF-8 copy of the same lines gives the true counts. The packages
-# are only downloaded and unpacked, never installed.
+# repeated to about 100 MB. A UTF-8 copy of the same lines gives the true counts. Also a tree of
+# many small files: every manual page of those packages as it is (roff source), in CP932, in
+# eight copies, with a UTF-8 twin for the true counts. The packages are only downloaded and
+# unpacked, never installed.
 #
 #   bench/corpus.sh [DIR]   writes DIR/corpus-sjis.txt and DIR/corpus-utf8.txt (default
-#                           /tmp/kensaku-corpus), and bench/list-60.txt in CP932; MB=N sets the size
+#                           /tmp/kensaku-corpus), DIR/tree-sjis/ and DIR/tree-utf8/, and
+#                           bench/list-60.txt in CP932; MB=N sets the size of the corpus
 set -eu
 dir=${1:-/tmp/kensaku-corpus}
 mb=${MB:-100}
@@ -13,35 +16,56 @@ mkdir -p "$dir"
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$dir"
 iconv -f UTF-8 -t CP932 "$here/list-60.txt" >list-60-sjis.txt  # for kensaku_corpus_bench
-[ -f corpus-sjis.txt ] && [ -f corpus-utf8.txt ] && { echo "$dir/corpus-sjis.txt"; exit 0; }
+have_corpus() { [ -f corpus-sjis.txt ] && [ -f corpus-utf8.txt ]; }
+have_tree() { [ -f tree-sjis/.done ] && [ -f tree-utf8/.done ]; }
+have_corpus && have_tree && { echo "$dir/corpus-sjis.txt"; exit 0; }
 
 rm -rf pkgs && mkdir pkgs
 (cd pkgs && apt-get download manpages-ja manpages-ja-dev edict >/dev/null 2>&1)
 for d in pkgs/*.deb; do dpkg-deb -x "$d" pkgs/x; done
 
-# Prose lines of the manual pages: comments and requests without text dropped, the text of
-# font requests kept, inline escapes removed.
-strip_roff() {
-  sed -e '/^\.\\"/d' -e '/^'"'"'\\"/d' \
-      -e 's/^\.\(B\|I\|BI\|IB\|BR\|RB\|IR\|RI\|SH\|SS\|TP\|IP\|SM\|SB\) *//' \
-      -e '/^\./d' \
-      -e 's/\\f[BIRPC]//g; s/\\f(..//g; s/\\-/-/g; s/\\(em/--/g; s/\\(..//g' \
-      -e 's/\\&//g; s/\\e/\\/g; s/\\ / /g; s/"//g' \
-      -e '/^[[:space:]]*$/d'
-}
-: >base-utf8.txt
-find pkgs/x/usr/share/man/ja -name '*.gz' | LC_ALL=C sort | while read -r f; do
-  zcat "$f" | strip_roff
-done >>base-utf8.txt
-iconv -c -f EUC-JP -t UTF-8 pkgs/x/usr/share/edict/edict >>base-utf8.txt
+if ! have_tree; then
+  # Each page in CP932 (what it cannot hold dropped), and its UTF-8 twin made from those bytes.
+  rm -rf tree-sjis tree-utf8
+  find pkgs/x/usr/share/man/ja -name '*.gz' | LC_ALL=C sort | while read -r f; do
+    rel=${f#pkgs/x/usr/share/man/ja/}
+    rel=${rel%.gz}
+    mkdir -p "tree-sjis/1/$(dirname "$rel")" "tree-utf8/1/$(dirname "$rel")"
+    zcat "$f" | iconv -c -f UTF-8 -t CP932 >"tree-sjis/1/$rel"
+    iconv -f CP932 -t UTF-8 "tree-sjis/1/$rel" >"tree-utf8/1/$rel"
+  done
+  for t in tree-sjis tree-utf8; do
+    for copy in 2 3 4 5 6 7 8; do cp -r "$t/1" "$t/$copy"; done
+    : >"$t/.done"
+  done
+fi
 
-# What CP932 cannot hold is dropped once, and the UTF-8 copy is made from the CP932 bytes, so
-# that both hold the same lines.
-iconv -c -f UTF-8 -t CP932 base-utf8.txt >base-sjis.txt
-: >corpus-sjis.txt
-while [ "$(stat -c %s corpus-sjis.txt)" -lt $((mb * 1000 * 1000)) ]; do
-  cat base-sjis.txt >>corpus-sjis.txt
-done
-iconv -f CP932 -t UTF-8 corpus-sjis.txt >corpus-utf8.txt
-rm -rf pkgs base-utf8.txt base-sjis.txt
+if ! have_corpus; then
+  # Prose lines of the manual pages: comments and requests without text dropped, the text of
+  # font requests kept, inline escapes removed.
+  strip_roff() {
+    sed -e '/^\.\\"/d' -e '/^'"'"'\\"/d' \
+        -e 's/^\.\(B\|I\|BI\|IB\|BR\|RB\|IR\|RI\|SH\|SS\|TP\|IP\|SM\|SB\) *//' \
+        -e '/^\./d' \
+        -e 's/\\f[BIRPC]//g; s/\\f(..//g; s/\\-/-/g; s/\\(em/--/g; s/\\(..//g' \
+        -e 's/\\&//g; s/\\e/\\/g; s/\\ / /g; s/"//g' \
+        -e '/^[[:space:]]*$/d'
+  }
+  : >base-utf8.txt
+  find pkgs/x/usr/share/man/ja -name '*.gz' | LC_ALL=C sort | while read -r f; do
+    zcat "$f" | strip_roff
+  done >>base-utf8.txt
+  iconv -c -f EUC-JP -t UTF-8 pkgs/x/usr/share/edict/edict >>base-utf8.txt
+
+  # What CP932 cannot hold is dropped once, and the UTF-8 copy is made from the CP932 bytes, so
+  # that both hold the same lines.
+  iconv -c -f UTF-8 -t CP932 base-utf8.txt >base-sjis.txt
+  : >corpus-sjis.txt
+  while [ "$(stat -c %s corpus-sjis.txt)" -lt $((mb * 1000 * 1000)) ]; do
+    cat base-sjis.txt >>corpus-sjis.txt
+  done
+  iconv -f CP932 -t UTF-8 corpus-sjis.txt >corpus-utf8.txt
+  rm -f base-utf8.txt base-sjis.txt
+fi
+rm -rf pkgs
 echo "$dir/corpus-sjis.txt"
