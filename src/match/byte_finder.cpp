@@ -5,9 +5,11 @@
 #include <immintrin.h>
 #endif
 
+#include <bit>
 #include <cstring>
 
 #include "frame/cpu.h"
+#include "match/list_filter.h"
 
 namespace kensaku {
 namespace {
@@ -25,8 +27,21 @@ int Commonness(unsigned char b) {
 
 }  // namespace
 
-ByteFinder::ByteFinder(ByteSets sets) : sets_(std::move(sets)) {
-  if (sets_.size() > kMaxRequiredSets) sets_.resize(kMaxRequiredSets);
+ByteFinder::ByteFinder(ByteRuns runs) : runs_(std::move(runs)) {
+  for (ByteSets& run : runs_) {
+    if (run.size() > kMaxRequiredSets) run.resize(kMaxRequiredSets);
+  }
+  if (runs_.size() > ListFilter::kMaxEntries) runs_.resize(ListFilter::kMaxEntries);
+  shortest_ = runs_.empty() ? 0 : runs_[0].size();
+  for (const ByteSets& run : runs_) {
+    shortest_ = run.size() < shortest_ ? run.size() : shortest_;
+    longest_ = run.size() > longest_ ? run.size() : longest_;
+  }
+  if (runs_.size() > 1) {
+    any_ = std::make_shared<const ListFilter>(runs_);
+    return;
+  }
+  if (runs_.size() == 1) sets_ = runs_[0];
   const std::size_t m = sets_.size();
   if (m == 1) {
     int n = 0;
@@ -82,7 +97,20 @@ ByteFinder::ByteFinder(ByteSets sets) : sets_(std::move(sets)) {
   }
 }
 
-std::size_t ByteFinder::Find(const char* text, std::size_t n) const {
+std::size_t ByteFinder::Find(const char* text, std::size_t n, std::size_t* length) const {
+  if (any_ != nullptr) {
+    std::uint64_t found = 0;
+    const std::size_t k = any_->First(reinterpret_cast<const unsigned char*>(text), 0, n, found);
+    if (length != nullptr) {
+      *length = longest_;
+      for (; found != 0; found &= found - 1) {
+        const std::size_t size = runs_[static_cast<std::size_t>(std::countr_zero(found))].size();
+        if (size < *length) *length = size;
+      }
+    }
+    return k;
+  }
+  if (length != nullptr) *length = sets_.size();
   const std::size_t m = sets_.size();
   if (m == 0) return 0;
   if (single_ >= 0) {

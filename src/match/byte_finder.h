@@ -1,10 +1,13 @@
 // The byte prefilter of the searches: a line can hold a match only if it holds, in a row, a byte
-// of each of the sets that every match holds (see RequiredBytes of the matchers). Finding them is
-// a memchr, a wide probe of two of its sets, or a Horspool walk, with no character decoded.
+// of each of the sets that every match holds, in one of their alternatives (see RequiredBytes of
+// the matchers). Finding one run is a memchr, a wide probe of two of its sets, or a Horspool
+// walk; finding one of several alternatives is the list filter's sweep over them. No character
+// is decoded.
 #ifndef KENSAKU_SRC_MATCH_BYTE_FINDER_H_
 #define KENSAKU_SRC_MATCH_BYTE_FINDER_H_
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -13,35 +16,52 @@
 
 namespace kensaku {
 
-// Where a run of byte sets first occurs in a text; a line without it cannot hold a match.
+class ListFilter;
+
+// Where a run of byte sets (one of its alternatives) first occurs in a text; a line without it
+// cannot hold a match.
 class ByteFinder {
  public:
   static constexpr int kProbeBytes = 4;
 
-  explicit ByteFinder(ByteSets sets);
-  bool empty() const { return sets_.empty(); }
-  std::size_t size() const { return sets_.size(); }  // bytes in a row
-  bool In(const char* text, std::size_t n) const { return sets_.empty() || Find(text, n) != n; }
+  explicit ByteFinder(ByteRuns runs);
+  explicit ByteFinder(ByteSets sets) : ByteFinder(ByteRuns(1, std::move(sets))) {}
+  bool empty() const { return runs_.empty(); }
+  // Bytes in a row: of the shortest alternative, and of the longest.
+  std::size_t size() const { return shortest_; }
+  std::size_t longest() const { return longest_; }
+  const ByteRuns& runs() const { return runs_; }
+  bool In(const char* text, std::size_t n) const { return runs_.empty() || Find(text, n) != n; }
   bool In(const char* text, std::size_t n, Presence known) const {
     return known == Presence::kUnknown ? In(text, n) : known != Presence::kAbsent;
   }
-  // True when the sets occur at p, which has size() bytes.
+  // True when the sets of the one alternative occur at p, which has size() bytes.
   bool At(const unsigned char* p) const {
     for (std::size_t k = 0; k < sets_.size(); ++k) {
       if (!sets_[k][p[k]]) return false;
     }
     return true;
   }
-  const ByteSet& set(std::size_t k) const { return sets_[k]; }
-  // Where the sets first occur in the text, or n.
-  std::size_t Find(const char* text, std::size_t n) const;
+  // True when some alternative occurs at p, of which `available` bytes may be read.
+  bool At(const unsigned char* p, std::size_t available) const {
+    if (any_ == nullptr) return available >= sets_.size() && At(p);
+    for (const ByteSets& run : runs_) {
+      if (run.size() > available) continue;
+      std::size_t k = 0;
+      while (k < run.size() && run[k][p[k]]) ++k;
+      if (k == run.size()) return true;
+    }
+    return false;
+  }
+  // Where the sets (of some alternative) first occur whole in the text, or n; with `length`,
+  // how many bytes the shortest alternative found there holds.
+  std::size_t Find(const char* text, std::size_t n, std::size_t* length = nullptr) const;
   // Where they next occur at or after `from` beginning a character of the text, which begins
   // with one; or n.
   std::size_t FindCharStart(const char* text, std::size_t n, std::size_t from = 0) const {
     // A prefilter's place is most often the very one.
     const auto* t = reinterpret_cast<const unsigned char*>(text);
-    if (from < n && n - from >= size() && At(t + from) &&
-        CharStartOf(text, text + from) == text + from) {
+    if (from < n && At(t + from, n - from) && CharStartOf(text, text + from) == text + from) {
       return from;
     }
     for (std::size_t k = from; k < n; ++k) {
@@ -58,6 +78,11 @@ class ByteFinder {
   template <typename Vec>
   std::size_t ProbedWith(const unsigned char* t, std::size_t n) const;
 
+  ByteRuns runs_;
+  std::size_t shortest_ = 0, longest_ = 0;
+  // Several alternatives are swept for at once.
+  std::shared_ptr<const ListFilter> any_;
+  // One alternative, and how it is found.
   ByteSets sets_;
   int single_ = -1;  // the one byte of a one-byte, one-set requirement
   // Two sets of a few bytes each (one byte each for an exact run), the least common, are

@@ -55,14 +55,14 @@ Conjunctive::Conjunctive(const char* text, const MatchOptions& options) {
   }
 }
 
-ByteSets Conjunctive::RequiredBytes(std::size_t* chars_before, bool* whole) const {
+ByteRuns Conjunctive::RequiredBytes(std::size_t* chars_before, bool* whole) const {
   if (chars_before != nullptr) *chars_before = Pattern::kVaries;
   if (whole != nullptr) *whole = false;
   if (terms_.size() == 1) return terms_[0].RequiredBytes(chars_before, whole);
-  ByteSets best;
+  ByteRuns best;
   for (const Pattern& term : terms_) {
-    ByteSets sets = term.RequiredBytes();
-    if (detail::Selectivity(sets) > detail::Selectivity(best)) best = std::move(sets);
+    ByteRuns runs = term.RequiredBytes();
+    if (detail::Selectivity(runs) > detail::Selectivity(best)) best = std::move(runs);
   }
   return best;
 }

@@ -34,7 +34,7 @@ class Conjunctive {
   // The longest bytes some term requires: every term must match for the whole to match. With
   // chars_before: how many characters every match has before them (Pattern::RequiredBytes),
   // known only when there is one term, which alone may be whole (Pattern::RequiredBytes).
-  ByteSets RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr) const;
+  ByteRuns RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr) const;
 
  private:
   friend MatchSpan MatchConjunctive(MatchSpan&, const char*&, const Conjunctive&, const char*);

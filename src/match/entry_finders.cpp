@@ -8,6 +8,7 @@ class EntryFinders::EntryCursor final : public Prefilter::Cursor {
     for (std::size_t i = 0; i < next_.size(); ++i) {
       next_[i].finder = list.finders_[i];
       next_[i].size = list.finders_[i]->size();
+      next_[i].longest = list.finders_[i]->longest();
     }
   }
 
@@ -16,7 +17,7 @@ class EntryFinders::EntryCursor final : public Prefilter::Cursor {
     std::uint64_t first = end;
     for (Next& next : next_) {
       if (!next.found || next.hit < at) Seek(*next.finder, next, text, n, at);
-      if (next.found && next.hit + next.size <= end && next.hit < first) first = next.hit;
+      if (next.found && next.hit + next.hit_length <= end && next.hit < first) first = next.hit;
     }
     return static_cast<std::size_t>(first - at);
   }
@@ -44,7 +45,7 @@ class EntryFinders::EntryCursor final : public Prefilter::Cursor {
   }
 
   void Reset() override {
-    for (Next& next : next_) next = Next{next.finder, next.size};
+    for (Next& next : next_) next = Next{next.finder, next.size, next.longest};
   }
 
   LineBytes InLine(const char*, std::size_t length, std::uint64_t from) const override {
@@ -62,8 +63,10 @@ class EntryFinders::EntryCursor final : public Prefilter::Cursor {
  private:
   struct Next {
     const ByteFinder* finder = nullptr;
-    std::uint64_t size = 0;      // the finder's bytes in a row
+    std::uint64_t size = 0;      // the finder's bytes in a row: of its shortest alternative
+    std::uint64_t longest = 0;   // and of its longest
     std::uint64_t hit = 0;       // stream offset of the first occurrence, when found
+    std::uint64_t hit_length = 0;  // its bytes (of the shortest alternative there)
     std::uint64_t clear_to = 0;  // no occurrence starts before this (from where it was sought)
     std::uint64_t lead_run = 0;  // when found: where the lead bytes just before it begin
     bool found = false;
@@ -72,21 +75,25 @@ class EntryFinders::EntryCursor final : public Prefilter::Cursor {
   // Seeks entry f's next occurrence again, only from where nothing is known yet.
   static void Seek(const ByteFinder& f, Next& next, const char* text, std::size_t n,
                    std::uint64_t at) {
+    const std::uint64_t longest = next.longest;
     const std::uint64_t end = at + n;
     std::uint64_t from = next.found ? next.hit + 1 : next.clear_to;
     if (from < at) from = at;
     const std::size_t skip = static_cast<std::size_t>(from - at);
     const std::size_t rest = n - (skip < n ? skip : n);
-    std::size_t lead_run = 0;
-    const std::size_t k = prefilter::FindAtCharStart(f, text, n - rest, n, &lead_run) - (n - rest);
+    std::size_t lead_run = 0, length = 0;
+    const std::size_t k =
+        prefilter::FindAtCharStart(f, text, n - rest, n, &lead_run, &length) - (n - rest);
     if (k < rest) {
       next.found = true;
       next.hit = from + k;
+      next.hit_length = length;
       next.lead_run = prefilter::LeadRunAt(at, lead_run);
     } else {
-      // Starts in the last size() - 1 bytes were not tried whole: more text may complete them.
+      // Starts in the last longest - 1 bytes were not all tried whole: more text may complete
+      // them.
       next.found = false;
-      const std::uint64_t tried = rest >= f.size() ? end - (f.size() - 1) : from;
+      const std::uint64_t tried = rest >= longest ? end - (longest - 1) : from;
       next.clear_to = tried > from ? tried : from;
     }
   }
@@ -99,7 +106,9 @@ class EntryFinders::EntryCursor final : public Prefilter::Cursor {
     // The first occurrence at or after `from` is known when one was found there or later.
     if (next.found) {
       if (next.hit < from) return Presence::kUnknown;
-      return next.hit + size <= to ? Presence::kPresent : Presence::kAbsent;
+      // Another alternative there, or a later occurrence, may still fit where this one does not.
+      if (next.hit + next.hit_length <= to) return Presence::kPresent;
+      return next.hit + size > to ? Presence::kAbsent : Presence::kUnknown;
     }
     // None starts before clear_to; one that starts later ends past `to`.
     return to < size || next.clear_to + size > to ? Presence::kAbsent : Presence::kUnknown;

@@ -26,7 +26,7 @@ Inclusion::Inclusion(const char* pattern, const MatchOptions& options)
   for (Code& c : folded_) c = fold[c];
 }
 
-ByteSets Inclusion::RequiredBytes(std::size_t* chars_before, bool* whole) const {
+ByteRuns Inclusion::RequiredBytes(std::size_t* chars_before, bool* whole) const {
   if (chars_before != nullptr) *chars_before = 0;
   if (whole != nullptr) *whole = false;
   if (null_) return {};
@@ -34,23 +34,23 @@ ByteSets Inclusion::RequiredBytes(std::size_t* chars_before, bool* whole) const 
   // is compared with one line character.
   const std::vector<Code> codes = count_ <= 1 ? std::vector<Code>{first_} : folded_;
   std::vector<char> exact(codes.size(), 0);
-  auto append = [&](std::size_t i, ByteSets& run) {
+  auto forms = [&](std::size_t i, std::vector<ByteSets>& out) {
     bool x = false;
     if (codes[i] == kNullCode || codes[i] == kNoneCode) return false;
-    if (!AppendCharBytes(fold_->Preimages(codes[i]), run, &x)) return false;
+    if (!CharForms(fold_->Preimages(codes[i]), out, &x)) return false;
     exact[i] = x;
     return true;
   };
   std::size_t start = 0, length = 0;
-  ByteSets sets = RequiredRunOf(codes.size(), append, &start, &length);
+  ByteRuns runs = RequiredRunOf(codes.size(), forms, &start, &length);
   if (chars_before != nullptr && count_ > 1) *chars_before = start;
   if (whole != nullptr) {
     // Every character the line is read for is in the run, and the first is the one compared.
-    *whole = !sets.empty() && start == 0 && length == codes.size() && codes[0] == first_ &&
+    *whole = runs.size() == 1 && start == 0 && length == codes.size() && codes[0] == first_ &&
              (count_ <= 1 || codes.size() == count_);
     for (std::size_t i = 0; i < length && *whole; ++i) *whole = exact[i] != 0;
   }
-  return sets;
+  return runs;
 }
 
 int IncludesAt(MatchSpan& span, const char* p, const Inclusion& pattern) {

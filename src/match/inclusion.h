@@ -28,7 +28,7 @@ class Inclusion {
   // Bytes that every line including the pattern holds in a row (see Pattern::RequiredBytes).
   // With chars_before: how many characters every inclusion has before the run; with whole:
   // whether the pattern is included exactly where the run begins a character.
-  ByteSets RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr) const;
+  ByteRuns RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr) const;
 
   std::size_t bytes() const { return bytes_; }  // what a hit's span covers
 

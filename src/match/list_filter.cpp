@@ -111,19 +111,19 @@ inline Word LittleWord(const unsigned char* p, std::size_t available) {
 
 }  // namespace
 
-ListFilter::ListFilter(std::vector<const ByteFinder*> finders) : finders_(std::move(finders)) {
-  if (finders_.size() > kMaxEntries) finders_.resize(kMaxEntries);
-  const std::size_t n = finders_.size();
+ListFilter::ListFilter(std::vector<ByteSets> runs) : runs_(std::move(runs)) {
+  if (runs_.size() > kMaxEntries) runs_.resize(kMaxEntries);
+  const std::size_t n = runs_.size();
   all_ = n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
-  for (const ByteFinder* f : finders_) offsets_ = std::max(offsets_, std::min(kOffsets, f->size()));
+  for (const ByteSets& run : runs_) offsets_ = std::max(offsets_, std::min(kOffsets, run.size()));
   // Entries whose runs begin alike share a bucket, so that its tables let little else through.
   auto key = [&](std::size_t e) {
     std::array<int, kOffsets + 1> k{};
-    k[0] = finders_[e]->size() >= offsets_ ? 1 : 0;  // short runs weaken a bucket: keep together
+    k[0] = runs_[e].size() >= offsets_ ? 1 : 0;  // short runs weaken a bucket: keep together
     for (std::size_t j = 0; j < kOffsets; ++j) {
       k[j + 1] = 256;
-      if (j >= finders_[e]->size()) continue;
-      const ByteSet& set = finders_[e]->set(j);
+      if (j >= runs_[e].size()) continue;
+      const ByteSet& set = runs_[e][j];
       for (int b = 0; b < 256; ++b) {
         if (set[b]) {
           k[j + 1] = b;
@@ -143,11 +143,11 @@ ListFilter::ListFilter(std::vector<const ByteFinder*> finders) : finders_(std::m
     const int half = bucket / 8;
     const auto bit = static_cast<unsigned char>(1u << bucket % 8);
     bucket_entries_[bucket] |= std::uint64_t{1} << e;
-    const ByteFinder& f = *finders_[e];
+    const ByteSets& f = runs_[e];
     for (std::size_t j = 0; j < offsets_; ++j) {
       for (int b = 0; b < 256; ++b) {
         // Past the end of a short run any byte may follow.
-        if (j < f.size() && !f.set(j)[b]) continue;
+        if (j < f.size() && !f[j][b]) continue;
         lo_[half][j][b & 15] |= bit;
         hi_[half][j][b >> 4] |= bit;
       }
@@ -157,7 +157,7 @@ ListFilter::ListFilter(std::vector<const ByteFinder*> finders) : finders_(std::m
     for (std::size_t j = 0; j < f.size(); ++j) {
       int members = 0, byte = 0;
       for (int b = 0; b < 256; ++b) {
-        if (f.set(j)[b]) {
+        if (f[j][b]) {
           ++members;
           byte = b;
         }
@@ -222,7 +222,7 @@ __attribute__((always_inline)) inline std::uint64_t ListFilter::Verify(const uns
   for (; candidates != 0; candidates &= candidates - 1) {
     const int e = std::countr_zero(candidates);
     if ((word & head_mask_[e]) != head_[e]) continue;
-    const ByteFinder& f = *finders_[e];
+    const ByteSets& f = runs_[e];
     if (f.size() > n - i) continue;
     bool at = false;
     if ((exact_ >> e & 1) != 0) {
@@ -232,7 +232,8 @@ __attribute__((always_inline)) inline std::uint64_t ListFilter::Verify(const uns
           rest_mask_[e] != 0 ? LittleWord<std::uint64_t>(t + i + 4, n - i - 4) : 0;
       at = (rest & rest_mask_[e]) == rest_[e];
     } else {
-      at = f.At(t + i);
+      at = true;
+      for (std::size_t k = 0; k < f.size() && at; ++k) at = f[k][t[i + k]];
     }
     if (at) found |= std::uint64_t{1} << e;
   }

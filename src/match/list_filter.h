@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "match/byte_finder.h"
+#include "mbchar/required_bytes.h"
 
 namespace kensaku {
 
@@ -23,10 +23,10 @@ class ListFilter {
   static constexpr std::size_t kMaxEntries = 64;
 
   ListFilter() = default;
-  // At most 64 finders, none empty; they must outlive the filter.
-  explicit ListFilter(std::vector<const ByteFinder*> finders);
+  // At most 64 runs, none empty.
+  explicit ListFilter(std::vector<ByteSets> runs);
 
-  bool empty() const { return finders_.empty(); }
+  bool empty() const { return runs_.empty(); }
 
   // The first place in [from, n) where some entry's run occurs whole before n, and in `found`
   // the entries whose runs occur there; n (and no entries) when there is none.
@@ -67,7 +67,7 @@ class ListFilter {
   std::size_t Dispatch(const unsigned char* t, std::size_t from, std::size_t n, bool all,
                        std::uint64_t& found, std::uint32_t* places) const;
 
-  std::vector<const ByteFinder*> finders_;
+  std::vector<ByteSets> runs_;
   std::uint64_t all_ = 0;
   std::size_t offsets_ = 0;  // min(kOffsets, the longest run)
   alignas(16) unsigned char lo_[2][kOffsets][16] = {};

@@ -549,17 +549,17 @@ bool PatternScanner::ScanElements(MatchSpan& span, const char*& cursor, const Pa
   return Finish(span, cursor, pattern, from, line, start);
 }
 
-ByteSets Pattern::RequiredBytes(std::size_t* chars_before, bool* whole) const {
-  // Each usable element takes exactly one character, of its code or its set; a set's characters
-  // must all have the same length, and none may be the terminator.
+ByteRuns Pattern::RequiredBytes(std::size_t* chars_before, bool* whole) const {
+  // Each usable element takes exactly one character, of its code or its set (its forms one per
+  // length), and none may be the terminator.
   constexpr unsigned kMaxSetCodes = 0x2000;
   std::vector<char> exact(elements_.size(), 0);
-  auto append = [&](std::size_t i, ByteSets& run) {
+  auto forms = [&](std::size_t i, std::vector<ByteSets>& out) {
     const Element& e = elements_[i];
     bool x = false;
     if (e.skip) return false;
     if (e.op == Op::kChar) {
-      if (e.code == kNullCode || !AppendCharBytes(fold_->Preimages(e.code), run, &x)) return false;
+      if (e.code == kNullCode || !CharForms(fold_->Preimages(e.code), out, &x)) return false;
     } else if (e.op == Op::kClass && !e.negate) {
       unsigned codes = 0;
       for (std::uint32_t r = 0; r < e.range_count; ++r) {
@@ -575,7 +575,7 @@ ByteSets Pattern::RequiredBytes(std::size_t* chars_before, bool* whole) const {
       }
       std::sort(chars.begin(), chars.end());
       chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
-      if (!AppendCharBytes(chars, run, &x)) return false;
+      if (!CharForms(chars, out, &x)) return false;
     } else {
       return false;
     }
@@ -583,10 +583,10 @@ ByteSets Pattern::RequiredBytes(std::size_t* chars_before, bool* whole) const {
     return true;
   };
   std::size_t start = 0, length = 0;
-  ByteSets sets = RequiredRunOf(elements_.size(), append, &start, &length);
+  ByteRuns runs = RequiredRunOf(elements_.size(), forms, &start, &length);
   if (chars_before != nullptr) {
     // Fixed only when every element before the run takes exactly one character.
-    *chars_before = sets.empty() || zero_width_ ? kVaries : start;
+    *chars_before = runs.empty() || zero_width_ ? kVaries : start;
     for (std::size_t i = 0; i < start && *chars_before != kVaries; ++i) {
       const Element& e = elements_[i];
       if (e.skip || (e.op != Op::kChar && e.op != Op::kAny && e.op != Op::kClass)) {
@@ -595,10 +595,11 @@ ByteSets Pattern::RequiredBytes(std::size_t* chars_before, bool* whole) const {
     }
   }
   if (whole != nullptr) {
-    *whole = !sets.empty() && !zero_width_ && !never_ && start == 0 && length == elements_.size();
+    *whole =
+        runs.size() == 1 && !zero_width_ && !never_ && start == 0 && length == elements_.size();
     for (std::size_t i = 0; i < length && *whole; ++i) *whole = exact[i] != 0;
   }
-  return sets;
+  return runs;
 }
 
 ByteString SpanText(const MatchSpan& span) {

@@ -40,13 +40,14 @@ class Pattern {
   bool is_null() const { return null_; }
 
   // Byte sets that every text this pattern matches holds in a row (some byte of each set, set
-  // after set): from the best run of elements that each take exactly one character of a fixed
-  // length (literals, and sets whose characters are all of one length).
-  // Empty when there is no such run. With chars_before: how many characters every match has
-  // before the run, or kVaries. With whole: true when the run is the whole pattern, so that the
-  // pattern matches exactly where the run's bytes begin a character, over those bytes.
+  // after set), in one of a few alternatives: from the best run of elements that each take
+  // exactly one character (literals and sets), an alternative for each length its characters
+  // may have. Empty when there is no such run. With chars_before: how many characters every match
+  // has before the run, or kVaries. With whole: true when the run is the whole pattern, so that the
+  // pattern matches exactly where the run's bytes (of its one alternative) begin a character,
+  // over those bytes.
   static constexpr std::size_t kVaries = static_cast<std::size_t>(-1);
-  ByteSets RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr) const;
+  ByteRuns RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr) const;
 
  private:
   friend MatchSpan MatchAt(MatchSpan&, const char*&, const Pattern&);

@@ -14,8 +14,8 @@ constexpr std::size_t kSweptEntries = 4;
 std::size_t Prefilter::FirstCandidate(const char* text, std::size_t n) const {
   std::size_t first = n;
   for (const ByteFinder* f : finders_) {
-    // Only a start before the best so far matters; its bytes end before best + size().
-    const std::size_t bound = first + f->size() - 1 < n ? first + f->size() - 1 : n;
+    // Only a start before the best so far matters; its bytes end before best + longest().
+    const std::size_t bound = first + f->longest() - 1 < n ? first + f->longest() - 1 : n;
     const std::size_t k = prefilter::FindAtCharStart(*f, text, 0, bound);
     if (k < bound && k < first) first = k;
   }

@@ -135,12 +135,14 @@ inline bool BeginsCharOfLine(std::uint64_t lead_run, std::uint64_t from) {
   return lead_run != UINT64_MAX && lead_run >= from;
 }
 
-// Where f's run next may begin a character in t[from, n), or n; `lead_run` as MayBeginChar.
+// Where f's run next may begin a character in t[from, n), or n; `lead_run` as MayBeginChar,
+// `length` as ByteFinder::Find.
 inline std::size_t FindAtCharStart(const ByteFinder& f, const char* text, std::size_t from,
-                                   std::size_t n, std::size_t* lead_run = nullptr) {
+                                   std::size_t n, std::size_t* lead_run = nullptr,
+                                   std::size_t* length = nullptr) {
   const auto* t = reinterpret_cast<const unsigned char*>(text);
   for (;;) {
-    const std::size_t k = from + f.Find(text + from, n - from);
+    const std::size_t k = from + f.Find(text + from, n - from, length);
     if (k >= n || MayBeginChar(t, k, lead_run)) return k;
     from = k + 1;
   }

@@ -1,5 +1,6 @@
 #include "mbchar/required_bytes.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "mbchar/fold.h"
@@ -14,6 +15,18 @@ double detail::Selectivity(const ByteSets& sets) {
     score += 1.0 / n;
   }
   return score;
+}
+
+double detail::Selectivity(const ByteRuns& runs) {
+  if (runs.empty()) return 0;
+  double weakest = Selectivity(runs[0]);
+  for (const ByteSets& run : runs) {
+    const double score = Selectivity(run);
+    if (score < weakest) weakest = score;
+  }
+  // k alternatives let about k times as many places through: log2(k) bits, where one byte of a
+  // set of one, 8 bits, scores 1.
+  return weakest - 0.125 * std::log2(static_cast<double>(runs.size()));
 }
 
 void AddFirstBytesFoldingInto(Code lo, Code hi, const FoldTable& fold, FirstBytes& firsts) {
@@ -55,6 +68,22 @@ const char* NextCharStartIn(const char* from, const FirstBytes& firsts) {
     if (q == k) return reinterpret_cast<const char*>(k);
     p = q;  // the byte found was the trail byte of the character before it
   }
+}
+
+bool CharForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, bool* exact) {
+  std::vector<Code> single, wide;
+  for (Code c : chars) (c > 0xFF ? wide : single).push_back(c);
+  bool x = false;
+  if (!single.empty()) {
+    forms.emplace_back();
+    AppendCharBytes(single, forms.back(), &x);
+  }
+  if (!wide.empty()) {
+    forms.emplace_back();
+    AppendCharBytes(wide, forms.back(), &x);
+  }
+  if (exact != nullptr) *exact = forms.size() == 1 && x;
+  return !forms.empty();
 }
 
 bool AppendCharBytes(const std::vector<Code>& chars, ByteSets& bytes, bool* exact) {

@@ -23,9 +23,20 @@ inline constexpr std::size_t kMaxRequiredSets = 64;
 
 class FoldTable;
 
+// What the bytes of a text hold where every match does: one of these runs of byte sets (one of
+// the alternatives, each a run, all of the same elements of a pattern). A folded character
+// whose forms differ in length (a half-width kana and its full-width forms, an ASCII digit and
+// the full-width one) gives one alternative per length. Empty when nothing is required.
+using ByteRuns = std::vector<ByteSets>;
+
+// At most this many alternatives: a run is cut before an element that would make more.
+inline constexpr std::size_t kMaxRunAlternatives = 8;
+
 namespace detail {
 double Selectivity(const ByteSets& sets);
-}
+// Of alternatives: the weakest, less what their number adds.
+double Selectivity(const ByteRuns& runs);
+}  // namespace detail
 
 // The bytes of the given characters (distinct, none null), position by position: bytes[i] holds
 // byte i of each. False (nothing added) when they differ in length or there are none. With exact:
@@ -33,19 +44,25 @@ double Selectivity(const ByteSets& sets);
 // one of the characters there, and nothing else.
 bool AppendCharBytes(const std::vector<Code>& chars, ByteSets& bytes, bool* exact = nullptr);
 
-// Builds the best run of byte sets that a sequence of elements requires in a row, where
-// append(i, run) adds the sets of element i to the run, or returns false (what it added is
-// dropped) for an element that cannot be part of one. Runs are cut there, and the run whose sets
-// are narrowest in sum wins. Empty when no element is usable. With `start` and `length`, also
-// the elements the run is made of.
-template <typename Append>
-ByteSets RequiredRunOf(std::size_t count, Append append, std::size_t* start = nullptr,
+// The forms of the given characters (distinct, none null), one per length: the one-byte ones as
+// one set, the double-byte ones as two. False when there are none. With exact: as for
+// AppendCharBytes, when there is one form.
+bool CharForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, bool* exact = nullptr);
+
+// Builds the best run that a sequence of elements requires in a row, where forms(i, forms) gives
+// the forms of element i (each one or two sets), or returns false for an element that cannot be
+// part of one. Runs are cut there, at kMaxRequiredSets sets and before kMaxRunAlternatives
+// alternatives, and the run whose sets are narrowest wins. Empty when no element is usable.
+// With `start` and `length`, also the elements the run is made of.
+template <typename Forms>
+ByteRuns RequiredRunOf(std::size_t count, Forms forms, std::size_t* start = nullptr,
                        std::size_t* length = nullptr) {
-  ByteSets best, run;
+  ByteRuns best, run;
   double best_score = 0;
-  std::size_t run_start = 0, best_start = 0, best_length = 0;
+  std::size_t run_start = 0, best_start = 0, best_length = 0, run_sets = 0;
+  std::vector<ByteSets> element;
   auto end_run = [&](std::size_t end) {
-    const double score = detail::Selectivity(run);
+    const double score = run.empty() ? 0 : detail::Selectivity(run);
     if (score > best_score) {
       best_score = score;
       best = run;
@@ -53,15 +70,34 @@ ByteSets RequiredRunOf(std::size_t count, Append append, std::size_t* start = nu
       best_length = end - run_start;
     }
     run.clear();
+    run_sets = 0;
   };
   for (std::size_t i = 0; i < count; ++i) {
-    if (run.size() >= kMaxRequiredSets) end_run(i);
-    if (run.empty()) run_start = i;
-    const std::size_t before = run.size();
-    if (!append(i, run)) {
-      run.resize(before);
+    element.clear();
+    if (!forms(i, element) || element.empty()) {
+      end_run(i);
+      continue;
+    }
+    if (run_sets >= kMaxRequiredSets ||
+        (!run.empty() && run.size() * element.size() > kMaxRunAlternatives)) {
       end_run(i);
     }
+    if (run.empty()) {
+      run_start = i;
+      run.emplace_back();
+    }
+    ByteRuns longer;
+    longer.reserve(run.size() * element.size());
+    for (const ByteSets& alternative : run) {
+      for (const ByteSets& form : element) {
+        longer.push_back(alternative);
+        longer.back().insert(longer.back().end(), form.begin(), form.end());
+      }
+    }
+    run.swap(longer);
+    std::size_t longest = 0;
+    for (const ByteSets& form : element) longest = form.size() > longest ? form.size() : longest;
+    run_sets += longest;
   }
   end_run(count);
   if (start != nullptr) *start = best_start;

@@ -52,13 +52,7 @@ TEST(ListFilter, FirstAndPresentAgreeWithEveryPlace) {
           }
         }
       }
-      std::vector<std::unique_ptr<ByteFinder>> finders;
-      std::vector<const ByteFinder*> pointers;
-      for (const ByteSets& sets : runs) {
-        finders.push_back(std::make_unique<ByteFinder>(sets));
-        pointers.push_back(finders.back().get());
-      }
-      const ListFilter filter(pointers);
+      const ListFilter filter(runs);
       std::string whole;
       while (whole.size() < static_cast<std::size_t>(pick(0, 200))) {
         if (pick(0, 2) != 0) {

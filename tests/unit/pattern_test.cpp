@@ -330,51 +330,62 @@ TEST(PatternTest, CostlyScansAgreeWithTheAttempts) {
   EXPECT_EQ(misses, 0u);
 }
 
-// Sets take part in the required run when their characters share a length, and a pattern whose
-// run is all of it is whole: its matches are exactly where the run begins a character.
-TEST(PatternRequiredBytes, SetsOfOneLengthJoinTheRun) {
+// Literals and sets take part in the required run, one alternative for each length their
+// characters have, and a pattern whose run is all of it, in one alternative, is whole: its
+// matches are exactly where the run begins a character.
+TEST(PatternRequiredBytes, SetsAndFoldedFormsJoinTheRun) {
   struct Case {
     const char* pattern;
     int flags;
-    std::size_t sets;  // 0: no run
+    std::size_t alternatives;  // 0: no run
+    std::size_t sets;          // of the shortest alternative
     std::size_t chars_before;
     bool whole;
   };
   const std::size_t V = Pattern::kVaries;
   const Case cases[] = {
       // katakana, the long vowel mark, katakana: 0x83 then a trail byte, twice
-      {"[\x83\x40-\x83\x96]\x81\x5B[\x83\x40-\x83\x96]", 0, 6, 0, true},
+      {"[\x83\x40-\x83\x96]\x81\x5B[\x83\x40-\x83\x96]", 0, 1, 6, 0, true},
       // under kana folding hiragana match too: the pairs of the sets are more than the characters
-      {"[\x83\x40-\x83\x96]\x81\x5B", FoldKanaToHiragana, 4, 0, false},
-      {"[a-z]b", 0, 2, 0, true},
-      {"[a-z]b", FoldToUpper, 2, 0, true},
-      {"[a\x83\x40]b", 0, 1, 1, false},  // one byte and two: the set stays out
-      {"[^a]b", 0, 1, 1, false},
-      {".ab", 0, 2, 1, false},
-      {"a#bc", 0, 1, 0, false},  // the run before the skip
-      {"ab*", 0, 2, 0, false},
-      {"@ab", 0, 2, V, false},
-      {"[\x81-\x83 ]b", 0, 2, 0, false},  // a lone lead byte is no character before a trail byte
-      {"[b-]", 0, 0, V, false},           // the set reaches the terminator
+      {"[\x83\x40-\x83\x96]\x81\x5B", FoldKanaToHiragana, 1, 4, 0, false},
+      {"[a-z]b", 0, 1, 2, 0, true},
+      {"[a-z]b", FoldToUpper, 1, 2, 0, true},
+      {"[a\x83\x40]b", 0, 2, 2, 0, false},  // one byte or two: an alternative each
+      {"[^a]b", 0, 1, 1, 1, false},
+      {".ab", 0, 1, 2, 1, false},
+      {"a#bc", 0, 1, 1, 0, false},  // the run before the skip
+      {"ab*", 0, 1, 2, 0, false},
+      {"@ab", 0, 1, 2, V, false},
+      {"[\x81-\x83 ]b", 0, 1, 2, 0, false},  // a lone lead byte is no character before a trail byte
+      {"[b-]", 0, 0, 0, V, false},           // the set reaches the terminator
+      // Folded forms of two lengths: katakana ka (half-width 0xB6, or two bytes) then b (or the
+      // full-width b).
+      {"\x83\x4A\x62", FoldToHalfWidth, 4, 2, 0, false},
+      // Digits of both widths: eight alternatives at most, so three of the four characters.
+      {"2000", FoldNumeric, 8, 3, 0, false},
   };
   for (const Case& c : cases) {
     const Pattern p(c.pattern, c.flags);
     std::size_t before = 0;
     bool whole = !c.whole;
-    const ByteSets sets = p.RequiredBytes(&before, &whole);
-    EXPECT_EQ(sets.size(), c.sets) << Shown(c.pattern);
+    const ByteRuns runs = p.RequiredBytes(&before, &whole);
+    EXPECT_EQ(runs.size(), c.alternatives) << Shown(c.pattern);
+    std::size_t shortest = runs.empty() ? 0 : runs[0].size();
+    for (const ByteSets& run : runs) shortest = std::min(shortest, run.size());
+    EXPECT_EQ(shortest, c.sets) << Shown(c.pattern);
     if (c.sets != 0) {
       EXPECT_EQ(before, c.chars_before) << Shown(c.pattern);
     }
     EXPECT_EQ(whole, c.whole) << Shown(c.pattern);
   }
-  const ByteSets katakana = Pattern("[\x83\x40-\x83\x96]").RequiredBytes();
-  ASSERT_EQ(katakana.size(), 2u);
-  EXPECT_TRUE(katakana[0][0x83]);
-  EXPECT_FALSE(katakana[0][0x82]);
-  EXPECT_TRUE(katakana[1][0x40] && katakana[1][0x96]);
-  EXPECT_FALSE(katakana[1][0x7F]);  // not a trail byte: 0x83 0x7F is two characters
-  EXPECT_FALSE(katakana[1][0x97]);
+  const ByteRuns katakana = Pattern("[\x83\x40-\x83\x96]").RequiredBytes();
+  ASSERT_EQ(katakana.size(), 1u);
+  ASSERT_EQ(katakana[0].size(), 2u);
+  EXPECT_TRUE(katakana[0][0][0x83]);
+  EXPECT_FALSE(katakana[0][0][0x82]);
+  EXPECT_TRUE(katakana[0][1][0x40] && katakana[0][1][0x96]);
+  EXPECT_FALSE(katakana[0][1][0x7F]);  // not a trail byte: 0x83 0x7F is two characters
+  EXPECT_FALSE(katakana[0][1][0x97]);
 }
 
 }  // namespace

@@ -274,6 +274,62 @@ TEST(SearchAgainstReference, GeneratedFilesAndLists) {
   }
 }
 
+// One list built from the rare pieces over a file of filler where they turn up now and then:
+// entries of one to three rare pieces, bracket sets of them, and wild characters between.
+void CheckListOverFile(testing_gen::Generator& gen, const std::string& path,
+                       const ExportSettings& settings, SearchKind kind,
+                       const std::vector<std::string>& filler, const std::vector<std::string>& rare,
+                       int entries, std::size_t size) {
+  std::string list;
+  for (int i = entries; i > 0; --i) {
+    std::string entry = gen.Int(0, 9) == 0 ? "^" : "";
+    entry += gen.Pick(rare) + gen.Text(filler, 1) + gen.Pick(rare);
+    if (kind != SearchKind::kInc && gen.Int(0, 5) == 0) entry += "." + gen.Pick(rare);
+    if (kind == SearchKind::kMatch && gen.Int(0, 7) == 0) {
+      entry += "[" + gen.Pick(rare) + gen.Pick(rare) + "]";
+    }
+    list += entry + "\r\n";
+  }
+  // Some files hold an entry every few lines, so that some are cut by the end of a block.
+  const bool dense = gen.Int(0, 2) == 0;
+  std::string file;
+  std::vector<std::string> lines;
+  while (file.size() < size) {
+    std::string line = gen.Text(filler, 30);
+    // Now and then a NUL, past which the bytes of an entry are found but match nothing.
+    if (gen.Int(0, 40) == 0) line += std::string(1, '\0');
+    if (gen.Int(0, dense ? 2 : 60) == 0) line += gen.Pick(rare) + gen.Pick(rare);
+    if (gen.Int(0, 200) == 0) line += gen.Text(rare, 8);
+    if (gen.Int(0, 3000) == 0) {
+      while (line.size() < 4095 + static_cast<std::size_t>(gen.Int(0, 9000)))
+        line += gen.Pick(filler);
+      line += gen.Pick(rare);
+    }
+    file += line + "\n";
+    for (; line.size() >= 4095; line.erase(0, 4095)) lines.push_back(line.substr(0, 4095));
+    lines.push_back(line);
+  }
+  WriteFile(path, file);
+  const ListText split(list.c_str(), settings.fold_flags);
+  ASSERT_TRUE(split.ok());
+  const RefResult expected = Reference(kind, lines, EntriesOf(split), settings);
+  const RefResult got = Searched(kind, split, path, settings);
+  const std::string context = "flags " + std::to_string(settings.fold_flags) + " kind " +
+                              std::to_string(static_cast<int>(kind)) + " list " + Shown(list);
+  ASSERT_EQ(got.output, expected.output) << context;
+  ASSERT_EQ(got.count, expected.count) << context;
+  ExpectSelectionLikeReference(kind, split, path, lines, expected.selects, settings.fold_flags,
+                               settings.line_mode != 0, context);
+}
+
+ExportSettings RandomSettings(testing_gen::Generator& gen, int fold_flags) {
+  ExportSettings settings;
+  settings.fold_flags = fold_flags;
+  settings.output_mode = gen.Int(0, 1);
+  settings.line_mode = gen.Int(0, 1);
+  return settings;
+}
+
 // Lists of up to 60 entries over files of several read blocks, where most lines hold none of the
 // entries' bytes: the passes over hopeless lines, and what the prefilter carries from one block
 // to the next, meet every kind of list and fold.
@@ -281,7 +337,6 @@ TEST(SearchAgainstReference, LongListsOverManyBlocks) {
   AtEachSimdLevel([] {
     testing_gen::Generator gen(6060);
     TempDir dir;
-    const std::string path = dir / "in.txt";
     // Filler without the rare pieces below, so that the entries built from them are rare.
     const std::vector<std::string> filler = {"a",        "b",        " ",        "x", "\x82\xA0",
                                              "\x83\x41", "\x81\x5B", "\x83\x5C", "1"};
@@ -291,47 +346,44 @@ TEST(SearchAgainstReference, LongListsOverManyBlocks) {
     // Fewer rounds on the narrower paths, which share all but their inner loops.
     const int rounds = Simd() == SimdLevel::kAvx2 ? 16 : 5;
     for (int round = 0; round < rounds; ++round) {
-      ExportSettings settings;
-      settings.fold_flags = gen.Pick(testing_gen::FlagChoices());
-      settings.output_mode = gen.Int(0, 1);
-      settings.line_mode = gen.Int(0, 1);
+      const ExportSettings settings = RandomSettings(gen, gen.Pick(testing_gen::FlagChoices()));
       const SearchKind kind = static_cast<SearchKind>(gen.Int(0, 2));
-      std::string list;
-      for (int i = gen.Int(20, 60); i > 0; --i) {
-        std::string entry = gen.Int(0, 9) == 0 ? "^" : "";
-        entry += gen.Pick(rare) + gen.Text(filler, 1) + gen.Pick(rare);
-        if (kind != SearchKind::kInc && gen.Int(0, 5) == 0) entry += "." + gen.Pick(rare);
-        list += entry + "\r\n";
-      }
-      // Some files hold an entry every few lines, so that some are cut by the end of a block.
-      const bool dense = gen.Int(0, 2) == 0;
-      std::string file;
-      std::vector<std::string> lines;
-      while (file.size() < 300000 + static_cast<std::size_t>(gen.Int(0, 400000))) {
-        std::string line = gen.Text(filler, 30);
-        // Now and then a NUL, past which the bytes of an entry are found but match nothing.
-        if (gen.Int(0, 40) == 0) line += std::string(1, '\0');
-        if (gen.Int(0, dense ? 2 : 60) == 0) line += gen.Pick(rare) + gen.Pick(rare);
-        if (gen.Int(0, 200) == 0) line += gen.Text(rare, 8);
-        if (gen.Int(0, 3000) == 0) {
-          while (line.size() < 4095 + static_cast<std::size_t>(gen.Int(0, 9000)))
-            line += gen.Pick(filler);
-          line += gen.Pick(rare);
-        }
-        file += line + "\n";
-        for (; line.size() >= 4095; line.erase(0, 4095)) lines.push_back(line.substr(0, 4095));
-        lines.push_back(line);
-      }
-      WriteFile(path, file);
-      const ListText split(list.c_str(), settings.fold_flags);
-      ASSERT_TRUE(split.ok());
-      const RefResult expected = Reference(kind, lines, EntriesOf(split), settings);
-      const RefResult got = Searched(kind, split, path, settings);
-      ASSERT_EQ(got.output, expected.output) << "round " << round << " list " << Shown(list);
-      ASSERT_EQ(got.count, expected.count) << "round " << round << " list " << Shown(list);
-      ExpectSelectionLikeReference(kind, split, path, lines, expected.selects, settings.fold_flags,
-                                   settings.line_mode != 0,
-                                   "round " + std::to_string(round) + " list " + Shown(list));
+      CheckListOverFile(gen, dir / "in.txt", settings, kind, filler, rare, gen.Int(20, 60),
+                        300000 + static_cast<std::size_t>(gen.Int(0, 400000)));
+      if (testing::Test::HasFatalFailure()) return;
+    }
+  });
+}
+
+// Characters whose forms under a fold differ in length (half-width kana with and without their
+// sound marks, ASCII and full-width letters and digits) in lists of one entry to sixty, under
+// every value of the fold flags: the required bytes take each form, and the prefilter finds them.
+TEST(SearchAgainstReference, FormsOfEveryLengthUnderEveryFold) {
+  AtEachSimdLevel([] {
+    testing_gen::Generator gen(1919);
+    TempDir dir;
+    const std::vector<std::string> filler = {"x",    " ", "\x82\xA0", "\x83\x41",
+                                             "\xB1", "b", "\x81\x40", "1"};
+    // clang-format off
+    const std::vector<std::string> rare = {
+        "\xB6\xDE", "\x83\x4B", "\x82\xAA",  // ga: half-width with its mark, katakana, hiragana
+        "\xCC\xA7", "\x83\x74\x83\x40", "\x82\xD3\x82\x9F",  // fa in each width, and in hiragana
+        "\xCA\xDF", "\x83\x70",                // pa
+        "\xB0", "\x81\x5B",                    // long vowel mark
+        "\xB6", "\x83\x4A",                    // ka, which ga's half-width form begins with
+        "2", "\x82\x51", "7", "\x82\x56",       // digits
+        "Q", "\x82\x70", "q", "\x82\x91",       // letters
+        "\x8C\x9F", "\x5C", "\xDE"};
+    // clang-format on
+    // Every flag value at the widest level; a sample of them on the narrower ones.
+    const bool widest = Simd() == SimdLevel::kAvx2;
+    for (int flags = 0; flags < 128; flags += widest ? 1 : 9) {
+      const ExportSettings settings = RandomSettings(gen, flags);
+      const SearchKind kind = static_cast<SearchKind>(gen.Int(0, 2));
+      const int entries = gen.Pick(std::vector<int>{1, 1, 2, 5, 30, 60});
+      CheckListOverFile(gen, dir / "in.txt", settings, kind, filler, rare, entries,
+                        20000 + static_cast<std::size_t>(gen.Int(0, 60000)));
+      if (testing::Test::HasFatalFailure()) return;
     }
   });
 }
