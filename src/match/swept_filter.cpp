@@ -46,6 +46,7 @@ class SweptFilter::SweepCursor final : public Prefilter::Cursor {
   explicit SweepCursor(const SweptFilter& list) : list_(list), states_(list.groups_.size()) {}
 
   std::size_t FirstCandidate(const char* text, std::size_t n, std::uint64_t at) override {
+    if (states_.size() == 1) return states_[0].FirstCandidate(list_.groups_[0], text, n, at);
     std::size_t first = n;
     for (std::size_t g = 0; g < states_.size(); ++g) {
       const std::size_t k = states_[g].FirstCandidate(list_.groups_[g], text, n, at);
@@ -57,22 +58,26 @@ class SweptFilter::SweepCursor final : public Prefilter::Cursor {
   FirstPlace AtFirst(std::uint64_t from, std::size_t length) const override {
     // The line's first place is known when every group looked at the whole line.
     FirstPlace at;
-    std::uint64_t place = UINT64_MAX;
     const State* first = nullptr;
-    for (std::size_t g = 0; g < states_.size(); ++g) {
+    if (states_.size() == 1) {
+      if (!states_[0].SweptWhole(from, length)) return at;
+      first = &states_[0];
+      at.entries = first->first_entries;
+    }
+    for (std::size_t g = first == nullptr ? 0 : 1; g < states_.size(); ++g) {
       const State& s = states_[g];
       if (!s.SweptWhole(from, length)) {
         if (!s.Clear(from, length)) return FirstPlace();
         continue;
       }
-      if (s.first < place) {
-        place = s.first;
-        at.entries = 0;
+      if (first == nullptr || s.first < first->first) {
         first = &s;
+        at.entries = 0;
       }
-      if (s.first == place) at.entries |= s.first_entries;
+      if (s.first == first->first) at.entries |= s.first_entries;
     }
     if (first == nullptr) return FirstPlace();
+    const std::uint64_t place = first->first;
     at.hint.presence = prefilter::BeginsCharOfLine(first->first_lead_run, from)
                            ? Presence::kAtFirst
                            : Presence::kPresent;
