@@ -4,7 +4,8 @@
 # warm-up): `rg -E shift_jis` (correct on trail bytes), byte-wise `LC_ALL=C grep` (fast, but
 # counts lines where a trail byte looks like ASCII or a lead byte) and `nkf -S -w | grep`.
 # Prints MB/s, the ratio to rg, and each count against the true count, taken from the UTF-8 copy
-# ((x): wrong). The peers have no kana folding, pattern language or conjunctive lists: they get the
+# ((x): wrong). Last, the tree of the same corpus (-r; counts summed over its files), with two
+# threads and with one. The peers have no kana folding, pattern language or conjunctive lists: they get the
 # same search in their own terms (a class per character; the 60 entries as literals).
 #
 #   bench/peers.sh BUILD_DIR [CORPUS_DIR]
@@ -59,6 +60,17 @@ row() {
 kana="'[フふ][ァぁ][イい][ルる]'"
 kana_sj='-E "($(sj フ)|$(sj ふ))($(sj ァ)|$(sj ぁ))($(sj イ)|$(sj い))($(sj ル)|$(sj る))"'
 range="'[ァ-ヶ]ー[ァ-ヶ]'"
+# Each character's forms under the folds, as a class for the peers, and as alternatives of
+# CP932 bytes for byte-wise grep.
+wide="'[フﾌ][ァｧ][イｲ][ルﾙ]'"
+wide_sj="-E \"($(sj フ)|$(sj ﾌ))($(sj ァ)|$(sj ｧ))($(sj イ)|$(sj ｲ))($(sj ル)|$(sj ﾙ))\""
+digits="'[2２][0０][0０][0０]'"
+digits_sj="-E \"(2|$(sj ２))(0|$(sj ０))(0|$(sj ０))(0|$(sj ０))\""
+every="'[フふﾌ][ァぁｧ][イいｲ][ルるﾙ]'"
+every_sj="-E \"($(sj フ)|$(sj ふ)|$(sj ﾌ))($(sj ァ)|$(sj ぁ)|$(sj ｧ))($(sj イ)|$(sj い)|$(sj ｲ))"
+every_sj+="($(sj ル)|$(sj る)|$(sj ﾙ))\""
+x86="'[xXｘＸ][8８][6６]'"
+x86_sj="-E \"(x|X|$(sj ｘ)|$(sj Ｘ))(8|$(sj ８))(6|$(sj ６))\""
 range_sj=$'"\x83[\x40-\x96]$(sj ー)\x83[\x40-\x96]"'
 L=$list
 S=$work/list-sjis.txt
@@ -69,7 +81,37 @@ row "ignoring case -i -F linux" "-i -F linux" "-i -F linux" "-i -F linux" "-i -F
   "-i -F linux"
 row "bracket range [ァ-ヶ]ー[ァ-ヶ]" "$range" "$range" "$range_sj" "$range" "$range"
 row "kana-folded -k -F ファイル" "-k -F ファイル" "$kana" "$kana_sj" "$kana" "$kana"
+row "width --ignore-width -F ファイル" "--ignore-width -F ファイル" "$wide" "$wide_sj" "$wide" \
+  "$wide"
+row "digits --ignore-digits -F 2000" "--ignore-digits -F 2000" "$digits" "$digits_sj" "$digits" \
+  "$digits"
+row "every fold -ik --ignore-width ..." "-i -k --ignore-width --ignore-digits -F ファイル" "$every" \
+  "$every_sj" "$every" "$every"
+row "case, width, digits -i ... x86" "-i --ignore-width --ignore-digits -F x86" "$x86" "$x86_sj" \
+  "$x86" "$x86"
 row "60 literals -F -f" "-F -f $L" "-F -f $L" "-F -f $S" "-F -f $L" "-F -f $L"
 row "60 patterns -f" "-f $L" "-F -f $L" "-F -f $S" "-F -f $L" "-F -f $L"
 row "60 conjunctive --and -f" "--and -f $L" "-F -f $L" "-F -f $S" "-F -f $L" "-F -f $L"
 row "a single backslash -F '\\'" "-F '\\'" "-F '\\'" "-F '\\'" "-F '\\'" "-F '\\'"
+
+# The tree: the same search over every file, the counts of -c summed.
+tree_row() {
+  local name=$1 threads=$2 tk tr tg ck cr cg ct
+  local sum="| awk -F: '{ s += \$NF } END { print s + 0 }'"
+  tk=$(time_of "$cli -r -c -j$threads -F ファイル $dir/tree-sjis $sum"); ck=$(cat "$work/out")
+  tr=$(time_of "rg -c -j$threads --no-ignore --hidden -E shift_jis -F ファイル $dir/tree-sjis $sum")
+  cr=$(cat "$work/out")
+  tg=$(time_of "LC_ALL=C grep -r -a -c -F \"\$(sj ファイル)\" $dir/tree-sjis $sum")
+  cg=$(cat "$work/out")
+  time_of "LC_ALL=ja_JP.UTF-8 grep -r -c -F ファイル $dir/tree-utf8 $sum" >/dev/null
+  ct=$(cat "$work/out")
+  mark() { [ "$1" = "$ct" ] && echo "$1" || echo "$1(x)"; }
+  awk -v name="$name" -v mb="$tree_mb" -v k="$tk" -v r="$tr" -v g="$tg" \
+    -v counts="$ct / $(mark "$ck") $(mark "$cr") $(mark "$cg") -" 'BEGIN {
+      printf "%-32s %8.0f %8.0f %6.2f %8.0f %8s   %s\n", name, mb / k, mb / r, r / k, mb / g,
+        "-", counts }'
+}
+tree_mb=$(du -sb --apparent-size "$dir/tree-sjis" | awk '{ printf "%.1f", $1 / 1e6 }')
+printf '# tree: %s files, %s MB\n' "$(find "$dir/tree-sjis" -type f | wc -l)" "$tree_mb"
+tree_row "tree -r -F ファイル, 2 threads" 2
+tree_row "tree -r -F ファイル, 1 thread" 1
