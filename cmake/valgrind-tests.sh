@@ -23,6 +23,7 @@ for p in "${programs[@]}"; do
   start=$(date +%s)
   log=$build/valgrind-$p.log
   if valgrind --tool=memcheck --error-exitcode=1 --leak-check=full \
+       --suppressions="$(dirname "$0")/valgrind.supp" \
        --errors-for-leak-kinds=definite,indirect --show-leak-kinds=definite,indirect \
        --log-file="$log" "$unit/$p" "${args[@]}" >"$log.out" 2>&1; then
     echo "$p: clean ($(($(date +%s) - start)) s)"

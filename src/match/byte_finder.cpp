@@ -14,20 +14,41 @@
 namespace kensaku {
 namespace {
 
-// How common a byte is in Japanese Shift_JIS text, roughly: line ends, spaces and the lead bytes
-// of kana and punctuation most, then the lead bytes of common kanji and frequent ASCII letters.
-int Commonness(unsigned char b) {
-  if (b == '\n' || b == '\r' || b == ' ' || (b >= 0x81 && b <= 0x83)) return 9;
-  if ((b >= 0x88 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEA)) return 6;
+// How common a byte is in Japanese text, roughly. Shift_JIS: line ends, spaces and the lead
+// bytes of kana and punctuation most, then the lead bytes of common kanji and frequent ASCII
+// letters. UTF-8: the lead byte of kana and punctuation (and of some kanji) far more than
+// anything, the second bytes of kana and punctuation next, and the other continuation bytes
+// spread thin. EUC-JP: the first bytes of hiragana, katakana and punctuation.
+int AsciiCommonness(unsigned char b) {
+  if (b == '\n' || b == '\r' || b == ' ') return 9;
   if (std::strchr("etaoinsrhl", b) != nullptr && b != 0) return 7;
   if ((b >= 'a' && b <= 'z') || (b >= '0' && b <= '9')) return 5;
   if (b >= 'A' && b <= 'Z') return 4;
   return 3;
 }
 
+int Commonness(unsigned char b, Encoding text) {
+  if (b < 0x80) return AsciiCommonness(b);
+  switch (text) {
+    case Encoding::kUtf8:
+      if (b == 0xE3) return 20;
+      if (b <= 0x83) return 12;
+      if (b >= 0xE4 && b <= 0xE9) return 8;
+      return b <= 0xBF ? 4 : 2;
+    case Encoding::kEucJp:
+      if (b == 0xA1 || b == 0xA4 || b == 0xA5) return 12;
+      if (b >= 0xB0 && b <= 0xF4) return 6;
+      return b >= 0xA1 ? 4 : 2;
+    default:
+      if (b >= 0x81 && b <= 0x83) return 9;
+      if ((b >= 0x88 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEA)) return 6;
+      return 3;
+  }
+}
+
 }  // namespace
 
-ByteFinder::ByteFinder(ByteRuns runs) : runs_(std::move(runs)) {
+ByteFinder::ByteFinder(ByteRuns runs, Encoding text) : runs_(std::move(runs)) {
   for (ByteSets& run : runs_) {
     if (run.size() > kMaxRequiredSets) run.resize(kMaxRequiredSets);
   }
@@ -63,7 +84,7 @@ ByteFinder::ByteFinder(ByteRuns runs) : runs_(std::move(runs)) {
       for (int b = 0; b < 256; ++b) {
         if (sets_[i][b]) {
           ++n;
-          common += Commonness(static_cast<unsigned char>(b));
+          common += Commonness(static_cast<unsigned char>(b), text);
         }
       }
       if (n == 0 || n > kProbeBytes) continue;

@@ -24,7 +24,8 @@ class ByteFinder {
  public:
   static constexpr int kProbeBytes = 4;
 
-  explicit ByteFinder(ByteRuns runs);
+  // text: the encoding of the text searched, whose commonest bytes are the worst to probe for.
+  explicit ByteFinder(ByteRuns runs, Encoding text = Encoding::kCp932);
   explicit ByteFinder(ByteSets sets) : ByteFinder(ByteRuns(1, std::move(sets))) {}
   bool empty() const { return runs_.empty(); }
   // Bytes in a row: of the shortest alternative, and of the longest.

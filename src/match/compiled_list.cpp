@@ -27,8 +27,8 @@ CompiledList::Entries CompileAs(SearchKind kind, std::span<const char* const> pa
 }  // namespace
 
 CompiledList::CompiledList(SearchKind kind, std::span<const char* const> patterns,
-                           const MatchOptions& options)
-    : kind_(kind), entries_(CompileAs(kind, patterns, options)) {
+                           const MatchOptions& options, const ExtraChars* extras)
+    : kind_(kind), entries_(CompileAs(kind, patterns, options)), extras_(extras) {
   std::vector<const ByteFinder*> finders;
   std::visit(
       [&finders](const auto& entries) {
@@ -36,6 +36,38 @@ CompiledList::CompiledList(SearchKind kind, std::span<const char* const> pattern
       },
       entries_);
   prefilter_ = MakePrefilter(finders);
+}
+
+const Prefilter* CompiledList::prefilter(Encoding e) const {
+  if (e == Encoding::kCp932) return prefilter_.get();
+  // The stateful encodings are read as UTF-8.
+  Encoded& encoded = encoded_[e == Encoding::kEucJp ? 1 : 0];
+  const FormsIn in{e == Encoding::kEucJp ? Encoding::kEucJp : Encoding::kUtf8, extras_};
+  std::call_once(encoded.made, [&] {
+    std::visit(
+        [&](const auto& entries) {
+          encoded.finders.reserve(entries.size());
+          for (const auto& entry : entries) {
+            bool whole = false;
+            const std::size_t i = encoded.finders.size();
+            ByteRuns runs = entry.RequiredIn(in, &whole);
+            // A run the finder cuts short no longer tells a hit.
+            for (const ByteSets& run : runs) whole = whole && run.size() <= kMaxRequiredSets;
+            if (whole && i < 64 && in.encoding == Encoding::kUtf8) encoded.certain |= 1ull << i;
+            encoded.finders.emplace_back(std::move(runs), in.encoding);
+          }
+        },
+        entries_);
+    std::vector<const ByteFinder*> finders;
+    for (const ByteFinder& f : encoded.finders) finders.push_back(&f);
+    encoded.prefilter = MakePrefilter(finders, false);
+  });
+  return encoded.prefilter.get();
+}
+
+std::uint64_t CompiledList::CertainWhereFound(Encoding e) const {
+  if (e == Encoding::kCp932 || e == Encoding::kEucJp || prefilter(e) == nullptr) return 0;
+  return encoded_[0].certain;
 }
 
 }  // namespace kensaku

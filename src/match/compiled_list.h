@@ -6,8 +6,10 @@
 #ifndef KENSAKU_SRC_MATCH_COMPILED_LIST_H_
 #define KENSAKU_SRC_MATCH_COMPILED_LIST_H_
 
+#include <array>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <variant>
 #include <vector>
@@ -25,21 +27,36 @@ class CompiledList {
   using Entries = std::variant<std::vector<LinePattern>, std::vector<LineConjunctive>,
                                std::vector<LineInclusion>>;
 
-  // At most LineBytes::kMaxEntries patterns, NUL-terminated, in order.
+  // At most LineBytes::kMaxEntries patterns, NUL-terminated, in order. The extra characters, if
+  // any, are those the patterns were given (mbchar/internal_text.h); they must outlive the list.
   CompiledList(SearchKind kind, std::span<const char* const> patterns,
-               const MatchOptions& options = {});
+               const MatchOptions& options = {}, const ExtraChars* extras = nullptr);
   CompiledList(const CompiledList&) = delete;
   CompiledList& operator=(const CompiledList&) = delete;
 
   SearchKind kind() const { return kind_; }
   const Entries& entries() const { return entries_; }
-  // Null when some entry requires no bytes: then any line may hold a match.
+  // Null when some entry requires no bytes: then any line may hold a match. For text in UTF-8 or
+  // EUC-JP (lines read in their own bytes), the prefilter of the bytes each entry requires
+  // there, made on first use.
   const Prefilter* prefilter() const { return prefilter_.get(); }
+  const Prefilter* prefilter(Encoding e) const;
+  // The entries (a bit each, the first 64) that match wherever that prefilter finds their bytes:
+  // in text read as UTF-8, where no character's bytes begin inside another's. 0 for the others.
+  std::uint64_t CertainWhereFound(Encoding e) const;
 
  private:
   SearchKind kind_;
   Entries entries_;
   std::unique_ptr<Prefilter> prefilter_;  // holds finders of entries_, which never changes
+  const ExtraChars* extras_;
+  struct Encoded {
+    std::once_flag made;
+    std::vector<ByteFinder> finders;
+    std::unique_ptr<Prefilter> prefilter;
+    std::uint64_t certain = 0;
+  };
+  mutable std::array<Encoded, 2> encoded_;  // UTF-8, EUC-JP
 };
 
 }  // namespace kensaku

@@ -55,13 +55,14 @@ Conjunctive::Conjunctive(const char* text, const MatchOptions& options) {
   }
 }
 
-ByteRuns Conjunctive::RequiredBytes(std::size_t* chars_before, bool* whole) const {
+ByteRuns Conjunctive::RequiredBytes(std::size_t* chars_before, bool* whole,
+                                    const FormsIn& in) const {
   if (chars_before != nullptr) *chars_before = Pattern::kVaries;
   if (whole != nullptr) *whole = false;
-  if (terms_.size() == 1) return terms_[0].RequiredBytes(chars_before, whole);
+  if (terms_.size() == 1) return terms_[0].RequiredBytes(chars_before, whole, in);
   ByteRuns best;
   for (const Pattern& term : terms_) {
-    ByteRuns runs = term.RequiredBytes();
+    ByteRuns runs = term.RequiredBytes(nullptr, nullptr, in);
     if (detail::Selectivity(runs) > detail::Selectivity(best)) best = std::move(runs);
   }
   return best;

@@ -34,7 +34,8 @@ class Conjunctive {
   // The longest bytes some term requires: every term must match for the whole to match. With
   // chars_before: how many characters every match has before them (Pattern::RequiredBytes),
   // known only when there is one term, which alone may be whole (Pattern::RequiredBytes).
-  ByteRuns RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr) const;
+  ByteRuns RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr,
+                         const FormsIn& in = {}) const;
 
  private:
   friend MatchSpan MatchConjunctive(MatchSpan&, const char*&, const Conjunctive&, const char*);

@@ -4,7 +4,8 @@ namespace kensaku {
 
 class EntryFinders::EntryCursor final : public Prefilter::Cursor {
  public:
-  explicit EntryCursor(const EntryFinders& list) : next_(list.finders_.size()) {
+  explicit EntryCursor(const EntryFinders& list)
+      : next_(list.finders_.size()), char_starts_(list.char_starts()) {
     for (std::size_t i = 0; i < next_.size(); ++i) {
       next_[i].finder = list.finders_[i];
       next_[i].size = list.finders_[i]->size();
@@ -16,7 +17,7 @@ class EntryFinders::EntryCursor final : public Prefilter::Cursor {
     const std::uint64_t end = at + n;
     std::uint64_t first = end;
     for (Next& next : next_) {
-      if (!next.found || next.hit < at) Seek(*next.finder, next, text, n, at);
+      if (!next.found || next.hit < at) Seek(*next.finder, next, text, n, at, char_starts_);
       if (next.found && next.hit + next.hit_length <= end && next.hit < first) first = next.hit;
     }
     return static_cast<std::size_t>(first - at);
@@ -74,7 +75,7 @@ class EntryFinders::EntryCursor final : public Prefilter::Cursor {
 
   // Seeks entry f's next occurrence again, only from where nothing is known yet.
   static void Seek(const ByteFinder& f, Next& next, const char* text, std::size_t n,
-                   std::uint64_t at) {
+                   std::uint64_t at, bool char_starts) {
     const std::uint64_t longest = next.longest;
     const std::uint64_t end = at + n;
     std::uint64_t from = next.found ? next.hit + 1 : next.clear_to;
@@ -83,7 +84,8 @@ class EntryFinders::EntryCursor final : public Prefilter::Cursor {
     const std::size_t rest = n - (skip < n ? skip : n);
     std::size_t lead_run = 0, length = 0;
     const std::size_t k =
-        prefilter::FindAtCharStart(f, text, n - rest, n, &lead_run, &length) - (n - rest);
+        prefilter::FindAtCharStart(f, text, n - rest, n, &lead_run, &length, char_starts) -
+        (n - rest);
     if (k < rest) {
       next.found = true;
       next.hit = from + k;
@@ -115,6 +117,7 @@ class EntryFinders::EntryCursor final : public Prefilter::Cursor {
   }
 
   std::vector<Next> next_;
+  bool char_starts_;
 };
 
 std::unique_ptr<Prefilter::Cursor> EntryFinders::NewCursor() const {

@@ -26,7 +26,7 @@ Inclusion::Inclusion(const char* pattern, const MatchOptions& options)
   for (Code& c : folded_) c = fold[c];
 }
 
-ByteRuns Inclusion::RequiredBytes(std::size_t* chars_before, bool* whole) const {
+ByteRuns Inclusion::RequiredBytes(std::size_t* chars_before, bool* whole, const FormsIn& in) const {
   if (chars_before != nullptr) *chars_before = 0;
   if (whole != nullptr) *whole = false;
   if (null_) return {};
@@ -37,7 +37,7 @@ ByteRuns Inclusion::RequiredBytes(std::size_t* chars_before, bool* whole) const 
   auto forms = [&](std::size_t i, std::vector<ByteSets>& out) {
     bool x = false;
     if (codes[i] == kNullCode || codes[i] == kNoneCode) return false;
-    if (!CharForms(fold_->Preimages(codes[i]), out, &x)) return false;
+    if (!CharForms(fold_->Preimages(codes[i]), out, &x, in)) return false;
     exact[i] = x;
     return true;
   };
@@ -51,6 +51,13 @@ ByteRuns Inclusion::RequiredBytes(std::size_t* chars_before, bool* whole) const 
     for (std::size_t i = 0; i < length && *whole; ++i) *whole = exact[i] != 0;
   }
   return runs;
+}
+
+const char* Inclusion::ComparedEnd(const char* p) const {
+  for (std::size_t j = 0; j < std::max<std::size_t>(count_, 1) && *p != '\0'; ++j) {
+    p += DecodeText(p).ByteCount();
+  }
+  return p;
 }
 
 int IncludesAt(MatchSpan& span, const char* p, const Inclusion& pattern) {

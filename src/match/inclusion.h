@@ -28,9 +28,13 @@ class Inclusion {
   // Bytes that every line including the pattern holds in a row (see Pattern::RequiredBytes).
   // With chars_before: how many characters every inclusion has before the run; with whole:
   // whether the pattern is included exactly where the run begins a character.
-  ByteRuns RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr) const;
+  ByteRuns RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr,
+                         const FormsIn& in = {}) const;
 
   std::size_t bytes() const { return bytes_; }  // what a hit's span covers
+  // The end of the line characters an inclusion at p was compared with, which the pattern's bytes
+  // need not reach or may pass when folding pairs characters of different widths.
+  const char* ComparedEnd(const char* p) const;
 
  private:
   friend int IncludesAt(MatchSpan&, const char*, const Inclusion&);

@@ -39,6 +39,15 @@ class AnchoredEntry {
   bool anchored() const { return anchored_; }
   const Matcher& pattern() const { return pattern_; }
   const ByteFinder& required() const { return required_; }
+  // What text in another encoding holds in its own bytes where the entry matches; with whole,
+  // whether the entry matches wherever they begin a character.
+  ByteRuns RequiredIn(const FormsIn& in, bool* whole = nullptr) const {
+    if (whole != nullptr) *whole = false;
+    if (!usable_) return {};
+    ByteRuns runs = pattern_.RequiredBytes(nullptr, whole, in);
+    if (whole != nullptr) *whole = *whole && !anchored_;
+    return runs;
+  }
 
   // Tests the NUL-terminated line of length bytes; on_hit(span) is called for each hit. The hint
   // is what the caller already knows of the entry's required bytes in the line.
@@ -149,6 +158,9 @@ class LineInclusion {
 
   explicit LineInclusion(const char* text, const MatchOptions& options = {});
   const ByteFinder& required() const { return required_; }
+  ByteRuns RequiredIn(const FormsIn& in, bool* whole = nullptr) const {
+    return pattern_.RequiredBytes(nullptr, whole, in);
+  }
 
   template <typename OnHit>
   void Test(const char* line, std::size_t length, bool /*first_only*/, MatchSpan& span,
@@ -181,7 +193,12 @@ class LineInclusion {
       const std::size_t back = 2 * chars_before_;  // at most two bytes a character
       no_start_before = line + (k > back ? k - back : 0);
     }
-    if (FindInclusion(span, line, pattern_, no_start_before) != 0) on_hit(span);
+    if (FindInclusion(span, line, pattern_, no_start_before) != 0) {
+      // A line's hit covers the characters compared, not the pattern's bytes, so that matched
+      // parts (and the search for the next one) never cut a character.
+      span.end = pattern_.ComparedEnd(span.start);
+      on_hit(span);
+    }
   }
 
  private:

@@ -549,7 +549,7 @@ bool PatternScanner::ScanElements(MatchSpan& span, const char*& cursor, const Pa
   return Finish(span, cursor, pattern, from, line, start);
 }
 
-ByteRuns Pattern::RequiredBytes(std::size_t* chars_before, bool* whole) const {
+ByteRuns Pattern::RequiredBytes(std::size_t* chars_before, bool* whole, const FormsIn& in) const {
   // Each usable element takes exactly one character, of its code or its set (its forms one per
   // length), and none may be the terminator.
   constexpr unsigned kMaxSetCodes = 0x2000;
@@ -559,7 +559,7 @@ ByteRuns Pattern::RequiredBytes(std::size_t* chars_before, bool* whole) const {
     bool x = false;
     if (e.skip) return false;
     if (e.op == Op::kChar) {
-      if (e.code == kNullCode || !CharForms(fold_->Preimages(e.code), out, &x)) return false;
+      if (e.code == kNullCode || !CharForms(fold_->Preimages(e.code), out, &x, in)) return false;
     } else if (e.op == Op::kClass && !e.negate) {
       unsigned codes = 0;
       for (std::uint32_t r = 0; r < e.range_count; ++r) {
@@ -575,7 +575,7 @@ ByteRuns Pattern::RequiredBytes(std::size_t* chars_before, bool* whole) const {
       }
       std::sort(chars.begin(), chars.end());
       chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
-      if (!CharForms(chars, out, &x)) return false;
+      if (!CharForms(chars, out, &x, in)) return false;
     } else {
       return false;
     }

@@ -47,7 +47,8 @@ class Pattern {
   // pattern matches exactly where the run's bytes (of its one alternative) begin a character,
   // over those bytes.
   static constexpr std::size_t kVaries = static_cast<std::size_t>(-1);
-  ByteRuns RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr) const;
+  ByteRuns RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr,
+                         const FormsIn& in = {}) const;
 
  private:
   friend MatchSpan MatchAt(MatchSpan&, const char*&, const Pattern&);

@@ -82,8 +82,10 @@ class Prefilter {
   };
 
   // The finders of the entries in list order, at most LineBytes::kMaxEntries, none empty; they
-  // must outlive the prefilter.
-  explicit Prefilter(std::vector<const ByteFinder*> finders) : finders_(std::move(finders)) {}
+  // must outlive the prefilter. Without char_starts the text is not code page 932: every place
+  // where an entry's bytes are may begin a character.
+  explicit Prefilter(std::vector<const ByteFinder*> finders, bool char_starts = true)
+      : finders_(std::move(finders)), char_starts_(char_starts) {}
   virtual ~Prefilter() = default;
   Prefilter(const Prefilter&) = delete;
   Prefilter& operator=(const Prefilter&) = delete;
@@ -94,14 +96,17 @@ class Prefilter {
   std::size_t FirstCandidate(const char* text, std::size_t n) const;
 
   std::size_t size() const { return finders_.size(); }
+  bool char_starts() const { return char_starts_; }
 
  protected:
   std::vector<const ByteFinder*> finders_;
+  bool char_starts_;
 };
 
 // The prefilter for a list with these finders, or none when some entry requires no bytes (then
-// any line may hold a match).
-std::unique_ptr<Prefilter> MakePrefilter(const std::vector<const ByteFinder*>& finders);
+// any line may hold a match). char_starts as for Prefilter.
+std::unique_ptr<Prefilter> MakePrefilter(const std::vector<const ByteFinder*>& finders,
+                                         bool char_starts = true);
 
 namespace prefilter {
 
@@ -136,14 +141,15 @@ inline bool BeginsCharOfLine(std::uint64_t lead_run, std::uint64_t from) {
 }
 
 // Where f's run next may begin a character in t[from, n), or n; `lead_run` as MayBeginChar,
-// `length` as ByteFinder::Find.
+// `length` as ByteFinder::Find. Without char_starts, wherever the run is (and no lead run).
 inline std::size_t FindAtCharStart(const ByteFinder& f, const char* text, std::size_t from,
                                    std::size_t n, std::size_t* lead_run = nullptr,
-                                   std::size_t* length = nullptr) {
+                                   std::size_t* length = nullptr, bool char_starts = true) {
   const auto* t = reinterpret_cast<const unsigned char*>(text);
   for (;;) {
     const std::size_t k = from + f.Find(text + from, n - from, length);
-    if (k >= n || MayBeginChar(t, k, lead_run)) return k;
+    if (!char_starts && lead_run != nullptr) *lead_run = SIZE_MAX;
+    if (k >= n || !char_starts || MayBeginChar(t, k, lead_run)) return k;
     from = k + 1;
   }
 }

@@ -5,7 +5,8 @@
 
 namespace kensaku {
 
-SweptFilter::SweptFilter(std::vector<const ByteFinder*> finders) : Prefilter(std::move(finders)) {
+SweptFilter::SweptFilter(std::vector<const ByteFinder*> finders, bool char_starts)
+    : Prefilter(std::move(finders), char_starts) {
   // Entries in list order, a group's runs never more than one sweep takes.
   std::vector<ByteSets> runs;
   Group group;
@@ -15,6 +16,7 @@ SweptFilter::SweptFilter(std::vector<const ByteFinder*> finders) : Prefilter(std
                      group.entry_of.front() + runs.size() - 1 == group.entry_of.back() &&
                      group.entry_of.front() == 0;
     group.sweep = ListFilter(std::move(runs));
+    group.char_starts = char_starts;
     groups_.push_back(std::move(group));
     runs.clear();
     group = Group();
@@ -147,7 +149,8 @@ class SweptFilter::SweepCursor final : public Prefilter::Cursor {
       scan_to = end;
       std::size_t lead_run = 0;
       std::size_t k = group.sweep.First(t, i, n, mask);
-      while (k < n && !prefilter::MayBeginChar(t, k, &lead_run)) {
+      if (!group.char_starts) lead_run = SIZE_MAX;
+      while (k < n && group.char_starts && !prefilter::MayBeginChar(t, k, &lead_run)) {
         k = group.sweep.First(t, k + 1, n, mask);
       }
       // The last few starts may yet be completed by more text.

@@ -18,7 +18,7 @@ namespace kensaku {
 
 class SweptFilter final : public Prefilter {
  public:
-  explicit SweptFilter(std::vector<const ByteFinder*> finders);
+  explicit SweptFilter(std::vector<const ByteFinder*> finders, bool char_starts = true);
   std::unique_ptr<Cursor> NewCursor() const override;
 
  private:
@@ -30,6 +30,7 @@ class SweptFilter final : public Prefilter {
     std::vector<std::size_t> size_of;   // by run: its bytes
     bool one_each = true;               // run i is entry i's
     std::size_t longest = 0;            // the most bytes any run holds
+    bool char_starts = true;            // as the prefilter's
     // The entries that the runs of a mask belong to.
     std::uint64_t EntriesOf(std::uint64_t runs) const;
   };

@@ -1,9 +1,12 @@
 #include "mbchar/required_bytes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <set>
 
 #include "mbchar/fold.h"
+#include "mbchar/internal_text.h"
 
 namespace kensaku {
 
@@ -70,7 +73,52 @@ const char* NextCharStartIn(const char* from, const FirstBytes& firsts) {
   }
 }
 
-bool CharForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, bool* exact) {
+namespace {
+
+// The forms of the characters in another encoding, grouped by length: each position's set holds
+// that byte of every form of the length. Exact when they have one length and every choice of a
+// byte from each set is one of them.
+bool EncodedForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, bool* exact,
+                  const FormsIn& in) {
+  constexpr std::size_t kLongest = 4;
+  ByteSets by_length[kLongest + 1];
+  std::set<std::string> distinct;
+  auto add = [&](const std::string& form) {
+    if (form.empty() || form.size() > kLongest) return;
+    distinct.insert(form);
+    ByteSets& sets = by_length[form.size()];
+    if (sets.empty()) sets.resize(form.size(), ByteSet{});
+    for (std::size_t k = 0; k < form.size(); ++k)
+      sets[k][static_cast<unsigned char>(form[k])] = true;
+  };
+  for (Code c : chars) {
+    const char32_t extra = in.extras != nullptr ? in.extras->UnicodeOf(c) : 0;
+    if (extra != 0) {
+      for (const std::string& form : FormsOfUnicode(in.encoding, extra)) add(form);
+    } else {
+      for (const std::string& form : FormsOfCp932(in.encoding, c)) add(form);
+    }
+  }
+  const std::size_t before = forms.size();
+  for (ByteSets& sets : by_length) {
+    if (!sets.empty()) forms.push_back(std::move(sets));
+  }
+  if (exact != nullptr) {
+    std::size_t choices = forms.size() == before + 1 ? 1 : 0;
+    for (std::size_t k = 0; choices != 0 && k < forms.back().size(); ++k) {
+      const ByteSet& set = forms.back()[k];
+      choices *= static_cast<std::size_t>(std::count(set.begin(), set.end(), true));
+    }
+    *exact = choices != 0 && choices == distinct.size();
+  }
+  return forms.size() > before;
+}
+
+}  // namespace
+
+bool CharForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, bool* exact,
+               const FormsIn& in) {
+  if (in.encoding != Encoding::kCp932) return EncodedForms(chars, forms, exact, in);
   std::vector<Code> single, wide;
   for (Code c : chars) (c > 0xFF ? wide : single).push_back(c);
   bool x = false;

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "mbchar/encoding.h"
 #include "mbchar/mbchar.h"
 
 namespace kensaku {
@@ -44,10 +45,21 @@ double Selectivity(const ByteRuns& runs);
 // one of the characters there, and nothing else.
 bool AppendCharBytes(const std::vector<Code>& chars, ByteSets& bytes, bool* exact = nullptr);
 
-// The forms of the given characters (distinct, none null), one per length: the one-byte ones as
-// one set, the double-byte ones as two. False when there are none. With exact: as for
-// AppendCharBytes, when there is one form.
-bool CharForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, bool* exact = nullptr);
+class ExtraChars;
+
+// The encoding whose bytes required runs are made of: code page 932, or the bytes UTF-8 or EUC-JP
+// text holds for each character (the internal form's extra characters given their own).
+struct FormsIn {
+  Encoding encoding = Encoding::kCp932;
+  const ExtraChars* extras = nullptr;
+};
+
+// The forms of the given characters (distinct, none null), one per length: in code page 932 the
+// one-byte ones as one set, the double-byte ones as two; in another encoding, the sets of each
+// length its forms of them have. False when there are none. With exact: as for AppendCharBytes,
+// when there is one form (in another encoding, one length whose sets hold only the forms).
+bool CharForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, bool* exact = nullptr,
+               const FormsIn& in = {});
 
 // Builds the best run that a sequence of elements requires in a row, where forms(i, forms) gives
 // the forms of element i (each one or two sets), or returns false for an element that cannot be

@@ -20,9 +20,8 @@ void EntryParts(const Entry& entry, const char* line, std::size_t length,
     entry.Test(from, length - static_cast<std::size_t>(from - line), false, span,
                [&](const MatchSpan& hit) {
                  found = true;
-                 // A literal hit ends its pattern's bytes after its start, which can be past
-                 // the line: a pattern widened by folding, or one whose comparison a malformed
-                 // character ended early.
+                 // A literal hit ends after the characters compared, which a malformed last
+                 // character can take past the line's end.
                  const char* end = hit.end < line_end ? hit.end : line_end;
                  if (end > hit.start) {
                    parts.push_back({static_cast<std::size_t>(hit.start - line),
@@ -49,12 +48,14 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
     : kind_(options.kind),
       fold_flags_(options.match.fold_flags),
       form_(options.form),
-      size_(patterns.size()) {
+      size_(patterns.size()),
+      extras_(options.extras) {
   if (kind_ == SearchKind::kInc) form_.whole_lines = true;
   const auto group = static_cast<std::size_t>(kMaxPatterns);
   for (std::size_t i = 0; i < patterns.size(); i += group) {
     groups_.push_back(std::make_unique<CompiledList>(
-        kind_, patterns.subspan(i, std::min(group, patterns.size() - i)), options.match));
+        kind_, patterns.subspan(i, std::min(group, patterns.size() - i)), options.match,
+        extras_.get()));
   }
 }
 

@@ -16,6 +16,7 @@
 
 #include "match/compiled_list.h"
 #include "match/match_options.h"
+#include "mbchar/internal_text.h"
 
 namespace kensaku {
 
@@ -29,6 +30,9 @@ struct QueryOptions {
   SearchKind kind = SearchKind::kMatch;
   MatchOptions match;  // the fold flags, and how scans trade attempts for the linear way
   OutputForm form;
+  // The characters code page 932 lacks that the patterns were given codes for, when they were
+  // made from Unicode text (mbchar/internal_text.h): text in other encodings reads them alike.
+  std::shared_ptr<const ExtraChars> extras;
 };
 
 // A matched part of a line, as byte offsets.
@@ -50,6 +54,7 @@ class Query {
   // Literal entries always report whole lines.
   const OutputForm& form() const { return form_; }
   std::size_t size() const { return size_; }  // entries in all groups
+  const ExtraChars* extras() const { return extras_.get(); }
   const std::vector<std::unique_ptr<CompiledList>>& groups() const { return groups_; }
 
   // Whether some entry hits a NUL-terminated line of `length` bytes (up to a NUL inside them).
@@ -63,6 +68,7 @@ class Query {
   int fold_flags_;
   OutputForm form_;
   std::size_t size_;
+  std::shared_ptr<const ExtraChars> extras_;
   std::vector<std::unique_ptr<CompiledList>> groups_;
 };
 

@@ -27,19 +27,16 @@ namespace {
 // without testing them.
 class HopelessLines {
  public:
-  explicit HopelessLines(const Query& query) {
-    active_ = !query.groups().empty();
-    for (const auto& group : query.groups()) {
-      const Prefilter* prefilter = group->prefilter();
-      cursors_.push_back(prefilter != nullptr ? prefilter->NewCursor() : nullptr);
-      active_ = active_ && prefilter != nullptr;
-    }
-  }
+  explicit HopelessLines(const Query& query) : query_(query) { Make(Encoding::kCp932); }
 
-  // For the next input.
-  void Reset() {
-    for (auto& cursor : cursors_) {
-      if (cursor != nullptr) cursor->Reset();
+  // For the next input, whose lines are in the encoding.
+  void Reset(Encoding e) {
+    if (e != encoding_) {
+      Make(e);
+    } else {
+      for (auto& cursor : cursors_) {
+        if (cursor != nullptr) cursor->Reset();
+      }
     }
     retry_at_ = 0;
   }
@@ -66,6 +63,20 @@ class HopelessLines {
   }
 
  private:
+  // Each encoding has its own prefilters, of the bytes the entries require in it.
+  void Make(Encoding e) {
+    encoding_ = e;
+    cursors_.clear();
+    active_ = !query_.groups().empty();
+    for (const auto& group : query_.groups()) {
+      const Prefilter* prefilter = group->prefilter(e);
+      cursors_.push_back(prefilter != nullptr ? prefilter->NewCursor() : nullptr);
+      active_ = active_ && prefilter != nullptr;
+    }
+  }
+
+  const Query& query_;
+  Encoding encoding_ = Encoding::kCp932;
   std::vector<std::unique_ptr<Prefilter::Cursor>> cursors_;
   bool active_ = false;
   std::uint64_t retry_at_ = 0;
@@ -210,14 +221,19 @@ class SelectScan final : public Selector {
         every_line_(selection.invert || selection.before > 0),
         max_count_(selection.max_count >= 0 ? selection.max_count : INT64_MAX) {
     for (std::size_t g = 0; g < query.groups().size(); ++g) {
-      groups_.push_back({&EntriesOf<Entry>(*query.groups()[g]), hopeless_.cursor(g)});
+      groups_.push_back({&EntriesOf<Entry>(*query.groups()[g]), nullptr});
     }
   }
 
   std::int64_t Run(InputFile& in, SearchSink& sink) override {
     in_ = &in;
     sink_ = &sink;
-    hopeless_.Reset();
+    encoding_ = in.encoding();
+    hopeless_.Reset(encoding_);
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+      groups_[g].cursor = hopeless_.cursor(g);
+      groups_[g].certain = query_.groups()[g]->CertainWhereFound(encoding_);
+    }
     state_ = ScanState{};
     line_at_ = hopeless_to_ = 0;
     selected_ = 0;
@@ -246,6 +262,7 @@ class SelectScan final : public Selector {
   struct Group {
     const std::vector<Entry>* entries;
     const Prefilter::Cursor* cursor;  // null without a prefilter
+    std::uint64_t certain = 0;        // CompiledList::CertainWhereFound
   };
 
   bool MaxReached() const { return selected_ >= max_count_; }
@@ -282,8 +299,7 @@ class SelectScan final : public Selector {
   bool Hits(const Entry& entry, EntryHint hint) {
     bool hit = false;
     entry.Test(
-        state_.line, state_.text_length, true, state_.span, [&](const MatchSpan&) { hit = true; },
-        hint);
+        text_, text_length_, true, state_.span, [&](const MatchSpan&) { hit = true; }, hint);
     return hit;
   }
 
@@ -291,6 +307,9 @@ class SelectScan final : public Selector {
   bool LineMatches() {
     if (in_->position() <= hopeless_to_) return false;
     state_.span = MatchSpan{};
+    text_ = state_.line;
+    text_length_ = state_.text_length;
+    if (encoding_ != Encoding::kCp932) return DecodedLineMatches();
     for (const Group& group : groups_) {
       const std::vector<Entry>& entries = *group.entries;
       const Prefilter::Cursor* cursor = group.cursor;
@@ -312,6 +331,47 @@ class SelectScan final : public Selector {
         const EntryHint hint = bytes.Of(i);
         if (hint.presence == Presence::kAbsent) continue;
         if (Hits(entries[i], hint)) return true;
+      }
+    }
+    return false;
+  }
+
+  void DecodeLine() {
+    internal_.Decode(encoding_, state_.line, state_.text_length, query_.extras());
+    text_ = internal_.text();
+    text_length_ = internal_.size();
+    decoded_ = true;
+  }
+
+  // The line in the internal form, where the prefilter's places are not the entries' places: it
+  // still tells which entries to try first, and which cannot hit. An entry that is its bytes
+  // needs no decoding where they are found.
+  bool DecodedLineMatches() {
+    decoded_ = false;
+    for (const Group& group : groups_) {
+      if (group.certain == 0 || group.cursor == nullptr) continue;
+      // Bytes past a NUL are no part of the line matched.
+      const FirstPlace at = group.cursor->AtFirst(line_at_, state_.length);
+      if ((at.entries & group.certain) != 0 && at.hint.place < state_.text_length) return true;
+    }
+    DecodeLine();
+    for (const Group& group : groups_) {
+      const std::vector<Entry>& entries = *group.entries;
+      const Prefilter::Cursor* cursor = group.cursor;
+      std::uint64_t first = 0;
+      LineBytes bytes;
+      if (cursor != nullptr) {
+        first = cursor->AtFirst(line_at_, state_.length).entries;
+        for (std::uint64_t e = first; e != 0; e &= e - 1) {
+          if (Hits(entries[static_cast<std::size_t>(std::countr_zero(e))], EntryHint{})) {
+            return true;
+          }
+        }
+        bytes = cursor->InLine(state_.line, state_.length, line_at_);
+      }
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        if ((first >> i & 1) != 0 || bytes.Of(i).presence == Presence::kAbsent) continue;
+        if (Hits(entries[i], EntryHint{})) return true;
       }
     }
     return false;
@@ -352,7 +412,16 @@ class SelectScan final : public Selector {
       before_.clear();
     }
     if (with_parts_) {
-      query_.MatchedParts(state_.line, state_.length, parts_);
+      if (encoding_ == Encoding::kCp932) {
+        query_.MatchedParts(state_.line, state_.length, parts_);
+      } else {
+        // Found in the internal form, reported in the line's own bytes.
+        if (!decoded_) DecodeLine();
+        query_.MatchedParts(internal_.text(), internal_.size(), parts_);
+        for (LineSpan& part : parts_) {
+          part = {internal_.SourceOffset(part.start), internal_.SourceOffset(part.end)};
+        }
+      }
       line.parts = parts_;
     }
     sink_->Matched(line);
@@ -373,6 +442,12 @@ class SelectScan final : public Selector {
   const std::int64_t max_count_;
   std::vector<Group> groups_;
   ScanState state_;
+  Encoding encoding_ = Encoding::kCp932;
+  // The line the entries are tried on: the line read, or its internal form.
+  const char* text_ = "";
+  std::size_t text_length_ = 0;
+  InternalLine internal_;
+  bool decoded_ = false;  // internal_ holds the line read
   std::uint64_t line_at_ = 0;
   std::uint64_t hopeless_to_ = 0;  // lines that end by here hold no entry's bytes
   std::int64_t selected_ = 0;

@@ -14,6 +14,12 @@
 // counting them as if each had been read and tested. A NUL inside a line ends it for matching,
 // everywhere.
 //
+// The input's encoding (InputFile::encoding) is the search's: code page 932 lines go to the
+// entries as they are; UTF-8 and EUC-JP lines (UTF-16 and ISO-2022-JP are read as UTF-8) are
+// looked for with prefilters of their own bytes, and only a line a prefilter lets through is
+// decoded into the internal form the entries read (mbchar/internal_text.h), its matched parts
+// mapped back to the line's own bytes.
+//
 // Two rule sets decide lines:
 //
 //   Search      line selection, for every caller but the exports: a line is selected when some

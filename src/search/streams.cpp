@@ -1,5 +1,6 @@
 #include "search/streams.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -12,7 +13,7 @@ constexpr std::size_t kReadBlock = ReadBuffer::kBlock;
 constexpr std::size_t kWriteBlock = 1 << 16;
 // A window shorter than this is topped up: enough for several longest lines, and little to move
 // to the front of the buffer each time.
-constexpr std::size_t kMinWindow = 1 << 15;
+constexpr std::size_t kMinWindow = ReadBuffer::kWindow;
 
 }  // namespace
 
@@ -53,7 +54,7 @@ void InputFile::Refill(std::size_t n) {
       break;
     }
     if (stop_at_ - read < want) want = static_cast<std::size_t>(stop_at_ - read);
-    const std::ptrdiff_t got = source_.Read(buffer_ + end_, want);
+    const std::ptrdiff_t got = Pull(buffer_ + end_, want);
     if (got <= 0) {
       at_end_ = true;
       if (got < 0) state_ |= kStreamFail | kStreamBad;
@@ -61,7 +62,52 @@ void InputFile::Refill(std::size_t n) {
     }
     end_ += static_cast<std::size_t>(got);
     // A regular file ends where a read falls short: no read more is needed to see it.
-    if (static_cast<std::size_t>(got) < want && source_.short_read_ends()) at_end_ = true;
+    if (static_cast<std::size_t>(got) < want && source_.short_read_ends() && !transcoding_) {
+      at_end_ = true;
+    }
+  }
+}
+
+std::ptrdiff_t InputFile::Pull(char* to, std::size_t n) {
+  if (!transcoding_) return source_.Read(to, n);
+  Transcoding& t = *transcoding_;
+  while (t.taken == t.converted.size() && !t.raw_done) {
+    t.converted.clear();
+    t.taken = 0;
+    const std::ptrdiff_t got = source_.Read(t.raw.get(), kReadBlock);
+    if (got < 0) return -1;
+    t.raw_done = got == 0;
+    t.transcoder.Convert(t.raw.get(), static_cast<std::size_t>(got), t.raw_done, t.converted);
+  }
+  const std::size_t part = std::min(n, t.converted.size() - t.taken);
+  std::memcpy(to, t.converted.data() + t.taken, part);
+  t.taken += part;
+  return static_cast<std::ptrdiff_t>(part);
+}
+
+void InputFile::SetEncoding(Encoding e) {
+  if (failed() || e == encoding_) return;
+  if (e == Encoding::kUtf16Le || e == Encoding::kUtf16Be || e == Encoding::kIso2022Jp) {
+    // What was read ahead is turned into UTF-8 first.
+    transcoding_ = std::make_unique<Transcoding>(e);
+    transcoding_->raw.reset(new (std::nothrow) char[kReadBlock]);
+    if (transcoding_->raw == nullptr) {
+      state_ |= kStreamBad;
+      return;
+    }
+    transcoding_->raw_done = at_end_;
+    transcoding_->transcoder.Convert(buffer_ + begin_, end_ - begin_, at_end_,
+                                     transcoding_->converted);
+    end_ = begin_;
+    at_end_ = false;
+    encoding_ = Encoding::kUtf8;
+    Fill(kMaxLineBytes + 1);
+    return;
+  }
+  encoding_ = e;
+  if (e == Encoding::kUtf8 && consumed_ + begin_ == 0) {
+    Fill(3);
+    begin_ += ByteOrderMarkLength(e, buffer_ + begin_, end_ - begin_);
   }
 }
 

@@ -1,6 +1,7 @@
 // The byte streams of the file searches: an input file read in large blocks whose lines are found
 // with memchr and handed out in place, and a bounded output that appends to a file or fills a
-// fixed buffer. Both keep the stream states the searches test (end of file, fail, bad).
+// fixed buffer. Both keep the stream states the searches test (end of file, fail, bad). An input
+// in UTF-16 or ISO-2022-JP is turned into UTF-8 as it is read.
 #ifndef KENSAKU_SRC_SEARCH_STREAMS_H_
 #define KENSAKU_SRC_SEARCH_STREAMS_H_
 
@@ -8,9 +9,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "frame/limits.h"
+#include "mbchar/encoding.h"
 #include "search/file_source.h"
 
 namespace kensaku {
@@ -27,6 +30,8 @@ enum StreamState : unsigned {
 class ReadBuffer {
  public:
   static constexpr std::size_t kBlock = 1 << 18;  // the most a read asks for
+  // The least an input's Window() holds, unless the input ends first.
+  static constexpr std::size_t kWindow = 1 << 15;
 
   ReadBuffer();
   char* data() const { return bytes_.get(); }
@@ -71,6 +76,13 @@ class InputFile {
   // The open file, for its identity.
   const FileSource& source() const { return source_; }
 
+  // The encoding of the lines read: code page 932 unless set. Set before any line is read (a
+  // look at the window is fine). UTF-8 and EUC-JP lines are read in their own bytes, a UTF-8
+  // byte-order mark left out; UTF-16 and ISO-2022-JP are read as the UTF-8 they turn into (see
+  // Utf8Transcoder), and UTF-8 is then the encoding.
+  Encoding encoding() const { return encoding_; }
+  void SetEncoding(Encoding e);
+
   // The bytes not yet read, as many as the buffer holds (at the end of the file, all of them).
   std::pair<const char*, std::size_t> Window();
 
@@ -90,8 +102,22 @@ class InputFile {
     if (end_ - begin_ < n && !at_end_) Refill(n);
   }
   void Refill(std::size_t n);
+  // Up to n more bytes of the input, as the file holds them or as they are turned into UTF-8.
+  std::ptrdiff_t Pull(char* to, std::size_t n);
+
+  // The file read through a transcoder.
+  struct Transcoding {
+    explicit Transcoding(Encoding e) : transcoder(e) {}
+    Utf8Transcoder transcoder;
+    std::unique_ptr<char[]> raw;
+    std::string converted;
+    std::size_t taken = 0;  // of converted
+    bool raw_done = false;
+  };
 
   FileSource source_;
+  Encoding encoding_ = Encoding::kCp932;
+  std::unique_ptr<Transcoding> transcoding_;
   std::unique_ptr<ReadBuffer> own_;  // when no buffer is lent
   char* buffer_ = nullptr;
   std::size_t begin_ = 0, end_ = 0;

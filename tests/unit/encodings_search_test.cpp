@@ -1,0 +1,254 @@
+// Searches of the same text in every encoding against the search of its code page 932 form: the
+// same lines selected, and the same characters matched. The code page 932 form holds, for a
+// character code page 932 lacks, the code the patterns gave it (or the code of any other such
+// character), and for a broken sequence the broken character: what the internal form holds. The
+// texts are generated (fixed seeds) with every fold and kind, lists of one to sixty patterns, and
+// ill-formed sequences of each encoding among the characters.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mbchar/encoding.h"
+#include "mbchar/internal_text.h"
+#include "search/searcher.h"
+#include "simd_levels.h"
+#include "sjis_gen.h"
+#include "temp_dir.h"
+#include "test_text.h"
+
+namespace kensaku {
+namespace {
+
+// A character of a generated text: a scalar, or a broken sequence (0).
+using Chars = std::vector<char32_t>;
+
+void PutUtf8(char32_t u, std::string& out) {
+  if (u < 0x80) {
+    out += static_cast<char>(u);
+  } else if (u < 0x800) {
+    out += static_cast<char>(0xC0 | u >> 6);
+    out += static_cast<char>(0x80 | (u & 0x3F));
+  } else if (u < 0x10000) {
+    out += static_cast<char>(0xE0 | u >> 12);
+    out += static_cast<char>(0x80 | (u >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (u & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | u >> 18);
+    out += static_cast<char>(0x80 | (u >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (u >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (u & 0x3F));
+  }
+}
+
+void PutUtf16(char32_t u, bool big, std::string& out) {
+  auto unit = [&](unsigned v) {
+    out += static_cast<char>(big ? v >> 8 : v & 0xFF);
+    out += static_cast<char>(big ? v & 0xFF : v >> 8);
+  };
+  if (u < 0x10000) {
+    unit(u);
+  } else {
+    unit(0xD800 + ((u - 0x10000) >> 10));
+    unit(0xDC00 + ((u - 0x10000) & 0x3FF));
+  }
+}
+
+// A line in an encoding. EUC-JP takes the first form the library knows, and ISO-2022-JP is
+// written from it; a broken character is a sequence that encoding cannot read.
+std::string Encoded(const Chars& line, Encoding e) {
+  std::string out;
+  int mode = 0;  // ISO-2022-JP: 0 ASCII, 1 JIS X 0208, 2 JIS X 0212, 3 half-width kana
+  auto shift = [&](int to) {
+    static const char* const kEscapes[] = {"\x1B(B", "\x1B$B", "\x1B$(D", "\x1B(I"};
+    if (mode != to) out += kEscapes[to];
+    mode = to;
+  };
+  for (char32_t u : line) {
+    if (u == 0) {
+      switch (e) {
+        case Encoding::kUtf8:
+          out += "\x80";  // a lone continuation byte
+          break;
+        case Encoding::kEucJp:
+          out += "\xFF";  // no byte of EUC-JP
+          break;
+        case Encoding::kUtf16Le:
+          out += std::string("\x00\xD8", 2);  // a high surrogate without its low one
+          break;
+        case Encoding::kUtf16Be:
+          out += std::string("\xD8\x00", 2);
+          break;
+        case Encoding::kIso2022Jp:
+          shift(0);
+          out += "\x80";
+          break;
+        case Encoding::kCp932:
+          out += "\xFF";
+          break;
+      }
+      continue;
+    }
+    switch (e) {
+      case Encoding::kUtf8:
+        PutUtf8(u, out);
+        break;
+      case Encoding::kUtf16Le:
+      case Encoding::kUtf16Be:
+        PutUtf16(u, e == Encoding::kUtf16Be, out);
+        break;
+      case Encoding::kEucJp:
+      case Encoding::kIso2022Jp: {
+        std::string euc;
+        if (u < 0x80) {
+          euc = std::string(1, static_cast<char>(u));
+        } else {
+          const Code c = Cp932OfUnicode(u);
+          const auto& forms =
+              c != 0 ? FormsOfCp932(Encoding::kEucJp, c) : FormsOfUnicode(Encoding::kEucJp, u);
+          EXPECT_FALSE(forms.empty()) << std::hex << static_cast<unsigned>(u);
+          if (!forms.empty()) euc = forms.front();
+        }
+        if (e == Encoding::kEucJp) {
+          out += euc;
+        } else if (euc.size() == 1) {
+          shift(0);
+          out += euc;
+        } else {
+          const std::size_t skip = euc[0] == '\x8E' || euc[0] == '\x8F' ? 1 : 0;
+          shift(euc[0] == '\x8E' ? 3 : euc[0] == '\x8F' ? 2 : 1);
+          for (std::size_t k = skip; k < euc.size(); ++k) out += static_cast<char>(euc[k] & 0x7F);
+        }
+        break;
+      }
+      case Encoding::kCp932:
+        break;
+    }
+  }
+  if (e == Encoding::kIso2022Jp) shift(0);
+  return out;
+}
+
+// The code page 932 form: what the internal form of the line holds.
+std::string Cp932Form(const Chars& line, const ExtraChars& extras) {
+  std::string out;
+  for (char32_t u : line) {
+    Code c = u == 0 ? kBrokenChar : u < 0x80 ? static_cast<Code>(u) : Cp932OfUnicode(u);
+    if (c == 0) c = extras.CodeOf(u) != 0 ? extras.CodeOf(u) : kOtherChar;
+    if (c > 0xFF) out += static_cast<char>(c >> 8);
+    out += static_cast<char>(c & 0xFF);
+  }
+  return out;
+}
+
+// Each selected line's number and its matched parts as characters (index and count), whatever
+// the bytes of the encoding the line was read in.
+class Found final : public SearchSink {
+ public:
+  explicit Found(Encoding e) : encoding_(e) {}
+  void Matched(const FoundLine& line) override {
+    got += std::to_string(line.number) + ":";
+    for (const LineSpan& part : line.parts) {
+      got.append(" ").append(std::to_string(CharsBefore(line.text, part.start)));
+      got.append("+").append(
+          std::to_string(CharsBefore(line.text + part.start, part.end - part.start)));
+    }
+    got += "\n";
+  }
+  std::string got;
+
+ private:
+  std::size_t CharsBefore(const char* text, std::size_t n) const {
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < n; ++chars) {
+      i += encoding_ == Encoding::kCp932 ? CharLength(text + i)
+                                         : ReadTextChar(encoding_, text + i, n - i).length;
+    }
+    return chars;
+  }
+  Encoding encoding_;
+};
+
+std::string SearchedIn(const Query& query, const std::string& path, Encoding e, bool invert) {
+  InputFile in(path.c_str());
+  in.SetEncoding(e);
+  // UTF-16 and ISO-2022-JP are read as UTF-8.
+  Found sink(in.encoding());
+  Selection selection;
+  selection.invert = invert;
+  selection.parts = !invert;
+  Search(query, in, sink, selection);
+  return sink.got;
+}
+
+TEST(EncodingsSearch, EveryEncodingFindsWhatCodePage932Finds) {
+  AtEachSimdLevel([] {
+    testing_gen::Generator gen(2020);
+    TempDir dir;
+    // Characters every encoding holds, as pieces of a text: ASCII with the pattern language's
+    // characters, kana of both widths (ｶﾞ is two characters, ガ one), full-width letters and
+    // digits, kanji, both wave dashes, ①, and 髙 (whose code page 932 form is an IBM one); ぢ
+    // and も mix the UTF-8 bytes of あ and ア (E3 81 A2, E3 82 82 against E3 81 82, E3 82 A2).
+    const Chars common = {'a',    'b',    'A',    'x',    ' ',    '1',    '2',    '.',
+                          '*',    '#',    '\\',   0x3042, 0x30A2, 0x30AB, 0x30AC, 0x304C,
+                          0xFF76, 0xFF9E, 0xFF71, 0xFF21, 0xFF41, 0xFF12, 0x6587, 0x5B57,
+                          0x301C, 0xFF5E, 0x2460, 0x9AD9, 0x30FC, 0xFF70, 0x3062, 0x3082};
+    // Characters code page 932 lacks: JIS X 0212's 丂 (EUC-JP holds it), an emoji and 𠮷
+    // (Unicode encodings only).
+    const Chars jis_x0212 = {0x4E02};
+    const Chars unicode_only = {0x1F600, 0x20BB7};
+    const bool widest = Simd() == SimdLevel::kAvx2;
+    for (int round = 0; round < (widest ? 200 : 30); ++round) {
+      const Encoding e = static_cast<Encoding>(gen.Int(1, kEncodingCount - 1));
+      Chars pieces = common;
+      if (e != Encoding::kIso2022Jp)
+        pieces.insert(pieces.end(), jis_x0212.begin(), jis_x0212.end());
+      if (e == Encoding::kUtf8 || e == Encoding::kUtf16Le || e == Encoding::kUtf16Be) {
+        pieces.insert(pieces.end(), unicode_only.begin(), unicode_only.end());
+      }
+      pieces.push_back(0);  // a broken sequence
+      auto text = [&](int max) {
+        Chars s;
+        for (int i = gen.Int(0, max); i > 0; --i) s.push_back(gen.Pick(pieces));
+        return s;
+      };
+      // Patterns of the pieces, now and then of the pattern language; a broken piece would make
+      // no UTF-8 pattern, so a dot stands in for it.
+      ExtraChars extras;
+      std::vector<std::string> patterns;
+      const int count = gen.Pick(std::vector<int>{1, 1, 2, 5, 60});
+      for (int i = 0; i < count; ++i) {
+        std::string utf8;
+        for (char32_t u : text(3)) PutUtf8(u == 0 ? '.' : u, utf8);
+        if (utf8.empty()) utf8 = "a";
+        std::string internal, problem;
+        ASSERT_TRUE(InternalFromUtf8(utf8, extras, internal, problem)) << problem;
+        patterns.push_back(internal);
+      }
+      QueryOptions options;
+      options.kind = static_cast<SearchKind>(gen.Int(0, 2));
+      options.match = MatchOptions(round % 128);
+      options.extras = std::make_shared<const ExtraChars>(extras);
+      const Query query(patterns, options);
+
+      std::string cp932, encoded;
+      for (int n = gen.Int(1, 40); n > 0; --n) {
+        const Chars line = text(24);
+        cp932 += Cp932Form(line, extras) + "\n";
+        encoded += Encoded(line, e) + Encoded({'\n'}, e);
+      }
+      WriteFile(dir / "cp932", cp932);
+      WriteFile(dir / "encoded", encoded);
+      for (bool invert : {false, true}) {
+        ASSERT_EQ(SearchedIn(query, dir / "encoded", e, invert),
+                  SearchedIn(query, dir / "cp932", Encoding::kCp932, invert))
+            << EncodingName(e) << " round " << round << " flags " << round % 128 << " kind "
+            << static_cast<int>(options.kind) << " patterns " << patterns.size() << " first "
+            << Shown(patterns[0]) << " text " << Shown(cp932);
+      }
+    }
+  });
+}
+
+}  // namespace
+}  // namespace kensaku
