@@ -1,13 +1,14 @@
 // The tool's option parser on an argument vector made of the input (NUL separates arguments),
-// its conversions between terminal text and Shift_JIS on every argument, and the patterns a
-// parse gives, gathered and compiled and tried on the arguments as lines.
+// the conversions between terminal text and the files' encodings on every argument, and the
+// patterns a parse gives, gathered and compiled and tried on the arguments as lines.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "encoding.h"
+#include "mbchar/encoding.h"
+#include "mbchar/internal_text.h"
 #include "options.h"
 #include "patterns.h"
 
@@ -57,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& source : options.patterns) from_files = from_files || source.from_file;
   std::vector<std::string> patterns;
   std::unique_ptr<kensaku::Query> query;
-  if (!from_files && kensaku::cli::CollectPatterns(options, patterns, error) &&
+  kensaku::ExtraChars extras;
+  if (!from_files && kensaku::cli::CollectPatterns(options, patterns, extras, error) &&
       (query = kensaku::cli::BuildQuery(patterns, options.kind, options.fold_flags, error))) {
     std::vector<kensaku::LineSpan> spans;
     for (std::size_t k = 0; k < args.size() && k < kTried; ++k) {
@@ -74,17 +76,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   for (std::size_t k = 0; k < args.size() && k < kTried; ++k) {
     const std::string& arg = args[k];
-    std::string sjis, problem;
-    const bool converted = kensaku::cli::ToShiftJis(arg, sjis);
-    if (kensaku::cli::PatternToShiftJis(arg, sjis, problem) != converted) std::abort();
-    if (!converted && problem.empty()) std::abort();
-    std::string utf8;
-    kensaku::cli::AppendUtf8(arg.data(), arg.size(), utf8);
-    if (!IsUtf8(utf8)) std::abort();
-    // Text that came from Shift_JIS goes back to it, but for the replacement characters.
-    if (utf8.find("\xEF\xBF\xBD") == std::string::npos) {
-      std::string back;
-      if (!kensaku::cli::ToShiftJis(utf8, back)) std::abort();
+    std::string internal, problem;
+    kensaku::ExtraChars own;
+    if (!kensaku::InternalFromUtf8(arg, own, internal, problem) && problem.empty()) std::abort();
+    for (kensaku::Encoding e : {kensaku::Encoding::kCp932, kensaku::Encoding::kEucJp}) {
+      std::string utf8;
+      kensaku::AppendUtf8(e, arg.data(), arg.size(), utf8);
+      if (!IsUtf8(utf8)) std::abort();
+      // Text that came from Shift_JIS or EUC-JP reads back, but for the replacement characters,
+      // and every Shift_JIS character has a Shift_JIS form.
+      if (utf8.find("\xEF\xBF\xBD") == std::string::npos) {
+        kensaku::ExtraChars none;
+        if (!kensaku::InternalFromUtf8(utf8, none, internal, problem)) std::abort();
+        if (e == kensaku::Encoding::kCp932 && !none.empty()) std::abort();
+      }
     }
   }
   return 0;

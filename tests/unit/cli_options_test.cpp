@@ -96,8 +96,8 @@ TEST(CliOptionsTest, EnginesFoldingAndModes) {
   EXPECT_TRUE(p.options.recursive);
   EXPECT_TRUE(p.options.dereference);
   EXPECT_EQ(p.options.color, Tristate::kAlways);
-  EXPECT_EQ(p.options.output_encoding, Encoding::kUtf8);
-  EXPECT_EQ(p.options.pattern_encoding, Encoding::kSjis);
+  EXPECT_EQ(p.options.output_encoding, Charset::kUtf8);
+  EXPECT_EQ(p.options.pattern_encoding, Charset::kSjis);
   EXPECT_EQ(Parse({"--colour=never", "x"}).options.color, Tristate::kNever);
 
   // --help and --version need no pattern.

@@ -65,7 +65,15 @@ TEST(CliPatternsTest, LiteralPartsEndInTheLine) {
   const auto wide = BuildQuery({"ab"}, SearchKind::kInc, FoldToFullWidth, error);
   ASSERT_NE(wide, nullptr) << error;
   EXPECT_EQ(spans_of(*wide, "xab"), 1u);
-  EXPECT_EQ(spans_of(*wide, "ab ab"), 1u);  // the first hit's bytes reach past the second
+  EXPECT_EQ(spans_of(*wide, "ab ab"), 2u);  // each hit covers the characters compared
+  // A half-width pattern on a full-width character covers the whole character.
+  const auto narrow = BuildQuery({"a"}, SearchKind::kInc, FoldToFullWidth, error);
+  ASSERT_NE(narrow, nullptr) << error;
+  std::vector<LineSpan> spans;
+  narrow->MatchedParts("x\x82\x81", 3, spans);
+  ASSERT_EQ(spans.size(), 1u);
+  EXPECT_EQ(spans[0].start, 1u);
+  EXPECT_EQ(spans[0].end, 3u);
 }
 
 TEST(CliPatternsTest, ConjunctiveTerms) {
@@ -89,23 +97,29 @@ TEST(CliPatternsTest, CollectingAndConverting) {
   o.patterns = {{"x\ny", false}, {dir / "list", true}};
   std::vector<std::string> patterns;
   std::string error;
-  ASSERT_TRUE(CollectPatterns(o, patterns, error)) << error;
+  ExtraChars extras;
+  ASSERT_TRUE(CollectPatterns(o, patterns, extras, error)) << error;
   EXPECT_EQ(patterns, (Strings{"x", "y", "\x82\xA0", "b", "c"}));
 
-  // A character Shift_JIS lacks is named; raw patterns pass as bytes.
-  o.patterns = {{"a\xF0\x9F\x98\x80", false}};
+  // A character Shift_JIS lacks is given a code of its own, the same in every pattern.
+  o.patterns = {{"a\xF0\x9F\x98\x80", false}, {"\xF0\x9F\x98\x80\xE2\x82\xAC", false}};
   patterns.clear();
-  EXPECT_FALSE(CollectPatterns(o, patterns, error));
-  EXPECT_EQ(error,
-            "pattern 'a\xF0\x9F\x98\x80': '\xF0\x9F\x98\x80' (U+1F600) has no Shift_JIS form");
-  WriteFile(dir / "bad", "ok\n\xE2\x82\xAC\n");  // the euro sign on line 2
+  ASSERT_TRUE(CollectPatterns(o, patterns, extras, error)) << error;
+  ASSERT_EQ(patterns.size(), 2u);
+  EXPECT_EQ(ExtraCharsIn(patterns[0], extras), std::vector<char32_t>{0x1F600});
+  EXPECT_EQ(ExtraCharsIn(patterns[1], extras), (std::vector<char32_t>{0x1F600, 0x20AC}));
+  EXPECT_EQ(patterns[1].substr(0, 2), patterns[0].substr(1));
+  // Text that is no UTF-8 is named; raw patterns pass as bytes.
+  WriteFile(dir / "bad", "ok\n\xE2\x82\n");
   o.patterns = {{dir / "bad", true}};
-  EXPECT_FALSE(CollectPatterns(o, patterns, error));
-  EXPECT_EQ(error, dir / "bad" + ": line 2: '\xE2\x82\xAC' (U+20AC) has no Shift_JIS form");
+  EXPECT_FALSE(CollectPatterns(o, patterns, extras, error));
+  EXPECT_EQ(error, dir / "bad" +
+                       ": line 2: is not UTF-8 text (use --pattern-encoding=sjis for Shift_JIS "
+                       "bytes)");
   o.patterns = {{"\x83\x5C", false}};
-  o.pattern_encoding = Encoding::kSjis;
+  o.pattern_encoding = Charset::kSjis;
   patterns.clear();
-  ASSERT_TRUE(CollectPatterns(o, patterns, error)) << error;
+  ASSERT_TRUE(CollectPatterns(o, patterns, extras, error)) << error;
   EXPECT_EQ(patterns, Strings{"\x83\x5C"});
 }
 

@@ -97,7 +97,9 @@ expect "backslash" 0 "5:$L5"$'\n'
 
 # Encodings.
 run -F 'a😀' s.txt
-expect "a character Shift_JIS lacks" 2 "" $'kensaku: pattern \'a😀\': \'😀\' (U+1F600) has no Shift_JIS form\n'
+expect "a character Shift_JIS lacks is in no line of a Shift_JIS file" 1 ""
+run --encoding=sjis -F 'a😀' s.txt
+expect "every file read as Shift_JIS: the user is told" 1 "" $'kensaku: \'😀\' (U+1F600) cannot occur in sjis text: no line holds it\n'
 run --pattern-encoding=sjis -c "$(sjis 'ケンサク')" s.txt
 expect "raw Shift_JIS pattern" 1 $'0\n'
 run --pattern-encoding=sjis -c "$(sjis 'けんさく')" s.txt
@@ -106,6 +108,32 @@ run --output-encoding=utf-8 -n テスト s.txt
 expect "UTF-8 output when asked" 0 $'1:テスト一行目\n'
 run --output-encoding=auto テスト s.txt
 expect "auto: a pipe gets the file's bytes" 0 "$L1"$'\n'
+# One text in every encoding, each file read in its own: the same lines, printed in UTF-8.
+mkdir tree
+text='テスト一行目\nけんさく ｹﾝｻｸ\n価格は１２００円～\n'
+printf "$text" | iconv -f UTF-8 -t CP932 >tree/sjis.txt
+printf "$text" >tree/utf8.txt
+{ printf '\xEF\xBB\xBF'; printf "$text"; } >tree/utf8-bom.txt
+printf "$text" | iconv -f UTF-8 -t EUC-JP-MS >tree/euc.txt
+printf "$text" | iconv -f UTF-8 -t UTF-16 >tree/utf16.txt
+printf "$text" | iconv -f UTF-8 -t UTF-16BE | { printf '\xFE\xFF'; cat; } >tree/utf16be.txt
+printf "$text" | iconv -f UTF-8 -t ISO-2022-JP-2 >tree/iso.txt
+printf 'x 𠮷\n' >tree/wide.txt
+want=""
+for f in euc iso sjis utf16 utf16be utf8-bom utf8; do want+="tree/$f.txt:2:けんさく ｹﾝｻｸ"$'\n'; done
+run -r -n -k --output-encoding=utf-8 ケンサク tree
+LC_ALL=C sort o >o2 && mv o2 o
+expect "a mixed tree in one run" 0 "$want"
+run -r -c --output-encoding=utf-8 '〜' tree
+LC_ALL=C sort o >o2 && mv o2 o
+expect "both wave dashes are one character" 0 "$(printf 'tree/%s.txt:1\n' euc iso sjis utf16 utf16be utf8-bom utf8 && echo tree/wide.txt:0)"$'\n'
+# Folding never joins a letter and its mark: ガ is ｶ under width folding, as in Shift_JIS.
+run -o --ignore-width ガ - < <(printf 'xｶﾞy\n')
+expect "a half-width pair, in UTF-8" 0 $'ｶ\n'
+run -c --encoding=euc-jp テスト tree/sjis.txt
+expect "a forced encoding" 1 $'0\n'
+run -r -l --output-encoding=utf-8 𠮷 tree
+expect "a character only Unicode holds" 0 $'tree/wide.txt\n'
 # Mended: a literal hit whose pattern bytes run past the line (here widened by folding) was
 # printed past the line's end.
 printf 'xab\nab\n' >w

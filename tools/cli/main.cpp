@@ -1,5 +1,6 @@
-// kensaku: search Shift_JIS files from a terminal with the library's own engines, with grep's
+// kensaku: search Japanese text files from a terminal with the library's own engines, with grep's
 // conventions. This file only wires the options to a search.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -32,6 +33,27 @@ bool Set(const char* name) {
   return value != nullptr && *value != '\0';
 }
 
+// A pattern's character that the one encoding every file is read in cannot hold: that pattern
+// finds nothing, and the user is told once for each such character.
+void WarnOfCharsNoFileHolds(const std::vector<std::string>& patterns, const ExtraChars& extras,
+                            Encoding encoding) {
+  std::vector<char32_t> told;
+  for (const std::string& pattern : patterns) {
+    for (char32_t u : ExtraCharsIn(pattern, extras)) {
+      const bool held = encoding == Encoding::kUtf8 || encoding == Encoding::kUtf16Le ||
+                        encoding == Encoding::kUtf16Be ||
+                        (encoding == Encoding::kEucJp && !FormsOfUnicode(encoding, u).empty());
+      if (held || std::find(told.begin(), told.end(), u) != told.end()) continue;
+      told.push_back(u);
+      const std::string utf8 = FormsOfUnicode(Encoding::kUtf8, u).front();
+      char code[16];
+      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(u));
+      std::fprintf(stderr, "kensaku: '%s' (%s) cannot occur in %s text: no line holds it\n",
+                   utf8.c_str(), code, EncodingName(encoding));
+    }
+  }
+}
+
 Report ReportOf(const Options& o) {
   if (o.quiet) return Report::kQuiet;
   if (o.files_with_matches) return Report::kFilesWith;
@@ -62,10 +84,12 @@ int Main(int argc, char** argv) {
       break;
   }
   std::vector<std::string> patterns;
-  if (!CollectPatterns(o, patterns, error)) return Fail(error);
+  auto extras = std::make_shared<ExtraChars>();
+  if (!CollectPatterns(o, patterns, *extras, error)) return Fail(error);
 
-  const std::unique_ptr<Query> query = BuildQuery(patterns, o.kind, o.fold_flags, error);
-  if (query == nullptr) return Fail(error);
+  Queries queries;
+  if (!BuildQueries(patterns, o.kind, o.fold_flags, extras, queries, error)) return Fail(error);
+  if (!o.encoding_auto) WarnOfCharsNoFileHolds(patterns, *extras, o.encoding);
 
   std::vector<Target> targets;
   bool with_name = false;
@@ -81,8 +105,8 @@ int Main(int argc, char** argv) {
   print.color = o.color == Tristate::kAlways ||
                 (o.color == Tristate::kAuto && terminal && !Set("NO_COLOR") &&
                  std::string(std::getenv("TERM") ? std::getenv("TERM") : "") != "dumb");
-  print.utf8 = o.output_encoding == Encoding::kUtf8 ||
-               (o.output_encoding == Encoding::kAuto && terminal && TerminalIsUtf8());
+  print.utf8 = o.output_encoding == Charset::kUtf8 ||
+               (o.output_encoding == Charset::kAuto && terminal && TerminalIsUtf8());
   Selection& selection = plan.selection;
   selection.invert = o.invert;
   selection.max_count = o.max_count;
@@ -103,7 +127,9 @@ int Main(int argc, char** argv) {
     plan.progress_delay_ms = std::atoi(delay);
   }
 
-  const SearchResult result = SearchAll(plan, *query, targets);
+  plan.encoding_auto = o.encoding_auto;
+  plan.encoding = o.encoding;
+  const SearchResult result = SearchAll(plan, queries, targets);
   if (o.quiet && result.selected) return 0;
   if (result.error) return 2;
   return result.selected ? 0 : 1;

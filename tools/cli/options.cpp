@@ -40,6 +40,7 @@ enum class Id {
   kDereference,
   kText,
   kNoBinary,
+  kEncoding,
   kOutputEncoding,
   kPatternEncoding,
   kThreads,
@@ -109,10 +110,14 @@ constexpr OptionSpec kOptions[] = {
     {Id::kNoBinary, 'I', nullptr, nullptr, "Files", "pass over binary files"},
     {Id::kThreads, 'j', "threads", "NUM", "Files",
      "search NUM files at a time (default: one per core)"},
+    {Id::kEncoding, 0, "encoding", "ENC", "Encodings",
+     "the files' encoding: auto (default: each file's own, told by its bytes), sjis, utf-8, "
+     "euc-jp, utf-16le, utf-16be or iso-2022-jp"},
     {Id::kOutputEncoding, 0, "output-encoding", "ENC", "Encodings",
      "sjis (the file's bytes), utf-8, or auto: UTF-8 on a UTF-8 terminal"},
     {Id::kPatternEncoding, 0, "pattern-encoding", "ENC", "Encodings",
-     "utf-8 (default: converted to Shift_JIS) or sjis (taken as bytes)"},
+     "utf-8 (default: any character, found in every encoding) or sjis (Shift_JIS bytes as "
+     "they are)"},
     {Id::kHelp, 0, "help", nullptr, "Other", "print this help and exit"},
     {Id::kVersion, 'V', "version", nullptr, "Other", "print the version and exit"},
     {Id::kManPage, 0, "generate-man", nullptr, nullptr, nullptr},
@@ -143,13 +148,13 @@ bool ParseWhen(const std::string& text, Tristate& when) {
   return true;
 }
 
-bool ParseEncoding(const std::string& text, bool allow_auto, Encoding& encoding) {
+bool ParseEncoding(const std::string& text, bool allow_auto, Charset& encoding) {
   if (text == "sjis" || text == "shift_jis" || text == "cp932") {
-    encoding = Encoding::kSjis;
+    encoding = Charset::kSjis;
   } else if (text == "utf-8" || text == "utf8") {
-    encoding = Encoding::kUtf8;
+    encoding = Charset::kUtf8;
   } else if (allow_auto && text == "auto") {
-    encoding = Encoding::kAuto;
+    encoding = Charset::kAuto;
   } else {
     return false;
   }
@@ -263,6 +268,14 @@ bool Apply(const OptionSpec& def, const std::string& arg, Options& o, std::strin
       if (!number(256)) return false;
       o.threads = static_cast<int>(n);
       break;
+    case Id::kEncoding:
+      o.encoding_auto = arg == "auto";
+      if (!o.encoding_auto && !EncodingNamed(arg, o.encoding)) {
+        error = "invalid argument '" + arg + "' for " + Name(def) +
+                " (auto, sjis, utf-8, euc-jp, utf-16le, utf-16be or iso-2022-jp)";
+        return false;
+      }
+      break;
     case Id::kOutputEncoding:
     case Id::kPatternEncoding: {
       const bool output = def.id == Id::kOutputEncoding;
@@ -374,9 +387,10 @@ std::string Wrap(const std::string& text, std::size_t first, std::size_t rest) {
 }
 
 const char kDescription[] =
-    "Searches Shift_JIS text line by line with the kensaku engines: comparisons are made on whole "
+    "Searches Japanese text line by line with the kensaku engines: Shift_JIS, UTF-8, EUC-JP, "
+    "UTF-16 and ISO-2022-JP, each file in its own encoding. Comparisons are made on whole "
     "characters, so the second byte of a double-byte character is never an ASCII one, and kana, "
-    "case, width and digits can be folded. PATTERN is terminal text, converted to Shift_JIS.";
+    "case, width and digits can be folded alike in every encoding. PATTERN is terminal text.";
 
 const char kPatternLanguage[] =
     ". any character, [a-z] and [^x] sets, x* one x and any more, #x lets x pass over one "
@@ -496,7 +510,7 @@ std::string HelpText() {
 
 std::string ManPage() {
   std::string s = ".TH KENSAKU 1 \"\" \"kensaku " KENSAKU_VERSION "\" \"User Commands\"\n";
-  s += ".SH NAME\nkensaku \\- search Shift_JIS text with kana, case, width and digit folding\n";
+  s += ".SH NAME\nkensaku \\- search Japanese text with kana, case, width and digit folding\n";
   s += ".SH SYNOPSIS\n.nf\n";
   for (const char* form : kForms) s += "\\fBkensaku\\fR " + Roff(form) + "\n";
   s += ".fi\n";

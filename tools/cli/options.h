@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "match/compiled_list.h"
+#include "mbchar/encoding.h"
 
 namespace kensaku::cli {
 
 enum class Tristate { kAuto, kAlways, kNever };
-enum class Encoding { kAuto, kSjis, kUtf8 };
+enum class Charset { kAuto, kSjis, kUtf8 };
 enum class Binary { kBinary, kText, kWithoutMatch };
 enum class Action { kSearch, kHelp, kVersion, kManPage };
 
@@ -48,8 +49,11 @@ struct Options {
   bool dereference = false;  // -R: symbolic links met in the tree are followed too
   Binary binary = Binary::kBinary;
 
-  Encoding output_encoding = Encoding::kAuto;
-  Encoding pattern_encoding = Encoding::kUtf8;
+  // The files' encoding, or each file's own when auto.
+  bool encoding_auto = true;
+  Encoding encoding = Encoding::kCp932;
+  Charset output_encoding = Charset::kAuto;
+  Charset pattern_encoding = Charset::kUtf8;
   int threads = 0;  // 0: one per core
 };
 

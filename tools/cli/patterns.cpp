@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "encoding.h"
 #include "match/pattern_list.h"
 
 namespace kensaku::cli {
@@ -60,9 +59,9 @@ bool ReadListFile(const std::string& name, std::string& text, std::string& error
   return ok;
 }
 
-bool CollectPatterns(const Options& options, std::vector<std::string>& patterns,
+bool CollectPatterns(const Options& options, std::vector<std::string>& patterns, ExtraChars& extras,
                      std::string& error) {
-  const bool convert = options.pattern_encoding != Encoding::kSjis;
+  const bool convert = options.pattern_encoding != Charset::kSjis;
   for (const PatternSource& source : options.patterns) {
     std::string text = source.text;
     if (source.from_file && !ReadListFile(source.text, text, error)) return false;
@@ -72,7 +71,10 @@ bool CollectPatterns(const Options& options, std::vector<std::string>& patterns,
     for (std::size_t i = 0; i < lines.size(); ++i) {
       std::string sjis = lines[i];
       std::string problem;
-      if (convert && !PatternToShiftJis(lines[i], sjis, problem)) {
+      if (convert && !InternalFromUtf8(lines[i], extras, sjis, problem)) {
+        if (problem == "is not UTF-8 text") {
+          problem += " (use --pattern-encoding=sjis for Shift_JIS bytes)";
+        }
         error = source.from_file ? source.text + ": line " + std::to_string(i + 1) + ": " + problem
                                  : "pattern '" + lines[i] + "': " + problem;
         return false;
@@ -83,8 +85,19 @@ bool CollectPatterns(const Options& options, std::vector<std::string>& patterns,
   return true;
 }
 
+std::vector<char32_t> ExtraCharsIn(const std::string& pattern, const ExtraChars& extras) {
+  std::vector<char32_t> found;
+  if (extras.empty()) return found;
+  for (const char* p = pattern.c_str(); *p != '\0'; p += CharLength(p)) {
+    const char32_t u = extras.UnicodeOf(DecodeText(p).code);
+    if (u != 0) found.push_back(u);
+  }
+  return found;
+}
+
 std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, SearchKind kind,
-                                  int fold_flags, std::string& error) {
+                                  int fold_flags, std::string& error,
+                                  std::shared_ptr<const ExtraChars> extras) {
   const FoldTable& fold = FoldTable::For(fold_flags);
   std::vector<std::string> entries;
   for (const std::string& pattern : patterns) {
@@ -98,7 +111,30 @@ std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, Sear
   QueryOptions options;
   options.kind = kind;
   options.match = MatchOptions(fold_flags);
+  options.extras = std::move(extras);
   return std::make_unique<Query>(entries, options);
+}
+
+bool BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
+                  std::shared_ptr<const ExtraChars> extras, Queries& queries, std::string& error) {
+  queries.decoded = BuildQuery(patterns, kind, fold_flags, error, extras);
+  if (queries.decoded == nullptr) return false;
+  queries.sjis = queries.decoded;
+  if (extras == nullptr || extras->empty()) return true;
+  std::vector<std::string> plain;
+  for (const std::string& pattern : patterns) {
+    if (ExtraCharsIn(pattern, *extras).empty()) plain.push_back(pattern);
+  }
+  std::string none;
+  queries.sjis = BuildQuery(plain, kind, fold_flags, none);
+  if (queries.sjis == nullptr) {
+    // Not one pattern can match Shift_JIS text: a query of none selects no line there.
+    QueryOptions options;
+    options.kind = kind;
+    options.match = MatchOptions(fold_flags);
+    queries.sjis = std::make_shared<Query>(std::vector<std::string>(), options);
+  }
+  return true;
 }
 
 }  // namespace kensaku::cli

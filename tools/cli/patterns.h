@@ -1,5 +1,5 @@
-// The tool's patterns: gathered from -e, -f and the operand, converted to Shift_JIS, and compiled
-// into one query.
+// The tool's patterns: gathered from -e, -f and the operand, read into the library's internal form
+// (Shift_JIS, with codes for the characters it lacks) and compiled into the queries of a search.
 #ifndef KENSAKU_TOOLS_CLI_PATTERNS_H_
 #define KENSAKU_TOOLS_CLI_PATTERNS_H_
 
@@ -19,15 +19,31 @@ inline constexpr std::size_t kMaxListFileBytes = 4u << 20;
 // Reads a list file ("-": standard input) within the bound; false with "NAME: reason".
 bool ReadListFile(const std::string& name, std::string& text, std::string& error);
 
-// Every pattern as one Shift_JIS line, in order: -e texts and list files split at line breaks.
-bool CollectPatterns(const Options& options, std::vector<std::string>& patterns,
+// Every pattern as one line in the internal form, in order: -e texts and list files split at line
+// breaks. Typed as UTF-8, a character Shift_JIS lacks is given a code in extras; taken as
+// Shift_JIS, the bytes are the pattern.
+bool CollectPatterns(const Options& options, std::vector<std::string>& patterns, ExtraChars& extras,
                      std::string& error);
+
+// The characters Shift_JIS lacks that a pattern in the internal form holds, as Unicode.
+std::vector<char32_t> ExtraCharsIn(const std::string& pattern, const ExtraChars& extras);
 
 // The query of the patterns, shared read-only by every search thread. Each pattern is trimmed
 // and folded as a line of the library's list texts is; those that trimming leaves empty are passed
 // over. Null, with a message, when none is left.
 std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, SearchKind kind,
-                                  int fold_flags, std::string& error);
+                                  int fold_flags, std::string& error,
+                                  std::shared_ptr<const ExtraChars> extras = nullptr);
+
+// The queries of a search: one for text read into the internal form (every encoding but
+// Shift_JIS), and one for Shift_JIS files read as they are, without the patterns that hold a
+// character Shift_JIS lacks, which cannot occur there (the same query when there are none).
+struct Queries {
+  std::shared_ptr<const Query> decoded;
+  std::shared_ptr<const Query> sjis;
+};
+bool BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
+                  std::shared_ptr<const ExtraChars> extras, Queries& queries, std::string& error);
 
 }  // namespace kensaku::cli
 

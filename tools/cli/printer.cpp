@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "encoding.h"
+#include "mbchar/encoding.h"
 
 namespace kensaku::cli {
 namespace {
@@ -122,7 +122,7 @@ void Printer::WritePrefix(std::int32_t number, char separator) {
 
 void Printer::WriteText(const char* text, std::size_t length) {
   if (config_.utf8) {
-    AppendUtf8(text, length, out_);
+    AppendUtf8(config_.encoding, text, length, out_);
   } else {
     out_.append(text, length);
   }

@@ -47,6 +47,7 @@ struct PrintConfig {
   bool only_matching = false;
   bool color = false;
   bool utf8 = false;    // the file's text converted to UTF-8
+  Encoding encoding = Encoding::kCp932;  // the encoding of the lines the searcher reports
   bool binary = false;  // a binary file: one note instead of its lines
 };
 

@@ -56,8 +56,8 @@ struct Node {
 
 class Board {
  public:
-  Board(const SearchPlan& plan, const Query& query)
-      : plan_(plan), query_(query), max_held_(HeldBound()) {}
+  Board(const SearchPlan& plan, const Queries& queries)
+      : plan_(plan), queries_(queries), max_held_(HeldBound()) {}
 
   std::vector<std::unique_ptr<Node>>& roots() { return roots_; }
   std::atomic<bool>& stop() { return stop_; }
@@ -100,7 +100,7 @@ class Board {
     for (;;) {
       if (node.state.load() == Node::kDone) break;
       if (waiting_for_room_.load() > 0 && TakeFromQueue(node)) {
-        if (own_ == nullptr) own_ = std::make_unique<Tools>(query_, plan_.selection);
+        if (own_ == nullptr) own_ = std::make_unique<Tools>(queries_, plan_.selection);
         Process(node, *own_);
         break;
       }
@@ -134,13 +134,20 @@ class Board {
   // being worked on that could add more.
   // What a thread keeps from one file to the next.
   struct Tools {
-    Tools(const Query& query, const Selection& selection) : searcher(query, selection) {}
+    Tools(const Queries& queries, const Selection& selection)
+        : decoded(*queries.decoded, selection),
+          sjis(queries.sjis == queries.decoded
+                   ? nullptr
+                   : std::make_unique<Searcher>(*queries.sjis, selection)) {}
+    // The searcher for a file's lines, as they are read.
+    Searcher& For(Encoding e) { return e == Encoding::kCp932 && sjis != nullptr ? *sjis : decoded; }
     ReadBuffer buffer;
-    Searcher searcher;
+    Searcher decoded;
+    std::unique_ptr<Searcher> sjis;
   };
 
   void Work() {
-    Tools tools(query_, plan_.selection);
+    Tools tools(queries_, plan_.selection);
     std::vector<Node*> batch;
     for (;;) {
       {
@@ -249,6 +256,14 @@ class Board {
     return std::memchr(text, '\0', n < kBinaryProbe ? n : kBinaryProbe) != nullptr;
   }
 
+  // The file's encoding: the one asked for, or the one its first bytes tell.
+  Encoding EncodingOf(InputFile& in) const {
+    if (!plan_.encoding_auto) return plan_.encoding;
+    const auto [text, n] = in.Window();
+    // A window that Fill left short holds the whole file.
+    return DetectEncoding(text, n, n < ReadBuffer::kWindow);
+  }
+
   void SearchFile(Node& node, Tools& tools) {
     const Target& target = node.target;
     errno = 0;
@@ -265,7 +280,10 @@ class Board {
       node.error = true;
       return;
     }
+    in.SetEncoding(EncodingOf(in));
     PrintConfig config = plan_.print;
+    config.encoding = in.encoding();
+    // Looked for in the text as read: UTF-16 holds NUL bytes, and is read as UTF-8.
     config.binary = plan_.binary != Binary::kText && LooksBinary(in);
     if (!(config.binary && plan_.binary == Binary::kWithoutMatch)) {
       // Output that grows large goes to the node as it comes, so that the writer can hand over
@@ -290,7 +308,7 @@ class Board {
         // One pointer: the call needs no memory of its own.
         Printer printer(
             config, target.shown, drain.out, [d = &drain] { (*d)(); }, &stop_, &meter);
-        tools.searcher.Search(in, printer);
+        tools.For(in.encoding()).Search(in, printer);
         node.selected = printer.selected() > 0;
         if (!printer.note().empty()) node.err = printer.note();
       }
@@ -302,7 +320,7 @@ class Board {
   }
 
   const SearchPlan& plan_;
-  const Query& query_;
+  const Queries& queries_;
   const std::uint64_t max_held_;
   std::vector<std::unique_ptr<Node>> roots_;
   std::vector<std::thread> workers_;
@@ -403,9 +421,9 @@ class Writer {
 
 }  // namespace
 
-SearchResult SearchAll(const SearchPlan& plan, const Query& query,
+SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
                        const std::vector<Target>& operands) {
-  Board board(plan, query);
+  Board board(plan, queries);
   std::uint64_t total = 0;
   for (const Target& t : operands) {
     auto node = std::make_unique<Node>();

@@ -19,6 +19,8 @@ struct SearchPlan {
   PrintConfig print;  // binary is set per file
   Selection selection;
   Binary binary = Binary::kBinary;
+  bool encoding_auto = true;             // each file's encoding told by its bytes
+  Encoding encoding = Encoding::kCp932;  // else every file's
   bool follow_links = false;  // -R: links met in a walked directory are followed
   bool no_messages = false;
   int threads = 1;
@@ -32,7 +34,7 @@ struct SearchResult {
 };
 
 // The operands in order, directories walked as they are reached.
-SearchResult SearchAll(const SearchPlan& plan, const Query& query,
+SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
                        const std::vector<Target>& operands);
 
 }  // namespace kensaku::cli
