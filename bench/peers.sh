@@ -4,9 +4,12 @@
 # warm-up): `rg -E shift_jis` (correct on trail bytes), byte-wise `LC_ALL=C grep` (fast, but
 # counts lines where a trail byte looks like ASCII or a lead byte) and `nkf -S -w | grep`.
 # Prints MB/s, the ratio to rg, and each count against the true count, taken from the UTF-8 copy
-# ((x): wrong). Last, the tree of the same corpus (-r; counts summed over its files), with two
-# threads and with one. The peers have no kana folding, pattern language or conjunctive lists: they get the
-# same search in their own terms (a class per character; the 60 entries as literals).
+# ((x): wrong). Then the tree of the same corpus (-r; counts summed over its files), with two
+# threads and with one. The peers have no kana folding, pattern language or conjunctive lists:
+# they get the same search in their own terms (a class per character; the 60 entries as
+# literals). Last, the same cases on the UTF-8 copy against rg on its home ground (no -E), beside
+# kensaku's own time on the CP932 copy and on the EUC-JP and UTF-16LE copies, checking that
+# every copy selects the same line numbers; and the tree with its files in five encodings.
 #
 #   bench/peers.sh BUILD_DIR [CORPUS_DIR]
 set -eu
@@ -16,6 +19,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 bash "$here/corpus.sh" "$dir" >/dev/null
 sjis=$dir/corpus-sjis.txt
 utf8=$dir/corpus-utf8.txt
+eucjp=$dir/corpus-eucjp.txt
+utf16=$dir/corpus-utf16le.txt
 cli=$build/kensaku
 mb=$(awk -v s="$(stat -c %s "$sjis")" 'BEGIN { printf "%.1f", s / 1e6 }')
 work=$(mktemp -d)
@@ -74,25 +79,28 @@ x86_sj="-E \"(x|X|$(sj ｘ)|$(sj Ｘ))(8|$(sj ８))(6|$(sj ６))\""
 range_sj=$'"\x83[\x40-\x96]$(sj ー)\x83[\x40-\x96]"'
 L=$list
 S=$work/list-sjis.txt
-row "literal ASCII -F Linux" "-F Linux" "-F Linux" "-F Linux" "-F Linux" "-F Linux"
-row "literal hiragana -F している" "-F している" "-F している" '-F "$(sj している)"' \
-  "-F している" "-F している"
-row "ignoring case -i -F linux" "-i -F linux" "-i -F linux" "-i -F linux" "-i -F linux" \
-  "-i -F linux"
-row "bracket range [ァ-ヶ]ー[ァ-ヶ]" "$range" "$range" "$range_sj" "$range" "$range"
-row "kana-folded -k -F ファイル" "-k -F ファイル" "$kana" "$kana_sj" "$kana" "$kana"
-row "width --ignore-width -F ファイル" "--ignore-width -F ファイル" "$wide" "$wide_sj" "$wide" \
-  "$wide"
-row "digits --ignore-digits -F 2000" "--ignore-digits -F 2000" "$digits" "$digits_sj" "$digits" \
-  "$digits"
-row "every fold -ik --ignore-width ..." "-i -k --ignore-width --ignore-digits -F ファイル" "$every" \
-  "$every_sj" "$every" "$every"
-row "case, width, digits -i ... x86" "-i --ignore-width --ignore-digits -F x86" "$x86" "$x86_sj" \
-  "$x86" "$x86"
-row "60 literals -F -f" "-F -f $L" "-F -f $L" "-F -f $S" "-F -f $L" "-F -f $L"
-row "60 patterns -f" "-f $L" "-F -f $L" "-F -f $S" "-F -f $L" "-F -f $L"
-row "60 conjunctive --and -f" "--and -f $L" "-F -f $L" "-F -f $S" "-F -f $L" "-F -f $L"
-row "a single backslash -F '\\'" "-F '\\'" "-F '\\'" "-F '\\'" "-F '\\'" "-F '\\'"
+# Every case: its name, then the arguments of kensaku, of rg (and of grep on UTF-8 text) and of
+# byte-wise grep.
+cases=(
+  "literal ASCII -F Linux" "-F Linux" "-F Linux" "-F Linux"
+  "literal hiragana -F している" "-F している" "-F している" '-F "$(sj している)"'
+  "ignoring case -i -F linux" "-i -F linux" "-i -F linux" "-i -F linux"
+  "bracket range [ァ-ヶ]ー[ァ-ヶ]" "$range" "$range" "$range_sj"
+  "kana-folded -k -F ファイル" "-k -F ファイル" "$kana" "$kana_sj"
+  "width --ignore-width -F ファイル" "--ignore-width -F ファイル" "$wide" "$wide_sj"
+  "digits --ignore-digits -F 2000" "--ignore-digits -F 2000" "$digits" "$digits_sj"
+  "every fold -ik --ignore-width ..." "-i -k --ignore-width --ignore-digits -F ファイル" "$every"
+  "$every_sj"
+  "case, width, digits -i ... x86" "-i --ignore-width --ignore-digits -F x86" "$x86" "$x86_sj"
+  "60 literals -F -f" "-F -f $L" "-F -f $L" "-F -f $S"
+  "60 patterns -f" "-f $L" "-F -f $L" "-F -f $S"
+  "60 conjunctive --and -f" "--and -f $L" "-F -f $L" "-F -f $S"
+  "a single backslash -F '\\'" "-F '\\'" "-F '\\'" "-F '\\'"
+)
+for ((i = 0; i < ${#cases[@]}; i += 4)); do
+  row "${cases[i]}" "${cases[i + 1]}" "${cases[i + 2]}" "${cases[i + 3]}" "${cases[i + 2]}" \
+    "${cases[i + 2]}"
+done
 
 # The tree: the same search over every file, the counts of -c summed.
 tree_row() {
@@ -115,3 +123,47 @@ tree_mb=$(du -sb --apparent-size "$dir/tree-sjis" | awk '{ printf "%.1f", $1 / 1
 printf '# tree: %s files, %s MB\n' "$(find "$dir/tree-sjis" -type f | wc -l)" "$tree_mb"
 tree_row "tree -r -F ファイル, 2 threads" 2
 tree_row "tree -r -F ファイル, 1 thread" 1
+
+# The same cases in the other encodings: MB/s of each copy's own size, kensaku on UTF-8 against
+# its own CP932 time and against rg, and whether every copy selects the CP932 copy's lines.
+size_mb() { awk -v s="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", s / 1e6 }'; }
+utf8_mb=$(size_mb "$utf8")
+eucjp_mb=$(size_mb "$eucjp")
+utf16_mb=$(size_mb "$utf16")
+printf '# UTF-8 %s MB, EUC-JP %s MB, UTF-16LE %s MB\n' "$utf8_mb" "$eucjp_mb" "$utf16_mb"
+printf '%-32s %8s %8s %6s %8s %6s %8s %8s   %s\n' case sjis utf-8 u/sjis rg-utf8 k/rg euc-jp \
+  utf-16 "same lines"
+# The line numbers kensaku selects with these arguments, as one checksum.
+lines_of() {
+  printf 'sj() { printf "%%s" "$1" | iconv -f UTF-8 -t CP932; }\n%s -n %s\n' "$cli" "$1" |
+    bash | cut -d: -f1 | cksum
+}
+for ((i = 0; i < ${#cases[@]}; i += 4)); do
+  k=${cases[i + 1]} r=${cases[i + 2]}
+  ts=$(time_of "$cli -c $k $sjis")
+  tu=$(time_of "$cli -c $k $utf8")
+  te=$(time_of "$cli -c $k $eucjp")
+  tw=$(time_of "$cli -c $k $utf16")
+  tr=$(time_of "rg -c $r $utf8")
+  want=$(lines_of "$k $sjis")
+  same=yes
+  for f in "$utf8" "$eucjp" "$utf16"; do
+    [ "$(lines_of "$k $f")" = "$want" ] || same="NO ($(basename "$f"))"
+  done
+  awk -v name="${cases[i]}" -v s="$ts" -v u="$tu" -v e="$te" -v w="$tw" -v r="$tr" \
+    -v same="$same" -v ms="$mb" -v mu="$utf8_mb" -v me="$eucjp_mb" -v mw="$utf16_mb" 'BEGIN {
+      printf "%-32s %8.0f %8.0f %6.2f %8.0f %6.2f %8.0f %8.0f   %s\n", name, ms / s, mu / u,
+        (mu / u) / (ms / s), mu / r, r / u, me / e, mw / w, same }'
+done
+
+# A tree with its files in five encodings, each read in its own: the count against the UTF-8
+# twin's.
+sum="| awk -F: '{ s += \$NF } END { print s + 0 }'"
+mixed_mb=$(du -sb --apparent-size "$dir/tree-mixed" | awk '{ printf "%.1f", $1 / 1e6 }')
+tk=$(time_of "$cli -r -c -k -F ファイル $dir/tree-mixed $sum"); ck=$(cat "$work/out")
+time_of "LC_ALL=ja_JP.UTF-8 grep -r -c $kana $dir/tree-utf8/1 $sum" >/dev/null
+ct=$(cat "$work/out")
+printf '# mixed tree: %s files, %s MB\n' "$(find "$dir/tree-mixed" -type f | wc -l)" "$mixed_mb"
+awk -v mb="$mixed_mb" -v k="$tk" -v counts="$ct / $ck" 'BEGIN {
+  printf "%-32s %8.0f MB/s   counts: true / kensaku %s\n", "mixed tree -r -k -F ファイル",
+    mb / k, counts }'
