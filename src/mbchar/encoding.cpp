@@ -341,6 +341,34 @@ std::size_t StepUtf16(bool big_endian, bool& started, const Byte* p, std::size_t
   return 2;
 }
 
+// UTF-16 up to its first surrogate or odd byte, the common case, in one loop; returns the bytes
+// taken.
+std::size_t Utf16Run(const Byte* p, std::size_t n, bool big_endian, std::string& out) {
+  const std::size_t before = out.size();
+  out.resize(before + n / 2 * 3);
+  char* o = out.data() + before;
+  std::size_t i = 0;
+  for (; i + 2 <= n; i += 2) {
+    const unsigned u = big_endian ? p[i] << 8 | p[i + 1] : p[i + 1] << 8 | p[i];
+    if (u < 0x80) {
+      *o++ = static_cast<char>(u);
+    } else if (u < 0x800) {
+      o[0] = static_cast<char>(0xC0 | u >> 6);
+      o[1] = static_cast<char>(0x80 | (u & 0x3F));
+      o += 2;
+    } else if (u - 0xD800 < 0x800) {
+      break;
+    } else {
+      o[0] = static_cast<char>(0xE0 | u >> 12);
+      o[1] = static_cast<char>(0x80 | (u >> 6 & 0x3F));
+      o[2] = static_cast<char>(0x80 | (u & 0x3F));
+      o += 3;
+    }
+  }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+  return i;
+}
+
 enum Iso2022Set { kAscii, kJisX0208Set, kJisX0212Set, kKanaSet, kUnknownSet };
 
 // The set an escape designates, from its intermediate bytes and final byte.
@@ -668,7 +696,13 @@ void Utf8Transcoder::Convert(const char* in, std::size_t n, bool last, std::stri
       return;
     }
   }
+  const bool utf16 = encoding_ == Encoding::kUtf16Le || encoding_ == Encoding::kUtf16Be;
   while (i < n) {
+    if (utf16 && started_) {
+      i += Utf16Run(reinterpret_cast<const Byte*>(in) + i, n - i, encoding_ == Encoding::kUtf16Be,
+                    out);
+      if (i == n) break;
+    }
     const std::size_t used = step(in + i, n - i, last);
     if (used == 0) {
       pending_.assign(in + i, n - i);

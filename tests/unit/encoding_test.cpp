@@ -215,6 +215,13 @@ TEST(EncodingTest, TranscodingIgnoresBlocks) {
             "\xFF"
             "a");
   EXPECT_EQ(Transcoded(Encoding::kUtf16Le, std::string("a\x00\x42", 3), 2), "a\xFF");
+  EXPECT_EQ(Transcoded(Encoding::kUtf16Le,
+                       std::string("a\x00\x00\xDC"
+                                   "b\x00",
+                                   6),
+                       6),
+            "a\xFF"
+            "b");
   EXPECT_EQ(Transcoded(Encoding::kIso2022Jp, "\x1B$B\x30\x21\n\x80\x1B(Bz", 1),
             "\xE4\xBA\x9C\n\xFFz");
   EXPECT_EQ(Transcoded(Encoding::kIso2022Jp, "\x1B(Z?", 1), "\xFF\xFF");
