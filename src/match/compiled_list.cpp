@@ -1,5 +1,7 @@
 #include "match/compiled_list.h"
 
+#include <type_traits>
+
 namespace kensaku {
 namespace {
 
@@ -54,6 +56,16 @@ const Prefilter* CompiledList::prefilter(Encoding e) const {
             // A run the finder cuts short no longer tells a hit.
             for (const ByteSets& run : runs) whole = whole && run.size() <= kMaxRequiredSets;
             if (whole && i < 64 && in.encoding == Encoding::kUtf8) encoded.certain |= 1ull << i;
+            encoded.forms.emplace_back();
+            if constexpr (std::is_same_v<std::decay_t<decltype(entry)>, LineInclusion>) {
+              std::size_t before = 0;
+              // Its bytes begin where a hit begins: the first character compared leads the run.
+              entry.pattern().RequiredBytes(&before, nullptr, in);
+              if (!whole && before == 0 && i < 64 && in.encoding == Encoding::kUtf8 &&
+                  entry.pattern().ComparedForms(in, encoded.forms.back())) {
+                encoded.tellable |= 1ull << i;
+              }
+            }
             encoded.finders.emplace_back(std::move(runs), in.encoding);
           }
         },
@@ -63,6 +75,16 @@ const Prefilter* CompiledList::prefilter(Encoding e) const {
     encoded.prefilter = MakePrefilter(finders, false);
   });
   return encoded.prefilter.get();
+}
+
+std::uint64_t CompiledList::TellableWhereFound(Encoding e) const {
+  if (e == Encoding::kCp932 || e == Encoding::kEucJp || prefilter(e) == nullptr) return 0;
+  return encoded_[0].tellable;
+}
+
+const std::vector<LiteralForms>& CompiledList::LiteralFormsIn(Encoding e) const {
+  prefilter(e);
+  return encoded_[e == Encoding::kEucJp ? 1 : 0].forms;
 }
 
 std::uint64_t CompiledList::CertainWhereFound(Encoding e) const {

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -21,6 +22,27 @@ namespace kensaku {
 
 // The three engines: the pattern language, conjunctive patterns, literal inclusion.
 enum class SearchKind { kMatch, kMatchs, kInc };
+
+// The byte forms of each character a literal compares, in order.
+using LiteralForms = std::vector<std::vector<std::string>>;
+
+// Whether the text at p (n bytes) begins with one form of each character in turn. The forms are
+// UTF-8's, no one of which begins another.
+inline bool LiteralFormsAt(const LiteralForms& forms, const char* p, std::size_t n) {
+  for (const std::vector<std::string>& alternatives : forms) {
+    bool found = false;
+    for (const std::string& form : alternatives) {
+      if (form.size() <= n && std::memcmp(p, form.data(), form.size()) == 0) {
+        p += form.size();
+        n -= form.size();
+        found = true;
+        break;
+      }
+    }
+    if (!found) return false;
+  }
+  return true;
+}
 
 class CompiledList {
  public:
@@ -44,6 +66,11 @@ class CompiledList {
   // The entries (a bit each, the first 64) that match wherever that prefilter finds their bytes:
   // in text read as UTF-8, where no character's bytes begin inside another's. 0 for the others.
   std::uint64_t CertainWhereFound(Encoding e) const;
+  // For text read as UTF-8: the literal entries (a bit each, the first 64) whose required bytes
+  // begin where a hit begins, with the forms of each character they compare (empty for the
+  // others), so that where the prefilter finds them a hit is told in the line's own bytes.
+  std::uint64_t TellableWhereFound(Encoding e) const;
+  const std::vector<LiteralForms>& LiteralFormsIn(Encoding e) const;
 
  private:
   SearchKind kind_;
@@ -55,6 +82,8 @@ class CompiledList {
     std::vector<ByteFinder> finders;
     std::unique_ptr<Prefilter> prefilter;
     std::uint64_t certain = 0;
+    std::uint64_t tellable = 0;
+    std::vector<LiteralForms> forms;  // by entry
   };
   mutable std::array<Encoded, 2> encoded_;  // UTF-8, EUC-JP
 };

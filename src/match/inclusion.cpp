@@ -6,6 +6,7 @@
 
 #include "match/linear_scan.h"
 #include "mbchar/fold.h"
+#include "mbchar/internal_text.h"
 #include "mbchar/required_bytes.h"
 
 namespace kensaku {
@@ -58,6 +59,31 @@ const char* Inclusion::ComparedEnd(const char* p) const {
     p += DecodeText(p).ByteCount();
   }
   return p;
+}
+
+bool Inclusion::ComparedForms(const FormsIn& in,
+                              std::vector<std::vector<std::string>>& forms) const {
+  forms.clear();
+  if (null_) return false;
+  const std::vector<Code> codes = count_ <= 1 ? std::vector<Code>{first_} : folded_;
+  if (count_ > 1 && (codes.size() != count_ || codes[0] != first_)) return false;
+  for (Code code : codes) {
+    if (code == kNullCode || code == kNoneCode) return false;
+    std::vector<std::string>& alternatives = forms.emplace_back();
+    for (Code c : fold_->Preimages(code)) {
+      const char32_t extra = in.extras != nullptr ? in.extras->UnicodeOf(c) : 0;
+      if (extra != 0) {
+        for (std::string& form : FormsOfUnicode(in.encoding, extra)) {
+          alternatives.push_back(std::move(form));
+        }
+      } else {
+        const std::vector<std::string>& own = FormsOfCp932(in.encoding, c);
+        alternatives.insert(alternatives.end(), own.begin(), own.end());
+      }
+    }
+    if (alternatives.empty()) return false;
+  }
+  return true;
 }
 
 int IncludesAt(MatchSpan& span, const char* p, const Inclusion& pattern) {

@@ -35,6 +35,10 @@ class Inclusion {
   // The end of the line characters an inclusion at p was compared with, which the pattern's bytes
   // need not reach or may pass when folding pairs characters of different widths.
   const char* ComparedEnd(const char* p) const;
+  // The byte forms, in another encoding, of the line characters that fold to each character an
+  // inclusion compares, in order; false when they cannot tell a hit (a pattern read back shorter
+  // than it is, or a character with no forms there).
+  bool ComparedForms(const FormsIn& in, std::vector<std::vector<std::string>>& forms) const;
 
  private:
   friend int IncludesAt(MatchSpan&, const char*, const Inclusion&);

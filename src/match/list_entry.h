@@ -161,6 +161,7 @@ class LineInclusion {
   ByteRuns RequiredIn(const FormsIn& in, bool* whole = nullptr) const {
     return pattern_.RequiredBytes(nullptr, whole, in);
   }
+  const Inclusion& pattern() const { return pattern_; }
 
   template <typename OnHit>
   void Test(const char* line, std::size_t length, bool /*first_only*/, MatchSpan& span,

@@ -233,6 +233,8 @@ class SelectScan final : public Selector {
     for (std::size_t g = 0; g < groups_.size(); ++g) {
       groups_[g].cursor = hopeless_.cursor(g);
       groups_[g].certain = query_.groups()[g]->CertainWhereFound(encoding_);
+      groups_[g].tellable = query_.groups()[g]->TellableWhereFound(encoding_);
+      groups_[g].forms = &query_.groups()[g]->LiteralFormsIn(encoding_);
     }
     state_ = ScanState{};
     line_at_ = hopeless_to_ = 0;
@@ -263,6 +265,8 @@ class SelectScan final : public Selector {
     const std::vector<Entry>* entries;
     const Prefilter::Cursor* cursor;  // null without a prefilter
     std::uint64_t certain = 0;        // CompiledList::CertainWhereFound
+    std::uint64_t tellable = 0;       // CompiledList::TellableWhereFound
+    const std::vector<LiteralForms>* forms = nullptr;
   };
 
   bool MaxReached() const { return selected_ >= max_count_; }
@@ -349,10 +353,17 @@ class SelectScan final : public Selector {
   bool DecodedLineMatches() {
     decoded_ = false;
     for (const Group& group : groups_) {
-      if (group.certain == 0 || group.cursor == nullptr) continue;
+      if ((group.certain | group.tellable) == 0 || group.cursor == nullptr) continue;
       // Bytes past a NUL are no part of the line matched.
       const FirstPlace at = group.cursor->AtFirst(line_at_, state_.length);
-      if ((at.entries & group.certain) != 0 && at.hint.place < state_.text_length) return true;
+      if (at.hint.place >= state_.text_length) continue;
+      if ((at.entries & group.certain) != 0) return true;
+      for (std::uint64_t e = at.entries & group.tellable; e != 0; e &= e - 1) {
+        if (LiteralFormsAt((*group.forms)[static_cast<std::size_t>(std::countr_zero(e))],
+                           state_.line + at.hint.place, state_.text_length - at.hint.place)) {
+          return true;
+        }
+      }
     }
     DecodeLine();
     for (const Group& group : groups_) {
