@@ -43,20 +43,18 @@ char32_t ExtraChars::UnicodeOf(Code c) const {
 
 namespace {
 
+inline void PutCode(Code code, char*& out) {
+  if (code > 0xFF) *out++ = static_cast<char>(code >> 8);
+  *out++ = static_cast<char>(code & 0xFF);
+}
+
 // One character of the line at p (n > 0 bytes) written in the internal form at out; returns the
 // bytes it took. The slow, general way.
 std::size_t PutChar(Encoding e, const char* p, std::size_t n, const ExtraChars* extras,
                     char*& out) {
   const TextChar c = ReadTextChar(e, p, n);
-  const Code code = InternalCode(c, extras);
-  if (IsDoubleCode(code)) *out++ = static_cast<char>(code >> 8);
-  *out++ = static_cast<char>(code & 0xFF);
+  PutCode(InternalCode(c, extras), out);
   return c.length;
-}
-
-inline void PutCode(Code code, char*& out) {
-  if (code > 0xFF) *out++ = static_cast<char>(code >> 8);
-  *out++ = static_cast<char>(code & 0xFF);
 }
 
 // Copies the ASCII bytes that begin [p, end) to out, eight at a time while it can.
@@ -101,15 +99,8 @@ void DecodeUtf8(const unsigned char* p, const unsigned char* end, const ExtraCha
       const unsigned c1 = p[1] ^ 0x80u, c2 = p[2] ^ 0x80u;
       if ((c1 | c2) < 0x40) {
         const Code code = bmp[(b & 0x0F) << 12 | c1 << 6 | c2];
-        if (code > 0xFF) {
-          out[0] = static_cast<char>(code >> 8);
-          out[1] = static_cast<char>(code & 0xFF);
-          out += 2;
-          p += 3;
-          continue;
-        }
         if (code != 0) {
-          *out++ = static_cast<char>(code);
+          PutCode(code, out);
           p += 3;
           continue;
         }
@@ -133,10 +124,8 @@ void DecodeEucJp(const unsigned char* p, const unsigned char* end, const ExtraCh
       const unsigned c1 = p[1] - 0xA1u;
       if (b - 0xA1 < 94 && c1 < 94) {
         const Code code = codes[(b - 0xA1) * 94 + c1];
-        if (code > 0xFF) {
-          out[0] = static_cast<char>(code >> 8);
-          out[1] = static_cast<char>(code & 0xFF);
-          out += 2;
+        if (code != 0) {
+          PutCode(code, out);
           p += 2;
           continue;
         }
