@@ -42,16 +42,17 @@ __attribute__((target("avx2"))) inline std::uint64_t LfMask64Avx2(const char* te
 
 // Inlined into each caller, which brings the instructions its masks are made of.
 template <std::uint64_t (*Mask)(const char*)>
-__attribute__((always_inline)) inline LineCount Count(const char* text, std::size_t n) {
+__attribute__((always_inline)) inline LineCount Count(const char* text, std::size_t n,
+                                                      std::size_t cut) {
   LineCount c;
   std::size_t i = 0;
   // The LFs of the block at i.
-  auto add = [&c](std::size_t at, std::uint64_t m) {
+  auto add = [&c, cut](std::size_t at, std::uint64_t m) {
     if (m == 0) return;
     // Only the line ending at the block's first LF can be long enough to be cut.
     const std::size_t first = at + static_cast<std::size_t>(std::countr_zero(m));
     const std::size_t gap = first - c.bytes;
-    if (gap >= kMaxLineBytes) c.lines += gap / kMaxLineBytes;
+    if (cut != 0 && gap >= cut) c.lines += gap / cut;
     c.lines += static_cast<unsigned>(std::popcount(m));
     c.bytes = at + 64 - static_cast<std::size_t>(std::countl_zero(m));
   };
@@ -66,8 +67,9 @@ __attribute__((always_inline)) inline LineCount Count(const char* text, std::siz
 
 #if defined(__x86_64__)
 __attribute__((target("avx2,popcnt,lzcnt,bmi"))) LineCount CountAvx2(const char* text,
-                                                                     std::size_t n) {
-  return Count<LfMask64Avx2>(text, n);
+                                                                     std::size_t n,
+                                                                     std::size_t cut) {
+  return Count<LfMask64Avx2>(text, n, cut);
 }
 #endif
 
@@ -162,11 +164,11 @@ std::size_t LineStartBefore(const char* text, std::size_t n, std::size_t readabl
   return StartBefore<LfMask32Sse2>(text, n, readable);
 }
 
-LineCount CountLines(const char* text, std::size_t n) {
+LineCount CountLines(const char* text, std::size_t n, std::size_t cut) {
 #if defined(__x86_64__)
-  if (Simd() == SimdLevel::kAvx2) return CountAvx2(text, n);
+  if (Simd() == SimdLevel::kAvx2) return CountAvx2(text, n, cut);
 #endif
-  return Count<LfMask64Sse2>(text, n);
+  return Count<LfMask64Sse2>(text, n, cut);
 }
 
 }  // namespace kensaku

@@ -1,20 +1,24 @@
 // Counting the lines of a stretch of text passed over without reading it: LFs found 64 bytes at a
-// time, and the lines the reader would cut at 4095 bytes added where two LFs lie that far apart.
+// time, and the lines the reader would cut at 4095 bytes added where two LFs lie that far apart
+// (unless the reader cuts no line).
 #ifndef KENSAKU_SRC_SEARCH_LINE_COUNT_H_
 #define KENSAKU_SRC_SEARCH_LINE_COUNT_H_
 
 #include <cstddef>
 #include <cstdint>
 
+#include "frame/limits.h"
+
 namespace kensaku {
 
 struct LineCount {
-  std::uint64_t lines = 0;  // as ReadLine would deliver them: a line of L bytes is L / 4095 + 1
+  std::uint64_t lines = 0;  // as ReadLine would deliver them: a line of L bytes is L / cut + 1
   std::size_t bytes = 0;    // up to and including the last LF
 };
 
-// The lines that end in the first n bytes of text.
-LineCount CountLines(const char* text, std::size_t n);
+// The lines that end in the first n bytes of text, where the reader cuts lines after `cut`
+// bytes (0: never).
+LineCount CountLines(const char* text, std::size_t n, std::size_t cut = kMaxLineBytes);
 
 // Where the line that holds byte n of text starts: just after the last LF before it, or 0. The
 // first `readable` bytes of text may be read (at least n).

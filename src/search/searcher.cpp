@@ -17,7 +17,10 @@ namespace kensaku {
 class Selector {
  public:
   virtual ~Selector() = default;
-  virtual std::int64_t Run(InputFile& in, SearchSink& sink) = 0;
+  virtual void Start(InputFile& in, SearchSink& sink) = 0;
+  virtual bool Continue() = 0;
+  virtual std::int64_t selected() const = 0;
+  virtual std::int64_t lines() const = 0;
 };
 
 namespace {
@@ -147,7 +150,7 @@ class ListScan {
     entries_[i].Test(
         state_.line, state_.text_length, whole_lines_, state_.span,
         [&](const MatchSpan& span) {
-          sink_.Matched(FoundLine{state_.lines, state_.line, state_.length, span, {}});
+          sink_.Matched(FoundLine{state_.lines, state_.line, state_.length, span, {}, line_at_});
           hit = true;
         },
         hint);
@@ -225,7 +228,7 @@ class SelectScan final : public Selector {
     }
   }
 
-  std::int64_t Run(InputFile& in, SearchSink& sink) override {
+  void Start(InputFile& in, SearchSink& sink) override {
     in_ = &in;
     sink_ = &sink;
     encoding_ = in.encoding();
@@ -238,11 +241,15 @@ class SelectScan final : public Selector {
     }
     state_ = ScanState{};
     line_at_ = hopeless_to_ = 0;
-    selected_ = 0;
+    number_ = selected_ = 0;
     after_left_ = 0;
     last_reported_ = 0;
     before_.clear();
     done_ = selection_.max_count == 0;
+  }
+
+  bool Continue() override {
+    in_->Resume();
     while (!done_ && in_->good() && sink_->ok()) {
       if (MayPassOver()) {
         if (PassOverHopeless()) continue;
@@ -252,13 +259,19 @@ class SelectScan final : public Selector {
       if (!ReadLine()) continue;
       Report(LineMatches() != selection_.invert);
     }
+    // Paused by the sink, or waiting for the reader: the next Continue goes on from here.
+    if (!done_ && (in_->state() == kStreamWait || (!sink_->ok() && sink_->paused()))) return false;
     sink_->Finish();
-    return selected_;
+    return true;
   }
+
+  std::int64_t selected() const override { return selected_; }
+  std::int64_t lines() const override { return number_; }
 
  private:
   struct Held {
-    std::int32_t number;
+    std::int64_t number;
+    std::uint64_t offset;
     std::string text;
   };
   struct Group {
@@ -279,7 +292,7 @@ class SelectScan final : public Selector {
     const std::size_t whole = hopeless_.Find(*in_);
     if (whole == 0) return false;
     if (count_lines_) {
-      state_.lines = WrappingAdd(state_.lines, static_cast<std::uint32_t>(in_->SkipLines(whole)));
+      number_ += static_cast<std::uint32_t>(in_->SkipLines(whole));
     } else {
       in_->PassOver(whole);
     }
@@ -297,7 +310,9 @@ class SelectScan final : public Selector {
   bool ReadLine() {
     line_at_ = in_->position();
     ReadNextLine(state_, *in_);
-    return !in_->failed();
+    if (in_->failed()) return false;
+    ++number_;
+    return true;
   }
 
   bool Hits(const Entry& entry, EntryHint hint) {
@@ -393,7 +408,7 @@ class SelectScan final : public Selector {
       Selected();
       return;
     }
-    const FoundLine line{state_.lines, state_.line, state_.length, {}, {}};
+    const FoundLine line{number_, state_.line, state_.length, {}, {}, line_at_};
     if (after_left_ > 0) {
       // After the last counted line, its trailing context goes on, selected lines included.
       sink_->Context(line);
@@ -406,19 +421,20 @@ class SelectScan final : public Selector {
       return;
     }
     if (selection_.before > 0) {
-      before_.push_back({line.number, std::string(line.text, line.length)});
+      before_.push_back({line.number, line.offset, std::string(line.text, line.length)});
       if (before_.size() > static_cast<std::size_t>(selection_.before)) before_.pop_front();
     }
   }
 
   void Selected() {
     ++selected_;
-    FoundLine line{state_.lines, state_.line, state_.length, {}, {}};
+    FoundLine line{number_, state_.line, state_.length, {}, {}, line_at_};
     if (context_) {
-      const std::int32_t first = before_.empty() ? line.number : before_.front().number;
+      const std::int64_t first = before_.empty() ? line.number : before_.front().number;
       if (last_reported_ != 0 && first > last_reported_ + 1) sink_->ContextBreak();
       for (const Held& held : before_) {
-        sink_->Context(FoundLine{held.number, held.text.c_str(), held.text.size(), {}, {}});
+        sink_->Context(
+            FoundLine{held.number, held.text.c_str(), held.text.size(), {}, {}, held.offset});
       }
       before_.clear();
     }
@@ -461,10 +477,11 @@ class SelectScan final : public Selector {
   bool decoded_ = false;  // internal_ holds the line read
   std::uint64_t line_at_ = 0;
   std::uint64_t hopeless_to_ = 0;  // lines that end by here hold no entry's bytes
+  std::int64_t number_ = 0;  // lines counted: the number of the line read
   std::int64_t selected_ = 0;
   bool done_ = false;
   int after_left_ = 0;
-  std::int32_t last_reported_ = 0;  // 0: nothing reported yet
+  std::int64_t last_reported_ = 0;  // 0: nothing reported yet
   std::deque<Held> before_;
   std::vector<LineSpan> parts_;
 };
@@ -487,7 +504,16 @@ Searcher::Searcher(const Query& query, const Selection& selection) {
 
 Searcher::~Searcher() = default;
 
-std::int64_t Searcher::Search(InputFile& in, SearchSink& sink) { return scan_->Run(in, sink); }
+std::int64_t Searcher::Search(InputFile& in, SearchSink& sink) {
+  Start(in, sink);
+  Continue();
+  return selected();
+}
+
+void Searcher::Start(InputFile& in, SearchSink& sink) { scan_->Start(in, sink); }
+bool Searcher::Continue() { return scan_->Continue(); }
+std::int64_t Searcher::selected() const { return scan_->selected(); }
+std::int64_t Searcher::lines() const { return scan_->lines(); }
 
 std::int64_t Search(const Query& query, InputFile& in, SearchSink& sink,
                     const Selection& selection) {

@@ -71,6 +71,14 @@ class Searcher {
   // count. Returns the number of selected lines.
   std::int64_t Search(InputFile& in, SearchSink& sink);
 
+  // The same in steps: Start, then Continue until it returns true (the search has ended, and the
+  // sink has heard Finish). Continue returns false early, to be called again, when the sink is
+  // not ok and paused(), or when the input waits for its reader (which it asks again first).
+  void Start(InputFile& in, SearchSink& sink);
+  bool Continue();
+  std::int64_t selected() const;  // lines selected so far
+  std::int64_t lines() const;     // lines counted so far (when Selection::numbered)
+
  private:
   std::unique_ptr<Selector> scan_;
 };

@@ -16,18 +16,22 @@ namespace kensaku {
 
 // A line the searcher reports, valid only during the call.
 struct FoundLine {
-  std::int32_t number = 0;          // 1-based, counted as the exports count (wrapping at 32 bits)
+  // 1-based; under the exports' rules counted as they count (wrapping at 32 bits)
+  std::int64_t number = 0;
   const char* text = "";            // the line as read, NUL-terminated, without its LF
   std::size_t length = 0;           // its bytes as read, a NUL inside included
   MatchSpan hit;                    // under the exports' rules: the hit reported
   std::span<const LineSpan> parts;  // when asked for: the line's matched parts, in order
+  std::uint64_t offset = 0;         // where the line starts in the input as read
 };
 
 class SearchSink {
  public:
   virtual ~SearchSink() = default;
-  // Asked before each line and after each hit: false ends the search.
+  // Asked before each line and after each hit: false ends the search, or pauses it when paused()
+  // says so (Searcher::Continue goes on).
   virtual bool ok() const { return true; }
+  virtual bool paused() const { return false; }
   // A selected line. Under the exports' rules, each hit of a line as it is found.
   virtual void Matched(const FoundLine& line) = 0;
   // A line before or after a selected one, when the search was asked for context.

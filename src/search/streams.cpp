@@ -24,6 +24,12 @@ InputFile::InputFile(const FileName& file, ReadBuffer* buffer) {
     state_ = kStreamFail;
     return;
   }
+  Start(buffer);
+}
+
+InputFile::InputFile(ByteReader& reader, ReadBuffer* buffer) : reader_(&reader) { Start(buffer); }
+
+void InputFile::Start(ReadBuffer* buffer) {
   if (buffer == nullptr) {
     own_ = std::make_unique<ReadBuffer>();
     buffer = own_.get();
@@ -46,8 +52,9 @@ void InputFile::Refill(std::size_t n) {
     end_ -= begin_;
     begin_ = 0;
   }
+  if (n > capacity_ && !Grow(n)) return;
   while (end_ < n && !at_end_) {
-    std::size_t want = kReadBlock + kMaxLineBytes - end_;
+    std::size_t want = capacity_ - end_;
     const std::uint64_t read = consumed_ + end_;
     if (read >= stop_at_) {
       at_end_ = true;
@@ -55,6 +62,10 @@ void InputFile::Refill(std::size_t n) {
     }
     if (stop_at_ - read < want) want = static_cast<std::size_t>(stop_at_ - read);
     const std::ptrdiff_t got = Pull(buffer_ + end_, want);
+    if (got == ByteReader::kNotYet) {
+      starved_ = true;
+      break;
+    }
     if (got <= 0) {
       at_end_ = true;
       if (got < 0) state_ |= kStreamFail | kStreamBad;
@@ -68,13 +79,31 @@ void InputFile::Refill(std::size_t n) {
   }
 }
 
+bool InputFile::Grow(std::size_t n) {
+  const std::size_t size = std::max(n, 2 * capacity_);
+  std::unique_ptr<char[]> grown(new (std::nothrow) char[size + 2]);
+  if (grown == nullptr) {
+    state_ |= kStreamBad;
+    return false;
+  }
+  std::memcpy(grown.get(), buffer_ + begin_, end_ - begin_);
+  end_ -= begin_;
+  consumed_ += begin_;
+  begin_ = 0;
+  grown_ = std::move(grown);
+  buffer_ = grown_.get();
+  capacity_ = size;
+  return true;
+}
+
 std::ptrdiff_t InputFile::Pull(char* to, std::size_t n) {
-  if (!transcoding_) return source_.Read(to, n);
+  if (!transcoding_) return ReadSource(to, n);
   Transcoding& t = *transcoding_;
   while (t.taken == t.converted.size() && !t.raw_done) {
     t.converted.clear();
     t.taken = 0;
-    const std::ptrdiff_t got = source_.Read(t.raw.get(), kReadBlock);
+    const std::ptrdiff_t got = ReadSource(t.raw.get(), kReadBlock);
+    if (got == ByteReader::kNotYet) return got;
     if (got < 0) return -1;
     t.raw_done = got == 0;
     t.transcoder.Convert(t.raw.get(), static_cast<std::size_t>(got), t.raw_done, t.converted);
@@ -131,6 +160,7 @@ const char* InputFile::ReadLine(std::size_t& length, std::size_t* text_length) {
   if (failed()) return nullptr;
   Fill(kMaxLineBytes + 1);
   if (failed()) return nullptr;
+  if (cut_at_ == 0) return ReadWholeLine(length, text_length);
   char* line = buffer_ + begin_;
   const std::size_t available = end_ - begin_;
   const std::size_t window = available < kMaxLineBytes ? available : kMaxLineBytes;
@@ -150,7 +180,39 @@ const char* InputFile::ReadLine(std::size_t& length, std::size_t* text_length) {
     begin_ += kMaxLineBytes;
     return cut_;
   }
-  // The end of the file came first.
+  return LastLine(line, available, length);
+}
+
+const char* InputFile::ReadWholeLine(std::size_t& length, std::size_t* text_length) {
+  std::size_t from = 0;  // bytes of the line already looked through
+  std::size_t nul = SIZE_MAX;
+  for (;;) {
+    const std::size_t available = end_ - begin_;
+    const LineEnd end = FindLineEnd(buffer_ + begin_ + from, available - from);
+    if (nul == SIZE_MAX && end.nul < end.lf) nul = from + end.nul;
+    if (end.lf < available - from || at_end_ || starved_ || failed()) {
+      if (failed()) return nullptr;
+      const bool whole = end.lf < available - from;
+      length = whole ? from + end.lf : available;
+      if (text_length != nullptr) *text_length = nul < length ? nul : length;
+      char* line = buffer_ + begin_;
+      if (!whole) return LastLine(line, available, length);
+      line[length] = '\0';
+      begin_ += length + 1;
+      return line;
+    }
+    from = available;
+    Fill(available + kReadBlock);
+  }
+}
+
+// No LF before the bytes run out: the end of the input, or of what the reader has for now.
+const char* InputFile::LastLine(char* line, std::size_t available, std::size_t& length) {
+  length = 0;
+  if (starved_ && !at_end_) {
+    state_ |= kStreamWait;  // the line is read whole when the reader has more
+    return nullptr;
+  }
   state_ |= kStreamEof;
   if (available == 0) {
     state_ |= kStreamFail;
@@ -169,7 +231,7 @@ std::pair<const char*, std::size_t> InputFile::Window() {
 
 std::int32_t InputFile::SkipLines(std::size_t n) {
   // Callers pass whole lines only; anything after the last LF stays to be read.
-  const LineCount count = CountLines(buffer_ + begin_, n);
+  const LineCount count = CountLines(buffer_ + begin_, n, cut_at_);
   begin_ += count.bytes;
   return static_cast<std::int32_t>(count.lines);
 }

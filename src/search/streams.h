@@ -1,7 +1,9 @@
 // The byte streams of the file searches: an input file read in large blocks whose lines are found
 // with memchr and handed out in place, and a bounded output that appends to a file or fills a
 // fixed buffer. Both keep the stream states the searches test (end of file, fail, bad). An input
-// in UTF-16 or ISO-2022-JP is turned into UTF-8 as it is read.
+// in UTF-16 or ISO-2022-JP is turned into UTF-8 as it is read. An input may also be read from
+// the caller's reader (memory, or bytes the caller feeds in pieces), which may have nothing yet:
+// the input then waits, and goes on from where it stood when the reader has more.
 #ifndef KENSAKU_SRC_SEARCH_STREAMS_H_
 #define KENSAKU_SRC_SEARCH_STREAMS_H_
 
@@ -23,6 +25,17 @@ enum StreamState : unsigned {
   kStreamEof = 1,
   kStreamFail = 2,
   kStreamBad = 4,
+  kStreamWait = 8,  // the reader has no more bytes yet, and the next line is not whole
+};
+
+// Bytes from somewhere other than a file.
+class ByteReader {
+ public:
+  static constexpr std::ptrdiff_t kNotYet = -2;
+  virtual ~ByteReader() = default;
+  // Up to n bytes: how many, 0 at the end, -1 on an error, or kNotYet when there are none for
+  // now but more may come.
+  virtual std::ptrdiff_t Read(char* to, std::size_t n) = 0;
 };
 
 // The read buffer of an input file. One that reads many files in turn may keep one and lend it
@@ -49,6 +62,8 @@ class InputFile {
   explicit InputFile(const char* name, ReadBuffer* buffer = nullptr)
       : InputFile(FileName{name, -1, nullptr, false}, buffer) {}
   explicit InputFile(const FileName& file, ReadBuffer* buffer = nullptr);
+  // Reads from the reader, which must outlive the input.
+  explicit InputFile(ByteReader& reader, ReadBuffer* buffer = nullptr);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -56,13 +71,25 @@ class InputFile {
   unsigned state() const { return state_; }
   // No state at all, the end of the input included.
   bool good() const { return state_ == kStreamGood; }
-  bool failed() const { return (state_ & (kStreamFail | kStreamBad)) != 0; }
+  // Nothing more can be read now: failed, or waiting for the reader.
+  bool failed() const { return (state_ & (kStreamFail | kStreamBad | kStreamWait)) != 0; }
+  bool waiting() const { return (state_ & kStreamWait) != 0; }
+  // After waiting, when the reader may have more: reading goes on.
+  void Resume() {
+    state_ &= ~kStreamWait;
+    starved_ = false;
+  }
 
   // Reads up to the next LF (consumed, not stored) or 4095 bytes, whichever comes first. The line
   // is NUL-terminated and valid until the next read. The end of input sets kStreamEof, and also
   // kStreamFail when no byte was read. Returns null when nothing was read. With `text_length`,
-  // also where a NUL first ends the line for matching (length when none does).
+  // also where a NUL first ends the line for matching (length when none does). A reader that has
+  // no more bytes yet before the line's end sets kStreamWait and reads nothing.
   const char* ReadLine(std::size_t& length, std::size_t* text_length = nullptr);
+
+  // Lines are never cut: each is read whole, however long, in a buffer that grows to hold it.
+  // Set before any line is read.
+  void ReadWholeLines() { cut_at_ = 0; }
 
   // Bytes consumed so far.
   std::uint64_t position() const { return consumed_ + begin_; }
@@ -87,7 +114,8 @@ class InputFile {
   std::pair<const char*, std::size_t> Window();
 
   // Passes over the first n bytes of the window, which end in a LF; returns how many lines
-  // ReadLine would have delivered for them (a line of L bytes is L / 4095 + 1 of them).
+  // ReadLine would have delivered for them (a line of L bytes is L / 4095 + 1 of them, unless
+  // lines are read whole).
   std::int32_t SkipLines(std::size_t n);
   // The same without counting them; returns 1.
   std::int32_t PassOver(std::size_t n) {
@@ -101,9 +129,17 @@ class InputFile {
   void Fill(std::size_t n) {
     if (end_ - begin_ < n && !at_end_) Refill(n);
   }
+  void Start(ReadBuffer* buffer);
   void Refill(std::size_t n);
+  // Room for at least n bytes from begin_, in a larger buffer of the input's own if need be.
+  bool Grow(std::size_t n);
   // Up to n more bytes of the input, as the file holds them or as they are turned into UTF-8.
   std::ptrdiff_t Pull(char* to, std::size_t n);
+  std::ptrdiff_t ReadSource(char* to, std::size_t n) {
+    return reader_ != nullptr ? reader_->Read(to, n) : source_.Read(to, n);
+  }
+  const char* ReadWholeLine(std::size_t& length, std::size_t* text_length);
+  const char* LastLine(char* line, std::size_t available, std::size_t& length);
 
   // The file read through a transcoder.
   struct Transcoding {
@@ -116,13 +152,18 @@ class InputFile {
   };
 
   FileSource source_;
+  ByteReader* reader_ = nullptr;
   Encoding encoding_ = Encoding::kCp932;
   std::unique_ptr<Transcoding> transcoding_;
   std::unique_ptr<ReadBuffer> own_;  // when no buffer is lent
+  std::unique_ptr<char[]> grown_;    // when a whole line needs more room than a ReadBuffer
   char* buffer_ = nullptr;
+  std::size_t capacity_ = ReadBuffer::kBlock + kMaxLineBytes;  // bytes buffer_ holds, and 2 more
   std::size_t begin_ = 0, end_ = 0;
   std::uint64_t consumed_ = 0;  // bytes moved out of the buffer before begin_
   bool at_end_ = false;
+  bool starved_ = false;  // the reader had nothing yet
+  std::size_t cut_at_ = kMaxLineBytes;  // 0: lines are read whole
   std::uint64_t stop_at_ = UINT64_MAX;
   unsigned state_ = kStreamGood;
   char cut_[kMaxLineBytes + 1];  // a line cut at 4095 bytes, whose next byte must stay

@@ -99,7 +99,7 @@ void Printer::WriteLine(const FoundLine& line, char separator) {
   MaybeDrain();
 }
 
-void Printer::WritePrefix(std::int32_t number, char separator) {
+void Printer::WritePrefix(std::int64_t number, char separator) {
   const std::string sep(1, separator);
   if (config_.with_name) {
     WriteName();

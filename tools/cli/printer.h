@@ -72,7 +72,7 @@ class Printer final : public SearchSink {
 
  private:
   void WriteLine(const FoundLine& line, char separator);
-  void WritePrefix(std::int32_t number, char separator);
+  void WritePrefix(std::int64_t number, char separator);
   void WriteText(const char* text, std::size_t length);
   void WriteName();
   void Colored(const char* sgr, const std::string& text);
