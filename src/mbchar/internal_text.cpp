@@ -201,4 +201,14 @@ bool InternalFromUtf8(std::string_view utf8, ExtraChars& extras, std::string& ou
   return true;
 }
 
+std::vector<char32_t> ExtraCharsIn(const std::string& pattern, const ExtraChars& extras) {
+  std::vector<char32_t> found;
+  if (extras.empty()) return found;
+  for (const char* p = pattern.c_str(); *p != '\0'; p += CharLength(p)) {
+    const char32_t u = extras.UnicodeOf(DecodeText(p).code);
+    if (u != 0) found.push_back(u);
+  }
+  return found;
+}
+
 }  // namespace kensaku

@@ -77,6 +77,9 @@ class InternalLine {
   mutable std::vector<std::uint32_t> at_;  // empty until asked
 };
 
+// The characters code page 932 lacks that a pattern in the internal form holds, as Unicode.
+std::vector<char32_t> ExtraCharsIn(const std::string& pattern, const ExtraChars& extras);
+
 // A pattern typed as UTF-8 in the internal form: characters code page 932 lacks are added to
 // extras. False, with the trouble named, when the text is no UTF-8 or extras are full.
 bool InternalFromUtf8(std::string_view utf8, ExtraChars& extras, std::string& out,

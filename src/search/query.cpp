@@ -90,6 +90,22 @@ bool Query::Selects(const char* line, std::size_t length) const {
   return false;
 }
 
+EncodingQueries CompileForEncodings(const std::vector<std::string>& entries,
+                                    const QueryOptions& options) {
+  EncodingQueries queries;
+  queries.decoded = std::make_shared<Query>(entries, options);
+  queries.sjis = queries.decoded;
+  if (options.extras == nullptr || options.extras->empty()) return queries;
+  std::vector<std::string> plain;
+  for (const std::string& entry : entries) {
+    if (ExtraCharsIn(entry, *options.extras).empty()) plain.push_back(entry);
+  }
+  QueryOptions without = options;
+  without.extras = nullptr;
+  queries.sjis = std::make_shared<Query>(plain, without);
+  return queries;
+}
+
 void Query::MatchedParts(const char* line, std::size_t length, std::vector<LineSpan>& parts) const {
   parts.clear();
   const std::size_t text_length = TextLength(line, length);

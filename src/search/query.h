@@ -72,6 +72,18 @@ class Query {
   std::vector<std::unique_ptr<CompiledList>> groups_;
 };
 
+// A query for texts in every encoding: `decoded` for lines read in the internal form, and `sjis`
+// for code page 932 lines read as they are, without the entries that hold a character code
+// page 932 lacks, which cannot occur there (the same query when none does).
+struct EncodingQueries {
+  std::shared_ptr<const Query> decoded;
+  std::shared_ptr<const Query> sjis;
+  const Query& For(Encoding e) const { return e == Encoding::kCp932 ? *sjis : *decoded; }
+};
+// Entries in the internal form, with the characters code page 932 lacks in options.extras.
+EncodingQueries CompileForEncodings(const std::vector<std::string>& entries,
+                                    const QueryOptions& options);
+
 // Where a NUL ends a line of length bytes for matching: the one rule for every search.
 std::size_t TextLength(const char* line, std::size_t length);
 

@@ -85,55 +85,44 @@ bool CollectPatterns(const Options& options, std::vector<std::string>& patterns,
   return true;
 }
 
-std::vector<char32_t> ExtraCharsIn(const std::string& pattern, const ExtraChars& extras) {
-  std::vector<char32_t> found;
-  if (extras.empty()) return found;
-  for (const char* p = pattern.c_str(); *p != '\0'; p += CharLength(p)) {
-    const char32_t u = extras.UnicodeOf(DecodeText(p).code);
-    if (u != 0) found.push_back(u);
-  }
-  return found;
-}
+namespace {
 
-std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, SearchKind kind,
-                                  int fold_flags, std::string& error,
-                                  std::shared_ptr<const ExtraChars> extras) {
+// Each pattern trimmed and folded as a line of the library's list texts is; false with a message
+// when none is left.
+bool TrimmedEntries(const std::vector<std::string>& patterns, int fold_flags,
+                    std::vector<std::string>& entries, std::string& error) {
   const FoldTable& fold = FoldTable::For(fold_flags);
-  std::vector<std::string> entries;
   for (const std::string& pattern : patterns) {
     std::string entry = TrimmedEntry(pattern.c_str(), fold);
     if (!entry.empty()) entries.push_back(std::move(entry));
   }
-  if (entries.empty()) {
-    error = "no pattern to search for (empty patterns are passed over)";
-    return nullptr;
-  }
+  if (entries.empty()) error = "no pattern to search for (empty patterns are passed over)";
+  return !entries.empty();
+}
+
+QueryOptions OptionsOf(SearchKind kind, int fold_flags, std::shared_ptr<const ExtraChars> extras) {
   QueryOptions options;
   options.kind = kind;
   options.match = MatchOptions(fold_flags);
   options.extras = std::move(extras);
-  return std::make_unique<Query>(entries, options);
+  return options;
+}
+
+}  // namespace
+
+std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, SearchKind kind,
+                                  int fold_flags, std::string& error,
+                                  std::shared_ptr<const ExtraChars> extras) {
+  std::vector<std::string> entries;
+  if (!TrimmedEntries(patterns, fold_flags, entries, error)) return nullptr;
+  return std::make_unique<Query>(entries, OptionsOf(kind, fold_flags, std::move(extras)));
 }
 
 bool BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
                   std::shared_ptr<const ExtraChars> extras, Queries& queries, std::string& error) {
-  queries.decoded = BuildQuery(patterns, kind, fold_flags, error, extras);
-  if (queries.decoded == nullptr) return false;
-  queries.sjis = queries.decoded;
-  if (extras == nullptr || extras->empty()) return true;
-  std::vector<std::string> plain;
-  for (const std::string& pattern : patterns) {
-    if (ExtraCharsIn(pattern, *extras).empty()) plain.push_back(pattern);
-  }
-  std::string none;
-  queries.sjis = BuildQuery(plain, kind, fold_flags, none);
-  if (queries.sjis == nullptr) {
-    // Not one pattern can match Shift_JIS text: a query of none selects no line there.
-    QueryOptions options;
-    options.kind = kind;
-    options.match = MatchOptions(fold_flags);
-    queries.sjis = std::make_shared<Query>(std::vector<std::string>(), options);
-  }
+  std::vector<std::string> entries;
+  if (!TrimmedEntries(patterns, fold_flags, entries, error)) return false;
+  queries = CompileForEncodings(entries, OptionsOf(kind, fold_flags, std::move(extras)));
   return true;
 }
 

@@ -25,9 +25,6 @@ bool ReadListFile(const std::string& name, std::string& text, std::string& error
 bool CollectPatterns(const Options& options, std::vector<std::string>& patterns, ExtraChars& extras,
                      std::string& error);
 
-// The characters Shift_JIS lacks that a pattern in the internal form holds, as Unicode.
-std::vector<char32_t> ExtraCharsIn(const std::string& pattern, const ExtraChars& extras);
-
 // The query of the patterns, shared read-only by every search thread. Each pattern is trimmed
 // and folded as a line of the library's list texts is; those that trimming leaves empty are passed
 // over. Null, with a message, when none is left.
@@ -38,10 +35,7 @@ std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, Sear
 // The queries of a search: one for text read into the internal form (every encoding but
 // Shift_JIS), and one for Shift_JIS files read as they are, without the patterns that hold a
 // character Shift_JIS lacks, which cannot occur there (the same query when there are none).
-struct Queries {
-  std::shared_ptr<const Query> decoded;
-  std::shared_ptr<const Query> sjis;
-};
+using Queries = EncodingQueries;
 bool BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
                   std::shared_ptr<const ExtraChars> extras, Queries& queries, std::string& error);
 
