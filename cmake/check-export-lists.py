@@ -27,7 +27,12 @@ def def_exports(text):
 
 
 def map_exports(text):
-    return set(re.findall(r"\w+", text.split("global:")[1].split("local:")[0]))
+    listed = text.split("global:")[1].split("local:")[0]
+    return set(re.findall(r"\w+", re.sub(r"/\*.*?\*/", "", listed, flags=re.S)))
+
+
+def search_exports(text):
+    return set(re.findall(r"KENSAKU_SEARCH_API\s+[^;]*?\b(kensaku_\w+)\(", text))
 
 
 def python_exports(text):
@@ -64,7 +69,11 @@ def main(source):
         return None
 
     compare("kensaku.def", definitions, def_detail)
-    compare("kensaku.map", map_exports(read("src/capi/kensaku.map")))
+    mapped = map_exports(read("src/capi/kensaku.map"))
+    compare("kensaku.map", {name for name in mapped if not name.startswith("kensaku_")})
+    declared = search_exports(read("include/kensaku_search.h"))
+    for name in sorted(declared ^ {name for name in mapped if name.startswith("kensaku_")}):
+        problems.append(f"kensaku.map and kensaku_search.h differ on {name}")
     table = python_exports(read("python/kensaku/raw.py"))
     compare("raw.py", table, lambda name: None if table[name] == header[name][1] else
             f"{table[name]} arguments, kensaku.h has {header[name][1]}")

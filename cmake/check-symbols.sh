@@ -3,7 +3,7 @@
 set -eu
 so=$1
 map=$2
-want=$(sed -n '/global:/,/local:/p' "$map" | grep -v 'global:\|local:' | tr ';' '\n' |
+want=$(sed -n '/global:/,/local:/p' "$map" | grep -v 'global:\|local:\|/\*' | tr ';' '\n' |
        tr -d ' ' | grep -v '^$' | sort)
 got=$(nm -D --defined-only "$so" | awk '$2 == "T" || $2 == "D" || $2 == "B" {print $3}' | sort)
 if [ "$want" != "$got" ]; then

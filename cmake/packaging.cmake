@@ -8,7 +8,8 @@ install(TARGETS kensaku EXPORT kensakuTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/include/kensaku.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/kensaku.h ${PROJECT_SOURCE_DIR}/include/kensaku_search.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS kensaku_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(WIN32)
@@ -68,7 +69,7 @@ set(CPACK_PACKAGE_DESCRIPTION
     "kensaku searches Shift_JIS (code page 932) text line by line, with a small pattern language, \
 conjunctive patterns and literal text, and folds kana, case, width and digits. This package holds \
 the kensaku command-line tool, the shared library libkensaku.so.1 and what is needed to build \
-against it: kensaku.h, a CMake package and a pkg-config file.")
+against it: kensaku.h, kensaku_search.h, a CMake package and a pkg-config file.")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_STRIP_FILES ON)
 if(WIN32)

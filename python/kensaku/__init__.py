@@ -25,7 +25,7 @@ from .raw import encode
 
 __all__ = ["Fold", "Kind", "Hit", "search", "matches", "find", "fold", "equal", "encode",
            "find_library", "LibraryNotFound", "MAX_PATTERNS", "raw"]
-__version__ = "1.0.0"
+__version__ = "1.1.0"
 
 MAX_PATTERNS = 60  # the library tries no more than these
 _FOLD_BITS = 0x7F

@@ -70,8 +70,9 @@ def test_every_export_of_the_header_is_bound_alike():
 
 
 def test_the_library_has_the_exports_of_its_symbol_map():
-    symbols = re.findall(r"\w+", (SOURCE_DIR / "src/capi/kensaku.map").read_text()
-                         .split("global:")[1].split("local:")[0])
+    listed = (SOURCE_DIR / "src/capi/kensaku.map").read_text().split("global:")[1]
+    symbols = [name for name in re.findall(r"\w+", re.sub(r"/\*.*?\*/", "", listed.split("local:")[0]))
+               if not name.startswith("kensaku_")]  # the reentrant interface is not raw's
     assert sorted(symbols) == sorted(raw.SIGNATURES)
     assert sorted(raw.available()) == sorted(symbols)
 

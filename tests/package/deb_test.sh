@@ -12,12 +12,12 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 
 (cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) ||
   { cat "$work/cpack.log"; fail "cpack"; }
-deb=$work/out/kensaku_1.0.0-1_$(dpkg --print-architecture).deb
+deb=$work/out/kensaku_1.1.0-1_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || { ls "$work/out"; fail "no $(basename "$deb")"; }
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = kensaku ] || fail "Package"
-[ "$(field Version)" = 1.0.0-1 ] || fail "Version"
+[ "$(field Version)" = 1.1.0-1 ] || fail "Version"
 [[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] ||
   fail "Maintainer '$(field Maintainer)'"
 [ "$(field Description | head -n 1)" = "Japanese-aware text search for Shift_JIS text" ] ||
@@ -28,11 +28,11 @@ depends=$(field Depends)
 grep -Eq '(^|, )libc6 \(>= [0-9.]+\)' <<<"$depends" || fail "Depends '$depends' lacks libc6"
 grep -Eq '(^|, )libstdc\+\+6 \(>= [0-9.]+\)' <<<"$depends" ||
   fail "Depends '$depends' lacks libstdc++6"
-dpkg-deb --info "$deb" shlibs | grep -qx 'libkensaku 1 kensaku (>= 1.0.0-1)' || fail "shlibs"
+dpkg-deb --info "$deb" shlibs | grep -qx 'libkensaku 1 kensaku (>= 1.1.0-1)' || fail "shlibs"
 
 dpkg-deb -c "$deb" | awk '{print $6 ($7 ? " " $7 " " $8 : "")}' >"$work/list"
-for want in ./usr/bin/kensaku ./usr/include/kensaku.h ./usr/lib/libkensaku.so.1.0.0 \
-            "./usr/lib/libkensaku.so.1 -> libkensaku.so.1.0.0" \
+for want in ./usr/bin/kensaku ./usr/include/kensaku.h ./usr/lib/libkensaku.so.1.1.0 \
+            "./usr/lib/libkensaku.so.1 -> libkensaku.so.1.1.0" \
             "./usr/lib/libkensaku.so -> libkensaku.so.1" ./usr/lib/pkgconfig/kensaku.pc \
             ./usr/lib/cmake/kensaku/kensakuConfig.cmake \
             ./usr/lib/cmake/kensaku/kensakuConfigVersion.cmake ./usr/share/man/man1/kensaku.1; do
@@ -54,9 +54,9 @@ PATH=$work/bin:$PATH dpkg --root="$root" --force-not-root --force-depends \
   { cat "$work/dpkg.log"; fail "dpkg -i"; }
 dpkg --root="$root" -s kensaku | grep -qx 'Status: install ok installed' || fail "not installed"
 [ -s "$work/ldconfig.calls" ] || fail "installing the library did not run ldconfig"
-readelf -S "$root/usr/lib/libkensaku.so.1.0.0" | grep -q '\.symtab' && fail "library not stripped"
+readelf -S "$root/usr/lib/libkensaku.so.1.1.0" | grep -q '\.symtab' && fail "library not stripped"
 grep -qx 'prefix=/usr' "$root/usr/lib/pkgconfig/kensaku.pc" || fail "kensaku.pc prefix"
-"$root/usr/bin/kensaku" --version | grep -q "^kensaku 1\.0\.0" || fail "kensaku --version"
+"$root/usr/bin/kensaku" --version | grep -q "^kensaku 1\.1\.0" || fail "kensaku --version"
 out=$("$root/usr/bin/kensaku" -n --ignore-width ケンサク "$src/samples/sample.sjis.txt") ||
   fail "installed tool"
 [ "$(wc -l <<<"$out")" -ge 1 ] || fail "installed tool found nothing"

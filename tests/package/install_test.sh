@@ -17,16 +17,16 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log" ||
 # Header, the tool, and the shared library with its SONAME and links.
 cmp -s "$src/include/kensaku.h" "$prefix/include/kensaku.h" || fail "include/kensaku.h"
 lib=$prefix/$libdir
-[ -f "$lib/libkensaku.so.1.0.0" ] && [ ! -L "$lib/libkensaku.so.1.0.0" ] ||
-  fail "libkensaku.so.1.0.0"
-[ "$(readlink "$lib/libkensaku.so.1")" = libkensaku.so.1.0.0 ] || fail "libkensaku.so.1 link"
+[ -f "$lib/libkensaku.so.1.1.0" ] && [ ! -L "$lib/libkensaku.so.1.1.0" ] ||
+  fail "libkensaku.so.1.1.0"
+[ "$(readlink "$lib/libkensaku.so.1")" = libkensaku.so.1.1.0 ] || fail "libkensaku.so.1 link"
 [ "$(readlink "$lib/libkensaku.so")" = libkensaku.so.1 ] || fail "libkensaku.so link"
-soname=$(readelf -d "$lib/libkensaku.so.1.0.0" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+soname=$(readelf -d "$lib/libkensaku.so.1.1.0" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
 [ "$soname" = libkensaku.so.1 ] || fail "SONAME is '$soname'"
 out=$("$prefix/bin/kensaku" --output-encoding=utf-8 -n -F 検索 "$src/samples/sample.sjis.txt") ||
   fail "installed tool"
 grep -q '検索' <<<"$out" || fail "installed tool found nothing"
-"$prefix/bin/kensaku" --version | grep -q "^kensaku 1\.0\.0" || fail "kensaku --version"
+"$prefix/bin/kensaku" --version | grep -q "^kensaku 1\.1\.0" || fail "kensaku --version"
 grep -q '^\.TH KENSAKU 1' "$prefix/share/man/man1/kensaku.1" || fail "man page"
 for f in kensakuConfig.cmake kensakuConfigVersion.cmake kensakuTargets.cmake; do
   [ -f "$lib/cmake/kensaku/$f" ] || fail "cmake/kensaku/$f"
@@ -56,7 +56,7 @@ cmake -S "$work/app" -B "$work/app/build" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_
 
 # pkg-config, with nothing but the installed file to go by.
 export PKG_CONFIG_LIBDIR=$lib/pkgconfig PKG_CONFIG_PATH=
-[ "$(pkg-config --modversion kensaku)" = 1.0.0 ] || fail "pkg-config --modversion"
+[ "$(pkg-config --modversion kensaku)" = 1.1.0 ] || fail "pkg-config --modversion"
 cflags=$(pkg-config --cflags kensaku)
 [ "${cflags% }" = "-I$prefix/include" ] || fail "pkg-config --cflags gives '$cflags'"
 # shellcheck disable=SC2046

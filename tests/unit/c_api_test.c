@@ -1,8 +1,14 @@
-/* The interface is plain C: this file includes kensaku.h as a C program and calls the library. */
+/* The interface is plain C: this file includes kensaku.h and kensaku_search.h as a C program and
+ * calls the library. The reentrant search is run on generated text against a slow twin (every
+ * line tried alone with kensaku_query_match), fed in pieces of every size, and from threads. */
+#include <errno.h>
+#include <pthread.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "kensaku.h"
+#include "kensaku_search.h"
 
 static int failures = 0;
 
@@ -13,7 +19,282 @@ static void check(int ok, const char* what) {
   }
 }
 
+/* What a search selected, in one text: number, offset and spans of each hit, then its line. */
+typedef struct {
+  char* text;
+  size_t size, capacity;
+  int64_t hits, lines;
+} found;
+
+static void add(found* f, const void* bytes, size_t n) {
+  if (f->size + n + 1 > f->capacity) {
+    f->capacity = 2 * (f->size + n + 1);
+    f->text = realloc(f->text, f->capacity);
+  }
+  memcpy(f->text + f->size, bytes, n);
+  f->size += n;
+}
+
+static int note(void* context, const kensaku_hit* hit) {
+  found* f = context;
+  char head[64];
+  size_t i;
+  add(f, head, (size_t)snprintf(head, sizeof head, "%lld@%llu", (long long)hit->number,
+                                (unsigned long long)hit->offset));
+  for (i = 0; i < hit->span_count; ++i) {
+    add(f, head, (size_t)snprintf(head, sizeof head, " %llu-%llu",
+                                  (unsigned long long)hit->spans[2 * i],
+                                  (unsigned long long)hit->spans[2 * i + 1]));
+  }
+  add(f, ":", 1);
+  add(f, hit->line, hit->length);
+  add(f, "\n", 1);
+  ++f->hits;
+  return 0;
+}
+
+/* Fed in pieces of `piece` bytes (0: the buffer whole). */
+static found search_text(const kensaku_query* q, const char* text, size_t n, size_t piece) {
+  found f = {0};
+  kensaku_search* s = piece == 0 ? kensaku_search_buffer(q, text, n, NULL)
+                                 : kensaku_search_stream(q, NULL);
+  size_t at = 0;
+  int status;
+  while ((status = kensaku_search_run(s, note, &f)) == KENSAKU_MORE_INPUT) {
+    size_t part = n - at < piece ? n - at : piece;
+    if (part == 0) {
+      kensaku_search_end_input(s);
+    } else {
+      kensaku_search_feed(s, text + at, part);
+      at += part;
+    }
+  }
+  check(status == KENSAKU_DONE, "a search ends DONE");
+  f.lines = kensaku_search_lines(s);
+  kensaku_search_free(s);
+  add(&f, "", 1);
+  return f;
+}
+
+/* The twin: each line alone. */
+static found each_line(const kensaku_query* q, const char* text, size_t n, int encoding,
+                       int invert) {
+  found f = {0};
+  size_t at = 0;
+  int64_t number = 0;
+  static uint64_t spans[2 * 8192];
+  while (at < n) {
+    const char* lf = memchr(text + at, '\n', n - at);
+    size_t end = lf != NULL ? (size_t)(lf - text) : n;
+    size_t count = 0;
+    int hit = kensaku_query_match(q, text + at, end - at, encoding, spans, 8192, &count);
+    ++number;
+    if (hit != invert) {
+      kensaku_hit h = {number, at, text + at, end - at, spans, invert ? 0 : count};
+      note(&f, &h);
+    }
+    at = end + 1;
+  }
+  f.lines = number;
+  add(&f, "", 1);
+  return f;
+}
+
+/* Generated lines of ASCII, kana and kanji in Shift_JIS, some of them far longer than 4095. */
+static char* generate(unsigned seed, size_t lines, size_t* n) {
+  static const char* const pieces[] = {"abc", "ABC", " ", "\x83\x4A", "\x82\xA9", "\x8C\x9F",
+                                       "\x8D\xF5", "\x82\x60", "1", "\x83\x5C", "x"};
+  char* text = malloc(lines * 9000);
+  size_t at = 0, i;
+  for (i = 0; i < lines; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    size_t length = (seed >> 16) % 7 == 0 ? 2500 : (seed >> 16) % 40;
+    while (length-- > 0) {
+      seed = seed * 1103515245u + 12345u;
+      const char* p = pieces[(seed >> 16) % 11];
+      memcpy(text + at, p, strlen(p));
+      at += strlen(p);
+    }
+    text[at++] = '\n';
+  }
+  *n = at - (seed & 1); /* sometimes no LF at the end */
+  return text;
+}
+
+static kensaku_query* query(const char* pattern, int kind, unsigned fold, int invert, int64_t max) {
+  kensaku_query_options o;
+  kensaku_query_options_init(&o);
+  o.kind = kind;
+  o.fold = fold;
+  o.invert = invert;
+  o.max_count = max;
+  o.encoding = KENSAKU_ENCODING_SJIS;
+  o.pattern_encoding = KENSAKU_ENCODING_SJIS;
+  return kensaku_query_new(&pattern, NULL, 1, &o, NULL);
+}
+
+static void check_equal(found a, found b, const char* what) {
+  check(a.hits == b.hits && a.lines == b.lines && strcmp(a.text, b.text) == 0, what);
+  if (strcmp(a.text, b.text) != 0 || a.lines != b.lines) {
+    size_t i = 0;
+    while (a.text[i] != '\0' && a.text[i] == b.text[i]) ++i;
+    fprintf(stderr, "lines %lld/%lld hits %lld/%lld at %zu: %.80s\n--- %.80s\n", (long long)a.lines,
+            (long long)b.lines, (long long)a.hits, (long long)b.hits, i, a.text + i, b.text + i);
+  }
+}
+
+static void test_against_each_line(void) {
+  static const struct {
+    const char* pattern;
+    int kind;
+    unsigned fold;
+  } rows[] = {
+      {"abc", KENSAKU_KIND_LITERAL, 0},
+      {"\x83\x4A\x8C\x9F", KENSAKU_KIND_LITERAL, KENSAKU_FOLD_KANA_TO_HIRAGANA},
+      {"a[a-c]*C", KENSAKU_KIND_PATTERN, KENSAKU_FOLD_TO_UPPER},
+      {"\x8C\x9F&x", KENSAKU_KIND_CONJUNCTIVE, 0},
+      {"\x83\x5C", KENSAKU_KIND_PATTERN, KENSAKU_FOLD_TO_FULL_WIDTH},
+      {"", KENSAKU_KIND_LITERAL, 0},
+  };
+  static const size_t pieces[] = {0, 1, 7, 4096, 1 << 20};
+  size_t r, p, n;
+  unsigned seed;
+  for (seed = 1; seed <= 3; ++seed) {
+    char* text = generate(seed, 300, &n);
+    for (r = 0; r < sizeof rows / sizeof rows[0]; ++r) {
+      int invert;
+      for (invert = 0; invert <= 1; ++invert) {
+        kensaku_query* q = query(rows[r].pattern, rows[r].kind, rows[r].fold, invert, -1);
+        found want = each_line(q, text, n, KENSAKU_ENCODING_SJIS, invert);
+        for (p = 0; p < sizeof pieces / sizeof pieces[0]; ++p) {
+          found got = search_text(q, text, n, pieces[p]);
+          char what[128];
+          snprintf(what, sizeof what, "seed %u row %zu invert %d pieces %zu", seed, r, invert,
+                   pieces[p]);
+          check_equal(got, want, what);
+          free(got.text);
+        }
+        free(want.text);
+        kensaku_query_free(q);
+      }
+    }
+    free(text);
+  }
+}
+
+static void test_errors_and_limits(void) {
+  kensaku_error e;
+  const char* bad[] = {"ok", "a\nb"};
+  const char* broken = "ab\xFF";
+  kensaku_query* q;
+  check(kensaku_query_new(bad, NULL, 2, NULL, &e) == NULL && e.code == KENSAKU_E_PATTERN &&
+            e.pattern == 1 && e.position == 1,
+        "a line break in a pattern is refused with its place");
+  check(kensaku_query_new(&broken, NULL, 1, NULL, &e) == NULL && e.code == KENSAKU_E_PATTERN &&
+            e.position == 2,
+        "a UTF-8 pattern that is no UTF-8 is refused with its place");
+  q = query("a", KENSAKU_KIND_LITERAL, 0x80, 0, -1);
+  check(q == NULL, "an unknown fold flag is refused");
+  q = query("a", KENSAKU_KIND_LITERAL, 0, 0, 2);
+  check(kensaku_search_file(q, "/nonexistent/kensaku", &e) == NULL && e.code == KENSAKU_E_OPEN &&
+            strstr(e.message, strerror(ENOENT)) != NULL,
+        "a missing file says why");
+  check(kensaku_search_feed(kensaku_search_buffer(q, "", 0, NULL), "a", 1) == KENSAKU_E_STATE,
+        "only a stream search is fed");
+  {
+    found f = search_text(q, "a\nb\na\na\n", 8, 0);
+    check(f.hits == 2 && strcmp(f.text, "1@0 0-1:a\n3@4 0-1:a\n") == 0, "max_count");
+    free(f.text);
+  }
+  kensaku_query_free(q);
+  { /* a 10 MB line with the hit at its end: one line, whole */
+    size_t n = 10u << 20;
+    char* text = malloc(n + 8);
+    memset(text, 'x', n);
+    memcpy(text + n, "END\nEND", 7);
+    q = query("END", KENSAKU_KIND_LITERAL, 0, 0, -1);
+    found f = search_text(q, text, n + 7, 65536);
+    check(f.hits == 2 && f.lines == 2 && f.size > n, "a long line is one line");
+    free(f.text);
+    free(text);
+    kensaku_query_free(q);
+  }
+}
+
+/* Patterns in UTF-8 find the same line in every encoding. */
+static void test_encodings(void) {
+  static const struct {
+    int encoding;
+    const char* text;
+    size_t n;
+  } rows[] = {
+      {KENSAKU_ENCODING_SJIS, "x\n\x82\xA9\x83\x93\x8E\x9A\n", 9},
+      {KENSAKU_ENCODING_UTF8, "x\n\xE3\x81\x8B\xE3\x83\xB3\xE5\xAD\x97\n", 12},
+      {KENSAKU_ENCODING_EUC_JP, "x\n\xA4\xAB\xA5\xF3\xBB\xFA\n", 9},
+      {KENSAKU_ENCODING_UTF16LE, "\xFF\xFEx\0\n\0\x4B\x30\xF3\x30\x57\x5B\n\0", 16},
+  };
+  const char* pattern = "\xE3\x81\x8B\xE3\x82\x93"; /* かん, folded to match カン */
+  kensaku_query_options o;
+  size_t r;
+  kensaku_query_options_init(&o);
+  o.fold = KENSAKU_FOLD_KANA_TO_HIRAGANA;
+  kensaku_query* q = kensaku_query_new(&pattern, NULL, 1, &o, NULL);
+  for (r = 0; r < sizeof rows / sizeof rows[0]; ++r) {
+    kensaku_search* s = kensaku_search_buffer(q, rows[r].text, rows[r].n, NULL);
+    found f = {0};
+    check(kensaku_search_run(s, note, &f) == KENSAKU_DONE && f.hits == 1, "found in each");
+    check(kensaku_search_encoding(s) == rows[r].encoding, "the encoding told apart");
+    kensaku_search_free(s);
+    free(f.text);
+  }
+  kensaku_query_free(q);
+}
+
+/* One query, many threads: each search alone gives what it gives on one thread. */
+struct job {
+  const kensaku_query* q;
+  const char* text;
+  size_t n;
+  const char* want;
+};
+
+static void* run_job(void* argument) {
+  struct job* j = argument;
+  int i, same = 1;
+  for (i = 0; i < 5; ++i) {
+    found f = search_text(j->q, j->text, j->n, i == 0 ? 0 : (size_t)(1000 * i));
+    same = same && strcmp(f.text, j->want) == 0;
+    free(f.text);
+  }
+  return same ? argument : NULL;
+}
+
+static void test_threads(void) {
+  size_t n;
+  char* text = generate(7, 400, &n);
+  kensaku_query* q = query("\x83\x4A", KENSAKU_KIND_PATTERN, KENSAKU_FOLD_KANA_TO_KATAKANA, 0, -1);
+  found want = search_text(q, text, n, 0);
+  struct job j = {q, text, n, want.text};
+  pthread_t threads[4];
+  int t;
+  for (t = 0; t < 4; ++t) pthread_create(&threads[t], NULL, run_job, &j);
+  for (t = 0; t < 4; ++t) {
+    void* result;
+    pthread_join(threads[t], &result);
+    check(result == &j, "a search on another thread finds the same");
+  }
+  check(want.hits > 0, "the threads' search finds something");
+  free(want.text);
+  free(text);
+  kensaku_query_free(q);
+}
+
 int main(void) {
+  check(strcmp(kensaku_version(), "1.1.0") == 0, "version");
+  test_against_each_line();
+  test_errors_and_limits();
+  test_encodings();
+  test_threads();
   check(xSet(0xFFFF) == -1, "xSet sign-extends its 16-bit slot");
   check(xReSet(0) == -1, "xReSet(0) reads the flags");
   check(xSet(0) == 0, "xSet(0)");

@@ -11,7 +11,7 @@ fails=0
 expect() {  # expect STATUS NAME SED_SCRIPT FILE: the check on a copy with FILE edited
   local root=$dir/$2
   mkdir -p "$root/include" "$root/src/capi" "$root/python/kensaku"
-  cp "$source/include/kensaku.h" "$root/include/"
+  cp "$source/include/kensaku.h" "$source/include/kensaku_search.h" "$root/include/"
   cp "$source/src/capi/kensaku.def" "$source/src/capi/kensaku.map" "$root/src/capi/"
   cp "$source/python/kensaku/raw.py" "$root/python/kensaku/"
   [ -n "$3" ] && sed -i -E "$3" "$root/$4"
@@ -33,6 +33,7 @@ expect 1 def_bytes 's/^( *FoutputStr)@8/\1@12/' src/capi/kensaku.def
 expect 1 python_lacks_one '/"xsjis":/d' python/kensaku/raw.py
 expect 1 python_arguments 's/"LinexInc": \(_int, \[_text, _text\]\)/"LinexInc": (_int, [_text])/' \
   python/kensaku/raw.py
+expect 1 map_lacks_reentrant 's/ kensaku_search_lines;//' src/capi/kensaku.map
 expect 1 header_ordinal 's|/\* 43 \*/|/* 42 */|' include/kensaku.h
 
 [ $fails -eq 0 ] && echo "export-list check: all cases as expected"

@@ -1,0 +1,577 @@
+// The reentrant interface of kensaku_search.h over the searcher: a query is an EncodingQueries and
+// a selection, never changed once made; a search owns its input, its Searcher and the batch its
+// sink fills, and runs in steps (Searcher::Continue) until a batch is ready.
+#include "kensaku_search.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "mbchar/encoding.h"
+#include "mbchar/fold.h"
+#include "mbchar/internal_text.h"
+#include "search/query.h"
+#include "search/searcher.h"
+#include "search/streams.h"
+
+using kensaku::Encoding;
+
+struct kensaku_query {
+  kensaku::EncodingQueries queries;
+  kensaku::Selection selection;
+  int encoding = KENSAKU_ENCODING_AUTO;
+};
+
+namespace {
+
+// A batch is handed out at whichever of these comes first.
+constexpr std::size_t kBatchHits = 4096;
+constexpr std::size_t kBatchBytes = 1 << 20;
+constexpr std::uint64_t kBatchReadAhead = 4 << 20;  // read past the batch's first hit
+
+void SetError(kensaku_error* error, int code, const std::string& message, std::size_t pattern = 0,
+              std::size_t position = 0) {
+  if (error == nullptr) return;
+  error->code = code;
+  error->pattern = pattern;
+  error->position = position;
+  std::snprintf(error->message, sizeof error->message, "%s", message.c_str());
+}
+
+void ClearError(kensaku_error* error) { SetError(error, 0, ""); }
+
+bool EncodingOf(int code, Encoding& e) {
+  static constexpr Encoding kByCode[] = {Encoding::kCp932,   Encoding::kCp932,
+                                         Encoding::kUtf8,    Encoding::kEucJp,
+                                         Encoding::kUtf16Le, Encoding::kUtf16Be,
+                                         Encoding::kIso2022Jp};
+  if (code < 0 || code > KENSAKU_ENCODING_ISO2022JP) return false;
+  e = kByCode[code];
+  return true;
+}
+
+int CodeOf(Encoding e) { return static_cast<int>(e) + 1; }
+
+// The first byte of a UTF-8 text that begins no well-formed character, or n.
+std::size_t FirstBroken(const char* text, std::size_t n) {
+  for (std::size_t at = 0; at < n;) {
+    const kensaku::TextChar c = kensaku::ReadTextChar(Encoding::kUtf8, text + at, n - at);
+    if (c.broken) return at;
+    at += c.length;
+  }
+  return n;
+}
+
+bool CheckOptions(const kensaku_query_options& o, kensaku_error* error) {
+  Encoding e;
+  if (o.kind < KENSAKU_KIND_PATTERN || o.kind > KENSAKU_KIND_LITERAL) {
+    SetError(error, KENSAKU_E_ARGUMENT, "unknown kind " + std::to_string(o.kind));
+  } else if ((o.fold & ~0x7Fu) != 0) {
+    SetError(error, KENSAKU_E_ARGUMENT, "unknown fold flags " + std::to_string(o.fold));
+  } else if (!EncodingOf(o.encoding, e)) {
+    SetError(error, KENSAKU_E_ARGUMENT, "unknown encoding " + std::to_string(o.encoding));
+  } else if (o.pattern_encoding != KENSAKU_ENCODING_UTF8 &&
+             o.pattern_encoding != KENSAKU_ENCODING_SJIS) {
+    SetError(error, KENSAKU_E_ARGUMENT, "patterns are UTF-8 or Shift_JIS");
+  } else {
+    return true;
+  }
+  return false;
+}
+
+// Each pattern in the internal form; false with the pattern and byte at fault.
+bool Entries(const char* const* patterns, const std::size_t* lengths, std::size_t count,
+             bool utf8, kensaku::ExtraChars& extras, std::vector<std::string>& entries,
+             kensaku_error* error) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (patterns[i] == nullptr) {
+      SetError(error, KENSAKU_E_ARGUMENT, "pattern " + std::to_string(i) + " is null");
+      return false;
+    }
+    const std::string text(patterns[i], lengths != nullptr ? lengths[i] : std::strlen(patterns[i]));
+    auto fault = [&](std::size_t at, const std::string& what) {
+      SetError(error, KENSAKU_E_PATTERN,
+               "pattern " + std::to_string(i) + ", byte " + std::to_string(at) + ": " + what, i,
+               at);
+      return false;
+    };
+    // No line holds either: such a pattern could never match, which is a mistake to report.
+    const std::size_t lf = text.find('\n'), nul = text.find('\0');
+    if (lf != std::string::npos) return fault(lf, "a line break, which no line holds");
+    if (nul != std::string::npos) return fault(nul, "a NUL, which ends a line for matching");
+    std::string entry = text;
+    if (utf8) {
+      const std::size_t broken = FirstBroken(text.data(), text.size());
+      if (broken < text.size()) return fault(broken, "not UTF-8");
+      std::string problem;
+      if (!kensaku::InternalFromUtf8(text, extras, entry, problem)) return fault(0, problem);
+    }
+    entries.push_back(std::move(entry));
+  }
+  return true;
+}
+
+// Bytes from memory the caller keeps, or fed to the search in pieces.
+class MemoryReader final : public kensaku::ByteReader {
+ public:
+  MemoryReader(const char* data, std::size_t size) : data_(data), size_(size) {}
+  std::ptrdiff_t Read(char* to, std::size_t n) override {
+    const std::size_t part = std::min(n, size_ - at_);
+    std::memcpy(to, data_ + at_, part);
+    at_ += part;
+    return static_cast<std::ptrdiff_t>(part);
+  }
+
+ private:
+  const char* data_;
+  std::size_t size_, at_ = 0;
+};
+
+class FedReader final : public kensaku::ByteReader {
+ public:
+  std::ptrdiff_t Read(char* to, std::size_t n) override {
+    if (at_ == fed_.size()) return ended_ ? 0 : kNotYet;
+    const std::size_t part = std::min(n, fed_.size() - at_);
+    std::memcpy(to, fed_.data() + at_, part);
+    at_ += part;
+    return static_cast<std::ptrdiff_t>(part);
+  }
+  void Feed(const char* data, std::size_t n) {
+    if (at_ == fed_.size()) {
+      fed_.clear();
+      at_ = 0;
+    }
+    fed_.append(data, n);
+  }
+  void End() { ended_ = true; }
+  bool ended() const { return ended_; }
+  std::size_t waiting() const { return fed_.size() - at_; }
+
+ private:
+  std::string fed_;
+  std::size_t at_ = 0;
+  bool ended_ = false;
+};
+
+// The hits of one batch, in the columns of kensaku_batch.
+class BatchSink final : public kensaku::SearchSink {
+ public:
+  void Watch(const kensaku::InputFile* in) { in_ = in; }
+  bool ok() const override {
+    return numbers_.empty() || (numbers_.size() < kBatchHits && lines_.size() < kBatchBytes &&
+                                in_->position() - offsets_.front() < kBatchReadAhead);
+  }
+  bool paused() const override { return true; }
+  void Matched(const kensaku::FoundLine& line) override {
+    numbers_.push_back(line.number);
+    offsets_.push_back(line.offset);
+    lines_.append(line.text, line.length);
+    line_ends_.push_back(lines_.size());
+    for (const kensaku::LineSpan& part : line.parts) {
+      spans_.push_back(part.start);
+      spans_.push_back(part.end);
+    }
+    span_ends_.push_back(spans_.size() / 2);
+  }
+  void Clear() {
+    numbers_.clear();
+    offsets_.clear();
+    lines_.clear();
+    line_ends_.clear();
+    spans_.clear();
+    span_ends_.clear();
+  }
+  std::size_t size() const { return numbers_.size(); }
+  void Fill(kensaku_batch& batch) const {
+    batch.count = numbers_.size();
+    batch.numbers = numbers_.data();
+    batch.offsets = offsets_.data();
+    batch.lines = lines_.data();
+    batch.line_ends = line_ends_.data();
+    batch.spans = spans_.data();
+    batch.span_ends = span_ends_.data();
+  }
+
+ private:
+  const kensaku::InputFile* in_ = nullptr;
+  std::vector<std::int64_t> numbers_;
+  std::vector<std::uint64_t> offsets_;
+  std::string lines_;
+  std::vector<std::uint64_t> line_ends_;
+  std::vector<std::uint64_t> spans_;
+  std::vector<std::uint64_t> span_ends_;
+};
+
+}  // namespace
+
+struct kensaku_search {
+  const kensaku_query* query = nullptr;
+  std::unique_ptr<kensaku::ByteReader> reader;  // memory or fed bytes; null for a file
+  FedReader* fed = nullptr;                     // the reader, when fed
+  std::unique_ptr<kensaku::InputFile> in;
+  std::unique_ptr<kensaku::Searcher> searcher;
+  BatchSink sink;
+  Encoding encoding = Encoding::kCp932;
+  bool started = false;
+  bool ended = false;  // the searcher has ended; the last batch may still be out
+  kensaku_error error{};
+
+  bool Fail(int code, const std::string& message) {
+    SetError(&error, code, message);
+    ended = true;
+    return false;
+  }
+
+  // Tells the encoding and starts the searcher, once a fed search has enough bytes to tell it
+  // from. False while it waits for them.
+  bool Start() {
+    const auto [head, n] = in->Window();
+    const bool all = fed == nullptr || fed->ended();
+    if (query->encoding != KENSAKU_ENCODING_AUTO) {
+      EncodingOf(query->encoding, encoding);
+    } else if (!all && n < kensaku::ReadBuffer::kWindow && fed->waiting() == 0) {
+      return false;
+    } else {
+      encoding = kensaku::DetectEncoding(head, n, all && n < kensaku::ReadBuffer::kWindow);
+    }
+    in->SetEncoding(encoding);
+    in->ReadWholeLines();
+    searcher = std::make_unique<kensaku::Searcher>(query->queries.For(in->encoding()),
+                                                   query->selection);
+    sink.Watch(in.get());
+    searcher->Start(*in, sink);
+    started = true;
+    return true;
+  }
+};
+
+namespace {
+
+kensaku_search* NewSearch(const kensaku_query* query, kensaku_error* error) {
+  ClearError(error);
+  if (query == nullptr) {
+    SetError(error, KENSAKU_E_ARGUMENT, "no query");
+    return nullptr;
+  }
+  auto* search = new (std::nothrow) kensaku_search;
+  if (search == nullptr) SetError(error, KENSAKU_E_MEMORY, "out of memory");
+  if (search != nullptr) search->query = query;
+  return search;
+}
+
+// Ready for reading, or freed with the reason.
+kensaku_search* Opened(kensaku_search* search, kensaku_error* error, const std::string& name) {
+  if (search->in->state() == kensaku::kStreamGood) return search;
+  const int code = search->in->state() & kensaku::kStreamBad ? KENSAKU_E_READ : KENSAKU_E_OPEN;
+  SetError(error, code, name + ": " + std::strerror(errno != 0 ? errno : EIO));
+  delete search;
+  return nullptr;
+}
+
+void AppendUtf8Char(char32_t u, std::string& out) {
+  if (u < 0x80) {
+    out += static_cast<char>(u);
+  } else if (u < 0x800) {
+    out += static_cast<char>(0xC0 | u >> 6);
+    out += static_cast<char>(0x80 | (u & 0x3F));
+  } else if (u < 0x10000) {
+    out += static_cast<char>(0xE0 | u >> 12);
+    out += static_cast<char>(0x80 | (u >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (u & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | u >> 18);
+    out += static_cast<char>(0x80 | (u >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (u >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (u & 0x3F));
+  }
+}
+
+std::int64_t CopyOut(const std::string& text, char* out, std::size_t capacity) {
+  if (out != nullptr && capacity > 0) {
+    const std::size_t n = std::min(text.size(), capacity - 1);
+    std::memcpy(out, text.data(), n);
+    out[n] = '\0';
+  }
+  return static_cast<std::int64_t>(text.size());
+}
+
+// Text in an encoding as UTF-8.
+void ToUtf8(Encoding e, const char* text, std::size_t n, std::string& out) {
+  if (e == Encoding::kUtf16Le || e == Encoding::kUtf16Be || e == Encoding::kIso2022Jp) {
+    kensaku::Utf8Transcoder(e).Convert(text, n, true, out);
+  } else {
+    kensaku::AppendUtf8(e, text, n, out);
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+const char* kensaku_version(void) { return "1.1.0"; }
+
+void kensaku_query_options_init(kensaku_query_options* options) {
+  if (options == nullptr) return;
+  *options = kensaku_query_options{};
+  options->kind = KENSAKU_KIND_PATTERN;
+  options->max_count = -1;
+  options->encoding = KENSAKU_ENCODING_AUTO;
+  options->pattern_encoding = KENSAKU_ENCODING_UTF8;
+}
+
+kensaku_query* kensaku_query_new(const char* const* patterns, const std::size_t* lengths,
+                                 std::size_t count, const kensaku_query_options* options,
+                                 kensaku_error* error) {
+  ClearError(error);
+  kensaku_query_options o;
+  kensaku_query_options_init(&o);
+  if (options != nullptr) o = *options;
+  if (!CheckOptions(o, error)) return nullptr;
+  if (patterns == nullptr && count > 0) {
+    SetError(error, KENSAKU_E_ARGUMENT, "no patterns");
+    return nullptr;
+  }
+  try {
+    auto extras = std::make_shared<kensaku::ExtraChars>();
+    std::vector<std::string> entries;
+    if (!Entries(patterns, lengths, count, o.pattern_encoding == KENSAKU_ENCODING_UTF8, *extras,
+                 entries, error)) {
+      return nullptr;
+    }
+    kensaku::QueryOptions q;
+    static constexpr kensaku::SearchKind kKinds[] = {
+        kensaku::SearchKind::kMatch, kensaku::SearchKind::kMatchs, kensaku::SearchKind::kInc};
+    q.kind = kKinds[o.kind];
+    q.match = kensaku::MatchOptions(static_cast<int>(o.fold));
+    if (!extras->empty()) q.extras = extras;
+    auto query = std::make_unique<kensaku_query>();
+    query->queries = kensaku::CompileForEncodings(entries, q);
+    query->selection.invert = o.invert != 0;
+    query->selection.max_count = o.max_count < 0 ? -1 : o.max_count;
+    query->selection.parts = true;
+    query->encoding = o.encoding;
+    return query.release();
+  } catch (const std::bad_alloc&) {
+    SetError(error, KENSAKU_E_MEMORY, "out of memory");
+    return nullptr;
+  }
+}
+
+void kensaku_query_free(kensaku_query* query) { delete query; }
+
+int kensaku_query_match(const kensaku_query* query, const char* line, std::size_t length,
+                        int encoding, std::uint64_t* spans, std::size_t max_spans,
+                        std::size_t* span_count) {
+  Encoding e;
+  if (query == nullptr || (line == nullptr && length > 0) || !EncodingOf(encoding, e)) {
+    return KENSAKU_E_ARGUMENT;
+  }
+  if (span_count != nullptr) *span_count = 0;
+  if (line == nullptr) line = "";
+  if (encoding == KENSAKU_ENCODING_AUTO) e = kensaku::DetectEncoding(line, length, true);
+  try {
+    std::string text(line, length);
+    if (e == Encoding::kUtf16Le || e == Encoding::kUtf16Be || e == Encoding::kIso2022Jp) {
+      std::string utf8;
+      ToUtf8(e, line, length, utf8);
+      text.swap(utf8);
+      e = Encoding::kUtf8;
+    }
+    const kensaku::Query& q = query->queries.For(e);
+    std::vector<kensaku::LineSpan> parts;
+    kensaku::InternalLine internal;
+    bool hit;
+    if (e == Encoding::kCp932) {
+      hit = q.Selects(text.c_str(), text.size());
+      if (hit && spans != nullptr) q.MatchedParts(text.c_str(), text.size(), parts);
+    } else {
+      internal.Decode(e, text.c_str(), kensaku::TextLength(text.c_str(), text.size()), q.extras());
+      hit = q.Selects(internal.text(), internal.size());
+      if (hit && spans != nullptr) {
+        q.MatchedParts(internal.text(), internal.size(), parts);
+        for (kensaku::LineSpan& part : parts) {
+          part = {internal.SourceOffset(part.start), internal.SourceOffset(part.end)};
+        }
+      }
+    }
+    const std::size_t n = std::min(parts.size(), max_spans);
+    for (std::size_t i = 0; i < n; ++i) {
+      spans[2 * i] = parts[i].start;
+      spans[2 * i + 1] = parts[i].end;
+    }
+    if (span_count != nullptr) *span_count = n;
+    return hit ? 1 : 0;
+  } catch (const std::bad_alloc&) {
+    return KENSAKU_E_MEMORY;
+  }
+}
+
+kensaku_search* kensaku_search_file(const kensaku_query* query, const char* path,
+                                    kensaku_error* error) {
+  if (path == nullptr) {
+    SetError(error, KENSAKU_E_ARGUMENT, "no path");
+    return nullptr;
+  }
+  kensaku_search* search = NewSearch(query, error);
+  if (search == nullptr) return nullptr;
+  errno = 0;
+  search->in = std::make_unique<kensaku::InputFile>(path);
+  return Opened(search, error, path);
+}
+
+kensaku_search* kensaku_search_buffer(const kensaku_query* query, const void* data,
+                                      std::size_t size, kensaku_error* error) {
+  if (data == nullptr && size > 0) {
+    SetError(error, KENSAKU_E_ARGUMENT, "no data");
+    return nullptr;
+  }
+  kensaku_search* search = NewSearch(query, error);
+  if (search == nullptr) return nullptr;
+  search->reader = std::make_unique<MemoryReader>(static_cast<const char*>(data), size);
+  search->in = std::make_unique<kensaku::InputFile>(*search->reader);
+  return Opened(search, error, "memory");
+}
+
+kensaku_search* kensaku_search_stream(const kensaku_query* query, kensaku_error* error) {
+  kensaku_search* search = NewSearch(query, error);
+  if (search == nullptr) return nullptr;
+  auto fed = std::make_unique<FedReader>();
+  search->fed = fed.get();
+  search->reader = std::move(fed);
+  search->in = std::make_unique<kensaku::InputFile>(*search->reader);
+  return Opened(search, error, "stream");
+}
+
+int kensaku_search_feed(kensaku_search* search, const void* data, std::size_t size) {
+  if (search == nullptr || (data == nullptr && size > 0)) return KENSAKU_E_ARGUMENT;
+  if (search->fed == nullptr || search->fed->ended()) return KENSAKU_E_STATE;
+  try {
+    search->fed->Feed(static_cast<const char*>(data), size);
+  } catch (const std::bad_alloc&) {
+    return KENSAKU_E_MEMORY;
+  }
+  return 0;
+}
+
+int kensaku_search_end_input(kensaku_search* search) {
+  if (search == nullptr) return KENSAKU_E_ARGUMENT;
+  if (search->fed == nullptr) return KENSAKU_E_STATE;
+  search->fed->End();
+  return 0;
+}
+
+int kensaku_search_next(kensaku_search* search, kensaku_batch* batch) {
+  if (search == nullptr || batch == nullptr) return KENSAKU_E_ARGUMENT;
+  *batch = kensaku_batch{};
+  search->sink.Clear();
+  if (search->ended) return search->error.code != 0 ? search->error.code : KENSAKU_DONE;
+  try {
+    if (!search->started && !search->Start()) return KENSAKU_MORE_INPUT;
+    if (search->searcher->Continue()) {
+      search->ended = true;
+      if (search->in->state() & kensaku::kStreamBad) {
+        SetError(&search->error, KENSAKU_E_READ,
+                 std::string("reading failed: ") + std::strerror(errno != 0 ? errno : EIO));
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    search->Fail(KENSAKU_E_MEMORY, "out of memory");
+  }
+  if (search->sink.size() > 0) {
+    search->sink.Fill(*batch);
+    return KENSAKU_HITS;
+  }
+  if (search->ended) return search->error.code != 0 ? search->error.code : KENSAKU_DONE;
+  return KENSAKU_MORE_INPUT;  // the input waits for its reader
+}
+
+int kensaku_search_run(kensaku_search* search, kensaku_hit_callback hit, void* context) {
+  if (search == nullptr || hit == nullptr) return KENSAKU_E_ARGUMENT;
+  kensaku_batch batch;
+  int status;
+  while ((status = kensaku_search_next(search, &batch)) == KENSAKU_HITS) {
+    for (std::size_t i = 0; i < batch.count; ++i) {
+      const std::uint64_t from = i == 0 ? 0 : batch.line_ends[i - 1];
+      const std::uint64_t pairs = i == 0 ? 0 : batch.span_ends[i - 1];
+      const kensaku_hit h{batch.numbers[i],
+                          batch.offsets[i],
+                          batch.lines + from,
+                          static_cast<std::size_t>(batch.line_ends[i] - from),
+                          batch.spans + 2 * pairs,
+                          static_cast<std::size_t>(batch.span_ends[i] - pairs)};
+      if (hit(context, &h) != 0) {
+        search->ended = true;
+        return KENSAKU_DONE;
+      }
+    }
+  }
+  return status;
+}
+
+int kensaku_search_encoding(const kensaku_search* search) {
+  return search != nullptr && search->started ? CodeOf(search->encoding) : KENSAKU_ENCODING_AUTO;
+}
+
+std::int64_t kensaku_search_lines(const kensaku_search* search) {
+  return search != nullptr && search->searcher != nullptr ? search->searcher->lines() : 0;
+}
+
+void kensaku_search_error(const kensaku_search* search, kensaku_error* error) {
+  if (error == nullptr) return;
+  if (search == nullptr) {
+    SetError(error, KENSAKU_E_ARGUMENT, "no search");
+  } else {
+    *error = search->error;
+  }
+}
+
+void kensaku_search_free(kensaku_search* search) { delete search; }
+
+int kensaku_detect_encoding(const void* data, std::size_t size, int complete) {
+  if (data == nullptr && size > 0) return KENSAKU_E_ARGUMENT;
+  return CodeOf(kensaku::DetectEncoding(static_cast<const char*>(data), size, complete != 0));
+}
+
+std::int64_t kensaku_fold_utf8(const char* text, std::size_t length, unsigned fold, char* out,
+                               std::size_t capacity) {
+  if ((text == nullptr && length > 0) || (fold & ~0x7Fu) != 0) return KENSAKU_E_ARGUMENT;
+  try {
+    const kensaku::FoldTable& table = kensaku::FoldTable::For(static_cast<int>(fold));
+    std::string folded;
+    for (std::size_t at = 0; at < length;) {
+      const kensaku::TextChar c = kensaku::ReadTextChar(Encoding::kUtf8, text + at, length - at);
+      const kensaku::Code code = c.broken ? 0 : kensaku::Cp932OfUnicode(c.unicode);
+      const char32_t u = code != 0 ? kensaku::UnicodeOfCp932(table[code]) : 0;
+      if (u != 0) {
+        AppendUtf8Char(u, folded);
+      } else {
+        folded.append(text + at, c.length);
+      }
+      at += c.length;
+    }
+    return CopyOut(folded, out, capacity);
+  } catch (const std::bad_alloc&) {
+    return KENSAKU_E_MEMORY;
+  }
+}
+
+std::int64_t kensaku_to_utf8(int encoding, const char* text, std::size_t length, char* out,
+                             std::size_t capacity) {
+  Encoding e;
+  if ((text == nullptr && length > 0) || !EncodingOf(encoding, e)) return KENSAKU_E_ARGUMENT;
+  if (encoding == KENSAKU_ENCODING_AUTO) e = kensaku::DetectEncoding(text, length, true);
+  try {
+    std::string utf8;
+    ToUtf8(e, text, length, utf8);
+    return CopyOut(utf8, out, capacity);
+  } catch (const std::bad_alloc&) {
+    return KENSAKU_E_MEMORY;
+  }
+}
+
+}  // extern "C"
