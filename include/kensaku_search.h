@@ -137,7 +137,7 @@ KENSAKU_SEARCH_API void kensaku_query_options_init(kensaku_query_options* option
 /* Compiles count patterns (each lengths[i] bytes, or NUL-terminated when lengths is NULL) into
  * a query that is never changed again: any number of searches on any threads may use it at
  * once. A pattern is what it is: blanks and quotes count, and an empty pattern selects every
- * line. NULL on failure: a pattern with a line break or a NUL, a UTF-8 pattern that is no UTF-8,
+ * line (and then no matched parts are reported). NULL on failure: a pattern with a line break or a NUL, a UTF-8 pattern that is no UTF-8,
  * an unknown flag or kind. */
 KENSAKU_SEARCH_API kensaku_query* kensaku_query_new(const char* const* patterns,
                                                      const size_t* lengths, size_t count,

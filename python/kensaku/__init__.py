@@ -1,13 +1,19 @@
-"""kensaku: Japanese-aware search of Shift_JIS (code page 932) text, over the kensaku library.
+"""kensaku: Japanese-aware search of Shift_JIS, UTF-8, EUC-JP, UTF-16 and ISO-2022-JP text.
 
     import kensaku
-    hits = kensaku.search("notes.txt", ["検索", "けんさく"], fold=kensaku.Fold.IGNORE_KANA)
-    for hit in hits:
-        print(hit.number, hit.line.decode("cp932"))
+    query = kensaku.Query(["検索", "けんさく"], fold=kensaku.Fold.IGNORE_KANA)
+    for hit in query.search("notes.txt"):
+        print(hit.number, hit.text)
 
-Patterns and texts are bytes (Shift_JIS) or str (encoded to CP932); found lines are bytes. The
-library keeps its settings for the whole process and is not reentrant: this module makes one
-call at a time and puts the fold flags back after each. kensaku.raw has the exports one to one.
+A Query is compiled once and searches from any number of threads at once, the GIL let go while
+the library works; its search yields hits as they are found, from a file, bytes or a binary file
+object, with no limit on line length or on the number of patterns. A Query pickles, and
+kensaku.dask searches many files and large ones across a Dask cluster with it.
+
+The older functions search, matches, find, fold and equal follow the rules of the library's
+exports (Shift_JIS only, up to 60 patterns, lines cut at 4095 bytes, patterns trimmed) and run
+one at a time, since the exports keep their settings for the whole process. kensaku.raw has the
+exports one to one.
 """
 
 import contextlib
@@ -21,9 +27,12 @@ from typing import NamedTuple
 
 from . import raw
 from ._library import LibraryNotFound, find_library
+from ._query import (Kind, PatternError, Query, QueryHit, SearchError, detect_encoding,
+                     fold_text, to_text)
 from .raw import encode
 
-__all__ = ["Fold", "Kind", "Hit", "search", "matches", "find", "fold", "equal", "encode",
+__all__ = ["Query", "QueryHit", "Fold", "Kind", "PatternError", "SearchError", "detect_encoding",
+           "fold_text", "to_text", "Hit", "search", "matches", "find", "fold", "equal", "encode",
            "find_library", "LibraryNotFound", "MAX_PATTERNS", "raw"]
 __version__ = "1.1.0"
 
@@ -46,14 +55,6 @@ class Fold(enum.IntFlag):
     IGNORE_CASE = TO_UPPER
     IGNORE_KANA = KANA_TO_KATAKANA
     IGNORE_WIDTH = TO_HALF_WIDTH
-
-
-class Kind(enum.Enum):
-    """How the library reads a pattern."""
-
-    PATTERN = "pattern"  # the pattern language: . [a-z] x* #x @ ^ and escapes
-    CONJUNCTIVE = "conjunctive"  # terms of the pattern language joined by &, found in order
-    LITERAL = "literal"  # the text itself
 
 
 class Hit(NamedTuple):

@@ -31,21 +31,23 @@ def test_the_readme_example_prints_the_line_it_finds(sample):
     assert python(readme_example("python"), env, cwd=SOURCE_DIR) == [f"3 {third}"]
 
 
-def test_pip_installs_it_offline_and_it_loads_the_library_beside_it(tmp_path):
+def test_pip_installs_it_offline_with_the_library_it_builds(tmp_path):
+    # A copy of the source tree as a clone has it: pip builds the library there with CMake.
     source, target = tmp_path / "source", tmp_path / "site"
-    shutil.copytree(SOURCE_DIR / "python", source,
-                    ignore=shutil.ignore_patterns("build", "*.egg-info", "__pycache__"))
+    shutil.copytree(SOURCE_DIR, source, symlinks=True, ignore=shutil.ignore_patterns(
+        ".git", "build", "*.egg-info", "__pycache__", ".pytest_cache"))
     done = subprocess.run(
         [sys.executable, "-m", "pip", "install", "--no-build-isolation", "--no-index",
-         "--no-deps", "--target", str(target), str(source)], capture_output=True)
+         "--no-deps", "--target", str(target), str(source / "python")], capture_output=True)
     assert done.returncode == 0, done.stderr.decode(errors="replace")
     assert not (target / "tests").exists()
+    assert (target / "kensaku" / "py.typed").is_file()
 
     beside = target / "kensaku" / _library.LIBRARY_NAMES[0]
-    shutil.copy(kensaku.raw.library()._name, beside)
     env = {k: v for k, v in os.environ.items() if k != "KENSAKU_LIBRARY"}
     env["PYTHONPATH"] = str(target)
     code = ("import kensaku; print(kensaku.__file__); print(kensaku.raw.library()._name); "
-            "print(kensaku.raw.LinexMatch('abbbc', 'ab*c'))")
+            "print(kensaku.raw.LinexMatch('abbbc', 'ab*c')); "
+            "print([h.number for h in kensaku.Query('b').search(b'a\\nb\\n')])")
     assert python(code, env, cwd=tmp_path) == [
-        str(target / "kensaku" / "__init__.py"), str(beside), "1"]
+        str(target / "kensaku" / "__init__.py"), str(beside), "1", "[2]"]

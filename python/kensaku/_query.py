@@ -1,0 +1,329 @@
+"""Queries compiled once and searched with from any thread: the reentrant interface."""
+
+import collections
+import ctypes
+import enum
+import os
+import threading
+from operator import itemgetter
+from typing import BinaryIO, Iterator, List, Optional, Sequence, Tuple, Union
+
+from . import _native
+from ._native import lib
+
+Source = Union[str, bytes, bytearray, memoryview, os.PathLike, BinaryIO]
+_FEED_BYTES = 1 << 20
+
+
+class Kind(enum.Enum):
+    """How the library reads a pattern."""
+
+    PATTERN = "pattern"  # the pattern language: . [a-z] x* #x @ ^ and escapes
+    CONJUNCTIVE = "conjunctive"  # terms of the pattern language joined by &, found in order
+    LITERAL = "literal"  # the text itself
+
+
+_KIND_CODES = {Kind.PATTERN: 0, Kind.CONJUNCTIVE: 1, Kind.LITERAL: 2}
+_ALIASES = {"shift_jis": "sjis", "shift-jis": "sjis", "cp932": "sjis", "utf8": "utf-8",
+            "euc_jp": "euc-jp", "eucjp": "euc-jp", "utf_16_le": "utf-16le",
+            "utf_16_be": "utf-16be", "iso2022jp": "iso-2022-jp", "iso-2022-jp": "iso-2022-jp"}
+
+
+def encoding_code(name: str) -> int:
+    """The library's code of an encoding name ("auto", "sjis", "utf-8", "euc-jp", "utf-16le",
+    "utf-16be", "iso-2022-jp", or a usual alias)."""
+    key = name.lower()
+    key = _ALIASES.get(key, key)
+    if key not in _native.ENCODINGS:
+        raise ValueError(f"unknown encoding {name!r}: one of {', '.join(_native.ENCODINGS)}")
+    return _native.ENCODINGS.index(key)
+
+
+def detect_encoding(data: bytes, complete: bool = True) -> str:
+    """The encoding the first bytes of a text say it is in, as the searches tell it:
+    "sjis", "utf-8", "euc-jp", "utf-16le", "utf-16be" or "iso-2022-jp". complete: the bytes are
+    the whole text."""
+    data = bytes(data)
+    return _native.ENCODINGS[lib().detect_encoding(data, len(data), int(complete))]
+
+
+def to_text(line: bytes, encoding: str) -> str:
+    """A line as the library reads it, as str (a character it cannot read as U+FFFD)."""
+    if encoding in ("utf-8", "utf-16le", "utf-16be", "iso-2022-jp"):  # given as UTF-8
+        return line.decode("utf-8", "replace")
+    utf8 = _native.into_bytes(lib().to_utf8, encoding_code(encoding), line, len(line))
+    return utf8.decode("utf-8", "replace")
+
+
+class QueryHit(tuple):
+    """A selected line: path (None for bytes and file objects), number (1-based), offset (of the
+    line's first byte), line (bytes, without its line end, in the text's encoding; UTF-16 and
+    ISO-2022-JP are read as UTF-8 and given so; the CR of a CR LF stays), encoding (the text's),
+    spans (the matched parts as (start, end) byte offsets into line; none when inverted) and
+    text (line as str)."""
+
+    __slots__ = ()
+    path = property(itemgetter(0))
+    number = property(itemgetter(1))
+    offset = property(itemgetter(2))
+    line = property(itemgetter(3))
+    encoding = property(itemgetter(4))
+
+    @property
+    def spans(self) -> List[Tuple[int, int]]:
+        flat = self[5]
+        return list(zip(flat[::2], flat[1::2]))
+
+    @property
+    def text(self) -> str:
+        """The line as str, without the CR of a CR LF line end."""
+        text = to_text(self.line, self.encoding)
+        return text[:-1] if text.endswith("\r") else text
+
+    def __repr__(self):
+        return (f"QueryHit(path={self.path!r}, number={self.number}, offset={self.offset}, "
+                f"line={self.line!r}, encoding={self.encoding!r}, spans={self.spans})")
+
+    def _replace(self, **changes):
+        values = list(self)
+        for name, value in changes.items():
+            values[("path", "number", "offset", "line", "encoding").index(name)] = value
+        return tuple.__new__(QueryHit, values)
+
+
+class SearchError(RuntimeError):
+    """A search that failed part way (a read error)."""
+
+
+def _raise(error, default=ValueError):
+    if error.code == _native.E_PATTERN:
+        raise PatternError(error.text(), error.pattern, error.position)
+    if error.code == _native.E_MEMORY:
+        raise MemoryError(error.text())
+    if error.code in (_native.E_OPEN, _native.E_READ):
+        raise OSError(error.text())
+    raise default(error.text())
+
+
+class PatternError(ValueError):
+    """A pattern that cannot be searched for: .pattern (its index) and .position (the byte of
+    its UTF-8 or Shift_JIS form at fault)."""
+
+    def __init__(self, message, pattern, position):
+        super().__init__(message)
+        self.pattern = pattern
+        self.position = position
+
+
+# The latest queries compiled in this process, by their plain data: a query unpickled again and
+# again in a worker is compiled there once.
+_compiled = collections.OrderedDict()
+_compiled_lock = threading.Lock()
+_COMPILED_KEPT = 32
+
+
+class _Handle:
+    def __init__(self, pointer):
+        self.pointer = pointer
+
+    def __del__(self):
+        if self.pointer and _native._functions is not None:
+            _native._functions.query_free(self.pointer)
+            self.pointer = None
+
+
+class Query:
+    """Patterns compiled once, for any number of searches on any threads.
+
+    patterns: a str or bytes, or a sequence of them, any number; str is matched as text in
+    every encoding, bytes are Shift_JIS. A pattern is what it is: blanks count, and an empty
+    pattern selects every line. kind: Kind.PATTERN, Kind.CONJUNCTIVE or Kind.LITERAL (or its
+    name). fold: Fold flags. encoding: of the texts searched, "auto" to tell each text's from its
+    first bytes. invert: select the lines no pattern matches. max_count: stop after this many
+    selected lines of a text.
+
+    A Query pickles as its plain data and is compiled again where it is unpickled."""
+
+    def __init__(self, patterns: Union[str, bytes, Sequence[Union[str, bytes]]],
+                 kind: Union[Kind, str] = Kind.PATTERN, fold: int = 0,
+                 encoding: str = "auto", invert: bool = False,
+                 max_count: Optional[int] = None):
+        if isinstance(patterns, (str, bytes, bytearray)):
+            patterns = [patterns]
+        patterns = tuple(bytes(p) if isinstance(p, (bytearray, memoryview)) else p
+                         for p in patterns)
+        for p in patterns:
+            if not isinstance(p, (str, bytes)):
+                raise TypeError(f"a pattern is str or bytes, not {type(p).__name__}")
+        self.patterns = patterns
+        self.kind = Kind(kind)
+        self.fold = int(fold)
+        self.encoding = _native.ENCODINGS[encoding_code(encoding)]
+        self.invert = bool(invert)
+        self.max_count = None if max_count is None else int(max_count)
+        self._handle = self._compile()
+
+    def _key(self):
+        return (self.patterns, self.kind.value, self.fold, self.encoding, self.invert,
+                self.max_count)
+
+    def _compile(self):
+        key = self._key()
+        with _compiled_lock:
+            handle = _compiled.get(key)
+            if handle is not None:
+                _compiled.move_to_end(key)
+                return handle
+        sjis = bool(self.patterns) and all(isinstance(p, bytes) for p in self.patterns)
+        texts = [p if isinstance(p, bytes) else p.encode("utf-8", "surrogateescape")
+                 for p in self.patterns] if sjis or all(isinstance(p, str) for p in self.patterns) \
+            else [(p.decode("cp932") if isinstance(p, bytes) else p).encode("utf-8")
+                  for p in self.patterns]
+        options = _native.Options()
+        lib().query_options_init(ctypes.byref(options))
+        options.kind = _KIND_CODES[self.kind]
+        options.fold = self.fold
+        options.invert = int(self.invert)
+        options.max_count = -1 if self.max_count is None else self.max_count
+        options.encoding = encoding_code(self.encoding)
+        options.pattern_encoding = 1 if sjis else 2
+        count = len(texts)
+        pointers = (ctypes.c_char_p * max(count, 1))(*texts)
+        lengths = (ctypes.c_size_t * max(count, 1))(*map(len, texts))
+        error = _native.Error()
+        pointer = lib().query_new(pointers, lengths, count, ctypes.byref(options),
+                                  ctypes.byref(error))
+        if not pointer:
+            _raise(error)
+        handle = _Handle(pointer)
+        with _compiled_lock:
+            handle = _compiled.setdefault(key, handle)
+            while len(_compiled) > _COMPILED_KEPT:
+                _compiled.popitem(last=False)
+            return handle
+
+    def __reduce__(self):
+        return (_restore, self._key())
+
+    def __repr__(self):
+        return (f"Query({list(self.patterns)!r}, kind={self.kind}, fold={self.fold:#x}, "
+                f"encoding={self.encoding!r}, invert={self.invert}, max_count={self.max_count})")
+
+    def __eq__(self, other):
+        return isinstance(other, Query) and self._key() == other._key()
+
+    def __hash__(self):
+        return hash(self._key())
+
+    def matches(self, line: Union[str, bytes]) -> bool:
+        """Whether a pattern matches one line (str, or bytes in the query's encoding, told
+        from the line under "auto"). Inversion is not applied."""
+        code = encoding_code(self.encoding)
+        if isinstance(line, str):
+            line, code = line.encode("utf-8", "surrogateescape"), encoding_code("utf-8")
+        line = bytes(line)
+        result = lib().query_match(self._handle.pointer, line, len(line), code, None, 0, None)
+        if result < 0:
+            raise ValueError(f"the kensaku library refused the line (error {result})")
+        return result == 1
+
+    def search(self, source: Source, path: Optional[str] = None) -> Iterator[QueryHit]:
+        """Searches a text and yields a QueryHit for each selected line, as the library finds them.
+
+        source: a file name (str or path object), the text itself (bytes, bytearray,
+        memoryview), or a binary file object (read in pieces as the search goes). path is what
+        the hits carry as their path (the file name by default)."""
+        if isinstance(source, (str, os.PathLike)):
+            name = os.fspath(source)
+            with open(name, "rb"):  # the usual OSError for a file that cannot be read
+                pass
+            error = _native.Error()
+            pointer = lib().search_file(self._handle.pointer, os.fsencode(name),
+                                        ctypes.byref(error))
+            if not pointer:
+                _raise(error)
+            return self._hits(pointer, name if path is None else path, None, None)
+        if isinstance(source, (bytes, bytearray, memoryview)):
+            data = source if isinstance(source, bytes) else bytes(source)
+            error = _native.Error()
+            pointer = lib().search_buffer(self._handle.pointer, data, len(data),
+                                          ctypes.byref(error))
+            if not pointer:
+                _raise(error)
+            return self._hits(pointer, path, data, None)
+        if hasattr(source, "read"):
+            error = _native.Error()
+            pointer = lib().search_stream(self._handle.pointer, ctypes.byref(error))
+            if not pointer:
+                _raise(error)
+            return self._hits(pointer, path, None, source)
+        raise TypeError(f"a source is a file name, bytes or a binary file object, "
+                        f"not {type(source).__name__}")
+
+    def _hits(self, pointer, path, data, stream):
+        functions = lib()
+        handle = self._handle  # kept alive while the search runs
+        batch = _native.Batch()
+        encoding = None
+        try:
+            while True:
+                status = functions.search_next(pointer, ctypes.byref(batch))
+                if status == _native.HITS:
+                    if encoding is None:
+                        encoding = _native.ENCODINGS[functions.search_encoding(pointer)]
+                    yield from _unpack(batch, path, encoding)
+                elif status == _native.MORE_INPUT:
+                    piece = stream.read(_FEED_BYTES)
+                    if piece is None:
+                        continue  # a non-blocking stream with nothing yet
+                    if not isinstance(piece, (bytes, bytearray, memoryview)):
+                        raise TypeError("a file object searched must be binary (open with 'rb')")
+                    if len(piece) == 0:
+                        functions.search_end_input(pointer)
+                    else:
+                        functions.search_feed(pointer, bytes(piece), len(piece))
+                elif status == _native.DONE:
+                    return
+                else:
+                    error = _native.Error()
+                    functions.search_error(pointer, ctypes.byref(error))
+                    _raise(error, SearchError)
+        finally:
+            functions.search_free(pointer)
+            del handle, data
+
+
+def _column(address, count, kind):
+    return memoryview(ctypes.string_at(address, 8 * count)).cast(kind).tolist()
+
+
+def _unpack(batch, path, encoding):
+    n = batch.count
+    numbers = _column(batch.numbers, n, "q")
+    offsets = _column(batch.offsets, n, "Q")
+    ends = _column(batch.line_ends, n, "Q")
+    span_ends = _column(batch.span_ends, n, "Q")
+    lines = ctypes.string_at(batch.lines, ends[-1]) if ends[-1] else b""
+    spans = _column(batch.spans, 2 * span_ends[-1], "Q") if span_ends[-1] else []
+    new = tuple.__new__
+    starts = [0] + ends[:-1]
+    span_starts = [0] + span_ends[:-1]
+    return [new(QueryHit, (path, number, offset, lines[a:b], encoding, spans[2 * c:2 * d]))
+            for number, offset, a, b, c, d in zip(numbers, offsets, starts, ends, span_starts,
+                                                  span_ends)]
+
+
+def _restore(patterns, kind, fold, encoding, invert, max_count):
+    return Query(patterns, kind, fold, encoding, invert, max_count)
+
+
+def fold_text(text: str, flags: int) -> str:
+    """A str with each character folded under the flags as a query compares it; characters
+    Shift_JIS lacks stay as they are."""
+    data = text.encode("utf-8", "surrogateescape")
+    return _native.into_bytes(lib().fold_utf8, data, len(data), int(flags)).decode(
+        "utf-8", "surrogateescape")
+
+
+__all__ = ["Query", "QueryHit", "Kind", "PatternError", "SearchError", "detect_encoding", "to_text",
+           "fold_text", "encoding_code"]

@@ -1,0 +1,48 @@
+"""Builds the module with its own copy of the kensaku library, so that `pip install ./python`
+from the source tree is all a user needs: the library is built with CMake from the tree around
+this folder (or taken from KENSAKU_BUILD_LIBRARY, a library built already) and installed beside
+the module, where the module looks first."""
+
+import os
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+from setuptools import setup
+from setuptools.command.build_py import build_py
+from setuptools.dist import Distribution
+
+HERE = Path(__file__).resolve().parent
+SOURCE = HERE.parent
+LIBRARY = "kensaku.dll" if sys.platform == "win32" else "libkensaku.so.1"
+
+
+def build_library(build_dir):
+    if not (SOURCE / "CMakeLists.txt").is_file():
+        sys.exit(f"no kensaku source tree around {HERE}: install from it, or set "
+                 "KENSAKU_BUILD_LIBRARY to a built library")
+    subprocess.run(["cmake", "-S", str(SOURCE), "-B", str(build_dir), "-DCMAKE_BUILD_TYPE=Release",
+                    "-DKENSAKU_BUILD_TESTS=OFF", "-DKENSAKU_BUILD_BENCH=OFF"],
+                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", str(build_dir), "--target", "kensaku",
+                    "-j", str(os.cpu_count() or 1)], check=True, stdout=subprocess.DEVNULL)
+    return build_dir / LIBRARY
+
+
+class BuildWithLibrary(build_py):
+    def run(self):
+        super().run()
+        library = os.environ.get("KENSAKU_BUILD_LIBRARY")
+        built = Path(library) if library else build_library(Path(self.build_lib).parent / "cmake")
+        shutil.copy(built, Path(self.build_lib) / "kensaku" / LIBRARY)  # the file, not a link
+
+
+class BinaryDistribution(Distribution):
+    """A wheel of this machine's kind: it holds a compiled library."""
+
+    def has_ext_modules(self):
+        return True
+
+
+setup(cmdclass={"build_py": BuildWithLibrary}, distclass=BinaryDistribution)

@@ -1,0 +1,166 @@
+"""Query: the reentrant interface, against the command-line tool on generated text in every
+encoding, from many threads, pickled, streamed, and at its limits."""
+import io
+import os
+import pickle
+import random
+import subprocess
+import threading
+
+import pytest
+
+import kensaku
+from kensaku import Fold, Kind, Query
+
+WORDS = ["検索", "けんさく", "ケンサク", "ｹﾝｻｸ", "ﾃｷｽﾄ", "テキスト", "abc", "ABC", "ａｂｃ", "１２", "12",
+         "日本語", "表", "ソ", " ", "x"]
+PYTHON_CODECS = {"sjis": "cp932", "utf-8": "utf-8", "euc-jp": "euc_jp", "utf-16le": "utf-16le",
+                 "utf-16be": "utf-16be", "iso-2022-jp": "iso2022_jp_ext"}
+# pattern, kind, fold, invert: each row runs on each encoding
+ROWS = [
+    ("けんさく", Kind.LITERAL, Fold.IGNORE_KANA, False),
+    ("ｹﾝｻｸ", Kind.LITERAL, Fold.IGNORE_WIDTH, False),
+    ("a[b-c]*", Kind.PATTERN, Fold.IGNORE_CASE, False),
+    ("テ.ス", Kind.PATTERN, Fold.NONE, False),
+    ("検索&12", Kind.CONJUNCTIVE, Fold.NUMERIC, False),
+    ("日本語", Kind.LITERAL, Fold.NONE, True),
+]
+
+
+def generate(seed, lines=400):
+    rng = random.Random(seed)
+    return "\n".join("".join(rng.choice(WORDS) for _ in range(rng.randint(0, 14)))
+                     for _ in range(lines)) + "\n"
+
+
+@pytest.fixture(scope="module")
+def tool():
+    path = os.environ.get("KENSAKU_CLI")
+    if not path:
+        pytest.skip("KENSAKU_CLI names the command-line tool (set by ctest)")
+    return path
+
+
+def tool_hits(tool, path, pattern, kind, fold, invert, encoding, only=False):
+    args = [tool, "-n", f"--encoding={encoding}", "--output-encoding=utf-8",
+            f"--fold-flags={int(fold)}"]
+    args += {Kind.LITERAL: ["-F"], Kind.CONJUNCTIVE: ["--and"], Kind.PATTERN: []}[kind]
+    args += (["-v"] if invert else []) + (["-o"] if only else []) + ["-e", pattern, str(path)]
+    done = subprocess.run(args, capture_output=True)
+    assert done.returncode in (0, 1), done.stderr
+    return [tuple(line.split(":", 1)) for line in done.stdout.decode("utf-8").splitlines()]
+
+
+@pytest.mark.parametrize("seed, encoding", enumerate(sorted(PYTHON_CODECS)))
+def test_every_encoding_selects_what_the_tool_selects(tool, tmp_path, seed, encoding):
+    text = generate(seed)
+    path = tmp_path / f"text.{encoding}"
+    bom = {"utf-16le": b"\xff\xfe", "utf-16be": b"\xfe\xff"}.get(encoding, b"")  # to tell them
+    path.write_bytes(bom + text.encode(PYTHON_CODECS[encoding]))
+    for pattern, kind, fold, invert in ROWS:
+        query = Query(pattern, kind, fold, encoding="auto", invert=invert)
+        hits = list(query.search(path))
+        assert all(hit.encoding == encoding and hit.path == str(path) for hit in hits)
+        want = tool_hits(tool, path, pattern, kind, fold, invert, encoding)
+        assert [(str(hit.number), hit.text) for hit in hits] == want, (pattern, encoding)
+        if not invert:
+            parts = [(str(hit.number), kensaku.to_text(hit.line[a:b], hit.encoding))
+                     for hit in hits for a, b in hit.spans]
+            assert parts == tool_hits(tool, path, pattern, kind, fold, False, encoding, True)
+        # The same from memory and from a file object, and line by line.
+        data = path.read_bytes()
+        assert list(query.search(data, str(path))) == hits
+        assert list(query.search(io.BufferedReader(io.BytesIO(data)), str(path))) == hits
+        if encoding in ("sjis", "utf-8", "euc-jp"):  # a line alone is too short to tell
+            told = Query(pattern, kind, fold, encoding=encoding)
+            lines = data.split(b"\n")[:-1]
+            assert [n for n, line in enumerate(lines, 1)
+                    if told.matches(line) != invert] == [hit.number for hit in hits]
+
+
+def test_many_threads_search_with_one_query_at_once(tmp_path):
+    query = Query(["検索", "abc"], Kind.LITERAL, Fold.IGNORE_WIDTH | Fold.IGNORE_KANA)
+    sources = [generate(seed, 3000).encode("cp932" if seed % 2 else "utf-8") for seed in range(8)]
+    alone = [list(query.search(data)) for data in sources]
+    together = [None] * len(sources)
+
+    def run(i):
+        together[i] = list(query.search(sources[i]))
+
+    threads = [threading.Thread(target=run, args=(i,)) for i in range(len(sources))]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert together == alone and all(alone)
+
+
+def test_a_query_and_its_hits_pickle():
+    query = Query(["ケンサク", b"\x83\x5c"], Kind.LITERAL, Fold.IGNORE_KANA, "sjis", max_count=2)
+    again = pickle.loads(pickle.dumps(query))
+    assert again == query and again is not query
+    data = generate(3).encode("cp932")
+    hits = list(query.search(data))
+    assert len(hits) == 2 and list(again.search(data)) == hits
+    assert pickle.loads(pickle.dumps(hits)) == hits
+
+
+class Endless(io.RawIOBase):
+    """A gigabyte of lines, made as they are read; counts what was read."""
+
+    def __init__(self, size=1 << 30):
+        self.left, self.read_bytes = size, 0
+        self.block = ("けんさくの行\n" + "ほかの行\n" * 99).encode("utf-8") * 64
+
+    def readable(self):
+        return True
+
+    def readinto(self, buffer):
+        n = min(len(buffer), len(self.block), self.left)
+        buffer[:n] = self.block[:n]
+        self.left -= n
+        self.read_bytes += n
+        return n
+
+
+def test_the_first_hit_of_a_large_stream_comes_before_it_is_read():
+    source = Endless()
+    hits = Query("けんさく").search(source)
+    first = next(hits)
+    assert (first.number, first.text) == (1, "けんさくの行")
+    assert source.read_bytes < 16 << 20
+    hits.close()  # and the search is let go
+
+
+def test_no_limit_on_lines_or_patterns():
+    long_line = "あ" * 100_000 + "検索"
+    data = ("x\n" + long_line + "\ny\n").encode("cp932")
+    hits = list(Query("検索").search(data))
+    assert [(h.number, h.text) for h in hits] == [(2, long_line)]
+    assert hits[0].spans == [(200_000, 200_004)]
+    patterns = [f"word{i}" for i in range(500)]
+    assert [h.number for h in Query(patterns).search(b"a\nword499\nword77x\n")] == [2, 3]
+    assert [h.number for h in Query("").search(b"a\n\nb")] == [1, 2, 3]  # empty selects all
+    assert [h.number for h in Query("a ").search(b"a\na b\n")] == [2]  # blanks count
+
+
+def test_errors_say_what_and_where(tmp_path):
+    with pytest.raises(kensaku.PatternError) as raised:
+        Query(["ok", "x\ny"])
+    assert (raised.value.pattern, raised.value.position) == (1, 1)
+    with pytest.raises(FileNotFoundError):
+        Query("a").search(tmp_path / "missing.txt")
+    with pytest.raises(ValueError, match="unknown encoding"):
+        Query("a", encoding="latin-1")
+    with pytest.raises(TypeError):
+        list(Query("a").search(io.StringIO("a\n")))
+
+
+def test_encodings_told_apart_and_folded_text():
+    assert [kensaku.detect_encoding("検索です".encode(c)) for c in
+            ("cp932", "utf-8", "euc_jp", "iso2022_jp")] == ["sjis", "utf-8", "euc-jp",
+                                                          "iso-2022-jp"]
+    for text in WORDS:  # as the exports fold Shift_JIS
+        for flags in (Fold.TO_FULL_WIDTH | Fold.TO_UPPER, Fold.IGNORE_WIDTH, Fold.NUMERIC):
+            assert kensaku.fold_text(text, flags) == kensaku.fold(text, flags).decode("cp932")
+    assert kensaku.fold_text("ｹ😀", Fold.TO_FULL_WIDTH) == "ケ😀"  # what Shift_JIS lacks stays
