@@ -7,6 +7,7 @@ import subprocess
 import sys
 
 import kensaku
+import kensaku.dask
 from kensaku import _library
 from conftest import SOURCE_DIR
 
@@ -29,6 +30,20 @@ def test_the_readme_example_prints_the_line_it_finds(sample):
     env = dict(os.environ, PYTHONPATH=str(SOURCE_DIR / "python"))
     third = sample.read_bytes().split(b"\r\n")[2].decode("cp932")
     assert python(readme_example("python"), env, cwd=SOURCE_DIR) == [f"3 {third}"]
+
+
+def test_the_readme_dask_example_prints_the_hits_of_the_samples(tmp_path, monkeypatch):
+    script = tmp_path / "example.py"
+    script.write_text(readme_example("dask"), encoding="utf-8")
+    env = dict(os.environ, PYTHONPATH=str(SOURCE_DIR / "python"), PYTHONIOENCODING="utf-8")
+    done = subprocess.run([sys.executable, str(script)], env=env, cwd=SOURCE_DIR,
+                          capture_output=True)
+    assert done.returncode == 0, done.stderr.decode(errors="replace")
+    monkeypatch.chdir(SOURCE_DIR)
+    query = kensaku.Query("けんさく", fold=kensaku.Fold.IGNORE_KANA)
+    want = [f"{hit.path} {hit.number}" for path in kensaku.dask._files(["samples"])
+            for hit in query.search(path)]
+    assert done.stdout.decode("utf-8").splitlines() == want and want
 
 
 def test_pip_installs_it_offline_with_the_library_it_builds(tmp_path):
