@@ -13,7 +13,7 @@ native=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev libts
 windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth locales bc
          ugrep ripgrep fonts-ipafont-mincho imagemagick llvm unzip)
 
-bench=(hyperfine nkf ripgrep grep libc-bin dpkg-dev python3)
+bench=(hyperfine nkf ripgrep grep libc-bin dpkg-dev python3 python3-dask python3-distributed time)
 
 pkgs=("${native[@]}")
 [ "$want" = all ] && pkgs+=("${windows[@]}")

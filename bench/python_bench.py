@@ -1,0 +1,152 @@
+#!/usr/bin/python3
+"""The Python module's goals, measured on the corpus (bench/corpus.sh) in one run:
+
+  python_bench.py CORPUS_DIR TOOL [SCRATCH_DIR]
+
+- Query.search over the Shift_JIS corpus against the tool writing the same hits to /dev/null,
+  with a rare pattern and with one of about 600,000 hit lines;
+- two threads searching two files against one thread searching both;
+- kensaku.dask on a local cluster of two worker processes over 64 files against one process;
+- the peak memory of a search of 1 MB and of 1 GB (a child process each, its maximum RSS).
+
+Each time is the best of a few runs. The library is the one the module finds (KENSAKU_LIBRARY).
+"""
+
+import os
+import re
+import subprocess
+import sys
+import threading
+import time
+
+import kensaku
+
+RUNS = 5
+
+
+def best(run, runs=RUNS):
+    times = []
+    for _ in range(runs):
+        start = time.perf_counter()
+        run()
+        times.append(time.perf_counter() - start)
+    return min(times)
+
+
+def count(query, source):
+    return sum(1 for _ in query.search(source))
+
+
+def tool_seconds(tool, args, path):
+    def run():
+        with open(os.devnull, "wb") as null:
+            subprocess.run([tool, "--encoding=sjis", *args, str(path)], stdout=null, check=False)
+    return best(run)
+
+
+def throughput(corpus, tool):
+    path = os.path.join(corpus, "corpus-sjis.txt")
+    size = os.path.getsize(path)
+    print(f"# Query.search and the tool on {path} ({size / 1e6:.1f} MB)")
+    print(f"{'search':<28} {'hits':>8} {'tool MB/s':>10} {'Query MB/s':>11} {'ratio':>6}")
+    for name, pattern, kind, args in [("rare, literal 国際化", "国際化", "literal", ["-F"]),
+                                      ("600k lines, [のはに]", "[のはに]", "pattern", [])]:
+        query = kensaku.Query(pattern, kind=kind, encoding="sjis")
+        hits = count(query, path)
+        mine = best(lambda: count(query, path))
+        theirs = tool_seconds(tool, [*args, "-e", pattern], path)
+        print(f"{name:<28} {hits:>8} {size / theirs / 1e6:>10.0f} {size / mine / 1e6:>11.0f} "
+              f"{theirs / mine:>6.2f}")
+
+
+def threads(corpus):
+    paths = [os.path.join(corpus, "corpus-sjis.txt"), os.path.join(corpus, "corpus-eucjp.txt")]
+    query = kensaku.Query("国際化", kind="literal")
+    one = best(lambda: [count(query, p) for p in paths])
+
+    def two():
+        workers = [threading.Thread(target=count, args=(query, p)) for p in paths]
+        for w in workers:
+            w.start()
+        for w in workers:
+            w.join()
+    both = best(two)
+    print(f"\n# two files (Shift_JIS and EUC-JP copies of the corpus), rare literal")
+    print(f"one thread, both files: {one * 1e3:.0f} ms; two threads, one file each: "
+          f"{both * 1e3:.0f} ms; ratio {both / one:.2f}")
+
+
+def sixty_four_files(corpus, scratch):
+    """64 files of 16 MB, cut from the corpus at line ends."""
+    data = open(os.path.join(corpus, "corpus-sjis.txt"), "rb").read()
+    folder = os.path.join(scratch, "kensaku-64")
+    os.makedirs(folder, exist_ok=True)
+    piece = 16 << 20
+    paths = []
+    for i in range(64):
+        start = (i * 1_300_007) % (len(data) - piece)
+        start = data.index(b"\n", start) + 1
+        end = data.index(b"\n", start + piece) + 1
+        path = os.path.join(folder, f"part{i:02}.txt")
+        if not os.path.exists(path) or os.path.getsize(path) != end - start:
+            with open(path, "wb") as f:
+                f.write(data[start:end])
+        paths.append(path)
+    return paths
+
+
+def dask_scaling(corpus, scratch):
+    import kensaku.dask
+    from distributed import Client, LocalCluster
+
+    paths = sixty_four_files(corpus, scratch)
+    size = sum(map(os.path.getsize, paths))
+    query = kensaku.Query("国際化", kind="literal", encoding="sjis")
+    local = best(lambda: [count(query, p) for p in paths], 3)
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                      dashboard_address=None) as cluster, Client(cluster):
+        bag = kensaku.dask.search(paths, query)
+        bag.count().compute()  # the workers have loaded the library
+        spread = best(lambda: bag.count().compute(), 3)
+        equal = bag.compute() == [hit for p in paths for hit in query.search(p)]
+    print(f"\n# 64 files, {size / 1e9:.2f} GB, rare literal: one process against Dask with 2 "
+          f"worker processes")
+    print(f"one process: {local * 1e3:.0f} ms ({size / local / 1e6:.0f} MB/s); Dask: "
+          f"{spread * 1e3:.0f} ms ({size / spread / 1e6:.0f} MB/s); speed-up "
+          f"{local / spread:.2f}; results equal: {equal}")
+
+
+def peak_memory(corpus, scratch):
+    data = open(os.path.join(corpus, "corpus-sjis.txt"), "rb").read()
+    small = os.path.join(scratch, "kensaku-1mb.txt")
+    large = os.path.join(scratch, "kensaku-1gb.txt")
+    with open(small, "wb") as f:
+        f.write(data[:1 << 20])
+    if not os.path.exists(large) or os.path.getsize(large) < 1 << 30:
+        with open(large, "wb") as f:
+            while f.tell() < 1 << 30:
+                f.write(data)
+    print("\n# peak memory of Query.search (/usr/bin/time -v, maximum resident set size)")
+    code = ("import sys, kensaku; q = kensaku.Query('[のはに]', encoding='sjis'); "
+            "print(sum(1 for _ in q.search(sys.argv[1])))")
+    for path in (small, large):
+        done = subprocess.run(["/usr/bin/time", "-v", sys.executable, "-c", code, path],
+                              capture_output=True, text=True)
+        peak = re.search(r"Maximum resident set size \(kbytes\): (\d+)", done.stderr).group(1)
+        print(f"{os.path.getsize(path) / 1e6:>8.0f} MB: {done.stdout.strip():>9} hits, "
+              f"peak {int(peak) / 1024:.1f} MiB")
+
+
+def main():
+    corpus, tool = sys.argv[1], sys.argv[2]
+    scratch = sys.argv[3] if len(sys.argv) > 3 else "/tmp"
+    print(f"# kensaku {kensaku.__version__}, library {kensaku.raw.library()._name}, "
+          f"{os.cpu_count()} cores")
+    throughput(corpus, tool)
+    threads(corpus)
+    dask_scaling(corpus, scratch)
+    peak_memory(corpus, scratch)
+
+
+if __name__ == "__main__":
+    main()
