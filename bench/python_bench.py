@@ -47,16 +47,19 @@ def tool_seconds(tool, args, path):
 def throughput(corpus, tool):
     path = os.path.join(corpus, "corpus-sjis.txt")
     size = os.path.getsize(path)
-    print(f"# Query.search and the tool on {path} ({size / 1e6:.1f} MB)")
-    print(f"{'search':<28} {'hits':>8} {'tool MB/s':>10} {'Query MB/s':>11} {'ratio':>6}")
+    print(f"# Query.search against the tool writing the same lines to /dev/null, without and "
+          f"with -n (a hit always has its number), on {path} ({size / 1e6:.1f} MB); MB/s")
+    print(f"{'search':<24} {'hits':>8} {'tool':>6} {'tool -n':>8} {'Query':>6} {'ratio':>6} "
+          f"{'to -n':>6}")
     for name, pattern, kind, args in [("rare, literal 国際化", "国際化", "literal", ["-F"]),
                                       ("600k lines, [のはに]", "[のはに]", "pattern", [])]:
         query = kensaku.Query(pattern, kind=kind, encoding="sjis")
         hits = count(query, path)
         mine = best(lambda: count(query, path))
-        theirs = tool_seconds(tool, [*args, "-e", pattern], path)
-        print(f"{name:<28} {hits:>8} {size / theirs / 1e6:>10.0f} {size / mine / 1e6:>11.0f} "
-              f"{theirs / mine:>6.2f}")
+        plain = tool_seconds(tool, [*args, "-e", pattern], path)
+        numbered = tool_seconds(tool, ["-n", *args, "-e", pattern], path)
+        print(f"{name:<24} {hits:>8} {size / plain / 1e6:>6.0f} {size / numbered / 1e6:>8.0f} "
+              f"{size / mine / 1e6:>6.0f} {plain / mine:>6.2f} {numbered / mine:>6.2f}")
 
 
 def threads(corpus):
@@ -77,15 +80,15 @@ def threads(corpus):
 
 
 def sixty_four_files(corpus, scratch):
-    """64 files of 16 MB, cut from the corpus at line ends."""
+    """64 files of 64 MB, cut from the corpus at line ends (the corpus read round)."""
     data = open(os.path.join(corpus, "corpus-sjis.txt"), "rb").read()
+    data += data
     folder = os.path.join(scratch, "kensaku-64")
     os.makedirs(folder, exist_ok=True)
-    piece = 16 << 20
+    piece = 64 << 20
     paths = []
     for i in range(64):
-        start = (i * 1_300_007) % (len(data) - piece)
-        start = data.index(b"\n", start) + 1
+        start = data.index(b"\n", (i * 1_300_007) % (len(data) // 2)) + 1
         end = data.index(b"\n", start + piece) + 1
         path = os.path.join(folder, f"part{i:02}.txt")
         if not os.path.exists(path) or os.path.getsize(path) != end - start:
@@ -101,19 +104,21 @@ def dask_scaling(corpus, scratch):
 
     paths = sixty_four_files(corpus, scratch)
     size = sum(map(os.path.getsize, paths))
-    query = kensaku.Query("国際化", kind="literal", encoding="sjis")
-    local = best(lambda: [count(query, p) for p in paths], 3)
+    print(f"\n# 64 files, {size / 1e9:.2f} GB: one process against Dask with 2 worker processes "
+          f"(a new bag each run, its hits counted on the workers)")
+    queries = [("rare literal 国際化", kensaku.Query("国際化", kind="literal", encoding="sjis")),
+               ("folded けんさく -k -W", kensaku.Query("けんさく", fold=0x22, encoding="sjis"))]
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                       dashboard_address=None) as cluster, Client(cluster):
-        bag = kensaku.dask.search(paths, query)
-        bag.count().compute()  # the workers have loaded the library
-        spread = best(lambda: bag.count().compute(), 3)
-        equal = bag.compute() == [hit for p in paths for hit in query.search(p)]
-    print(f"\n# 64 files, {size / 1e9:.2f} GB, rare literal: one process against Dask with 2 "
-          f"worker processes")
-    print(f"one process: {local * 1e3:.0f} ms ({size / local / 1e6:.0f} MB/s); Dask: "
-          f"{spread * 1e3:.0f} ms ({size / spread / 1e6:.0f} MB/s); speed-up "
-          f"{local / spread:.2f}; results equal: {equal}")
+        for name, query in queries:
+            local = best(lambda: [count(query, p) for p in paths], 3)
+            kensaku.dask.search(paths, query).count().compute()  # the workers load the library
+            spread = best(lambda: kensaku.dask.search(paths, query).count().compute(), 3)
+            hits = kensaku.dask.search(paths, query).compute()
+            equal = hits == [hit for p in paths for hit in query.search(p)]
+            print(f"{name:<22} one process {local:.2f} s ({size / local / 1e6:.0f} MB/s), Dask "
+                  f"{spread:.2f} s ({size / spread / 1e6:.0f} MB/s), speed-up {local / spread:.2f}; "
+                  f"{len(hits)} hits, equal: {equal}")
 
 
 def peak_memory(corpus, scratch):

@@ -99,6 +99,7 @@ typedef struct kensaku_query_options {
   int64_t max_count;        /* stop after this many selected lines; negative: no limit */
   int encoding;             /* of the texts searched: KENSAKU_ENCODING_, AUTO by default */
   int pattern_encoding;     /* KENSAKU_ENCODING_UTF8 (the default) or KENSAKU_ENCODING_SJIS */
+  int spans;                /* nonzero (the default): hits carry their matched parts */
 } kensaku_query_options;
 
 typedef struct kensaku_query kensaku_query;
@@ -131,7 +132,7 @@ typedef struct kensaku_batch {
 KENSAKU_SEARCH_API const char* kensaku_version(void);
 
 /* The defaults: the pattern language, no folding, all lines, encodings told apart, UTF-8
- * patterns. */
+ * patterns, matched parts reported. */
 KENSAKU_SEARCH_API void kensaku_query_options_init(kensaku_query_options* options);
 
 /* Compiles count patterns (each lengths[i] bytes, or NUL-terminated when lengths is NULL) into

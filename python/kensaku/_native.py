@@ -26,7 +26,7 @@ class Error(ctypes.Structure):
 class Options(ctypes.Structure):
     _fields_ = [("kind", ctypes.c_int), ("fold", ctypes.c_uint), ("invert", ctypes.c_int),
                 ("max_count", ctypes.c_int64), ("encoding", ctypes.c_int),
-                ("pattern_encoding", ctypes.c_int)]
+                ("pattern_encoding", ctypes.c_int), ("spans", ctypes.c_int)]
 
 
 class Batch(ctypes.Structure):

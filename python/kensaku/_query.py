@@ -5,7 +5,7 @@ import ctypes
 import enum
 import os
 import threading
-from operator import itemgetter
+from itertools import repeat
 from typing import BinaryIO, Iterator, List, Optional, Sequence, Tuple, Union
 
 from . import _native
@@ -55,24 +55,51 @@ def to_text(line: bytes, encoding: str) -> str:
     return utf8.decode("utf-8", "replace")
 
 
+class _Batch:
+    """The columns of one batch of hits, which its hits read from."""
+
+    __slots__ = ("path", "encoding", "query", "numbers", "offsets", "lines", "ends")
+
+
 class QueryHit(tuple):
     """A selected line: path (None for bytes and file objects), number (1-based), offset (of the
-    line's first byte), line (bytes, without its line end, in the text's encoding; UTF-16 and
+    line's first byte), line (bytes, without its LF, in the text's encoding; UTF-16 and
     ISO-2022-JP are read as UTF-8 and given so; the CR of a CR LF stays), encoding (the text's),
-    spans (the matched parts as (start, end) byte offsets into line; none when inverted) and
-    text (line as str)."""
+    spans (the matched parts as (start, end) byte offsets into line, found when first asked for;
+    none when inverted) and text (line as str).
+
+    A hit is a view of the batch it came in, so that thousands of them cost little to make; it
+    compares, hashes and pickles as its values."""
 
     __slots__ = ()
-    path = property(itemgetter(0))
-    number = property(itemgetter(1))
-    offset = property(itemgetter(2))
-    line = property(itemgetter(3))
-    encoding = property(itemgetter(4))
+
+    @property
+    def path(self) -> Optional[str]:
+        return self[0].path
+
+    @property
+    def number(self) -> int:
+        return self[0].numbers[self[1]]
+
+    @property
+    def offset(self) -> int:
+        return self[0].offsets[self[1]]
+
+    @property
+    def line(self) -> bytes:
+        batch, i = self
+        return batch.lines[batch.ends[i - 1] if i else 0:batch.ends[i]]
+
+    @property
+    def encoding(self) -> str:
+        return self[0].encoding
 
     @property
     def spans(self) -> List[Tuple[int, int]]:
-        flat = self[5]
-        return list(zip(flat[::2], flat[1::2]))
+        query = self[0].query
+        if query.invert:
+            return []
+        return query._spans(self.line, self.encoding)
 
     @property
     def text(self) -> str:
@@ -80,15 +107,37 @@ class QueryHit(tuple):
         text = to_text(self.line, self.encoding)
         return text[:-1] if text.endswith("\r") else text
 
+    def _values(self):
+        return (self.path, self.number, self.offset, self.line, self.encoding)
+
+    def __eq__(self, other):
+        return isinstance(other, QueryHit) and self._values() == other._values()
+
+    def __ne__(self, other):
+        return not self == other
+
+    def __hash__(self):
+        return hash(self._values())
+
+    def __reduce__(self):
+        return (_standalone, (*self._values(), self[0].query))
+
     def __repr__(self):
         return (f"QueryHit(path={self.path!r}, number={self.number}, offset={self.offset}, "
-                f"line={self.line!r}, encoding={self.encoding!r}, spans={self.spans})")
+                f"line={self.line!r}, encoding={self.encoding!r})")
 
     def _replace(self, **changes):
-        values = list(self)
-        for name, value in changes.items():
-            values[("path", "number", "offset", "line", "encoding").index(name)] = value
-        return tuple.__new__(QueryHit, values)
+        values = dict(zip(("path", "number", "offset", "line", "encoding"), self._values()))
+        values.update(changes)
+        return _standalone(**values, query=self[0].query)
+
+
+def _standalone(path, number, offset, line, encoding, query):
+    """A hit of its own, in a batch of one."""
+    batch = _Batch()
+    batch.path, batch.encoding, batch.query = path, encoding, query
+    batch.numbers, batch.offsets, batch.lines, batch.ends = [number], [offset], line, [len(line)]
+    return tuple.__new__(QueryHit, (batch, 0))
 
 
 class SearchError(RuntimeError):
@@ -187,6 +236,7 @@ class Query:
         options.max_count = -1 if self.max_count is None else self.max_count
         options.encoding = encoding_code(self.encoding)
         options.pattern_encoding = 1 if sjis else 2
+        options.spans = 0  # a hit finds its spans when asked (QueryHit.spans)
         count = len(texts)
         pointers = (ctypes.c_char_p * max(count, 1))(*texts)
         lengths = (ctypes.c_size_t * max(count, 1))(*map(len, texts))
@@ -226,6 +276,16 @@ class Query:
         if result < 0:
             raise ValueError(f"the kensaku library refused the line (error {result})")
         return result == 1
+
+    def _spans(self, line: bytes, encoding: str) -> List[Tuple[int, int]]:
+        if encoding in ("utf-16le", "utf-16be", "iso-2022-jp"):
+            encoding = "utf-8"  # the lines of these are given as UTF-8
+        spans = (ctypes.c_uint64 * (2 * len(line) + 2))()
+        count = ctypes.c_size_t()
+        lib().query_match(self._handle.pointer, line, len(line), encoding_code(encoding), spans,
+                          len(line) + 1, ctypes.byref(count))
+        flat = spans[:2 * count.value]
+        return list(zip(flat[::2], flat[1::2]))
 
     def search(self, source: Source, path: Optional[str] = None) -> Iterator[QueryHit]:
         """Searches a text and yields a QueryHit for each selected line, as the library finds them.
@@ -271,7 +331,7 @@ class Query:
                 if status == _native.HITS:
                     if encoding is None:
                         encoding = _native.ENCODINGS[functions.search_encoding(pointer)]
-                    yield from _unpack(batch, path, encoding)
+                    yield from _unpack(batch, path, encoding, self)
                 elif status == _native.MORE_INPUT:
                     piece = stream.read(_FEED_BYTES)
                     if piece is None:
@@ -297,20 +357,15 @@ def _column(address, count, kind):
     return memoryview(ctypes.string_at(address, 8 * count)).cast(kind).tolist()
 
 
-def _unpack(batch, path, encoding):
+def _unpack(batch, path, encoding, query):
     n = batch.count
-    numbers = _column(batch.numbers, n, "q")
-    offsets = _column(batch.offsets, n, "Q")
-    ends = _column(batch.line_ends, n, "Q")
-    span_ends = _column(batch.span_ends, n, "Q")
-    lines = ctypes.string_at(batch.lines, ends[-1]) if ends[-1] else b""
-    spans = _column(batch.spans, 2 * span_ends[-1], "Q") if span_ends[-1] else []
-    new = tuple.__new__
-    starts = [0] + ends[:-1]
-    span_starts = [0] + span_ends[:-1]
-    return [new(QueryHit, (path, number, offset, lines[a:b], encoding, spans[2 * c:2 * d]))
-            for number, offset, a, b, c, d in zip(numbers, offsets, starts, ends, span_starts,
-                                                  span_ends)]
+    columns = _Batch()
+    columns.path, columns.encoding, columns.query = path, encoding, query
+    columns.numbers = _column(batch.numbers, n, "q")
+    columns.offsets = _column(batch.offsets, n, "Q")
+    columns.ends = _column(batch.line_ends, n, "Q")
+    columns.lines = ctypes.string_at(batch.lines, columns.ends[-1])
+    return map(tuple.__new__, repeat(QueryHit), zip(repeat(columns), range(n)))
 
 
 def _restore(patterns, kind, fold, encoding, invert, max_count):

@@ -323,6 +323,7 @@ void kensaku_query_options_init(kensaku_query_options* options) {
   options->max_count = -1;
   options->encoding = KENSAKU_ENCODING_AUTO;
   options->pattern_encoding = KENSAKU_ENCODING_UTF8;
+  options->spans = 1;
 }
 
 kensaku_query* kensaku_query_new(const char* const* patterns, const std::size_t* lengths,
@@ -359,7 +360,7 @@ kensaku_query* kensaku_query_new(const char* const* patterns, const std::size_t*
     query->queries = kensaku::CompileForEncodings(entries, q);
     query->selection.invert = (o.invert != 0) != query->every_line;
     query->selection.max_count = o.max_count < 0 ? -1 : o.max_count;
-    query->selection.parts = true;
+    query->selection.parts = o.spans != 0;
     query->encoding = o.encoding;
     return query.release();
   } catch (const std::bad_alloc&) {
