@@ -5,8 +5,8 @@ import ctypes
 import enum
 import os
 import threading
-from itertools import repeat
-from typing import BinaryIO, Iterator, List, Optional, Sequence, Tuple, Union
+from itertools import chain, repeat
+from typing import BinaryIO, List, Optional, Sequence, Tuple, Union
 
 from . import _native
 from ._native import lib
@@ -138,6 +138,22 @@ def _standalone(path, number, offset, line, encoding, query):
     batch.path, batch.encoding, batch.query = path, encoding, query
     batch.numbers, batch.offsets, batch.lines, batch.ends = [number], [offset], line, [len(line)]
     return tuple.__new__(QueryHit, (batch, 0))
+
+
+class Hits(chain):
+    """The hits of one search, yielded as the library finds them, a batch at a time; close()
+    lets the search go before its end."""
+
+    __slots__ = ("_batches",)
+
+    @classmethod
+    def of(cls, batches):
+        hits = cls.from_iterable(batches)
+        hits._batches = batches
+        return hits
+
+    def close(self):
+        self._batches.close()
 
 
 class SearchError(RuntimeError):
@@ -287,7 +303,7 @@ class Query:
         flat = spans[:2 * count.value]
         return list(zip(flat[::2], flat[1::2]))
 
-    def search(self, source: Source, path: Optional[str] = None) -> Iterator[QueryHit]:
+    def search(self, source: Source, path: Optional[str] = None) -> Hits:
         """Searches a text and yields a QueryHit for each selected line, as the library finds them.
 
         source: a file name (str or path object), the text itself (bytes, bytearray,
@@ -302,7 +318,7 @@ class Query:
                                         ctypes.byref(error))
             if not pointer:
                 _raise(error)
-            return self._hits(pointer, name if path is None else path, None, None)
+            return Hits.of(self._batches(pointer, name if path is None else path, None, None))
         if isinstance(source, (bytes, bytearray, memoryview)):
             data = source if isinstance(source, bytes) else bytes(source)
             error = _native.Error()
@@ -310,17 +326,18 @@ class Query:
                                           ctypes.byref(error))
             if not pointer:
                 _raise(error)
-            return self._hits(pointer, path, data, None)
+            return Hits.of(self._batches(pointer, path, data, None))
         if hasattr(source, "read"):
             error = _native.Error()
             pointer = lib().search_stream(self._handle.pointer, ctypes.byref(error))
             if not pointer:
                 _raise(error)
-            return self._hits(pointer, path, None, source)
+            return Hits.of(self._batches(pointer, path, None, source))
         raise TypeError(f"a source is a file name, bytes or a binary file object, "
                         f"not {type(source).__name__}")
 
-    def _hits(self, pointer, path, data, stream):
+    def _batches(self, pointer, path, data, stream):
+        """The hits of a search, one batch at a time; chained, they cost little each."""
         functions = lib()
         handle = self._handle  # kept alive while the search runs
         batch = _native.Batch()
@@ -331,7 +348,7 @@ class Query:
                 if status == _native.HITS:
                     if encoding is None:
                         encoding = _native.ENCODINGS[functions.search_encoding(pointer)]
-                    yield from _unpack(batch, path, encoding, self)
+                    yield _unpack(batch, path, encoding, self)
                 elif status == _native.MORE_INPUT:
                     piece = stream.read(_FEED_BYTES)
                     if piece is None:
