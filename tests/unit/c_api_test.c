@@ -104,10 +104,16 @@ static found each_line(const kensaku_query* q, const char* text, size_t n, int e
 static char* generate(unsigned seed, size_t lines, size_t* n) {
   static const char* const pieces[] = {"abc", "ABC", " ", "\x83\x4A", "\x82\xA9", "\x8C\x9F",
                                        "\x8D\xF5", "\x82\x60", "1", "\x83\x5C", "x"};
-  char* text = malloc(lines * 9000);
+  char* text = malloc(lines * 9000 + 5001);
   size_t at = 0, i;
   for (i = 0; i < lines; ++i) {
     seed = seed * 1103515245u + 12345u;
+    if ((seed >> 16) % 13 == 0) { /* long, and holding no pattern's bytes */
+      memset(text + at, 'y', 5000);
+      at += 5000;
+      text[at++] = '\n';
+      continue;
+    }
     size_t length = (seed >> 16) % 7 == 0 ? 2500 : (seed >> 16) % 40;
     while (length-- > 0) {
       seed = seed * 1103515245u + 12345u;
@@ -211,6 +217,23 @@ static void test_errors_and_limits(void) {
     free(f.text);
   }
   kensaku_query_free(q);
+  { /* sparse hits: the first batch comes long before the end */
+    size_t block = 4 + 9999 * 6, n = 700 * block, at;
+    char* text = malloc(n);
+    kensaku_batch batch;
+    for (at = 0; at < n;) {
+      memcpy(text + at, at % block == 0 ? "hit\n" : "other\n", at % block == 0 ? 4 : 6);
+      at += at % block == 0 ? 4 : 6;
+    }
+    q = query("hit", KENSAKU_KIND_LITERAL, 0, 0, -1);
+    kensaku_search* s = kensaku_search_buffer(q, text, n, NULL);
+    check(kensaku_search_next(s, &batch) == KENSAKU_HITS && batch.numbers[0] == 1 &&
+              kensaku_search_lines(s) < 700 * 10000 / 4,
+          "the first hits come before the text is read");
+    kensaku_search_free(s);
+    kensaku_query_free(q);
+    free(text);
+  }
   { /* a 10 MB line with the hit at its end: one line, whole */
     size_t n = 10u << 20;
     char* text = malloc(n + 8);
