@@ -25,7 +25,6 @@ struct kensaku_query {
   kensaku::EncodingQueries queries;
   kensaku::Selection selection;
   int encoding = KENSAKU_ENCODING_AUTO;
-  bool every_line = false;  // an empty pattern, which every line holds
 };
 
 namespace {
@@ -352,13 +351,8 @@ kensaku_query* kensaku_query_new(const char* const* patterns, const std::size_t*
     q.match = kensaku::MatchOptions(static_cast<int>(o.fold));
     if (!extras->empty()) q.extras = extras;
     auto query = std::make_unique<kensaku_query>();
-    // An empty pattern selects every line, as in grep: the lines that a query of no entries does
-    // not select. The other patterns then change nothing.
-    query->every_line =
-        std::any_of(entries.begin(), entries.end(), [](const std::string& e) { return e.empty(); });
-    if (query->every_line) entries.clear();
-    query->queries = kensaku::CompileForEncodings(entries, q);
-    query->selection.invert = (o.invert != 0) != query->every_line;
+    query->queries = kensaku::CompileForEncodings(std::move(entries), q);
+    query->selection.invert = (o.invert != 0) != query->queries.every_line;
     query->selection.max_count = o.max_count < 0 ? -1 : o.max_count;
     query->selection.parts = o.spans != 0;
     query->encoding = o.encoding;
@@ -379,7 +373,7 @@ int kensaku_query_match(const kensaku_query* query, const char* line, std::size_
     return KENSAKU_E_ARGUMENT;
   }
   if (span_count != nullptr) *span_count = 0;
-  if (query->every_line) return 1;
+  if (query->queries.every_line) return 1;
   if (line == nullptr) line = "";
   if (encoding == KENSAKU_ENCODING_AUTO) e = kensaku::DetectEncoding(line, length, true);
   try {

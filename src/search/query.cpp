@@ -90,9 +90,11 @@ bool Query::Selects(const char* line, std::size_t length) const {
   return false;
 }
 
-EncodingQueries CompileForEncodings(const std::vector<std::string>& entries,
-                                    const QueryOptions& options) {
+EncodingQueries CompileForEncodings(std::vector<std::string> entries, const QueryOptions& options) {
   EncodingQueries queries;
+  queries.every_line =
+      std::any_of(entries.begin(), entries.end(), [](const std::string& e) { return e.empty(); });
+  if (queries.every_line) entries.clear();
   queries.decoded = std::make_shared<Query>(entries, options);
   queries.sjis = queries.decoded;
   if (options.extras == nullptr || options.extras->empty()) return queries;

@@ -78,11 +78,13 @@ class Query {
 struct EncodingQueries {
   std::shared_ptr<const Query> decoded;
   std::shared_ptr<const Query> sjis;
+  // An empty entry, which every line holds: the queries then hold no entry, and a search
+  // selects the lines they do not (its inversion turned over).
+  bool every_line = false;
   const Query& For(Encoding e) const { return e == Encoding::kCp932 ? *sjis : *decoded; }
 };
 // Entries in the internal form, with the characters code page 932 lacks in options.extras.
-EncodingQueries CompileForEncodings(const std::vector<std::string>& entries,
-                                    const QueryOptions& options);
+EncodingQueries CompileForEncodings(std::vector<std::string> entries, const QueryOptions& options);
 
 // Where a NUL ends a line of length bytes for matching: the one rule for every search.
 std::size_t TextLength(const char* line, std::size_t length);

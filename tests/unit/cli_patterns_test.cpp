@@ -28,7 +28,7 @@ TEST(CliPatternsTest, GroupsBeyondSixty) {
   for (int i = 0; i < 130; ++i)
     patterns.push_back(std::string("w").append(std::to_string(i)).append("x"));
   std::string error;
-  const auto g = BuildQuery(patterns, SearchKind::kMatch, 0, error);
+  const auto g = BuildQuery(patterns, SearchKind::kMatch, 0);
   ASSERT_NE(g, nullptr) << error;
   EXPECT_EQ(g->groups().size(), 3u);
   for (const char* line : {"w0x", "w59x", "w60x", "w129x", "..w125x.."}) {
@@ -40,11 +40,11 @@ TEST(CliPatternsTest, GroupsBeyondSixty) {
 
 TEST(CliPatternsTest, LiteralPartsAreEveryOccurrence) {
   std::string error;
-  const auto g = BuildQuery({"ab", "^"}, SearchKind::kInc, 0, error);
+  const auto g = BuildQuery({"ab", "^"}, SearchKind::kInc, 0);
   ASSERT_NE(g, nullptr) << error;
   EXPECT_EQ(Parts(*g, "ab^ab-ab"), (Strings{"ab", "^", "ab", "ab"}));
   // Folded: with case ignored, every form is found.
-  const auto folded = BuildQuery({"ab"}, SearchKind::kInc, FoldToUpper, error);
+  const auto folded = BuildQuery({"ab"}, SearchKind::kInc, FoldToUpper);
   ASSERT_NE(folded, nullptr) << error;
   EXPECT_EQ(Parts(*folded, "Ab aB"), (Strings{"Ab", "aB"}));
 }
@@ -62,12 +62,12 @@ TEST(CliPatternsTest, LiteralPartsEndInTheLine) {
     return spans.size();
   };
   std::string error;
-  const auto wide = BuildQuery({"ab"}, SearchKind::kInc, FoldToFullWidth, error);
+  const auto wide = BuildQuery({"ab"}, SearchKind::kInc, FoldToFullWidth);
   ASSERT_NE(wide, nullptr) << error;
   EXPECT_EQ(spans_of(*wide, "xab"), 1u);
   EXPECT_EQ(spans_of(*wide, "ab ab"), 2u);  // each hit covers the characters compared
   // A half-width pattern on a full-width character covers the whole character.
-  const auto narrow = BuildQuery({"a"}, SearchKind::kInc, FoldToFullWidth, error);
+  const auto narrow = BuildQuery({"a"}, SearchKind::kInc, FoldToFullWidth);
   ASSERT_NE(narrow, nullptr) << error;
   std::vector<LineSpan> spans;
   narrow->MatchedParts("x\x82\x81", 3, spans);
@@ -78,28 +78,39 @@ TEST(CliPatternsTest, LiteralPartsEndInTheLine) {
 
 TEST(CliPatternsTest, ConjunctiveTerms) {
   std::string error;
-  const auto g = BuildQuery({"ab&cd"}, SearchKind::kMatchs, 0, error);
+  const auto g = BuildQuery({"ab&cd"}, SearchKind::kMatchs, 0);
   ASSERT_NE(g, nullptr) << error;
   EXPECT_TRUE(g->Selects("xx ab yy cd", 11));
   EXPECT_FALSE(g->Selects("cd ab", 5));
 }
 
-TEST(CliPatternsTest, EmptyPatternsAreRefused) {
-  std::string error;
-  EXPECT_EQ(BuildQuery({"", "  "}, SearchKind::kMatch, 0, error), nullptr);
-  EXPECT_EQ(error, "no pattern to search for (empty patterns are passed over)");
+// Patterns are as typed: blanks and quotes count, and an empty one selects every line.
+TEST(CliPatternsTest, PatternsAsTyped) {
+  const Queries every = BuildQueries({"", "  "}, SearchKind::kMatch, 0, nullptr);
+  EXPECT_TRUE(every.every_line);
+  EXPECT_EQ(every.decoded->size(), 0u);
+  const Queries typed = BuildQueries({"line 5 ", "\"a\""}, SearchKind::kInc, 0, nullptr);
+  EXPECT_FALSE(typed.every_line);
+  for (const char* line : {"line 5 x", "say \"a\""}) {
+    EXPECT_TRUE(typed.sjis->Selects(line, std::strlen(line))) << line;
+  }
+  for (const char* line : {"line 50", "line 5", "say a"}) {
+    EXPECT_FALSE(typed.sjis->Selects(line, std::strlen(line))) << line;
+  }
 }
 
 TEST(CliPatternsTest, CollectingAndConverting) {
   TempDir dir;
-  WriteFile(dir / "list", "\xE3\x81\x82\r\nb\n\nc");  // あ, b, an empty line, c
+  // あ (its CR LF dropped), " b" as typed, an empty line, c; the last LF ends c
+  WriteFile(dir / "list", "\xE3\x81\x82\r\n b\n\nc\n");
   Options o;
-  o.patterns = {{"x\ny", false}, {dir / "list", true}};
+  o.patterns = {{"x\ny", false}, {dir / "list", true}, {"z\n", false}, {"", false}};
   std::vector<std::string> patterns;
   std::string error;
   ExtraChars extras;
   ASSERT_TRUE(CollectPatterns(o, patterns, extras, error)) << error;
-  EXPECT_EQ(patterns, (Strings{"x", "y", "\x82\xA0", "b", "c"}));
+  // As grep reads -e: a LF at the end of one begins an empty pattern.
+  EXPECT_EQ(patterns, (Strings{"x", "y", "\x82\xA0", " b", "", "c", "z", "", ""}));
 
   // A character Shift_JIS lacks is given a code of its own, the same in every pattern.
   o.patterns = {{"a\xF0\x9F\x98\x80", false}, {"\xF0\x9F\x98\x80\xE2\x82\xAC", false}};

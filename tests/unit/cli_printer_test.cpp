@@ -40,7 +40,7 @@ class CliPrinterTest : public ::testing::Test {
     for (const std::string& line : lines) text += line + "\n";
     WriteFile(dir_ / "in", text);
     std::string error;
-    const std::unique_ptr<Query> query = BuildQuery(patterns, SearchKind::kMatch, 0, error);
+    const std::unique_ptr<Query> query = BuildQuery(patterns, SearchKind::kMatch, 0);
     EXPECT_NE(query, nullptr) << error;
     PrintConfig print;
     print.report = c.report;

@@ -213,8 +213,16 @@ run a /proc/self/mem f
 expect "an input that cannot be read" 2 $'f:a1\nf:a2\nf:a3\n' $'kensaku: /proc/self/mem: Input/output error\n'
 run a <d
 expect "standard input that cannot be read" 2 "" $'kensaku: (standard input): Is a directory\n'
-run '' f
-expect "only empty patterns" 2 "" $'kensaku: no pattern to search for (empty patterns are passed over)\n'
+# Patterns as typed, as in grep: an empty one selects every line, blanks count.
+run -c '' f
+expect "an empty pattern" 0 $'8\n'
+run -c -v '' f
+expect "an empty pattern inverted" 1 $'0\n'
+printf 'line 5 \nline 50\nline 512\n' >typed
+run -n -F 'line 5 ' typed
+expect "trailing blanks count" 0 $'1:line 5 \n'
+run -c -f /dev/null f
+expect "an empty list selects nothing" 1 $'0\n'
 timeout 30 "$K" a f >/dev/full 2>e
 rc=$?
 : >o
@@ -330,10 +338,15 @@ if [[ $rc != 0 ]] || ! cmp -s o want || (($(wc -c <o) < 100000)); then
   failures=$((failures + 1))
 fi
 
-# Lines beyond 4095 bytes are the library's pieces of 4095, each printed as a line.
-{ head -c 5000 /dev/zero | tr '\0' 'a'; echo X; } >long
+# A line is a line however long: a 10 MB line with the match at its end is found once, numbered
+# once and printed whole; the next line keeps its number.
+{ echo first; head -c 10000000 /dev/zero | tr '\0' 'a'; echo X; echo X; } >long
 run -n X long
-expect "a long line's pieces" 0 "2:$(head -c 905 /dev/zero | tr '\0' 'a')X"$'\n'
+{ echo -n 2:; head -c 10000000 /dev/zero | tr '\0' 'a'; echo X; echo 3:X; } >want
+if [[ $rc != 0 ]] || ! cmp -s o want; then
+  echo "FAIL: a 10 MB line ($(wc -c <o) bytes)"
+  failures=$((failures + 1))
+fi
 
 # --- On a terminal -----------------------------------------------------------------------------
 in_pty "'$K' -n テスト s.txt"

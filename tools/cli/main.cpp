@@ -87,8 +87,7 @@ int Main(int argc, char** argv) {
   auto extras = std::make_shared<ExtraChars>();
   if (!CollectPatterns(o, patterns, *extras, error)) return Fail(error);
 
-  Queries queries;
-  if (!BuildQueries(patterns, o.kind, o.fold_flags, extras, queries, error)) return Fail(error);
+  const Queries queries = BuildQueries(patterns, o.kind, o.fold_flags, extras);
   if (!o.encoding_auto) WarnOfCharsNoFileHolds(patterns, *extras, o.encoding);
 
   std::vector<Target> targets;
@@ -108,7 +107,7 @@ int Main(int argc, char** argv) {
   print.utf8 = o.output_encoding == Charset::kUtf8 ||
                (o.output_encoding == Charset::kAuto && terminal && TerminalIsUtf8());
   Selection& selection = plan.selection;
-  selection.invert = o.invert;
+  selection.invert = o.invert != queries.every_line;
   selection.max_count = o.max_count;
   // Context is printed with whole lines only: with -o no line is context.
   const bool context = print.report == Report::kLines && !o.only_matching;

@@ -4,24 +4,23 @@
 #include <cstdio>
 #include <cstring>
 
-#include "match/pattern_list.h"
 
 namespace kensaku::cli {
 namespace {
 
-// Splits at CR and LF as the library's lists do; empty lines are kept as empty patterns, which
-// the library then passes over.
-void SplitLines(const std::string& text, std::vector<std::string>& lines) {
+// One pattern a line, as grep reads them: a LF parts two patterns, nothing is trimmed, and an
+// empty line is an empty pattern. In a list file a LF at the very end ends the last line rather
+// than begin an empty one, and a CR before a LF goes with it (lists made on Windows).
+void SplitLines(const std::string& text, bool list, std::vector<std::string>& lines) {
   std::size_t start = 0;
-  while (start <= text.size()) {
-    const std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string::npos) {
-      if (start < text.size()) lines.push_back(text.substr(start));
-      return;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = text.find_first_not_of("\r\n", end);
-    if (start == std::string::npos) return;
+  for (;;) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    if (list && start == text.size()) return;
+    const std::size_t cr = list && end > start && end < text.size() && text[end - 1] == '\r';
+    lines.push_back(text.substr(start, end - start - cr));
+    if (end == text.size()) return;
+    start = end + 1;
   }
 }
 
@@ -66,8 +65,7 @@ bool CollectPatterns(const Options& options, std::vector<std::string>& patterns,
     std::string text = source.text;
     if (source.from_file && !ReadListFile(source.text, text, error)) return false;
     std::vector<std::string> lines;
-    SplitLines(text, lines);
-    if (!source.from_file && lines.empty()) lines.emplace_back();
+    SplitLines(text, source.from_file, lines);
     for (std::size_t i = 0; i < lines.size(); ++i) {
       std::string sjis = lines[i];
       std::string problem;
@@ -87,19 +85,6 @@ bool CollectPatterns(const Options& options, std::vector<std::string>& patterns,
 
 namespace {
 
-// Each pattern trimmed and folded as a line of the library's list texts is; false with a message
-// when none is left.
-bool TrimmedEntries(const std::vector<std::string>& patterns, int fold_flags,
-                    std::vector<std::string>& entries, std::string& error) {
-  const FoldTable& fold = FoldTable::For(fold_flags);
-  for (const std::string& pattern : patterns) {
-    std::string entry = TrimmedEntry(pattern.c_str(), fold);
-    if (!entry.empty()) entries.push_back(std::move(entry));
-  }
-  if (entries.empty()) error = "no pattern to search for (empty patterns are passed over)";
-  return !entries.empty();
-}
-
 QueryOptions OptionsOf(SearchKind kind, int fold_flags, std::shared_ptr<const ExtraChars> extras) {
   QueryOptions options;
   options.kind = kind;
@@ -111,19 +96,13 @@ QueryOptions OptionsOf(SearchKind kind, int fold_flags, std::shared_ptr<const Ex
 }  // namespace
 
 std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, SearchKind kind,
-                                  int fold_flags, std::string& error,
-                                  std::shared_ptr<const ExtraChars> extras) {
-  std::vector<std::string> entries;
-  if (!TrimmedEntries(patterns, fold_flags, entries, error)) return nullptr;
-  return std::make_unique<Query>(entries, OptionsOf(kind, fold_flags, std::move(extras)));
+                                  int fold_flags, std::shared_ptr<const ExtraChars> extras) {
+  return std::make_unique<Query>(patterns, OptionsOf(kind, fold_flags, std::move(extras)));
 }
 
-bool BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
-                  std::shared_ptr<const ExtraChars> extras, Queries& queries, std::string& error) {
-  std::vector<std::string> entries;
-  if (!TrimmedEntries(patterns, fold_flags, entries, error)) return false;
-  queries = CompileForEncodings(entries, OptionsOf(kind, fold_flags, std::move(extras)));
-  return true;
+Queries BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
+                     std::shared_ptr<const ExtraChars> extras) {
+  return CompileForEncodings(patterns, OptionsOf(kind, fold_flags, std::move(extras)));
 }
 
 }  // namespace kensaku::cli

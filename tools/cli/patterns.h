@@ -19,25 +19,24 @@ inline constexpr std::size_t kMaxListFileBytes = 4u << 20;
 // Reads a list file ("-": standard input) within the bound; false with "NAME: reason".
 bool ReadListFile(const std::string& name, std::string& text, std::string& error);
 
-// Every pattern as one line in the internal form, in order: -e texts and list files split at line
-// breaks. Typed as UTF-8, a character Shift_JIS lacks is given a code in extras; taken as
+// Every pattern as one line in the internal form, as typed, in order: -e texts and list files
+// split at line breaks. Typed as UTF-8, a character Shift_JIS lacks is given a code in extras; taken as
 // Shift_JIS, the bytes are the pattern.
 bool CollectPatterns(const Options& options, std::vector<std::string>& patterns, ExtraChars& extras,
                      std::string& error);
 
-// The query of the patterns, shared read-only by every search thread. Each pattern is trimmed
-// and folded as a line of the library's list texts is; those that trimming leaves empty are passed
-// over. Null, with a message, when none is left.
+// The query of the patterns as they are, shared read-only by every search thread.
 std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, SearchKind kind,
-                                  int fold_flags, std::string& error,
+                                  int fold_flags,
                                   std::shared_ptr<const ExtraChars> extras = nullptr);
 
 // The queries of a search: one for text read into the internal form (every encoding but
 // Shift_JIS), and one for Shift_JIS files read as they are, without the patterns that hold a
-// character Shift_JIS lacks, which cannot occur there (the same query when there are none).
+// character Shift_JIS lacks, which cannot occur there (the same query when there are none). An
+// empty pattern selects every line, as in grep (Queries::every_line).
 using Queries = EncodingQueries;
-bool BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
-                  std::shared_ptr<const ExtraChars> extras, Queries& queries, std::string& error);
+Queries BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
+                     std::shared_ptr<const ExtraChars> extras);
 
 }  // namespace kensaku::cli
 

@@ -281,6 +281,7 @@ class Board {
       return;
     }
     in.SetEncoding(EncodingOf(in));
+    in.ReadWholeLines();  // a line of any length is one line here; the exports keep their cut
     PrintConfig config = plan_.print;
     config.encoding = in.encoding();
     // Looked for in the text as read: UTF-16 holds NUL bytes, and is read as UTF-8.
