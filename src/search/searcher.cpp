@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "mbchar/mbchar.h"
 #include "search/line_count.h"
 
 namespace kensaku {
@@ -24,6 +25,13 @@ class Selector {
 };
 
 namespace {
+
+// Letters, digits and the underscore, in ASCII and full width.
+constexpr bool IsWordChar(Code c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
+         (c >= 0x824F && c <= 0x8258) || (c >= 0x8260 && c <= 0x8279) ||
+         (c >= 0x8281 && c <= 0x829A) || c == 0x8151;
+}
 
 // Lines before the first place in the read buffer where a prefilter finds some entry's bytes
 // cannot match. The searcher passes over them whole, or, when it must see every line, reads them
@@ -257,7 +265,13 @@ class SelectScan final : public Selector {
         NoteHopeless();
       }
       if (!ReadLine()) continue;
-      Report(LineMatches() != selection_.invert);
+      parts_found_ = false;
+      bool hit = LineMatches();
+      if (hit && selection_.bound != Bound::kNone) {
+        FindParts();
+        hit = !parts_.empty();
+      }
+      Report(hit != selection_.invert);
     }
     // Paused by the sink, or waiting for the reader: the next Continue goes on from here.
     if (!done_ && (in_->state() == kStreamWait || (!sink_->ok() && sink_->paused()))) return false;
@@ -439,22 +453,44 @@ class SelectScan final : public Selector {
       before_.clear();
     }
     if (with_parts_) {
-      if (encoding_ == Encoding::kCp932) {
-        query_.MatchedParts(state_.line, state_.length, parts_);
-      } else {
-        // Found in the internal form, reported in the line's own bytes.
-        if (!decoded_) DecodeLine();
-        query_.MatchedParts(internal_.text(), internal_.size(), parts_);
-        for (LineSpan& part : parts_) {
-          part = {internal_.SourceOffset(part.start), internal_.SourceOffset(part.end)};
-        }
-      }
+      if (!parts_found_) FindParts();
       line.parts = parts_;
     }
     sink_->Matched(line);
     last_reported_ = line.number;
     after_left_ = selection_.after;
     if (MaxReached() && after_left_ == 0) done_ = true;
+  }
+
+  // The matched parts of the line read, in its own bytes; with a bound, only the bounded ones.
+  // They are found in the text the entries read, and mapped back from the internal form.
+  void FindParts() {
+    const char* text = state_.line;
+    std::size_t n = state_.length;
+    if (encoding_ != Encoding::kCp932) {
+      if (!decoded_) DecodeLine();
+      text = internal_.text();
+      n = internal_.size();
+    }
+    query_.MatchedParts(text, n, parts_);
+    if (selection_.bound != Bound::kNone) {
+      const std::size_t end = TextLength(text, n);
+      std::erase_if(parts_, [&](const LineSpan& p) { return !Bounded(text, end, p); });
+    }
+    if (encoding_ != Encoding::kCp932) {
+      for (LineSpan& part : parts_) {
+        part = {internal_.SourceOffset(part.start), internal_.SourceOffset(part.end)};
+      }
+    }
+    parts_found_ = true;
+  }
+
+  bool Bounded(const char* text, std::size_t end, const LineSpan& p) const {
+    if (selection_.bound == Bound::kLine) return p.start == 0 && p.end == end;
+    const bool before =
+        p.start > 0 && IsWordChar(DecodeText(CharStartOf(text, text + p.start - 1)).code);
+    const bool after = p.end < end && IsWordChar(DecodeText(text + p.end).code);
+    return !before && !after;
   }
 
   const Query& query_;
@@ -484,6 +520,7 @@ class SelectScan final : public Selector {
   std::int64_t last_reported_ = 0;  // 0: nothing reported yet
   std::deque<Held> before_;
   std::vector<LineSpan> parts_;
+  bool parts_found_ = false;  // parts_ holds the line read's
 };
 
 }  // namespace

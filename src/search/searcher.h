@@ -41,6 +41,11 @@
 
 namespace kensaku {
 
+// What a match must be bounded by: nothing, no word character on either side (ASCII and
+// full-width letters and digits, and the underscore, so that kana around a match do not defeat
+// it), or the line's ends.
+enum class Bound : unsigned char { kNone, kWord, kLine };
+
 // What a caller asks of line selection.
 struct Selection {
   bool invert = false;          // select the lines no entry hits
@@ -49,6 +54,7 @@ struct Selection {
   int before = 0;               // context lines before each selected line
   int after = 0;                // and after it
   bool parts = false;           // report each selected line's matched parts
+  Bound bound = Bound::kNone;   // a line is hit only by a match so bounded (and those are its parts)
   // Every line is counted, so that reported lines carry their number. Without it lines passed
   // over whole go uncounted, which saves their count: reported numbers then only tell lines
   // apart. Context always counts.

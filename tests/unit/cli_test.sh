@@ -144,14 +144,23 @@ expect "a hit widened past the line" 0 $'ab\nab\n'
 printf 'a1\nb\na2\nc\nd\ne\na3\nf\n' >f
 printf 'xa\ny\n' >g
 printf 'nothing\n' >h
+printf 'foo bar\nfoobar\nbar foo_x\nfoo\n\nxfoo foo\nfoo-foo\n' >w
 for args in "a f" "-n a f g" "-H a f" "-h a f g" "-c a f g h" "-l a f g h" "-L a f g h" \
     "-v a f" "-vn a f g" "-cv a f" "-o a f" "-on a. f" "-m2 a f" "-m1 -A2 a f" "-A1 a f" \
     "-B2 a3 f" "-C1 -n a f g" "-c -m1 a f" "-q a f" "-q zz f" "-m0 a f" "-e a1 -e b f" \
     "-e zz h" "--color=always -n -H a f" "--color=always -o a f" "--color=always -c a f g" \
-    "--color=always -l a f g" "--color=always -C1 a3 f g"; do
+    "--color=always -l a f g" "--color=always -C1 a3 f g" \
+    "-w foo w" "-wn -e foo -e ba w" "-wo foo w" "-wv foo w" "-wc o w" "-x foo w" "-xv foo w" \
+    "-xn -e foo -e bar w" "-wx foo w" "-w -F foo_x w" "--color=always -w foo w"; do
   # shellcheck disable=SC2086
   same_as_grep $args
 done
+
+# -w in Japanese text: kana around a match do not join it to a word; full-width letters and
+# digits do.
+printf 'かなファイルを\nＡファイル\nファイル１\nファイル\n' | iconv -t CP932 >wj
+run -n -w -k --output-encoding=utf-8 ふぁいる wj
+expect "-w among kana" 0 $'1:かなファイルを\n4:ファイル\n'
 
 # -f lists, with -e, beyond the 60 patterns of a library list.
 printf 'zz\nb\n' >list
@@ -197,8 +206,8 @@ expect "-q: an error" 2 "" $'kensaku: missing: No such file or directory\n'
 mkdir -p d
 run a d f
 expect "a directory without -r" 2 $'f:a1\nf:a2\nf:a3\n' $'kensaku: d: Is a directory\n'
-run -x a f
-expect "unknown option" 2 "" $'kensaku: invalid option -- \'x\'\nTry \'kensaku --help\' for more information.\n'
+run -J a f
+expect "unknown option" 2 "" $'kensaku: invalid option -- \'J\'\nTry \'kensaku --help\' for more information.\n'
 run --nope a f
 expect "unknown long option" 2 "" $'kensaku: unrecognized option \'--nope\'\nTry \'kensaku --help\' for more information.\n'
 run -f d f

@@ -3,6 +3,8 @@
 // every shortcut of the searcher (compiled entries, lines passed over without an attempt).
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -185,6 +187,40 @@ void ExpectSelectionLikeReference(SearchKind kind, const ListText& split, const 
     selection.numbered = numbered;
     Search(query, in, sink, selection);
     ASSERT_EQ(sink.got, want) << (invert ? "inverted, " : "selected, ") << context;
+  }
+  // -w and -x: a line is selected when one of its matched parts is so bounded, told here by
+  // walking its characters from the start.
+  for (Bound bound : {Bound::kWord, Bound::kLine}) {
+    std::string want;
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+      const std::string& line = lines[n];
+      const std::size_t end = TextLength(line.c_str(), line.size());
+      std::map<std::size_t, Code> starts;  // each character's start, and its code
+      for (std::size_t at = 0; at < end; at += DecodeText(line.c_str() + at).ByteCount()) {
+        starts[at] = DecodeText(line.c_str() + at).code;
+      }
+      auto word = [&](Code c) {
+        return (c < 0x80 && std::isalnum(static_cast<int>(c)) != 0) || c == '_' ||
+               (c >= 0x824F && c <= 0x8258) ||
+               (c >= 0x8260 && c <= 0x8279) || (c >= 0x8281 && c <= 0x829A) || c == 0x8151;
+      };
+      std::vector<LineSpan> parts;
+      if (selects[n]) query.MatchedParts(line.c_str(), line.size(), parts);
+      const bool hit = std::any_of(parts.begin(), parts.end(), [&](const LineSpan& p) {
+        if (bound == Bound::kLine) return p.start == 0 && p.end == end;
+        const auto after = starts.find(p.end);
+        const bool before_word = p.start > 0 && word(std::prev(starts.find(p.start))->second);
+        return !before_word && (after == starts.end() || !word(after->second));
+      });
+      if (hit) want += (numbered ? std::to_string(n + 1) + ":" : "") + line + "\n";
+    }
+    InputFile in(path.c_str());
+    Lines sink(numbered);
+    Selection selection;
+    selection.bound = bound;
+    selection.numbered = numbered;
+    Search(query, in, sink, selection);
+    ASSERT_EQ(sink.got, want) << (bound == Bound::kWord ? "-w, " : "-x, ") << context;
   }
 }
 

@@ -108,6 +108,7 @@ int Main(int argc, char** argv) {
                (o.output_encoding == Charset::kAuto && terminal && TerminalIsUtf8());
   Selection& selection = plan.selection;
   selection.invert = o.invert != queries.every_line;
+  selection.bound = o.whole_line ? Bound::kLine : o.word ? Bound::kWord : Bound::kNone;
   selection.max_count = o.max_count;
   // Context is printed with whole lines only: with -o no line is context.
   const bool context = print.report == Report::kLines && !o.only_matching;

@@ -29,6 +29,8 @@ enum class Id {
   kFilesWith,
   kFilesWithout,
   kInvert,
+  kWordRegexp,
+  kLineRegexp,
   kQuiet,
   kNoMessages,
   kMaxCount,
@@ -89,6 +91,9 @@ constexpr OptionSpec kOptions[] = {
     {Id::kFilesWithout, 'L', "files-without-match", nullptr, "Output",
      "print only the names of files without one"},
     {Id::kInvert, 'v', "invert-match", nullptr, "Output", "select the lines that do not match"},
+    {Id::kWordRegexp, 'w', "word-regexp", nullptr, "Output",
+     "only matches with no letter, digit or _ (ASCII or full-width) right before or after"},
+    {Id::kLineRegexp, 'x', "line-regexp", nullptr, "Output", "only matches of the whole line"},
     {Id::kQuiet, 'q', "quiet", nullptr, "Output",
      "print nothing; exit 0 at the first selected line"},
     {Id::kNoMessages, 's', "no-messages", nullptr, "Output",
@@ -227,6 +232,12 @@ bool Apply(const OptionSpec& def, const std::string& arg, Options& o, std::strin
       break;
     case Id::kInvert:
       o.invert = true;
+      break;
+    case Id::kWordRegexp:
+      o.word = true;
+      break;
+    case Id::kLineRegexp:
+      o.whole_line = true;
       break;
     case Id::kQuiet:
       o.quiet = true;

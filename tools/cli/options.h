@@ -38,6 +38,8 @@ struct Options {
   bool files_with_matches = false;
   bool files_without_match = false;
   bool invert = false;
+  bool word = false;        // -w
+  bool whole_line = false;  // -x, which wins over -w
   bool quiet = false;
   bool no_messages = false;
   std::int64_t max_count = -1;  // -1: no limit
