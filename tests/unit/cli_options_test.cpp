@@ -112,7 +112,7 @@ TEST(CliOptionsTest, UsageErrorsAreOneLine) {
   } kCases[] = {
       {{}, "no pattern given"},
       {{"-n"}, "no pattern given"},
-      {{"-w", "x"}, "invalid option -- 'w'"},
+      {{"-J", "x"}, "invalid option -- 'J'"},
       {{"--bogus", "x"}, "unrecognized option '--bogus'"},
       {{"--ignore", "x"}, "option '--ignore' is ambiguous"},
       {{"x", "-A"}, "option requires an argument -- 'A'"},
