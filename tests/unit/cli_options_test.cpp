@@ -70,7 +70,7 @@ TEST(CliOptionsTest, ClustersAndArguments) {
   EXPECT_EQ(p.options.before, 1);
 
   // A unique prefix of a long name is enough, as with getopt.
-  p = Parse({"--line", "--inv", "x"});
+  p = Parse({"--line-n", "--inv", "x"});
   ASSERT_TRUE(p.ok) << p.error;
   EXPECT_TRUE(p.options.line_numbers);
   EXPECT_TRUE(p.options.invert);
