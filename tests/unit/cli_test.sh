@@ -151,7 +151,9 @@ for args in "a f" "-n a f g" "-H a f" "-h a f g" "-c a f g h" "-l a f g h" "-L a
     "-e zz h" "--color=always -n -H a f" "--color=always -o a f" "--color=always -c a f g" \
     "--color=always -l a f g" "--color=always -C1 a3 f g" \
     "-w foo w" "-wn -e foo -e ba w" "-wo foo w" "-wv foo w" "-wc o w" "-x foo w" "-xv foo w" \
-    "-xn -e foo -e bar w" "-wx foo w" "-w -F foo_x w" "--color=always -w foo w"; do
+    "-xn -e foo -e bar w" "-wx foo w" "-w -F foo_x w" "--color=always -w foo w" \
+    "-b a f" "-ob a f" "-nb a f g" "-lZ a f g h" "-LZ a f g h" "-cZ a f g" "-HZ -n a f" \
+    "--line-buffered a f"; do
   # shellcheck disable=SC2086
   same_as_grep $args
 done

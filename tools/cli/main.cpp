@@ -101,9 +101,16 @@ int Main(int argc, char** argv) {
   print.with_name = o.with_filename == -1 ? with_name : o.with_filename == 1;
   print.line_numbers = o.line_numbers;
   print.only_matching = o.only_matching;
+  print.json = o.json && print.report == Report::kLines;
+  print.vimgrep = o.vimgrep && !print.json;
+  print.column = o.column;
+  print.byte_offset = o.byte_offset;
+  print.null_after_name = o.null_after_name;
+  print.line_buffered = o.line_buffered;
   print.color = o.color == Tristate::kAlways ||
                 (o.color == Tristate::kAuto && terminal && !Set("NO_COLOR") &&
                  std::string(std::getenv("TERM") ? std::getenv("TERM") : "") != "dumb");
+  if (print.json) print.color = false;  // JSON text is the line's own
   print.utf8 = o.output_encoding == Charset::kUtf8 ||
                (o.output_encoding == Charset::kAuto && terminal && TerminalIsUtf8());
   Selection& selection = plan.selection;
@@ -114,8 +121,10 @@ int Main(int argc, char** argv) {
   const bool context = print.report == Report::kLines && !o.only_matching;
   selection.after = context ? o.after : 0;
   selection.before = context ? o.before : 0;
-  selection.parts = print.report == Report::kLines && (print.only_matching || print.color);
-  selection.numbered = print.line_numbers;
+  selection.parts = print.report == Report::kLines &&
+                    (print.only_matching || print.color || print.json || print.vimgrep ||
+                     print.column);
+  selection.numbered = print.line_numbers || print.json || print.vimgrep || print.column;
   plan.binary = o.binary;
   plan.follow_links = o.dereference;
   plan.no_messages = o.no_messages;

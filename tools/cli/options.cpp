@@ -31,6 +31,12 @@ enum class Id {
   kInvert,
   kWordRegexp,
   kLineRegexp,
+  kJson,
+  kVimgrep,
+  kColumn,
+  kByteOffset,
+  kNull,
+  kLineBuffered,
   kQuiet,
   kNoMessages,
   kMaxCount,
@@ -94,6 +100,15 @@ constexpr OptionSpec kOptions[] = {
     {Id::kWordRegexp, 'w', "word-regexp", nullptr, "Output",
      "only matches with no letter, digit or _ (ASCII or full-width) right before or after"},
     {Id::kLineRegexp, 'x', "line-regexp", nullptr, "Output", "only matches of the whole line"},
+    {Id::kJson, 0, "json", nullptr, "Output",
+     "JSON Lines (begin, match, context, end, summary), text in UTF-8, as editors read"},
+    {Id::kVimgrep, 0, "vimgrep", nullptr, "Output", "FILE:LINE:COLUMN:TEXT once for each match"},
+    {Id::kColumn, 0, "column", nullptr, "Output",
+     "the first match's column (1-based, in the bytes printed) after the line number"},
+    {Id::kByteOffset, 'b', "byte-offset", nullptr, "Output",
+     "the offset in the file of each line (with -o, of each match)"},
+    {Id::kNull, 'Z', "null", nullptr, "Output", "a NUL byte after each file name"},
+    {Id::kLineBuffered, 0, "line-buffered", nullptr, "Output", "write each line out at once"},
     {Id::kQuiet, 'q', "quiet", nullptr, "Output",
      "print nothing; exit 0 at the first selected line"},
     {Id::kNoMessages, 's', "no-messages", nullptr, "Output",
@@ -238,6 +253,24 @@ bool Apply(const OptionSpec& def, const std::string& arg, Options& o, std::strin
       break;
     case Id::kLineRegexp:
       o.whole_line = true;
+      break;
+    case Id::kJson:
+      o.json = true;
+      break;
+    case Id::kVimgrep:
+      o.vimgrep = true;
+      break;
+    case Id::kColumn:
+      o.column = true;
+      break;
+    case Id::kByteOffset:
+      o.byte_offset = true;
+      break;
+    case Id::kNull:
+      o.null_after_name = true;
+      break;
+    case Id::kLineBuffered:
+      o.line_buffered = true;
       break;
     case Id::kQuiet:
       o.quiet = true;

@@ -40,6 +40,12 @@ struct Options {
   bool invert = false;
   bool word = false;        // -w
   bool whole_line = false;  // -x, which wins over -w
+  bool json = false;
+  bool vimgrep = false;
+  bool column = false;
+  bool byte_offset = false;
+  bool null_after_name = false;
+  bool line_buffered = false;
   bool quiet = false;
   bool no_messages = false;
   std::int64_t max_count = -1;  // -1: no limit

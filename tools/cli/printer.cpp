@@ -31,9 +31,27 @@ bool Printer::ok() const {
   return !done_ && (stop_ == nullptr || !stop_->load(std::memory_order_relaxed));
 }
 
+void Printer::Watch(const InputFile* in, JsonTotals* totals) {
+  in_ = in;
+  if (config_.json) json_ = std::make_unique<JsonFile>(name_, config_.encoding, totals);
+}
+
+namespace {
+// Whether a line the searcher has just handed over ended with a LF, not with the input.
+bool EndsWithLf(const InputFile* in, const FoundLine& line) {
+  return in == nullptr || (in->state() & kStreamEof) == 0 ||
+         line.offset + line.length < in->position();
+}
+}  // namespace
+
 void Printer::Matched(const FoundLine& line) {
   if (done_) return;
   ++selected_;
+  if (json_ != nullptr && config_.report == Report::kLines && !config_.binary) {
+    json_->Line(true, line, EndsWithLf(in_, line), out_);
+    MaybeDrain();
+    return;
+  }
   switch (config_.report) {
     case Report::kQuiet:
       if (stop_ != nullptr) stop_->store(true, std::memory_order_relaxed);
@@ -58,11 +76,16 @@ void Printer::Matched(const FoundLine& line) {
 
 void Printer::Context(const FoundLine& line) {
   if (done_ || config_.binary || config_.report != Report::kLines) return;
+  if (json_ != nullptr) {
+    json_->Line(false, line, EndsWithLf(in_, line), out_);
+    MaybeDrain();
+    return;
+  }
   WriteLine(line, '-');
 }
 
 void Printer::ContextBreak() {
-  if (done_ || config_.binary || config_.report != Report::kLines) return;
+  if (done_ || config_.binary || config_.report != Report::kLines || json_ != nullptr) return;
   if (config_.color) {
     Colored(kSeparatorColor, "--");
   } else {
@@ -71,10 +94,27 @@ void Printer::ContextBreak() {
   out_ += '\n';
 }
 
+std::size_t Printer::ColumnOf(const FoundLine& line, std::size_t at) {
+  const std::size_t size = out_.size();
+  WriteText(line.text, at);
+  const std::size_t column = out_.size() - size + 1;
+  out_.resize(size);
+  return column;
+}
+
 void Printer::WriteLine(const FoundLine& line, char separator) {
+  if (config_.vimgrep) {
+    for (const LineSpan& s : line.parts) {
+      WritePrefix(line.number, separator, UINT64_MAX, ColumnOf(line, s.start));
+      WriteText(line.text, line.length);
+      out_ += '\n';
+    }
+    MaybeDrain();
+    return;
+  }
   if (config_.only_matching) {
     for (const LineSpan& s : line.parts) {
-      WritePrefix(line.number, separator);
+      WritePrefix(line.number, separator, line.offset + s.start);
       if (config_.color) out_ += std::string("\33[") + kMatchColor + "m\33[K";
       WriteText(line.text + s.start, s.end - s.start);
       if (config_.color) out_ += "\33[m\33[K";
@@ -83,7 +123,8 @@ void Printer::WriteLine(const FoundLine& line, char separator) {
     MaybeDrain();
     return;
   }
-  WritePrefix(line.number, separator);
+  WritePrefix(line.number, separator, line.offset,
+              config_.column && !line.parts.empty() ? ColumnOf(line, line.parts[0].start) : 0);
   std::size_t at = 0;
   if (config_.color) {
     for (const LineSpan& s : line.parts) {
@@ -99,25 +140,33 @@ void Printer::WriteLine(const FoundLine& line, char separator) {
   MaybeDrain();
 }
 
-void Printer::WritePrefix(std::int64_t number, char separator) {
+void Printer::WritePrefix(std::int64_t number, char separator, std::uint64_t offset,
+                          std::size_t column) {
   const std::string sep(1, separator);
-  if (config_.with_name) {
+  auto field = [&](const char* color, const std::string& text) {
+    if (config_.color) {
+      Colored(color, text);
+      Colored(kSeparatorColor, sep);
+    } else {
+      out_ += text;
+      out_ += separator;
+    }
+  };
+  if (config_.with_name || config_.vimgrep) {
     WriteName();
-    if (config_.color) {
+    if (config_.null_after_name) {
+      out_ += '\0';
+    } else if (config_.color) {
       Colored(kSeparatorColor, sep);
     } else {
       out_ += separator;
     }
   }
-  if (config_.line_numbers) {
-    if (config_.color) {
-      Colored(kNumberColor, std::to_string(number));
-      Colored(kSeparatorColor, sep);
-    } else {
-      out_ += std::to_string(number);
-      out_ += separator;
-    }
+  if (config_.line_numbers || config_.vimgrep || config_.column) {
+    field(kNumberColor, std::to_string(number));
   }
+  if (column > 0) field(kNumberColor, std::to_string(column));
+  if (config_.byte_offset && offset != UINT64_MAX) field(kNumberColor, std::to_string(offset));
 }
 
 void Printer::WriteText(const char* text, std::size_t length) {
@@ -145,15 +194,18 @@ void Printer::Colored(const char* sgr, const std::string& text) {
 }
 
 void Printer::MaybeDrain() {
-  if (out_.size() >= kDrainBytes && drain_) drain_();
+  if ((out_.size() >= kDrainBytes || config_.line_buffered) && drain_) drain_();
 }
 
 void Printer::Finish() {
+  if (json_ != nullptr) json_->End(in_ != nullptr ? in_->position() : 0, out_);
   switch (config_.report) {
     case Report::kCount:
       if (config_.with_name) {
         WriteName();
-        if (config_.color) {
+        if (config_.null_after_name) {
+          out_ += '\0';
+        } else if (config_.color) {
           Colored(kSeparatorColor, ":");
         } else {
           out_ += ':';
@@ -165,7 +217,7 @@ void Printer::Finish() {
     case Report::kFilesWithout:
       if ((selected_ > 0) == (config_.report == Report::kFilesWith)) {
         WriteName();
-        out_ += '\n';
+        out_ += config_.null_after_name ? '\0' : '\n';
       }
       break;
     default:

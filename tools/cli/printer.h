@@ -7,8 +7,10 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "json_lines.h"
 #include "search/sink.h"
 #include "search/streams.h"
 
@@ -49,6 +51,12 @@ struct PrintConfig {
   bool utf8 = false;    // the file's text converted to UTF-8
   Encoding encoding = Encoding::kCp932;  // the encoding of the lines the searcher reports
   bool binary = false;  // a binary file: one note instead of its lines
+  bool json = false;         // --json: JSON Lines messages instead
+  bool vimgrep = false;      // --vimgrep: name:line:column:line, once for each match
+  bool column = false;       // --column: the first match's column after the line number
+  bool byte_offset = false;  // -b: the offset in the file before the text
+  bool null_after_name = false;  // -Z
+  bool line_buffered = false;    // each line handed over as it is written
 };
 
 class Printer final : public SearchSink {
@@ -67,12 +75,17 @@ class Printer final : public SearchSink {
   void Finish() override;
 
   std::int64_t selected() const { return selected_; }
+  // The input searched, for its offsets and its end; with --json, the totals to add to.
+  void Watch(const InputFile* in, JsonTotals* totals);
   // A note for standard error ("binary file matches"), empty when there is none.
   const std::string& note() const { return note_; }
 
  private:
   void WriteLine(const FoundLine& line, char separator);
-  void WritePrefix(std::int64_t number, char separator);
+  void WritePrefix(std::int64_t number, char separator, std::uint64_t offset = UINT64_MAX,
+                   std::size_t column = 0);
+  // 1-based, in the bytes written, of the text before byte `at` of the line.
+  std::size_t ColumnOf(const FoundLine& line, std::size_t at);
   void WriteText(const char* text, std::size_t length);
   void WriteName();
   void Colored(const char* sgr, const std::string& text);
@@ -84,6 +97,8 @@ class Printer final : public SearchSink {
   std::function<void()> drain_;
   std::atomic<bool>* stop_;
   ReadMeter* meter_;
+  const InputFile* in_ = nullptr;
+  std::unique_ptr<JsonFile> json_;
   std::int64_t selected_ = 0;
   bool done_ = false;
   std::string note_;

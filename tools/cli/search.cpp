@@ -309,6 +309,7 @@ class Board {
         // One pointer: the call needs no memory of its own.
         Printer printer(
             config, target.shown, drain.out, [d = &drain] { (*d)(); }, &stop_, &meter);
+        printer.Watch(&in, &json_totals_);
         tools.For(in.encoding()).Search(in, printer);
         node.selected = printer.selected() > 0;
         if (!printer.note().empty()) node.err = printer.note();
@@ -344,6 +345,9 @@ class Board {
   std::atomic<std::uint64_t> bytes_done_{0};
   std::atomic<std::size_t> files_done_{0};
   std::atomic<std::size_t> files_found_{0};
+
+ public:
+  JsonTotals json_totals_;
 };
 
 class Progress {
@@ -394,11 +398,12 @@ class Progress {
 // Standard output, gathered into large blocks.
 class Writer {
  public:
-  explicit Writer(Progress& progress) : progress_(progress) {}
+  Writer(Progress& progress, bool line_buffered)
+      : progress_(progress), line_buffered_(line_buffered) {}
   bool failed() const { return failed_; }
   void Add(const std::string& text) {
     pending_ += text;
-    if (pending_.size() >= kWriteBlock) Flush();
+    if (pending_.size() >= kWriteBlock || line_buffered_) Flush();
   }
   // Before a message on standard error, and before waiting, so that what is found shows.
   void Flush() {
@@ -416,6 +421,7 @@ class Writer {
 
  private:
   Progress& progress_;
+  const bool line_buffered_;
   std::string pending_;
   bool failed_ = false;
 };
@@ -433,11 +439,12 @@ SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
     board.roots().push_back(std::move(node));
   }
   Progress progress(plan, total, board);
-  Writer writer(progress);
+  Writer writer(progress, plan.print.line_buffered);
+  const auto started = std::chrono::steady_clock::now();
   board.Start(std::max(1, plan.threads));
 
   // Context groups of different files are parted by "--" too, as within one file.
-  const bool parted = plan.selection.after > 0 || plan.selection.before > 0;
+  const bool parted = (plan.selection.after > 0 || plan.selection.before > 0) && !plan.print.json;
   const std::string separator = plan.print.color ? "\33[36m\33[K--\33[m\33[K\n" : "--\n";
   bool printed = false;
   SearchResult result;
@@ -487,6 +494,9 @@ SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
     if (writer.failed()) board.stop() = true;
     if (!node.children.empty()) levels.push_back({&node.children, 0});
     progress.Draw();
+  }
+  if (plan.print.json) {
+    writer.Add(JsonSummary(board.json_totals_, std::chrono::steady_clock::now() - started));
   }
   writer.Flush();
   board.Join();

@@ -1,0 +1,108 @@
+#!/usr/bin/python3
+"""--json and --vimgrep against ripgrep's on the UTF-8 copy of a Shift_JIS file, and --json read
+the way an editor reads it.
+
+    cli_json_test.py KENSAKU
+"""
+import base64
+import json
+import random
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+KENSAKU = sys.argv[1]
+WORDS = ["検索", "ファイル", "テスト", "abc", "の", "表示", "ソース", "x y", "１２", "能力"]
+FILLER = ["です", "ます", "。", "、", "表", "ソ", "能", "a", " ", "ｱｲｳ", "→", "\t"]
+failures = 0
+
+
+def fail(what):
+    global failures
+    failures += 1
+    print(f"FAIL: {what}")
+
+
+def run(args):
+    done = subprocess.run(args, capture_output=True)
+    if done.returncode not in (0, 1):
+        fail(f"{args}: exit {done.returncode}: {done.stderr.decode(errors='replace')}")
+    return done.stdout
+
+
+def messages(output):
+    return [json.loads(line) for line in output.decode("utf-8").split("\n") if line]
+
+
+def matches(output):
+    """What the two tools must agree on: each match's line number, line and submatches."""
+    return [(m["data"]["line_number"], m["data"]["lines"],
+             [(s["match"], s["start"], s["end"]) for s in m["data"]["submatches"]])
+            for m in messages(output) if m["type"] == "match"]
+
+
+def read_like_an_editor(output, files):
+    """A quickfix list, as an editor builds it from the messages: every match's file, line and
+    1-based column, its text cut out of the line at the submatch's offsets."""
+    entries, open_file, stats = [], None, None
+    for message in messages(output):
+        kind, data = message["type"], message["data"]
+        if kind == "begin":
+            open_file = data["path"]["text"]
+        elif kind in ("match", "context"):
+            assert data["path"]["text"] == open_file, "a line outside its begin and end"
+            lines = data["lines"]
+            line = (lines["text"].encode("utf-8") if "text" in lines
+                    else base64.b64decode(lines["bytes"]))
+            for sub in data["submatches"]:
+                found = line[sub["start"]:sub["end"]].decode("utf-8")
+                assert found == sub["match"]["text"], (found, sub)
+                entries.append((open_file, data["line_number"], sub["start"] + 1, found))
+        elif kind == "end":
+            assert data["path"]["text"] == open_file
+            open_file = None
+        elif kind == "summary":
+            stats = data["stats"]
+    assert open_file is None and stats is not None, "no end or no summary"
+    assert stats["matches"] == len(entries) and stats["searches"] == files, stats
+    return entries
+
+
+with tempfile.TemporaryDirectory() as folder:
+    rng = random.Random(20261208)
+    text = "".join("".join(rng.choice(WORDS + FILLER * 3) for _ in range(rng.randint(0, 30)))
+                   + ("\r\n" if rng.random() < 0.1 else "\n") for _ in range(3000)) + "末尾の検索"
+    sjis, utf8 = Path(folder, "sjis.txt"), Path(folder, "utf8.txt")
+    sjis.write_bytes(text.encode("cp932"))
+    utf8.write_bytes(text.encode("utf-8"))
+    for word in WORDS:
+        mine = run([KENSAKU, "--json", "--encoding=sjis", "-F", word, str(sjis)])
+        theirs = run(["rg", "--json", "-F", word, str(utf8)])
+        if matches(mine) != matches(theirs) or not matches(mine):
+            fail(f"--json -F {word}: {len(matches(mine))} matches, ripgrep {len(matches(theirs))}")
+        mine = run([KENSAKU, "--vimgrep", "--encoding=sjis", "--output-encoding=utf-8", "-F", word,
+                    str(sjis)]).replace(str(sjis).encode(), b"F")
+        theirs = run(["rg", "--vimgrep", "-F", word, str(utf8)]).replace(str(utf8).encode(), b"F")
+        if mine != theirs:
+            fail(f"--vimgrep -F {word}")
+        mine = run([KENSAKU, "--column", "--encoding=sjis", "--output-encoding=utf-8", "-F", word,
+                    str(sjis)])
+        if mine != run(["rg", "--column", "-F", word, str(utf8)]):
+            fail(f"--column -F {word}")
+    # With context, a broken sequence (as bytes), and two files: read as an editor reads it.
+    Path(folder, "broken.txt").write_bytes(b"ok\n\xe3\x81 \xe6\xa4\x9c\xe7\xb4\xa2 x\n")
+    output = run([KENSAKU, "--json", "-C1", "--encoding=utf-8", "検索", str(utf8),
+                  str(Path(folder, "broken.txt"))])
+    entries = read_like_an_editor(output, 2)
+    want = [(str(utf8), n, column, "検索") for n, line in enumerate(text.split("\n"), 1)
+            for column in [i + 1 for i in range(len(line.encode()))
+                           if line.encode()[i:].startswith("検索".encode())]]
+    want.append((str(Path(folder, "broken.txt")), 2, 4, "検索"))
+    if entries != want:
+        fail(f"an editor's reading: {len(entries)} entries, {len(want)} expected")
+    if not any('"bytes":' in line for line in output.decode().splitlines()):
+        fail("a line that is no UTF-8 is not given as bytes")
+
+print("cli_json_test: " + ("all checks passed" if failures == 0 else f"{failures} failed"))
+sys.exit(1 if failures else 0)
