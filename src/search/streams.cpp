@@ -39,13 +39,16 @@ void InputFile::Start(ReadBuffer* buffer) {
     state_ = kStreamBad;
     return;
   }
-  // Read ahead now, so that a name that opens but cannot be read (a directory) fails here.
-  Fill(kMaxLineBytes + 1);
+  // Read ahead now, so that a name that opens but cannot be read (a directory) fails here; from a
+  // pipe or a terminal, only what has come.
+  Fill(reader_ != nullptr || source_.short_read_ends() ? kMaxLineBytes + 1 : 1);
 }
 
 InputFile::~InputFile() = default;
 
 void InputFile::Refill(std::size_t n) {
+  // From a pipe or a terminal, lines already whole are searched before waiting for more.
+  if (Eager() && std::memchr(buffer_ + begin_, '\n', end_ - begin_) != nullptr) return;
   if (begin_ != 0) {
     std::memmove(buffer_, buffer_ + begin_, end_ - begin_);
     consumed_ += begin_;
@@ -76,6 +79,9 @@ void InputFile::Refill(std::size_t n) {
     if (static_cast<std::size_t>(got) < want && source_.short_read_ends() && !transcoding_) {
       at_end_ = true;
     }
+    // A pipe or a terminal hands over what has come, so that a line written into it is searched
+    // at once rather than once a block is full; whole lines are read on until their LF.
+    if (Eager()) break;
   }
 }
 

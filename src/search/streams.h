@@ -131,6 +131,8 @@ class InputFile {
   }
   void Start(ReadBuffer* buffer);
   void Refill(std::size_t n);
+  // Reading hands over each line as it comes: whole lines from a pipe or a terminal.
+  bool Eager() const { return cut_at_ == 0 && reader_ == nullptr && !source_.short_read_ends(); }
   // Room for at least n bytes from begin_, in a larger buffer of the input's own if need be.
   bool Grow(std::size_t n);
   // Up to n more bytes of the input, as the file holds them or as they are turned into UTF-8.

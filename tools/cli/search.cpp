@@ -275,13 +275,13 @@ class Board {
     name.directory = node.parent != nullptr ? node.parent->handle : -1;
     name.regular = node.parent != nullptr;
     InputFile in(name, &tools.buffer);
+    in.ReadWholeLines();  // a line of any length is one line here; the exports keep their cut
     if (in.failed()) {
       node.err = target.shown + ": " + std::strerror(errno != 0 ? errno : EIO);
       node.error = true;
       return;
     }
     in.SetEncoding(EncodingOf(in));
-    in.ReadWholeLines();  // a line of any length is one line here; the exports keep their cut
     PrintConfig config = plan_.print;
     config.encoding = in.encoding();
     // Looked for in the text as read: UTF-16 holds NUL bytes, and is read as UTF-8.

@@ -1,15 +1,19 @@
 #!/usr/bin/python3
-"""--json and --vimgrep against ripgrep's on the UTF-8 copy of a Shift_JIS file, and --json read
-the way an editor reads it.
+"""The tool as editors drive it: --json, --vimgrep and --column against ripgrep's on the UTF-8
+copy of a Shift_JIS file, --json read the way an editor reads it, and a hit on a line written
+into a pipe printed while the writer keeps the pipe open.
 
-    cli_json_test.py KENSAKU
+    cli_editor_test.py KENSAKU
 """
 import base64
 import json
+import os
 import random
+import select
 import subprocess
 import sys
 import tempfile
+import time
 from pathlib import Path
 
 KENSAKU = sys.argv[1]
@@ -104,5 +108,33 @@ with tempfile.TemporaryDirectory() as folder:
     if not any('"bytes":' in line for line in output.decode().splitlines()):
         fail("a line that is no UTF-8 is not given as bytes")
 
-print("cli_json_test: " + ("all checks passed" if failures == 0 else f"{failures} failed"))
+
+def seconds_until_printed(process, line):
+    """How long a line written into the pipe takes to come out of the tool, at most a second."""
+    start = time.monotonic()
+    process["pipe"].write(line)
+    process["pipe"].flush()
+    got = b""
+    while b"\n" not in got and time.monotonic() - start < 1:
+        ready, _, _ = select.select([process["out"]], [], [], 0.01)
+        if ready:
+            got += os.read(process["out"].fileno(), 4096)
+    return time.monotonic() - start, got
+
+
+with tempfile.TemporaryDirectory() as folder:
+    fifo = Path(folder, "fifo")
+    os.mkfifo(fifo)
+    tool = subprocess.Popen([KENSAKU, "--line-buffered", "-n", "ERROR", str(fifo)],
+                            stdout=subprocess.PIPE)
+    with open(fifo, "wb") as pipe:
+        process = {"pipe": pipe, "out": tool.stdout}
+        seconds_until_printed(process, b"starting\n")
+        for n, line in ((2, b"an ERROR here\n"), (4, b"ERROR again\n")):
+            taken, got = seconds_until_printed(process, line if n == 2 else b"ok\n" + line)
+            if got != str(n).encode() + b":" + line or taken > 0.1:
+                fail(f"a hit in a pipe: {got!r} after {taken * 1000:.0f} ms")
+    tool.wait(timeout=10)
+
+print("cli_editor_test: " + ("all checks passed" if failures == 0 else f"{failures} failed"))
 sys.exit(1 if failures else 0)
