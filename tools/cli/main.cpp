@@ -118,6 +118,7 @@ int Main(int argc, char** argv) {
   selection.numbered = print.line_numbers;
   plan.binary = o.binary;
   plan.follow_links = o.dereference;
+  plan.names = o.names;
   plan.no_messages = o.no_messages;
   plan.threads = o.threads > 0
                      ? o.threads

@@ -38,6 +38,9 @@ enum class Id {
   kColor,
   kRecursive,
   kDereference,
+  kInclude,
+  kExclude,
+  kExcludeDir,
   kText,
   kNoBinary,
   kEncoding,
@@ -106,6 +109,15 @@ constexpr OptionSpec kOptions[] = {
      "search directories, following symbolic links only when named"},
     {Id::kDereference, 'R', "dereference-recursive", nullptr, "Files",
      "search directories, following every symbolic link"},
+    {Id::kInclude, 0, "include", "GLOB", "Files",
+     "search only files whose name matches GLOB (*, ?, [...], \\ quoting); repeatable"},
+    {Id::kExclude, 0, "exclude", "GLOB", "Files",
+     "pass over files whose name matches GLOB; repeatable. Of all --include and --exclude, the "
+     "last whose GLOB matches decides; a name none matches is searched unless the first was "
+     "--include. A file met in a directory is matched by its own name, one named on the command "
+     "line by the whole name or any part after a /"},
+    {Id::kExcludeDir, 0, "exclude-dir", "GLOB", "Files",
+     "pass over directories whose name matches GLOB, met in a directory or named; repeatable"},
     {Id::kText, 'a', "text", nullptr, "Files", "search binary files as text"},
     {Id::kNoBinary, 'I', nullptr, nullptr, "Files", "pass over binary files"},
     {Id::kThreads, 'j', "threads", "NUM", "Files",
@@ -257,6 +269,15 @@ bool Apply(const OptionSpec& def, const std::string& arg, Options& o, std::strin
     case Id::kDereference:
       o.recursive = true;
       o.dereference = true;
+      break;
+    case Id::kInclude:
+      o.names.Include(arg);
+      break;
+    case Id::kExclude:
+      o.names.Exclude(arg);
+      break;
+    case Id::kExcludeDir:
+      o.names.ExcludeDirectory(arg);
       break;
     case Id::kText:
       o.binary = Binary::kText;

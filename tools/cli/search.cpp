@@ -227,7 +227,7 @@ class Board {
     for (const Node* n = node.parent; n != nullptr; n = n->parent) above.push_back(n->canonical);
     std::vector<Target> entries;
     ListDirectory(node.target, node.parent != nullptr ? node.parent->handle : -1,
-                  plan_.follow_links, above, entries, node.canonical, node.handle);
+                  plan_.follow_links, plan_.names, above, entries, node.canonical, node.handle);
     std::size_t files = 0;
     for (Target& entry : entries) {
       files += entry.kind == Target::Kind::kFile;
