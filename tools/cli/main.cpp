@@ -105,6 +105,17 @@ int Main(int argc, char** argv) {
   print.color = o.color == Tristate::kAlways ||
                 (o.color == Tristate::kAuto && terminal && !Set("NO_COLOR") &&
                  std::string(std::getenv("TERM") ? std::getenv("TERM") : "") != "dumb");
+  print.invert = o.invert;
+  if (print.color) {
+    // GREP_COLOR first, so that GREP_COLORS overrides it, and a warning as grep gives.
+    const char* old_color = std::getenv("GREP_COLOR");
+    if (old_color != nullptr && ReadGrepColor(old_color, print.colors)) {
+      std::fprintf(stderr,
+                   "kensaku: warning: GREP_COLOR='%s' is deprecated; use GREP_COLORS='mt=%s'\n",
+                   old_color, old_color);
+    }
+    if (const char* colors = std::getenv("GREP_COLORS")) ReadGrepColors(colors, print.colors);
+  }
   print.utf8 = o.output_encoding == Charset::kUtf8 ||
                (o.output_encoding == Charset::kAuto && terminal && TerminalIsUtf8());
   Selection& selection = plan.selection;

@@ -437,7 +437,8 @@ SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
 
   // Context groups of different files are parted by "--" too, as within one file.
   const bool parted = plan.selection.after > 0 || plan.selection.before > 0;
-  const std::string separator = plan.print.color ? "\33[36m\33[K--\33[m\33[K\n" : "--\n";
+  const std::string separator =
+      (plan.print.color ? plan.print.colors.Paint(plan.print.colors.separator, "--") : "--") + "\n";
   bool printed = false;
   SearchResult result;
   // Depth first over the nodes, each written once it is done.
