@@ -221,6 +221,7 @@ class SelectScan final : public Selector {
         context_(selection.before > 0 || selection.after > 0),
         count_lines_(selection.numbered || context_),
         with_parts_(selection.parts && !selection.invert),
+        context_parts_(selection.parts && selection.invert && context_),
         every_line_(selection.invert || selection.before > 0),
         max_count_(selection.max_count >= 0 ? selection.max_count : INT64_MAX) {
     for (std::size_t g = 0; g < query.groups().size(); ++g) {
@@ -408,8 +409,12 @@ class SelectScan final : public Selector {
       Selected();
       return;
     }
-    const FoundLine line{number_, state_.line, state_.length, {}, {}, line_at_};
+    FoundLine line{number_, state_.line, state_.length, {}, {}, line_at_};
     if (after_left_ > 0) {
+      if (context_parts_) {
+        FindParts(state_.line, state_.length, state_.text_length, true);
+        line.parts = parts_;
+      }
       // After the last counted line, its trailing context goes on, selected lines included.
       sink_->Context(line);
       last_reported_ = line.number;
@@ -433,28 +438,43 @@ class SelectScan final : public Selector {
       const std::int64_t first = before_.empty() ? line.number : before_.front().number;
       if (last_reported_ != 0 && first > last_reported_ + 1) sink_->ContextBreak();
       for (const Held& held : before_) {
-        sink_->Context(
-            FoundLine{held.number, held.text.c_str(), held.text.size(), {}, {}, held.offset});
+        FoundLine context{held.number, held.text.c_str(), held.text.size(), {}, {}, held.offset};
+        if (context_parts_) {
+          FindParts(held.text.c_str(), held.text.size(),
+                    std::min(held.text.find('\0'), held.text.size()), false);
+          context.parts = parts_;
+        }
+        sink_->Context(context);
       }
       before_.clear();
     }
     if (with_parts_) {
-      if (encoding_ == Encoding::kCp932) {
-        query_.MatchedParts(state_.line, state_.length, parts_);
-      } else {
-        // Found in the internal form, reported in the line's own bytes.
-        if (!decoded_) DecodeLine();
-        query_.MatchedParts(internal_.text(), internal_.size(), parts_);
-        for (LineSpan& part : parts_) {
-          part = {internal_.SourceOffset(part.start), internal_.SourceOffset(part.end)};
-        }
-      }
+      FindParts(state_.line, state_.length, state_.text_length, true);
       line.parts = parts_;
     }
     sink_->Matched(line);
     last_reported_ = line.number;
     after_left_ = selection_.after;
     if (MaxReached() && after_left_ == 0) done_ = true;
+  }
+
+  // The matched parts of a line, the one read (current) or one held as context, into parts_.
+  void FindParts(const char* text, std::size_t length, std::size_t text_length, bool current) {
+    if (encoding_ == Encoding::kCp932) {
+      query_.MatchedParts(text, length, parts_);
+      return;
+    }
+    // Found in the internal form, reported in the line's own bytes.
+    if (!current) {
+      internal_.Decode(encoding_, text, text_length, query_.extras());
+      decoded_ = false;  // internal_ no longer holds the line read
+    } else if (!decoded_) {
+      DecodeLine();
+    }
+    query_.MatchedParts(internal_.text(), internal_.size(), parts_);
+    for (LineSpan& part : parts_) {
+      part = {internal_.SourceOffset(part.start), internal_.SourceOffset(part.end)};
+    }
   }
 
   const Query& query_;
@@ -465,7 +485,8 @@ class SelectScan final : public Selector {
   const bool context_;
   const bool count_lines_;
   const bool with_parts_;
-  const bool every_line_;  // every line is reported, selected or not, or may be context before
+  const bool context_parts_;  // under invert, context lines are those with matches to show
+  const bool every_line_;     // every line is reported, selected or not, or may be context before
   const std::int64_t max_count_;
   std::vector<Group> groups_;
   ScanState state_;
@@ -477,7 +498,7 @@ class SelectScan final : public Selector {
   bool decoded_ = false;  // internal_ holds the line read
   std::uint64_t line_at_ = 0;
   std::uint64_t hopeless_to_ = 0;  // lines that end by here hold no entry's bytes
-  std::int64_t number_ = 0;  // lines counted: the number of the line read
+  std::int64_t number_ = 0;        // lines counted: the number of the line read
   std::int64_t selected_ = 0;
   bool done_ = false;
   int after_left_ = 0;

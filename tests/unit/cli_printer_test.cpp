@@ -178,6 +178,15 @@ TEST_F(CliPrinterTest, Colour) {
   c.color = true;
   ReadGrepColors("ne:ms=:sl=7", c.colors);
   EXPECT_EQ(Run(c, {"b"}, {"abc"}), "\33[7mabc\33[m\n");
+  // Under -v the context lines are the ones with matches, shown in mc, before and after.
+  c = Config{};
+  c.color = true;
+  c.invert = true;
+  c.before = 1;
+  c.after = 1;
+  ReadGrepColors("mc=4:ms=5", c.colors);
+  EXPECT_EQ(Run(c, {"a"}, {"xa", "b", "aya", "c"}),
+            "x\33[4m\33[Ka\33[m\33[K\nb\n\33[4m\33[Ka\33[m\33[Ky\33[4m\33[Ka\33[m\33[K\nc\n");
   // rv: with -v the selected lines take cx.
   c = Config{};
   c.color = true;

@@ -173,13 +173,18 @@ done
 # over, the reading ended by a bad entry; the older GREP_COLOR still taken, with grep's warning.
 for colors in "ms=04:mc=35:sl=1:cx=2:fn=01;34:ln=33:se=35" "fn=34:ln=33:se=32:ne" \
     "ln=33:fn=3x:se=35" "mt=7:zz=1:bn=36" "sl=1:cx=2:rv" "ms=:fn=:se=" "=34:ln=33"; do
-  for args in "-n -H a f" "-n -C1 a3 f g" "-c a f g" "-l a f g" "-o -n a f" "-m1 -A2 a f"; do
+  for args in "-n -H a f" "-n -C1 a3 f g" "-c a f g" "-l a f g" "-o -n a f" "-m1 -A2 a f" \
+      "-v -n -A1 a f" "-v -C1 a f g"; do
     # shellcheck disable=SC2086
     GREP_COLORS=$colors same_as_grep --color=always $args
   done
 done
 GREP_COLOR='01;32' same_as_grep --color=always -n a f
-GREP_COLOR='4' GREP_COLORS='ms=7' same_as_grep --color=always -A1 a f
+GREP_COLOR='4' GREP_COLORS='ms=7' same_as_grep --color=always -v -A1 a f
+# Under -v the matches of context lines show too, in a UTF-8 file as in any other.
+printf '\xe3\x81\x82a1\nb\n\xe3\x81\x84a2 a\nc\n' >u8
+same_as_grep --color=always -v -B1 a u8
+same_as_grep --color=always -v -A1 -n a u8
 GREP_COLOR='4x' same_as_grep --color=always a f
 GREP_COLOR='4' same_as_grep --color=never a f
 
