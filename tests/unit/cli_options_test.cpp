@@ -201,6 +201,7 @@ TEST(CliOptionsTest, HelpAndManPageComeFromTheTable) {
   EXPECT_EQ(man.rfind(".TH KENSAKU 1", 0), 0u);
   EXPECT_NE(man.find(".SH SYNOPSIS"), std::string::npos);
   EXPECT_NE(man.find(".SH EXIT STATUS"), std::string::npos);
+  EXPECT_NE(man.find("\\fBGREP_COLORS\\fR"), std::string::npos);
   // Every line that opens with a dot is a macro of ours, never text taken for one.
   std::size_t at = 0;
   while ((at = man.find("\n.", at)) != std::string::npos) {

@@ -103,7 +103,8 @@ constexpr OptionSpec kOptions[] = {
      "print NUM lines before each selected line"},
     {Id::kContext, 'C', "context", "NUM", "Output", "print NUM lines around each selected line"},
     {Id::kColor, 0, "color", "WHEN", "Output",
-     "highlight matches, file names and line numbers: auto (on a terminal), always, never"},
+     "highlight matches, file names and line numbers: auto (on a terminal), always, never; "
+     "grep's codes, or those GREP_COLORS sets"},
     {Id::kColor, 0, "colour", "WHEN", nullptr, nullptr},
     {Id::kRecursive, 'r', "recursive", nullptr, "Files",
      "search directories, following symbolic links only when named"},
@@ -551,6 +552,15 @@ std::string ManPage() {
   s += ".SH EXIT STATUS\n" + Roff(kExitStatus) + "\n";
   s += ".SH ENVIRONMENT\n.TP\n\\fBNO_COLOR\\fR\n" +
        Roff("when set and not empty, --color=auto highlights nothing") +
+       "\n.TP\n\\fBGREP_COLORS\\fR\n" +
+       Roff(
+           "colours as grep reads them: ms, mc, sl, cx, fn, ln and se set the SGR codes of "
+           "matches in selected and context lines, of those lines, of file names, line numbers "
+           "and separators; mt sets ms and mc; rv trades sl and cx under -v; ne leaves out "
+           "the erasing to the line end. Others are passed over; a malformed entry ends the "
+           "reading") +
+       "\n.TP\n\\fBGREP_COLOR\\fR\n" +
+       Roff("the older way to set ms and mc, still read, with a warning, as grep has it") +
        "\n.TP\n\\fBKENSAKU_PROGRESS_DELAY_MS\\fR\n" +
        Roff("milliseconds a search runs on a terminal before its progress shows (default 1000)") +
        "\n";
