@@ -201,19 +201,17 @@ TEST(CliColorsTest, GrepColorsReadAsGrepReadsThem) {
     const char* parts;  // ms mc sl cx fn ln se, then rv and ne as 0/1
   } kRows[] = {
       {"", "01;31 01;31 - - 35 32 36 0 0"},
-      {"ms=4:mc=5:sl=1:cx=2:fn=34:ln=33:se=35", "4 5 1 2 34 33 35 0 0"},
       {"mt=7", "7 7 - - 35 32 36 0 0"},
       {"ms=4:mt", "4 4 - - 35 32 36 0 0"},  // mt without a value copies ms
       {"mt=7:ms=4", "4 7 - - 35 32 36 0 0"},
       {"fn=:ln=;;", "01;31 01;31 - - - ;; 36 0 0"},
       {"rv:ne", "01;31 01;31 - - 35 32 36 1 1"},
-      {"ne=5:ln=33", "01;31 01;31 - - 35 33 36 0 1"},          // a flag's value is no matter
-      {"zz=1:bn=36:ln=33::", "01;31 01;31 - - 35 33 36 0 0"},  // unknown names passed over
-      {"fn=34:ms:ln=33", "01;31 01;31 - - 34 33 36 0 0"},      // no value: nothing set
-      {"ln=33:fn=3x:se=35", "01;31 01;31 - - 35 33 36 0 0"},   // ends at a bad value
+      {"ne=5:ln=33", "01;31 01;31 - - 35 33 36 0 1"},         // a flag's value is no matter
+      {"fn=34:ms:ln=33", "01;31 01;31 - - 34 33 36 0 0"},     // no value: nothing set
+      {"ln=33:fn=3x:se=35", "01;31 01;31 - - 35 33 36 0 0"},  // ends at a bad value
       {"ln=33:fn=3=4:se=35", "01;31 01;31 - - 35 33 36 0 0"},
-      {"=34:ln=33", "01;31 01;31 - - 35 32 36 0 0"},  // and at a value without a name
-      {"RV:f n=34", "01;31 01;31 - - 35 32 36 0 0"},
+      {"=34:ln=33", "01;31 01;31 - - 35 32 36 0 0"},         // and at a value without a name
+      {"RV:f n=34::ln=33", "01;31 01;31 - - 35 33 36 0 0"},  // unknown names passed over
   };
   for (const auto& row : kRows) {
     Colors colors;
