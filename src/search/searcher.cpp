@@ -229,6 +229,7 @@ class SelectScan final : public Selector {
         context_(selection.before > 0 || selection.after > 0),
         count_lines_(selection.numbered || context_),
         with_parts_(selection.parts && !selection.invert),
+        context_parts_(selection.parts && selection.invert && context_),
         every_line_(selection.invert || selection.before > 0),
         max_count_(selection.max_count >= 0 ? selection.max_count : INT64_MAX) {
     for (std::size_t g = 0; g < query.groups().size(); ++g) {
@@ -268,7 +269,7 @@ class SelectScan final : public Selector {
       parts_found_ = false;
       bool hit = LineMatches();
       if (hit && selection_.bound != Bound::kNone) {
-        FindParts();
+        FindParts(state_.line, state_.length, state_.text_length, true);
         hit = !parts_.empty();
       }
       Report(hit != selection_.invert);
@@ -324,6 +325,7 @@ class SelectScan final : public Selector {
   bool ReadLine() {
     line_at_ = in_->position();
     ReadNextLine(state_, *in_);
+    decoded_ = false;
     if (in_->failed()) return false;
     ++number_;
     return true;
@@ -422,8 +424,12 @@ class SelectScan final : public Selector {
       Selected();
       return;
     }
-    const FoundLine line{number_, state_.line, state_.length, {}, {}, line_at_};
+    FoundLine line{number_, state_.line, state_.length, {}, {}, line_at_};
     if (after_left_ > 0) {
+      if (context_parts_) {
+        FindParts(state_.line, state_.length, state_.text_length, true);
+        line.parts = parts_;
+      }
       // After the last counted line, its trailing context goes on, selected lines included.
       sink_->Context(line);
       last_reported_ = line.number;
@@ -447,13 +453,18 @@ class SelectScan final : public Selector {
       const std::int64_t first = before_.empty() ? line.number : before_.front().number;
       if (last_reported_ != 0 && first > last_reported_ + 1) sink_->ContextBreak();
       for (const Held& held : before_) {
-        sink_->Context(
-            FoundLine{held.number, held.text.c_str(), held.text.size(), {}, {}, held.offset});
+        FoundLine context{held.number, held.text.c_str(), held.text.size(), {}, {}, held.offset};
+        if (context_parts_) {
+          FindParts(held.text.c_str(), held.text.size(),
+                    std::min(held.text.find('\0'), held.text.size()), false);
+          context.parts = parts_;
+        }
+        sink_->Context(context);
       }
       before_.clear();
     }
     if (with_parts_) {
-      if (!parts_found_) FindParts();
+      if (!parts_found_) FindParts(state_.line, state_.length, state_.text_length, true);
       line.parts = parts_;
     }
     sink_->Matched(line);
@@ -462,13 +473,19 @@ class SelectScan final : public Selector {
     if (MaxReached() && after_left_ == 0) done_ = true;
   }
 
-  // The matched parts of the line read, in its own bytes; with a bound, only the bounded ones.
-  // They are found in the text the entries read, and mapped back from the internal form.
-  void FindParts() {
-    const char* text = state_.line;
-    std::size_t n = state_.length;
+  // The matched parts of a line, the one read (current) or one held as context, into parts_, in
+  // its own bytes; with a bound, only the bounded ones. They are found in the text the entries
+  // read, and mapped back from the internal form.
+  void FindParts(const char* line, std::size_t length, std::size_t text_length, bool current) {
+    const char* text = line;
+    std::size_t n = length;
     if (encoding_ != Encoding::kCp932) {
-      if (!decoded_) DecodeLine();
+      if (!current) {
+        internal_.Decode(encoding_, line, text_length, query_.extras());
+        decoded_ = false;  // internal_ no longer holds the line read
+      } else if (!decoded_) {
+        DecodeLine();
+      }
       text = internal_.text();
       n = internal_.size();
     }
@@ -482,7 +499,7 @@ class SelectScan final : public Selector {
         part = {internal_.SourceOffset(part.start), internal_.SourceOffset(part.end)};
       }
     }
-    parts_found_ = true;
+    parts_found_ = current;  // the line read's, or no longer
   }
 
   bool Bounded(const char* text, std::size_t end, const LineSpan& p) const {
@@ -501,7 +518,8 @@ class SelectScan final : public Selector {
   const bool context_;
   const bool count_lines_;
   const bool with_parts_;
-  const bool every_line_;  // every line is reported, selected or not, or may be context before
+  const bool context_parts_;  // under invert, context lines are those with matches to show
+  const bool every_line_;     // every line is reported, selected or not, or may be context before
   const std::int64_t max_count_;
   std::vector<Group> groups_;
   ScanState state_;

@@ -53,7 +53,8 @@ struct Selection {
                                 // context); -1: no limit
   int before = 0;               // context lines before each selected line
   int after = 0;                // and after it
-  bool parts = false;           // report each selected line's matched parts
+  bool parts = false;           // report the matched parts of each selected line, or under
+                                // invert of each context line (the lines that have them)
   Bound bound = Bound::kNone;   // a line is hit only by a match so bounded (and those are its parts)
   // Every line is counted, so that reported lines carry their number. Without it lines passed
   // over whole go uncounted, which saves their count: reported numbers then only tell lines

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <fnmatch.h>
+#endif
 
 #include "mbchar/fold.h"
 #include "options.h"
@@ -127,6 +132,8 @@ TEST(CliOptionsTest, UsageErrorsAreOneLine) {
        "invalid argument 'latin1' for --output-encoding (sjis, utf-8 or auto)"},
       {{"--pattern-encoding=auto", "x"},
        "invalid argument 'auto' for --pattern-encoding (utf-8 or sjis)"},
+      {{"x", "--exclude"}, "option '--exclude' requires an argument"},
+      {{"--excl=a", "x"}, "option '--excl' is ambiguous"},
   };
   for (const auto& c : kCases) {
     const Parsed p = Parse(c.args);
@@ -163,6 +170,9 @@ TEST(CliOptionsTest, HelpAndManPageComeFromTheTable) {
                            "color",
                            "recursive",
                            "dereference-recursive",
+                           "include",
+                           "exclude",
+                           "exclude-dir",
                            "output-encoding",
                            "pattern-encoding",
                            "help",
@@ -191,6 +201,7 @@ TEST(CliOptionsTest, HelpAndManPageComeFromTheTable) {
   EXPECT_EQ(man.rfind(".TH KENSAKU 1", 0), 0u);
   EXPECT_NE(man.find(".SH SYNOPSIS"), std::string::npos);
   EXPECT_NE(man.find(".SH EXIT STATUS"), std::string::npos);
+  EXPECT_NE(man.find("\\fBGREP_COLORS\\fR"), std::string::npos);
   // Every line that opens with a dot is a macro of ours, never text taken for one.
   std::size_t at = 0;
   while ((at = man.find("\n.", at)) != std::string::npos) {
@@ -201,6 +212,126 @@ TEST(CliOptionsTest, HelpAndManPageComeFromTheTable) {
   }
   EXPECT_NE(man.find("\n\\&. any character"), std::string::npos);
   EXPECT_EQ(UsageText().find("Usage:\n  kensaku [OPTIONS] PATTERN [FILE...]\n"), 0u);
+}
+
+TEST(CliOptionsTest, Globs) {
+  const struct {
+    const char* glob;
+    const char* name;
+    bool matches;
+  } kRows[] = {
+      {"*.c", "a.c", true},
+      {"*.c", ".c", true},        // no leading-dot rule
+      {"*c", "d/sub/x.c", true},  // '*' and '?' take '/' too
+      {"d?x", "d/x", true},
+      {"a*b*c", "aXbYbZc", true},  // the last '*' gives back what the rest needs
+      {"a*b*c", "aXbYbZ", false},
+      {"**", "", true},
+      {"q\\?.c", "qx.c", false},  // quoted: only itself
+      {"q\\?.c", "q?.c", true},
+      {"\\[ab]", "[ab]", true},
+      {"[!a].c", "b.c", true},
+      {"w[]]x", "w]x", true},  // ']' first is a member
+      {"a[!]]", "a]", false},
+      {"[a-]-b", "a-b", true},  // '-' last is a member
+      {"[z-a]", "m", false},    // a range backwards holds nothing
+      {"[\\]]", "]", true},
+      {"w[x.c", "w[x.c", true},  // a '[' that opens no set is itself
+      {"[[:upper:]][[:digit:]]", "A1", true},
+      {"[[:foo:]]", "f", false},  // an unknown class matches nothing
+      {"[a[:foo:]]", "a", true},  // unless a member before it matched
+      {"[[.a.]-c]", "b", true},
+      {"[[=a=]]", "a", true},
+      {"ab\\", "ab\\", true},   // a lone '\' at the end: text compared as it is
+      {"a*\\", "ab\\", false},  // but with a wildcard, nothing
+      // Whole UTF-8 characters: '?' takes one, a range compares code points.
+      {"?", "\xC3\xA9", true},
+      {"??", "\xC3\xA9", false},
+      {"[\xC3\xA9]", "\xC3\xA9", true},
+      {"[\xE3\x81\x81-\xE3\x82\x93]*", "\xE3\x81\x91\xE3\x82\x93", true},  // [ぁ-ん]* on けん
+      {"[\xE3\x81\x81-\xE3\x82\x93]", "\xE3\x82\xB1", false},              // ケ
+  };
+  for (const auto& row : kRows) {
+    EXPECT_EQ(GlobMatches(row.glob, row.name), row.matches) << row.glob << " on " << row.name;
+  }
+}
+
+#ifndef _WIN32
+// The matcher against the system's fnmatch, on patterns of the pieces where the two could part:
+// sets and their classes, ranges, quotes and stars. A lone '\' at the end is left out: there the
+// matcher follows grep, which compares a pattern without wildcards as text.
+TEST(CliOptionsTest, GlobsAgreeWithFnmatch) {
+  const char* const kPieces[] = {
+      "a",     "b",      "c",     "z",  "-",  "]",  "[",         "!",         "^",       "\\",
+      "*",     "?",      "/",     ".",  ":",  "=",  "[:alpha:]", "[:digit:]", "[:foo:]", "[:zz:]",
+      "[.a.]", "[.ab.]", "[=b=]", "[:", "[=", "[.", ".]",        "=]"};
+  const char kNameChars[] = "abcz-][!^\\/.:=1";
+  std::mt19937 random(7);
+  int checked = 0;
+  for (int i = 0; i < 200000; ++i) {
+    std::string glob, name;
+    for (int k = static_cast<int>(random() % 8); k > 0; --k) {
+      glob += kPieces[random() % std::size(kPieces)];
+    }
+    for (int k = static_cast<int>(random() % 6); k > 0; --k) {
+      name += kNameChars[random() % (sizeof kNameChars - 1)];
+    }
+    if (!glob.empty() && glob.back() == '\\') continue;
+    ++checked;
+    ASSERT_EQ(GlobMatches(glob, name), fnmatch(glob.c_str(), name.c_str(), 0) == 0)
+        << "'" << glob << "' on '" << name << "'";
+  }
+  EXPECT_GT(checked, 150000);
+}
+#endif
+
+// Of --include and --exclude the last that matches decides, and a name none matches is kept
+// unless the first was --include; operands match whole or after any '/'.
+TEST(CliOptionsTest, IncludeAndExclude) {
+  const struct {
+    Strings args;
+    const char* file;  // met in a walk
+    const char* operand;
+    bool skips_file;
+    bool skips_operand;
+  } kRows[] = {
+      {{"--include=*.c"}, "a.h", "d/a.h", true, true},
+      {{"--include=*.c", "--exclude=a*"}, "a.c", "a.c", true, true},
+      {{"--include=*.c", "--exclude=a*"}, "b.h", "b.h", true, true},
+      {{"--exclude=a*", "--include=*.c"}, "a.c", "a.c", false, false},
+      {{"--exclude=a*", "--include=*.c"}, "a.h", "a.h", true, true},
+      {{"--exclude=a*", "--include=*.c"}, "b.h", "b.h", false, false},  // none matched
+      {{"--include=*.h", "--exclude=a*", "--include=*.c"}, "c.txt", "c.txt", true, true},
+      {{"--exclude=a.c"}, "a.c", "./d/a.c", true, true},
+      {{"--exclude=d/*.c"}, "a.c", "d/a.c", false, true},  // a walk matches names only
+      {{"--exclude=d*c"}, "dc", "d/sub/x.c", true, true},
+      {{"--exclude=/a.c"}, "a.c", "d//a.c", false, true},
+      {{"--exclude=/a.c"}, "a.c", "/tmp/a.c", false, false},
+      {{"--exclude=a.c/"}, "a.c", "a.c", false, false},  // no slash dropped from a file's glob
+  };
+  for (const auto& row : kRows) {
+    Strings args = row.args;
+    args.push_back("x");
+    const Parsed p = Parse(args);
+    ASSERT_TRUE(p.ok) << p.error;
+    const std::string what = ::testing::PrintToString(row.args);
+    EXPECT_EQ(p.options.names.SkipsFile(row.file), row.skips_file) << what << " " << row.file;
+    EXPECT_EQ(p.options.names.SkipsFileOperand(row.operand), row.skips_operand)
+        << what << " " << row.operand;
+  }
+
+  const Parsed p = Parse({"--exclude-dir=sub/", "--exclude-dir=.?", "--exclude=d", "x"});
+  ASSERT_TRUE(p.ok) << p.error;
+  const NameFilter& names = p.options.names;
+  EXPECT_TRUE(names.SkipsDirectory("sub"));  // trailing slashes dropped
+  EXPECT_TRUE(names.SkipsDirectory(".h"));
+  EXPECT_FALSE(names.SkipsDirectory("d"));  // --exclude is for files
+  EXPECT_FALSE(names.SkipsDirectory("subs"));
+  EXPECT_TRUE(names.SkipsDirectoryOperand("d/sub"));
+  EXPECT_TRUE(names.SkipsDirectoryOperand("./.h"));
+  EXPECT_FALSE(names.SkipsDirectoryOperand("d/sub/"));  // grep keeps this one too
+  EXPECT_FALSE(names.SkipsDirectoryOperand("sub/deeper"));
+  EXPECT_FALSE(names.SkipsFile("sub"));
 }
 
 }  // namespace

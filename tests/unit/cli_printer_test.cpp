@@ -24,6 +24,7 @@ struct Config {
   bool only_matching = false;
   bool invert = false;
   bool color = false;
+  Colors colors;
   bool utf8 = false;
   bool binary = false;
   std::int64_t max_count = -1;
@@ -48,6 +49,8 @@ class CliPrinterTest : public ::testing::Test {
     print.line_numbers = c.line_numbers;
     print.only_matching = c.only_matching;
     print.color = c.color;
+    print.colors = c.colors;
+    print.invert = c.invert;
     print.utf8 = c.utf8;
     print.binary = c.binary;
     Selection selection;
@@ -159,6 +162,78 @@ TEST_F(CliPrinterTest, Colour) {
   c.color = true;
   c.invert = true;
   EXPECT_EQ(Run(c, {"a"}, {"a", "b"}), "b\n");
+
+  // Line colours around the matches, none left open before a CR that ends the line; ne drops
+  // the clearing; an empty colour leaves its part plain.
+  c = Config{};
+  c.color = true;
+  c.line_numbers = true;
+  ReadGrepColors("sl=1:cx=2:ms=4:ln=:se=35", c.colors);
+  c.after = 1;
+  EXPECT_EQ(Run(c, {"b"}, {"abcb\r", "d"}),
+            "1\33[35m\33[K:\33[m\33[K\33[1m\33[Ka\33[4m\33[Kb\33[m\33[K\33[1m\33[Kc\33[4m\33[K"
+            "b\33[m\33[K\r\n"
+            "2\33[35m\33[K-\33[m\33[K\33[2m\33[Kd\33[m\33[K\n");
+  c = Config{};
+  c.color = true;
+  ReadGrepColors("ne:ms=:sl=7", c.colors);
+  EXPECT_EQ(Run(c, {"b"}, {"abc"}), "\33[7mabc\33[m\n");
+  // Under -v the context lines are the ones with matches, shown in mc, before and after.
+  c = Config{};
+  c.color = true;
+  c.invert = true;
+  c.before = 1;
+  c.after = 1;
+  ReadGrepColors("mc=4:ms=5", c.colors);
+  EXPECT_EQ(Run(c, {"a"}, {"xa", "b", "aya", "c"}),
+            "x\33[4m\33[Ka\33[m\33[K\nb\n\33[4m\33[Ka\33[m\33[Ky\33[4m\33[Ka\33[m\33[K\nc\n");
+  // rv: with -v the selected lines take cx.
+  c = Config{};
+  c.color = true;
+  c.invert = true;
+  ReadGrepColors("sl=1:cx=2:rv", c.colors);
+  EXPECT_EQ(Run(c, {"a"}, {"b"}), "\33[2m\33[Kb\33[m\33[K\n");
+}
+
+TEST(CliColorsTest, GrepColorsReadAsGrepReadsThem) {
+  const struct {
+    const char* value;
+    const char* parts;  // ms mc sl cx fn ln se, then rv and ne as 0/1
+  } kRows[] = {
+      {"", "01;31 01;31 - - 35 32 36 0 0"},
+      {"mt=7", "7 7 - - 35 32 36 0 0"},
+      {"ms=4:mt", "4 4 - - 35 32 36 0 0"},  // mt without a value copies ms
+      {"mt=7:ms=4", "4 7 - - 35 32 36 0 0"},
+      {"fn=:ln=;;", "01;31 01;31 - - - ;; 36 0 0"},
+      {"rv:ne", "01;31 01;31 - - 35 32 36 1 1"},
+      {"ne=5:ln=33", "01;31 01;31 - - 35 33 36 0 1"},         // a flag's value is no matter
+      {"fn=34:ms:ln=33", "01;31 01;31 - - 34 33 36 0 0"},     // no value: nothing set
+      {"ln=33:fn=3x:se=35", "01;31 01;31 - - 35 33 36 0 0"},  // ends at a bad value
+      {"ln=33:fn=3=4:se=35", "01;31 01;31 - - 35 33 36 0 0"},
+      {"=34:ln=33", "01;31 01;31 - - 35 32 36 0 0"},         // and at a value without a name
+      {"RV:f n=34::ln=33", "01;31 01;31 - - 35 33 36 0 0"},  // unknown names passed over
+  };
+  for (const auto& row : kRows) {
+    Colors colors;
+    ReadGrepColors(row.value, colors);
+    std::string parts;
+    for (const std::string* part :
+         {&colors.selected_match, &colors.context_match, &colors.selected_line,
+          &colors.context_line, &colors.file_name, &colors.line_number, &colors.separator}) {
+      parts += (part->empty() ? "-" : *part) + " ";
+    }
+    parts += std::string(colors.reverse ? "1" : "0") + " " + (colors.erase ? "0" : "1");
+    EXPECT_EQ(parts, row.parts) << row.value;
+  }
+
+  Colors colors;
+  EXPECT_TRUE(ReadGrepColor("01;4", colors));
+  EXPECT_EQ(colors.selected_match, "01;4");
+  EXPECT_EQ(colors.context_match, "01;4");
+  for (const char* bad : {"", "4 ", "x", "1m"}) {
+    EXPECT_FALSE(ReadGrepColor(bad, colors)) << bad;
+    EXPECT_EQ(colors.selected_match, "01;4");
+  }
 }
 
 TEST_F(CliPrinterTest, ShiftJisText) {

@@ -44,6 +44,22 @@ same_as_grep() {
   fi
 }
 
+# same_as_grep_sorted ARGS...: the same for a tree, whose lines grep writes in the directories'
+# own order: the lines are compared sorted.
+same_as_grep_sorted() {
+  timeout 30 "$K" "$@" 2>ke | LC_ALL=C sort >ko
+  local krc=${PIPESTATUS[0]}
+  grep "$@" 2>ge | LC_ALL=C sort >go
+  local grc=${PIPESTATUS[0]}
+  sed 's/^grep:/kensaku:/' ge >ge2
+  if [[ $krc != "$grc" ]] || ! cmp -s ko go || ! cmp -s ke ge2; then
+    echo "FAIL: like grep, sorted, $* (exit $krc, grep $grc)"
+    diff ko go | head -n 8
+    diff ke ge2 | head -n 4
+    failures=$((failures + 1))
+  fi
+}
+
 # in_pty COMMAND: runs a shell command with a terminal as standard output and error, in a UTF-8
 # locale; the terminal's bytes (CR LF turned back to LF) in o.
 in_pty() {
@@ -164,6 +180,25 @@ printf 'かなファイルを\nＡファイル\nファイル１\nファイル\n'
 run -n -w -k --output-encoding=utf-8 ふぁいる wj
 expect "-w among kana" 0 $'1:かなファイルを\n4:ファイル\n'
 
+# GREP_COLORS as grep reads it: each part's colour, line colours, rv and ne, unknown names passed
+# over, the reading ended by a bad entry; the older GREP_COLOR still taken, with grep's warning.
+for colors in "ms=04:mc=35:sl=1:cx=2:fn=01;34:ln=33:se=35" "fn=34:ln=33:se=32:ne" \
+    "ln=33:fn=3x:se=35" "mt=7:zz=1:bn=36" "sl=1:cx=2:rv" "ms=:fn=:se=" "=34:ln=33"; do
+  for args in "-n -H a f" "-n -C1 a3 f g" "-c a f g" "-l a f g" "-o -n a f" "-m1 -A2 a f" \
+      "-v -n -A1 a f" "-v -C1 a f g"; do
+    # shellcheck disable=SC2086
+    GREP_COLORS=$colors same_as_grep --color=always $args
+  done
+done
+GREP_COLOR='01;32' same_as_grep --color=always -n a f
+GREP_COLOR='4' GREP_COLORS='ms=7' same_as_grep --color=always -v -A1 a f
+# Under -v the matches of context lines show too, in a UTF-8 file as in any other.
+printf '\xe3\x81\x82a1\nb\n\xe3\x81\x84a2 a\nc\n' >u8
+same_as_grep --color=always -v -B1 a u8
+same_as_grep --color=always -v -A1 -n a u8
+GREP_COLOR='4x' same_as_grep --color=always a f
+GREP_COLOR='4' same_as_grep --color=never a f
+
 # -f lists, with -e, beyond the 60 patterns of a library list.
 printf 'zz\nb\n' >list
 same_as_grep -f list -e a3 f
@@ -280,6 +315,39 @@ expect "a named link is followed with -r" 0 $'a1\na2\na3\n'
 (cd tree/sub && timeout 30 "$K" -r -n sub >../../o 2>../../e)
 rc=$?
 expect "-r without a file searches the working directory" 0 $'s.txt:1:a sub\n'
+
+# --include, --exclude and --exclude-dir as grep has them: names met in a walk by themselves,
+# operands whole or after any '/', the last --include or --exclude that matches deciding.
+mkdir -p globs/sub/deep globs/skip globs/.h
+for f in a.c b.h c.txt sub/x.c sub/y.txt sub/deep/z.c skip/s.c .h/h.c 'q?.c' 'w[x].c' 'ab\'; do
+  printf 'x %s\n' "$f" >"globs/$f"
+done
+ln -s nowhere globs/broken
+ln -s sub globs/linkdir
+set -f  # the globs go to the tools as they are
+for args in "--include=*.c" "--include=*.c --include=*.h" "--include=*.c --exclude=s*" \
+    "--exclude=s* --include=*.c" "--include=*.h --exclude=[a-c]* --include=*.c" \
+    "--exclude-dir=sub --exclude-dir=.h" "--exclude-dir=deep/ --exclude=*.txt -l" \
+    "--include=q\?.c --include=w[[]x].c" "--exclude-dir=s* --include=[!a-b].* -c" \
+    "--exclude-dir=globs/sub" "--exclude=sub/x.c" "--include=ab\\" "--include=" "--exclude=" \
+    "--exclude-dir=*" "-R --include=*.c" "-R --exclude=bro*" "-R --exclude-dir=linkdir"; do
+  # shellcheck disable=SC2086
+  same_as_grep_sorted -r $args x globs
+done
+for args in "--exclude=*.c x globs/a.c globs/b.h" "--include=*.c x globs/b.h globs/a.c" \
+    "--exclude=*.c x globs/a.c" "--exclude=sub/x.c x globs/sub/x.c globs/a.c" \
+    "--exclude=g*c x globs/sub/x.c globs/b.h" "--exclude=a.c x ./globs//a.c globs/b.h" \
+    "--exclude-dir=sub x globs/sub globs/a.c" "-r --exclude-dir=sub x globs/sub" \
+    "-r --exclude-dir=sub x globs/sub/ globs/a.c" "--exclude=globs x globs globs/a.c" \
+    "--include=*.c x missing globs/a.c" "-r --exclude-dir=. x ." "--exclude=* x -"; do
+  # shellcheck disable=SC2086
+  same_as_grep_sorted $args <globs/a.c
+done
+set +f
+(cd globs && timeout 30 "$K" -r --exclude-dir=. -l x >../o 2>../e)
+rc=$?
+expect "--exclude-dir=. leaves the working directory searched" 0 \
+  $'.h/h.c\na.c\nab\\\nb.h\nc.txt\nq?.c\nskip/s.c\nsub/deep/z.c\nsub/x.c\nsub/y.txt\nw[x].c\n'
 
 # A generated tree: nested directories, files with hits and without, a binary one, empty ones, a
 # link. The output is the same byte for byte with 1, 2 and 8 threads, and when the workers keep

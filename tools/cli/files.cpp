@@ -26,8 +26,8 @@ Target Note(const std::string& message) {
 }  // namespace
 
 void ListDirectory(const Target& directory, std::intptr_t parent, bool follow,
-                   const std::vector<std::string>& above, std::vector<Target>& entries,
-                   std::string& canonical, std::intptr_t& handle) {
+                   const NameFilter& names, const std::vector<std::string>& above,
+                   std::vector<Target>& entries, std::string& canonical, std::intptr_t& handle) {
   entries.clear();
   handle = -1;
   const std::string& shown = directory.shown;
@@ -50,6 +50,11 @@ void ListDirectory(const Target& directory, std::intptr_t parent, bool follow,
             [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
   entries.reserve(found.size());
   for (DirectoryEntry& entry : found) {
+    // A link that cannot be followed is taken for a file, as grep takes it.
+    if (entry.kind == Target::Kind::kDirectory ? names.SkipsDirectory(entry.name)
+                                               : names.SkipsFile(entry.name)) {
+      continue;
+    }
     Target t;
     t.kind = entry.kind;
     t.shown = Join(shown, entry.name);
@@ -86,13 +91,14 @@ void CollectOperands(const Options& options, std::vector<Target>& targets, bool&
           ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory);
       targets.push_back(Note(file + ": " + why.message()));
     } else if (fs::is_directory(status)) {
+      if (options.names.SkipsDirectoryOperand(file)) continue;
       if (options.recursive) {
         with_name = true;
         targets.push_back({Target::Kind::kDirectory, file, file, 0, "", ""});
       } else {
         targets.push_back(Note(file + ": Is a directory"));
       }
-    } else {
+    } else if (!options.names.SkipsFileOperand(file)) {
       const std::uint64_t size = fs::is_regular_file(status) ? fs::file_size(file, ec) : 0;
       targets.push_back({Target::Kind::kFile, file, file, ec ? 0 : size, "", ""});
     }

@@ -23,19 +23,21 @@ struct Target {
 };
 
 // The operands as targets; with_name is set when names are printed by default (several operands,
-// or a walked directory).
+// or a walked directory). Files and directories that options.names leaves out are passed over
+// without a word, with or without -r; a name that does not exist is still an error.
 void CollectOperands(const Options& options, std::vector<Target>& targets, bool& with_name);
 
 // The entries of a directory in name order: directories and regular files, links only when
-// followed (then as what they point to), other kinds passed over as grep passes them; and a note
-// in their place when the directory cannot be read. The directory's canonical path, when links
+// followed (then as what they point to), other kinds passed over as grep passes them, and those
+// that names leaves out passed over too; and a note in their place when the directory cannot be
+// read. The directory's canonical path, when links
 // are followed, goes to `canonical`, and a directory whose canonical path is one of `above` (a
 // link back up the tree) is a note of a loop instead. The directory is opened relative to
 // `parent`, an open directory's handle or -1; its own is left in `handle` (or -1) for its entries
 // to be opened relative to, until CloseDirectory.
 void ListDirectory(const Target& directory, std::intptr_t parent, bool follow,
-                   const std::vector<std::string>& above, std::vector<Target>& entries,
-                   std::string& canonical, std::intptr_t& handle);
+                   const NameFilter& names, const std::vector<std::string>& above,
+                   std::vector<Target>& entries, std::string& canonical, std::intptr_t& handle);
 
 // One entry of a directory as the system lists it.
 struct DirectoryEntry {

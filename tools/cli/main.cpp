@@ -111,6 +111,17 @@ int Main(int argc, char** argv) {
                 (o.color == Tristate::kAuto && terminal && !Set("NO_COLOR") &&
                  std::string(std::getenv("TERM") ? std::getenv("TERM") : "") != "dumb");
   if (print.json) print.color = false;  // JSON text is the line's own
+  print.invert = o.invert;
+  if (print.color) {
+    // GREP_COLOR first, so that GREP_COLORS overrides it, and a warning as grep gives.
+    const char* old_color = std::getenv("GREP_COLOR");
+    if (old_color != nullptr && ReadGrepColor(old_color, print.colors)) {
+      std::fprintf(stderr,
+                   "kensaku: warning: GREP_COLOR='%s' is deprecated; use GREP_COLORS='mt=%s'\n",
+                   old_color, old_color);
+    }
+    if (const char* colors = std::getenv("GREP_COLORS")) ReadGrepColors(colors, print.colors);
+  }
   print.utf8 = o.output_encoding == Charset::kUtf8 ||
                (o.output_encoding == Charset::kAuto && terminal && TerminalIsUtf8());
   Selection& selection = plan.selection;
@@ -127,6 +138,7 @@ int Main(int argc, char** argv) {
   selection.numbered = print.line_numbers || print.json || print.vimgrep || print.column;
   plan.binary = o.binary;
   plan.follow_links = o.dereference;
+  plan.names = o.names;
   plan.no_messages = o.no_messages;
   plan.threads = o.threads > 0
                      ? o.threads

@@ -46,6 +46,9 @@ enum class Id {
   kColor,
   kRecursive,
   kDereference,
+  kInclude,
+  kExclude,
+  kExcludeDir,
   kText,
   kNoBinary,
   kEncoding,
@@ -120,12 +123,22 @@ constexpr OptionSpec kOptions[] = {
      "print NUM lines before each selected line"},
     {Id::kContext, 'C', "context", "NUM", "Output", "print NUM lines around each selected line"},
     {Id::kColor, 0, "color", "WHEN", "Output",
-     "highlight matches, file names and line numbers: auto (on a terminal), always, never"},
+     "highlight matches, file names and line numbers: auto (on a terminal), always, never; "
+     "grep's codes, or those GREP_COLORS sets"},
     {Id::kColor, 0, "colour", "WHEN", nullptr, nullptr},
     {Id::kRecursive, 'r', "recursive", nullptr, "Files",
      "search directories, following symbolic links only when named"},
     {Id::kDereference, 'R', "dereference-recursive", nullptr, "Files",
      "search directories, following every symbolic link"},
+    {Id::kInclude, 0, "include", "GLOB", "Files",
+     "search only files whose name matches GLOB (*, ?, [...], \\ quoting); repeatable"},
+    {Id::kExclude, 0, "exclude", "GLOB", "Files",
+     "pass over files whose name matches GLOB; repeatable. Of all --include and --exclude, the "
+     "last whose GLOB matches decides; a name none matches is searched unless the first was "
+     "--include. A file met in a directory is matched by its own name, one named on the command "
+     "line by the whole name or any part after a /"},
+    {Id::kExcludeDir, 0, "exclude-dir", "GLOB", "Files",
+     "pass over directories whose name matches GLOB, met in a directory or named; repeatable"},
     {Id::kText, 'a', "text", nullptr, "Files", "search binary files as text"},
     {Id::kNoBinary, 'I', nullptr, nullptr, "Files", "pass over binary files"},
     {Id::kThreads, 'j', "threads", "NUM", "Files",
@@ -301,6 +314,15 @@ bool Apply(const OptionSpec& def, const std::string& arg, Options& o, std::strin
     case Id::kDereference:
       o.recursive = true;
       o.dereference = true;
+      break;
+    case Id::kInclude:
+      o.names.Include(arg);
+      break;
+    case Id::kExclude:
+      o.names.Exclude(arg);
+      break;
+    case Id::kExcludeDir:
+      o.names.ExcludeDirectory(arg);
       break;
     case Id::kText:
       o.binary = Binary::kText;
@@ -574,6 +596,15 @@ std::string ManPage() {
   s += ".SH EXIT STATUS\n" + Roff(kExitStatus) + "\n";
   s += ".SH ENVIRONMENT\n.TP\n\\fBNO_COLOR\\fR\n" +
        Roff("when set and not empty, --color=auto highlights nothing") +
+       "\n.TP\n\\fBGREP_COLORS\\fR\n" +
+       Roff(
+           "colours as grep reads them: ms, mc, sl, cx, fn, ln and se set the SGR codes of "
+           "matches in selected and context lines, of those lines, of file names, line numbers "
+           "and separators; mt sets ms and mc; rv trades sl and cx under -v; ne leaves out "
+           "the erasing to the line end. Others are passed over; a malformed entry ends the "
+           "reading") +
+       "\n.TP\n\\fBGREP_COLOR\\fR\n" +
+       Roff("the older way to set ms and mc, still read, with a warning, as grep has it") +
        "\n.TP\n\\fBKENSAKU_PROGRESS_DELAY_MS\\fR\n" +
        Roff("milliseconds a search runs on a terminal before its progress shows (default 1000)") +
        "\n";

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "glob.h"
 #include "match/compiled_list.h"
 #include "mbchar/encoding.h"
 
@@ -55,6 +56,7 @@ struct Options {
 
   bool recursive = false;
   bool dereference = false;  // -R: symbolic links met in the tree are followed too
+  NameFilter names;          // --include, --exclude, --exclude-dir
   Binary binary = Binary::kBinary;
 
   // The files' encoding, or each file's own when auto.

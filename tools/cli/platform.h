@@ -14,6 +14,10 @@ bool TerminalIsUtf8();
 std::string StandardInputName();
 // Standard output writes bytes as given (no CR added before LF).
 void SetBinaryOutput();
+// The bytes of the file name character that starts with this byte where names are in a
+// double-byte code page (Windows' ANSI one, Shift_JIS on a Japanese system): 1 or 2. 0 where
+// names are UTF-8.
+int NameCharBytes(unsigned char first);
 
 }  // namespace kensaku::cli
 

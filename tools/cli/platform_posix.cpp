@@ -23,4 +23,6 @@ std::string StandardInputName() { return "/dev/stdin"; }
 
 void SetBinaryOutput() {}
 
+int NameCharBytes(unsigned char /*first*/) { return 0; }
+
 }  // namespace kensaku::cli

@@ -42,4 +42,13 @@ std::string StandardInputName() {
 
 void SetBinaryOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 
+int NameCharBytes(unsigned char first) {
+  static const bool double_byte = [] {
+    CPINFO info;
+    return GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 2;
+  }();
+  if (!double_byte) return 0;
+  return IsDBCSLeadByte(first) ? 2 : 1;
+}
+
 }  // namespace kensaku::cli

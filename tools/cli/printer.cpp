@@ -7,15 +7,74 @@
 namespace kensaku::cli {
 namespace {
 
-// grep's default colours (GREP_COLORS ms, fn, ln, se), each closed with "\33[m\33[K".
-constexpr const char* kMatchColor = "01;31";
-constexpr const char* kNameColor = "35";
-constexpr const char* kNumberColor = "32";
-constexpr const char* kSeparatorColor = "36";
-
 constexpr std::size_t kDrainBytes = 1 << 16;
 
 }  // namespace
+
+void Colors::Start(const std::string& sgr, std::string& out) const {
+  if (sgr.empty()) return;
+  out += "\33[";
+  out += sgr;
+  out += erase ? "m\33[K" : "m";
+}
+
+void Colors::End(const std::string& sgr, std::string& out) const {
+  if (sgr.empty()) return;
+  out += erase ? "\33[m\33[K" : "\33[m";
+}
+
+std::string Colors::Paint(const std::string& sgr, std::string_view text) const {
+  std::string out;
+  Start(sgr, out);
+  out += text;
+  End(sgr, out);
+  return out;
+}
+
+void ReadGrepColors(std::string_view value, Colors& colors) {
+  std::string name, sgr;
+  bool has_value = false;
+  for (std::size_t i = 0;; ++i) {
+    const char c = i < value.size() ? value[i] : ':';
+    if (c == ':') {
+      std::string* part = name == "ms" || name == "mt" ? &colors.selected_match
+                          : name == "mc"               ? &colors.context_match
+                          : name == "sl"               ? &colors.selected_line
+                          : name == "cx"               ? &colors.context_line
+                          : name == "fn"               ? &colors.file_name
+                          : name == "ln"               ? &colors.line_number
+                          : name == "bn"               ? &colors.byte_offset
+                          : name == "se"               ? &colors.separator
+                                                       : nullptr;
+      if (part != nullptr && has_value) *part = sgr;
+      // mt without a value still gives mc the colour ms has.
+      if (name == "mt") colors.context_match = colors.selected_match;
+      if (name == "rv") colors.reverse = true;
+      if (name == "ne") colors.erase = false;
+      if (i >= value.size()) return;
+      name.clear();
+      sgr.clear();
+      has_value = false;
+    } else if (c == '=') {
+      if (name.empty() || has_value) return;
+      has_value = true;
+    } else if (!has_value) {
+      name += c;
+    } else if (c == ';' || (c >= '0' && c <= '9')) {
+      sgr += c;  // nothing else reaches the terminal
+    } else {
+      return;
+    }
+  }
+}
+
+bool ReadGrepColor(std::string_view value, Colors& colors) {
+  if (value.empty() || value.find_first_not_of("0123456789;") != std::string_view::npos) {
+    return false;
+  }
+  colors.selected_match = colors.context_match = std::string(value);
+  return true;
+}
 
 Printer::Printer(const PrintConfig& config, const std::string& name, std::string& out,
                  std::function<void()> drain, std::atomic<bool>* stop, ReadMeter* meter)
@@ -87,13 +146,15 @@ void Printer::Context(const FoundLine& line) {
 void Printer::ContextBreak() {
   if (done_ || config_.binary || config_.report != Report::kLines || json_ != nullptr) return;
   if (config_.color) {
-    Colored(kSeparatorColor, "--");
+    Colored(config_.colors.separator, "--");
   } else {
     out_ += "--";
   }
   out_ += '\n';
 }
 
+// Coloured as grep colours it: the matches of a line that has them in the match colour of its
+// kind, and with a line colour the text around them in it too, except a CR that ends the line.
 std::size_t Printer::ColumnOf(const FoundLine& line, std::size_t at) {
   const std::size_t size = out_.size();
   WriteText(line.text, at);
@@ -112,12 +173,18 @@ void Printer::WriteLine(const FoundLine& line, char separator) {
     MaybeDrain();
     return;
   }
+  const Colors& colors = config_.colors;
+  const bool selected = separator == ':';
+  // Lines that have matches: those selected, or under -v those of the context.
+  const bool matching = selected != config_.invert;
+  const std::string& match_color = selected ? colors.selected_match : colors.context_match;
   if (config_.only_matching) {
+    if (!matching) return;
     for (const LineSpan& s : line.parts) {
       WritePrefix(line.number, separator, line.offset + s.start);
-      if (config_.color) out_ += std::string("\33[") + kMatchColor + "m\33[K";
+      if (config_.color) colors.Start(match_color, out_);
       WriteText(line.text + s.start, s.end - s.start);
-      if (config_.color) out_ += "\33[m\33[K";
+      if (config_.color) colors.End(match_color, out_);
       out_ += '\n';
     }
     MaybeDrain();
@@ -127,12 +194,25 @@ void Printer::WriteLine(const FoundLine& line, char separator) {
               config_.column && !line.parts.empty() ? ColumnOf(line, line.parts[0].start) : 0);
   std::size_t at = 0;
   if (config_.color) {
-    for (const LineSpan& s : line.parts) {
-      WriteText(line.text + at, s.start - at);
-      out_ += std::string("\33[") + kMatchColor + "m\33[K";
-      WriteText(line.text + s.start, s.end - s.start);
-      out_ += "\33[m\33[K";
-      at = s.end;
+    const std::string& line_color =
+        selected != (config_.invert && colors.reverse) ? colors.selected_line : colors.context_line;
+    if (matching && !match_color.empty()) {
+      for (const LineSpan& s : line.parts) {
+        colors.Start(line_color, out_);
+        WriteText(line.text + at, s.start - at);
+        colors.Start(match_color, out_);
+        WriteText(line.text + s.start, s.end - s.start);
+        colors.End(match_color, out_);
+        at = s.end;
+      }
+    }
+    const std::size_t end =
+        line.length > at && line.text[line.length - 1] == '\r' ? line.length - 1 : line.length;
+    if (!line_color.empty() && end > at) {
+      colors.Start(line_color, out_);
+      WriteText(line.text + at, end - at);
+      colors.End(line_color, out_);
+      at = end;
     }
   }
   WriteText(line.text + at, line.length - at);
@@ -143,10 +223,10 @@ void Printer::WriteLine(const FoundLine& line, char separator) {
 void Printer::WritePrefix(std::int64_t number, char separator, std::uint64_t offset,
                           std::size_t column) {
   const std::string sep(1, separator);
-  auto field = [&](const char* color, const std::string& text) {
+  auto field = [&](const std::string& color, const std::string& text) {
     if (config_.color) {
       Colored(color, text);
-      Colored(kSeparatorColor, sep);
+      Colored(config_.colors.separator, sep);
     } else {
       out_ += text;
       out_ += separator;
@@ -157,16 +237,18 @@ void Printer::WritePrefix(std::int64_t number, char separator, std::uint64_t off
     if (config_.null_after_name) {
       out_ += '\0';
     } else if (config_.color) {
-      Colored(kSeparatorColor, sep);
+      Colored(config_.colors.separator, sep);
     } else {
       out_ += separator;
     }
   }
   if (config_.line_numbers || config_.vimgrep || config_.column) {
-    field(kNumberColor, std::to_string(number));
+    field(config_.colors.line_number, std::to_string(number));
   }
-  if (column > 0) field(kNumberColor, std::to_string(column));
-  if (config_.byte_offset && offset != UINT64_MAX) field(kNumberColor, std::to_string(offset));
+  if (column > 0) field(config_.colors.line_number, std::to_string(column));
+  if (config_.byte_offset && offset != UINT64_MAX) {
+    field(config_.colors.byte_offset, std::to_string(offset));
+  }
 }
 
 void Printer::WriteText(const char* text, std::size_t length) {
@@ -179,18 +261,16 @@ void Printer::WriteText(const char* text, std::size_t length) {
 
 void Printer::WriteName() {
   if (config_.color) {
-    Colored(kNameColor, name_);
+    Colored(config_.colors.file_name, name_);
   } else {
     out_ += name_;
   }
 }
 
-void Printer::Colored(const char* sgr, const std::string& text) {
-  out_ += "\33[";
-  out_ += sgr;
-  out_ += "m\33[K";
+void Printer::Colored(const std::string& sgr, std::string_view text) {
+  config_.colors.Start(sgr, out_);
   out_ += text;
-  out_ += "\33[m\33[K";
+  config_.colors.End(sgr, out_);
 }
 
 void Printer::MaybeDrain() {
@@ -206,7 +286,7 @@ void Printer::Finish() {
         if (config_.null_after_name) {
           out_ += '\0';
         } else if (config_.color) {
-          Colored(kSeparatorColor, ":");
+          Colored(config_.colors.separator, ":");
         } else {
           out_ += ':';
         }

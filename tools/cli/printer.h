@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "json_lines.h"
 #include "search/sink.h"
@@ -42,19 +43,51 @@ class ReadMeter {
 
 enum class Report { kLines, kCount, kFilesWith, kFilesWithout, kQuiet };
 
+// The SGR parameters of each part of coloured output: grep's defaults, or what GREP_COLORS says.
+// An empty one leaves its part uncoloured.
+struct Colors {
+  std::string selected_match = "01;31";  // ms
+  std::string context_match = "01;31";   // mc
+  std::string selected_line;             // sl
+  std::string context_line;              // cx
+  std::string file_name = "35";          // fn
+  std::string line_number = "32";        // ln
+  std::string byte_offset = "32";        // bn
+  std::string separator = "36";          // se
+  bool reverse = false;                  // rv: with -v, sl and cx trade places
+  bool erase = true;                     // no ne: each start and end also clears to the line end
+
+  // text between the start and the end of sgr, or text alone when sgr is empty.
+  std::string Paint(const std::string& sgr, std::string_view text) const;
+  void Start(const std::string& sgr, std::string& out) const;
+  void End(const std::string& sgr, std::string& out) const;
+};
+
+// GREP_COLORS read as grep reads it: "name=value" entries parted by ':', values of digits and ';'.
+// Unknown names are passed over (bn, of byte offsets, among them: this tool prints none); the
+// first malformed entry ends the reading, the entries before it kept. mt sets ms and mc; rv and ne
+// take no value.
+void ReadGrepColors(std::string_view value, Colors& colors);
+
+// The older GREP_COLOR: the colour of matches, when it is digits and ';' only. True when it was
+// taken, and grep would warn that it is deprecated.
+bool ReadGrepColor(std::string_view value, Colors& colors);
+
 struct PrintConfig {
   Report report = Report::kLines;
   bool with_name = false;
   bool line_numbers = false;
   bool only_matching = false;
   bool color = false;
+  Colors colors;
+  bool invert = false;  // -v: selected lines are those without a match, context those with one
   bool utf8 = false;    // the file's text converted to UTF-8
   Encoding encoding = Encoding::kCp932;  // the encoding of the lines the searcher reports
-  bool binary = false;  // a binary file: one note instead of its lines
-  bool json = false;         // --json: JSON Lines messages instead
-  bool vimgrep = false;      // --vimgrep: name:line:column:line, once for each match
-  bool column = false;       // --column: the first match's column after the line number
-  bool byte_offset = false;  // -b: the offset in the file before the text
+  bool binary = false;                   // a binary file: one note instead of its lines
+  bool json = false;             // --json: JSON Lines messages instead
+  bool vimgrep = false;          // --vimgrep: name:line:column:line, once for each match
+  bool column = false;           // --column: the first match's column after the line number
+  bool byte_offset = false;      // -b: the offset in the file before the text
   bool null_after_name = false;  // -Z
   bool line_buffered = false;    // each line handed over as it is written
 };
@@ -88,7 +121,7 @@ class Printer final : public SearchSink {
   std::size_t ColumnOf(const FoundLine& line, std::size_t at);
   void WriteText(const char* text, std::size_t length);
   void WriteName();
-  void Colored(const char* sgr, const std::string& text);
+  void Colored(const std::string& sgr, std::string_view text);
   void MaybeDrain();
 
   const PrintConfig& config_;

@@ -227,7 +227,7 @@ class Board {
     for (const Node* n = node.parent; n != nullptr; n = n->parent) above.push_back(n->canonical);
     std::vector<Target> entries;
     ListDirectory(node.target, node.parent != nullptr ? node.parent->handle : -1,
-                  plan_.follow_links, above, entries, node.canonical, node.handle);
+                  plan_.follow_links, plan_.names, above, entries, node.canonical, node.handle);
     std::size_t files = 0;
     for (Target& entry : entries) {
       files += entry.kind == Target::Kind::kFile;
@@ -445,7 +445,8 @@ SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
 
   // Context groups of different files are parted by "--" too, as within one file.
   const bool parted = (plan.selection.after > 0 || plan.selection.before > 0) && !plan.print.json;
-  const std::string separator = plan.print.color ? "\33[36m\33[K--\33[m\33[K\n" : "--\n";
+  const std::string separator =
+      (plan.print.color ? plan.print.colors.Paint(plan.print.colors.separator, "--") : "--") + "\n";
   bool printed = false;
   SearchResult result;
   // Depth first over the nodes, each written once it is done.

@@ -21,7 +21,8 @@ struct SearchPlan {
   Binary binary = Binary::kBinary;
   bool encoding_auto = true;             // each file's encoding told by its bytes
   Encoding encoding = Encoding::kCp932;  // else every file's
-  bool follow_links = false;  // -R: links met in a walked directory are followed
+  bool follow_links = false;             // -R: links met in a walked directory are followed
+  NameFilter names;                      // what a walk passes over
   bool no_messages = false;
   int threads = 1;
   bool progress = false;  // standard error is a terminal
