@@ -184,7 +184,7 @@ expect "-w among kana" 0 $'1:かなファイルを\n4:ファイル\n'
 # over, the reading ended by a bad entry; the older GREP_COLOR still taken, with grep's warning.
 for colors in "ms=04:mc=35:sl=1:cx=2:fn=01;34:ln=33:se=35" "fn=34:ln=33:se=32:ne" \
     "ln=33:fn=3x:se=35" "mt=7:zz=1:bn=36" "sl=1:cx=2:rv" "ms=:fn=:se=" "=34:ln=33"; do
-  for args in "-n -H a f" "-n -C1 a3 f g" "-c a f g" "-l a f g" "-o -n a f" "-m1 -A2 a f" \
+  for args in "-n -H a f" "-n -C1 a3 f g" "-c a f g" "-l a f g" "-o -n a f" "-m1 -A2 a f" "-nb a f" \
       "-v -n -A1 a f" "-v -C1 a f g"; do
     # shellcheck disable=SC2086
     GREP_COLORS=$colors same_as_grep --color=always $args
