@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::unique_ptr<kensaku::Query> query;
   kensaku::ExtraChars extras;
   if (!from_files && kensaku::cli::CollectPatterns(options, patterns, extras, error) &&
-      (query = kensaku::cli::BuildQuery(patterns, options.kind, options.fold_flags, error))) {
+      (query = kensaku::cli::BuildQuery(patterns, options.kind, options.fold_flags))) {
     std::vector<kensaku::LineSpan> spans;
     for (std::size_t k = 0; k < args.size() && k < kTried; ++k) {
       const std::string& line = args[k];
