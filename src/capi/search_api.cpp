@@ -273,24 +273,6 @@ kensaku_search* Opened(kensaku_search* search, kensaku_error* error, const std::
   return nullptr;
 }
 
-void AppendUtf8Char(char32_t u, std::string& out) {
-  if (u < 0x80) {
-    out += static_cast<char>(u);
-  } else if (u < 0x800) {
-    out += static_cast<char>(0xC0 | u >> 6);
-    out += static_cast<char>(0x80 | (u & 0x3F));
-  } else if (u < 0x10000) {
-    out += static_cast<char>(0xE0 | u >> 12);
-    out += static_cast<char>(0x80 | (u >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (u & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | u >> 18);
-    out += static_cast<char>(0x80 | (u >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (u >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (u & 0x3F));
-  }
-}
-
 std::int64_t CopyOut(const std::string& text, char* out, std::size_t capacity) {
   if (out != nullptr && capacity > 0) {
     const std::size_t n = std::min(text.size(), capacity - 1);
@@ -550,7 +532,7 @@ std::int64_t kensaku_fold_utf8(const char* text, std::size_t length, unsigned fo
       const kensaku::Code code = c.broken ? 0 : kensaku::Cp932OfUnicode(c.unicode);
       const char32_t u = code != 0 ? kensaku::UnicodeOfCp932(table[code]) : 0;
       if (u != 0) {
-        AppendUtf8Char(u, folded);
+        kensaku::AppendUtf8Of(u, folded);
       } else {
         folded.append(text + at, c.length);
       }

@@ -61,23 +61,6 @@ Encoding ReadAs(Encoding e) {
   return e == Encoding::kCp932 || e == Encoding::kEucJp ? e : Encoding::kUtf8;
 }
 
-void AppendUtf8Of(char32_t u, std::string& out) {
-  if (u < 0x80) {
-    out.push_back(static_cast<char>(u));
-  } else if (u < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | u >> 6));
-    out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-  } else if (u < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | u >> 12));
-    out.push_back(static_cast<char>(0x80 | (u >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | u >> 18));
-    out.push_back(static_cast<char>(0x80 | (u >> 12 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (u >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-  }
-}
 
 bool IsScalar(char32_t u) { return u <= 0x10FFFF && (u < 0xD800 || u > 0xDFFF); }
 
@@ -542,6 +525,24 @@ struct Reading {
 };
 
 }  // namespace
+
+void AppendUtf8Of(char32_t u, std::string& out) {
+  if (u < 0x80) {
+    out.push_back(static_cast<char>(u));
+  } else if (u < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | u >> 6));
+    out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+  } else if (u < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | u >> 12));
+    out.push_back(static_cast<char>(0x80 | (u >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | u >> 18));
+    out.push_back(static_cast<char>(0x80 | (u >> 12 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (u >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+  }
+}
 
 const char* EncodingName(Encoding e) {
   switch (e) {

@@ -70,6 +70,9 @@ const std::vector<std::string>& FormsOfCp932(Encoding e, Code c);
 // cannot hold it.
 std::vector<std::string> FormsOfUnicode(Encoding e, char32_t u);
 
+// Appends the UTF-8 of one scalar.
+void AppendUtf8Of(char32_t u, std::string& out);
+
 // Appends text in code page 932, UTF-8 or EUC-JP as UTF-8: each character code page 932 or
 // EUC-JP cannot read becomes U+FFFD; UTF-8 is copied as it is.
 void AppendUtf8(Encoding e, const char* text, std::size_t n, std::string& out);
