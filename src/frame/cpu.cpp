@@ -6,10 +6,7 @@ namespace {
 SimdLevel Detected() {
 #if defined(__x86_64__) || defined(__i386__)
   __builtin_cpu_init();
-#if defined(__x86_64__)
-  // 256-bit registers only on 64-bit builds: the 32-bit DLL keeps to 128 bits.
   if (__builtin_cpu_supports("avx2")) return SimdLevel::kAvx2;
-#endif
   if (__builtin_cpu_supports("ssse3")) return SimdLevel::kSsse3;
 #endif
   return SimdLevel::kSse2;

@@ -1,14 +1,13 @@
 #include "match/byte_finder.h"
 
 #include <emmintrin.h>
-#if defined(__x86_64__)
 #include <immintrin.h>
-#endif
 
 #include <bit>
 #include <cstring>
 
 #include "frame/cpu.h"
+#include "frame/find_byte.h"
 #include "match/list_filter.h"
 
 namespace kensaku {
@@ -135,8 +134,8 @@ std::size_t ByteFinder::Find(const char* text, std::size_t n, std::size_t* lengt
   const std::size_t m = sets_.size();
   if (m == 0) return 0;
   if (single_ >= 0) {
-    const void* hit = std::memchr(text, single_, n);
-    return hit != nullptr ? static_cast<std::size_t>(static_cast<const char*>(hit) - text) : n;
+    const char* hit = FindByte(text, static_cast<char>(single_), n);
+    return hit != nullptr ? static_cast<std::size_t>(hit - text) : n;
   }
   if (n < m) return n;
   const auto* t = reinterpret_cast<const unsigned char*>(text);
@@ -170,7 +169,6 @@ struct Sse2 {
   }
 };
 
-#if defined(__x86_64__)
 struct Avx2 {
   static constexpr std::size_t kWidth = 32;
   __attribute__((target("avx2"))) static inline unsigned In(const unsigned char* at,
@@ -184,7 +182,6 @@ struct Avx2 {
     return static_cast<unsigned>(_mm256_movemask_epi8(any));
   }
 };
-#endif
 
 }  // namespace
 
@@ -218,17 +215,13 @@ __attribute__((always_inline)) inline std::size_t ByteFinder::ProbedWith(const u
   return n;
 }
 
-#if defined(__x86_64__)
 __attribute__((target("avx2,bmi"))) std::size_t ByteFinder::ProbedAvx2(const unsigned char* t,
                                                                        std::size_t n) const {
   return ProbedWith<Avx2>(t, n);
 }
-#endif
 
 std::size_t ByteFinder::Probed(const unsigned char* t, std::size_t n) const {
-#if defined(__x86_64__)
   if (Simd() == SimdLevel::kAvx2) return ProbedAvx2(t, n);
-#endif
   return ProbedWith<Sse2>(t, n);
 }
 

@@ -2,9 +2,7 @@
 
 #include <emmintrin.h>
 #include <tmmintrin.h>
-#if defined(__x86_64__)
 #include <immintrin.h>
-#endif
 
 #include <algorithm>
 #include <array>
@@ -57,7 +55,6 @@ struct Ssse3 {
   __m128i lo[2][ListFilter::kOffsets], hi[2][ListFilter::kOffsets];
 };
 
-#if defined(__x86_64__)
 struct Avx2 {
   static constexpr std::size_t kWidth = 32;
   __attribute__((target("avx2"))) explicit Avx2(const ListFilter& f) : offsets(f.offsets()) {
@@ -91,7 +88,6 @@ struct Avx2 {
   std::size_t offsets;
   __m256i lo[2][ListFilter::kOffsets], hi[2][ListFilter::kOffsets];
 };
-#endif
 
 // The bytes of p[0, available) that fit in a Word, little end first, with those past as zero.
 template <typename Word>
@@ -310,21 +306,17 @@ __attribute__((target("ssse3"))) std::size_t ListFilter::RunSsse3(const unsigned
   return Run<Ssse3>(t, from, n, all, found, places);
 }
 
-#if defined(__x86_64__)
 __attribute__((target("avx2,bmi"))) std::size_t ListFilter::RunAvx2(const unsigned char* t,
                                                                     std::size_t from, std::size_t n,
                                                                     bool all, std::uint64_t& found,
                                                                     std::uint32_t* places) const {
   return Run<Avx2>(t, from, n, all, found, places);
 }
-#endif
 
 std::size_t ListFilter::Dispatch(const unsigned char* t, std::size_t from, std::size_t n, bool all,
                                  std::uint64_t& found, std::uint32_t* places) const {
   const SimdLevel level = Simd();
-#if defined(__x86_64__)
   if (level == SimdLevel::kAvx2) return RunAvx2(t, from, n, all, found, places);
-#endif
   if (level != SimdLevel::kSse2) return RunSsse3(t, from, n, all, found, places);
   return Run<Scalar>(t, from, n, all, found, places);
 }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "frame/find_byte.h"
+
 namespace kensaku {
 namespace {
 
@@ -460,9 +462,9 @@ std::size_t AsciiRun(const Byte* p, std::size_t n) {
 bool IsIso2022Jp(const Byte* p, std::size_t n) {
   if (AsciiRun(p, n) != n) return false;
   for (std::size_t i = 0; i < n; ++i) {
-    const void* escape = std::memchr(p + i, 0x1B, n - i);
+    const Byte* escape = FindByte(p + i, Byte{0x1B}, n - i);
     if (escape == nullptr) break;
-    i = static_cast<std::size_t>(static_cast<const Byte*>(escape) - p);
+    i = static_cast<std::size_t>(escape - p);
     const std::string_view rest(reinterpret_cast<const char*>(p) + i + 1,
                                 std::min<std::size_t>(n - i - 1, 3));
     if (rest.starts_with("$B") || rest.starts_with("$@") || rest.starts_with("$(D") ||

@@ -1,14 +1,13 @@
 #include "search/line_count.h"
 
 #include <emmintrin.h>
-#if defined(__x86_64__)
 #include <immintrin.h>
-#endif
 
 #include <bit>
 #include <cstring>
 
 #include "frame/cpu.h"
+#include "frame/find_byte.h"
 #include "search/streams.h"
 
 namespace kensaku {
@@ -29,7 +28,6 @@ inline std::uint64_t LfMask64Sse2(const char* text) {
   return mask;
 }
 
-#if defined(__x86_64__)
 __attribute__((target("avx2"))) inline std::uint64_t LfMask64Avx2(const char* text) {
   const __m256i lf = _mm256_set1_epi8('\n');
   const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text));
@@ -38,7 +36,6 @@ __attribute__((target("avx2"))) inline std::uint64_t LfMask64Avx2(const char* te
   const auto hi = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, lf)));
   return static_cast<std::uint64_t>(hi) << 32 | lo;
 }
-#endif
 
 // Inlined into each caller, which brings the instructions its masks are made of.
 template <std::uint64_t (*Mask)(const char*)>
@@ -65,13 +62,11 @@ __attribute__((always_inline)) inline LineCount Count(const char* text, std::siz
   return c;
 }
 
-#if defined(__x86_64__)
 __attribute__((target("avx2,popcnt,lzcnt,bmi"))) LineCount CountAvx2(const char* text,
                                                                      std::size_t n,
                                                                      std::size_t cut) {
   return Count<LfMask64Avx2>(text, n, cut);
 }
-#endif
 
 // The bytes before n, 32 at a time from the end; the first few as a block of the readable
 // bytes, past n masked off.
@@ -94,7 +89,6 @@ inline unsigned LfMask32Sse2(const char* text) {
   return static_cast<unsigned>(LfMask16Sse2(text, 0) | LfMask16Sse2(text, 1) << 16);
 }
 
-#if defined(__x86_64__)
 __attribute__((target("avx2"))) inline unsigned LfMask32Avx2(const char* text) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text));
   return static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'))));
@@ -104,7 +98,6 @@ __attribute__((target("avx2,lzcnt"))) std::size_t StartBeforeAvx2(const char* te
                                                                   std::size_t readable) {
   return StartBefore<LfMask32Avx2>(text, n, readable);
 }
-#endif
 
 // Bit k set when text[k] is a LF or a NUL, for 32 bytes.
 inline unsigned EndMask32Sse2(const char* text) {
@@ -131,11 +124,10 @@ __attribute__((always_inline)) inline LineEnd EndOfLine(const char* text, std::s
   while (i < n && text[i] != '\n' && text[i] != '\0') ++i;
   if (i == n || text[i] == '\n') return {i, i};
   // A NUL first, which is rare: the LF after it the plain way.
-  const void* lf = std::memchr(text + i, '\n', n - i);
-  return {lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - text) : n, i};
+  const char* lf = FindByte(text + i, '\n', n - i);
+  return {lf != nullptr ? static_cast<std::size_t>(lf - text) : n, i};
 }
 
-#if defined(__x86_64__)
 __attribute__((target("avx2"))) inline unsigned EndMask32Avx2(const char* text) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text));
   const __m256i ends = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n')),
@@ -146,28 +138,21 @@ __attribute__((target("avx2"))) inline unsigned EndMask32Avx2(const char* text) 
 __attribute__((target("avx2,bmi"))) LineEnd EndOfLineAvx2(const char* text, std::size_t n) {
   return EndOfLine<EndMask32Avx2>(text, n);
 }
-#endif
 
 }  // namespace
 
 LineEnd FindLineEnd(const char* text, std::size_t n) {
-#if defined(__x86_64__)
   if (Simd() == SimdLevel::kAvx2) return EndOfLineAvx2(text, n);
-#endif
   return EndOfLine<EndMask32Sse2>(text, n);
 }
 
 std::size_t LineStartBefore(const char* text, std::size_t n, std::size_t readable) {
-#if defined(__x86_64__)
   if (Simd() == SimdLevel::kAvx2) return StartBeforeAvx2(text, n, readable);
-#endif
   return StartBefore<LfMask32Sse2>(text, n, readable);
 }
 
 LineCount CountLines(const char* text, std::size_t n, std::size_t cut) {
-#if defined(__x86_64__)
   if (Simd() == SimdLevel::kAvx2) return CountAvx2(text, n, cut);
-#endif
   return Count<LfMask64Sse2>(text, n, cut);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "frame/find_byte.h"
 #include "frame/limits.h"
 
 namespace kensaku {
@@ -40,8 +41,8 @@ void EntryParts(const Entry& entry, const char* line, std::size_t length,
 }  // namespace
 
 std::size_t TextLength(const char* line, std::size_t length) {
-  const void* nul = std::memchr(line, '\0', length);
-  return nul == nullptr ? length : static_cast<std::size_t>(static_cast<const char*>(nul) - line);
+  const char* nul = FindByte(line, '\0', length);
+  return nul == nullptr ? length : static_cast<std::size_t>(nul - line);
 }
 
 Query::Query(std::span<const char* const> patterns, const QueryOptions& options)

@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "frame/find_byte.h"
 #include "search/streams.h"
 #include "simd_levels.h"
 
@@ -56,6 +57,28 @@ TEST(CountLines, AgreesWithReadingLineByLine) {
         ASSERT_EQ(LineStartBefore(text.data(), at, text.size()), want_start)
             << "round " << round << " at " << at;
       }
+    }
+  });
+}
+
+// memchr's stand-in, against the first place std::find gives: every length across the 64- and
+// 128-byte steps, the value at every distance from a block's edge, once, many times or never.
+TEST(FindByte, AgreesWithTheFirstPlaceOfTheValue) {
+  AtEachSimdLevel([] {
+    std::mt19937 rng(1664);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int round = 0; round < 4000; ++round) {
+      std::string text(static_cast<std::size_t>(pick(0, 300)), '\x8A');
+      const char value = pick(0, 1) == 0 ? '\n' : '\x8A' ^ '\x80';
+      for (int k = pick(0, 2) * pick(0, 3); k > 0 && !text.empty(); --k) {
+        text[static_cast<std::size_t>(pick(0, static_cast<int>(text.size()) - 1))] = value;
+      }
+      const std::unique_ptr<char[]> exact(new char[text.size()]);
+      std::copy(text.begin(), text.end(), exact.get());
+      const char* want = std::find(exact.get(), exact.get() + text.size(), value);
+      const char* got = FindByte(exact.get(), value, text.size());
+      ASSERT_EQ(got, want == exact.get() + text.size() ? nullptr : want)
+          << "round " << round << " size " << text.size();
     }
   });
 }
