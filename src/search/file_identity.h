@@ -4,7 +4,6 @@
 #define KENSAKU_SRC_SEARCH_FILE_IDENTITY_H_
 
 #include <cstdint>
-#include <cstdio>
 
 #include "search/file_source.h"
 
@@ -12,7 +11,7 @@ namespace kensaku {
 
 // True when the input and the output stream are open on the same file: same device and file id
 // (a hard link is the same file, another name for it too).
-bool SameFile(const FileSource& in, std::FILE* out);
+bool SameFile(const FileSource& in, const FileSink& out);
 
 // The length of the open input now, or UINT64_MAX when it cannot be told.
 std::uint64_t FileLength(const FileSource& in);

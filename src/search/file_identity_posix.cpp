@@ -4,10 +4,11 @@
 
 namespace kensaku {
 
-bool SameFile(const FileSource& in, std::FILE* out) {
-  if (!in.is_open() || out == nullptr) return false;
+bool SameFile(const FileSource& in, const FileSink& out) {
+  if (!in.is_open() || !out.is_open()) return false;
   struct stat sa, sb;
-  if (fstat(static_cast<int>(in.handle()), &sa) != 0 || fstat(fileno(out), &sb) != 0) {
+  if (fstat(static_cast<int>(in.handle()), &sa) != 0 ||
+      fstat(static_cast<int>(out.handle()), &sb) != 0) {
     return false;
   }
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;

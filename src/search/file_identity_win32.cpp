@@ -1,34 +1,28 @@
 #include <windows.h>
-#include <io.h>
 
 #include "search/file_identity.h"
 
 namespace kensaku {
 namespace {
 
-bool Identify(std::FILE* f, BY_HANDLE_FILE_INFORMATION& info) {
-  if (f == nullptr) return false;
-  const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
-  return h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info) != 0;
-}
-
-// The input's handle is its stream (file_source_win32.cpp).
-std::FILE* StreamOf(const FileSource& in) {
-  return in.is_open() ? reinterpret_cast<std::FILE*>(in.handle()) : nullptr;
+bool Identify(bool open, std::intptr_t handle, BY_HANDLE_FILE_INFORMATION& info) {
+  return open && GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle), &info) != 0;
 }
 
 }  // namespace
 
-bool SameFile(const FileSource& in, std::FILE* out) {
+bool SameFile(const FileSource& in, const FileSink& out) {
   BY_HANDLE_FILE_INFORMATION ia, ib;
-  if (!Identify(StreamOf(in), ia) || !Identify(out, ib)) return false;
+  if (!Identify(in.is_open(), in.handle(), ia) || !Identify(out.is_open(), out.handle(), ib)) {
+    return false;
+  }
   return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
          ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
 std::uint64_t FileLength(const FileSource& in) {
   BY_HANDLE_FILE_INFORMATION info;
-  if (!Identify(StreamOf(in), info)) return UINT64_MAX;
+  if (!Identify(in.is_open(), in.handle(), info)) return UINT64_MAX;
   return static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
 }
 

@@ -1,6 +1,7 @@
-// The bytes of an input file as the system hands them out: opened for reading, read in blocks,
-// with whether a short read ends it. Only the platform files
-// (file_source_posix.cpp, file_source_win32.cpp) know how.
+// Files as the system hands them out: an input opened for reading, read in blocks, with whether
+// a short read ends it; and an output appended to, each write handed to the system at once.
+// Only the platform files (file_source_posix.cpp, file_source_win32.cpp) know how; neither goes
+// through the C runtime's streams, whose buffers and seeks cost a search that flushes each hit.
 #ifndef KENSAKU_SRC_SEARCH_FILE_SOURCE_H_
 #define KENSAKU_SRC_SEARCH_FILE_SOURCE_H_
 
@@ -46,6 +47,30 @@ class FileSource {
   static constexpr std::intptr_t kNoHandle = -1;
   std::intptr_t handle_ = kNoHandle;
   bool short_read_ends_ = false;
+};
+
+class FileSink {
+ public:
+  FileSink() = default;
+  ~FileSink() { Close(); }
+  FileSink(const FileSink&) = delete;
+  FileSink& operator=(const FileSink&) = delete;
+
+  // Opens a file to append to, created if missing and never truncated; false when it cannot be.
+  bool Open(const char* name);
+  // False when the file is closed now, or a close failed.
+  bool Close();
+  bool is_open() const { return handle_ != kNoHandle; }
+
+  // Writes all n bytes at the end of the file; false when any of them could not be written.
+  bool Write(const char* bytes, std::size_t n);
+
+  // The system's handle of the open file (a descriptor, or a HANDLE), for its identity.
+  std::intptr_t handle() const { return handle_; }
+
+ private:
+  static constexpr std::intptr_t kNoHandle = -1;
+  std::intptr_t handle_ = kNoHandle;
 };
 
 }  // namespace kensaku

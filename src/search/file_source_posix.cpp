@@ -32,4 +32,32 @@ std::ptrdiff_t FileSource::Read(char* buffer, std::size_t n) {
   }
 }
 
+// O_APPEND: every write lands at the end, whoever else appends meanwhile.
+bool FileSink::Open(const char* name) {
+  Close();
+  if (name == nullptr) return false;
+  const int fd = ::open(name, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  handle_ = fd;
+  return true;
+}
+
+bool FileSink::Close() {
+  if (handle_ == kNoHandle) return true;
+  const bool ok = ::close(static_cast<int>(handle_)) == 0;
+  handle_ = kNoHandle;
+  return ok;
+}
+
+bool FileSink::Write(const char* bytes, std::size_t n) {
+  while (n > 0) {
+    const ssize_t put = ::write(static_cast<int>(handle_), bytes, n);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    bytes += put;
+    n -= static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
 }  // namespace kensaku

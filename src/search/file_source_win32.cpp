@@ -1,35 +1,88 @@
-#include <cstdio>
+#include <windows.h>
 
 #include "search/file_source.h"
 
 namespace kensaku {
 namespace {
 
-std::FILE* Stream(std::intptr_t handle) { return reinterpret_cast<std::FILE*>(handle); }
+HANDLE Handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// The most one call reads or writes, well inside a DWORD.
+constexpr std::size_t kMostAtOnce = std::size_t{1} << 30;
 
 }  // namespace
 
-// The C runtime's streams take the ANSI code page's names as the host passes them; unbuffered,
-// they read straight into the caller's blocks. Files are read until a read returns nothing.
+// Names are in the ANSI code page, as the host passes them. Others may read and write the file
+// meanwhile, as they could with the C runtime's streams.
 bool FileSource::Open(const FileName& file) {
   Close();
-  std::FILE* f = std::fopen(file.path != nullptr ? file.path : file.name, "rb");
-  if (f == nullptr) return false;
-  std::setvbuf(f, nullptr, _IONBF, 0);
-  handle_ = reinterpret_cast<std::intptr_t>(f);
+  const HANDLE h = CreateFileA(file.path != nullptr ? file.path : file.name, GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+  short_read_ends_ = file.regular || GetFileType(h) == FILE_TYPE_DISK;
   return true;
 }
 
 void FileSource::Close() {
-  if (handle_ != kNoHandle) std::fclose(Stream(handle_));
+  if (handle_ != kNoHandle) CloseHandle(Handle(handle_));
   handle_ = kNoHandle;
+  short_read_ends_ = false;
 }
 
 std::ptrdiff_t FileSource::Read(char* buffer, std::size_t n) {
-  std::FILE* f = Stream(handle_);
-  const std::size_t got = std::fread(buffer, 1, n, f);
-  if (got == 0 && std::ferror(f)) return -1;
-  return static_cast<std::ptrdiff_t>(got);
+  DWORD got = 0;
+  if (ReadFile(Handle(handle_), buffer, static_cast<DWORD>(n < kMostAtOnce ? n : kMostAtOnce),
+               &got, nullptr)) {
+    return static_cast<std::ptrdiff_t>(got);
+  }
+  return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;  // a pipe's writer has gone: its end
+}
+
+// A handle that lets nobody else write the file while it is open is written at the end found
+// once: nobody else can move that end, so this is appending, with one system call per write.
+// When someone already holds the file open for writing, a handle with append access only makes
+// the system put every write at the end as it is then.
+bool FileSink::Open(const char* name) {
+  Close();
+  if (name == nullptr) return false;
+  HANDLE h = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    // A pipe or a device has no end to go to.
+    if (GetFileType(h) == FILE_TYPE_DISK &&
+        !SetFilePointerEx(h, LARGE_INTEGER{}, nullptr, FILE_END)) {
+      CloseHandle(h);
+      return false;
+    }
+  } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
+    h = CreateFileA(name, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+  } else {
+    return false;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+  return true;
+}
+
+bool FileSink::Close() {
+  if (handle_ == kNoHandle) return true;
+  const bool ok = CloseHandle(Handle(handle_)) != 0;
+  handle_ = kNoHandle;
+  return ok;
+}
+
+bool FileSink::Write(const char* bytes, std::size_t n) {
+  while (n > 0) {
+    DWORD put = 0;
+    const DWORD part = static_cast<DWORD>(n < kMostAtOnce ? n : kMostAtOnce);
+    if (!WriteFile(Handle(handle_), bytes, part, &put, nullptr) || put == 0) return false;
+    bytes += put;
+    n -= put;
+  }
+  return true;
 }
 
 }  // namespace kensaku

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "frame/find_byte.h"
 #include "search/line_count.h"
 
 namespace kensaku {
@@ -48,7 +49,7 @@ InputFile::~InputFile() = default;
 
 void InputFile::Refill(std::size_t n) {
   // From a pipe or a terminal, lines already whole are searched before waiting for more.
-  if (Eager() && std::memchr(buffer_ + begin_, '\n', end_ - begin_) != nullptr) return;
+  if (Eager() && FindByte(buffer_ + begin_, '\n', end_ - begin_) != nullptr) return;
   if (begin_ != 0) {
     std::memmove(buffer_, buffer_ + begin_, end_ - begin_);
     consumed_ += begin_;
@@ -244,8 +245,7 @@ std::int32_t InputFile::SkipLines(std::size_t n) {
 
 std::unique_ptr<Output> Output::AppendToFile(const char* name) {
   std::unique_ptr<Output> out(new Output());
-  out->file_ = name != nullptr ? std::fopen(name, "ab") : nullptr;
-  if (out->file_ == nullptr) {
+  if (!out->file_.Open(name)) {
     out->state_ = kStreamFail;
     return out;
   }
@@ -260,10 +260,8 @@ Output::Output(char* buffer, std::size_t capacity) : buffer_(buffer), capacity_(
 Output::~Output() { Close(); }
 
 void Output::Drain() {
-  if (file_ == nullptr || used_ == 0) return;
-  if (state_ == kStreamGood && std::fwrite(buffer_, 1, used_, file_) != used_) {
-    state_ = kStreamBad;
-  }
+  if (!file_.is_open() || used_ == 0) return;
+  if (state_ == kStreamGood && !file_.Write(buffer_, used_)) state_ = kStreamBad;
   used_ = 0;
 }
 
@@ -271,7 +269,7 @@ void Output::Write(const char* bytes, std::size_t n) {
   if (state_ != kStreamGood) return;
   while (n > 0) {
     if (used_ == capacity_) {
-      if (file_ == nullptr) {
+      if (!file_.is_open()) {
         state_ = kStreamBad;  // a fixed buffer is full: the rest is dropped
         return;
       }
@@ -287,16 +285,13 @@ void Output::Write(const char* bytes, std::size_t n) {
   }
 }
 
-void Output::Flush() {
-  Drain();
-  if (file_ != nullptr && state_ == kStreamGood && std::fflush(file_) != 0) state_ = kStreamBad;
-}
+// A file's bytes go to the system as they are drained: nothing is held below this buffer.
+void Output::Flush() { Drain(); }
 
 bool Output::Close() {
-  if (file_ == nullptr) return state_ == kStreamGood;
+  if (!file_.is_open()) return state_ == kStreamGood;
   Flush();
-  if (std::fclose(file_) != 0) state_ |= kStreamBad;
-  file_ = nullptr;
+  if (!file_.Close()) state_ |= kStreamBad;
   return state_ == kStreamGood;
 }
 

@@ -9,7 +9,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
@@ -192,14 +191,14 @@ class Output {
   // Flushes and closes a file; false when anything failed.
   bool Close();
 
-  // The file written to, for its identity; null for a buffer.
-  std::FILE* file() const { return file_; }
+  // The file written to, for its identity; not open for a buffer.
+  const FileSink& file() const { return file_; }
 
  private:
   Output() = default;
   void Drain();
 
-  std::FILE* file_ = nullptr;
+  FileSink file_;
   std::unique_ptr<char[]> own_buffer_;
   char* buffer_ = nullptr;
   std::size_t capacity_ = 0, used_ = 0;

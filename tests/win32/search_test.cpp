@@ -130,6 +130,21 @@ TEST_F(SearchExports, OutputThatIsTheInputIsNotReadBack) {
   EXPECT_EQ(ReadBytes(in_), "abc\nxyz\nabc\n    1 abc\n    3 abc\n");
 }
 
+// An output the host holds open for writing meanwhile, its own bytes written first: the hits
+// go after them, and a second search's after the first's.
+TEST_F(SearchExports, OutputTheHostHoldsOpenIsAppendedTo) {
+  WriteBytes(in_, "abc\nxyz\nabc\n");
+  const HANDLE held = CreateFileA(out_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  DWORD put = 0;
+  EXPECT_TRUE(WriteFile(held, "host\n", 5, &put, nullptr));
+  EXPECT_EQ(K(FileLinexIncMult)(in_.c_str(), out_.c_str(), "abc"), 2);
+  EXPECT_EQ(K(FileLinexIncMult)(in_.c_str(), out_.c_str(), "xyz"), 1);
+  CloseHandle(held);
+  EXPECT_EQ(ReadBytes(out_), "host\nabc\nabc\nxyz\n");
+}
+
 // Wine maps the Linux root as Z:, so Z:\dev\full is a device that takes no byte.
 TEST_F(SearchExports, OutputLostAtTheEndCountsForNothing) {
   const char* full = "Z:\\dev\\full";
