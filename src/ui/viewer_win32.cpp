@@ -162,8 +162,7 @@ LRESULT Grey(HDC dc) {
   return reinterpret_cast<LRESULT>(g_viewer_brush);
 }
 
-}  // namespace
-
+// The two procedures, reached only through the exports, which are the classes' procedures.
 LRESULT CALLBACK ViewerListProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_SIZE:
@@ -266,6 +265,8 @@ LRESULT CALLBACK ViewerBoxProc(HWND window, UINT message, WPARAM wparam, LPARAM 
   }
   return DefDlgProcA(window, message, wparam, lparam);
 }
+
+}  // namespace
 
 int QView(const char* title, const char* text) {
   HWND list = FindList();

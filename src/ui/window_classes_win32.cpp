@@ -1,6 +1,7 @@
 // The three private window classes that the dialog templates name, registered when the loader
 // first calls the module; each is a dialog class (DLGWINDOWEXTRA) whose procedure hands what it
-// does not handle to DefDlgProcA.
+// does not handle to DefDlgProcA. The search box's procedure is internal; the viewers' are the
+// exports, handed in by the entry point.
 #include <windows.h>
 
 #include "ui/module_win32.h"
@@ -28,14 +29,15 @@ ATOM RegisterDialogClass(HINSTANCE instance, const char* name, WNDPROC procedure
 
 }  // namespace
 
-BOOL RegisterWindowClasses(HINSTANCE instance) {
+BOOL RegisterWindowClasses(HINSTANCE instance, const ViewerClassProcedures& procedures) {
   RegisterDialogClass(instance, "QInputBox", InputBoxProc, LoadIconA(instance, MAKEINTRESOURCEA(1)));
-  RegisterDialogClass(instance, "QViewBox", ViewerBoxProc, LoadIconA(instance, MAKEINTRESOURCEA(2)));
-  return RegisterDialogClass(instance, "QSelectWin", ViewerListProc, nullptr) != 0;
+  RegisterDialogClass(instance, "QViewBox", procedures.viewer_box,
+                      LoadIconA(instance, MAKEINTRESOURCEA(2)));
+  return RegisterDialogClass(instance, "QSelectWin", procedures.viewer_list, nullptr) != 0;
 }
 
-BOOL AttachModule(HINSTANCE instance, DWORD, LPVOID) {
-  if (ModuleInstance == nullptr) RegisterWindowClasses(instance);
+BOOL AttachModule(HINSTANCE instance, DWORD, LPVOID, const ViewerClassProcedures& procedures) {
+  if (ModuleInstance == nullptr) RegisterWindowClasses(instance, procedures);
   ModuleInstance = instance;
   return TRUE;
 }

@@ -226,6 +226,31 @@ TEST_F(Viewers, FirstViewerOpensTheList) {
   EXPECT_EQ(GetClassLongPtrA(list, GCLP_HICON), 0u);
 }
 
+// A host that compares or chains window procedures finds the exports themselves as the
+// procedures of the viewer classes: in the class record, on a window of the class, and as the
+// window's own procedure (the dialogs have no dialog procedure of their own).
+TEST_F(Viewers, ClassProceduresAreTheExports) {
+  HWND viewer = Open("procedures");
+  HWND list = FindList();
+  ASSERT_NE(list, nullptr);
+  struct Row {
+    const char* name;
+    HWND window;
+    const char* procedure;
+  } rows[] = {{"QViewBox", viewer, "QViewWinsProc"}, {"QSelectWin", list, "QSelectionProc"}};
+  for (const Row& row : rows) {
+    const auto exported = reinterpret_cast<ULONG_PTR>(GetProcAddress(Dll(), row.procedure));
+    ASSERT_NE(exported, 0u) << row.procedure;
+    WNDCLASSA c = {};
+    ASSERT_TRUE(GetClassInfoA(Dll(), row.name, &c)) << row.name;
+    EXPECT_EQ(reinterpret_cast<ULONG_PTR>(c.lpfnWndProc), exported) << row.name;
+    EXPECT_EQ(static_cast<ULONG_PTR>(GetClassLongPtrA(row.window, GCLP_WNDPROC)), exported)
+        << row.name;
+    EXPECT_EQ(static_cast<ULONG_PTR>(GetWindowLongPtrA(row.window, GWLP_WNDPROC)), exported)
+        << row.name;
+  }
+}
+
 TEST_F(Viewers, NullTitleAndText) {
   ASSERT_EQ(K(QView)(nullptr, nullptr), 1);
   HWND list = FindList();
