@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstring>
 
+#include "frame/bits.h"
 #include "frame/cpu.h"
 #include "frame/find_byte.h"
 #include "match/list_filter.h"
@@ -124,7 +125,7 @@ std::size_t ByteFinder::Find(const char* text, std::size_t n, std::size_t* lengt
     if (length != nullptr) {
       *length = longest_;
       for (; found != 0; found &= found - 1) {
-        const std::size_t size = runs_[static_cast<std::size_t>(std::countr_zero(found))].size();
+        const std::size_t size = runs_[static_cast<std::size_t>(CountrZero(found))].size();
         if (size < *length) *length = size;
       }
     }

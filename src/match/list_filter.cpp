@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstring>
 
+#include "frame/bits.h"
 #include "frame/cpu.h"
 
 namespace kensaku {
@@ -207,7 +208,7 @@ __attribute__((always_inline)) inline std::uint64_t ListFilter::Verify(const uns
   std::uint64_t candidates = 0;
   if (unhashed_ != 0) {
     for (; buckets != 0; buckets &= buckets - 1) {
-      candidates |= bucket_entries_[std::countr_zero(buckets)];
+      candidates |= bucket_entries_[CountrZero(buckets)];
     }
     candidates &= unhashed_;
   }
@@ -216,7 +217,7 @@ __attribute__((always_inline)) inline std::uint64_t ListFilter::Verify(const uns
   candidates &= ~skip;
   std::uint64_t found = 0;
   for (; candidates != 0; candidates &= candidates - 1) {
-    const int e = std::countr_zero(candidates);
+    const int e = CountrZero(candidates);
     if ((word & head_mask_[e]) != head_[e]) continue;
     const ByteSets& f = runs_[e];
     if (f.size() > n - i) continue;
@@ -253,7 +254,7 @@ __attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned
     found |= here;
     if (places != nullptr) {
       for (std::uint64_t m = here; m != 0; m &= m - 1) {
-        places[std::countr_zero(m)] = static_cast<std::uint32_t>(base + k);
+        places[CountrZero(m)] = static_cast<std::uint32_t>(base + k);
       }
     }
     return !all || found == all_;
@@ -265,7 +266,7 @@ __attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned
     const std::size_t reach = offsets_ - 1 + Vec::kWidth;
     for (; i + reach <= n; i += Vec::kWidth) {
       for (unsigned m = vec.Candidates(t + i, buckets); m != 0; m &= m - 1) {
-        const std::size_t k = static_cast<std::size_t>(std::countr_zero(m));
+        const std::size_t k = static_cast<std::size_t>(CountrZero(m));
         if (at(t, i + k, n, buckets[k] | buckets[Vec::kWidth + k] << 8)) return i + k;
       }
     }
@@ -277,7 +278,7 @@ __attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned
     std::memcpy(tail, t + i, rest);
     auto first = [](std::size_t places) { return places >= 32 ? ~0u : (1u << places) - 1; };
     for (unsigned m = vec.Candidates(tail, buckets) & first(rest); m != 0; m &= m - 1) {
-      const std::size_t k = static_cast<std::size_t>(std::countr_zero(m));
+      const std::size_t k = static_cast<std::size_t>(CountrZero(m));
       if (at(tail, k, rest, buckets[k] | buckets[Vec::kWidth + k] << 8, i)) return i + k;
     }
     // A block of 16 covers fewer places than a tail may have.
@@ -285,7 +286,7 @@ __attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned
     if (i >= n) return n;
     for (unsigned m = vec.Candidates(tail + Vec::kWidth, buckets) & first(n - i); m != 0;
          m &= m - 1) {
-      const std::size_t k = static_cast<std::size_t>(std::countr_zero(m));
+      const std::size_t k = static_cast<std::size_t>(CountrZero(m));
       if (at(tail + Vec::kWidth, k, n - i, buckets[k] | buckets[Vec::kWidth + k] << 8, i)) {
         return i + k;
       }

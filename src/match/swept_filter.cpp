@@ -3,6 +3,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "frame/bits.h"
+
 namespace kensaku {
 
 SweptFilter::SweptFilter(std::vector<const ByteFinder*> finders, bool char_starts)
@@ -38,7 +40,7 @@ std::uint64_t SweptFilter::Group::EntriesOf(std::uint64_t runs) const {
   if (one_each) return runs;
   std::uint64_t entries = 0;
   for (; runs != 0; runs &= runs - 1) {
-    entries |= std::uint64_t{1} << entry_of[static_cast<std::size_t>(std::countr_zero(runs))];
+    entries |= std::uint64_t{1} << entry_of[static_cast<std::size_t>(CountrZero(runs))];
   }
   return entries;
 }
@@ -107,7 +109,7 @@ class SweptFilter::SweepCursor final : public Prefilter::Cursor {
       for (std::uint64_t runs =
                group.sweep.Present(t, states_[g].Skip(from, length), length, places);
            runs != 0; runs &= runs - 1) {
-        const std::size_t r = static_cast<std::size_t>(std::countr_zero(runs));
+        const std::size_t r = static_cast<std::size_t>(CountrZero(runs));
         const std::size_t e = group.entry_of[r];
         if ((entries >> e & 1) == 0 || places[r] < bytes.places()[e]) bytes.places()[e] = places[r];
         entries |= std::uint64_t{1} << e;
@@ -160,7 +162,7 @@ class SweptFilter::SweepCursor final : public Prefilter::Cursor {
       first_entries = group.EntriesOf(mask);
       std::size_t shortest = SIZE_MAX;
       for (; mask != 0; mask &= mask - 1) {
-        const std::size_t size = group.size_of[static_cast<std::size_t>(std::countr_zero(mask))];
+        const std::size_t size = group.size_of[static_cast<std::size_t>(CountrZero(mask))];
         if (size < shortest) shortest = size;
       }
       first_found = true;

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstring>
 
+#include "frame/bits.h"
 #include "frame/cpu.h"
 #include "frame/find_byte.h"
 #include "search/streams.h"
@@ -47,11 +48,11 @@ __attribute__((always_inline)) inline LineCount Count(const char* text, std::siz
   auto add = [&c, cut](std::size_t at, std::uint64_t m) {
     if (m == 0) return;
     // Only the line ending at the block's first LF can be long enough to be cut.
-    const std::size_t first = at + static_cast<std::size_t>(std::countr_zero(m));
+    const std::size_t first = at + static_cast<std::size_t>(CountrZero(m));
     const std::size_t gap = first - c.bytes;
     if (cut != 0 && gap >= cut) c.lines += gap / cut;
-    c.lines += static_cast<unsigned>(std::popcount(m));
-    c.bytes = at + 64 - static_cast<std::size_t>(std::countl_zero(m));
+    c.lines += static_cast<unsigned>(Popcount(m));
+    c.bytes = at + 64 - static_cast<std::size_t>(CountlZero(m));
   };
   for (; i + 64 <= n; i += 64) add(i, Mask(text + i));
   if (i == n) return c;
@@ -75,11 +76,11 @@ __attribute__((always_inline)) inline std::size_t StartBefore(const char* text, 
                                                               std::size_t readable) {
   for (; n >= 32; n -= 32) {
     const unsigned m = Mask32(text + n - 32);
-    if (m != 0) return n - static_cast<std::size_t>(std::countl_zero(m));
+    if (m != 0) return n - static_cast<std::size_t>(CountlZero(m));
   }
   if (n > 0 && readable >= 32) {
     const unsigned m = Mask32(text) & ((1u << n) - 1);
-    return m != 0 ? 32 - static_cast<std::size_t>(std::countl_zero(m)) : 0;
+    return m != 0 ? 32 - static_cast<std::size_t>(CountlZero(m)) : 0;
   }
   while (n > 0 && text[n - 1] != '\n') --n;
   return n;
@@ -117,7 +118,7 @@ __attribute__((always_inline)) inline LineEnd EndOfLine(const char* text, std::s
   for (; i + 32 <= n; i += 32) {
     const unsigned m = Mask32(text + i);
     if (m != 0) {
-      i += static_cast<std::size_t>(std::countr_zero(m));
+      i += static_cast<std::size_t>(CountrZero(m));
       break;
     }
   }

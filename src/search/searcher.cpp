@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "frame/bits.h"
 #include "mbchar/mbchar.h"
 #include "search/line_count.h"
 
@@ -172,7 +173,7 @@ class ListScan {
     if (cursor == nullptr) return false;
     const FirstPlace at = cursor->AtFirst(line_at_, state_.length);
     for (std::uint64_t first = at.entries; first != 0; first &= first - 1) {
-      if (TestEntry(static_cast<std::size_t>(std::countr_zero(first)), at.hint)) return true;
+      if (TestEntry(static_cast<std::size_t>(CountrZero(first)), at.hint)) return true;
     }
     return false;
   }
@@ -189,7 +190,7 @@ class ListScan {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
       if (runs) {
         const std::uint64_t ahead = bytes.present() >> i;
-        const std::size_t next = ahead == 0 ? entries_.size() : i + std::countr_zero(ahead);
+        const std::size_t next = ahead == 0 ? entries_.size() : i + CountrZero(ahead);
         if (next > i) {
           if (!Entry::kCountsHitLines) count_ += static_cast<std::uint32_t>(next - i);
           state_.span.matched = 0;
@@ -357,7 +358,7 @@ class SelectScan final : public Selector {
       // The entries the prefilter found first in the line most often decide it.
       const FirstPlace at = cursor->AtFirst(line_at_, state_.length);
       for (std::uint64_t first = at.entries; first != 0; first &= first - 1) {
-        if (Hits(entries[static_cast<std::size_t>(std::countr_zero(first))], at.hint)) return true;
+        if (Hits(entries[static_cast<std::size_t>(CountrZero(first))], at.hint)) return true;
       }
       // An entry without its bytes in the line hits nothing there.
       const LineBytes bytes = cursor->InLine(state_.line, state_.length, line_at_);
@@ -390,7 +391,7 @@ class SelectScan final : public Selector {
       if (at.hint.place >= state_.text_length) continue;
       if ((at.entries & group.certain) != 0) return true;
       for (std::uint64_t e = at.entries & group.tellable; e != 0; e &= e - 1) {
-        if (LiteralFormsAt((*group.forms)[static_cast<std::size_t>(std::countr_zero(e))],
+        if (LiteralFormsAt((*group.forms)[static_cast<std::size_t>(CountrZero(e))],
                            state_.line + at.hint.place, state_.text_length - at.hint.place)) {
           return true;
         }
@@ -405,7 +406,7 @@ class SelectScan final : public Selector {
       if (cursor != nullptr) {
         first = cursor->AtFirst(line_at_, state_.length).entries;
         for (std::uint64_t e = first; e != 0; e &= e - 1) {
-          if (Hits(entries[static_cast<std::size_t>(std::countr_zero(e))], EntryHint{})) {
+          if (Hits(entries[static_cast<std::size_t>(CountrZero(e))], EntryHint{})) {
             return true;
           }
         }
