@@ -4,6 +4,7 @@
 #include <immintrin.h>
 
 #include <bit>
+#include <cstdint>
 
 #include "frame/cpu.h"
 
@@ -66,7 +67,43 @@ __attribute__((target("avx2"))) const char* Avx2(const char* text, char c, std::
   }
 }
 
+// Not looked at by the sanitizers: the aligned blocks may begin before the text and end
+// past its NUL, within the same page.
+__attribute__((no_sanitize("address", "thread"))) const char* EndSse2(const char* text, char c) {
+  const __m128i v = _mm_set1_epi8(c);
+  const __m128i nul = _mm_setzero_si128();
+  const auto at = reinterpret_cast<std::uintptr_t>(text);
+  const char* block = text - (at & 15);
+  unsigned before = static_cast<unsigned>(at & 15);
+  for (;; block += 16, before = 0) {
+    const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+    const __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(b, v), _mm_cmpeq_epi8(b, nul));
+    const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(ends)) >> before << before;
+    if (m != 0) return block + std::countr_zero(m);
+  }
+}
+
+__attribute__((target("avx2"), no_sanitize("address", "thread"))) const char* EndAvx2(
+    const char* text, char c) {
+  const __m256i v = _mm256_set1_epi8(c);
+  const __m256i nul = _mm256_setzero_si256();
+  const auto at = reinterpret_cast<std::uintptr_t>(text);
+  const char* block = text - (at & 31);
+  unsigned before = static_cast<unsigned>(at & 31);
+  for (;; block += 32, before = 0) {
+    const __m256i b = _mm256_load_si256(reinterpret_cast<const __m256i*>(block));
+    const __m256i ends = _mm256_or_si256(_mm256_cmpeq_epi8(b, v), _mm256_cmpeq_epi8(b, nul));
+    const unsigned m = static_cast<unsigned>(_mm256_movemask_epi8(ends)) >> before << before;
+    if (m != 0) return block + std::countr_zero(m);
+  }
+}
+
 }  // namespace
+
+const char* FindByteOrEnd(const char* text, char c) {
+  if (Simd() == SimdLevel::kAvx2) return EndAvx2(text, c);
+  return EndSse2(text, c);
+}
 
 const char* FindByte(const char* text, char c, std::size_t n) {
   if (Simd() == SimdLevel::kAvx2) return Avx2(text, c, n);

@@ -16,6 +16,15 @@ inline const unsigned char* FindByte(const unsigned char* text, unsigned char c,
       FindByte(reinterpret_cast<const char*>(text), static_cast<char>(c), n));
 }
 
+// The first c of the NUL-terminated text, or its NUL: strchrnul, and with c = NUL strlen. Blocks
+// are read whole from an aligned address, which never crosses into another page, so bytes
+// before text and past its NUL may be looked at, and are never used.
+const char* FindByteOrEnd(const char* text, char c);
+
+inline std::size_t TextBytes(const char* text) {
+  return static_cast<std::size_t>(FindByteOrEnd(text, '\0') - text);
+}
+
 }  // namespace kensaku
 
 #endif  // KENSAKU_SRC_FRAME_FIND_BYTE_H_

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "frame/find_byte.h"
 #include "match/byte_finder.h"
 #include "match/conjunctive.h"
 #include "match/inclusion.h"
@@ -28,7 +29,7 @@ template <typename Matcher>
 bool MayMatch(const char* line, const Matcher& pattern) {
   if (line == nullptr) return true;  // the matchers answer for themselves
   const ByteFinder required(pattern.RequiredBytes());
-  return required.In(line, std::strlen(line));
+  return required.In(line, TextBytes(line));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "frame/find_byte.h"
 #include "match/linear_scan.h"
 #include "mbchar/fold.h"
 
@@ -297,7 +298,7 @@ MatchSpan MatchScan(MatchSpan& span, const char*& cursor, const Pattern& pattern
   }
   if (pattern.text_empty_) return span;
   if (pattern.never_) {
-    cursor += std::strlen(cursor);
+    cursor += TextBytes(cursor);
     return span;
   }
   // Starts whose first character cannot match are passed over without an attempt.
@@ -334,7 +335,7 @@ bool PatternScanner::Scan(MatchSpan& span, const char*& cursor, const Pattern& p
                           const char* from) {
   if (pattern.elements_.empty()) {
     // Nothing to match ("*", "@"): no attempt ever succeeds.
-    cursor = from + std::strlen(from);
+    cursor = from + TextBytes(from);
     span = MatchSpan{0, cursor, cursor};
     return true;
   }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 
+#include "frame/find_byte.h"
 #include "mbchar/fold.h"
 #include "mbchar/internal_text.h"
 
@@ -56,10 +57,7 @@ const char* NextCharStartIn(const char* from, const FirstBytes& firsts) {
     const unsigned char* k;
     if (firsts.only > 0) {
       k = reinterpret_cast<const unsigned char*>(
-          std::strchr(reinterpret_cast<const char*>(p), firsts.only));
-      if (k == nullptr) {
-        k = p + std::strlen(reinterpret_cast<const char*>(p));
-      }
+          FindByteOrEnd(reinterpret_cast<const char*>(p), static_cast<char>(firsts.only)));
     } else {
       k = p;
       while (*k != 0 && !firsts.bytes[*k]) ++k;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "frame/digits.h"
+#include "frame/find_byte.h"
 
 namespace kensaku {
 
@@ -27,7 +28,7 @@ void WriteLineNumber(std::int32_t line, Output& out) {
 void HitWriter::Matched(const FoundLine& line) {
   if (form_.whole_lines) {
     if (form_.line_numbers) WriteLineNumber(static_cast<std::int32_t>(line.number), out_);
-    out_.Write(line.text, std::strlen(line.text));  // a NUL inside ends the line written
+    out_.Write(line.text, TextBytes(line.text));  // a NUL inside ends the line written
     out_.Put('\n');
     out_.Flush();
     return;
