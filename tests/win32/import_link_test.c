@@ -1,6 +1,6 @@
-/* Calls kensaku.dll the way a program built against kensaku.h does: linked with an import
- * library, the DLL loaded with the program, no LoadLibraryA and no GetProcAddress of its own.
- * Built twice, with libkensaku.dll.a and with kensaku.lib. */
+/* Calls the DLL the way a program built against kensaku.h does: linked with an import library,
+ * the DLL loaded with the program, no LoadLibraryA and no GetProcAddress of its own. Built twice
+ * for each DLL, with libkensaku.dll.a and kensaku.lib (libkensaku64.dll.a and kensaku64.lib). */
 #include <windows.h>
 
 #include <stdio.h>
@@ -18,11 +18,11 @@ static void check(int ok, const char* what) {
 }
 
 int main(void) {
-  HMODULE dll = GetModuleHandleA("kensaku.dll");
+  HMODULE dll = GetModuleHandleA(KENSAKU_DLL_FILE);
   char path[MAX_PATH];
   const char* result;
 
-  check(dll != NULL, "kensaku.dll is loaded with the program");
+  check(dll != NULL, "the DLL is loaded with the program");
   /* Every import is bound to the export of the same name (and ordinal). */
   check((void*)xSet == (void*)GetProcAddress(dll, "xSet"), "xSet bound by name");
   check((void*)LinexMatchsMult == (void*)GetProcAddress(dll, MAKEINTRESOURCEA(20)),
@@ -50,6 +50,6 @@ int main(void) {
   LineMode(0);
   check(FileRemove(path) == 0, "FileRemove");
 
-  if (failures == 0) printf("kensaku.dll through its import library: all checks passed\n");
+  if (failures == 0) printf("%s through its import library: all checks passed\n", KENSAKU_DLL_FILE);
   return failures == 0 ? 0 : 1;
 }
