@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "kensaku.h"
+#include "kensaku_search.h"
 
 static int failures = 0;
 
@@ -29,6 +30,15 @@ int main(void) {
         "LinexMatchsMult bound to ordinal 20");
   check((void*)FoutputFormatStr == (void*)GetProcAddress(dll, MAKEINTRESOURCEA(27)),
         "FoutputFormatStr bound to ordinal 27");
+
+#if defined(_WIN64)
+  /* kensaku64.dll's import libraries bind the reentrant interface as well. */
+  check((void*)kensaku_detect_encoding == (void*)GetProcAddress(dll, "kensaku_detect_encoding"),
+        "kensaku_detect_encoding bound by name");
+  check(kensaku_detect_encoding("\xEF\xBB\xBFx", 4, 1) == KENSAKU_ENCODING_UTF8 &&
+            kensaku_detect_encoding("\x82\xA0", 2, 1) == KENSAKU_ENCODING_SJIS,
+        "kensaku_detect_encoding");
+#endif
 
   check(xSet(0xFFFF) == -1, "xSet sign-extends its 16-bit slot");
   check(xReSet(0) == -1, "xReSet(0) reads the flags");
