@@ -1,7 +1,7 @@
 # Two entry points for a fresh Debian machine (as root): `make demo` and `make test`.
 JOBS ?= $(shell nproc)
 
-.PHONY: demo windows-demo screenshots test deps-native deps-all linux linux-asan linux-tsan win32 \
+.PHONY: demo windows-demo screenshots test deps-native deps-all linux linux-asan linux-tsan win32 win64 \
 	valgrind \
 	package bench bench-smoke fuzz fuzz-smoke clean
 
@@ -23,7 +23,7 @@ screenshots: deps-all
 	cmake --build --preset win32 -j$(JOBS) --target kensaku kensaku_host
 	bash samples/host/run-demo.sh build/win32 --shots docs
 
-test: deps-all linux linux-asan linux-tsan win32 valgrind bench-smoke fuzz-smoke
+test: deps-all linux linux-asan linux-tsan win32 win64 valgrind bench-smoke fuzz-smoke
 
 deps-native:
 	bash cmake/install-deps.sh native
@@ -31,7 +31,7 @@ deps-native:
 deps-all:
 	bash cmake/install-deps.sh all
 
-linux linux-asan win32:
+linux linux-asan win32 win64:
 	cmake --preset $@
 	cmake --build --preset $@ -j$(JOBS)
 	ctest --preset $@ -j$(JOBS)
@@ -49,9 +49,10 @@ linux-tsan: deps-native
 valgrind: deps-native linux
 	bash cmake/valgrind-tests.sh build/linux
 
-# The .deb in build/linux and the Windows .zip in build/win32 (their tests run in `make test`).
+# The .deb in build/linux and the Windows .zip files in build/win32 and build/win64 (their tests
+# run in `make test`).
 package: deps-all
-	for p in linux win32; do \
+	for p in linux win32 win64; do \
 	  cmake --preset $$p >/dev/null && cmake --build --preset $$p -j$(JOBS) && \
 	  (cd build/$$p && cpack) || exit 1; \
 	done

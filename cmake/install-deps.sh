@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs on a Debian machine, as root, with apt: only what is missing.
 #   install-deps.sh native   the Linux build (library, tool, unit tests, benchmarks)
-#   install-deps.sh all      also the 32-bit Windows cross build, Wine and the comparison tools
+#   install-deps.sh all      also the 32-bit and 64-bit Windows cross builds, Wine and the
+#                            comparison tools
 #   install-deps.sh bench    the whole-file comparison's tools only (bench/peers.sh)
 set -eu
 want=${1:-all}
@@ -11,7 +12,8 @@ native=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev libts
         dpkg-dev python3 python3-pytest python3-setuptools python3-pip python3-dask
         python3-distributed valgrind ripgrep)
 windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth locales bc
-         ugrep ripgrep fonts-ipafont-mincho imagemagick llvm unzip)
+         ugrep ripgrep fonts-ipafont-mincho imagemagick llvm unzip
+         g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64)
 
 bench=(hyperfine nkf ripgrep grep libc-bin dpkg-dev python3 python3-dask python3-distributed time)
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs a 32-bit Windows program under Wine for CTest: a Japanese locale (ANSI code page 932),
-# one Wine prefix per build folder, and a private Xvfb when no display is set.
+# Runs a Windows program under Wine for CTest: a Japanese locale (ANSI code page 932), one Wine
+# prefix per build folder, made for the program's machine (win32 for i386, win64 for x86-64),
+# and a private Xvfb when no display is set.
 set -u
 
 find_build_dir() {
@@ -15,7 +16,21 @@ find_build_dir() {
 
 build_dir=$(find_build_dir "$1")
 export WINEPREFIX="${KENSAKU_WINEPREFIX:-$build_dir/wineprefix}"
-export WINEARCH=win32
+# The machine field of the program's PE header (whose offset is at 0x3C) says which Wine the
+# build needs; for a program of Wine's own (cmd), the prefix made before or the build's compiler.
+pe=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ')
+case $(od -An -t x2 -j $((${pe:-0} + 4)) -N 2 "$1" 2>/dev/null | tr -d ' ') in
+  8664) export WINEARCH=win64 ;;
+  014c) export WINEARCH=win32 ;;
+  *)
+    if grep -qs '^#arch=win64' "$WINEPREFIX/system.reg" ||
+       { [ ! -f "$WINEPREFIX/system.reg" ] &&
+         grep -qs '^CMAKE_C_COMPILER:.*x86_64-w64-mingw32' "$build_dir/CMakeCache.txt"; }; then
+      export WINEARCH=win64
+    else
+      export WINEARCH=win32
+    fi ;;
+esac
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8

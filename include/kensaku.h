@@ -1,7 +1,8 @@
 /* kensaku: Japanese-aware text search for Shift_JIS (code page 932) text.
  *
- * The C interface of kensaku.dll / libkensaku.so. Every text is a NUL-terminated Shift_JIS byte
- * string. On 32-bit Windows every function is __stdcall with 4-byte argument slots; arguments
+ * The C interface of kensaku.dll, kensaku64.dll and libkensaku.so. Every text is a NUL-terminated
+ * Shift_JIS byte string. On 32-bit Windows every function is __stdcall with 4-byte argument slots
+ * (x64 has one calling convention; the exports keep their names and ordinals); arguments
  * documented as 16-bit are read from the low half of their slot and sign-extended, and 16-bit
  * results are returned zero-extended in an int. The ordinal of each export is given before it.
  * The library is not reentrant: call it from one thread at a time.

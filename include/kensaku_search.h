@@ -21,8 +21,8 @@
  *     kensaku_query_free(query);
  *
  * Every function that can fail returns a negative KENSAKU_E_ code (or NULL) and, when given an
- * error, fills it with the code and a message. The 32-bit kensaku.dll does not hold this
- * interface; it keeps the 43 exports of kensaku.h.
+ * error, fills it with the code and a message. On Windows the 64-bit kensaku64.dll holds this
+ * interface beside the 43 exports of kensaku.h; the 32-bit kensaku.dll keeps those 43 only.
  */
 #ifndef KENSAKU_SEARCH_H_
 #define KENSAKU_SEARCH_H_
@@ -153,8 +153,9 @@ KENSAKU_SEARCH_API int kensaku_query_match(const kensaku_query* query, const cha
                                            size_t length, int encoding, uint64_t* spans,
                                            size_t max_spans, size_t* span_count);
 
-/* A search of a file, of size bytes at data (which must stay while the search lives), or of
- * bytes fed with kensaku_search_feed. Nothing is read until the first kensaku_search_next. */
+/* A search of a file (on Windows its name in the ANSI code page), of size bytes at data (which
+ * must stay while the search lives), or of bytes fed with kensaku_search_feed. Nothing is read
+ * until the first kensaku_search_next. */
 KENSAKU_SEARCH_API kensaku_search* kensaku_search_file(const kensaku_query* query,
                                                        const char* path, kensaku_error* error);
 KENSAKU_SEARCH_API kensaku_search* kensaku_search_buffer(const kensaku_query* query,

@@ -5,6 +5,7 @@ the module, where the module looks first."""
 
 import os
 import shutil
+import struct
 import subprocess
 import sys
 from pathlib import Path
@@ -15,7 +16,12 @@ from setuptools.dist import Distribution
 
 HERE = Path(__file__).resolve().parent
 SOURCE = HERE.parent
-LIBRARY = "kensaku.dll" if sys.platform == "win32" else "libkensaku.so.1"
+# The name the module looks for (kensaku._library.library_names): on Windows, the DLL of this
+# Python's width.
+if sys.platform == "win32":
+    LIBRARY = "kensaku64.dll" if struct.calcsize("P") == 8 else "kensaku.dll"
+else:
+    LIBRARY = "libkensaku.so.1"
 
 
 def build_library(build_dir):

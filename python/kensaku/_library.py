@@ -1,4 +1,5 @@
-"""Finding and loading the kensaku shared library (libkensaku.so.1 or the 32-bit kensaku.dll)."""
+"""Finding and loading the kensaku shared library (libkensaku.so.1, or on Windows kensaku.dll or
+kensaku64.dll)."""
 
 import ctypes
 import ctypes.util
@@ -10,8 +11,18 @@ from pathlib import Path
 
 ENVIRONMENT_VARIABLE = "KENSAKU_LIBRARY"
 ON_WINDOWS = sys.platform == "win32"
-# The run-time name: the SONAME on Linux, the DLL on Windows.
-LIBRARY_NAMES = ("kensaku.dll",) if ON_WINDOWS else ("libkensaku.so.1", "libkensaku.so")
+
+
+def library_names(windows=ON_WINDOWS, pointer_size=None):
+    """The run-time names of the library: the SONAME on Linux; on Windows the DLL a process of
+    the interpreter's width can load, kensaku64.dll in a 64-bit one, kensaku.dll in a 32-bit one."""
+    if not windows:
+        return ("libkensaku.so.1", "libkensaku.so")
+    pointer_size = struct.calcsize("P") if pointer_size is None else pointer_size
+    return ("kensaku64.dll",) if pointer_size == 8 else ("kensaku.dll",)
+
+
+LIBRARY_NAMES = library_names()
 
 
 class LibraryNotFound(OSError):
@@ -38,19 +49,21 @@ def default_prefixes():
     return list(dict.fromkeys(prefixes))
 
 
-def find_library(environ=None, module_dir=None, prefixes=None):
+def find_library(environ=None, module_dir=None, prefixes=None, names=None):
     """The library to load, in this order: the file (or the folder holding it) that
     KENSAKU_LIBRARY names, the library next to this module, the library in an installed
-    prefix, and last whatever the system's loader knows by name."""
+    prefix, and last whatever the system's loader knows by name. names: the file names looked
+    for, LIBRARY_NAMES by default."""
     environ = os.environ if environ is None else environ
     module_dir = Path(__file__).parent if module_dir is None else Path(module_dir)
     prefixes = default_prefixes() if prefixes is None else prefixes
+    names = LIBRARY_NAMES if names is None else names
 
     named = environ.get(ENVIRONMENT_VARIABLE)
     if named:
         path = Path(named)
         if path.is_dir():
-            for name in LIBRARY_NAMES:
+            for name in names:
                 if (path / name).is_file():
                     return str(path / name)
         elif path.is_file():
@@ -59,15 +72,16 @@ def find_library(environ=None, module_dir=None, prefixes=None):
         raise LibraryNotFound(f"{ENVIRONMENT_VARIABLE}={named}: no kensaku library there")
 
     for directory in [module_dir, *_prefix_dirs(prefixes)]:
-        for name in LIBRARY_NAMES:
+        for name in names:
             if (directory / name).is_file():
                 return str(directory / name)
 
-    found = ctypes.util.find_library("kensaku")
+    # Windows' loader knows the DLL by its file name; elsewhere by the library's name.
+    found = ctypes.util.find_library(Path(names[0]).stem if names[0].endswith(".dll") else "kensaku")
     if found:
         return found
     raise LibraryNotFound(
-        f"no kensaku library ({', '.join(LIBRARY_NAMES)}) next to {module_dir}, in "
+        f"no kensaku library ({', '.join(names)}) next to {module_dir}, in "
         f"{', '.join(map(str, prefixes))} or on the loader's path; set {ENVIRONMENT_VARIABLE}")
 
 
@@ -78,6 +92,7 @@ def load(path=None):
     try:
         return loader(path)
     except OSError as error:
-        if ON_WINDOWS and struct.calcsize("P") == 8:
-            raise OSError(f"{path} is a 32-bit DLL: use a 32-bit Python ({error})") from error
+        if ON_WINDOWS and getattr(error, "winerror", None) == 193:  # ERROR_BAD_EXE_FORMAT
+            raise OSError(f"{path} is not a DLL for a {8 * struct.calcsize('P')}-bit process: "
+                          f"load {LIBRARY_NAMES[0]} ({error})") from error
         raise

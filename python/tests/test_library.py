@@ -39,6 +39,23 @@ def test_next_to_the_module_before_the_prefixes(tmp_path):
     assert _library.find_library({}, module, [prefix]) == str(module / NAME)
 
 
+def test_windows_loads_the_dll_of_the_interpreters_width(tmp_path):
+    # Both DLLs side by side, as a folder serving 32-bit and 64-bit hosts holds them.
+    for name in ("kensaku.dll", "kensaku64.dll"):
+        (tmp_path / name).write_bytes(b"")
+    for pointer_size, want in ((8, "kensaku64.dll"), (4, "kensaku.dll")):
+        names = _library.library_names(windows=True, pointer_size=pointer_size)
+        assert _library.find_library({}, tmp_path, [], names) == str(tmp_path / want)
+        folder = {"KENSAKU_LIBRARY": str(tmp_path)}
+        assert _library.find_library(folder, tmp_path / "elsewhere", [], names) == \
+            str(tmp_path / want)
+    # Linux keeps its SONAME whatever the width.
+    assert _library.library_names(False, 4) == _library.library_names(False, 8) == \
+        ("libkensaku.so.1", "libkensaku.so")
+    if not _library.ON_WINDOWS:
+        assert _library.LIBRARY_NAMES == _library.library_names(False)
+
+
 def test_a_library_the_loader_cannot_find_is_named_in_the_error(tmp_path, monkeypatch):
     monkeypatch.setattr(ctypes.util, "find_library", lambda name: None)
     with pytest.raises(kensaku.LibraryNotFound, match="set KENSAKU_LIBRARY"):

@@ -1,6 +1,7 @@
-// A small host program for kensaku.dll, as a script interpreter or an application would use it:
-// it loads the DLL, opens the search box with QInputMain (so closing the box ends the program),
-// optionally fills it from its command line with QFindData, and runs its own message loop.
+// A small host program for kensaku.dll (kensaku64.dll when built for x64), as a script
+// interpreter or an application would use it: it loads the DLL, opens the search box with
+// QInputMain (so closing the box ends the program), optionally fills it from its command line
+// with QFindData, and runs its own message loop.
 //
 //   kensaku_host.exe [FILE [PATTERNS]]       PATTERNS: one per line, "\n" between them
 //   kensaku_host.exe --shots DIR FILE PATTERNS
@@ -24,7 +25,7 @@ template <typename F>
 F Export(const char* name) {
   F f = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(g_dll, name)));
   if (f == nullptr) {
-    MessageBoxA(nullptr, name, "kensaku.dll lacks an export", MB_ICONERROR);
+    MessageBoxA(nullptr, name, KENSAKU_DLL_FILE " lacks an export", MB_ICONERROR);
     ExitProcess(1);
   }
   return f;
@@ -102,11 +103,11 @@ void CALLBACK NextStep(HWND, UINT, UINT_PTR, DWORD) {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   char path[MAX_PATH];
   GetModuleFileNameA(nullptr, path, sizeof path);
-  if (char* slash = std::strrchr(path, '\\')) std::strcpy(slash + 1, "kensaku.dll");
+  if (char* slash = std::strrchr(path, '\\')) std::strcpy(slash + 1, KENSAKU_DLL_FILE);
   g_dll = LoadLibraryA(path);
-  if (g_dll == nullptr) g_dll = LoadLibraryA("kensaku.dll");
+  if (g_dll == nullptr) g_dll = LoadLibraryA(KENSAKU_DLL_FILE);
   if (g_dll == nullptr) {
-    MessageBoxA(nullptr, "kensaku.dll cannot be loaded.", "kensaku host", MB_ICONERROR);
+    MessageBoxA(nullptr, KENSAKU_DLL_FILE " cannot be loaded.", "kensaku host", MB_ICONERROR);
     return 1;
   }
 

@@ -1,6 +1,7 @@
 /* The interface is plain C: this file includes kensaku.h and kensaku_search.h as a C program and
  * calls the library. The reentrant search is run on generated text against a slow twin (every
- * line tried alone with kensaku_query_match), fed in pieces of every size, and from threads. */
+ * line tried alone with kensaku_query_match), fed in pieces of every size, and from threads.
+ * Also built for Windows, where kensaku64.dll holds the same interface and runs it under Wine. */
 #include <errno.h>
 #include <pthread.h>
 #include <stdio.h>
@@ -335,8 +336,11 @@ int main(void) {
   check(xIncMult("/nonexistent/kensaku", "a") == NULL, "xIncMult of a missing file");
   check(FileRemove(NULL) == 0, "FileRemove(NULL)");
   check(OutputMode(0) == 0 && LineMode(0) == 0, "modes");
+#ifndef _WIN32
+  /* On Windows the windows are real, and the DLL's own test host drives them. */
   check(QViewNextIsOpen() == 1 && QView("t", "x") == 0, "no viewer without a window system");
   check(QInputMain() == NULL && QFindStart() == NULL, "no search box without a window system");
+#endif
   if (failures == 0) printf("C interface: all checks passed\n");
   return failures == 0 ? 0 : 1;
 }

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kensaku.h"
@@ -23,6 +25,11 @@ struct DefEntry {
 };
 // The entries of kensaku.def, the contract the DLL is built from.
 const std::vector<DefEntry>& DefEntries();
+// The reentrant interface kensaku.map names (the kensaku_ functions), which kensaku64.dll exports
+// by name beside the 43.
+std::set<std::string> ReentrantInterfaceNames();
+// The named exports of the loaded DLL, read from its image's export directory: ordinal and name.
+std::vector<std::pair<int, std::string>> ExportedNames();
 
 // Calls fn with n zero arguments and returns how far the stack pointer moved: 0 when the callee
 // removed its arguments (stdcall).

@@ -44,6 +44,8 @@ TEST(ExportTable, EveryDefEntryResolvesByNameAndOrdinal) {
   EXPECT_EQ(GetProcAddress(Dll(), "_xSet@4"), nullptr);
 }
 
+// stdcall on x86; on x64 the caller removes them, and either way the stack pointer is where it
+// was once the call returns.
 TEST(ExportTable, CalleeRemovesItsArguments) {
   // Exports that accept zeros (null pointers, zero flags) and have no effect beyond settings.
   const std::set<std::string> safe = {"xSet", "xSetor", "xReSet", "sjis", "jis", "isbytes",

@@ -1,12 +1,13 @@
-/* Calls kensaku.dll the way a program built against kensaku.h does: linked with an import
- * library, the DLL loaded with the program, no LoadLibraryA and no GetProcAddress of its own.
- * Built twice, with libkensaku.dll.a and with kensaku.lib. */
+/* Calls the DLL the way a program built against kensaku.h does: linked with an import library,
+ * the DLL loaded with the program, no LoadLibraryA and no GetProcAddress of its own. Built twice
+ * for each DLL, with libkensaku.dll.a and kensaku.lib (libkensaku64.dll.a and kensaku64.lib). */
 #include <windows.h>
 
 #include <stdio.h>
 #include <string.h>
 
 #include "kensaku.h"
+#include "kensaku_search.h"
 
 static int failures = 0;
 
@@ -18,17 +19,26 @@ static void check(int ok, const char* what) {
 }
 
 int main(void) {
-  HMODULE dll = GetModuleHandleA("kensaku.dll");
+  HMODULE dll = GetModuleHandleA(KENSAKU_DLL_FILE);
   char path[MAX_PATH];
   const char* result;
 
-  check(dll != NULL, "kensaku.dll is loaded with the program");
+  check(dll != NULL, "the DLL is loaded with the program");
   /* Every import is bound to the export of the same name (and ordinal). */
   check((void*)xSet == (void*)GetProcAddress(dll, "xSet"), "xSet bound by name");
   check((void*)LinexMatchsMult == (void*)GetProcAddress(dll, MAKEINTRESOURCEA(20)),
         "LinexMatchsMult bound to ordinal 20");
   check((void*)FoutputFormatStr == (void*)GetProcAddress(dll, MAKEINTRESOURCEA(27)),
         "FoutputFormatStr bound to ordinal 27");
+
+#if defined(_WIN64)
+  /* kensaku64.dll's import libraries bind the reentrant interface as well. */
+  check((void*)kensaku_detect_encoding == (void*)GetProcAddress(dll, "kensaku_detect_encoding"),
+        "kensaku_detect_encoding bound by name");
+  check(kensaku_detect_encoding("\xEF\xBB\xBFx", 4, 1) == KENSAKU_ENCODING_UTF8 &&
+            kensaku_detect_encoding("\x82\xA0", 2, 1) == KENSAKU_ENCODING_SJIS,
+        "kensaku_detect_encoding");
+#endif
 
   check(xSet(0xFFFF) == -1, "xSet sign-extends its 16-bit slot");
   check(xReSet(0) == -1, "xReSet(0) reads the flags");
@@ -50,6 +60,6 @@ int main(void) {
   LineMode(0);
   check(FileRemove(path) == 0, "FileRemove");
 
-  if (failures == 0) printf("kensaku.dll through its import library: all checks passed\n");
+  if (failures == 0) printf("%s through its import library: all checks passed\n", KENSAKU_DLL_FILE);
   return failures == 0 ? 0 : 1;
 }

@@ -35,7 +35,7 @@ TEST(Module, VersionResourceIsTheProjectVersion) {
   EXPECT_EQ(std::string(text), version);
   ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\041103A4\\OriginalFilename",
                              reinterpret_cast<void**>(&text), &length));
-  EXPECT_STREQ(text, "kensaku.dll");
+  EXPECT_STREQ(text, KENSAKU_DLL_FILE);
 }
 
 }  // namespace

@@ -122,9 +122,10 @@ const char kShown[] = "\x8C\x9F\x8D\xF5 text";
 TEST(MessageBoxes, TextBox) {
   const SeenBox box = ShowAndRead([] { return K(Msg)(kShown); });
   ASSERT_TRUE(box.found);
+  // The text's whole address in hex: 8 digits at most in a 32-bit process, up to 16 in a 64-bit one.
   char caption[64];
-  std::snprintf(caption, sizeof caption, "str @ =%x ",
-                static_cast<unsigned>(reinterpret_cast<uintptr_t>(kShown)));
+  std::snprintf(caption, sizeof caption, "str @ =%llx ",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(kShown)));
   EXPECT_EQ(box.caption, caption);
   EXPECT_EQ(box.text, kShown);
   EXPECT_FALSE(box.has_icon);
