@@ -28,7 +28,7 @@ class FileSource {
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
 
-  // False when the file cannot be opened for reading (on POSIX, errno tells why).
+  // False when the file cannot be opened for reading; errno tells why.
   bool Open(const FileName& file);
   void Close();
   bool is_open() const { return handle_ != kNoHandle; }

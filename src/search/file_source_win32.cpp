@@ -1,11 +1,36 @@
 #include <windows.h>
 
+#include <cerrno>
+
 #include "search/file_source.h"
 
 namespace kensaku {
 namespace {
 
 HANDLE Handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// errno for the system's last error, as the C runtime would set it, for callers that say why.
+void SetErrno() {
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_INVALID_DRIVE:
+      errno = ENOENT;
+      break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      errno = EACCES;
+      break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      errno = ENOSPC;
+      break;
+    default:
+      errno = EIO;
+  }
+}
 
 // The most one call reads or writes, well inside a DWORD.
 constexpr std::size_t kMostAtOnce = std::size_t{1} << 30;
@@ -19,7 +44,10 @@ bool FileSource::Open(const FileName& file) {
   const HANDLE h = CreateFileA(file.path != nullptr ? file.path : file.name, GENERIC_READ,
                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) {
+    SetErrno();
+    return false;
+  }
   handle_ = reinterpret_cast<std::intptr_t>(h);
   short_read_ends_ = file.regular || GetFileType(h) == FILE_TYPE_DISK;
   return true;
@@ -37,7 +65,9 @@ std::ptrdiff_t FileSource::Read(char* buffer, std::size_t n) {
                &got, nullptr)) {
     return static_cast<std::ptrdiff_t>(got);
   }
-  return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;  // a pipe's writer has gone: its end
+  if (GetLastError() == ERROR_BROKEN_PIPE) return 0;  // a pipe's writer has gone: its end
+  SetErrno();
+  return -1;
 }
 
 // A handle that lets nobody else write the file while it is open is written at the end found
