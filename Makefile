@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 
 .PHONY: demo windows-demo screenshots test deps-native deps-all linux linux-asan linux-tsan win32 win64 \
 	valgrind \
-	package bench bench-smoke fuzz fuzz-smoke clean
+	package bench bench-dll bench-smoke fuzz fuzz-smoke clean
 
 demo: deps-native
 	cmake --preset linux >/dev/null
@@ -56,6 +56,17 @@ package: deps-all
 	  cmake --preset $$p >/dev/null && cmake --build --preset $$p -j$(JOBS) && \
 	  (cd build/$$p && cpack) || exit 1; \
 	done
+
+# The export timing of libkensaku.so, the same code built for 32-bit Linux and both DLLs under
+# Wine, in one run (bench/dll-timing.sh; the corpus from bench/corpus.sh).
+bench-dll: deps-all
+	bash cmake/install-deps.sh bench
+	[ -f /tmp/kensaku-corpus/corpus-sjis.txt ] || bash bench/corpus.sh
+	for p in linux linux-i686 win32 win64; do \
+	  cmake --preset $$p >/dev/null && \
+	  cmake --build --preset $$p -j$(JOBS) --target kensaku_export_timing || exit 1; \
+	done
+	bash bench/dll-timing.sh
 
 # The micro benchmarks run briefly so that they keep building and running.
 bench-smoke: linux

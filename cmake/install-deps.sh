@@ -3,7 +3,8 @@
 #   install-deps.sh native   the Linux build (library, tool, unit tests, benchmarks)
 #   install-deps.sh all      also the 32-bit and 64-bit Windows cross builds, Wine and the
 #                            comparison tools
-#   install-deps.sh bench    the whole-file comparison's tools only (bench/peers.sh)
+#   install-deps.sh bench    the whole-file comparison's tools only (bench/peers.sh), and the
+#                            32-bit Linux compiler of the linux-i686 preset (bench/dll-timing.sh)
 set -eu
 want=${1:-all}
 
@@ -15,7 +16,8 @@ windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth 
          ugrep ripgrep fonts-ipafont-mincho imagemagick llvm unzip
          g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64)
 
-bench=(hyperfine nkf ripgrep grep libc-bin dpkg-dev python3 python3-dask python3-distributed time)
+bench=(hyperfine nkf ripgrep grep libc-bin dpkg-dev python3 python3-dask python3-distributed time
+       g++-multilib)
 
 pkgs=("${native[@]}")
 [ "$want" = all ] && pkgs+=("${windows[@]}")
