@@ -64,7 +64,7 @@ bench-dll: deps-all
 	[ -f /tmp/kensaku-corpus/corpus-sjis.txt ] || bash bench/corpus.sh
 	for p in linux linux-i686 win32 win64; do \
 	  cmake --preset $$p >/dev/null && \
-	  cmake --build --preset $$p -j$(JOBS) --target kensaku_export_timing || exit 1; \
+	  cmake --build --preset $$p -j$(JOBS) --target kensaku_export_timing kensaku_runtime_probe || exit 1; \
 	done
 	bash bench/dll-timing.sh
 

@@ -5,6 +5,8 @@
 # each row is kept, every build must return what the shared library returns, and each row is
 # printed with its share of the shared library's speed.
 #
+# Then each build's C runtime against what the library does instead (bench/runtime_probe.c).
+#
 #   bench/dll-timing.sh [ROUNDS]   run from the source folder, after the linux, linux-i686,
 #                                  win32 and win64 presets are built (`make bench-dll` does all);
 #                                  CORPUS names the folder of bench/corpus.sh (/tmp/kensaku-corpus)
@@ -20,19 +22,25 @@ trap 'rm -rf "$work"' EXIT
 read -r -a builds <<<"${BUILDS:-so i686 dll32 dll64}"  # a subset: BUILDS="so dll32"
 declare -A label=([so]="libkensaku.so" [i686]="32-bit Linux .so" [dll32]="kensaku.dll (Wine)"
                   [dll64]="kensaku64.dll (Wine)")
+# run BUILD PROGRAM ARGS...: a program of the build's, the DLLs' under Wine with Z: names.
 run() {
-  case $1 in
-    so) build/linux/kensaku_export_timing "$input" "$list" "$work/out" ;;
-    i686) build/linux-i686/kensaku_export_timing "$input" "$list" "$work/out" ;;
-    dll32) bash cmake/wine-run.sh build/win32/bin/kensaku_export_timing.exe \
-             "Z:$input" "Z:$list" "Z:$work/out" ;;
-    dll64) bash cmake/wine-run.sh build/win64/bin/kensaku_export_timing.exe \
-             "Z:$input" "Z:$list" "Z:$work/out" ;;
+  local b=$1 program=$2
+  shift 2
+  case $b in
+    so) "build/linux/$program" "$@" ;;
+    i686) "build/linux-i686/$program" "$@" ;;
+    dll32 | dll64)
+      local dir=build/win32 args=()
+      [ "$b" = dll64 ] && dir=build/win64
+      for a in "$@"; do args+=("Z:$a"); done
+      bash cmake/wine-run.sh "$dir/bin/$program.exe" "${args[@]}" ;;
   esac
 }
 
 for r in $(seq 1 "$rounds"); do
-  for b in "${builds[@]}"; do run "$b" | tr -d '\r' >>"$work/$b.txt"; done
+  for b in "${builds[@]}"; do
+    run "$b" kensaku_export_timing "$input" "$list" "$work/out" | tr -d '\r' >>"$work/$b.txt"
+  done
 done
 
 # Per build and row: the best MB/s, and the count the row returned.
@@ -68,3 +76,8 @@ awk -v builds="${builds[*]}" -v labels="$labels" '
     }
     if (bad != "") { print "results differ:" bad > "/dev/stderr"; exit 1 }
   }' "${files[@]}"
+
+for b in "${builds[@]}"; do
+  printf '\n%s: the C runtime against the library'"'"'s way\n' "${label[$b]}"
+  run "$b" kensaku_runtime_probe "$work/probe" | tr -d '\r'
+done
