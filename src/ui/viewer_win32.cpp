@@ -65,8 +65,10 @@ bool ReadEntry(HWND list, LRESULT i) {
                              reinterpret_cast<LPARAM>(EntryBuffer)) != LB_ERR;
 }
 
+// A window handle keeps its meaning in 32 bits, and a 64-bit one is their sign extension.
 HWND EntryWindow() {
-  return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(ReadViewerEntry(EntryBuffer)));
+  const auto handle = static_cast<std::int32_t>(ReadViewerEntry(EntryBuffer));
+  return reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle));
 }
 
 const char* FormatRequestEntry() {
