@@ -265,7 +265,7 @@ void Output::Drain() {
   used_ = 0;
 }
 
-void Output::Write(const char* bytes, std::size_t n) {
+void Output::WriteAll(const char* bytes, std::size_t n) {
   if (state_ != kStreamGood) return;
   while (n > 0) {
     if (used_ == capacity_) {
