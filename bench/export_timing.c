@@ -10,23 +10,7 @@
 #include <string.h>
 
 #include "kensaku.h"
-
-#ifdef _WIN32
-#include <windows.h>
-static double Now(void) {
-  LARGE_INTEGER t, f;
-  QueryPerformanceCounter(&t);
-  QueryPerformanceFrequency(&f);
-  return (double)t.QuadPart / (double)f.QuadPart;
-}
-#else
-#include <time.h>
-static double Now(void) {
-  struct timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return (double)t.tv_sec + (double)t.tv_nsec / 1e9;
-}
-#endif
+#include "now.h"
 
 typedef int(KENSAKU_API* FileSearch)(const char*, const char*, const char*);
 

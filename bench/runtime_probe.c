@@ -9,23 +9,13 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "now.h"
+
 #ifdef _WIN32
 #include <windows.h>
-static double Now(void) {
-  LARGE_INTEGER t, f;
-  QueryPerformanceCounter(&t);
-  QueryPerformanceFrequency(&f);
-  return (double)t.QuadPart / (double)f.QuadPart;
-}
 #else
 #include <fcntl.h>
-#include <time.h>
 #include <unistd.h>
-static double Now(void) {
-  struct timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return (double)t.tv_sec + (double)t.tv_nsec / 1e9;
-}
 #endif
 
 /* Called through pointers, so that the compiler cannot put its own code in their place. */

@@ -56,10 +56,6 @@ const std::vector<DefEntry>& DefEntries() {
   return entries;
 }
 
-#if defined(__x86_64__)
-// x64 has one convention: the caller reserves 32 bytes of home space and passes the first four
-// arguments in registers, the rest on the stack, and removes them itself. A callee that popped
-// anything (ret N) would leave the stack pointer moved after the call.
 std::set<std::string> ReentrantInterfaceNames() {
   std::ifstream in(KENSAKU_MAP_FILE);
   std::stringstream whole;
@@ -102,6 +98,10 @@ std::vector<std::pair<int, std::string>> ExportedNames() {
   return v;
 }
 
+#if defined(__x86_64__)
+// x64 has one convention: the caller reserves 32 bytes of home space and passes the first four
+// arguments in registers, the rest on the stack, and removes them itself. A callee that popped
+// anything (ret N) would leave the stack pointer moved after the call.
 int StackDeltaOfCall(FARPROC fn, int n) {
   long long delta = 0;
   const long long on_stack = n > 4 ? n - 4 : 0;
@@ -134,48 +134,6 @@ int StackDeltaOfCall(FARPROC fn, int n) {
   return static_cast<int>(delta);
 }
 #else
-std::set<std::string> ReentrantInterfaceNames() {
-  std::ifstream in(KENSAKU_MAP_FILE);
-  std::stringstream whole;
-  whole << in.rdbuf();
-  std::string text = whole.str();
-  if (text.empty()) {
-    std::fprintf(stderr, "cannot read %s\n", KENSAKU_MAP_FILE);
-    std::abort();
-  }
-  for (std::size_t open; (open = text.find("/*")) != std::string::npos;) {
-    text.erase(open, text.find("*/", open) + 2 - open);
-  }
-  std::set<std::string> names;
-  for (std::size_t at = 0; (at = text.find("kensaku_", at)) != std::string::npos;) {
-    std::size_t end = at;
-    while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) ||
-                                 text[end] == '_')) {
-      ++end;
-    }
-    names.insert(text.substr(at, end - at));
-    at = end;
-  }
-  return names;
-}
-
-std::vector<std::pair<int, std::string>> ExportedNames() {
-  const auto* base = reinterpret_cast<const BYTE*>(Dll());
-  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& entry =
-      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-  const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + entry.VirtualAddress);
-  const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
-  const auto* ordinals = reinterpret_cast<const WORD*>(base + exports->AddressOfNameOrdinals);
-  std::vector<std::pair<int, std::string>> v;
-  for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
-    v.emplace_back(static_cast<int>(exports->Base + ordinals[i]),
-                   reinterpret_cast<const char*>(base + names[i]));
-  }
-  return v;
-}
-
 int StackDeltaOfCall(FARPROC fn, int n) {
   int delta = 0;
   asm volatile(
