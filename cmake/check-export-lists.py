@@ -2,7 +2,10 @@
 """The exports are listed in four places that must agree: include/kensaku.h (the source: names,
 ordinals, arguments), src/capi/kensaku.def (names, ordinals and the argument bytes of each
 stdcall name), src/capi/kensaku.map (the names libkensaku.so exports) and the Python module's
-table python/kensaku/raw.py (names and arguments). Prints every difference and exits 1 if any.
+table python/kensaku/raw.py (names and arguments). The reentrant interface is declared in
+include/kensaku_search.h, listed in kensaku.map and bound by the Python module's prototypes in
+python/kensaku/_native.py (names, arguments, and which return nothing). Prints every difference
+and exits 1 if any.
 
     check-export-lists.py SOURCE_DIR
 """
@@ -31,8 +34,32 @@ def map_exports(text):
     return set(re.findall(r"\w+", re.sub(r"/\*.*?\*/", "", listed, flags=re.S)))
 
 
+def arguments(text):
+    """How many arguments a list holds, commas inside parentheses aside."""
+    depth, count = 0, 0 if not text.strip() or text.strip() == "void" else 1
+    for c in text:
+        depth += c == "("
+        depth -= c == ")"
+        count += c == "," and depth == 0
+    return count
+
+
 def search_exports(text):
-    return set(re.findall(r"KENSAKU_SEARCH_API\s+[^;]*?\b(kensaku_\w+)\(", text))
+    declaration = r"KENSAKU_SEARCH_API\s+([^;]*?)\b(kensaku_\w+)\(([^)]*)\);"
+    return {name: (arguments(args), result.strip() == "void")
+            for result, name, args in re.findall(declaration, text, re.S)}
+
+
+def python_prototypes(text):
+    table = text.split("_PROTOTYPES = {")[1].split("\n}")[0]
+    prototype = r'"(kensaku_\w+)": \((.*?), \[(.*?)\]\),?(?:\n|$)'
+    bound = {name: (arguments(args), result.strip() == "None")
+             for name, result, args in re.findall(prototype, table, re.S)}
+    # Functions the module has no use for are named as such.
+    unbound = re.search(r"_UNBOUND = \(([^)]*)\)", text)
+    for name in re.findall(r'"(kensaku_\w+)"', unbound.group(1) if unbound else ""):
+        bound.setdefault(name, None)
+    return bound
 
 
 def python_exports(text):
@@ -72,11 +99,23 @@ def main(source):
     mapped = map_exports(read("src/capi/kensaku.map"))
     compare("kensaku.map", {name for name in mapped if not name.startswith("kensaku_")})
     declared = search_exports(read("include/kensaku_search.h"))
-    for name in sorted(declared ^ {name for name in mapped if name.startswith("kensaku_")}):
+    for name in sorted(declared.keys() ^ {name for name in mapped if name.startswith("kensaku_")}):
         problems.append(f"kensaku.map and kensaku_search.h differ on {name}")
     table = python_exports(read("python/kensaku/raw.py"))
     compare("raw.py", table, lambda name: None if table[name] == header[name][1] else
             f"{table[name]} arguments, kensaku.h has {header[name][1]}")
+    prototypes = python_prototypes(read("python/kensaku/_native.py"))
+    for name in sorted(declared.keys() ^ prototypes.keys()):
+        problems.append(f"_native.py and kensaku_search.h differ on {name}")
+    for name in sorted(declared.keys() & prototypes.keys()):
+        if prototypes[name] is None:
+            continue
+        (count, void), (got_count, got_void) = declared[name], prototypes[name]
+        if got_count != count:
+            problems.append(f"_native.py: {name}: {got_count} arguments, "
+                            f"kensaku_search.h has {count}")
+        if got_void != void:
+            problems.append(f"_native.py: {name}: the result type differs from kensaku_search.h")
     for problem in problems:
         print(problem)
     if not problems:

@@ -46,8 +46,11 @@
 extern "C" {
 #endif
 
+/* The library's version: the one place it is written (the build, the packages and the Python
+ * module take it from here). kensaku_version() gives the version of the library loaded. */
 #define KENSAKU_VERSION_MAJOR 1
 #define KENSAKU_VERSION_MINOR 1
+#define KENSAKU_VERSION_PATCH 0
 
 /* The fold flags, as in kensaku.h. */
 #ifndef KENSAKU_FOLD_KANA_TO_HIRAGANA
@@ -128,7 +131,7 @@ typedef struct kensaku_batch {
   const uint64_t* span_ends;
 } kensaku_batch;
 
-/* "1.1.0". */
+/* The version of the library loaded, "MAJOR.MINOR.PATCH". */
 KENSAKU_SEARCH_API const char* kensaku_version(void);
 
 /* The defaults: the pattern language, no folding, all lines, encodings told apart, UTF-8
@@ -192,6 +195,13 @@ KENSAKU_SEARCH_API void kensaku_search_free(kensaku_search* search);
 
 /* The encoding of a text from its first bytes (complete: nonzero when they are all of it). */
 KENSAKU_SEARCH_API int kensaku_detect_encoding(const void* data, size_t size, int complete);
+
+/* The KENSAKU_ENCODING_ code of a name in any case: "auto", "sjis", "utf-8", "euc-jp",
+ * "utf-16le", "utf-16be", "iso-2022-jp", or an alias ("cp932", "shift_jis", "ms932",
+ * "windows-31j", "utf8", "eucjp", "jis", ...); KENSAKU_E_ARGUMENT for none (since 1.2). */
+KENSAKU_SEARCH_API int kensaku_encoding_code(const char* name);
+/* The name of a code, as listed above first; NULL for none (since 1.2). */
+KENSAKU_SEARCH_API const char* kensaku_encoding_name(int code);
 
 /* Folds a UTF-8 text under the fold flags, as a query compares it; writes at most capacity
  * bytes and a NUL, and returns the length of the whole result (or a negative code). Characters

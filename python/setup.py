@@ -4,6 +4,7 @@ this folder (or taken from KENSAKU_BUILD_LIBRARY, a library built already) and i
 the module, where the module looks first."""
 
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -22,6 +23,14 @@ if sys.platform == "win32":
     LIBRARY = "kensaku64.dll" if struct.calcsize("P") == 8 else "kensaku.dll"
 else:
     LIBRARY = "libkensaku.so.1"
+
+
+def version():
+    """The library's version, from the one place it is written."""
+    header = (SOURCE / "include" / "kensaku_search.h").read_text(encoding="utf-8")
+    parts = [re.search(rf"#define KENSAKU_VERSION_{part} (\d+)", header).group(1)
+             for part in ("MAJOR", "MINOR", "PATCH")]
+    return ".".join(parts)
 
 
 def build_library(build_dir):
@@ -51,4 +60,4 @@ class BinaryDistribution(Distribution):
         return True
 
 
-setup(cmdclass={"build_py": BuildWithLibrary}, distclass=BinaryDistribution)
+setup(version=version(), cmdclass={"build_py": BuildWithLibrary}, distclass=BinaryDistribution)

@@ -34,7 +34,15 @@ from .raw import encode
 __all__ = ["Query", "QueryHit", "Fold", "Kind", "PatternError", "SearchError", "detect_encoding",
            "fold_text", "to_text", "Hit", "search", "matches", "find", "fold", "equal", "encode",
            "find_library", "LibraryNotFound", "MAX_PATTERNS", "raw"]
-__version__ = "1.1.0"
+
+
+def __getattr__(name):
+    # The version is the library's, asked for when first wanted: importing loads no library.
+    if name == "__version__":
+        from ._native import lib
+        return lib().version().decode("ascii")
+    raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
+
 
 MAX_PATTERNS = 60  # the library tries no more than these
 _FOLD_BITS = 0x7F

@@ -12,7 +12,6 @@ from . import raw
 # kensaku_search.h
 HITS, DONE, MORE_INPUT = 1, 0, 2
 E_ARGUMENT, E_PATTERN, E_OPEN, E_READ, E_MEMORY, E_STATE = -1, -2, -3, -4, -5, -6
-ENCODINGS = ("auto", "sjis", "utf-8", "euc-jp", "utf-16le", "utf-16be", "iso-2022-jp")
 
 
 class Error(ctypes.Structure):
@@ -58,11 +57,16 @@ _PROTOTYPES = {
     "kensaku_search_error": (None, [_P, ctypes.POINTER(Error)]),
     "kensaku_search_free": (None, [_P]),
     "kensaku_detect_encoding": (ctypes.c_int, [ctypes.c_char_p, _SIZE, ctypes.c_int]),
+    "kensaku_encoding_code": (ctypes.c_int, [ctypes.c_char_p]),
+    "kensaku_encoding_name": (ctypes.c_char_p, [ctypes.c_int]),
     "kensaku_fold_utf8": (ctypes.c_int64, [ctypes.c_char_p, _SIZE, ctypes.c_uint,
                                            ctypes.c_char_p, _SIZE]),
     "kensaku_to_utf8": (ctypes.c_int64, [ctypes.c_int, ctypes.c_char_p, _SIZE, ctypes.c_char_p,
                                          _SIZE]),
 }
+
+# Not bound: a Python caller pulls batches instead of being called back.
+_UNBOUND = ("kensaku_search_run",)
 
 _lock = threading.Lock()
 _functions = None
@@ -89,6 +93,23 @@ def lib():
             if _functions is None:
                 _functions = _Functions(raw.library())
     return _functions
+
+
+def encoding_name(code):
+    """The library's name of an encoding code."""
+    name = lib().encoding_name(code)
+    if name is None:
+        raise ValueError(f"unknown encoding code {code}")
+    return name.decode("ascii")
+
+
+def encoding_names():
+    """The names of every encoding, "auto" first."""
+    names, code = [], 0
+    while lib().encoding_name(code) is not None:
+        names.append(encoding_name(code))
+        code += 1
+    return names
 
 
 def into_bytes(call, *arguments):

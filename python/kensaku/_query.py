@@ -24,19 +24,14 @@ class Kind(enum.Enum):
 
 
 _KIND_CODES = {Kind.PATTERN: 0, Kind.CONJUNCTIVE: 1, Kind.LITERAL: 2}
-_ALIASES = {"shift_jis": "sjis", "shift-jis": "sjis", "cp932": "sjis", "utf8": "utf-8",
-            "euc_jp": "euc-jp", "eucjp": "euc-jp", "utf_16_le": "utf-16le",
-            "utf_16_be": "utf-16be", "iso2022jp": "iso-2022-jp", "iso-2022-jp": "iso-2022-jp"}
-
-
 def encoding_code(name: str) -> int:
     """The library's code of an encoding name ("auto", "sjis", "utf-8", "euc-jp", "utf-16le",
-    "utf-16be", "iso-2022-jp", or a usual alias)."""
-    key = name.lower()
-    key = _ALIASES.get(key, key)
-    if key not in _native.ENCODINGS:
-        raise ValueError(f"unknown encoding {name!r}: one of {', '.join(_native.ENCODINGS)}")
-    return _native.ENCODINGS.index(key)
+    "utf-16be", "iso-2022-jp", or a usual alias such as "cp932" or "jis")."""
+    code = lib().encoding_code(name.encode("utf-8", "replace"))
+    if code < 0:
+        names = ", ".join(_native.encoding_names())
+        raise ValueError(f"unknown encoding {name!r}: one of {names}")
+    return code
 
 
 def detect_encoding(data: bytes, complete: bool = True) -> str:
@@ -44,7 +39,7 @@ def detect_encoding(data: bytes, complete: bool = True) -> str:
     "sjis", "utf-8", "euc-jp", "utf-16le", "utf-16be" or "iso-2022-jp". complete: the bytes are
     the whole text."""
     data = bytes(data)
-    return _native.ENCODINGS[lib().detect_encoding(data, len(data), int(complete))]
+    return _native.encoding_name(lib().detect_encoding(data, len(data), int(complete)))
 
 
 def to_text(line: bytes, encoding: str) -> str:
@@ -160,14 +155,22 @@ class SearchError(RuntimeError):
     """A search that failed part way (a read error)."""
 
 
-def _raise(error, default=ValueError):
+def _raise(error, default=ValueError, filename=None):
     if error.code == _native.E_PATTERN:
         raise PatternError(error.text(), error.pattern, error.position)
     if error.code == _native.E_MEMORY:
         raise MemoryError(error.text())
     if error.code in (_native.E_OPEN, _native.E_READ):
+        # "NAME: reason", the reason as strerror says it: the usual OSError subclass.
+        reason = error.text().rpartition(": ")[2]
+        number = _ERRNO_OF.get(reason)
+        if number is not None:
+            raise OSError(number, reason, filename)
         raise OSError(error.text())
     raise default(error.text())
+
+
+_ERRNO_OF = {os.strerror(number): number for number in range(1, 134)}
 
 
 class PatternError(ValueError):
@@ -223,7 +226,7 @@ class Query:
         self.patterns = patterns
         self.kind = Kind(kind)
         self.fold = int(fold)
-        self.encoding = _native.ENCODINGS[encoding_code(encoding)]
+        self.encoding = _native.encoding_name(encoding_code(encoding))
         self.invert = bool(invert)
         self.max_count = None if max_count is None else int(max_count)
         self._handle = self._compile()
@@ -311,13 +314,11 @@ class Query:
         the hits carry as their path (the file name by default)."""
         if isinstance(source, (str, os.PathLike)):
             name = os.fspath(source)
-            with open(name, "rb"):  # the usual OSError for a file that cannot be read
-                pass
             error = _native.Error()
             pointer = lib().search_file(self._handle.pointer, os.fsencode(name),
                                         ctypes.byref(error))
             if not pointer:
-                _raise(error)
+                _raise(error, filename=name)
             return Hits.of(self._batches(pointer, name if path is None else path, None, None))
         if isinstance(source, (bytes, bytearray, memoryview)):
             data = source if isinstance(source, bytes) else bytes(source)
@@ -347,7 +348,7 @@ class Query:
                 status = functions.search_next(pointer, ctypes.byref(batch))
                 if status == _native.HITS:
                     if encoding is None:
-                        encoding = _native.ENCODINGS[functions.search_encoding(pointer)]
+                        encoding = _native.encoding_name(functions.search_encoding(pointer))
                     yield _unpack(batch, path, encoding, self)
                 elif status == _native.MORE_INPUT:
                     piece = stream.read(_FEED_BYTES)

@@ -1,6 +1,9 @@
-// The reentrant interface of kensaku_search.h over the searcher: a query is an EncodingQueries and
-// a selection, never changed once made; a search owns its input, its Searcher and the batch its
-// sink fills, and runs in steps (Searcher::Continue) until a batch is ready.
+// The reentrant interface of kensaku_search.h over the searcher: handles, argument checks and
+// conversions only. A query is an EncodingQueries and a selection, never changed once made; a
+// search owns its input, its Searcher and the batch its sink fills, and runs in steps
+// (Searcher::Continue) until a batch is ready. Every body runs inside Guarded, so that no
+// exception reaches the caller: a failed allocation is KENSAKU_E_MEMORY, and whatever was made
+// before it is freed.
 #include "kensaku_search.h"
 
 #include <algorithm>
@@ -9,12 +12,15 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "mbchar/encoding.h"
 #include "mbchar/fold.h"
 #include "mbchar/internal_text.h"
+#include "search/line_matcher.h"
 #include "search/query.h"
 #include "search/searcher.h"
 #include "search/streams.h"
@@ -45,6 +51,30 @@ void SetError(kensaku_error* error, int code, const std::string& message, std::s
 
 void ClearError(kensaku_error* error) { SetError(error, 0, ""); }
 
+// Runs a body of the interface; any exception becomes a code (and the error filled), `failed`
+// the result.
+template <typename Result, typename Body>
+Result Guarded(kensaku_error* error, Result failed, Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    SetError(error, KENSAKU_E_MEMORY, "out of memory");
+  } catch (const std::exception& e) {
+    SetError(error, KENSAKU_E_STATE, e.what());
+  } catch (...) {
+    SetError(error, KENSAKU_E_STATE, "unexpected failure");
+  }
+  return failed;
+}
+
+// The same for a body whose result is a code: the code of the failure.
+template <typename Body>
+int GuardedCode(Body&& body) noexcept {
+  kensaku_error error{};
+  const int code = Guarded(&error, 0, body);
+  return error.code != 0 ? error.code : code;
+}
+
 bool EncodingOf(int code, Encoding& e) {
   static constexpr Encoding kByCode[] = {Encoding::kCp932,   Encoding::kCp932,
                                          Encoding::kUtf8,    Encoding::kEucJp,
@@ -56,16 +86,6 @@ bool EncodingOf(int code, Encoding& e) {
 }
 
 int CodeOf(Encoding e) { return static_cast<int>(e) + 1; }
-
-// The first byte of a UTF-8 text that begins no well-formed character, or n.
-std::size_t FirstBroken(const char* text, std::size_t n) {
-  for (std::size_t at = 0; at < n;) {
-    const kensaku::TextChar c = kensaku::ReadTextChar(Encoding::kUtf8, text + at, n - at);
-    if (c.broken) return at;
-    at += c.length;
-  }
-  return n;
-}
 
 bool CheckOptions(const kensaku_query_options& o, kensaku_error* error) {
   Encoding e;
@@ -106,7 +126,7 @@ bool Entries(const char* const* patterns, const std::size_t* lengths, std::size_
     if (nul != std::string::npos) return fault(nul, "a NUL, which ends a line for matching");
     std::string entry = text;
     if (utf8) {
-      const std::size_t broken = FirstBroken(text.data(), text.size());
+      const std::size_t broken = kensaku::FirstBrokenUtf8(text.data(), text.size());
       if (broken < text.size()) return fault(broken, "not UTF-8");
       std::string problem;
       if (!kensaku::InternalFromUtf8(text, extras, entry, problem)) return fault(0, problem);
@@ -115,48 +135,6 @@ bool Entries(const char* const* patterns, const std::size_t* lengths, std::size_
   }
   return true;
 }
-
-// Bytes from memory the caller keeps, or fed to the search in pieces.
-class MemoryReader final : public kensaku::ByteReader {
- public:
-  MemoryReader(const char* data, std::size_t size) : data_(data), size_(size) {}
-  std::ptrdiff_t Read(char* to, std::size_t n) override {
-    const std::size_t part = std::min(n, size_ - at_);
-    std::memcpy(to, data_ + at_, part);
-    at_ += part;
-    return static_cast<std::ptrdiff_t>(part);
-  }
-
- private:
-  const char* data_;
-  std::size_t size_, at_ = 0;
-};
-
-class FedReader final : public kensaku::ByteReader {
- public:
-  std::ptrdiff_t Read(char* to, std::size_t n) override {
-    if (at_ == fed_.size()) return ended_ ? 0 : kNotYet;
-    const std::size_t part = std::min(n, fed_.size() - at_);
-    std::memcpy(to, fed_.data() + at_, part);
-    at_ += part;
-    return static_cast<std::ptrdiff_t>(part);
-  }
-  void Feed(const char* data, std::size_t n) {
-    if (at_ == fed_.size()) {
-      fed_.clear();
-      at_ = 0;
-    }
-    fed_.append(data, n);
-  }
-  void End() { ended_ = true; }
-  bool ended() const { return ended_; }
-  std::size_t waiting() const { return fed_.size() - at_; }
-
- private:
-  std::string fed_;
-  std::size_t at_ = 0;
-  bool ended_ = false;
-};
 
 // The hits of one batch, in the columns of kensaku_batch.
 class BatchSink final : public kensaku::SearchSink {
@@ -212,7 +190,7 @@ class BatchSink final : public kensaku::SearchSink {
 struct kensaku_search {
   const kensaku_query* query = nullptr;
   std::unique_ptr<kensaku::ByteReader> reader;  // memory or fed bytes; null for a file
-  FedReader* fed = nullptr;                     // the reader, when fed
+  kensaku::FedReader* fed = nullptr;            // the reader, when fed
   std::unique_ptr<kensaku::InputFile> in;
   std::unique_ptr<kensaku::Searcher> searcher;
   BatchSink sink;
@@ -221,28 +199,18 @@ struct kensaku_search {
   bool ended = false;  // the searcher has ended; the last batch may still be out
   kensaku_error error{};
 
-  bool Fail(int code, const std::string& message) {
-    SetError(&error, code, message);
-    ended = true;
-    return false;
-  }
-
   // Tells the encoding and starts the searcher, once a fed search has enough bytes to tell it
   // from. False while it waits for them.
   bool Start() {
-    const auto [head, n] = in->Window();
-    const bool all = fed == nullptr || fed->ended();
-    if (query->encoding != KENSAKU_ENCODING_AUTO) {
-      EncodingOf(query->encoding, encoding);
-    } else if (!all && n < kensaku::ReadBuffer::kWindow && fed->waiting() == 0) {
-      return false;
-    } else {
-      encoding = kensaku::DetectEncoding(head, n, all && n < kensaku::ReadBuffer::kWindow);
-    }
-    in->SetEncoding(encoding);
+    Encoding asked;
+    const bool named = query->encoding != KENSAKU_ENCODING_AUTO;
+    if (named) EncodingOf(query->encoding, asked);
+    const std::optional<Encoding> e =
+        kensaku::DecideEncoding(*in, named ? &asked : nullptr, fed != nullptr && !fed->ended());
+    if (!e) return false;
+    encoding = *e;
     in->ReadWholeLines();
-    searcher = std::make_unique<kensaku::Searcher>(query->queries.For(in->encoding()),
-                                                   query->selection);
+    searcher = std::make_unique<kensaku::Searcher>(query->queries, query->selection);
     sink.Watch(in.get());
     searcher->Start(*in, sink);
     started = true;
@@ -252,25 +220,31 @@ struct kensaku_search {
 
 namespace {
 
-kensaku_search* NewSearch(const kensaku_query* query, kensaku_error* error) {
-  ClearError(error);
+// A search of the input the reader (or, without one, the file) gives; null with the reason when
+// it cannot be read.
+kensaku_search* NewSearch(const kensaku_query* query, const char* path,
+                          std::unique_ptr<kensaku::ByteReader> reader, kensaku::FedReader* fed,
+                          const char* name, kensaku_error* error) {
   if (query == nullptr) {
     SetError(error, KENSAKU_E_ARGUMENT, "no query");
     return nullptr;
   }
-  auto* search = new (std::nothrow) kensaku_search;
-  if (search == nullptr) SetError(error, KENSAKU_E_MEMORY, "out of memory");
-  if (search != nullptr) search->query = query;
-  return search;
-}
-
-// Ready for reading, or freed with the reason.
-kensaku_search* Opened(kensaku_search* search, kensaku_error* error, const std::string& name) {
-  if (search->in->state() == kensaku::kStreamGood) return search;
-  const int code = search->in->state() & kensaku::kStreamBad ? KENSAKU_E_READ : KENSAKU_E_OPEN;
-  SetError(error, code, name + ": " + std::strerror(errno != 0 ? errno : EIO));
-  delete search;
-  return nullptr;
+  auto search = std::make_unique<kensaku_search>();
+  search->query = query;
+  errno = 0;
+  if (reader != nullptr) {
+    search->fed = fed;
+    search->reader = std::move(reader);
+    search->in = std::make_unique<kensaku::InputFile>(*search->reader);
+  } else {
+    search->in = std::make_unique<kensaku::InputFile>(path);
+  }
+  if (search->in->state() != kensaku::kStreamGood) {
+    const int code = search->in->state() & kensaku::kStreamBad ? KENSAKU_E_READ : KENSAKU_E_OPEN;
+    SetError(error, code, std::string(name) + ": " + std::strerror(errno != 0 ? errno : EIO));
+    return nullptr;
+  }
+  return search.release();
 }
 
 std::int64_t CopyOut(const std::string& text, char* out, std::size_t capacity) {
@@ -282,20 +256,11 @@ std::int64_t CopyOut(const std::string& text, char* out, std::size_t capacity) {
   return static_cast<std::int64_t>(text.size());
 }
 
-// Text in an encoding as UTF-8.
-void ToUtf8(Encoding e, const char* text, std::size_t n, std::string& out) {
-  if (e == Encoding::kUtf16Le || e == Encoding::kUtf16Be || e == Encoding::kIso2022Jp) {
-    kensaku::Utf8Transcoder(e).Convert(text, n, true, out);
-  } else {
-    kensaku::AppendUtf8(e, text, n, out);
-  }
-}
-
 }  // namespace
 
 extern "C" {
 
-const char* kensaku_version(void) { return "1.1.0"; }
+const char* kensaku_version(void) { return KENSAKU_VERSION; }
 
 void kensaku_query_options_init(kensaku_query_options* options) {
   if (options == nullptr) return;
@@ -319,7 +284,7 @@ kensaku_query* kensaku_query_new(const char* const* patterns, const std::size_t*
     SetError(error, KENSAKU_E_ARGUMENT, "no patterns");
     return nullptr;
   }
-  try {
+  return Guarded(error, static_cast<kensaku_query*>(nullptr), [&]() -> kensaku_query* {
     auto extras = std::make_shared<kensaku::ExtraChars>();
     std::vector<std::string> entries;
     if (!Entries(patterns, lengths, count, o.pattern_encoding == KENSAKU_ENCODING_UTF8, *extras,
@@ -339,10 +304,7 @@ kensaku_query* kensaku_query_new(const char* const* patterns, const std::size_t*
     query->selection.parts = o.spans != 0;
     query->encoding = o.encoding;
     return query.release();
-  } catch (const std::bad_alloc&) {
-    SetError(error, KENSAKU_E_MEMORY, "out of memory");
-    return nullptr;
-  }
+  });
 }
 
 void kensaku_query_free(kensaku_query* query) { delete query; }
@@ -358,88 +320,73 @@ int kensaku_query_match(const kensaku_query* query, const char* line, std::size_
   if (query->queries.every_line) return 1;
   if (line == nullptr) line = "";
   if (encoding == KENSAKU_ENCODING_AUTO) e = kensaku::DetectEncoding(line, length, true);
-  try {
-    std::string text(line, length);
-    if (e == Encoding::kUtf16Le || e == Encoding::kUtf16Be || e == Encoding::kIso2022Jp) {
-      std::string utf8;
-      ToUtf8(e, line, length, utf8);
-      text.swap(utf8);
+  return GuardedCode([&] {
+    // The line as a search reads it: NUL-terminated, UTF-16 and ISO-2022-JP as UTF-8.
+    std::string text;
+    if (kensaku::ReadsAsUtf8(e)) {
+      kensaku::AppendTextAsUtf8(e, line, length, text);
       e = Encoding::kUtf8;
-    }
-    const kensaku::Query& q = query->queries.For(e);
-    std::vector<kensaku::LineSpan> parts;
-    kensaku::InternalLine internal;
-    bool hit;
-    if (e == Encoding::kCp932) {
-      hit = q.Selects(text.c_str(), text.size());
-      if (hit && spans != nullptr) q.MatchedParts(text.c_str(), text.size(), parts);
     } else {
-      internal.Decode(e, text.c_str(), kensaku::TextLength(text.c_str(), text.size()), q.extras());
-      hit = q.Selects(internal.text(), internal.size());
-      if (hit && spans != nullptr) {
-        q.MatchedParts(internal.text(), internal.size(), parts);
-        for (kensaku::LineSpan& part : parts) {
-          part = {internal.SourceOffset(part.start), internal.SourceOffset(part.end)};
-        }
+      text.assign(line, length);
+    }
+    kensaku::LineMatcher matcher(query->queries);
+    matcher.Start(e);
+    const kensaku::MatchLine l{text.c_str(), text.size(),
+                               kensaku::TextLength(text.c_str(), text.size())};
+    const bool hit = matcher.Hits(l);
+    if (hit && spans != nullptr) {
+      const std::vector<kensaku::LineSpan>& parts = matcher.PartsOfLast();
+      const std::size_t n = std::min(parts.size(), max_spans);
+      for (std::size_t i = 0; i < n; ++i) {
+        spans[2 * i] = parts[i].start;
+        spans[2 * i + 1] = parts[i].end;
       }
+      if (span_count != nullptr) *span_count = n;
     }
-    const std::size_t n = std::min(parts.size(), max_spans);
-    for (std::size_t i = 0; i < n; ++i) {
-      spans[2 * i] = parts[i].start;
-      spans[2 * i + 1] = parts[i].end;
-    }
-    if (span_count != nullptr) *span_count = n;
     return hit ? 1 : 0;
-  } catch (const std::bad_alloc&) {
-    return KENSAKU_E_MEMORY;
-  }
+  });
 }
 
 kensaku_search* kensaku_search_file(const kensaku_query* query, const char* path,
                                     kensaku_error* error) {
+  ClearError(error);
   if (path == nullptr) {
     SetError(error, KENSAKU_E_ARGUMENT, "no path");
     return nullptr;
   }
-  kensaku_search* search = NewSearch(query, error);
-  if (search == nullptr) return nullptr;
-  errno = 0;
-  search->in = std::make_unique<kensaku::InputFile>(path);
-  return Opened(search, error, path);
+  return Guarded(error, static_cast<kensaku_search*>(nullptr),
+                 [&] { return NewSearch(query, path, nullptr, nullptr, path, error); });
 }
 
 kensaku_search* kensaku_search_buffer(const kensaku_query* query, const void* data,
                                       std::size_t size, kensaku_error* error) {
+  ClearError(error);
   if (data == nullptr && size > 0) {
     SetError(error, KENSAKU_E_ARGUMENT, "no data");
     return nullptr;
   }
-  kensaku_search* search = NewSearch(query, error);
-  if (search == nullptr) return nullptr;
-  search->reader = std::make_unique<MemoryReader>(static_cast<const char*>(data), size);
-  search->in = std::make_unique<kensaku::InputFile>(*search->reader);
-  return Opened(search, error, "memory");
+  return Guarded(error, static_cast<kensaku_search*>(nullptr), [&] {
+    auto reader = std::make_unique<kensaku::MemoryReader>(static_cast<const char*>(data), size);
+    return NewSearch(query, nullptr, std::move(reader), nullptr, "memory", error);
+  });
 }
 
 kensaku_search* kensaku_search_stream(const kensaku_query* query, kensaku_error* error) {
-  kensaku_search* search = NewSearch(query, error);
-  if (search == nullptr) return nullptr;
-  auto fed = std::make_unique<FedReader>();
-  search->fed = fed.get();
-  search->reader = std::move(fed);
-  search->in = std::make_unique<kensaku::InputFile>(*search->reader);
-  return Opened(search, error, "stream");
+  ClearError(error);
+  return Guarded(error, static_cast<kensaku_search*>(nullptr), [&] {
+    auto fed = std::make_unique<kensaku::FedReader>();
+    kensaku::FedReader* feeding = fed.get();
+    return NewSearch(query, nullptr, std::move(fed), feeding, "stream", error);
+  });
 }
 
 int kensaku_search_feed(kensaku_search* search, const void* data, std::size_t size) {
   if (search == nullptr || (data == nullptr && size > 0)) return KENSAKU_E_ARGUMENT;
   if (search->fed == nullptr || search->fed->ended()) return KENSAKU_E_STATE;
-  try {
+  return GuardedCode([&] {
     search->fed->Feed(static_cast<const char*>(data), size);
-  } catch (const std::bad_alloc&) {
-    return KENSAKU_E_MEMORY;
-  }
-  return 0;
+    return 0;
+  });
 }
 
 int kensaku_search_end_input(kensaku_search* search) {
@@ -454,7 +401,8 @@ int kensaku_search_next(kensaku_search* search, kensaku_batch* batch) {
   *batch = kensaku_batch{};
   search->sink.Clear();
   if (search->ended) return search->error.code != 0 ? search->error.code : KENSAKU_DONE;
-  try {
+  kensaku_error failure{};
+  const int status = Guarded(&failure, 0, [&] {
     if (!search->started && !search->Start()) return KENSAKU_MORE_INPUT;
     if (search->searcher->Continue()) {
       search->ended = true;
@@ -463,9 +411,14 @@ int kensaku_search_next(kensaku_search* search, kensaku_batch* batch) {
                  std::string("reading failed: ") + std::strerror(errno != 0 ? errno : EIO));
       }
     }
-  } catch (const std::bad_alloc&) {
-    search->Fail(KENSAKU_E_MEMORY, "out of memory");
+    return 0;
+  });
+  if (failure.code != 0) {
+    // The search cannot go on from where it failed; the hits before it are still handed out.
+    search->error = failure;
+    search->ended = true;
   }
+  if (status == KENSAKU_MORE_INPUT) return status;
   if (search->sink.size() > 0) {
     search->sink.Fill(*batch);
     return KENSAKU_HITS;
@@ -521,10 +474,24 @@ int kensaku_detect_encoding(const void* data, std::size_t size, int complete) {
   return CodeOf(kensaku::DetectEncoding(static_cast<const char*>(data), size, complete != 0));
 }
 
+int kensaku_encoding_code(const char* name) {
+  Encoding e;
+  if (name == nullptr) return KENSAKU_E_ARGUMENT;
+  if (std::strcmp(name, "auto") == 0) return KENSAKU_ENCODING_AUTO;
+  return kensaku::EncodingNamed(name, e) ? CodeOf(e) : KENSAKU_E_ARGUMENT;
+}
+
+const char* kensaku_encoding_name(int code) {
+  Encoding e;
+  if (code == KENSAKU_ENCODING_AUTO) return "auto";
+  return code > 0 && EncodingOf(code, e) ? kensaku::EncodingName(e) : nullptr;
+}
+
 std::int64_t kensaku_fold_utf8(const char* text, std::size_t length, unsigned fold, char* out,
                                std::size_t capacity) {
   if ((text == nullptr && length > 0) || (fold & ~0x7Fu) != 0) return KENSAKU_E_ARGUMENT;
-  try {
+  kensaku_error error{};
+  const std::int64_t n = Guarded(&error, std::int64_t{0}, [&] {
     const kensaku::FoldTable& table = kensaku::FoldTable::For(static_cast<int>(fold));
     std::string folded;
     for (std::size_t at = 0; at < length;) {
@@ -539,9 +506,8 @@ std::int64_t kensaku_fold_utf8(const char* text, std::size_t length, unsigned fo
       at += c.length;
     }
     return CopyOut(folded, out, capacity);
-  } catch (const std::bad_alloc&) {
-    return KENSAKU_E_MEMORY;
-  }
+  });
+  return error.code != 0 ? error.code : n;
 }
 
 std::int64_t kensaku_to_utf8(int encoding, const char* text, std::size_t length, char* out,
@@ -549,13 +515,13 @@ std::int64_t kensaku_to_utf8(int encoding, const char* text, std::size_t length,
   Encoding e;
   if ((text == nullptr && length > 0) || !EncodingOf(encoding, e)) return KENSAKU_E_ARGUMENT;
   if (encoding == KENSAKU_ENCODING_AUTO) e = kensaku::DetectEncoding(text, length, true);
-  try {
+  kensaku_error error{};
+  const std::int64_t n = Guarded(&error, std::int64_t{0}, [&] {
     std::string utf8;
-    ToUtf8(e, text, length, utf8);
+    kensaku::AppendTextAsUtf8(e, text, length, utf8);
     return CopyOut(utf8, out, capacity);
-  } catch (const std::bad_alloc&) {
-    return KENSAKU_E_MEMORY;
-  }
+  });
+  return error.code != 0 ? error.code : n;
 }
 
 }  // extern "C"

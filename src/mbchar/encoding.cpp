@@ -59,9 +59,7 @@ bool SameIgnoringCase(std::string_view a, const char* b) {
 }
 
 // UTF-16 and ISO-2022-JP are read as the UTF-8 they turn into.
-Encoding ReadAs(Encoding e) {
-  return e == Encoding::kCp932 || e == Encoding::kEucJp ? e : Encoding::kUtf8;
-}
+Encoding ReadAs(Encoding e) { return ReadsAsUtf8(e) ? Encoding::kUtf8 : e; }
 
 
 bool IsScalar(char32_t u) { return u <= 0x10FFFF && (u < 0xD800 || u > 0xDFFF); }
@@ -669,6 +667,23 @@ void AppendUtf8(Encoding e, const char* text, std::size_t n, std::string& out) {
     }
     i += c.length;
   }
+}
+
+void AppendTextAsUtf8(Encoding e, const char* text, std::size_t n, std::string& out) {
+  if (ReadsAsUtf8(e)) {
+    Utf8Transcoder(e).Convert(text, n, true, out);
+  } else {
+    AppendUtf8(e, text, n, out);
+  }
+}
+
+std::size_t FirstBrokenUtf8(const char* text, std::size_t n) {
+  for (std::size_t at = 0; at < n;) {
+    const TextChar c = ReadTextChar(Encoding::kUtf8, text + at, n - at);
+    if (c.broken) return at;
+    at += c.length;
+  }
+  return n;
 }
 
 Utf8Transcoder::Utf8Transcoder(Encoding e) : encoding_(e), mode_(kAscii) {}

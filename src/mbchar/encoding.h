@@ -22,6 +22,12 @@ namespace kensaku {
 enum class Encoding : unsigned char { kCp932, kUtf8, kEucJp, kUtf16Le, kUtf16Be, kIso2022Jp };
 inline constexpr int kEncodingCount = 6;
 
+// UTF-16 and ISO-2022-JP are searched as the UTF-8 they turn into (Utf8Transcoder); the others
+// in their own bytes.
+constexpr bool ReadsAsUtf8(Encoding e) {
+  return e == Encoding::kUtf16Le || e == Encoding::kUtf16Be || e == Encoding::kIso2022Jp;
+}
+
 // "sjis", "utf-8", "euc-jp", "utf-16le", "utf-16be", "iso-2022-jp".
 const char* EncodingName(Encoding e);
 // The encoding of a name, in any case, with the usual aliases (cp932, shift_jis, utf8, eucjp,
@@ -76,6 +82,11 @@ void AppendUtf8Of(char32_t u, std::string& out);
 // Appends text in code page 932, UTF-8 or EUC-JP as UTF-8: each character code page 932 or
 // EUC-JP cannot read becomes U+FFFD; UTF-8 is copied as it is.
 void AppendUtf8(Encoding e, const char* text, std::size_t n, std::string& out);
+// The same for a whole text in any encoding, the stateful ones turned as Utf8Transcoder does.
+void AppendTextAsUtf8(Encoding e, const char* text, std::size_t n, std::string& out);
+
+// The first byte of a UTF-8 text that begins no well-formed character, or n.
+std::size_t FirstBrokenUtf8(const char* text, std::size_t n);
 
 // --- The stateful encodings, turned into UTF-8 as they are read.
 

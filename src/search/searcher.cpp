@@ -12,6 +12,7 @@
 #include "frame/bits.h"
 #include "mbchar/mbchar.h"
 #include "search/line_count.h"
+#include "search/line_matcher.h"
 
 namespace kensaku {
 
@@ -26,73 +27,6 @@ class Selector {
 };
 
 namespace {
-
-// Letters, digits and the underscore, in ASCII and full width.
-constexpr bool IsWordChar(Code c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
-         (c >= 0x824F && c <= 0x8258) || (c >= 0x8260 && c <= 0x8279) ||
-         (c >= 0x8281 && c <= 0x829A) || c == 0x8151;
-}
-
-// Lines before the first place in the read buffer where a prefilter finds some entry's bytes
-// cannot match. The searcher passes over them whole, or, when it must see every line, reads them
-// without testing them.
-class HopelessLines {
- public:
-  explicit HopelessLines(const Query& query) : query_(query) { Make(Encoding::kCp932); }
-
-  // For the next input, whose lines are in the encoding.
-  void Reset(Encoding e) {
-    if (e != encoding_) {
-      Make(e);
-    } else {
-      for (auto& cursor : cursors_) {
-        if (cursor != nullptr) cursor->Reset();
-      }
-    }
-    retry_at_ = 0;
-  }
-
-  // What the group's prefilter has learned of the lines it looked at; null when the group has
-  // none.
-  const Prefilter::Cursor* cursor(std::size_t group) const {
-    return group < cursors_.size() ? cursors_[group].get() : nullptr;
-  }
-
-  // The bytes of the whole lines at the start of the reader's window (up to and including the
-  // last LF) that hold no entry's bytes; 0 when there are none, or when it is not time to look.
-  std::size_t Find(InputFile& in) {
-    if (!active_ || in.position() < retry_at_) return 0;
-    const std::uint64_t at = in.position();
-    const auto [text, n] = in.Window();
-    std::size_t first = n;
-    for (auto& cursor : cursors_) first = std::min(first, cursor->FirstCandidate(text, n, at));
-    const std::size_t whole = LineStartBefore(text, first, n);
-    // The line that holds the place found is read next: look again after the place, not at
-    // every piece of a long line.
-    if (whole == 0 || first < n) retry_at_ = at + (first < n ? first + 1 : n);
-    return whole;
-  }
-
- private:
-  // Each encoding has its own prefilters, of the bytes the entries require in it.
-  void Make(Encoding e) {
-    encoding_ = e;
-    cursors_.clear();
-    active_ = !query_.groups().empty();
-    for (const auto& group : query_.groups()) {
-      const Prefilter* prefilter = group->prefilter(e);
-      cursors_.push_back(prefilter != nullptr ? prefilter->NewCursor() : nullptr);
-      active_ = active_ && prefilter != nullptr;
-    }
-  }
-
-  const Query& query_;
-  Encoding encoding_ = Encoding::kCp932;
-  std::vector<std::unique_ptr<Prefilter::Cursor>> cursors_;
-  bool active_ = false;
-  std::uint64_t retry_at_ = 0;
-};
 
 template <typename Entry>
 const std::vector<Entry>& EntriesOf(const CompiledList& group) {
@@ -212,7 +146,7 @@ class ListScan {
   InputFile& in_;
   SearchSink& sink_;
   ScanState& state_;
-  HopelessLines hopeless_;
+  LineCursors hopeless_;
   const bool whole_lines_;
   const std::uint32_t tests_per_line_;
   std::uint64_t line_at_ = 0;
@@ -220,35 +154,24 @@ class ListScan {
   std::uint32_t count_ = 0;
 };
 
-template <typename Entry>
+// Line selection (see Search): which lines are reported, as what, and when the search ends. The
+// matcher decides each line.
 class SelectScan final : public Selector {
  public:
-  SelectScan(const Query& query, const Selection& selection)
-      : query_(query),
-        selection_(selection),
-        hopeless_(query),
+  SelectScan(const Query& sjis, const Query& decoded, const Selection& selection)
+      : selection_(selection),
+        matcher_(sjis, decoded, selection.bound),
         context_(selection.before > 0 || selection.after > 0),
         count_lines_(selection.numbered || context_),
         with_parts_(selection.parts && !selection.invert),
         context_parts_(selection.parts && selection.invert && context_),
         every_line_(selection.invert || selection.before > 0),
-        max_count_(selection.max_count >= 0 ? selection.max_count : INT64_MAX) {
-    for (std::size_t g = 0; g < query.groups().size(); ++g) {
-      groups_.push_back({&EntriesOf<Entry>(*query.groups()[g]), nullptr});
-    }
-  }
+        max_count_(selection.max_count >= 0 ? selection.max_count : INT64_MAX) {}
 
   void Start(InputFile& in, SearchSink& sink) override {
     in_ = &in;
     sink_ = &sink;
-    encoding_ = in.encoding();
-    hopeless_.Reset(encoding_);
-    for (std::size_t g = 0; g < groups_.size(); ++g) {
-      groups_[g].cursor = hopeless_.cursor(g);
-      groups_[g].certain = query_.groups()[g]->CertainWhereFound(encoding_);
-      groups_[g].tellable = query_.groups()[g]->TellableWhereFound(encoding_);
-      groups_[g].forms = &query_.groups()[g]->LiteralFormsIn(encoding_);
-    }
+    matcher_.Start(in.encoding());
     state_ = ScanState{};
     line_at_ = hopeless_to_ = 0;
     number_ = selected_ = 0;
@@ -267,12 +190,8 @@ class SelectScan final : public Selector {
         NoteHopeless();
       }
       if (!ReadLine()) continue;
-      parts_found_ = false;
-      bool hit = LineMatches();
-      if (hit && selection_.bound != Bound::kNone) {
-        FindParts(state_.line, state_.length, state_.text_length, true);
-        hit = !parts_.empty();
-      }
+      // A line that ends where the prefilter found no entry's bytes cannot match.
+      const bool hit = in_->position() > hopeless_to_ && matcher_.Selects(Line());
       Report(hit != selection_.invert);
     }
     // Paused by the sink, or waiting for the reader: the next Continue goes on from here.
@@ -290,13 +209,6 @@ class SelectScan final : public Selector {
     std::uint64_t offset;
     std::string text;
   };
-  struct Group {
-    const std::vector<Entry>* entries;
-    const Prefilter::Cursor* cursor;  // null without a prefilter
-    std::uint64_t certain = 0;        // CompiledList::CertainWhereFound
-    std::uint64_t tellable = 0;       // CompiledList::TellableWhereFound
-    const std::vector<LiteralForms>* forms = nullptr;
-  };
 
   bool MaxReached() const { return selected_ >= max_count_; }
 
@@ -305,7 +217,7 @@ class SelectScan final : public Selector {
   bool MayPassOver() const { return !every_line_ && after_left_ == 0; }
 
   bool PassOverHopeless() {
-    const std::size_t whole = hopeless_.Find(*in_);
+    const std::size_t whole = matcher_.Hopeless(*in_);
     if (whole == 0) return false;
     if (count_lines_) {
       number_ += static_cast<std::uint32_t>(in_->SkipLines(whole));
@@ -319,106 +231,19 @@ class SelectScan final : public Selector {
   void NoteHopeless() {
     if (in_->position() < hopeless_to_) return;
     const std::uint64_t at = in_->position();
-    const std::size_t whole = hopeless_.Find(*in_);
+    const std::size_t whole = matcher_.Hopeless(*in_);
     if (whole > 0) hopeless_to_ = at + whole;
   }
 
   bool ReadLine() {
     line_at_ = in_->position();
     ReadNextLine(state_, *in_);
-    decoded_ = false;
     if (in_->failed()) return false;
     ++number_;
     return true;
   }
 
-  bool Hits(const Entry& entry, EntryHint hint) {
-    bool hit = false;
-    entry.Test(
-        text_, text_length_, true, state_.span, [&](const MatchSpan&) { hit = true; }, hint);
-    return hit;
-  }
-
-  // Whether some entry hits the line read, decided by the line alone.
-  bool LineMatches() {
-    if (in_->position() <= hopeless_to_) return false;
-    state_.span = MatchSpan{};
-    text_ = state_.line;
-    text_length_ = state_.text_length;
-    if (encoding_ != Encoding::kCp932) return DecodedLineMatches();
-    for (const Group& group : groups_) {
-      const std::vector<Entry>& entries = *group.entries;
-      const Prefilter::Cursor* cursor = group.cursor;
-      if (cursor == nullptr) {
-        for (const Entry& entry : entries) {
-          if (Hits(entry, EntryHint{})) return true;
-        }
-        continue;
-      }
-      // The entries the prefilter found first in the line most often decide it.
-      const FirstPlace at = cursor->AtFirst(line_at_, state_.length);
-      for (std::uint64_t first = at.entries; first != 0; first &= first - 1) {
-        if (Hits(entries[static_cast<std::size_t>(CountrZero(first))], at.hint)) return true;
-      }
-      // An entry without its bytes in the line hits nothing there.
-      const LineBytes bytes = cursor->InLine(state_.line, state_.length, line_at_);
-      for (std::size_t i = 0; i < entries.size(); ++i) {
-        if ((at.entries >> i & 1) != 0) continue;
-        const EntryHint hint = bytes.Of(i);
-        if (hint.presence == Presence::kAbsent) continue;
-        if (Hits(entries[i], hint)) return true;
-      }
-    }
-    return false;
-  }
-
-  void DecodeLine() {
-    internal_.Decode(encoding_, state_.line, state_.text_length, query_.extras());
-    text_ = internal_.text();
-    text_length_ = internal_.size();
-    decoded_ = true;
-  }
-
-  // The line in the internal form, where the prefilter's places are not the entries' places: it
-  // still tells which entries to try first, and which cannot hit. An entry that is its bytes
-  // needs no decoding where they are found.
-  bool DecodedLineMatches() {
-    decoded_ = false;
-    for (const Group& group : groups_) {
-      if ((group.certain | group.tellable) == 0 || group.cursor == nullptr) continue;
-      // Bytes past a NUL are no part of the line matched.
-      const FirstPlace at = group.cursor->AtFirst(line_at_, state_.length);
-      if (at.hint.place >= state_.text_length) continue;
-      if ((at.entries & group.certain) != 0) return true;
-      for (std::uint64_t e = at.entries & group.tellable; e != 0; e &= e - 1) {
-        if (LiteralFormsAt((*group.forms)[static_cast<std::size_t>(CountrZero(e))],
-                           state_.line + at.hint.place, state_.text_length - at.hint.place)) {
-          return true;
-        }
-      }
-    }
-    DecodeLine();
-    for (const Group& group : groups_) {
-      const std::vector<Entry>& entries = *group.entries;
-      const Prefilter::Cursor* cursor = group.cursor;
-      std::uint64_t first = 0;
-      LineBytes bytes;
-      if (cursor != nullptr) {
-        first = cursor->AtFirst(line_at_, state_.length).entries;
-        for (std::uint64_t e = first; e != 0; e &= e - 1) {
-          if (Hits(entries[static_cast<std::size_t>(CountrZero(e))], EntryHint{})) {
-            return true;
-          }
-        }
-        bytes = cursor->InLine(state_.line, state_.length, line_at_);
-      }
-      for (std::size_t i = 0; i < entries.size(); ++i) {
-        if ((first >> i & 1) != 0 || bytes.Of(i).presence == Presence::kAbsent) continue;
-        if (Hits(entries[i], EntryHint{})) return true;
-      }
-    }
-    return false;
-  }
+  MatchLine Line() const { return {state_.line, state_.length, state_.text_length, line_at_}; }
 
   void Report(bool selected) {
     if (selected && !MaxReached()) {
@@ -427,10 +252,7 @@ class SelectScan final : public Selector {
     }
     FoundLine line{number_, state_.line, state_.length, {}, {}, line_at_};
     if (after_left_ > 0) {
-      if (context_parts_) {
-        FindParts(state_.line, state_.length, state_.text_length, true);
-        line.parts = parts_;
-      }
+      if (context_parts_) line.parts = matcher_.Parts(Line());
       // After the last counted line, its trailing context goes on, selected lines included.
       sink_->Context(line);
       last_reported_ = line.number;
@@ -456,80 +278,31 @@ class SelectScan final : public Selector {
       for (const Held& held : before_) {
         FoundLine context{held.number, held.text.c_str(), held.text.size(), {}, {}, held.offset};
         if (context_parts_) {
-          FindParts(held.text.c_str(), held.text.size(),
-                    std::min(held.text.find('\0'), held.text.size()), false);
-          context.parts = parts_;
+          context.parts = matcher_.Parts({held.text.c_str(), held.text.size(),
+                                          std::min(held.text.find('\0'), held.text.size())});
         }
         sink_->Context(context);
       }
       before_.clear();
     }
-    if (with_parts_) {
-      if (!parts_found_) FindParts(state_.line, state_.length, state_.text_length, true);
-      line.parts = parts_;
-    }
+    if (with_parts_) line.parts = matcher_.PartsOfLast();
     sink_->Matched(line);
     last_reported_ = line.number;
     after_left_ = selection_.after;
     if (MaxReached() && after_left_ == 0) done_ = true;
   }
 
-  // The matched parts of a line, the one read (current) or one held as context, into parts_, in
-  // its own bytes; with a bound, only the bounded ones. They are found in the text the entries
-  // read, and mapped back from the internal form.
-  void FindParts(const char* line, std::size_t length, std::size_t text_length, bool current) {
-    const char* text = line;
-    std::size_t n = length;
-    if (encoding_ != Encoding::kCp932) {
-      if (!current) {
-        internal_.Decode(encoding_, line, text_length, query_.extras());
-        decoded_ = false;  // internal_ no longer holds the line read
-      } else if (!decoded_) {
-        DecodeLine();
-      }
-      text = internal_.text();
-      n = internal_.size();
-    }
-    query_.MatchedParts(text, n, parts_);
-    if (selection_.bound != Bound::kNone) {
-      const std::size_t end = TextLength(text, n);
-      std::erase_if(parts_, [&](const LineSpan& p) { return !Bounded(text, end, p); });
-    }
-    if (encoding_ != Encoding::kCp932) {
-      for (LineSpan& part : parts_) {
-        part = {internal_.SourceOffset(part.start), internal_.SourceOffset(part.end)};
-      }
-    }
-    parts_found_ = current;  // the line read's, or no longer
-  }
-
-  bool Bounded(const char* text, std::size_t end, const LineSpan& p) const {
-    if (selection_.bound == Bound::kLine) return p.start == 0 && p.end == end;
-    const bool before =
-        p.start > 0 && IsWordChar(DecodeText(CharStartOf(text, text + p.start - 1)).code);
-    const bool after = p.end < end && IsWordChar(DecodeText(text + p.end).code);
-    return !before && !after;
-  }
-
-  const Query& query_;
   const Selection selection_;
+  LineMatcher matcher_;
   InputFile* in_ = nullptr;
   SearchSink* sink_ = nullptr;
-  HopelessLines hopeless_;
   const bool context_;
   const bool count_lines_;
   const bool with_parts_;
   const bool context_parts_;  // under invert, context lines are those with matches to show
   const bool every_line_;     // every line is reported, selected or not, or may be context before
   const std::int64_t max_count_;
-  std::vector<Group> groups_;
   ScanState state_;
-  Encoding encoding_ = Encoding::kCp932;
-  // The line the entries are tried on: the line read, or its internal form.
-  const char* text_ = "";
-  std::size_t text_length_ = 0;
-  InternalLine internal_;
-  bool decoded_ = false;  // internal_ holds the line read
   std::uint64_t line_at_ = 0;
   std::uint64_t hopeless_to_ = 0;  // lines that end by here hold no entry's bytes
   std::int64_t number_ = 0;  // lines counted: the number of the line read
@@ -538,25 +311,15 @@ class SelectScan final : public Selector {
   int after_left_ = 0;
   std::int64_t last_reported_ = 0;  // 0: nothing reported yet
   std::deque<Held> before_;
-  std::vector<LineSpan> parts_;
-  bool parts_found_ = false;  // parts_ holds the line read's
 };
 
 }  // namespace
 
-Searcher::Searcher(const Query& query, const Selection& selection) {
-  switch (query.kind()) {
-    case SearchKind::kMatchs:
-      scan_ = std::make_unique<SelectScan<LineConjunctive>>(query, selection);
-      return;
-    case SearchKind::kInc:
-      scan_ = std::make_unique<SelectScan<LineInclusion>>(query, selection);
-      return;
-    case SearchKind::kMatch:
-      break;
-  }
-  scan_ = std::make_unique<SelectScan<LinePattern>>(query, selection);
-}
+Searcher::Searcher(const Query& query, const Selection& selection)
+    : scan_(std::make_unique<SelectScan>(query, query, selection)) {}
+
+Searcher::Searcher(const EncodingQueries& queries, const Selection& selection)
+    : scan_(std::make_unique<SelectScan>(*queries.sjis, *queries.decoded, selection)) {}
 
 Searcher::~Searcher() = default;
 

@@ -34,17 +34,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "search/line_matcher.h"
 #include "search/line_reader.h"
 #include "search/query.h"
 #include "search/sink.h"
 #include "search/streams.h"
 
 namespace kensaku {
-
-// What a match must be bounded by: nothing, no word character on either side (ASCII and
-// full-width letters and digits, and the underscore, so that kana around a match do not defeat
-// it), or the line's ends.
-enum class Bound : unsigned char { kNone, kWord, kLine };
 
 // What a caller asks of line selection.
 struct Selection {
@@ -69,6 +65,8 @@ class Selector;
 class Searcher {
  public:
   explicit Searcher(const Query& query, const Selection& selection = {});
+  // Each input with the query for its encoding (EncodingQueries::For), which must outlive it.
+  explicit Searcher(const EncodingQueries& queries, const Selection& selection = {});
   ~Searcher();
   Searcher(const Searcher&) = delete;
   Searcher& operator=(const Searcher&) = delete;

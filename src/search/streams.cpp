@@ -20,6 +20,43 @@ constexpr std::size_t kMinWindow = ReadBuffer::kWindow;
 
 ReadBuffer::ReadBuffer() : bytes_(new (std::nothrow) char[kBlock + kMaxLineBytes + 2]) {}
 
+std::ptrdiff_t MemoryReader::Read(char* to, std::size_t n) {
+  const std::size_t part = std::min(n, size_ - at_);
+  std::memcpy(to, data_ + at_, part);
+  at_ += part;
+  return static_cast<std::ptrdiff_t>(part);
+}
+
+std::ptrdiff_t FedReader::Read(char* to, std::size_t n) {
+  if (at_ == fed_.size()) return ended_ ? 0 : kNotYet;
+  const std::size_t part = std::min(n, fed_.size() - at_);
+  std::memcpy(to, fed_.data() + at_, part);
+  at_ += part;
+  return static_cast<std::ptrdiff_t>(part);
+}
+
+void FedReader::Feed(const char* data, std::size_t n) {
+  if (at_ == fed_.size()) {
+    fed_.clear();
+    at_ = 0;
+  }
+  fed_.append(data, n);
+}
+
+std::optional<Encoding> DecideEncoding(InputFile& in, const Encoding* asked,
+                                       bool more_may_come) {
+  Encoding e;
+  if (asked != nullptr) {
+    e = *asked;
+  } else {
+    const auto [head, n] = in.Window();
+    if (more_may_come && n < ReadBuffer::kWindow) return std::nullopt;
+    e = DetectEncoding(head, n, !more_may_come && n < ReadBuffer::kWindow);
+  }
+  in.SetEncoding(e);
+  return e;
+}
+
 InputFile::InputFile(const FileName& file, ReadBuffer* buffer) {
   if (file.name == nullptr || !source_.Open(file)) {
     state_ = kStreamFail;
@@ -123,7 +160,7 @@ std::ptrdiff_t InputFile::Pull(char* to, std::size_t n) {
 
 void InputFile::SetEncoding(Encoding e) {
   if (failed() || e == encoding_) return;
-  if (e == Encoding::kUtf16Le || e == Encoding::kUtf16Be || e == Encoding::kIso2022Jp) {
+  if (ReadsAsUtf8(e)) {
     // What was read ahead is turned into UTF-8 first.
     transcoding_ = std::make_unique<Transcoding>(e);
     transcoding_->raw.reset(new (std::nothrow) char[kReadBlock]);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -36,6 +37,31 @@ class ByteReader {
   // Up to n bytes: how many, 0 at the end, -1 on an error, or kNotYet when there are none for
   // now but more may come.
   virtual std::ptrdiff_t Read(char* to, std::size_t n) = 0;
+};
+
+// Bytes from memory the caller keeps.
+class MemoryReader final : public ByteReader {
+ public:
+  MemoryReader(const char* data, std::size_t size) : data_(data), size_(size) {}
+  std::ptrdiff_t Read(char* to, std::size_t n) override;
+
+ private:
+  const char* data_;
+  std::size_t size_, at_ = 0;
+};
+
+// Bytes the caller feeds in pieces (copied), then says there are no more.
+class FedReader final : public ByteReader {
+ public:
+  std::ptrdiff_t Read(char* to, std::size_t n) override;
+  void Feed(const char* data, std::size_t n);
+  void End() { ended_ = true; }
+  bool ended() const { return ended_; }
+
+ private:
+  std::string fed_;
+  std::size_t at_ = 0;
+  bool ended_ = false;
 };
 
 // The read buffer of an input file. One that reads many files in turn may keep one and lend it
@@ -170,6 +196,13 @@ class InputFile {
   unsigned state_ = kStreamGood;
   char cut_[kMaxLineBytes + 1];  // a line cut at 4095 bytes, whose next byte must stay
 };
+
+// Decides an input's encoding, once, before its first line is read: the one asked for, or the one
+// its first window tells (a window cut short holds the whole input). False, with nothing decided,
+// while a reader that may give more (more_may_come) has too few bytes yet to tell. Returns the
+// encoding the input is in (InputFile::encoding is then UTF-8 for UTF-16 and ISO-2022-JP).
+std::optional<Encoding> DecideEncoding(InputFile& in, const Encoding* asked,
+                                       bool more_may_come = false);
 
 class Output {
  public:

@@ -318,7 +318,10 @@ static void test_threads(void) {
 }
 
 int main(void) {
-  check(strcmp(kensaku_version(), "1.1.0") == 0, "version");
+  char version[32];
+  snprintf(version, sizeof version, "%d.%d.%d", KENSAKU_VERSION_MAJOR, KENSAKU_VERSION_MINOR,
+           KENSAKU_VERSION_PATCH);
+  check(strcmp(kensaku_version(), version) == 0, "version");
   test_against_each_line();
   test_errors_and_limits();
   test_encodings();

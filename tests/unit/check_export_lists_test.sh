@@ -13,7 +13,7 @@ expect() {  # expect STATUS NAME SED_SCRIPT FILE: the check on a copy with FILE 
   mkdir -p "$root/include" "$root/src/capi" "$root/python/kensaku"
   cp "$source/include/kensaku.h" "$source/include/kensaku_search.h" "$root/include/"
   cp "$source/src/capi/kensaku.def" "$source/src/capi/kensaku.map" "$root/src/capi/"
-  cp "$source/python/kensaku/raw.py" "$root/python/kensaku/"
+  cp "$source/python/kensaku/raw.py" "$source/python/kensaku/_native.py" "$root/python/kensaku/"
   [ -n "$3" ] && sed -i -E "$3" "$root/$4"
   python3 "$check" "$root" >"$dir/out" 2>&1
   local got=$?
@@ -34,6 +34,11 @@ expect 1 python_lacks_one '/"xsjis":/d' python/kensaku/raw.py
 expect 1 python_arguments 's/"LinexInc": \(_int, \[_text, _text\]\)/"LinexInc": (_int, [_text])/' \
   python/kensaku/raw.py
 expect 1 map_lacks_reentrant 's/ kensaku_search_lines;//' src/capi/kensaku.map
+expect 1 prototype_lacks_one '/"kensaku_search_lines":/d' python/kensaku/_native.py
+expect 1 prototype_arguments 's/"kensaku_search_feed": \(ctypes.c_int, \[_P, /"kensaku_search_feed": (ctypes.c_int, [/' \
+  python/kensaku/_native.py
+expect 1 prototype_result 's/"kensaku_query_free": \(None,/"kensaku_query_free": (ctypes.c_int,/' \
+  python/kensaku/_native.py
 expect 1 header_ordinal 's|/\* 43 \*/|/* 42 */|' include/kensaku.h
 
 [ $fails -eq 0 ] && echo "export-list check: all cases as expected"

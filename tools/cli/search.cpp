@@ -134,16 +134,9 @@ class Board {
   // being worked on that could add more.
   // What a thread keeps from one file to the next.
   struct Tools {
-    Tools(const Queries& queries, const Selection& selection)
-        : decoded(*queries.decoded, selection),
-          sjis(queries.sjis == queries.decoded
-                   ? nullptr
-                   : std::make_unique<Searcher>(*queries.sjis, selection)) {}
-    // The searcher for a file's lines, as they are read.
-    Searcher& For(Encoding e) { return e == Encoding::kCp932 && sjis != nullptr ? *sjis : decoded; }
+    Tools(const Queries& queries, const Selection& selection) : searcher(queries, selection) {}
     ReadBuffer buffer;
-    Searcher decoded;
-    std::unique_ptr<Searcher> sjis;
+    Searcher searcher;
   };
 
   void Work() {
@@ -256,14 +249,6 @@ class Board {
     return std::memchr(text, '\0', n < kBinaryProbe ? n : kBinaryProbe) != nullptr;
   }
 
-  // The file's encoding: the one asked for, or the one its first bytes tell.
-  Encoding EncodingOf(InputFile& in) const {
-    if (!plan_.encoding_auto) return plan_.encoding;
-    const auto [text, n] = in.Window();
-    // A window that Fill left short holds the whole file.
-    return DetectEncoding(text, n, n < ReadBuffer::kWindow);
-  }
-
   void SearchFile(Node& node, Tools& tools) {
     const Target& target = node.target;
     errno = 0;
@@ -281,7 +266,7 @@ class Board {
       node.error = true;
       return;
     }
-    in.SetEncoding(EncodingOf(in));
+    DecideEncoding(in, plan_.encoding_auto ? nullptr : &plan_.encoding);
     PrintConfig config = plan_.print;
     config.encoding = in.encoding();
     // Looked for in the text as read: UTF-16 holds NUL bytes, and is read as UTF-8.
@@ -310,7 +295,7 @@ class Board {
         Printer printer(
             config, target.shown, drain.out, [d = &drain] { (*d)(); }, &stop_, &meter);
         printer.Watch(&in, &json_totals_);
-        tools.For(in.encoding()).Search(in, printer);
+        tools.searcher.Search(in, printer);
         node.selected = printer.selected() > 0;
         if (!printer.note().empty()) node.err = printer.note();
       }

@@ -1,0 +1,262 @@
+#include "search/line_matcher.h"
+
+#include <algorithm>
+#include <variant>
+
+#include "frame/bits.h"
+#include "mbchar/mbchar.h"
+#include "search/line_count.h"
+
+namespace kensaku {
+
+bool IsWordChar(Code c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
+         (c >= 0x824F && c <= 0x8258) || (c >= 0x8260 && c <= 0x8279) ||
+         (c >= 0x8281 && c <= 0x829A) || c == 0x8151;
+}
+
+void LineCursors::Reset(Encoding e) {
+  if (e != encoding_) {
+    Make(e);
+  } else {
+    for (auto& cursor : cursors_) {
+      if (cursor != nullptr) cursor->Reset();
+    }
+  }
+  retry_at_ = 0;
+}
+
+void LineCursors::Make(Encoding e) {
+  encoding_ = e;
+  cursors_.clear();
+  active_ = !query_.groups().empty();
+  for (const auto& group : query_.groups()) {
+    const Prefilter* prefilter = group->prefilter(e);
+    cursors_.push_back(prefilter != nullptr ? prefilter->NewCursor() : nullptr);
+    active_ = active_ && prefilter != nullptr;
+  }
+}
+
+std::size_t LineCursors::Find(InputFile& in) {
+  if (!active_ || in.position() < retry_at_) return 0;
+  const std::uint64_t at = in.position();
+  const auto [text, n] = in.Window();
+  std::size_t first = n;
+  for (auto& cursor : cursors_) first = std::min(first, cursor->FirstCandidate(text, n, at));
+  const std::size_t whole = LineStartBefore(text, first, n);
+  // The line that holds the place found is read next: look again after the place, not at every
+  // piece of a long line.
+  if (whole == 0 || first < n) retry_at_ = at + (first < n ? first + 1 : n);
+  return whole;
+}
+
+// The entries of one kind, tried on a line in the order most likely to decide it soon.
+class LineMatcher::Engine {
+ public:
+  virtual ~Engine() = default;
+  // A code page 932 line, or a decoded one without the stream's places (cursors null).
+  virtual bool Hits(const char* text, std::size_t n, const MatchLine& line,
+                    const LineCursors* cursors, MatchSpan& span) const = 0;
+  // A line in the internal form, the prefilter's places being those of its own bytes.
+  virtual bool HitsDecoded(const char* text, std::size_t n, const MatchLine& line,
+                           const LineCursors* cursors, MatchSpan& span) const = 0;
+};
+
+template <typename Entry>
+class LineMatcher::EngineOf final : public Engine {
+ public:
+  explicit EngineOf(const Query& query) {
+    for (const auto& group : query.groups()) {
+      groups_.push_back(&std::get<std::vector<Entry>>(group->entries()));
+    }
+  }
+
+  bool Hits(const char* text, std::size_t n, const MatchLine& line, const LineCursors* cursors,
+            MatchSpan& span) const override {
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+      const std::vector<Entry>& entries = *groups_[g];
+      const Prefilter::Cursor* cursor = CursorOf(cursors, g, line);
+      if (cursor == nullptr) {
+        for (const Entry& entry : entries) {
+          if (Hit(entry, text, n, EntryHint{}, span)) return true;
+        }
+        continue;
+      }
+      // The entries the prefilter found first in the line most often decide it.
+      const FirstPlace at = cursor->AtFirst(line.at, line.length);
+      for (std::uint64_t first = at.entries; first != 0; first &= first - 1) {
+        if (Hit(entries[static_cast<std::size_t>(CountrZero(first))], text, n, at.hint, span)) {
+          return true;
+        }
+      }
+      // An entry without its bytes in the line hits nothing there.
+      const LineBytes bytes = cursor->InLine(line.line, line.length, line.at);
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        if ((at.entries >> i & 1) != 0) continue;
+        const EntryHint hint = bytes.Of(i);
+        if (hint.presence == Presence::kAbsent) continue;
+        if (Hit(entries[i], text, n, hint, span)) return true;
+      }
+    }
+    return false;
+  }
+
+  // The prefilter's places are not the entries' places here: they still tell which entries to
+  // try first, and which cannot hit.
+  bool HitsDecoded(const char* text, std::size_t n, const MatchLine& line,
+                   const LineCursors* cursors, MatchSpan& span) const override {
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+      const std::vector<Entry>& entries = *groups_[g];
+      const Prefilter::Cursor* cursor = CursorOf(cursors, g, line);
+      std::uint64_t first = 0;
+      LineBytes bytes;
+      if (cursor != nullptr) {
+        first = cursor->AtFirst(line.at, line.length).entries;
+        for (std::uint64_t e = first; e != 0; e &= e - 1) {
+          if (Hit(entries[static_cast<std::size_t>(CountrZero(e))], text, n, EntryHint{}, span)) {
+            return true;
+          }
+        }
+        bytes = cursor->InLine(line.line, line.length, line.at);
+      }
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        if ((first >> i & 1) != 0 || bytes.Of(i).presence == Presence::kAbsent) continue;
+        if (Hit(entries[i], text, n, EntryHint{}, span)) return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  static const Prefilter::Cursor* CursorOf(const LineCursors* cursors, std::size_t group,
+                                           const MatchLine& line) {
+    return cursors != nullptr && line.at != MatchLine::kAlone ? cursors->cursor(group) : nullptr;
+  }
+
+  static bool Hit(const Entry& entry, const char* text, std::size_t n, EntryHint hint,
+                  MatchSpan& span) {
+    bool hit = false;
+    entry.Test(text, n, true, span, [&](const MatchSpan&) { hit = true; }, hint);
+    return hit;
+  }
+
+  std::vector<const std::vector<Entry>*> groups_;
+};
+
+LineMatcher::LineMatcher(const Query& sjis, const Query& decoded, Bound bound)
+    : sjis_(sjis), decoded_query_(decoded), bound_(bound), query_(&sjis) {
+  Start(Encoding::kCp932);
+}
+
+LineMatcher::~LineMatcher() = default;
+
+void LineMatcher::Start(Encoding e) {
+  const Query* query = e == Encoding::kCp932 ? &sjis_ : &decoded_query_;
+  if (engine_ == nullptr || query != query_) {
+    query_ = query;
+    switch (query->kind()) {
+      case SearchKind::kMatchs:
+        engine_ = std::make_unique<EngineOf<LineConjunctive>>(*query);
+        break;
+      case SearchKind::kInc:
+        engine_ = std::make_unique<EngineOf<LineInclusion>>(*query);
+        break;
+      case SearchKind::kMatch:
+        engine_ = std::make_unique<EngineOf<LinePattern>>(*query);
+        break;
+    }
+    cursors_ = std::make_unique<LineCursors>(*query);
+  }
+  encoding_ = e;
+  cursors_->Reset(e);
+  told_.clear();
+  if (e != Encoding::kCp932) {
+    for (const auto& group : query_->groups()) {
+      told_.push_back({group->CertainWhereFound(e), group->TellableWhereFound(e),
+                       &group->LiteralFormsIn(e)});
+    }
+  }
+  last_ = MatchLine{};
+  decoded_ = parts_found_ = false;
+}
+
+std::size_t LineMatcher::Hopeless(InputFile& in) { return cursors_->Find(in); }
+
+bool LineMatcher::Hits(const MatchLine& line) {
+  last_ = line;
+  decoded_ = parts_found_ = false;
+  MatchSpan span;
+  if (encoding_ == Encoding::kCp932) {
+    return engine_->Hits(line.line, line.text_length, line, cursors_.get(), span);
+  }
+  // An entry that is its bytes needs no decoding where they are found.
+  if (line.at != MatchLine::kAlone) {
+    for (std::size_t g = 0; g < told_.size(); ++g) {
+      const Told& group = told_[g];
+      const Prefilter::Cursor* cursor = cursors_->cursor(g);
+      if ((group.certain | group.tellable) == 0 || cursor == nullptr) continue;
+      // Bytes past a NUL are no part of the line matched.
+      const FirstPlace at = cursor->AtFirst(line.at, line.length);
+      if (at.hint.place >= line.text_length) continue;
+      if ((at.entries & group.certain) != 0) return true;
+      for (std::uint64_t e = at.entries & group.tellable; e != 0; e &= e - 1) {
+        if (LiteralFormsAt((*group.forms)[static_cast<std::size_t>(CountrZero(e))],
+                           line.line + at.hint.place, line.text_length - at.hint.place)) {
+          return true;
+        }
+      }
+    }
+  }
+  DecodeLast();
+  return engine_->HitsDecoded(internal_.text(), internal_.size(), line, cursors_.get(), span);
+}
+
+void LineMatcher::DecodeLast() {
+  internal_.Decode(encoding_, last_.line, last_.text_length, query_->extras());
+  decoded_ = true;
+}
+
+const std::vector<LineSpan>& LineMatcher::PartsOfLast() {
+  if (parts_found_) return parts_;
+  if (encoding_ != Encoding::kCp932 && !decoded_) DecodeLast();
+  FindParts(last_, internal_, parts_);
+  parts_found_ = true;
+  return parts_;
+}
+
+const std::vector<LineSpan>& LineMatcher::Parts(const MatchLine& line) {
+  if (encoding_ != Encoding::kCp932) {
+    other_.Decode(encoding_, line.line, line.text_length, query_->extras());
+  }
+  FindParts(line, other_, other_parts_);
+  return other_parts_;
+}
+
+// The parts of the text the entries read (the line, or its internal form), in the line's own
+// bytes.
+void LineMatcher::FindParts(const MatchLine& line, const InternalLine& internal,
+                            std::vector<LineSpan>& parts) const {
+  const bool cp932 = encoding_ == Encoding::kCp932;
+  const char* text = cp932 ? line.line : internal.text();
+  const std::size_t n = cp932 ? line.length : internal.size();
+  query_->MatchedParts(text, n, parts);
+  if (bound_ != Bound::kNone) {
+    const std::size_t end = TextLength(text, n);
+    std::erase_if(parts, [&](const LineSpan& p) { return !Bounded(text, end, p); });
+  }
+  if (!cp932) {
+    for (LineSpan& part : parts) {
+      part = {internal.SourceOffset(part.start), internal.SourceOffset(part.end)};
+    }
+  }
+}
+
+bool LineMatcher::Bounded(const char* text, std::size_t end, const LineSpan& p) const {
+  if (bound_ == Bound::kLine) return p.start == 0 && p.end == end;
+  const bool before =
+      p.start > 0 && IsWordChar(DecodeText(CharStartOf(text, text + p.start - 1)).code);
+  const bool after = p.end < end && IsWordChar(DecodeText(text + p.end).code);
+  return !before && !after;
+}
+
+}  // namespace kensaku

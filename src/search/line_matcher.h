@@ -1,0 +1,143 @@
+// One answer to "does the query select this line, in this encoding, and where are its matched
+// parts in the line's own bytes", for every caller: the searcher, the C interface, the tool and
+// the Python module (through the C interface).
+//
+// Code page 932 lines go to the entries as they are. UTF-8 and EUC-JP lines (UTF-16 and
+// ISO-2022-JP are read as UTF-8) are first looked at in their own bytes, where the prefilter's
+// places often tell a hit at once, and only then decoded into the internal form the entries read
+// (mbchar/internal_text.h); their matched parts are mapped back to the line's own bytes.
+//
+// A matcher is one caller's at a time: it keeps the decoded line and, for lines read from a
+// stream, the prefilters' cursors over that stream.
+#ifndef KENSAKU_SRC_SEARCH_LINE_MATCHER_H_
+#define KENSAKU_SRC_SEARCH_LINE_MATCHER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "mbchar/encoding.h"
+#include "search/query.h"
+#include "search/streams.h"
+
+namespace kensaku {
+
+// What a match must be bounded by: nothing, no word character on either side (ASCII and
+// full-width letters and digits, and the underscore, so that kana around a match do not defeat
+// it), or the line's ends.
+enum class Bound : unsigned char { kNone, kWord, kLine };
+
+// A line to match: line[0, length), NUL-terminated at length, whose text for matching ends at
+// text_length (a NUL inside ends it). `at` is where it begins in the stream the matcher's
+// cursors look at (LineMatcher::Hopeless), or kAlone for a line that comes from no such stream.
+struct MatchLine {
+  static constexpr std::uint64_t kAlone = UINT64_MAX;
+  const char* line = "";
+  std::size_t length = 0;
+  std::size_t text_length = 0;
+  std::uint64_t at = kAlone;
+};
+
+// The prefilters' cursors of a query over one input at a time: which lines at the start of the
+// read window cannot match, and what the cursors learned of each line read.
+class LineCursors {
+ public:
+  explicit LineCursors(const Query& query) : query_(query) { Make(Encoding::kCp932); }
+
+  // For the next input, whose lines are in the encoding.
+  void Reset(Encoding e);
+  // The group's cursor; null when the group has no prefilter.
+  Prefilter::Cursor* cursor(std::size_t group) const {
+    return group < cursors_.size() ? cursors_[group].get() : nullptr;
+  }
+  // LineMatcher::Hopeless.
+  std::size_t Find(InputFile& in);
+
+ private:
+  // Each encoding has its own prefilters, of the bytes the entries require in it.
+  void Make(Encoding e);
+
+  const Query& query_;
+  Encoding encoding_ = Encoding::kCp932;
+  std::vector<std::unique_ptr<Prefilter::Cursor>> cursors_;
+  bool active_ = false;  // every group has a prefilter
+  std::uint64_t retry_at_ = 0;
+};
+
+class LineMatcher {
+ public:
+  // `sjis` serves code page 932 lines and `decoded` all others (EncodingQueries); both must
+  // outlive the matcher, and may be one query.
+  LineMatcher(const Query& sjis, const Query& decoded, Bound bound = Bound::kNone);
+  explicit LineMatcher(const EncodingQueries& queries, Bound bound = Bound::kNone)
+      : LineMatcher(*queries.sjis, *queries.decoded, bound) {}
+  explicit LineMatcher(const Query& query, Bound bound = Bound::kNone)
+      : LineMatcher(query, query, bound) {}
+  ~LineMatcher();
+  LineMatcher(const LineMatcher&) = delete;
+  LineMatcher& operator=(const LineMatcher&) = delete;
+
+  // The lines that follow are in e, from a new input (as read: UTF-16 and ISO-2022-JP lines are
+  // UTF-8 ones).
+  void Start(Encoding e);
+  Encoding encoding() const { return encoding_; }
+  const Query& query() const { return *query_; }
+
+  // The bytes of whole lines at the start of the input's window that hold no entry's bytes
+  // (up to and including a LF); 0 when there are none, or when it is not time to look again.
+  std::size_t Hopeless(InputFile& in);
+
+  // Whether some entry hits the line, decided by the line alone; the bound is not applied.
+  bool Hits(const MatchLine& line);
+  // Whether the line is selected: a hit, and under a bound a bounded one.
+  bool Selects(const MatchLine& line) {
+    if (!Hits(line)) return false;
+    return bound_ == Bound::kNone || !PartsOfLast().empty();
+  }
+  // The matched parts of the line last given to Hits, in its own bytes, in order, overlaps
+  // dropped (the leftmost, then the longest, wins); under a bound only the bounded ones.
+  const std::vector<LineSpan>& PartsOfLast();
+  // The same for any other line (held context), valid until the next call.
+  const std::vector<LineSpan>& Parts(const MatchLine& line);
+
+ private:
+  class Engine;
+  template <typename Entry>
+  class EngineOf;
+
+  void DecodeLast();
+  void FindParts(const MatchLine& line, const InternalLine& internal,
+                 std::vector<LineSpan>& parts) const;
+  bool Bounded(const char* text, std::size_t end, const LineSpan& p) const;
+
+  const Query& sjis_;
+  const Query& decoded_query_;
+  const Bound bound_;
+  Encoding encoding_ = Encoding::kCp932;
+  const Query* query_;
+  std::unique_ptr<Engine> engine_;
+  std::unique_ptr<LineCursors> cursors_;
+  // By group, for text read as UTF-8: the entries a place found tells at once
+  // (CompiledList::CertainWhereFound, TellableWhereFound).
+  struct Told {
+    std::uint64_t certain = 0;
+    std::uint64_t tellable = 0;
+    const std::vector<LiteralForms>* forms = nullptr;
+  };
+  std::vector<Told> told_;
+  MatchLine last_;
+  InternalLine internal_;
+  bool decoded_ = false;      // internal_ holds the last line
+  bool parts_found_ = false;  // parts_ holds the last line's
+  std::vector<LineSpan> parts_;
+  InternalLine other_;  // a line other than the last, decoded
+  std::vector<LineSpan> other_parts_;
+};
+
+// Letters, digits and the underscore, in ASCII and full width: what -w looks for around a match.
+bool IsWordChar(Code c);
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_SEARCH_LINE_MATCHER_H_
