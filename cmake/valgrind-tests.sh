@@ -9,10 +9,14 @@ unit=$build/tests/unit
 programs=("$@")
 if [ ${#programs[@]} -eq 0 ]; then
   for f in "$unit"/*_test; do [ -x "$f" ] && programs+=("$(basename "$f")"); done
+  # It replaces the allocation functions to make them fail, which memcheck replaces in turn; the
+  # sanitizer build runs it, and it counts the blocks it leaves itself.
+  programs=("${programs[@]/alloc_failure_test/}")
 fi
 
 status=0
 for p in "${programs[@]}"; do
+  [ -n "$p" ] || continue
   args=()
   # The 3 GiB input is I/O, not memory handling: under memcheck it would take minutes and show
   # nothing the 10 MB line does not. The sanitizer build and the plain build run it.

@@ -292,17 +292,15 @@ class Query:
             line, code = line.encode("utf-8", "surrogateescape"), encoding_code("utf-8")
         line = bytes(line)
         result = lib().query_match(self._handle.pointer, line, len(line), code, None, 0, None)
-        if result < 0:
-            raise ValueError(f"the kensaku library refused the line (error {result})")
-        return result == 1
+        return _matched(result)
 
     def _spans(self, line: bytes, encoding: str) -> List[Tuple[int, int]]:
         if encoding in ("utf-16le", "utf-16be", "iso-2022-jp"):
             encoding = "utf-8"  # the lines of these are given as UTF-8
         spans = (ctypes.c_uint64 * (2 * len(line) + 2))()
         count = ctypes.c_size_t()
-        lib().query_match(self._handle.pointer, line, len(line), encoding_code(encoding), spans,
-                          len(line) + 1, ctypes.byref(count))
+        _matched(lib().query_match(self._handle.pointer, line, len(line), encoding_code(encoding),
+                                   spans, len(line) + 1, ctypes.byref(count)))
         flat = spans[:2 * count.value]
         return list(zip(flat[::2], flat[1::2]))
 
@@ -369,6 +367,15 @@ class Query:
         finally:
             functions.search_free(pointer)
             del handle, data
+
+
+def _matched(result):
+    """The answer of kensaku_query_match, or its failure raised."""
+    if result == _native.E_MEMORY:
+        raise MemoryError("out of memory")
+    if result < 0:
+        raise ValueError(f"the kensaku library refused the line (error {result})")
+    return result == 1
 
 
 def _column(address, count, kind):

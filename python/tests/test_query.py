@@ -5,6 +5,7 @@ import os
 import pickle
 import random
 import subprocess
+import sys
 import threading
 
 import pytest
@@ -155,6 +156,47 @@ def test_errors_say_what_and_where(tmp_path):
         Query("a", encoding="latin-1")
     with pytest.raises(TypeError):
         list(Query("a").search(io.StringIO("a\n")))
+
+
+FAILING = """
+import ctypes, sys
+import kensaku
+from kensaku import Fold, Kind, Query
+shim = ctypes.CDLL(sys.argv[1])
+text = "検索する\\nけんさく ｹﾝｻｸ\\nabbbc\\n".encode()
+
+def run():
+    query = Query(["けんさく", "ab*c"], kind=Kind.PATTERN, fold=Fold.IGNORE_KANA)
+    hits = [(h.number, h.offset, h.line, h.spans) for h in query.search(text)]
+    return hits, query.matches("ケンサク"), kensaku.fold_text("けんさく", Fold.IGNORE_WIDTH)
+
+want = run()
+for always in (0, 1):
+    n, reached = 0, True
+    while reached:
+        n += 1
+        shim.kensaku_test_fail_allocation(n, always)
+        try:
+            got = run()
+        except MemoryError:
+            got = None
+        reached = shim.kensaku_test_failed_allocations() > 0
+        shim.kensaku_test_fail_allocation(0, 0)
+        assert got is None or got == want, (n, got)
+    assert run() == want
+    print(n, end=" ")
+"""
+
+
+@pytest.mark.skipif("KENSAKU_FAIL_ALLOC" not in os.environ, reason="no allocation shim built")
+def test_memory_running_out_is_a_memory_error():
+    shim = os.environ["KENSAKU_FAIL_ALLOC"]
+    module = os.path.dirname(os.path.dirname(kensaku.__file__))
+    done = subprocess.run([sys.executable, "-c", FAILING, shim], capture_output=True, text=True,
+                          env=dict(os.environ, LD_PRELOAD=shim, PYTHONPATH=module), timeout=300)
+    assert done.returncode == 0, done.stderr[-2000:]
+    runs = [int(n) for n in done.stdout.split()]
+    assert len(runs) == 2 and min(runs) > 10  # every allocation of the run was made to fail
 
 
 def test_encodings_told_apart_and_folded_text():

@@ -145,16 +145,29 @@ class BatchSink final : public kensaku::SearchSink {
                                 in_->position() - offsets_.front() < kBatchReadAhead);
   }
   bool paused() const override { return true; }
+  // A hit is added whole or not at all: a batch handed out after a failed allocation holds the
+  // hits before it.
   void Matched(const kensaku::FoundLine& line) override {
-    numbers_.push_back(line.number);
-    offsets_.push_back(line.offset);
-    lines_.append(line.text, line.length);
-    line_ends_.push_back(lines_.size());
-    for (const kensaku::LineSpan& part : line.parts) {
-      spans_.push_back(part.start);
-      spans_.push_back(part.end);
+    const std::size_t hits = numbers_.size(), bytes = lines_.size(), spans = spans_.size();
+    try {
+      numbers_.push_back(line.number);
+      offsets_.push_back(line.offset);
+      lines_.append(line.text, line.length);
+      line_ends_.push_back(lines_.size());
+      for (const kensaku::LineSpan& part : line.parts) {
+        spans_.push_back(part.start);
+        spans_.push_back(part.end);
+      }
+      span_ends_.push_back(spans_.size() / 2);
+    } catch (...) {
+      numbers_.resize(hits);
+      offsets_.resize(hits);
+      lines_.resize(bytes);
+      line_ends_.resize(hits);
+      spans_.resize(spans);
+      span_ends_.resize(hits);
+      throw;
     }
-    span_ends_.push_back(spans_.size() / 2);
   }
   void Clear() {
     numbers_.clear();
@@ -240,7 +253,9 @@ kensaku_search* NewSearch(const kensaku_query* query, const char* path,
     search->in = std::make_unique<kensaku::InputFile>(path);
   }
   if (search->in->state() != kensaku::kStreamGood) {
-    const int code = search->in->state() & kensaku::kStreamBad ? KENSAKU_E_READ : KENSAKU_E_OPEN;
+    const int code = errno == ENOMEM                              ? KENSAKU_E_MEMORY
+                     : search->in->state() & kensaku::kStreamBad ? KENSAKU_E_READ
+                                                                 : KENSAKU_E_OPEN;
     SetError(error, code, std::string(name) + ": " + std::strerror(errno != 0 ? errno : EIO));
     return nullptr;
   }
@@ -407,7 +422,7 @@ int kensaku_search_next(kensaku_search* search, kensaku_batch* batch) {
     if (search->searcher->Continue()) {
       search->ended = true;
       if (search->in->state() & kensaku::kStreamBad) {
-        SetError(&search->error, KENSAKU_E_READ,
+        SetError(&search->error, errno == ENOMEM ? KENSAKU_E_MEMORY : KENSAKU_E_READ,
                  std::string("reading failed: ") + std::strerror(errno != 0 ? errno : EIO));
       }
     }

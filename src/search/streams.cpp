@@ -1,6 +1,7 @@
 #include "search/streams.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -75,6 +76,7 @@ void InputFile::Start(ReadBuffer* buffer) {
   buffer_ = buffer->data();
   if (buffer_ == nullptr) {
     state_ = kStreamBad;
+    errno = ENOMEM;  // what a failed read of the input says
     return;
   }
   // Read ahead now, so that a name that opens but cannot be read (a directory) fails here; from a
@@ -128,6 +130,7 @@ bool InputFile::Grow(std::size_t n) {
   std::unique_ptr<char[]> grown(new (std::nothrow) char[size + 2]);
   if (grown == nullptr) {
     state_ |= kStreamBad;
+    errno = ENOMEM;  // what a failed read of the input says
     return false;
   }
   std::memcpy(grown.get(), buffer_ + begin_, end_ - begin_);
@@ -166,6 +169,7 @@ void InputFile::SetEncoding(Encoding e) {
     transcoding_->raw.reset(new (std::nothrow) char[kReadBlock]);
     if (transcoding_->raw == nullptr) {
       state_ |= kStreamBad;
+      errno = ENOMEM;  // what a failed read of the input says
       return;
     }
     transcoding_->raw_done = at_end_;
