@@ -4,8 +4,10 @@
 //
 // Three parts meet in it, each knowing nothing of the others:
 //
-//   reader   InputFile + ReadNextLine (search/): the next line, at most 4095 bytes, counted
-//   matcher  Query (search/), groups of CompiledList (match/): what each entry finds in a line
+//   reader   InputFile + ReadNextLine (search/): the next line, counted (cut at 4095 bytes for
+//            the exports, whole for every other caller)
+//   matcher  LineMatcher (search/line_matcher.h) over a Query: whether a line is selected, and
+//            its matched parts; the exports' rules try a list's entries themselves
 //   sink     SearchSink (search/sink.h): hears of selected lines, context and the end
 //
 // The searcher feeds the entries line after line and owns everything about which lines are
@@ -14,11 +16,8 @@
 // counting them as if each had been read and tested. A NUL inside a line ends it for matching,
 // everywhere.
 //
-// The input's encoding (InputFile::encoding) is the search's: code page 932 lines go to the
-// entries as they are; UTF-8 and EUC-JP lines (UTF-16 and ISO-2022-JP are read as UTF-8) are
-// looked for with prefilters of their own bytes, and only a line a prefilter lets through is
-// decoded into the internal form the entries read (mbchar/internal_text.h), its matched parts
-// mapped back to the line's own bytes.
+// The input's encoding (InputFile::encoding, see DecideEncoding) is the search's; the matcher
+// reads each line in it.
 //
 // Two rule sets decide lines:
 //

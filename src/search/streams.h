@@ -1,5 +1,6 @@
 // The byte streams of the file searches: an input file read in large blocks whose lines are found
-// with memchr and handed out in place, and a bounded output that appends to a file or fills a
+// with the library's FindByte and handed out in place (cut at 4095 bytes as the exports read them,
+// or whole), and a bounded output that appends to a file or fills a
 // fixed buffer. Both keep the stream states the searches test (end of file, fail, bad). An input
 // in UTF-16 or ISO-2022-JP is turned into UTF-8 as it is read. An input may also be read from
 // the caller's reader (memory, or bytes the caller feeds in pieces), which may have nothing yet:
@@ -106,7 +107,8 @@ class InputFile {
     starved_ = false;
   }
 
-  // Reads up to the next LF (consumed, not stored) or 4095 bytes, whichever comes first. The line
+  // Reads up to the next LF (consumed, not stored) or 4095 bytes, whichever comes first (the whole
+  // line after ReadWholeLines). The line
   // is NUL-terminated and valid until the next read. The end of input sets kStreamEof, and also
   // kStreamFail when no byte was read. Returns null when nothing was read. With `text_length`,
   // also where a NUL first ends the line for matching (length when none does). A reader that has
