@@ -277,7 +277,9 @@ class SelectScan final : public Selector {
     }
     // Paused by the sink, or waiting for the reader: the next Continue goes on from here.
     if (!done_ && (in_->state() == kStreamWait || (!sink_->ok() && sink_->paused()))) return false;
-    sink_->Finish();
+    // A last line without a LF is read with the end of the input and nothing after it.
+    const bool open_end = (in_->state() & (kStreamEof | kStreamFail)) == kStreamEof;
+    sink_->Finish({in_->position(), !open_end, number_, selected_});
     return true;
   }
 

@@ -63,14 +63,15 @@ class CliPrinterTest : public ::testing::Test {
     selection.numbered = c.line_numbers;
     std::string out;
     int drains = 0;
-    Printer printer(
+    RunOutput output(print);
+    const std::unique_ptr<FileSink> sink = output.SinkFor(
         print, name, out, [&] { ++drains; }, &stop_);
     InputFile in((dir_ / "in").c_str());
-    Search(*query, in, printer, selection);
+    Search(*query, in, *sink, selection);
     // The lines the search read: those that end before where it stopped.
     read_ = static_cast<int>(std::count(text.begin(), text.begin() + in.position(), '\n'));
-    selected_ = printer.selected();
-    note_ = printer.note();
+    selected_ = sink->selected();
+    note_ = sink->note();
     EXPECT_GE(drains, 1);
     return out;
   }

@@ -132,6 +132,7 @@ int Main(int argc, char** argv) {
   const bool context = print.report == Report::kLines && !o.only_matching;
   selection.after = context ? o.after : 0;
   selection.before = context ? o.before : 0;
+  print.context = selection.after > 0 || selection.before > 0;
   selection.parts = print.report == Report::kLines &&
                     (print.only_matching || print.color || print.json || print.vimgrep ||
                      print.column);

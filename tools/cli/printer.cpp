@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "json_lines.h"
 #include "mbchar/encoding.h"
 
 namespace kensaku::cli {
@@ -76,86 +77,78 @@ bool ReadGrepColor(std::string_view value, Colors& colors) {
   return true;
 }
 
-Printer::Printer(const PrintConfig& config, const std::string& name, std::string& out,
-                 std::function<void()> drain, std::atomic<bool>* stop, ReadMeter* meter)
+FileSink::FileSink(const PrintConfig& config, const std::string& name, std::string& out,
+                   std::function<void()> drain, std::atomic<bool>* stop, ReadMeter* meter)
     : config_(config),
       name_(name),
       out_(out),
-      drain_(std::move(drain)),
       stop_(stop),
+      drain_(std::move(drain)),
       meter_(meter) {}
 
-bool Printer::ok() const {
+bool FileSink::ok() const {
   if (meter_ != nullptr) meter_->Tick();
   return !done_ && (stop_ == nullptr || !stop_->load(std::memory_order_relaxed));
 }
 
-void Printer::Watch(const InputFile* in, JsonTotals* totals) {
-  in_ = in;
-  if (config_.json) json_ = std::make_unique<JsonFile>(name_, config_.encoding, totals);
+void FileSink::BinaryMatches() {
+  note_ = name_ + ": binary file matches";
+  done_ = true;
+}
+
+void FileSink::MaybeDrain() {
+  if (out_.size() >= kDrainBytes || config_.line_buffered) Drain();
+}
+
+void FileSink::Drain() {
+  if (drain_) drain_();
 }
 
 namespace {
-// Whether a line the searcher has just handed over ended with a LF, not with the input.
-bool EndsWithLf(const InputFile* in, const FoundLine& line) {
-  return in == nullptr || (in->state() & kStreamEof) == 0 ||
-         line.offset + line.length < in->position();
-}
-}  // namespace
 
-void Printer::Matched(const FoundLine& line) {
-  if (done_) return;
-  ++selected_;
-  if (json_ != nullptr && config_.report == Report::kLines && !config_.binary) {
-    json_->Line(true, line, EndsWithLf(in_, line), out_);
-    MaybeDrain();
-    return;
-  }
-  switch (config_.report) {
-    case Report::kQuiet:
-      if (stop_ != nullptr) stop_->store(true, std::memory_order_relaxed);
-      done_ = true;
+// Selected lines and their context as grep writes them.
+class LinesSink final : public FileSink {
+ public:
+  using FileSink::FileSink;
+
+  void Matched(const FoundLine& line) override {
+    if (done_) return;
+    ++selected_;
+    if (config_.binary) {
+      BinaryMatches();
       return;
-    case Report::kFilesWith:
-    case Report::kFilesWithout:
-      done_ = true;
-      return;
-    case Report::kCount:
-      return;
-    case Report::kLines:
-      break;
+    }
+    WriteLine(line, ':');
   }
-  if (config_.binary) {
-    note_ = name_ + ": binary file matches";
-    done_ = true;
-    return;
-  }
-  WriteLine(line, ':');
-}
 
-void Printer::Context(const FoundLine& line) {
-  if (done_ || config_.binary || config_.report != Report::kLines) return;
-  if (json_ != nullptr) {
-    json_->Line(false, line, EndsWithLf(in_, line), out_);
-    MaybeDrain();
-    return;
+  void Context(const FoundLine& line) override {
+    if (done_ || config_.binary) return;
+    WriteLine(line, '-');
   }
-  WriteLine(line, '-');
-}
 
-void Printer::ContextBreak() {
-  if (done_ || config_.binary || config_.report != Report::kLines || json_ != nullptr) return;
-  if (config_.color) {
-    Colored(config_.colors.separator, "--");
-  } else {
-    out_ += "--";
+  void ContextBreak() override {
+    if (done_ || config_.binary) return;
+    if (config_.color) {
+      Colored(config_.colors.separator, "--");
+    } else {
+      out_ += "--";
+    }
+    out_ += '\n';
   }
-  out_ += '\n';
-}
 
-// Coloured as grep colours it: the matches of a line that has them in the match colour of its
-// kind, and with a line colour the text around them in it too, except a CR that ends the line.
-std::size_t Printer::ColumnOf(const FoundLine& line, std::size_t at) {
+  void Finish(const SearchEnd&) override { Drain(); }
+
+ private:
+  void WriteLine(const FoundLine& line, char separator);
+  void WritePrefix(std::int64_t number, char separator, std::uint64_t offset = UINT64_MAX,
+                   std::size_t column = 0);
+  // 1-based, in the bytes written, of the text before byte `at` of the line.
+  std::size_t ColumnOf(const FoundLine& line, std::size_t at);
+  void WriteText(const char* text, std::size_t length);
+  void Colored(const std::string& sgr, std::string_view text);
+};
+
+std::size_t LinesSink::ColumnOf(const FoundLine& line, std::size_t at) {
   const std::size_t size = out_.size();
   WriteText(line.text, at);
   const std::size_t column = out_.size() - size + 1;
@@ -163,7 +156,9 @@ std::size_t Printer::ColumnOf(const FoundLine& line, std::size_t at) {
   return column;
 }
 
-void Printer::WriteLine(const FoundLine& line, char separator) {
+// Coloured as grep colours it: the matches of a line that has them in the match colour of its
+// kind, and with a line colour the text around them in it too, except a CR that ends the line.
+void LinesSink::WriteLine(const FoundLine& line, char separator) {
   if (config_.vimgrep) {
     for (const LineSpan& s : line.parts) {
       WritePrefix(line.number, separator, UINT64_MAX, ColumnOf(line, s.start));
@@ -220,8 +215,8 @@ void Printer::WriteLine(const FoundLine& line, char separator) {
   MaybeDrain();
 }
 
-void Printer::WritePrefix(std::int64_t number, char separator, std::uint64_t offset,
-                          std::size_t column) {
+void LinesSink::WritePrefix(std::int64_t number, char separator, std::uint64_t offset,
+                            std::size_t column) {
   const std::string sep(1, separator);
   auto field = [&](const std::string& color, const std::string& text) {
     if (config_.color) {
@@ -233,7 +228,11 @@ void Printer::WritePrefix(std::int64_t number, char separator, std::uint64_t off
     }
   };
   if (config_.with_name || config_.vimgrep) {
-    WriteName();
+    if (config_.color) {
+      Colored(config_.colors.file_name, name_);
+    } else {
+      out_ += name_;
+    }
     if (config_.null_after_name) {
       out_ += '\0';
     } else if (config_.color) {
@@ -251,7 +250,7 @@ void Printer::WritePrefix(std::int64_t number, char separator, std::uint64_t off
   }
 }
 
-void Printer::WriteText(const char* text, std::size_t length) {
+void LinesSink::WriteText(const char* text, std::size_t length) {
   if (config_.utf8) {
     AppendUtf8(config_.encoding, text, length, out_);
   } else {
@@ -259,51 +258,78 @@ void Printer::WriteText(const char* text, std::size_t length) {
   }
 }
 
-void Printer::WriteName() {
-  if (config_.color) {
-    Colored(config_.colors.file_name, name_);
-  } else {
-    out_ += name_;
-  }
-}
-
-void Printer::Colored(const std::string& sgr, std::string_view text) {
+void LinesSink::Colored(const std::string& sgr, std::string_view text) {
   config_.colors.Start(sgr, out_);
   out_ += text;
   config_.colors.End(sgr, out_);
 }
 
-void Printer::MaybeDrain() {
-  if ((out_.size() >= kDrainBytes || config_.line_buffered) && drain_) drain_();
+// -c, -l, -L and -q: a file's count or name at its end, or nothing at all. The search ends at the
+// first selected line where that decides it.
+class SummarySink final : public FileSink {
+ public:
+  using FileSink::FileSink;
+
+  void Matched(const FoundLine&) override {
+    if (done_) return;
+    ++selected_;
+    if (config_.report == Report::kQuiet && stop_ != nullptr) {
+      stop_->store(true, std::memory_order_relaxed);
+    }
+    done_ = config_.report != Report::kCount;
+  }
+
+  void Finish(const SearchEnd&) override {
+    const Colors& colors = config_.colors;
+    const char end = config_.null_after_name ? '\0' : '\n';
+    switch (config_.report) {
+      case Report::kCount:
+        if (config_.with_name) {
+          out_ += config_.color ? colors.Paint(colors.file_name, name_) : name_;
+          if (config_.null_after_name) {
+            out_ += '\0';
+          } else {
+            out_ += config_.color ? colors.Paint(colors.separator, ":") : ":";
+          }
+        }
+        out_ += std::to_string(selected_) + "\n";
+        break;
+      case Report::kFilesWith:
+      case Report::kFilesWithout:
+        if ((selected_ > 0) == (config_.report == Report::kFilesWith)) {
+          out_ += config_.color ? colors.Paint(colors.file_name, name_) : name_;
+          out_ += end;
+        }
+        break;
+      default:
+        break;
+    }
+    Drain();
+  }
+};
+
+}  // namespace
+
+RunOutput::RunOutput(const PrintConfig& config)
+    : json_(config.json ? std::make_unique<JsonRun>() : nullptr) {
+  // Context groups of different files are parted by "--" too, as within one file.
+  if (config.context && !config.json) {
+    between_ = (config.color ? config.colors.Paint(config.colors.separator, "--") : "--") + "\n";
+  }
 }
 
-void Printer::Finish() {
-  if (json_ != nullptr) json_->End(in_ != nullptr ? in_->position() : 0, out_);
-  switch (config_.report) {
-    case Report::kCount:
-      if (config_.with_name) {
-        WriteName();
-        if (config_.null_after_name) {
-          out_ += '\0';
-        } else if (config_.color) {
-          Colored(config_.colors.separator, ":");
-        } else {
-          out_ += ':';
-        }
-      }
-      out_ += std::to_string(selected_) + "\n";
-      break;
-    case Report::kFilesWith:
-    case Report::kFilesWithout:
-      if ((selected_ > 0) == (config_.report == Report::kFilesWith)) {
-        WriteName();
-        out_ += config_.null_after_name ? '\0' : '\n';
-      }
-      break;
-    default:
-      break;
+RunOutput::~RunOutput() = default;
+
+std::unique_ptr<FileSink> RunOutput::SinkFor(const PrintConfig& file, const std::string& name,
+                                             std::string& out, std::function<void()> drain,
+                                             std::atomic<bool>* stop, ReadMeter* meter) {
+  if (json_ != nullptr) return NewJsonSink(*json_, file, name, out, std::move(drain), stop, meter);
+  if (file.report == Report::kLines) {
+    return std::make_unique<LinesSink>(file, name, out, std::move(drain), stop, meter);
   }
-  if (drain_) drain_();
+  return std::make_unique<SummarySink>(file, name, out, std::move(drain), stop, meter);
 }
+
+std::string RunOutput::Closing() const { return json_ != nullptr ? json_->Summary() : ""; }
 
 }  // namespace kensaku::cli
