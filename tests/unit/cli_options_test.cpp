@@ -10,6 +10,7 @@
 
 #include "mbchar/fold.h"
 #include "options.h"
+#include "plan.h"
 
 namespace kensaku::cli {
 namespace {
@@ -334,5 +335,114 @@ TEST(CliOptionsTest, IncludeAndExclude) {
   EXPECT_FALSE(names.SkipsFile("sub"));
 }
 
+// The plan, told as the words of what differs from a plain search.
+std::string Described(const Plan& p) {
+  const SearchPlan& s = p.search;
+  const PrintConfig& print = s.print;
+  const Selection& sel = s.selection;
+  std::string out;
+  auto word = [&](bool on, const std::string& w) {
+    if (on) out += (out.empty() ? "" : " ") + w;
+  };
+  const char* reports[] = {"", "count", "files-with", "files-without", "quiet"};
+  word(print.report != Report::kLines, reports[static_cast<int>(print.report)]);
+  word(print.with_name, "name");
+  word(print.color, "color");
+  word(print.color && print.colors.selected_match != "01;31", "ms=" + print.colors.selected_match);
+  word(print.utf8, "utf8");
+  word(print.json, "json");
+  word(print.vimgrep, "vimgrep");
+  word(sel.parts, "parts");
+  word(sel.numbered, "numbered");
+  word(sel.invert, "invert");
+  word(sel.bound != Bound::kNone, sel.bound == Bound::kWord ? "-w" : "-x");
+  word(sel.after > 0, "A" + std::to_string(sel.after));
+  word(sel.before > 0, "B" + std::to_string(sel.before));
+  word(print.context, "context");
+  word(true, "j" + std::to_string(s.threads));
+  word(s.progress, "progress");
+  word(s.progress_delay_ms != 1000, "delay" + std::to_string(s.progress_delay_ms));
+  word(!p.warning.empty(), "warning");
+  return out;
+}
+
+TEST(CliPlanTest, OptionsAndEnvironmentToPlan) {
+  Environment tty;  // a UTF-8 terminal on both outputs, four cores
+  tty.stdout_terminal = tty.stderr_terminal = tty.terminal_utf8 = true;
+  tty.cores = 4;
+  auto with = [](Environment env, auto change) {
+    change(env);
+    return env;
+  };
+  const Environment pipe = with(
+      tty, [](Environment& e) { e.stdout_terminal = e.stderr_terminal = e.terminal_utf8 = false; });
+  const struct {
+    Strings args;
+    Environment env;
+    PlanInputs inputs;
+    const char* plan;
+  } kRows[] = {
+      {{"x"}, pipe, {}, "j4"},
+      {{"x"}, Environment{}, {}, "j1"},  // cores unknown
+      {{"-j2", "x"}, pipe, {}, "j2"},
+      {{"x"}, pipe, {true, false}, "name j4"},
+      {{"-h", "x"}, pipe, {true, false}, "j4"},
+      {{"-H", "x"}, pipe, {}, "name j4"},
+      {{"-v", "x"}, pipe, {}, "invert j4"},
+      {{"-v", "x"}, pipe, {false, true}, "j4"},  // an empty pattern: every line matches
+      {{"x"}, pipe, {false, true}, "invert j4"},
+      {{"-w", "-x", "x"}, pipe, {}, "-x j4"},
+      {{"-l", "-L", "x"}, pipe, {}, "files-without j4"},
+      // Colour and UTF-8 on a terminal only, colour not with NO_COLOR set or a dumb terminal.
+      {{"x"}, tty, {}, "color utf8 parts j4 progress"},
+      {{"-q", "x"}, tty, {}, "quiet color utf8 j4"},
+      {{"x"}, with(tty, [](Environment& e) { e.no_color = "1"; }), {}, "utf8 j4 progress"},
+      {{"x"},
+       with(tty, [](Environment& e) { e.no_color = ""; }),
+       {},
+       "color utf8 parts j4 progress"},
+      {{"x"}, with(tty, [](Environment& e) { e.term = "dumb"; }), {}, "utf8 j4 progress"},
+      {{"x"},
+       with(tty, [](Environment& e) { e.terminal_utf8 = false; }),
+       {},
+       "color parts j4 progress"},
+      {{"--color=never", "--output-encoding=sjis", "x"}, tty, {}, "j4 progress"},
+      {{"--color=always", "--output-encoding=utf-8", "x"}, pipe, {}, "color utf8 parts j4"},
+      // GREP_COLOR with a warning, GREP_COLORS over it; neither read without colour.
+      {{"--color=always", "x"},
+       with(pipe, [](Environment& e) { e.grep_color = "4"; }),
+       {},
+       "color ms=4 parts j4 warning"},
+      {{"--color=always", "x"},
+       with(pipe, [](Environment& e) { e.grep_color = "4", e.grep_colors = "ms=7"; }),
+       {},
+       "color ms=7 parts j4 warning"},
+      {{"--color=always", "x"},
+       with(pipe, [](Environment& e) { e.grep_color = "4x"; }),
+       {},
+       "color parts j4"},
+      {{"x"}, with(pipe, [](Environment& e) { e.grep_color = "4"; }), {}, "j4"},
+      // What each output kind asks of the searcher.
+      {{"-n", "-C1", "x"}, pipe, {}, "numbered A1 B1 context j4"},
+      {{"-A2", "-B0", "x"}, pipe, {}, "A2 context j4"},
+      {{"-o", "-C2", "x"}, pipe, {}, "parts j4"},
+      {{"-c", "-C2", "--color=always", "x"}, pipe, {}, "count color j4"},
+      {{"--json", "-C1", "x"}, tty, {}, "utf8 json parts numbered A1 B1 context j4 progress"},
+      {{"--json", "--vimgrep", "x"}, pipe, {}, "json parts numbered j4"},
+      {{"--vimgrep", "x"}, pipe, {}, "vimgrep parts numbered j4"},
+      {{"--column", "x"}, pipe, {}, "parts numbered j4"},
+      {{"x"},
+       with(tty, [](Environment& e) { e.progress_delay_ms = "5"; }),
+       {},
+       "color utf8 parts j4 progress delay5"},
+  };
+  for (const auto& row : kRows) {
+    const Parsed p = Parse(row.args);
+    ASSERT_TRUE(p.ok) << p.error;
+    std::string args;
+    for (const std::string& a : row.args) args += a + " ";
+    EXPECT_EQ(Described(BuildPlan(p.options, row.env, row.inputs)), row.plan) << args;
+  }
+}
 }  // namespace
 }  // namespace kensaku::cli
