@@ -135,6 +135,8 @@ TEST(CliOptionsTest, UsageErrorsAreOneLine) {
        "invalid argument 'auto' for --pattern-encoding (utf-8 or sjis)"},
       {{"x", "--exclude"}, "option '--exclude' requires an argument"},
       {{"--excl=a", "x"}, "option '--excl' is ambiguous"},
+      {{"--json", "-c", "x"}, "--json cannot be used with -c, -l or -L"},
+      {{"-L", "--json", "x"}, "--json cannot be used with -c, -l or -L"},
   };
   for (const auto& c : kCases) {
     const Parsed p = Parse(c.args);
@@ -359,6 +361,7 @@ std::string Described(const Plan& p) {
   word(sel.after > 0, "A" + std::to_string(sel.after));
   word(sel.before > 0, "B" + std::to_string(sel.before));
   word(print.context, "context");
+  word(print.gap_breaks, "gaps");
   word(true, "j" + std::to_string(s.threads));
   word(s.progress, "progress");
   word(s.progress_delay_ms != 1000, "delay" + std::to_string(s.progress_delay_ms));
@@ -425,6 +428,12 @@ TEST(CliPlanTest, OptionsAndEnvironmentToPlan) {
       // What each output kind asks of the searcher.
       {{"-n", "-C1", "x"}, pipe, {}, "numbered A1 B1 context j4"},
       {{"-A2", "-B0", "x"}, pipe, {}, "A2 context j4"},
+      // Context of no lines still parts groups, which needs the line numbers.
+      {{"-C0", "x"}, pipe, {}, "numbered context gaps j4"},
+      {{"-A0", "-B0", "-n", "x"}, pipe, {}, "numbered context gaps j4"},
+      {{"-o", "-B0", "x"}, pipe, {}, "parts j4"},
+      {{"-l", "-A0", "x"}, pipe, {}, "files-with j4"},
+      {{"-q", "--json", "x"}, pipe, {}, "quiet j4"},
       {{"-o", "-C2", "x"}, pipe, {}, "parts j4"},
       {{"-c", "-C2", "--color=always", "x"}, pipe, {}, "count color j4"},
       {{"--json", "-C1", "x"}, tty, {}, "utf8 json parts numbered A1 B1 context j4 progress"},

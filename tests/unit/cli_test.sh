@@ -169,7 +169,8 @@ for args in "a f" "-n a f g" "-H a f" "-h a f g" "-c a f g h" "-l a f g h" "-L a
     "-w foo w" "-wn -e foo -e ba w" "-wo foo w" "-wv foo w" "-wc o w" "-x foo w" "-xv foo w" \
     "-xn -e foo -e bar w" "-wx foo w" "-w -F foo_x w" "--color=always -w foo w" \
     "-b a f" "-ob a f" "-nb a f g" "-lZ a f g h" "-LZ a f g h" "-cZ a f g" "-HZ -n a f" \
-    "--line-buffered a f"; do
+    "--line-buffered a f" "-C0 a f" "-A0 -n a f g" "-B0 a f g" "-v -C0 a f" "-C0 -m2 a f" \
+    "--color=always -C0 a f g" "-A0 -c a f"; do
   # shellcheck disable=SC2086
   same_as_grep $args
 done

@@ -80,7 +80,8 @@ bool AppendAsUtf8(Encoding encoding, const char* text, std::size_t n, std::strin
   for (std::size_t at = 0; at < n;) {
     const TextChar c = ReadTextChar(encoding, text + at, n - at);
     if (c.broken) {
-      out += "\xEF\xBF\xBD";
+      out.append(text + at, c.length);
+      broken = true;
     } else {
       AppendUtf8Of(c.unicode, out);
     }
@@ -103,12 +104,12 @@ class JsonSink final : public FileSink {
   void Matched(const FoundLine& line) override {
     if (done_) return;
     ++selected_;
+    ++matched_lines_;
+    matches_ += line.parts.size();
     if (config_.binary) {
       BinaryMatches();
       return;
     }
-    ++matched_lines_;
-    matches_ += line.parts.size();
     Hold(true, line);
   }
 
@@ -129,6 +130,8 @@ class JsonSink final : public FileSink {
     run_.matched_lines += matched_lines_;
     run_.matches += matches_;
     run_.nanos += nanos;
+    // A binary file that matches has its begin and end, with no line between.
+    if (config_.binary && matched_lines_ > 0) Begin();
     if (begun_) {
       const std::string stats = JsonObject()
                                     .Json("elapsed", Elapsed(nanos))
@@ -139,14 +142,16 @@ class JsonSink final : public FileSink {
                                     .Number("matched_lines", matched_lines_)
                                     .Number("matches", matches_)
                                     .Close();
-      const std::string message = Message("end", JsonObject()
-                                                     .Json("path", path_)
-                                                     .Json("binary_offset", "null")
-                                                     .Json("stats", stats)
-                                                     .Close());
-      out_ += message;
-      printed_ += message.size();
+      JsonObject data;
+      data.Json("path", path_);
+      if (config_.binary) {
+        data.Number("binary_offset", config_.binary_offset);
+      } else {
+        data.Json("binary_offset", "null");
+      }
+      out_ += Message("end", data.Json("stats", stats).Close());
     }
+    // The summary adds up what each end says.
     run_.bytes_printed += printed_;
     Drain();
   }

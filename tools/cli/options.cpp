@@ -388,6 +388,11 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     }
   }
   if (o.action != Action::kSearch) return true;
+  // JSON Lines are lines and their files: a count or a name has no message of its own.
+  if (o.json && (o.count || o.files_with_matches || o.files_without_match)) {
+    error = "--json cannot be used with -c, -l or -L";
+    return false;
+  }
   std::size_t first_file = 0;
   if (o.patterns.size() == given) {  // no -e or -f: the first operand is the pattern
     if (operands.empty()) {

@@ -50,8 +50,8 @@ struct Options {
   bool quiet = false;
   bool no_messages = false;
   std::int64_t max_count = -1;  // -1: no limit
-  int after = 0;
-  int before = 0;
+  int after = -1;               // -1: not given (0 still parts groups with "--")
+  int before = -1;
   Tristate color = Tristate::kAuto;
 
   bool recursive = false;

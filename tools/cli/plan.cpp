@@ -75,12 +75,15 @@ Plan BuildPlan(const Options& o, const Environment& env, const PlanInputs& input
   selection.max_count = o.max_count;
   // Context is printed with whole lines only: with -o no line is context.
   const bool context = print.report == Report::kLines && !o.only_matching;
-  selection.after = context ? o.after : 0;
-  selection.before = context ? o.before : 0;
-  print.context = selection.after > 0 || selection.before > 0;
+  selection.after = context ? std::max(o.after, 0) : 0;
+  selection.before = context ? std::max(o.before, 0) : 0;
+  print.context = context && (o.after >= 0 || o.before >= 0);
+  // With no context lines the searcher parts no groups: the sink parts lines that do not touch.
+  print.gap_breaks = print.context && selection.after == 0 && selection.before == 0;
   selection.parts = print.report == Report::kLines && (print.only_matching || print.color ||
                                                        print.json || print.vimgrep || print.column);
-  selection.numbered = print.line_numbers || print.json || print.vimgrep || print.column;
+  selection.numbered =
+      print.line_numbers || print.json || print.vimgrep || print.column || print.gap_breaks;
   plan.binary = o.binary;
   plan.follow_links = o.dereference;
   plan.names = o.names;

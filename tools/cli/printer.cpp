@@ -118,11 +118,13 @@ class LinesSink final : public FileSink {
       BinaryMatches();
       return;
     }
+    BreakGap(line.number);
     WriteLine(line, ':');
   }
 
   void Context(const FoundLine& line) override {
     if (done_ || config_.binary) return;
+    BreakGap(line.number);
     WriteLine(line, '-');
   }
 
@@ -139,6 +141,11 @@ class LinesSink final : public FileSink {
   void Finish(const SearchEnd&) override { Drain(); }
 
  private:
+  void BreakGap(std::int64_t number) {
+    if (config_.gap_breaks && last_ != 0 && number > last_ + 1) ContextBreak();
+    last_ = number;
+  }
+
   void WriteLine(const FoundLine& line, char separator);
   void WritePrefix(std::int64_t number, char separator, std::uint64_t offset = UINT64_MAX,
                    std::size_t column = 0);
@@ -146,6 +153,8 @@ class LinesSink final : public FileSink {
   std::size_t ColumnOf(const FoundLine& line, std::size_t at);
   void WriteText(const char* text, std::size_t length);
   void Colored(const std::string& sgr, std::string_view text);
+
+  std::int64_t last_ = 0;  // the number of the line written last
 };
 
 std::size_t LinesSink::ColumnOf(const FoundLine& line, std::size_t at) {
@@ -160,9 +169,14 @@ std::size_t LinesSink::ColumnOf(const FoundLine& line, std::size_t at) {
 // kind, and with a line colour the text around them in it too, except a CR that ends the line.
 void LinesSink::WriteLine(const FoundLine& line, char separator) {
   if (config_.vimgrep) {
+    // With -o, each match alone.
     for (const LineSpan& s : line.parts) {
       WritePrefix(line.number, separator, UINT64_MAX, ColumnOf(line, s.start));
-      WriteText(line.text, line.length);
+      if (config_.only_matching) {
+        WriteText(line.text + s.start, s.end - s.start);
+      } else {
+        WriteText(line.text, line.length);
+      }
       out_ += '\n';
     }
     MaybeDrain();
@@ -176,7 +190,8 @@ void LinesSink::WriteLine(const FoundLine& line, char separator) {
   if (config_.only_matching) {
     if (!matching) return;
     for (const LineSpan& s : line.parts) {
-      WritePrefix(line.number, separator, line.offset + s.start);
+      WritePrefix(line.number, separator, line.offset + s.start,
+                  config_.column ? ColumnOf(line, s.start) : 0);
       if (config_.color) colors.Start(match_color, out_);
       WriteText(line.text + s.start, s.end - s.start);
       if (config_.color) colors.End(match_color, out_);

@@ -93,7 +93,8 @@ struct PrintConfig {
   bool byte_offset = false;              // -b: the offset in the file before the text
   bool null_after_name = false;          // -Z
   bool line_buffered = false;            // each line handed over as it is written
-  bool context = false;  // context lines asked for: "--" between groups, across files too
+  bool context = false;                  // context asked for: "--" between groups, across files too
+  bool gap_breaks = false;  // and no lines of it to give (-C0): "--" between lines apart
 };
 
 // What every sink of a file's search has: where its output goes and when it is handed over, when
