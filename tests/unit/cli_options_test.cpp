@@ -105,6 +105,10 @@ TEST(CliOptionsTest, EnginesFoldingAndModes) {
   EXPECT_EQ(p.options.output_encoding, Charset::kUtf8);
   EXPECT_EQ(p.options.pattern_encoding, Charset::kSjis);
   EXPECT_EQ(Parse({"--colour=never", "x"}).options.color, Tristate::kNever);
+  EXPECT_EQ(Parse({"x"}).options.output_encoding, Charset::kAuto);
+  EXPECT_EQ(Parse({"--output-encoding=raw", "x"}).options.output_encoding, Charset::kRaw);
+  EXPECT_EQ(Parse({"--output-encoding=EUC-JP", "x"}).options.output_encoding, Charset::kEucJp);
+  EXPECT_EQ(Parse({"--output-encoding=cp932", "x"}).options.output_encoding, Charset::kSjis);
 
   // --help and --version need no pattern.
   EXPECT_EQ(Parse({"--help"}).options.action, Action::kHelp);
@@ -130,7 +134,11 @@ TEST(CliOptionsTest, UsageErrorsAreOneLine) {
       {{"--color=sometimes", "x"},
        "invalid argument 'sometimes' for --color (auto, always or never)"},
       {{"--output-encoding=latin1", "x"},
-       "invalid argument 'latin1' for --output-encoding (sjis, utf-8 or auto)"},
+       "invalid argument 'latin1' for --output-encoding (auto, utf-8, sjis, euc-jp or raw)"},
+      {{"--output-encoding=utf-16le", "x"},
+       "invalid argument 'utf-16le' for --output-encoding (auto, utf-8, sjis, euc-jp or raw)"},
+      {{"--pattern-encoding=euc-jp", "x"},
+       "invalid argument 'euc-jp' for --pattern-encoding (utf-8 or sjis)"},
       {{"--pattern-encoding=auto", "x"},
        "invalid argument 'auto' for --pattern-encoding (utf-8 or sjis)"},
       {{"x", "--exclude"}, "option '--exclude' requires an argument"},
@@ -351,7 +359,10 @@ std::string Described(const Plan& p) {
   word(print.with_name, "name");
   word(print.color, "color");
   word(print.color && print.colors.selected_match != "01;31", "ms=" + print.colors.selected_match);
-  word(print.utf8, "utf8");
+  // UTF-8 unless asked otherwise, or the locale's charset says Shift_JIS or EUC-JP.
+  word(!print.output, "raw");
+  word(print.output && *print.output != Encoding::kUtf8,
+       std::string("out=") + EncodingName(print.output.value_or(Encoding::kUtf8)));
   word(print.json, "json");
   word(print.vimgrep, "vimgrep");
   word(sel.parts, "parts");
@@ -371,14 +382,17 @@ std::string Described(const Plan& p) {
 
 TEST(CliPlanTest, OptionsAndEnvironmentToPlan) {
   Environment tty;  // a UTF-8 terminal on both outputs, four cores
-  tty.stdout_terminal = tty.stderr_terminal = tty.terminal_utf8 = true;
+  tty.stdout_terminal = tty.stderr_terminal = true;
+  tty.charset = "UTF-8";
   tty.cores = 4;
   auto with = [](Environment env, auto change) {
     change(env);
     return env;
   };
-  const Environment pipe = with(
-      tty, [](Environment& e) { e.stdout_terminal = e.stderr_terminal = e.terminal_utf8 = false; });
+  const Environment pipe = with(tty, [](Environment& e) {
+    e.stdout_terminal = e.stderr_terminal = false;
+    e.charset = "ANSI_X3.4-1968";  // the C locale's
+  });
   const struct {
     Strings args;
     Environment env;
@@ -396,21 +410,29 @@ TEST(CliPlanTest, OptionsAndEnvironmentToPlan) {
       {{"x"}, pipe, {false, true}, "invert j4"},
       {{"-w", "-x", "x"}, pipe, {}, "-x j4"},
       {{"-l", "-L", "x"}, pipe, {}, "files-without j4"},
-      // Colour and UTF-8 on a terminal only, colour not with NO_COLOR set or a dumb terminal.
-      {{"x"}, tty, {}, "color utf8 parts j4 progress"},
-      {{"-q", "x"}, tty, {}, "quiet color utf8 j4"},
-      {{"x"}, with(tty, [](Environment& e) { e.no_color = "1"; }), {}, "utf8 j4 progress"},
+      // Colour on a terminal only, and not with NO_COLOR set or a dumb terminal.
+      {{"x"}, tty, {}, "color parts j4 progress"},
+      {{"-q", "x"}, tty, {}, "quiet color j4"},
+      {{"x"}, with(tty, [](Environment& e) { e.no_color = "1"; }), {}, "j4 progress"},
+      {{"x"}, with(tty, [](Environment& e) { e.no_color = ""; }), {}, "color parts j4 progress"},
+      {{"x"}, with(tty, [](Environment& e) { e.term = "dumb"; }), {}, "j4 progress"},
+      // One output encoding wherever the output goes: the locale's Shift_JIS or EUC-JP, else
+      // UTF-8; raw: each file's own bytes.
       {{"x"},
-       with(tty, [](Environment& e) { e.no_color = ""; }),
+       with(tty, [](Environment& e) { e.charset = "SHIFT_JIS"; }),
        {},
-       "color utf8 parts j4 progress"},
-      {{"x"}, with(tty, [](Environment& e) { e.term = "dumb"; }), {}, "utf8 j4 progress"},
-      {{"x"},
-       with(tty, [](Environment& e) { e.terminal_utf8 = false; }),
+       "color out=sjis parts j4 progress"},
+      {{"x"}, with(pipe, [](Environment& e) { e.charset = "EUC-JP"; }), {}, "out=euc-jp j4"},
+      {{"x"}, with(pipe, [](Environment& e) { e.charset = "ISO-8859-1"; }), {}, "j4"},
+      {{"x"}, with(pipe, [](Environment& e) { e.charset = ""; }), {}, "j4"},
+      {{"--output-encoding=utf-8", "x"},
+       with(pipe, [](Environment& e) { e.charset = "sjis"; }),
        {},
-       "color parts j4 progress"},
-      {{"--color=never", "--output-encoding=sjis", "x"}, tty, {}, "j4 progress"},
-      {{"--color=always", "--output-encoding=utf-8", "x"}, pipe, {}, "color utf8 parts j4"},
+       "j4"},
+      {{"--output-encoding=raw", "x"}, tty, {}, "color raw parts j4 progress"},
+      {{"--output-encoding=euc-jp", "x"}, tty, {}, "color out=euc-jp parts j4 progress"},
+      {{"--color=never", "--output-encoding=sjis", "x"}, tty, {}, "out=sjis j4 progress"},
+      {{"--color=always", "--output-encoding=utf-8", "x"}, pipe, {}, "color parts j4"},
       // GREP_COLOR with a warning, GREP_COLORS over it; neither read without colour.
       {{"--color=always", "x"},
        with(pipe, [](Environment& e) { e.grep_color = "4"; }),
@@ -436,14 +458,14 @@ TEST(CliPlanTest, OptionsAndEnvironmentToPlan) {
       {{"-q", "--json", "x"}, pipe, {}, "quiet j4"},
       {{"-o", "-C2", "x"}, pipe, {}, "parts j4"},
       {{"-c", "-C2", "--color=always", "x"}, pipe, {}, "count color j4"},
-      {{"--json", "-C1", "x"}, tty, {}, "utf8 json parts numbered A1 B1 context j4 progress"},
+      {{"--json", "-C1", "x"}, tty, {}, "json parts numbered A1 B1 context j4 progress"},
       {{"--json", "--vimgrep", "x"}, pipe, {}, "json parts numbered j4"},
       {{"--vimgrep", "x"}, pipe, {}, "vimgrep parts numbered j4"},
       {{"--column", "x"}, pipe, {}, "parts numbered j4"},
       {{"x"},
        with(tty, [](Environment& e) { e.progress_delay_ms = "5"; }),
        {},
-       "color utf8 parts j4 progress delay5"},
+       "color parts j4 progress delay5"},
   };
   for (const auto& row : kRows) {
     const Parsed p = Parse(row.args);

@@ -51,7 +51,7 @@ class CliPrinterTest : public ::testing::Test {
     print.color = c.color;
     print.colors = c.colors;
     print.invert = c.invert;
-    print.utf8 = c.utf8;
+    if (c.utf8) print.output = Encoding::kUtf8;
     print.binary = c.binary;
     Selection selection;
     selection.invert = c.invert;

@@ -42,13 +42,17 @@ bool ParseWhen(const std::string& text, Tristate& when) {
   return true;
 }
 
-bool ParseEncoding(const std::string& text, bool allow_auto, Charset& encoding) {
-  if (text == "sjis" || text == "shift_jis" || text == "cp932") {
+// Shift_JIS or UTF-8 by any of their names; for the output also EUC-JP, raw and auto.
+bool ParseEncoding(const std::string& text, bool output, Charset& encoding) {
+  Encoding named = Encoding::kUtf16Le;
+  if (output && (text == "auto" || text == "raw")) {
+    encoding = text == "auto" ? Charset::kAuto : Charset::kRaw;
+  } else if (EncodingNamed(text, named) && named == Encoding::kCp932) {
     encoding = Charset::kSjis;
-  } else if (text == "utf-8" || text == "utf8") {
+  } else if (named == Encoding::kUtf8) {
     encoding = Charset::kUtf8;
-  } else if (allow_auto && text == "auto") {
-    encoding = Charset::kAuto;
+  } else if (output && named == Encoding::kEucJp) {
+    encoding = Charset::kEucJp;
   } else {
     return false;
   }
@@ -190,9 +194,10 @@ const OptionDef kOptions[] = {
      },
      " (auto, sjis, utf-8, euc-jp, utf-16le, utf-16be or iso-2022-jp)"},
     {0, "output-encoding", "ENC", "Encodings",
-     "sjis (the file's bytes), utf-8, or auto: UTF-8 on a UTF-8 terminal",
+     "the lines' encoding, one for every file: auto (default: the locale's, Shift_JIS or EUC-JP "
+     "where it is one of those, else UTF-8), utf-8, sjis, euc-jp, or raw (each file's own bytes)",
      [](Options& o, Arg arg) { return ParseEncoding(arg, true, o.output_encoding); },
-     " (sjis, utf-8 or auto)"},
+     " (auto, utf-8, sjis, euc-jp or raw)"},
     {0, "pattern-encoding", "ENC", "Encodings",
      "utf-8 (default: any character, found in every encoding) or sjis (Shift_JIS bytes as "
      "they are)",

@@ -14,7 +14,8 @@
 namespace kensaku::cli {
 
 enum class Tristate { kAuto, kAlways, kNever };
-enum class Charset { kAuto, kSjis, kUtf8 };
+// kRaw: each file's own bytes; kAuto: the locale's.
+enum class Charset { kAuto, kSjis, kUtf8, kEucJp, kRaw };
 enum class Binary { kBinary, kText, kWithoutMatch };
 enum class Action { kSearch, kHelp, kVersion, kManPage };
 

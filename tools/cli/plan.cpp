@@ -16,6 +16,28 @@ std::optional<std::string> Variable(const char* name) {
 
 bool Set(const std::optional<std::string>& value) { return value && !value->empty(); }
 
+// One encoding for every file's lines, wherever they go: the one asked for, or the locale's
+// when it is Shift_JIS or EUC-JP, else UTF-8 (the C locale's ASCII included).
+std::optional<Encoding> OutputEncoding(Charset asked, const std::string& charset) {
+  switch (asked) {
+    case Charset::kRaw:
+      return std::nullopt;
+    case Charset::kSjis:
+      return Encoding::kCp932;
+    case Charset::kEucJp:
+      return Encoding::kEucJp;
+    case Charset::kUtf8:
+      return Encoding::kUtf8;
+    case Charset::kAuto:
+      break;
+  }
+  Encoding named = Encoding::kUtf8;
+  if (EncodingNamed(charset, named) && (named == Encoding::kCp932 || named == Encoding::kEucJp)) {
+    return named;
+  }
+  return Encoding::kUtf8;
+}
+
 Report ReportOf(const Options& o) {
   if (o.quiet) return Report::kQuiet;
   if (o.files_with_matches) return Report::kFilesWith;
@@ -30,7 +52,7 @@ Environment Environment::Current() {
   Environment env;
   env.stdout_terminal = IsTerminal(1);
   env.stderr_terminal = IsTerminal(2);
-  env.terminal_utf8 = env.stdout_terminal && TerminalIsUtf8();
+  env.charset = LocaleCharset();
   env.no_color = Variable("NO_COLOR");
   env.term = Variable("TERM");
   env.grep_color = Variable("GREP_COLOR");
@@ -67,8 +89,7 @@ Plan BuildPlan(const Options& o, const Environment& env, const PlanInputs& input
     }
     if (env.grep_colors) ReadGrepColors(*env.grep_colors, print.colors);
   }
-  print.utf8 = o.output_encoding == Charset::kUtf8 ||
-               (o.output_encoding == Charset::kAuto && env.stdout_terminal && env.terminal_utf8);
+  print.output = OutputEncoding(o.output_encoding, env.charset);
   Selection& selection = plan.selection;
   selection.invert = o.invert != inputs.every_line;
   selection.bound = o.whole_line ? Bound::kLine : o.word ? Bound::kWord : Bound::kNone;

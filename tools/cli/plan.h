@@ -15,7 +15,7 @@ namespace kensaku::cli {
 struct Environment {
   bool stdout_terminal = false;
   bool stderr_terminal = false;
-  bool terminal_utf8 = false;  // the terminal shows UTF-8 (the locale's character set)
+  std::string charset;  // the locale's character set (LocaleCharset)
   std::optional<std::string> no_color, term, grep_color, grep_colors, progress_delay_ms;
   unsigned cores = 0;  // 0: unknown
 

@@ -106,6 +106,29 @@ void FileSink::Drain() {
 
 namespace {
 
+// Text of one encoding appended in code page 932 or EUC-JP. A character the output cannot hold,
+// or a broken sequence, becomes '?', as converters write it.
+void AppendIn(Encoding output, Encoding encoding, const char* text, std::size_t n,
+              std::string& out) {
+  for (std::size_t at = 0; at < n;) {
+    const TextChar c = ReadTextChar(encoding, text + at, n - at);
+    at += c.length;
+    if (c.unicode == 0) {
+      out += c.broken ? '?' : '\0';
+      continue;
+    }
+    const Code code = Cp932OfUnicode(c.unicode);
+    if (output == Encoding::kCp932 && code != 0) {
+      if (code > 0xFF) out += static_cast<char>(code >> 8);
+      out += static_cast<char>(code & 0xFF);
+      continue;
+    }
+    const std::vector<std::string>& forms =
+        code != 0 ? FormsOfCp932(output, code) : FormsOfUnicode(output, c.unicode);
+    out += forms.empty() ? std::string("?") : forms.front();
+  }
+}
+
 // Selected lines and their context as grep writes them.
 class LinesSink final : public FileSink {
  public:
@@ -266,10 +289,12 @@ void LinesSink::WritePrefix(std::int64_t number, char separator, std::uint64_t o
 }
 
 void LinesSink::WriteText(const char* text, std::size_t length) {
-  if (config_.utf8) {
+  if (!config_.output || *config_.output == config_.encoding) {
+    out_.append(text, length);
+  } else if (*config_.output == Encoding::kUtf8) {
     AppendUtf8(config_.encoding, text, length, out_);
   } else {
-    out_.append(text, length);
+    AppendIn(*config_.output, config_.encoding, text, length, out_);
   }
 }
 

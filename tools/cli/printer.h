@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -83,7 +84,8 @@ struct PrintConfig {
   bool color = false;
   Colors colors;
   bool invert = false;  // -v: selected lines are those without a match, context those with one
-  bool utf8 = false;    // the file's text converted to UTF-8
+  // The encoding lines are written in (code page 932, UTF-8 or EUC-JP); none: the file's bytes.
+  std::optional<Encoding> output;
   Encoding encoding = Encoding::kCp932;  // the encoding of the lines the searcher reports
   bool binary = false;                   // a binary file: one note instead of its lines
   std::uint64_t binary_offset = 0;       // and where its first NUL is
