@@ -196,7 +196,9 @@ class SelectScan final : public Selector {
     }
     // Paused by the sink, or waiting for the reader: the next Continue goes on from here.
     if (!done_ && (in_->state() == kStreamWait || (!sink_->ok() && sink_->paused()))) return false;
-    sink_->Finish();
+    // A last line without a LF is read with the end of the input and nothing after it.
+    const bool open_end = (in_->state() & (kStreamEof | kStreamFail)) == kStreamEof;
+    sink_->Finish({in_->position(), !open_end, number_, selected_});
     return true;
   }
 
@@ -239,6 +241,7 @@ class SelectScan final : public Selector {
     line_at_ = in_->position();
     ReadNextLine(state_, *in_);
     if (in_->failed()) return false;
+    lf_ = in_->position() > line_at_ + state_.length;
     ++number_;
     return true;
   }
@@ -250,7 +253,7 @@ class SelectScan final : public Selector {
       Selected();
       return;
     }
-    FoundLine line{number_, state_.line, state_.length, {}, {}, line_at_};
+    FoundLine line{number_, state_.line, state_.length, {}, {}, line_at_, lf_};
     if (after_left_ > 0) {
       if (context_parts_) line.parts = matcher_.Parts(Line());
       // After the last counted line, its trailing context goes on, selected lines included.
@@ -271,7 +274,7 @@ class SelectScan final : public Selector {
 
   void Selected() {
     ++selected_;
-    FoundLine line{number_, state_.line, state_.length, {}, {}, line_at_};
+    FoundLine line{number_, state_.line, state_.length, {}, {}, line_at_, lf_};
     if (context_) {
       const std::int64_t first = before_.empty() ? line.number : before_.front().number;
       if (last_reported_ != 0 && first > last_reported_ + 1) sink_->ContextBreak();
@@ -304,6 +307,7 @@ class SelectScan final : public Selector {
   const std::int64_t max_count_;
   ScanState state_;
   std::uint64_t line_at_ = 0;
+  bool lf_ = true;                 // the line read ended with a LF
   std::uint64_t hopeless_to_ = 0;  // lines that end by here hold no entry's bytes
   std::int64_t number_ = 0;  // lines counted: the number of the line read
   std::int64_t selected_ = 0;

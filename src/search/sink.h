@@ -1,7 +1,8 @@
 // What a search tells its caller, line by line: the sink of the searcher. It learns of each
 // selected line (with its matched parts when the search was asked for them), of each context
-// line and of each break between groups of context, and of the end of the input. The exports'
-// hit writer, the command-line tool's printer and every other caller are only sinks.
+// line and of each break between groups of context, and of the end of the search with what the
+// searcher knew then, so that no sink needs to look at the input itself. The exports' hit
+// writer, the command-line tool's sinks and every other caller are only sinks.
 #ifndef KENSAKU_SRC_SEARCH_SINK_H_
 #define KENSAKU_SRC_SEARCH_SINK_H_
 
@@ -23,6 +24,17 @@ struct FoundLine {
   MatchSpan hit;                    // under the exports' rules: the hit reported
   std::span<const LineSpan> parts;  // when asked for: the line's matched parts, in order
   std::uint64_t offset = 0;         // where the line starts in the input as read
+  bool lf = true;                   // it ended with a LF, not with the end of the input
+};
+
+// What the searcher knew when the search ended.
+struct SearchEnd {
+  std::uint64_t bytes_searched = 0;  // the input's position: every byte read, as read
+  // The last line read ended with a LF (also when no line was read): a reported line ended with
+  // one unless it ends at bytes_searched and this is false.
+  bool last_line_lf = true;
+  std::int64_t lines = 0;     // lines counted (all of them when Selection::numbered)
+  std::int64_t selected = 0;  // lines selected
 };
 
 class SearchSink {
@@ -39,7 +51,7 @@ class SearchSink {
   // Between two groups of context and selected lines that do not touch.
   virtual void ContextBreak() {}
   // The search has ended: the input is exhausted, or the search stopped.
-  virtual void Finish() {}
+  virtual void Finish(const SearchEnd& end) { (void)end; }
 };
 
 }  // namespace kensaku

@@ -90,10 +90,12 @@ with tempfile.TemporaryDirectory() as folder:
         theirs = run(["rg", "--vimgrep", "-F", word, str(utf8)]).replace(str(utf8).encode(), b"F")
         if mine != theirs:
             fail(f"--vimgrep -F {word}")
-        mine = run([KENSAKU, "--column", "--encoding=sjis", "--output-encoding=utf-8", "-F", word,
-                    str(sjis)])
-        if mine != run(["rg", "--column", "-F", word, str(utf8)]):
-            fail(f"--column -F {word}")
+        for opts in (["--column"], ["-o", "--column"], ["-o", "--vimgrep"]):
+            mine = run([KENSAKU, *opts, "--encoding=sjis", "--output-encoding=utf-8", "-F", word,
+                        str(sjis)]).replace(str(sjis).encode(), b"F")
+            theirs = run(["rg", *opts, "-F", word, str(utf8)]).replace(str(utf8).encode(), b"F")
+            if mine != theirs:
+                fail(f"{' '.join(opts)} -F {word}")
     # With context, a broken sequence (as bytes), and two files: read as an editor reads it.
     Path(folder, "broken.txt").write_bytes(b"ok\n\xe3\x81 \xe6\xa4\x9c\xe7\xb4\xa2 x\n")
     output = run([KENSAKU, "--json", "-C1", "--encoding=utf-8", "検索", str(utf8),
@@ -107,6 +109,44 @@ with tempfile.TemporaryDirectory() as folder:
         fail(f"an editor's reading: {len(entries)} entries, {len(want)} expected")
     if not any('"bytes":' in line for line in output.decode().splitlines()):
         fail("a line that is no UTF-8 is not given as bytes")
+
+    # A binary file that matches counts as a search with a match, as the exit status says; its
+    # end tells where its NUL is. The summary's bytes_printed is the sum of the files'.
+    Path(folder, "bin.dat").write_bytes(b"zzq\nx\0y\nzzq\n")
+    done = subprocess.run([KENSAKU, "--json", "zzq", str(Path(folder, "bin.dat")), str(utf8)],
+                          capture_output=True)
+    got = messages(done.stdout)
+    ends = [m["data"] for m in got if m["type"] == "end"]
+    stats = got[-1]["data"]["stats"]
+    if (done.returncode != 0 or stats["searches_with_match"] != 1 or stats["searches"] != 2
+            or [e["binary_offset"] for e in ends] != [5]
+            or b"binary file matches" not in done.stderr):
+        fail(f"--json over a binary file: exit {done.returncode}, {stats}, {ends}")
+    output = run([KENSAKU, "--json", "-C1", "検索", str(utf8), str(sjis)])
+    got = messages(output)
+    if sum(m["data"]["stats"]["bytes_printed"] for m in got if m["type"] == "end") != \
+            got[-1]["data"]["stats"]["bytes_printed"]:
+        fail("the summary's bytes_printed is not the sum of the files'")
+
+    # A Shift_JIS or EUC-JP line with a broken sequence is given as bytes: UTF-8 with the broken
+    # bytes as they are, never U+FFFD; the offsets count in those bytes.
+    for encoding, broken in (("sjis", b"\x81\x20"), ("euc-jp", b"\xa4 ")):
+        line = "検索".encode(encoding) + broken + "検索".encode(encoding)
+        Path(folder, "broken").write_bytes(line + b"\n")
+        got = [m["data"] for m in messages(run([KENSAKU, "--json", f"--encoding={encoding}", "検索",
+                                                 str(Path(folder, "broken"))]))
+               if m["type"] == "match"]
+        want = "検索".encode() + broken + "検索".encode() + b"\n"
+        subs = [(s["start"], s["end"], s["match"].get("text")) for s in got[0]["submatches"]]
+        if ("bytes" not in got[0]["lines"] or base64.b64decode(got[0]["lines"]["bytes"]) != want
+                or subs != [(0, 6, "検索"), (6 + len(broken), 12 + len(broken), "検索")]):
+            fail(f"a broken {encoding} line in --json: {got}")
+
+    # -c, -l and -L write no JSON: refused, with nothing on standard output.
+    for opt in ("-c", "-l", "-L"):
+        done = subprocess.run([KENSAKU, "--json", opt, "x", str(utf8)], capture_output=True)
+        if done.returncode != 2 or done.stdout or b"--json" not in done.stderr:
+            fail(f"--json {opt}: exit {done.returncode}")
 
 
 def seconds_until_printed(process, line):
@@ -122,19 +162,23 @@ def seconds_until_printed(process, line):
     return time.monotonic() - start, got
 
 
-with tempfile.TemporaryDirectory() as folder:
-    fifo = Path(folder, "fifo")
-    os.mkfifo(fifo)
-    tool = subprocess.Popen([KENSAKU, "--line-buffered", "-n", "ERROR", str(fifo)],
-                            stdout=subprocess.PIPE)
-    with open(fifo, "wb") as pipe:
-        process = {"pipe": pipe, "out": tool.stdout}
-        seconds_until_printed(process, b"starting\n")
-        for n, line in ((2, b"an ERROR here\n"), (4, b"ERROR again\n")):
-            taken, got = seconds_until_printed(process, line if n == 2 else b"ok\n" + line)
-            if got != str(n).encode() + b":" + line or taken > 0.1:
-                fail(f"a hit in a pipe: {got!r} after {taken * 1000:.0f} ms")
-    tool.wait(timeout=10)
+# Each hit of a live pipe as it is written, as a line or as a JSON message.
+for options, expect in ((["-n"], lambda n, line: str(n).encode() + b":" + line),
+                        (["--json"], lambda n, line: b'{"type":"begin"' if n == 2 else
+                         b'{"type":"match","data":{"path":')):
+    with tempfile.TemporaryDirectory() as folder:
+        fifo = Path(folder, "fifo")
+        os.mkfifo(fifo)
+        tool = subprocess.Popen([KENSAKU, "--line-buffered", *options, "ERROR", str(fifo)],
+                                stdout=subprocess.PIPE)
+        with open(fifo, "wb") as pipe:
+            process = {"pipe": pipe, "out": tool.stdout}
+            seconds_until_printed(process, b"starting\n")
+            for n, line in ((2, b"an ERROR here\n"), (4, b"ERROR again\n")):
+                taken, got = seconds_until_printed(process, line if n == 2 else b"ok\n" + line)
+                if not got.startswith(expect(n, line)) or taken > 0.1:
+                    fail(f"a hit in a pipe, {options}: {got!r} after {taken * 1000:.0f} ms")
+        tool.wait(timeout=10)
 
 print("cli_editor_test: " + ("all checks passed" if failures == 0 else f"{failures} failed"))
 sys.exit(1 if failures else 0)

@@ -10,6 +10,7 @@
 
 #include "mbchar/fold.h"
 #include "options.h"
+#include "plan.h"
 
 namespace kensaku::cli {
 namespace {
@@ -104,6 +105,10 @@ TEST(CliOptionsTest, EnginesFoldingAndModes) {
   EXPECT_EQ(p.options.output_encoding, Charset::kUtf8);
   EXPECT_EQ(p.options.pattern_encoding, Charset::kSjis);
   EXPECT_EQ(Parse({"--colour=never", "x"}).options.color, Tristate::kNever);
+  EXPECT_EQ(Parse({"x"}).options.output_encoding, Charset::kAuto);
+  EXPECT_EQ(Parse({"--output-encoding=raw", "x"}).options.output_encoding, Charset::kRaw);
+  EXPECT_EQ(Parse({"--output-encoding=EUC-JP", "x"}).options.output_encoding, Charset::kEucJp);
+  EXPECT_EQ(Parse({"--output-encoding=cp932", "x"}).options.output_encoding, Charset::kSjis);
 
   // --help and --version need no pattern.
   EXPECT_EQ(Parse({"--help"}).options.action, Action::kHelp);
@@ -129,11 +134,17 @@ TEST(CliOptionsTest, UsageErrorsAreOneLine) {
       {{"--color=sometimes", "x"},
        "invalid argument 'sometimes' for --color (auto, always or never)"},
       {{"--output-encoding=latin1", "x"},
-       "invalid argument 'latin1' for --output-encoding (sjis, utf-8 or auto)"},
+       "invalid argument 'latin1' for --output-encoding (auto, utf-8, sjis, euc-jp or raw)"},
+      {{"--output-encoding=utf-16le", "x"},
+       "invalid argument 'utf-16le' for --output-encoding (auto, utf-8, sjis, euc-jp or raw)"},
+      {{"--pattern-encoding=euc-jp", "x"},
+       "invalid argument 'euc-jp' for --pattern-encoding (utf-8 or sjis)"},
       {{"--pattern-encoding=auto", "x"},
        "invalid argument 'auto' for --pattern-encoding (utf-8 or sjis)"},
       {{"x", "--exclude"}, "option '--exclude' requires an argument"},
       {{"--excl=a", "x"}, "option '--excl' is ambiguous"},
+      {{"--json", "-c", "x"}, "--json cannot be used with -c, -l or -L"},
+      {{"-L", "--json", "x"}, "--json cannot be used with -c, -l or -L"},
   };
   for (const auto& c : kCases) {
     const Parsed p = Parse(c.args);
@@ -334,5 +345,135 @@ TEST(CliOptionsTest, IncludeAndExclude) {
   EXPECT_FALSE(names.SkipsFile("sub"));
 }
 
+// The plan, told as the words of what differs from a plain search.
+std::string Described(const Plan& p) {
+  const SearchPlan& s = p.search;
+  const PrintConfig& print = s.print;
+  const Selection& sel = s.selection;
+  std::string out;
+  auto word = [&](bool on, const std::string& w) {
+    if (on) out += (out.empty() ? "" : " ") + w;
+  };
+  const char* reports[] = {"", "count", "files-with", "files-without", "quiet"};
+  word(print.report != Report::kLines, reports[static_cast<int>(print.report)]);
+  word(print.with_name, "name");
+  word(print.color, "color");
+  word(print.color && print.colors.selected_match != "01;31", "ms=" + print.colors.selected_match);
+  // UTF-8 unless asked otherwise, or the locale's charset says Shift_JIS or EUC-JP.
+  word(!print.output, "raw");
+  word(print.output && *print.output != Encoding::kUtf8,
+       std::string("out=") + EncodingName(print.output.value_or(Encoding::kUtf8)));
+  word(print.json, "json");
+  word(print.vimgrep, "vimgrep");
+  word(sel.parts, "parts");
+  word(sel.numbered, "numbered");
+  word(sel.invert, "invert");
+  word(sel.bound != Bound::kNone, sel.bound == Bound::kWord ? "-w" : "-x");
+  word(sel.after > 0, "A" + std::to_string(sel.after));
+  word(sel.before > 0, "B" + std::to_string(sel.before));
+  word(print.context, "context");
+  word(print.gap_breaks, "gaps");
+  word(true, "j" + std::to_string(s.threads));
+  word(s.progress, "progress");
+  word(s.progress_delay_ms != 1000, "delay" + std::to_string(s.progress_delay_ms));
+  word(!p.warning.empty(), "warning");
+  return out;
+}
+
+TEST(CliPlanTest, OptionsAndEnvironmentToPlan) {
+  Environment tty;  // a UTF-8 terminal on both outputs, four cores
+  tty.stdout_terminal = tty.stderr_terminal = true;
+  tty.charset = "UTF-8";
+  tty.cores = 4;
+  auto with = [](Environment env, auto change) {
+    change(env);
+    return env;
+  };
+  const Environment pipe = with(tty, [](Environment& e) {
+    e.stdout_terminal = e.stderr_terminal = false;
+    e.charset = "ANSI_X3.4-1968";  // the C locale's
+  });
+  const struct {
+    Strings args;
+    Environment env;
+    PlanInputs inputs;
+    const char* plan;
+  } kRows[] = {
+      {{"x"}, pipe, {}, "j4"},
+      {{"x"}, Environment{}, {}, "j1"},  // cores unknown
+      {{"-j2", "x"}, pipe, {}, "j2"},
+      {{"x"}, pipe, {true, false}, "name j4"},
+      {{"-h", "x"}, pipe, {true, false}, "j4"},
+      {{"-H", "x"}, pipe, {}, "name j4"},
+      {{"-v", "x"}, pipe, {}, "invert j4"},
+      {{"-v", "x"}, pipe, {false, true}, "j4"},  // an empty pattern: every line matches
+      {{"x"}, pipe, {false, true}, "invert j4"},
+      {{"-w", "-x", "x"}, pipe, {}, "-x j4"},
+      {{"-l", "-L", "x"}, pipe, {}, "files-without j4"},
+      // Colour on a terminal only, and not with NO_COLOR set or a dumb terminal.
+      {{"x"}, tty, {}, "color parts j4 progress"},
+      {{"-q", "x"}, tty, {}, "quiet color j4"},
+      {{"x"}, with(tty, [](Environment& e) { e.no_color = "1"; }), {}, "j4 progress"},
+      {{"x"}, with(tty, [](Environment& e) { e.no_color = ""; }), {}, "color parts j4 progress"},
+      {{"x"}, with(tty, [](Environment& e) { e.term = "dumb"; }), {}, "j4 progress"},
+      // One output encoding wherever the output goes: the locale's Shift_JIS or EUC-JP, else
+      // UTF-8; raw: each file's own bytes.
+      {{"x"},
+       with(tty, [](Environment& e) { e.charset = "SHIFT_JIS"; }),
+       {},
+       "color out=sjis parts j4 progress"},
+      {{"x"}, with(pipe, [](Environment& e) { e.charset = "EUC-JP"; }), {}, "out=euc-jp j4"},
+      {{"x"}, with(pipe, [](Environment& e) { e.charset = "ISO-8859-1"; }), {}, "j4"},
+      {{"x"}, with(pipe, [](Environment& e) { e.charset = ""; }), {}, "j4"},
+      {{"--output-encoding=utf-8", "x"},
+       with(pipe, [](Environment& e) { e.charset = "sjis"; }),
+       {},
+       "j4"},
+      {{"--output-encoding=raw", "x"}, tty, {}, "color raw parts j4 progress"},
+      {{"--output-encoding=euc-jp", "x"}, tty, {}, "color out=euc-jp parts j4 progress"},
+      {{"--color=never", "--output-encoding=sjis", "x"}, tty, {}, "out=sjis j4 progress"},
+      {{"--color=always", "--output-encoding=utf-8", "x"}, pipe, {}, "color parts j4"},
+      // GREP_COLOR with a warning, GREP_COLORS over it; neither read without colour.
+      {{"--color=always", "x"},
+       with(pipe, [](Environment& e) { e.grep_color = "4"; }),
+       {},
+       "color ms=4 parts j4 warning"},
+      {{"--color=always", "x"},
+       with(pipe, [](Environment& e) { e.grep_color = "4", e.grep_colors = "ms=7"; }),
+       {},
+       "color ms=7 parts j4 warning"},
+      {{"--color=always", "x"},
+       with(pipe, [](Environment& e) { e.grep_color = "4x"; }),
+       {},
+       "color parts j4"},
+      {{"x"}, with(pipe, [](Environment& e) { e.grep_color = "4"; }), {}, "j4"},
+      // What each output kind asks of the searcher.
+      {{"-n", "-C1", "x"}, pipe, {}, "numbered A1 B1 context j4"},
+      {{"-A2", "-B0", "x"}, pipe, {}, "A2 context j4"},
+      // Context of no lines still parts groups, which needs the line numbers.
+      {{"-C0", "x"}, pipe, {}, "numbered context gaps j4"},
+      {{"-A0", "-B0", "-n", "x"}, pipe, {}, "numbered context gaps j4"},
+      {{"-o", "-B0", "x"}, pipe, {}, "parts j4"},
+      {{"-l", "-A0", "x"}, pipe, {}, "files-with j4"},
+      {{"-q", "--json", "x"}, pipe, {}, "quiet j4"},
+      {{"-o", "-C2", "x"}, pipe, {}, "parts j4"},
+      {{"-c", "-C2", "--color=always", "x"}, pipe, {}, "count color j4"},
+      {{"--json", "-C1", "x"}, tty, {}, "json parts numbered A1 B1 context j4 progress"},
+      {{"--json", "--vimgrep", "x"}, pipe, {}, "json parts numbered j4"},
+      {{"--vimgrep", "x"}, pipe, {}, "vimgrep parts numbered j4"},
+      {{"--column", "x"}, pipe, {}, "parts numbered j4"},
+      {{"x"},
+       with(tty, [](Environment& e) { e.progress_delay_ms = "5"; }),
+       {},
+       "color parts j4 progress delay5"},
+  };
+  for (const auto& row : kRows) {
+    const Parsed p = Parse(row.args);
+    ASSERT_TRUE(p.ok) << p.error;
+    std::string args;
+    for (const std::string& a : row.args) args += a + " ";
+    EXPECT_EQ(Described(BuildPlan(p.options, row.env, row.inputs)), row.plan) << args;
+  }
+}
 }  // namespace
 }  // namespace kensaku::cli

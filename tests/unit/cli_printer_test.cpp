@@ -51,7 +51,7 @@ class CliPrinterTest : public ::testing::Test {
     print.color = c.color;
     print.colors = c.colors;
     print.invert = c.invert;
-    print.utf8 = c.utf8;
+    if (c.utf8) print.output = Encoding::kUtf8;
     print.binary = c.binary;
     Selection selection;
     selection.invert = c.invert;
@@ -63,14 +63,15 @@ class CliPrinterTest : public ::testing::Test {
     selection.numbered = c.line_numbers;
     std::string out;
     int drains = 0;
-    Printer printer(
+    RunOutput output(print);
+    const std::unique_ptr<FileSink> sink = output.SinkFor(
         print, name, out, [&] { ++drains; }, &stop_);
     InputFile in((dir_ / "in").c_str());
-    Search(*query, in, printer, selection);
+    Search(*query, in, *sink, selection);
     // The lines the search read: those that end before where it stopped.
     read_ = static_cast<int>(std::count(text.begin(), text.begin() + in.position(), '\n'));
-    selected_ = printer.selected();
-    note_ = printer.note();
+    selected_ = sink->selected();
+    note_ = sink->note();
     EXPECT_GE(drains, 1);
     return out;
   }

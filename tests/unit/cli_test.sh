@@ -68,17 +68,18 @@ in_pty() {
 
 # --- Shift_JIS text ----------------------------------------------------------------------------
 sjis 'テスト一行目\nけんさく ｹﾝｻｸ\nＫＥＮＳＡＫＵ kensaku\n価格は１２００円\nソの値\\です\nfoo&bar\nソだけ\n' >s.txt
-L1=$(sjis 'テスト一行目')
-L2=$(sjis 'けんさく ｹﾝｻｸ')
-L3=$(sjis 'ＫＥＮＳＡＫＵ kensaku')
-L4=$(sjis '価格は１２００円')
-L5=$(sjis 'ソの値\\です')
+# The lines as written: in UTF-8 wherever the output goes, unless another encoding is asked for.
+L1='テスト一行目'
+L2='けんさく ｹﾝｻｸ'
+L3='ＫＥＮＳＡＫＵ kensaku'
+L4='価格は１２００円'
+L5='ソの値\です'
 
 # Standard input: no file, and '-' among files.
 run テスト <s.txt
 expect "stdin without a file" 0 "$L1"$'\n'
 run -H -n テスト - < <(sjis 'テスト\n')
-expect "stdin as -" 0 "(standard input):1:$(sjis 'テスト')"$'\n'
+expect "stdin as -" 0 "(standard input):1:テスト"$'\n'
 run nothing < <(cat s.txt)
 expect "no line selected" 1 ""
 
@@ -96,9 +97,9 @@ expect "full-width digits" 0 "4:$L4"$'\n'
 run -n --fold-flags=0x40 -F 1200 s.txt
 expect "the raw FoldFlags word" 0 "4:$L4"$'\n'
 run -o -F ＫＥＮ s.txt
-expect "-o with -F" 0 "$(sjis 'ＫＥＮ')"$'\n'
+expect "-o with -F" 0 'ＫＥＮ'$'\n'
 run -o 'K.N' --ignore-width -i s.txt
-expect "-o with the pattern language" 0 "$(sjis 'ＫＥＮ')"$'\nken\n'
+expect "-o with the pattern language" 0 'ＫＥＮ'$'\nken\n'
 run --and -c 'foo&bar' s.txt
 expect "conjunctive terms" 0 $'1\n'
 run --and -c 'bar&foo' s.txt
@@ -123,7 +124,9 @@ expect "raw Shift_JIS pattern found" 0 $'1\n'
 run --output-encoding=utf-8 -n テスト s.txt
 expect "UTF-8 output when asked" 0 $'1:テスト一行目\n'
 run --output-encoding=auto テスト s.txt
-expect "auto: a pipe gets the file's bytes" 0 "$L1"$'\n'
+expect "auto: a pipe in the C locale gets UTF-8" 0 "$L1"$'\n'
+run --output-encoding=raw -n テスト s.txt
+expect "raw: the file's own bytes" 0 "1:$(sjis 'テスト一行目')"$'\n'
 # One text in every encoding, each file read in its own: the same lines, printed in UTF-8.
 mkdir tree
 text='テスト一行目\nけんさく ｹﾝｻｸ\n価格は１２００円～\n'
@@ -140,6 +143,22 @@ for f in euc iso sjis utf16 utf16be utf8-bom utf8; do want+="tree/$f.txt:2:け�
 run -r -n -k --output-encoding=utf-8 ケンサク tree
 LC_ALL=C sort o >o2 && mv o2 o
 expect "a mixed tree in one run" 0 "$want"
+# One output encoding for the whole run, whatever each file's: UTF-8 by default, Shift_JIS or
+# EUC-JP when asked for (a character the output cannot hold becomes '?'), or each file's bytes.
+printf 'テスト 😀\n' >tree/emoji.txt
+for enc in utf-8 sjis euc-jp; do
+  want=""
+  for f in emoji euc iso sjis utf16 utf16be utf8-bom utf8; do
+    [[ $f == emoji ]] && want+=$'テスト ?\n' || want+=$'テスト一行目\n'
+  done
+  [[ $enc == utf-8 ]] && want=${want/テスト ?/テスト 😀}
+  if [[ $enc == utf-8 ]]; then run -r -h テスト tree; else run -r -h --output-encoding=$enc テスト tree; fi
+  iconv -f "${enc/sjis/CP932}" -t UTF-8 o | LC_ALL=C sort >o2 && mv o2 o
+  expect "a mixed tree written in $enc" 0 "$(LC_ALL=C sort <<<"${want%$'\n'}")"$'\n'
+done
+run -r -h --output-encoding=raw テスト tree/sjis.txt tree/euc.txt tree/utf8.txt
+expect "raw: each file's own bytes" 0 "$(sjis 'テスト一行目')"$'\n'"$(printf 'テスト一行目' | iconv -t EUC-JP-MS)"$'\nテスト一行目\n'
+rm tree/emoji.txt
 run -r -c --output-encoding=utf-8 '〜' tree
 LC_ALL=C sort o >o2 && mv o2 o
 expect "both wave dashes are one character" 0 "$(printf 'tree/%s.txt:1\n' euc iso sjis utf16 utf16be utf8-bom utf8 && echo tree/wide.txt:0)"$'\n'
@@ -169,7 +188,8 @@ for args in "a f" "-n a f g" "-H a f" "-h a f g" "-c a f g h" "-l a f g h" "-L a
     "-w foo w" "-wn -e foo -e ba w" "-wo foo w" "-wv foo w" "-wc o w" "-x foo w" "-xv foo w" \
     "-xn -e foo -e bar w" "-wx foo w" "-w -F foo_x w" "--color=always -w foo w" \
     "-b a f" "-ob a f" "-nb a f g" "-lZ a f g h" "-LZ a f g h" "-cZ a f g" "-HZ -n a f" \
-    "--line-buffered a f"; do
+    "--line-buffered a f" "-C0 a f" "-A0 -n a f g" "-B0 a f g" "-v -C0 a f" "-C0 -m2 a f" \
+    "--color=always -C0 a f g" "-A0 -c a f"; do
   # shellcheck disable=SC2086
   same_as_grep $args
 done
@@ -434,7 +454,7 @@ expect "a UTF-8 terminal gets UTF-8, coloured" 0 \
 in_pty "NO_COLOR=1 '$K' テスト s.txt"
 expect "NO_COLOR" 0 $'テスト一行目\n'
 in_pty "'$K' --output-encoding=sjis --color=never テスト s.txt"
-expect "Shift_JIS asked for on a terminal" 0 "$L1"$'\n'
+expect "Shift_JIS asked for on a terminal" 0 "$(sjis 'テスト一行目')"$'\n'
 in_pty "KENSAKU_PROGRESS_DELAY_MS=0 '$K' -c line ${files[*]:0:3} >out.txt"
 if ! grep -q 'MB/s, [0-9]* of 3 files' o || [[ $(tail -c 4 o | od -An -c | tr -d ' ') != '\r033[K' ]]; then
   echo "FAIL: progress drawn and erased on standard error"

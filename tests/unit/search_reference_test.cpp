@@ -3,7 +3,9 @@
 // every shortcut of the searcher (compiled entries, lines passed over without an attempt).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -158,7 +160,9 @@ class Lines final : public SearchSink {
     got += (numbered_ ? std::to_string(line.number) + ":" : "") +
            std::string(line.text, line.length) + "\n";
   }
+  void Finish(const SearchEnd& e) override { end = e; }
   std::string got;
+  SearchEnd end;
 
  private:
   bool numbered_;
@@ -187,6 +191,13 @@ void ExpectSelectionLikeReference(SearchKind kind, const ListText& split, const 
     selection.numbered = numbered;
     Search(query, in, sink, selection);
     ASSERT_EQ(sink.got, want) << (invert ? "inverted, " : "selected, ") << context;
+    // The end tells what was read and selected, lines passed over whole included.
+    EXPECT_EQ(sink.end.bytes_searched, std::filesystem::file_size(path)) << context;
+    EXPECT_TRUE(sink.end.last_line_lf) << context;
+    EXPECT_EQ(sink.end.selected, std::count(want.begin(), want.end(), '\n')) << context;
+    if (numbered) {
+      EXPECT_EQ(sink.end.lines, static_cast<std::int64_t>(lines.size())) << context;
+    }
   }
   // -w and -x: a line is selected when one of its matched parts is so bounded, told here by
   // walking its characters from the start.
@@ -201,8 +212,8 @@ void ExpectSelectionLikeReference(SearchKind kind, const ListText& split, const 
       }
       auto word = [&](Code c) {
         return (c < 0x80 && std::isalnum(static_cast<int>(c)) != 0) || c == '_' ||
-               (c >= 0x824F && c <= 0x8258) ||
-               (c >= 0x8260 && c <= 0x8279) || (c >= 0x8281 && c <= 0x829A) || c == 0x8151;
+               (c >= 0x824F && c <= 0x8258) || (c >= 0x8260 && c <= 0x8279) ||
+               (c >= 0x8281 && c <= 0x829A) || c == 0x8151;
       };
       std::vector<LineSpan> parts;
       if (selects[n]) query.MatchedParts(line.c_str(), line.size(), parts);

@@ -37,7 +37,10 @@ class Recorder final : public SearchSink {
     out += std::to_string(line.number) + "-" + std::string(line.text, line.length) + "\n";
   }
   void ContextBreak() override { out += "--\n"; }
-  void Finish() override { out += "end\n"; }
+  void Finish(const SearchEnd& end) override {
+    out += "end " + std::to_string(end.bytes_searched) + " " + std::to_string(end.selected) +
+           (end.last_line_lf ? "\n" : " open\n");
+  }
   std::string out;
 };
 

@@ -1,11 +1,13 @@
 #include "json_lines.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace kensaku::cli {
 namespace {
 
-bool IsUtf8(const std::string& text) {
+bool IsUtf8(std::string_view text) {
   for (std::size_t at = 0; at < text.size();) {
     const TextChar c = ReadTextChar(Encoding::kUtf8, text.data() + at, text.size() - at);
     if (c.broken) return false;
@@ -14,7 +16,7 @@ bool IsUtf8(const std::string& text) {
   return true;
 }
 
-std::string Base64(const std::string& bytes) {
+std::string Base64(std::string_view bytes) {
   static constexpr char kDigits[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
@@ -32,7 +34,7 @@ std::string Base64(const std::string& bytes) {
 }
 
 // Escaped as JSON writers escape: quotes, backslashes and control characters; the rest as it is.
-void AppendEscaped(const std::string& text, std::string& out) {
+void AppendEscaped(std::string_view text, std::string& out) {
   out += '"';
   for (const char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
@@ -60,96 +62,224 @@ void AppendEscaped(const std::string& text, std::string& out) {
 std::string Elapsed(std::uint64_t nanos) {
   char human[32];
   std::snprintf(human, sizeof human, "%.6fs", static_cast<double>(nanos) / 1e9);
-  return "{\"secs\":" + std::to_string(nanos / 1000000000) +
-         ",\"nanos\":" + std::to_string(nanos % 1000000000) + ",\"human\":\"" + human + "\"}";
+  return JsonObject()
+      .Number("secs", nanos / 1000000000)
+      .Number("nanos", nanos % 1000000000)
+      .String("human", human)
+      .Close();
 }
+
+// Text of the file's encoding appended as UTF-8. A sequence the encoding cannot read keeps its
+// own bytes, so that the text says what the file holds: true when there was one.
+bool AppendAsUtf8(Encoding encoding, const char* text, std::size_t n, std::string& out) {
+  if (encoding != Encoding::kCp932 && encoding != Encoding::kEucJp) {
+    out.append(text, n);  // the lines of every other encoding are read as UTF-8
+    return false;
+  }
+  bool broken = false;
+  for (std::size_t at = 0; at < n;) {
+    const TextChar c = ReadTextChar(encoding, text + at, n - at);
+    if (c.broken) {
+      out.append(text + at, c.length);
+      broken = true;
+    } else {
+      AppendUtf8Of(c.unicode, out);
+    }
+    at += c.length;
+  }
+  return broken;
+}
+
+// The messages of one file. A line's message waits for the next report or the end of the
+// search: only then is it known whether the line ended with a LF.
+class JsonSink final : public FileSink {
+ public:
+  JsonSink(JsonRun& run, const PrintConfig& config, const std::string& name, std::string& out,
+           std::function<void()> drain, std::atomic<bool>* stop, ReadMeter* meter)
+      : FileSink(config, name, out, std::move(drain), stop, meter),
+        run_(run),
+        path_(JsonData(name)),
+        start_(Clock::now()) {}
+
+  void Matched(const FoundLine& line) override {
+    if (done_) return;
+    ++selected_;
+    ++matched_lines_;
+    matches_ += line.parts.size();
+    if (config_.binary) {
+      BinaryMatches();
+      return;
+    }
+    Write(true, line);
+  }
+
+  void Context(const FoundLine& line) override {
+    if (done_ || config_.binary) return;
+    Write(false, line);
+  }
+
+  void Finish(const SearchEnd& end) override {
+    const auto nanos = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start_).count());
+    ++run_.searches;
+    run_.searches_with_match += matched_lines_ > 0;
+    run_.bytes_searched += end.bytes_searched;
+    run_.matched_lines += matched_lines_;
+    run_.matches += matches_;
+    run_.nanos += nanos;
+    // A binary file that matches has its begin and end, with no line between.
+    if (config_.binary && matched_lines_ > 0) Begin();
+    if (begun_) {
+      const std::string stats = JsonObject()
+                                    .Json("elapsed", Elapsed(nanos))
+                                    .Number("searches", 1)
+                                    .Number("searches_with_match", matched_lines_ > 0 ? 1 : 0)
+                                    .Number("bytes_searched", end.bytes_searched)
+                                    .Number("bytes_printed", printed_)
+                                    .Number("matched_lines", matched_lines_)
+                                    .Number("matches", matches_)
+                                    .Close();
+      JsonObject data;
+      data.Json("path", path_);
+      if (config_.binary) {
+        data.Number("binary_offset", config_.binary_offset);
+      } else {
+        data.Json("binary_offset", "null");
+      }
+      out_ += Message("end", data.Json("stats", stats).Close());
+    }
+    // The summary adds up what each end says.
+    run_.bytes_printed += printed_;
+    Drain();
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  static std::string Message(std::string_view type, const std::string& data) {
+    return JsonObject().String("type", type).Json("data", data).Close() + "\n";
+  }
+
+  void Begin() {
+    if (begun_) return;
+    begun_ = true;
+    Add(Message("begin", JsonObject().Json("path", path_).Close()));
+  }
+
+  void Add(const std::string& message) {
+    out_ += message;
+    printed_ += message.size();
+  }
+
+  // A line's message, written as it comes (a live stream shows each at once).
+  void Write(bool match, const FoundLine& line) {
+    Begin();
+    const Encoding encoding = config_.encoding;
+    const char* text = line.text;
+    // The line in UTF-8, each part's place in it noted on the way.
+    std::string utf8, submatches;
+    bool broken = false;
+    std::size_t at = 0;
+    for (const LineSpan& part : line.parts) {
+      broken |= AppendAsUtf8(encoding, text + at, part.start - at, utf8);
+      const std::size_t start = utf8.size();
+      const bool part_broken =
+          AppendAsUtf8(encoding, text + part.start, part.end - part.start, utf8);
+      broken |= part_broken;
+      at = part.end;
+      if (!match) continue;
+      if (!submatches.empty()) submatches += ',';
+      submatches += JsonObject()
+                        .Data("match", std::string_view(utf8).substr(start), part_broken)
+                        .Number("start", start)
+                        .Number("end", utf8.size())
+                        .Number("source_start", part.start)
+                        .Number("source_end", part.end)
+                        .Close();
+    }
+    broken |= AppendAsUtf8(encoding, text + at, line.length - at, utf8);
+    if (line.lf) utf8 += '\n';
+    Add(Message(match ? "match" : "context",
+                JsonObject()
+                    .Json("path", path_)
+                    .Data("lines", utf8, broken)
+                    .Number("line_number", static_cast<std::uint64_t>(line.number))
+                    .Number("absolute_offset", line.offset)
+                    .Json("submatches", "[" + submatches + "]")
+                    .String("encoding", EncodingName(encoding))
+                    .Close()));
+    MaybeDrain();
+  }
+
+  JsonRun& run_;
+  const std::string path_;
+  const Clock::time_point start_;
+  bool begun_ = false;
+  std::uint64_t printed_ = 0, matched_lines_ = 0, matches_ = 0;
+};
 
 }  // namespace
 
-std::string JsonData(const std::string& text) {
-  std::string out;
-  if (IsUtf8(text)) {
-    out = "{\"text\":";
-    AppendEscaped(text, out);
-  } else {
-    out = "{\"bytes\":\"" + Base64(text) + "\"";
-  }
-  return out + "}";
+void JsonObject::Key(std::string_view key) {
+  if (text_.size() > 1) text_ += ',';
+  AppendEscaped(key, text_);
+  text_ += ':';
 }
 
-JsonFile::JsonFile(const std::string& path, Encoding encoding, JsonTotals* totals)
-    : path_(JsonData(path)), encoding_(encoding), totals_(totals), start_(Clock::now()) {}
-
-void JsonFile::Line(bool match, const FoundLine& line, bool ends_with_lf, std::string& out) {
-  const std::size_t before = out.size();
-  if (!begun_) {
-    out += "{\"type\":\"begin\",\"data\":{\"path\":" + path_ + "}}\n";
-    begun_ = true;
-  }
-  // The line in UTF-8, each part's place in it noted on the way.
-  std::string utf8, submatches;
-  std::size_t at = 0;
-  for (const LineSpan& part : line.parts) {
-    AppendUtf8(encoding_, line.text + at, part.start - at, utf8);
-    const std::size_t start = utf8.size();
-    AppendUtf8(encoding_, line.text + part.start, part.end - part.start, utf8);
-    if (!submatches.empty()) submatches += ',';
-    submatches += "{\"match\":" + JsonData(utf8.substr(start)) +
-                  ",\"start\":" + std::to_string(start) + ",\"end\":" + std::to_string(utf8.size()) +
-                  ",\"source_start\":" + std::to_string(part.start) +
-                  ",\"source_end\":" + std::to_string(part.end) + "}";
-    at = part.end;
-  }
-  AppendUtf8(encoding_, line.text + at, line.length - at, utf8);
-  if (ends_with_lf) utf8 += '\n';
-  out += std::string("{\"type\":\"") + (match ? "match" : "context") + "\",\"data\":{\"path\":" +
-         path_ + ",\"lines\":" + JsonData(utf8) + ",\"line_number\":" +
-         std::to_string(line.number) + ",\"absolute_offset\":" + std::to_string(line.offset) +
-         ",\"submatches\":[" + (match ? submatches : "") + "],\"encoding\":\"" +
-         EncodingName(encoding_) + "\"}}\n";
-  if (match) {
-    ++matched_lines_;
-    matches_ += line.parts.size();
-  }
-  printed_ += out.size() - before;
+JsonObject& JsonObject::Json(std::string_view key, std::string_view json) {
+  Key(key);
+  text_ += json;
+  return *this;
 }
 
-void JsonFile::End(std::uint64_t bytes_searched, std::string& out) {
-  const auto nanos = static_cast<std::uint64_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start_).count());
-  if (totals_ != nullptr) {
-    ++totals_->searches;
-    totals_->searches_with_match += matched_lines_ > 0;
-    totals_->bytes_searched += bytes_searched;
-    totals_->matched_lines += matched_lines_;
-    totals_->matches += matches_;
-    totals_->nanos += nanos;
-  }
-  if (!begun_) return;
-  std::string end = "{\"type\":\"end\",\"data\":{\"path\":" + path_ +
-                    ",\"binary_offset\":null,\"stats\":{\"elapsed\":" + Elapsed(nanos) +
-                    ",\"searches\":1,\"searches_with_match\":" +
-                    std::to_string(matched_lines_ > 0 ? 1 : 0) +
-                    ",\"bytes_searched\":" + std::to_string(bytes_searched) +
-                    ",\"bytes_printed\":" + std::to_string(printed_) +
-                    ",\"matched_lines\":" + std::to_string(matched_lines_) +
-                    ",\"matches\":" + std::to_string(matches_) + "}}}\n";
-  printed_ += end.size();
-  if (totals_ != nullptr) totals_->bytes_printed += printed_;
-  out += end;
+JsonObject& JsonObject::String(std::string_view key, std::string_view text) {
+  Key(key);
+  AppendEscaped(text, text_);
+  return *this;
 }
 
-std::string JsonSummary(const JsonTotals& totals, std::chrono::nanoseconds elapsed) {
-  return "{\"data\":{\"elapsed_total\":" +
-         Elapsed(static_cast<std::uint64_t>(elapsed.count())) +
-         ",\"stats\":{\"bytes_printed\":" + std::to_string(totals.bytes_printed.load()) +
-         ",\"bytes_searched\":" + std::to_string(totals.bytes_searched.load()) +
-         ",\"elapsed\":" + Elapsed(totals.nanos.load()) +
-         ",\"matched_lines\":" + std::to_string(totals.matched_lines.load()) +
-         ",\"matches\":" + std::to_string(totals.matches.load()) +
-         ",\"searches\":" + std::to_string(totals.searches.load()) +
-         ",\"searches_with_match\":" + std::to_string(totals.searches_with_match.load()) +
-         "}},\"type\":\"summary\"}\n";
+JsonObject& JsonObject::Number(std::string_view key, std::uint64_t n) {
+  Key(key);
+  text_ += std::to_string(n);
+  return *this;
+}
+
+JsonObject& JsonObject::Data(std::string_view key, std::string_view text, bool broken) {
+  return Json(key, JsonData(text, broken));
+}
+
+std::string JsonData(std::string_view text, bool broken) {
+  if (!broken && IsUtf8(text)) return JsonObject().String("text", text).Close();
+  return JsonObject().String("bytes", Base64(text)).Close();
+}
+
+std::unique_ptr<FileSink> NewJsonSink(JsonRun& run, const PrintConfig& config,
+                                      const std::string& name, std::string& out,
+                                      std::function<void()> drain, std::atomic<bool>* stop,
+                                      ReadMeter* meter) {
+  return std::make_unique<JsonSink>(run, config, name, out, std::move(drain), stop, meter);
+}
+
+std::string JsonRun::Summary() const {
+  const auto elapsed = static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+          .count());
+  const std::string stats = JsonObject()
+                                .Number("bytes_printed", bytes_printed.load())
+                                .Number("bytes_searched", bytes_searched.load())
+                                .Json("elapsed", Elapsed(nanos.load()))
+                                .Number("matched_lines", matched_lines.load())
+                                .Number("matches", matches.load())
+                                .Number("searches", searches.load())
+                                .Number("searches_with_match", searches_with_match.load())
+                                .Close();
+  return JsonObject()
+             .Json(
+                 "data",
+                 JsonObject().Json("elapsed_total", Elapsed(elapsed)).Json("stats", stats).Close())
+             .String("type", "summary")
+             .Close() +
+         "\n";
 }
 
 }  // namespace kensaku::cli

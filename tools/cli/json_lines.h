@@ -1,8 +1,9 @@
 // --json: one JSON object a line, in the messages and fields an editor reads from a grep-like
 // tool's JSON Lines output: "begin", "match" and "context" with the line and its submatches,
 // "end" with the file's stats, and a final "summary". Lines and submatches are UTF-8 whatever the
-// file's encoding, offsets counted in that UTF-8; text that is no UTF-8 is given as base64
-// "bytes". Fields of the tool's own, which such a reader passes over: the file's "encoding", and
+// file's encoding, offsets counted in that UTF-8; text that is no UTF-8, or holds a sequence its
+// encoding cannot read, is given as base64 "bytes" (UTF-8 with the broken bytes kept as they
+// are). Fields of the tool's own, which such a reader passes over: the file's "encoding", and
 // each submatch's "source_start" and "source_end" in the file's own bytes ("absolute_offset" is
 // in them too).
 #ifndef KENSAKU_TOOLS_CLI_JSON_LINES_H_
@@ -11,44 +12,47 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 
-#include "mbchar/encoding.h"
-#include "search/sink.h"
+#include "printer.h"
 
 namespace kensaku::cli {
 
-// What every file's "end" adds up to, for the "summary".
-struct JsonTotals {
+// What the "summary" says: every file's "end" added up, and the time since the run began.
+struct JsonRun {
   std::atomic<std::uint64_t> searches{0}, searches_with_match{0}, bytes_searched{0},
       bytes_printed{0}, matched_lines{0}, matches{0}, nanos{0};
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+
+  // The final "summary" message.
+  std::string Summary() const;
 };
 
-// The messages of one file.
-class JsonFile {
+// The sink of one file's search, adding its stats to the run's.
+std::unique_ptr<FileSink> NewJsonSink(JsonRun& run, const PrintConfig& config,
+                                      const std::string& name, std::string& out,
+                                      std::function<void()> drain, std::atomic<bool>* stop,
+                                      ReadMeter* meter);
+
+// A JSON object written field by field in the order given: where every message is put together.
+class JsonObject {
  public:
-  JsonFile(const std::string& path, Encoding encoding, JsonTotals* totals);
-  // A "match" or "context" message; ends_with_lf: the line ended with a LF (not the input).
-  void Line(bool match, const FoundLine& line, bool ends_with_lf, std::string& out);
-  // The "end", when there was a "begin", and the file's stats.
-  void End(std::uint64_t bytes_searched, std::string& out);
+  JsonObject& Json(std::string_view key, std::string_view json);  // a value that is JSON text
+  JsonObject& String(std::string_view key, std::string_view text);
+  JsonObject& Number(std::string_view key, std::uint64_t n);
+  // {"text": ...} for UTF-8 text, else {"bytes": base64}; as bytes also when broken is set.
+  JsonObject& Data(std::string_view key, std::string_view text, bool broken = false);
+  std::string Close() { return text_ + "}"; }
 
  private:
-  using Clock = std::chrono::steady_clock;
-  std::string path_;
-  Encoding encoding_;
-  JsonTotals* totals_;
-  Clock::time_point start_;
-  bool begun_ = false;
-  std::uint64_t printed_ = 0, matched_lines_ = 0, matches_ = 0;
+  void Key(std::string_view key);
+  std::string text_ = "{";
 };
 
-// The final "summary" message.
-std::string JsonSummary(const JsonTotals& totals, std::chrono::nanoseconds elapsed);
-
-// A JSON string of text: escaped, or {"bytes": base64} when it is no UTF-8 (as an object field's
-// value: {"text":"..."} or {"bytes":"..."}).
-std::string JsonData(const std::string& text);
+// {"text": ...} or {"bytes": ...}, as JsonObject::Data gives a field's value.
+std::string JsonData(std::string_view text, bool broken = false);
 
 }  // namespace kensaku::cli
 

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "files.h"
 #include "options.h"
 #include "patterns.h"
+#include "plan.h"
 #include "platform.h"
 #include "search.h"
 
@@ -26,11 +26,6 @@ int Fail(const std::string& message) {
 int PrintText(const std::string& text) {
   const bool ok = std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0;
   return ok ? 0 : Fail("cannot write the output");
-}
-
-bool Set(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0';
 }
 
 // A pattern's character that the one encoding every file is read in cannot hold: that pattern
@@ -52,14 +47,6 @@ void WarnOfCharsNoFileHolds(const std::vector<std::string>& patterns, const Extr
                    utf8.c_str(), code, EncodingName(encoding));
     }
   }
-}
-
-Report ReportOf(const Options& o) {
-  if (o.quiet) return Report::kQuiet;
-  if (o.files_with_matches) return Report::kFilesWith;
-  if (o.files_without_match) return Report::kFilesWithout;
-  if (o.count) return Report::kCount;
-  return Report::kLines;
 }
 
 }  // namespace
@@ -94,63 +81,9 @@ int Main(int argc, char** argv) {
   bool with_name = false;
   CollectOperands(o, targets, with_name);
 
-  const bool terminal = IsTerminal(1);
-  SearchPlan plan;
-  PrintConfig& print = plan.print;
-  print.report = ReportOf(o);
-  print.with_name = o.with_filename == -1 ? with_name : o.with_filename == 1;
-  print.line_numbers = o.line_numbers;
-  print.only_matching = o.only_matching;
-  print.json = o.json && print.report == Report::kLines;
-  print.vimgrep = o.vimgrep && !print.json;
-  print.column = o.column;
-  print.byte_offset = o.byte_offset;
-  print.null_after_name = o.null_after_name;
-  print.line_buffered = o.line_buffered;
-  print.color = o.color == Tristate::kAlways ||
-                (o.color == Tristate::kAuto && terminal && !Set("NO_COLOR") &&
-                 std::string(std::getenv("TERM") ? std::getenv("TERM") : "") != "dumb");
-  if (print.json) print.color = false;  // JSON text is the line's own
-  print.invert = o.invert;
-  if (print.color) {
-    // GREP_COLOR first, so that GREP_COLORS overrides it, and a warning as grep gives.
-    const char* old_color = std::getenv("GREP_COLOR");
-    if (old_color != nullptr && ReadGrepColor(old_color, print.colors)) {
-      std::fprintf(stderr,
-                   "kensaku: warning: GREP_COLOR='%s' is deprecated; use GREP_COLORS='mt=%s'\n",
-                   old_color, old_color);
-    }
-    if (const char* colors = std::getenv("GREP_COLORS")) ReadGrepColors(colors, print.colors);
-  }
-  print.utf8 = o.output_encoding == Charset::kUtf8 ||
-               (o.output_encoding == Charset::kAuto && terminal && TerminalIsUtf8());
-  Selection& selection = plan.selection;
-  selection.invert = o.invert != queries.every_line;
-  selection.bound = o.whole_line ? Bound::kLine : o.word ? Bound::kWord : Bound::kNone;
-  selection.max_count = o.max_count;
-  // Context is printed with whole lines only: with -o no line is context.
-  const bool context = print.report == Report::kLines && !o.only_matching;
-  selection.after = context ? o.after : 0;
-  selection.before = context ? o.before : 0;
-  selection.parts = print.report == Report::kLines &&
-                    (print.only_matching || print.color || print.json || print.vimgrep ||
-                     print.column);
-  selection.numbered = print.line_numbers || print.json || print.vimgrep || print.column;
-  plan.binary = o.binary;
-  plan.follow_links = o.dereference;
-  plan.names = o.names;
-  plan.no_messages = o.no_messages;
-  plan.threads = o.threads > 0
-                     ? o.threads
-                     : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  plan.progress = IsTerminal(2) && !o.quiet;
-  if (const char* delay = std::getenv("KENSAKU_PROGRESS_DELAY_MS")) {
-    plan.progress_delay_ms = std::atoi(delay);
-  }
-
-  plan.encoding_auto = o.encoding_auto;
-  plan.encoding = o.encoding;
-  const SearchResult result = SearchAll(plan, queries, targets);
+  const Plan plan = BuildPlan(o, Environment::Current(), {with_name, queries.every_line});
+  if (!plan.warning.empty()) std::fprintf(stderr, "kensaku: %s\n", plan.warning.c_str());
+  const SearchResult result = SearchAll(plan.search, queries, targets);
   if (o.quiet && result.selected) return 0;
   if (result.error) return 2;
   return result.selected ? 0 : 1;

@@ -11,153 +11,6 @@
 namespace kensaku::cli {
 namespace {
 
-enum class Id {
-  kRegexp,
-  kFile,
-  kFixed,
-  kAnd,
-  kIgnoreCase,
-  kIgnoreKana,
-  kIgnoreWidth,
-  kIgnoreDigits,
-  kFoldFlags,
-  kLineNumber,
-  kWithFilename,
-  kNoFilename,
-  kOnlyMatching,
-  kCount,
-  kFilesWith,
-  kFilesWithout,
-  kInvert,
-  kWordRegexp,
-  kLineRegexp,
-  kJson,
-  kVimgrep,
-  kColumn,
-  kByteOffset,
-  kNull,
-  kLineBuffered,
-  kQuiet,
-  kNoMessages,
-  kMaxCount,
-  kAfter,
-  kBefore,
-  kContext,
-  kColor,
-  kRecursive,
-  kDereference,
-  kInclude,
-  kExclude,
-  kExcludeDir,
-  kText,
-  kNoBinary,
-  kEncoding,
-  kOutputEncoding,
-  kPatternEncoding,
-  kThreads,
-  kHelp,
-  kVersion,
-  kManPage,
-};
-
-struct OptionSpec {
-  Id id;
-  char short_name;  // 0: long form only
-  const char* long_name;
-  const char* arg;    // the argument's name, or null for a flag
-  const char* group;  // null: hidden
-  const char* help;
-};
-
-// The one table: the parser, --help and the man page read it in this order.
-constexpr OptionSpec kOptions[] = {
-    {Id::kRegexp, 'e', "regexp", "PATTERN", "Patterns",
-     "a pattern to search for; repeatable, and with -f"},
-    {Id::kFile, 'f', "file", "LISTFILE", "Patterns",
-     "patterns from a file, one per line ('-': standard input)"},
-    {Id::kFixed, 'F', "fixed-strings", nullptr, "Patterns",
-     "patterns are literal text (the inclusion engine)"},
-    {Id::kAnd, 0, "and", nullptr, "Patterns",
-     "patterns are terms joined by &, all found in this order"},
-    {Id::kIgnoreCase, 'i', "ignore-case", nullptr, "Folding", "ignore the case of letters"},
-    {Id::kIgnoreKana, 'k', "ignore-kana", nullptr, "Folding", "ignore hiragana against katakana"},
-    {Id::kIgnoreWidth, 0, "ignore-width", nullptr, "Folding",
-     "ignore full width against half width (kana and voicing marks too)"},
-    {Id::kIgnoreDigits, 0, "ignore-digits", nullptr, "Folding",
-     "read full-width digits and numeric symbols as ASCII"},
-    {Id::kFoldFlags, 0, "fold-flags", "N", "Folding",
-     "the library's FoldFlags word, added to the above (0x01-0x7F)"},
-    {Id::kLineNumber, 'n', "line-number", nullptr, "Output", "prefix each line with its number"},
-    {Id::kWithFilename, 'H', "with-filename", nullptr, "Output",
-     "prefix each line with its file name (default with several files or -r)"},
-    {Id::kNoFilename, 'h', "no-filename", nullptr, "Output", "never prefix file names"},
-    {Id::kOnlyMatching, 'o', "only-matching", nullptr, "Output",
-     "print only the matched parts, one per line"},
-    {Id::kCount, 'c', "count", nullptr, "Output",
-     "print the number of selected lines of each file"},
-    {Id::kFilesWith, 'l', "files-with-matches", nullptr, "Output",
-     "print only the names of files with a selected line"},
-    {Id::kFilesWithout, 'L', "files-without-match", nullptr, "Output",
-     "print only the names of files without one"},
-    {Id::kInvert, 'v', "invert-match", nullptr, "Output", "select the lines that do not match"},
-    {Id::kWordRegexp, 'w', "word-regexp", nullptr, "Output",
-     "only matches with no letter, digit or _ (ASCII or full-width) right before or after"},
-    {Id::kLineRegexp, 'x', "line-regexp", nullptr, "Output", "only matches of the whole line"},
-    {Id::kJson, 0, "json", nullptr, "Output",
-     "JSON Lines (begin, match, context, end, summary), text in UTF-8, as editors read"},
-    {Id::kVimgrep, 0, "vimgrep", nullptr, "Output", "FILE:LINE:COLUMN:TEXT once for each match"},
-    {Id::kColumn, 0, "column", nullptr, "Output",
-     "the first match's column (1-based, in the bytes printed) after the line number"},
-    {Id::kByteOffset, 'b', "byte-offset", nullptr, "Output",
-     "the offset in the file of each line (with -o, of each match)"},
-    {Id::kNull, 'Z', "null", nullptr, "Output", "a NUL byte after each file name"},
-    {Id::kLineBuffered, 0, "line-buffered", nullptr, "Output", "write each line out at once"},
-    {Id::kQuiet, 'q', "quiet", nullptr, "Output",
-     "print nothing; exit 0 at the first selected line"},
-    {Id::kNoMessages, 's', "no-messages", nullptr, "Output",
-     "no messages about missing or unreadable files"},
-    {Id::kMaxCount, 'm', "max-count", "NUM", "Output",
-     "stop reading a file after NUM selected lines"},
-    {Id::kAfter, 'A', "after-context", "NUM", "Output", "print NUM lines after each selected line"},
-    {Id::kBefore, 'B', "before-context", "NUM", "Output",
-     "print NUM lines before each selected line"},
-    {Id::kContext, 'C', "context", "NUM", "Output", "print NUM lines around each selected line"},
-    {Id::kColor, 0, "color", "WHEN", "Output",
-     "highlight matches, file names and line numbers: auto (on a terminal), always, never; "
-     "grep's codes, or those GREP_COLORS sets"},
-    {Id::kColor, 0, "colour", "WHEN", nullptr, nullptr},
-    {Id::kRecursive, 'r', "recursive", nullptr, "Files",
-     "search directories, following symbolic links only when named"},
-    {Id::kDereference, 'R', "dereference-recursive", nullptr, "Files",
-     "search directories, following every symbolic link"},
-    {Id::kInclude, 0, "include", "GLOB", "Files",
-     "search only files whose name matches GLOB (*, ?, [...], \\ quoting); repeatable"},
-    {Id::kExclude, 0, "exclude", "GLOB", "Files",
-     "pass over files whose name matches GLOB; repeatable. Of all --include and --exclude, the "
-     "last whose GLOB matches decides; a name none matches is searched unless the first was "
-     "--include. A file met in a directory is matched by its own name, one named on the command "
-     "line by the whole name or any part after a /"},
-    {Id::kExcludeDir, 0, "exclude-dir", "GLOB", "Files",
-     "pass over directories whose name matches GLOB, met in a directory or named; repeatable"},
-    {Id::kText, 'a', "text", nullptr, "Files", "search binary files as text"},
-    {Id::kNoBinary, 'I', nullptr, nullptr, "Files", "pass over binary files"},
-    {Id::kThreads, 'j', "threads", "NUM", "Files",
-     "search NUM files at a time (default: one per core)"},
-    {Id::kEncoding, 0, "encoding", "ENC", "Encodings",
-     "the files' encoding: auto (default: each file's own, told by its bytes), sjis, utf-8, "
-     "euc-jp, utf-16le, utf-16be or iso-2022-jp"},
-    {Id::kOutputEncoding, 0, "output-encoding", "ENC", "Encodings",
-     "sjis (the file's bytes), utf-8, or auto: UTF-8 on a UTF-8 terminal"},
-    {Id::kPatternEncoding, 0, "pattern-encoding", "ENC", "Encodings",
-     "utf-8 (default: any character, found in every encoding) or sjis (Shift_JIS bytes as "
-     "they are)"},
-    {Id::kHelp, 0, "help", nullptr, "Other", "print this help and exit"},
-    {Id::kVersion, 'V', "version", nullptr, "Other", "print the version and exit"},
-    {Id::kManPage, 0, "generate-man", nullptr, nullptr, nullptr},
-};
-
-constexpr const char* kGroups[] = {"Patterns", "Folding", "Output", "Files", "Encodings", "Other"};
-
 bool ParseNumber(const std::string& text, std::int64_t max, std::int64_t& value) {
   if (text.empty()) return false;
   errno = 0;
@@ -165,6 +18,14 @@ bool ParseNumber(const std::string& text, std::int64_t max, std::int64_t& value)
   const long long v = std::strtoll(text.c_str(), &end, 0);
   if (errno != 0 || *end != '\0' || v < 0 || v > max) return false;
   value = v;
+  return true;
+}
+
+template <typename T>
+bool SetNumber(const std::string& text, std::int64_t max, T& to) {
+  std::int64_t n = 0;
+  if (!ParseNumber(text, max, n)) return false;
+  to = static_cast<T>(n);
   return true;
 }
 
@@ -181,207 +42,205 @@ bool ParseWhen(const std::string& text, Tristate& when) {
   return true;
 }
 
-bool ParseEncoding(const std::string& text, bool allow_auto, Charset& encoding) {
-  if (text == "sjis" || text == "shift_jis" || text == "cp932") {
+// Shift_JIS or UTF-8 by any of their names; for the output also EUC-JP, raw and auto.
+bool ParseEncoding(const std::string& text, bool output, Charset& encoding) {
+  Encoding named = Encoding::kUtf16Le;
+  if (output && (text == "auto" || text == "raw")) {
+    encoding = text == "auto" ? Charset::kAuto : Charset::kRaw;
+  } else if (EncodingNamed(text, named) && named == Encoding::kCp932) {
     encoding = Charset::kSjis;
-  } else if (text == "utf-8" || text == "utf8") {
+  } else if (named == Encoding::kUtf8) {
     encoding = Charset::kUtf8;
-  } else if (allow_auto && text == "auto") {
-    encoding = Charset::kAuto;
+  } else if (output && named == Encoding::kEucJp) {
+    encoding = Charset::kEucJp;
   } else {
     return false;
   }
   return true;
 }
 
-std::string Name(const OptionSpec& def) {
+// One option: its names, its argument, where --help shows it, and what it sets. set returns
+// false for an argument it cannot take; the error then names the option and its choices.
+struct OptionDef {
+  char short_name;        // 0: long form only
+  const char* long_name;  // null: short form only
+  const char* arg;        // the argument's name, or null for a flag
+  const char* group;      // null: hidden (and no prefix of it is taken)
+  const char* help;
+  bool (*set)(Options& o, const std::string& arg);
+  const char* choices = nullptr;  // added to the error for a bad argument
+  const char* alias = nullptr;    // another long name, taken whole only
+};
+
+using Arg = const std::string&;
+
+// The one table: the parser, --help and the man page read it in this order.
+const OptionDef kOptions[] = {
+    {'e', "regexp", "PATTERN", "Patterns", "a pattern to search for; repeatable, and with -f",
+     [](Options& o, Arg arg) {
+       return o.patterns.push_back({arg, false}), true;
+     }},
+    {'f', "file", "LISTFILE", "Patterns",
+     "patterns from a file, one per line ('-': standard input)",
+     [](Options& o, Arg arg) {
+       return o.patterns.push_back({arg, true}), true;
+     }},
+    {'F', "fixed-strings", nullptr, "Patterns", "patterns are literal text (the inclusion engine)",
+     [](Options& o, Arg) { return o.kind = SearchKind::kInc, true; }},
+    {0, "and", nullptr, "Patterns", "patterns are terms joined by &, all found in this order",
+     [](Options& o, Arg) { return o.kind = SearchKind::kMatchs, true; }},
+    {'i', "ignore-case", nullptr, "Folding", "ignore the case of letters",
+     [](Options& o, Arg) { return o.fold_flags |= FoldToUpper, true; }},
+    {'k', "ignore-kana", nullptr, "Folding", "ignore hiragana against katakana",
+     [](Options& o, Arg) { return o.fold_flags |= FoldKanaToKatakana, true; }},
+    {0, "ignore-width", nullptr, "Folding",
+     "ignore full width against half width (kana and voicing marks too)",
+     [](Options& o, Arg) { return o.fold_flags |= FoldToHalfWidth, true; }},
+    {0, "ignore-digits", nullptr, "Folding", "read full-width digits and numeric symbols as ASCII",
+     [](Options& o, Arg) { return o.fold_flags |= FoldNumeric, true; }},
+    {0, "fold-flags", "N", "Folding",
+     "the library's FoldFlags word, added to the above (0x01-0x7F)",
+     [](Options& o, Arg arg) {
+       int flags = 0;
+       return SetNumber(arg, kFoldBits, flags) && (o.fold_flags |= flags, true);
+     }},
+    {'n', "line-number", nullptr, "Output", "prefix each line with its number",
+     [](Options& o, Arg) { return o.line_numbers = true; }},
+    {'H', "with-filename", nullptr, "Output",
+     "prefix each line with its file name (default with several files or -r)",
+     [](Options& o, Arg) { return o.with_filename = 1, true; }},
+    {'h', "no-filename", nullptr, "Output", "never prefix file names",
+     [](Options& o, Arg) { return o.with_filename = 0, true; }},
+    {'o', "only-matching", nullptr, "Output", "print only the matched parts, one per line",
+     [](Options& o, Arg) { return o.only_matching = true; }},
+    {'c', "count", nullptr, "Output", "print the number of selected lines of each file",
+     [](Options& o, Arg) { return o.count = true; }},
+    {'l', "files-with-matches", nullptr, "Output",
+     "print only the names of files with a selected line",
+     [](Options& o, Arg) { return o.files_without_match = false, o.files_with_matches = true; }},
+    {'L', "files-without-match", nullptr, "Output", "print only the names of files without one",
+     [](Options& o, Arg) { return o.files_with_matches = false, o.files_without_match = true; }},
+    {'v', "invert-match", nullptr, "Output", "select the lines that do not match",
+     [](Options& o, Arg) { return o.invert = true; }},
+    {'w', "word-regexp", nullptr, "Output",
+     "only matches with no letter, digit or _ (ASCII or full-width) right before or after",
+     [](Options& o, Arg) { return o.word = true; }},
+    {'x', "line-regexp", nullptr, "Output", "only matches of the whole line",
+     [](Options& o, Arg) { return o.whole_line = true; }},
+    {0, "json", nullptr, "Output",
+     "JSON Lines (begin, match, context, end, summary), text in UTF-8, as editors read",
+     [](Options& o, Arg) { return o.json = true; }},
+    {0, "vimgrep", nullptr, "Output", "FILE:LINE:COLUMN:TEXT once for each match",
+     [](Options& o, Arg) { return o.vimgrep = true; }},
+    {0, "column", nullptr, "Output",
+     "the first match's column (1-based, in the bytes printed) after the line number",
+     [](Options& o, Arg) { return o.column = true; }},
+    {'b', "byte-offset", nullptr, "Output",
+     "the offset in the file of each line (with -o, of each match)",
+     [](Options& o, Arg) { return o.byte_offset = true; }},
+    {'Z', "null", nullptr, "Output", "a NUL byte after each file name",
+     [](Options& o, Arg) { return o.null_after_name = true; }},
+    {0, "line-buffered", nullptr, "Output", "write each line out at once",
+     [](Options& o, Arg) { return o.line_buffered = true; }},
+    {'q', "quiet", nullptr, "Output", "print nothing; exit 0 at the first selected line",
+     [](Options& o, Arg) { return o.quiet = true; }},
+    {'s', "no-messages", nullptr, "Output", "no messages about missing or unreadable files",
+     [](Options& o, Arg) { return o.no_messages = true; }},
+    {'m', "max-count", "NUM", "Output", "stop reading a file after NUM selected lines",
+     [](Options& o, Arg arg) { return SetNumber(arg, INT64_MAX, o.max_count); }},
+    {'A', "after-context", "NUM", "Output", "print NUM lines after each selected line",
+     [](Options& o, Arg arg) { return SetNumber(arg, 1 << 30, o.after); }},
+    {'B', "before-context", "NUM", "Output", "print NUM lines before each selected line",
+     [](Options& o, Arg arg) { return SetNumber(arg, 1 << 30, o.before); }},
+    {'C', "context", "NUM", "Output", "print NUM lines around each selected line",
+     [](Options& o, Arg arg) {
+       return SetNumber(arg, 1 << 30, o.after) && SetNumber(arg, 1 << 30, o.before);
+     }},
+    {0, "color", "WHEN", "Output",
+     "highlight matches, file names and line numbers: auto (on a terminal), always, never; "
+     "grep's codes, or those GREP_COLORS sets",
+     [](Options& o, Arg arg) { return ParseWhen(arg, o.color); }, " (auto, always or never)",
+     "colour"},
+    {'r', "recursive", nullptr, "Files",
+     "search directories, following symbolic links only when named",
+     [](Options& o, Arg) { return o.recursive = true; }},
+    {'R', "dereference-recursive", nullptr, "Files",
+     "search directories, following every symbolic link",
+     [](Options& o, Arg) { return o.recursive = o.dereference = true; }},
+    {0, "include", "GLOB", "Files",
+     "search only files whose name matches GLOB (*, ?, [...], \\ quoting); repeatable",
+     [](Options& o, Arg arg) { return o.names.Include(arg), true; }},
+    {0, "exclude", "GLOB", "Files",
+     "pass over files whose name matches GLOB; repeatable. Of all --include and --exclude, the "
+     "last whose GLOB matches decides; a name none matches is searched unless the first was "
+     "--include. A file met in a directory is matched by its own name, one named on the command "
+     "line by the whole name or any part after a /",
+     [](Options& o, Arg arg) { return o.names.Exclude(arg), true; }},
+    {0, "exclude-dir", "GLOB", "Files",
+     "pass over directories whose name matches GLOB, met in a directory or named; repeatable",
+     [](Options& o, Arg arg) { return o.names.ExcludeDirectory(arg), true; }},
+    {'a', "text", nullptr, "Files", "search binary files as text",
+     [](Options& o, Arg) { return o.binary = Binary::kText, true; }},
+    {'I', nullptr, nullptr, "Files", "pass over binary files",
+     [](Options& o, Arg) { return o.binary = Binary::kWithoutMatch, true; }},
+    {'j', "threads", "NUM", "Files", "search NUM files at a time (default: one per core)",
+     [](Options& o, Arg arg) { return SetNumber(arg, 256, o.threads); }},
+    {0, "encoding", "ENC", "Encodings",
+     "the files' encoding: auto (default: each file's own, told by its bytes), sjis, utf-8, "
+     "euc-jp, utf-16le, utf-16be or iso-2022-jp",
+     [](Options& o, Arg arg) {
+       o.encoding_auto = arg == "auto";
+       return o.encoding_auto || EncodingNamed(arg, o.encoding);
+     },
+     " (auto, sjis, utf-8, euc-jp, utf-16le, utf-16be or iso-2022-jp)"},
+    {0, "output-encoding", "ENC", "Encodings",
+     "the lines' encoding, one for every file: auto (default: the locale's, Shift_JIS or EUC-JP "
+     "where it is one of those, else UTF-8), utf-8, sjis, euc-jp, or raw (each file's own bytes)",
+     [](Options& o, Arg arg) { return ParseEncoding(arg, true, o.output_encoding); },
+     " (auto, utf-8, sjis, euc-jp or raw)"},
+    {0, "pattern-encoding", "ENC", "Encodings",
+     "utf-8 (default: any character, found in every encoding) or sjis (Shift_JIS bytes as "
+     "they are)",
+     [](Options& o, Arg arg) { return ParseEncoding(arg, false, o.pattern_encoding); },
+     " (utf-8 or sjis)"},
+    {0, "help", nullptr, "Other", "print this help and exit",
+     [](Options& o, Arg) { return o.action = Action::kHelp, true; }},
+    {'V', "version", nullptr, "Other", "print the version and exit",
+     [](Options& o, Arg) { return o.action = Action::kVersion, true; }},
+    {0, "generate-man", nullptr, nullptr, nullptr,
+     [](Options& o, Arg) { return o.action = Action::kManPage, true; }},
+};
+
+constexpr const char* kGroups[] = {"Patterns", "Folding", "Output", "Files", "Encodings", "Other"};
+
+std::string Name(const OptionDef& def) {
   if (def.long_name != nullptr) return std::string("--") + def.long_name;
   return std::string("-") + def.short_name;
 }
 
-bool Apply(const OptionSpec& def, const std::string& arg, Options& o, std::string& error) {
-  std::int64_t n = 0;
-  auto number = [&](std::int64_t max) {
-    if (ParseNumber(arg, max, n)) return true;
-    error = "invalid argument '" + arg + "' for " + Name(def);
-    return false;
-  };
-  switch (def.id) {
-    case Id::kRegexp:
-      o.patterns.push_back({arg, false});
-      break;
-    case Id::kFile:
-      o.patterns.push_back({arg, true});
-      break;
-    case Id::kFixed:
-      o.kind = SearchKind::kInc;
-      break;
-    case Id::kAnd:
-      o.kind = SearchKind::kMatchs;
-      break;
-    case Id::kIgnoreCase:
-      o.fold_flags |= FoldToUpper;
-      break;
-    case Id::kIgnoreKana:
-      o.fold_flags |= FoldKanaToKatakana;
-      break;
-    case Id::kIgnoreWidth:
-      o.fold_flags |= FoldToHalfWidth;
-      break;
-    case Id::kIgnoreDigits:
-      o.fold_flags |= FoldNumeric;
-      break;
-    case Id::kFoldFlags:
-      if (!number(kFoldBits)) return false;
-      o.fold_flags |= static_cast<int>(n);
-      break;
-    case Id::kLineNumber:
-      o.line_numbers = true;
-      break;
-    case Id::kWithFilename:
-      o.with_filename = 1;
-      break;
-    case Id::kNoFilename:
-      o.with_filename = 0;
-      break;
-    case Id::kOnlyMatching:
-      o.only_matching = true;
-      break;
-    case Id::kCount:
-      o.count = true;
-      break;
-    case Id::kFilesWith:
-      o.files_with_matches = true;
-      o.files_without_match = false;
-      break;
-    case Id::kFilesWithout:
-      o.files_without_match = true;
-      o.files_with_matches = false;
-      break;
-    case Id::kInvert:
-      o.invert = true;
-      break;
-    case Id::kWordRegexp:
-      o.word = true;
-      break;
-    case Id::kLineRegexp:
-      o.whole_line = true;
-      break;
-    case Id::kJson:
-      o.json = true;
-      break;
-    case Id::kVimgrep:
-      o.vimgrep = true;
-      break;
-    case Id::kColumn:
-      o.column = true;
-      break;
-    case Id::kByteOffset:
-      o.byte_offset = true;
-      break;
-    case Id::kNull:
-      o.null_after_name = true;
-      break;
-    case Id::kLineBuffered:
-      o.line_buffered = true;
-      break;
-    case Id::kQuiet:
-      o.quiet = true;
-      break;
-    case Id::kNoMessages:
-      o.no_messages = true;
-      break;
-    case Id::kMaxCount:
-      if (!number(INT64_MAX)) return false;
-      o.max_count = n;
-      break;
-    case Id::kAfter:
-    case Id::kBefore:
-    case Id::kContext:
-      if (!number(1 << 30)) return false;
-      if (def.id != Id::kBefore) o.after = static_cast<int>(n);
-      if (def.id != Id::kAfter) o.before = static_cast<int>(n);
-      break;
-    case Id::kColor:
-      if (!ParseWhen(arg, o.color)) {
-        error = "invalid argument '" + arg + "' for --color (auto, always or never)";
-        return false;
-      }
-      break;
-    case Id::kRecursive:
-      o.recursive = true;
-      break;
-    case Id::kDereference:
-      o.recursive = true;
-      o.dereference = true;
-      break;
-    case Id::kInclude:
-      o.names.Include(arg);
-      break;
-    case Id::kExclude:
-      o.names.Exclude(arg);
-      break;
-    case Id::kExcludeDir:
-      o.names.ExcludeDirectory(arg);
-      break;
-    case Id::kText:
-      o.binary = Binary::kText;
-      break;
-    case Id::kNoBinary:
-      o.binary = Binary::kWithoutMatch;
-      break;
-    case Id::kThreads:
-      if (!number(256)) return false;
-      o.threads = static_cast<int>(n);
-      break;
-    case Id::kEncoding:
-      o.encoding_auto = arg == "auto";
-      if (!o.encoding_auto && !EncodingNamed(arg, o.encoding)) {
-        error = "invalid argument '" + arg + "' for " + Name(def) +
-                " (auto, sjis, utf-8, euc-jp, utf-16le, utf-16be or iso-2022-jp)";
-        return false;
-      }
-      break;
-    case Id::kOutputEncoding:
-    case Id::kPatternEncoding: {
-      const bool output = def.id == Id::kOutputEncoding;
-      if (!ParseEncoding(arg, output, output ? o.output_encoding : o.pattern_encoding)) {
-        error = "invalid argument '" + arg + "' for " + Name(def) +
-                (output ? " (sjis, utf-8 or auto)" : " (utf-8 or sjis)");
-        return false;
-      }
-      break;
-    }
-    case Id::kHelp:
-      o.action = Action::kHelp;
-      break;
-    case Id::kVersion:
-      o.action = Action::kVersion;
-      break;
-    case Id::kManPage:
-      o.action = Action::kManPage;
-      break;
-  }
-  return true;
+bool Apply(const OptionDef& def, const std::string& arg, Options& o, std::string& error) {
+  if (def.set(o, arg)) return true;
+  error = "invalid argument '" + arg + "' for " + Name(def) + (def.choices ? def.choices : "");
+  return false;
 }
 
-const OptionSpec* FindShort(char c) {
-  for (const OptionSpec& def : kOptions) {
+const OptionDef* FindShort(char c) {
+  for (const OptionDef& def : kOptions) {
     if (def.short_name == c) return &def;
   }
   return nullptr;
 }
 
 // An exact long name, or a prefix of exactly one (as getopt allows).
-const OptionSpec* FindLong(std::string_view name, bool& ambiguous) {
-  const OptionSpec* found = nullptr;
+const OptionDef* FindLong(std::string_view name, bool& ambiguous) {
+  const OptionDef* found = nullptr;
   ambiguous = false;
-  for (const OptionSpec& def : kOptions) {
+  for (const OptionDef& def : kOptions) {
     if (def.long_name == nullptr) continue;
     const std::string_view long_name = def.long_name;
-    if (long_name == name) return &def;
+    if (long_name == name || (def.alias != nullptr && def.alias == name)) return &def;
     if (long_name.substr(0, name.size()) == name && def.group != nullptr) {
-      if (found != nullptr && found->id != def.id) ambiguous = true;
+      if (found != nullptr) ambiguous = true;
       found = &def;
     }
   }
@@ -393,7 +252,7 @@ constexpr const char* kForms[] = {"[OPTIONS] PATTERN [FILE...]",
                                   "[OPTIONS] -f LISTFILE... [FILE...]"};
 
 // "-n, --line-number", "    --color=WHEN", "-I"
-std::string Flags(const OptionSpec& def) {
+std::string Flags(const OptionDef& def) {
   std::string s;
   if (def.short_name != 0) {
     s += '-';
@@ -470,7 +329,7 @@ const char kExitStatus[] =
 
 bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string& error) {
   std::vector<std::string> operands;
-  bool have_pattern_option = false;
+  const std::size_t given = o.patterns.size();
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--") {
@@ -486,16 +345,19 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
       const std::size_t eq = arg.find('=');
       const std::string name = arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
       bool ambiguous = false;
-      const OptionSpec* def = FindLong(name, ambiguous);
+      const OptionDef* def = FindLong(name, ambiguous);
       if (def == nullptr) {
         error = std::string(ambiguous ? "option '--" + name + "' is ambiguous"
                                       : "unrecognized option '--" + name + "'");
         return false;
       }
+      // The name as given when it is the alias, or the whole name of a prefix.
+      const std::string shown =
+          def->alias != nullptr && name == def->alias ? arg.substr(0, eq) : Name(*def);
       std::string value;
       if (def->arg == nullptr) {
         if (eq != std::string::npos) {
-          error = "option '" + Name(*def) + "' doesn't allow an argument";
+          error = "option '" + shown + "' doesn't allow an argument";
           return false;
         }
       } else if (eq != std::string::npos) {
@@ -503,15 +365,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        error = "option '" + Name(*def) + "' requires an argument";
+        error = "option '" + shown + "' requires an argument";
         return false;
       }
-      if (def->id == Id::kRegexp || def->id == Id::kFile) have_pattern_option = true;
       if (!Apply(*def, value, o, error)) return false;
       continue;
     }
     for (std::size_t k = 1; k < arg.size(); ++k) {
-      const OptionSpec* def = FindShort(arg[k]);
+      const OptionDef* def = FindShort(arg[k]);
       if (def == nullptr) {
         error = std::string("invalid option -- '") + arg[k] + "'";
         return false;
@@ -528,13 +389,17 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
         }
         k = arg.size();
       }
-      if (def->id == Id::kRegexp || def->id == Id::kFile) have_pattern_option = true;
       if (!Apply(*def, value, o, error)) return false;
     }
   }
   if (o.action != Action::kSearch) return true;
+  // JSON Lines are lines and their files: a count or a name has no message of its own.
+  if (o.json && (o.count || o.files_with_matches || o.files_without_match)) {
+    error = "--json cannot be used with -c, -l or -L";
+    return false;
+  }
   std::size_t first_file = 0;
-  if (!have_pattern_option) {
+  if (o.patterns.size() == given) {  // no -e or -f: the first operand is the pattern
     if (operands.empty()) {
       error = "no pattern given";
       return false;
@@ -557,7 +422,7 @@ std::string HelpText() {
   std::string s = UsageText() + "\n" + Wrap(kDescription, 0, 0) + "\n";
   for (const char* group : kGroups) {
     s += std::string("\n") + group + ":\n";
-    for (const OptionSpec& def : kOptions) {
+    for (const OptionDef& def : kOptions) {
       if (def.group == nullptr || std::strcmp(def.group, group) != 0) continue;
       const std::string flags = "  " + Flags(def);
       if (flags.size() + 2 > kColumn) {
@@ -585,7 +450,7 @@ std::string ManPage() {
     std::string heading = group;
     for (char& c : heading) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     s += ".SH " + heading + (heading == "OTHER" ? " OPTIONS\n" : "\n");
-    for (const OptionSpec& def : kOptions) {
+    for (const OptionDef& def : kOptions) {
       if (def.group == nullptr || std::strcmp(def.group, group) != 0) continue;
       std::string flags = Flags(def);
       flags.erase(0, flags.find_first_not_of(' '));

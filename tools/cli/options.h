@@ -14,7 +14,8 @@
 namespace kensaku::cli {
 
 enum class Tristate { kAuto, kAlways, kNever };
-enum class Charset { kAuto, kSjis, kUtf8 };
+// kRaw: each file's own bytes; kAuto: the locale's.
+enum class Charset { kAuto, kSjis, kUtf8, kEucJp, kRaw };
 enum class Binary { kBinary, kText, kWithoutMatch };
 enum class Action { kSearch, kHelp, kVersion, kManPage };
 
@@ -50,8 +51,8 @@ struct Options {
   bool quiet = false;
   bool no_messages = false;
   std::int64_t max_count = -1;  // -1: no limit
-  int after = 0;
-  int before = 0;
+  int after = -1;               // -1: not given (0 still parts groups with "--")
+  int before = -1;
   Tristate color = Tristate::kAuto;
 
   bool recursive = false;

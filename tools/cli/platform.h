@@ -8,8 +8,9 @@ namespace kensaku::cli {
 
 // Standard output (1) or standard error (2) is a terminal.
 bool IsTerminal(int fd);
-// The terminal shows UTF-8: the locale's character set (POSIX) or the console's code page.
-bool TerminalIsUtf8();
+// The name of the character set text is shown in: the locale's (POSIX), or the console's code
+// page, else the system's (Windows: "UTF-8", "CP932", "EUC-JP" or "CP" and its number).
+std::string LocaleCharset();
 // A name the library's InputFile can open to read standard input.
 std::string StandardInputName();
 // Standard output writes bytes as given (no CR added before LF).

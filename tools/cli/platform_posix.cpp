@@ -10,13 +10,12 @@ namespace kensaku::cli {
 
 bool IsTerminal(int fd) { return isatty(fd) != 0; }
 
-bool TerminalIsUtf8() {
-  if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
+std::string LocaleCharset() {
+  if (std::setlocale(LC_CTYPE, "") == nullptr) return "";
   const char* codeset = nl_langinfo(CODESET);
-  const bool utf8 = codeset != nullptr &&
-                    (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+  std::string name = codeset != nullptr ? codeset : "";
   std::setlocale(LC_CTYPE, "C");
-  return utf8;
+  return name;
 }
 
 std::string StandardInputName() { return "/dev/stdin"; }

@@ -21,7 +21,13 @@ struct SpooledInput {
 
 bool IsTerminal(int fd) { return _isatty(fd) != 0; }
 
-bool TerminalIsUtf8() { return GetConsoleOutputCP() == CP_UTF8; }
+std::string LocaleCharset() {
+  UINT page = GetConsoleOutputCP();
+  if (page == 0) page = GetACP();  // no console
+  if (page == CP_UTF8) return "UTF-8";
+  if (page == 20932 || page == 51932) return "EUC-JP";
+  return "CP" + std::to_string(page);
+}
 
 std::string StandardInputName() {
   static SpooledInput spooled;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "json_lines.h"
 #include "mbchar/encoding.h"
 
 namespace kensaku::cli {
@@ -76,86 +77,110 @@ bool ReadGrepColor(std::string_view value, Colors& colors) {
   return true;
 }
 
-Printer::Printer(const PrintConfig& config, const std::string& name, std::string& out,
-                 std::function<void()> drain, std::atomic<bool>* stop, ReadMeter* meter)
+FileSink::FileSink(const PrintConfig& config, const std::string& name, std::string& out,
+                   std::function<void()> drain, std::atomic<bool>* stop, ReadMeter* meter)
     : config_(config),
       name_(name),
       out_(out),
-      drain_(std::move(drain)),
       stop_(stop),
+      drain_(std::move(drain)),
       meter_(meter) {}
 
-bool Printer::ok() const {
+bool FileSink::ok() const {
   if (meter_ != nullptr) meter_->Tick();
   return !done_ && (stop_ == nullptr || !stop_->load(std::memory_order_relaxed));
 }
 
-void Printer::Watch(const InputFile* in, JsonTotals* totals) {
-  in_ = in;
-  if (config_.json) json_ = std::make_unique<JsonFile>(name_, config_.encoding, totals);
+void FileSink::BinaryMatches() {
+  note_ = name_ + ": binary file matches";
+  done_ = true;
+}
+
+void FileSink::MaybeDrain() {
+  if (out_.size() >= kDrainBytes || config_.line_buffered) Drain();
+}
+
+void FileSink::Drain() {
+  if (drain_) drain_();
 }
 
 namespace {
-// Whether a line the searcher has just handed over ended with a LF, not with the input.
-bool EndsWithLf(const InputFile* in, const FoundLine& line) {
-  return in == nullptr || (in->state() & kStreamEof) == 0 ||
-         line.offset + line.length < in->position();
-}
-}  // namespace
 
-void Printer::Matched(const FoundLine& line) {
-  if (done_) return;
-  ++selected_;
-  if (json_ != nullptr && config_.report == Report::kLines && !config_.binary) {
-    json_->Line(true, line, EndsWithLf(in_, line), out_);
-    MaybeDrain();
-    return;
+// Text of one encoding appended in code page 932 or EUC-JP. A character the output cannot hold,
+// or a broken sequence, becomes '?', as converters write it.
+void AppendIn(Encoding output, Encoding encoding, const char* text, std::size_t n,
+              std::string& out) {
+  for (std::size_t at = 0; at < n;) {
+    const TextChar c = ReadTextChar(encoding, text + at, n - at);
+    at += c.length;
+    if (c.unicode == 0) {
+      out += c.broken ? '?' : '\0';
+      continue;
+    }
+    const Code code = Cp932OfUnicode(c.unicode);
+    if (output == Encoding::kCp932 && code != 0) {
+      if (code > 0xFF) out += static_cast<char>(code >> 8);
+      out += static_cast<char>(code & 0xFF);
+      continue;
+    }
+    const std::vector<std::string>& forms =
+        code != 0 ? FormsOfCp932(output, code) : FormsOfUnicode(output, c.unicode);
+    out += forms.empty() ? std::string("?") : forms.front();
   }
-  switch (config_.report) {
-    case Report::kQuiet:
-      if (stop_ != nullptr) stop_->store(true, std::memory_order_relaxed);
-      done_ = true;
+}
+
+// Selected lines and their context as grep writes them.
+class LinesSink final : public FileSink {
+ public:
+  using FileSink::FileSink;
+
+  void Matched(const FoundLine& line) override {
+    if (done_) return;
+    ++selected_;
+    if (config_.binary) {
+      BinaryMatches();
       return;
-    case Report::kFilesWith:
-    case Report::kFilesWithout:
-      done_ = true;
-      return;
-    case Report::kCount:
-      return;
-    case Report::kLines:
-      break;
+    }
+    BreakGap(line.number);
+    WriteLine(line, ':');
   }
-  if (config_.binary) {
-    note_ = name_ + ": binary file matches";
-    done_ = true;
-    return;
-  }
-  WriteLine(line, ':');
-}
 
-void Printer::Context(const FoundLine& line) {
-  if (done_ || config_.binary || config_.report != Report::kLines) return;
-  if (json_ != nullptr) {
-    json_->Line(false, line, EndsWithLf(in_, line), out_);
-    MaybeDrain();
-    return;
+  void Context(const FoundLine& line) override {
+    if (done_ || config_.binary) return;
+    BreakGap(line.number);
+    WriteLine(line, '-');
   }
-  WriteLine(line, '-');
-}
 
-void Printer::ContextBreak() {
-  if (done_ || config_.binary || config_.report != Report::kLines || json_ != nullptr) return;
-  if (config_.color) {
-    Colored(config_.colors.separator, "--");
-  } else {
-    out_ += "--";
+  void ContextBreak() override {
+    if (done_ || config_.binary) return;
+    if (config_.color) {
+      Colored(config_.colors.separator, "--");
+    } else {
+      out_ += "--";
+    }
+    out_ += '\n';
   }
-  out_ += '\n';
-}
 
-// Coloured as grep colours it: the matches of a line that has them in the match colour of its
-// kind, and with a line colour the text around them in it too, except a CR that ends the line.
-std::size_t Printer::ColumnOf(const FoundLine& line, std::size_t at) {
+  void Finish(const SearchEnd&) override { Drain(); }
+
+ private:
+  void BreakGap(std::int64_t number) {
+    if (config_.gap_breaks && last_ != 0 && number > last_ + 1) ContextBreak();
+    last_ = number;
+  }
+
+  void WriteLine(const FoundLine& line, char separator);
+  void WritePrefix(std::int64_t number, char separator, std::uint64_t offset = UINT64_MAX,
+                   std::size_t column = 0);
+  // 1-based, in the bytes written, of the text before byte `at` of the line.
+  std::size_t ColumnOf(const FoundLine& line, std::size_t at);
+  void WriteText(const char* text, std::size_t length);
+  void Colored(const std::string& sgr, std::string_view text);
+
+  std::int64_t last_ = 0;  // the number of the line written last
+};
+
+std::size_t LinesSink::ColumnOf(const FoundLine& line, std::size_t at) {
   const std::size_t size = out_.size();
   WriteText(line.text, at);
   const std::size_t column = out_.size() - size + 1;
@@ -163,11 +188,18 @@ std::size_t Printer::ColumnOf(const FoundLine& line, std::size_t at) {
   return column;
 }
 
-void Printer::WriteLine(const FoundLine& line, char separator) {
+// Coloured as grep colours it: the matches of a line that has them in the match colour of its
+// kind, and with a line colour the text around them in it too, except a CR that ends the line.
+void LinesSink::WriteLine(const FoundLine& line, char separator) {
   if (config_.vimgrep) {
+    // With -o, each match alone.
     for (const LineSpan& s : line.parts) {
       WritePrefix(line.number, separator, UINT64_MAX, ColumnOf(line, s.start));
-      WriteText(line.text, line.length);
+      if (config_.only_matching) {
+        WriteText(line.text + s.start, s.end - s.start);
+      } else {
+        WriteText(line.text, line.length);
+      }
       out_ += '\n';
     }
     MaybeDrain();
@@ -181,7 +213,8 @@ void Printer::WriteLine(const FoundLine& line, char separator) {
   if (config_.only_matching) {
     if (!matching) return;
     for (const LineSpan& s : line.parts) {
-      WritePrefix(line.number, separator, line.offset + s.start);
+      WritePrefix(line.number, separator, line.offset + s.start,
+                  config_.column ? ColumnOf(line, s.start) : 0);
       if (config_.color) colors.Start(match_color, out_);
       WriteText(line.text + s.start, s.end - s.start);
       if (config_.color) colors.End(match_color, out_);
@@ -220,8 +253,8 @@ void Printer::WriteLine(const FoundLine& line, char separator) {
   MaybeDrain();
 }
 
-void Printer::WritePrefix(std::int64_t number, char separator, std::uint64_t offset,
-                          std::size_t column) {
+void LinesSink::WritePrefix(std::int64_t number, char separator, std::uint64_t offset,
+                            std::size_t column) {
   const std::string sep(1, separator);
   auto field = [&](const std::string& color, const std::string& text) {
     if (config_.color) {
@@ -233,7 +266,11 @@ void Printer::WritePrefix(std::int64_t number, char separator, std::uint64_t off
     }
   };
   if (config_.with_name || config_.vimgrep) {
-    WriteName();
+    if (config_.color) {
+      Colored(config_.colors.file_name, name_);
+    } else {
+      out_ += name_;
+    }
     if (config_.null_after_name) {
       out_ += '\0';
     } else if (config_.color) {
@@ -251,59 +288,88 @@ void Printer::WritePrefix(std::int64_t number, char separator, std::uint64_t off
   }
 }
 
-void Printer::WriteText(const char* text, std::size_t length) {
-  if (config_.utf8) {
+void LinesSink::WriteText(const char* text, std::size_t length) {
+  if (!config_.output || *config_.output == config_.encoding) {
+    out_.append(text, length);
+  } else if (*config_.output == Encoding::kUtf8) {
     AppendUtf8(config_.encoding, text, length, out_);
   } else {
-    out_.append(text, length);
+    AppendIn(*config_.output, config_.encoding, text, length, out_);
   }
 }
 
-void Printer::WriteName() {
-  if (config_.color) {
-    Colored(config_.colors.file_name, name_);
-  } else {
-    out_ += name_;
-  }
-}
-
-void Printer::Colored(const std::string& sgr, std::string_view text) {
+void LinesSink::Colored(const std::string& sgr, std::string_view text) {
   config_.colors.Start(sgr, out_);
   out_ += text;
   config_.colors.End(sgr, out_);
 }
 
-void Printer::MaybeDrain() {
-  if ((out_.size() >= kDrainBytes || config_.line_buffered) && drain_) drain_();
+// -c, -l, -L and -q: a file's count or name at its end, or nothing at all. The search ends at the
+// first selected line where that decides it.
+class SummarySink final : public FileSink {
+ public:
+  using FileSink::FileSink;
+
+  void Matched(const FoundLine&) override {
+    if (done_) return;
+    ++selected_;
+    if (config_.report == Report::kQuiet && stop_ != nullptr) {
+      stop_->store(true, std::memory_order_relaxed);
+    }
+    done_ = config_.report != Report::kCount;
+  }
+
+  void Finish(const SearchEnd&) override {
+    const Colors& colors = config_.colors;
+    const char end = config_.null_after_name ? '\0' : '\n';
+    switch (config_.report) {
+      case Report::kCount:
+        if (config_.with_name) {
+          out_ += config_.color ? colors.Paint(colors.file_name, name_) : name_;
+          if (config_.null_after_name) {
+            out_ += '\0';
+          } else {
+            out_ += config_.color ? colors.Paint(colors.separator, ":") : ":";
+          }
+        }
+        out_ += std::to_string(selected_) + "\n";
+        break;
+      case Report::kFilesWith:
+      case Report::kFilesWithout:
+        if ((selected_ > 0) == (config_.report == Report::kFilesWith)) {
+          out_ += config_.color ? colors.Paint(colors.file_name, name_) : name_;
+          out_ += end;
+        }
+        break;
+      default:
+        break;
+    }
+    Drain();
+  }
+};
+
+}  // namespace
+
+RunOutput::RunOutput(const PrintConfig& config)
+    : json_(config.json ? std::make_unique<JsonRun>() : nullptr) {
+  // Context groups of different files are parted by "--" too, as within one file.
+  if (config.context && !config.json) {
+    between_ = (config.color ? config.colors.Paint(config.colors.separator, "--") : "--") + "\n";
+  }
 }
 
-void Printer::Finish() {
-  if (json_ != nullptr) json_->End(in_ != nullptr ? in_->position() : 0, out_);
-  switch (config_.report) {
-    case Report::kCount:
-      if (config_.with_name) {
-        WriteName();
-        if (config_.null_after_name) {
-          out_ += '\0';
-        } else if (config_.color) {
-          Colored(config_.colors.separator, ":");
-        } else {
-          out_ += ':';
-        }
-      }
-      out_ += std::to_string(selected_) + "\n";
-      break;
-    case Report::kFilesWith:
-    case Report::kFilesWithout:
-      if ((selected_ > 0) == (config_.report == Report::kFilesWith)) {
-        WriteName();
-        out_ += config_.null_after_name ? '\0' : '\n';
-      }
-      break;
-    default:
-      break;
+RunOutput::~RunOutput() = default;
+
+std::unique_ptr<FileSink> RunOutput::SinkFor(const PrintConfig& file, const std::string& name,
+                                             std::string& out, std::function<void()> drain,
+                                             std::atomic<bool>* stop, ReadMeter* meter) {
+  if (json_ != nullptr) return NewJsonSink(*json_, file, name, out, std::move(drain), stop, meter);
+  if (file.report == Report::kLines) {
+    return std::make_unique<LinesSink>(file, name, out, std::move(drain), stop, meter);
   }
-  if (drain_) drain_();
+  return std::make_unique<SummarySink>(file, name, out, std::move(drain), stop, meter);
 }
+
+std::string RunOutput::Closing() const { return json_ != nullptr ? json_->Summary() : ""; }
 
 }  // namespace kensaku::cli

@@ -1,6 +1,8 @@
-// The printer: the sink of a search of one file, writing what grep writes for its selected lines
-// (prefixes, matched parts, counts, names, context with "--" between groups, colour). Which lines
-// are selected or context is the searcher's; the printer only writes them.
+// The tool's sinks, one for each kind of output of a file's search: lines (what grep writes for
+// selected lines: prefixes, matched parts, context with "--" between groups, colour, -o, -b,
+// --vimgrep, --column), summaries (-c, -l, -L, -q) and JSON Lines (json_lines.h). Which lines are
+// selected or context is the searcher's; a sink only writes them, and learns the rest from the
+// end of the search.
 #ifndef KENSAKU_TOOLS_CLI_PRINTER_H_
 #define KENSAKU_TOOLS_CLI_PRINTER_H_
 
@@ -8,10 +10,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "json_lines.h"
+#include "mbchar/encoding.h"
 #include "search/sink.h"
 #include "search/streams.h"
 
@@ -81,60 +84,79 @@ struct PrintConfig {
   bool color = false;
   Colors colors;
   bool invert = false;  // -v: selected lines are those without a match, context those with one
-  bool utf8 = false;    // the file's text converted to UTF-8
+  // The encoding lines are written in (code page 932, UTF-8 or EUC-JP); none: the file's bytes.
+  std::optional<Encoding> output;
   Encoding encoding = Encoding::kCp932;  // the encoding of the lines the searcher reports
   bool binary = false;                   // a binary file: one note instead of its lines
-  bool json = false;             // --json: JSON Lines messages instead
-  bool vimgrep = false;          // --vimgrep: name:line:column:line, once for each match
-  bool column = false;           // --column: the first match's column after the line number
-  bool byte_offset = false;      // -b: the offset in the file before the text
-  bool null_after_name = false;  // -Z
-  bool line_buffered = false;    // each line handed over as it is written
+  std::uint64_t binary_offset = 0;       // and where its first NUL is
+  bool json = false;                     // --json: JSON Lines messages instead
+  bool vimgrep = false;                  // --vimgrep: name:line:column:line, once for each match
+  bool column = false;                   // --column: the first match's column after the line number
+  bool byte_offset = false;              // -b: the offset in the file before the text
+  bool null_after_name = false;          // -Z
+  bool line_buffered = false;            // each line handed over as it is written
+  bool context = false;                  // context asked for: "--" between groups, across files too
+  bool gap_breaks = false;  // and no lines of it to give (-C0): "--" between lines apart
 };
 
-class Printer final : public SearchSink {
+// What every sink of a file's search has: where its output goes and when it is handed over, when
+// the search is to stop, the lines selected and the note for standard error.
+class FileSink : public SearchSink {
  public:
   // Output goes to out; drain(out) is called when it has grown large, and at the end. stop, when
   // set by anyone, ends the search (-q). The meter, if any, is ticked each time the searcher asks
   // whether to go on.
-  Printer(const PrintConfig& config, const std::string& name, std::string& out,
-          std::function<void()> drain, std::atomic<bool>* stop, ReadMeter* meter = nullptr);
+  FileSink(const PrintConfig& config, const std::string& name, std::string& out,
+           std::function<void()> drain, std::atomic<bool>* stop, ReadMeter* meter);
 
   bool ok() const override;
-  void Matched(const FoundLine& line) override;
-  void Context(const FoundLine& line) override;
-  void ContextBreak() override;
-  // Writes the count or name the report asks for.
-  void Finish() override;
-
   std::int64_t selected() const { return selected_; }
-  // The input searched, for its offsets and its end; with --json, the totals to add to.
-  void Watch(const InputFile* in, JsonTotals* totals);
   // A note for standard error ("binary file matches"), empty when there is none.
   const std::string& note() const { return note_; }
 
- private:
-  void WriteLine(const FoundLine& line, char separator);
-  void WritePrefix(std::int64_t number, char separator, std::uint64_t offset = UINT64_MAX,
-                   std::size_t column = 0);
-  // 1-based, in the bytes written, of the text before byte `at` of the line.
-  std::size_t ColumnOf(const FoundLine& line, std::size_t at);
-  void WriteText(const char* text, std::size_t length);
-  void WriteName();
-  void Colored(const std::string& sgr, std::string_view text);
+ protected:
+  // A selected line of a binary file: the note, and the search ends.
+  void BinaryMatches();
   void MaybeDrain();
+  void Drain();
 
   const PrintConfig& config_;
   const std::string& name_;
   std::string& out_;
-  std::function<void()> drain_;
-  std::atomic<bool>* stop_;
-  ReadMeter* meter_;
-  const InputFile* in_ = nullptr;
-  std::unique_ptr<JsonFile> json_;
   std::int64_t selected_ = 0;
   bool done_ = false;
+  std::atomic<bool>* stop_;
+
+ private:
+  std::function<void()> drain_;
+  ReadMeter* meter_;
   std::string note_;
+};
+
+struct JsonRun;
+
+// The output of one run: a sink for each file, of the kind the options ask for, and what is
+// written between files and after the last.
+class RunOutput {
+ public:
+  explicit RunOutput(const PrintConfig& config);
+  ~RunOutput();
+  RunOutput(const RunOutput&) = delete;
+  RunOutput& operator=(const RunOutput&) = delete;
+
+  // The sink of one file's search; file is the run's config with the file's own encoding and
+  // binary facts, and must outlive the sink, as name and out must.
+  std::unique_ptr<FileSink> SinkFor(const PrintConfig& file, const std::string& name,
+                                    std::string& out, std::function<void()> drain,
+                                    std::atomic<bool>* stop, ReadMeter* meter = nullptr);
+  // Put before a file's output when an earlier file has written some; empty: nothing.
+  const std::string& between() const { return between_; }
+  // Written after every file (the JSON summary), or empty.
+  std::string Closing() const;
+
+ private:
+  std::string between_;
+  std::unique_ptr<JsonRun> json_;
 };
 
 }  // namespace kensaku::cli

@@ -56,8 +56,8 @@ struct Node {
 
 class Board {
  public:
-  Board(const SearchPlan& plan, const Queries& queries)
-      : plan_(plan), queries_(queries), max_held_(HeldBound()) {}
+  Board(const SearchPlan& plan, const Queries& queries, RunOutput& output)
+      : plan_(plan), queries_(queries), output_(output), max_held_(HeldBound()) {}
 
   std::vector<std::unique_ptr<Node>>& roots() { return roots_; }
   std::atomic<bool>& stop() { return stop_; }
@@ -244,9 +244,11 @@ class Board {
     work_ready_.notify_all();
   }
 
-  static bool LooksBinary(InputFile& in) {
+  // Where the first NUL is, or UINT64_MAX.
+  static std::uint64_t LooksBinary(InputFile& in) {
     const auto [text, n] = in.Window();
-    return std::memchr(text, '\0', n < kBinaryProbe ? n : kBinaryProbe) != nullptr;
+    const void* nul = std::memchr(text, '\0', n < kBinaryProbe ? n : kBinaryProbe);
+    return nul != nullptr ? static_cast<const char*>(nul) - text : UINT64_MAX;
   }
 
   void SearchFile(Node& node, Tools& tools) {
@@ -270,7 +272,8 @@ class Board {
     PrintConfig config = plan_.print;
     config.encoding = in.encoding();
     // Looked for in the text as read: UTF-16 holds NUL bytes, and is read as UTF-8.
-    config.binary = plan_.binary != Binary::kText && LooksBinary(in);
+    config.binary_offset = plan_.binary != Binary::kText ? LooksBinary(in) : UINT64_MAX;
+    config.binary = config.binary_offset != UINT64_MAX;
     if (!(config.binary && plan_.binary == Binary::kWithoutMatch)) {
       // Output that grows large goes to the node as it comes, so that the writer can hand over
       // the first file's as it is found.
@@ -292,12 +295,11 @@ class Board {
       {
         ReadMeter meter(in, bytes_done_);
         // One pointer: the call needs no memory of its own.
-        Printer printer(
+        const std::unique_ptr<FileSink> sink = output_.SinkFor(
             config, target.shown, drain.out, [d = &drain] { (*d)(); }, &stop_, &meter);
-        printer.Watch(&in, &json_totals_);
-        tools.searcher.Search(in, printer);
-        node.selected = printer.selected() > 0;
-        if (!printer.note().empty()) node.err = printer.note();
+        tools.searcher.Search(in, *sink);
+        node.selected = sink->selected() > 0;
+        if (!sink->note().empty()) node.err = sink->note();
       }
       if ((in.state() & kStreamBad) != 0) {
         node.err = target.shown + ": read error";
@@ -308,6 +310,7 @@ class Board {
 
   const SearchPlan& plan_;
   const Queries& queries_;
+  RunOutput& output_;
   const std::uint64_t max_held_;
   std::vector<std::unique_ptr<Node>> roots_;
   std::vector<std::thread> workers_;
@@ -330,9 +333,6 @@ class Board {
   std::atomic<std::uint64_t> bytes_done_{0};
   std::atomic<std::size_t> files_done_{0};
   std::atomic<std::size_t> files_found_{0};
-
- public:
-  JsonTotals json_totals_;
 };
 
 class Progress {
@@ -415,7 +415,8 @@ class Writer {
 
 SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
                        const std::vector<Target>& operands) {
-  Board board(plan, queries);
+  RunOutput output(plan.print);
+  Board board(plan, queries, output);
   std::uint64_t total = 0;
   for (const Target& t : operands) {
     auto node = std::make_unique<Node>();
@@ -425,13 +426,8 @@ SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
   }
   Progress progress(plan, total, board);
   Writer writer(progress, plan.print.line_buffered);
-  const auto started = std::chrono::steady_clock::now();
   board.Start(std::max(1, plan.threads));
 
-  // Context groups of different files are parted by "--" too, as within one file.
-  const bool parted = (plan.selection.after > 0 || plan.selection.before > 0) && !plan.print.json;
-  const std::string separator =
-      (plan.print.color ? plan.print.colors.Paint(plan.print.colors.separator, "--") : "--") + "\n";
   bool printed = false;
   SearchResult result;
   // Depth first over the nodes, each written once it is done.
@@ -451,7 +447,7 @@ SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
     Node& node = *(*level.nodes)[level.next++];
     bool first = true;
     auto write = [&](std::string& text) {
-      if (parted && first && printed) text.insert(0, separator);
+      if (first && printed) text.insert(0, output.between());
       first = false;
       printed = true;
       writer.Add(text);
@@ -481,9 +477,7 @@ SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
     if (!node.children.empty()) levels.push_back({&node.children, 0});
     progress.Draw();
   }
-  if (plan.print.json) {
-    writer.Add(JsonSummary(board.json_totals_, std::chrono::steady_clock::now() - started));
-  }
+  writer.Add(output.Closing());
   writer.Flush();
   board.Join();
   progress.Erase();
