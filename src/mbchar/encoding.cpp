@@ -669,6 +669,21 @@ void AppendUtf8(Encoding e, const char* text, std::size_t n, std::string& out) {
   }
 }
 
+bool CanHold(Encoding e, char32_t u) {
+  switch (e) {
+    case Encoding::kUtf8:
+    case Encoding::kUtf16Le:
+    case Encoding::kUtf16Be:
+      return true;
+    case Encoding::kEucJp:
+      return !FormsOfUnicode(e, u).empty();
+    case Encoding::kCp932:
+    case Encoding::kIso2022Jp:
+      break;
+  }
+  return false;
+}
+
 void AppendTextAsUtf8(Encoding e, const char* text, std::size_t n, std::string& out) {
   if (ReadsAsUtf8(e)) {
     Utf8Transcoder(e).Convert(text, n, true, out);

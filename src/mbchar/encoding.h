@@ -75,6 +75,9 @@ const std::vector<std::string>& FormsOfCp932(Encoding e, Code c);
 // Those that read as the Unicode scalar u, which code page 932 lacks; empty where the encoding
 // cannot hold it.
 std::vector<std::string> FormsOfUnicode(Encoding e, char32_t u);
+// Whether a text in the encoding can hold u, a character code page 932 lacks: UTF-8 and UTF-16
+// hold every one, EUC-JP those of JIS X 0212, code page 932 and ISO-2022-JP as read here none.
+bool CanHold(Encoding e, char32_t u);
 
 // Appends the UTF-8 of one scalar.
 void AppendUtf8Of(char32_t u, std::string& out);

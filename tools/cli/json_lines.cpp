@@ -7,15 +7,6 @@
 namespace kensaku::cli {
 namespace {
 
-bool IsUtf8(std::string_view text) {
-  for (std::size_t at = 0; at < text.size();) {
-    const TextChar c = ReadTextChar(Encoding::kUtf8, text.data() + at, text.size() - at);
-    if (c.broken) return false;
-    at += c.length;
-  }
-  return true;
-}
-
 std::string Base64(std::string_view bytes) {
   static constexpr char kDigits[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -249,7 +240,7 @@ JsonObject& JsonObject::Data(std::string_view key, std::string_view text, bool b
 }
 
 std::string JsonData(std::string_view text, bool broken) {
-  if (!broken && IsUtf8(text)) return JsonObject().String("text", text).Close();
+  if (!broken && FirstBrokenUtf8(text.data(), text.size()) == text.size()) return JsonObject().String("text", text).Close();
   return JsonObject().String("bytes", Base64(text)).Close();
 }
 

@@ -35,10 +35,7 @@ void WarnOfCharsNoFileHolds(const std::vector<std::string>& patterns, const Extr
   std::vector<char32_t> told;
   for (const std::string& pattern : patterns) {
     for (char32_t u : ExtraCharsIn(pattern, extras)) {
-      const bool held = encoding == Encoding::kUtf8 || encoding == Encoding::kUtf16Le ||
-                        encoding == Encoding::kUtf16Be ||
-                        (encoding == Encoding::kEucJp && !FormsOfUnicode(encoding, u).empty());
-      if (held || std::find(told.begin(), told.end(), u) != told.end()) continue;
+      if (CanHold(encoding, u) || std::find(told.begin(), told.end(), u) != told.end()) continue;
       told.push_back(u);
       const std::string utf8 = FormsOfUnicode(Encoding::kUtf8, u).front();
       char code[16];
