@@ -5,7 +5,9 @@
 #
 #   bench/same-output.sh OLD_KENSAKU NEW_KENSAKU [CORPUS_DIR]
 #
-# Prints one line per difference and a summary; exits 1 on any difference.
+# NEW_ARGS, if set, is added to the new build's arguments (say --output-encoding=raw, to compare
+# with a build whose output was each file's own bytes). Prints one line per difference and a
+# summary; exits 1 on any difference.
 set -u
 old=$1 new=$2
 dir=${3:-/tmp/kensaku-corpus}
@@ -21,7 +23,7 @@ digest() {
 same() {  # same ARGS...: both builds
   local a b
   a=$(digest "$old" "$@")
-  b=$(digest "$new" "$@")
+  b=$(digest "$new" ${NEW_ARGS:-} "$@")
   runs=$((runs + 1))
   if [ "$a" != "$b" ]; then
     differ=$((differ + 1))

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "mbchar/encoding.h"
-#include "mbchar/fold.h"
 #include "mbchar/internal_text.h"
 #include "search/line_matcher.h"
 #include "search/query.h"
@@ -507,20 +506,7 @@ std::int64_t kensaku_fold_utf8(const char* text, std::size_t length, unsigned fo
   if ((text == nullptr && length > 0) || (fold & ~0x7Fu) != 0) return KENSAKU_E_ARGUMENT;
   kensaku_error error{};
   const std::int64_t n = Guarded(&error, std::int64_t{0}, [&] {
-    const kensaku::FoldTable& table = kensaku::FoldTable::For(static_cast<int>(fold));
-    std::string folded;
-    for (std::size_t at = 0; at < length;) {
-      const kensaku::TextChar c = kensaku::ReadTextChar(Encoding::kUtf8, text + at, length - at);
-      const kensaku::Code code = c.broken ? 0 : kensaku::Cp932OfUnicode(c.unicode);
-      const char32_t u = code != 0 ? kensaku::UnicodeOfCp932(table[code]) : 0;
-      if (u != 0) {
-        kensaku::AppendUtf8Of(u, folded);
-      } else {
-        folded.append(text + at, c.length);
-      }
-      at += c.length;
-    }
-    return CopyOut(folded, out, capacity);
+    return CopyOut(kensaku::FoldUtf8({text, length}, static_cast<int>(fold)), out, capacity);
   });
   return error.code != 0 ? error.code : n;
 }

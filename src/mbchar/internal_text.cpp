@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mbchar/fold.h"
+
 namespace kensaku {
 namespace {
 
@@ -209,6 +211,23 @@ std::vector<char32_t> ExtraCharsIn(const std::string& pattern, const ExtraChars&
     if (u != 0) found.push_back(u);
   }
   return found;
+}
+
+std::string FoldUtf8(std::string_view text, int fold_flags) {
+  const FoldTable& table = FoldTable::For(fold_flags);
+  std::string folded;
+  for (std::size_t at = 0; at < text.size();) {
+    const TextChar c = ReadTextChar(Encoding::kUtf8, text.data() + at, text.size() - at);
+    const Code code = c.broken ? 0 : Cp932OfUnicode(c.unicode);
+    const char32_t u = code != 0 ? UnicodeOfCp932(table[code]) : 0;
+    if (u != 0) {
+      AppendUtf8Of(u, folded);
+    } else {
+      folded.append(text.data() + at, c.length);
+    }
+    at += c.length;
+  }
+  return folded;
 }
 
 }  // namespace kensaku

@@ -85,6 +85,10 @@ std::vector<char32_t> ExtraCharsIn(const std::string& pattern, const ExtraChars&
 bool InternalFromUtf8(std::string_view utf8, ExtraChars& extras, std::string& out,
                       std::string& problem);
 
+// A UTF-8 text with each character folded under the flags as a query compares it, as UTF-8:
+// characters code page 932 lacks, and broken sequences, stay as they are.
+std::string FoldUtf8(std::string_view text, int fold_flags);
+
 }  // namespace kensaku
 
 #endif  // KENSAKU_SRC_MBCHAR_INTERNAL_TEXT_H_
