@@ -29,11 +29,12 @@ expect() {
   fi
 }
 
-# same_as_grep ARGS...: on ASCII text the output and exit code are grep's.
+# same_as_grep ARGS...: on ASCII text the output and exit code are grep's. Each reads standard
+# input from the start of $stdin_file (none when unset): both read the descriptor given.
 same_as_grep() {
-  timeout 30 "$K" "$@" >ko 2>ke
+  timeout 30 "$K" "$@" <"${stdin_file:-/dev/null}" >ko 2>ke
   local krc=$?
-  grep "$@" >go 2>ge
+  grep "$@" <"${stdin_file:-/dev/null}" >go 2>ge
   local grc=$?
   sed 's/^grep:/kensaku:/' ge >ge2
   if [[ $krc != "$grc" ]] || ! cmp -s ko go || ! cmp -s ke ge2; then
@@ -47,9 +48,9 @@ same_as_grep() {
 # same_as_grep_sorted ARGS...: the same for a tree, whose lines grep writes in the directories'
 # own order: the lines are compared sorted.
 same_as_grep_sorted() {
-  timeout 30 "$K" "$@" 2>ke | LC_ALL=C sort >ko
+  timeout 30 "$K" "$@" <"${stdin_file:-/dev/null}" 2>ke | LC_ALL=C sort >ko
   local krc=${PIPESTATUS[0]}
-  grep "$@" 2>ge | LC_ALL=C sort >go
+  grep "$@" <"${stdin_file:-/dev/null}" 2>ge | LC_ALL=C sort >go
   local grc=${PIPESTATUS[0]}
   sed 's/^grep:/kensaku:/' ge >ge2
   if [[ $krc != "$grc" ]] || ! cmp -s ko go || ! cmp -s ke ge2; then
@@ -259,6 +260,37 @@ run a /proc/self/mem f
 expect "an input that cannot be read" 2 $'f:a1\nf:a2\nf:a3\n' $'kensaku: /proc/self/mem: Input/output error\n'
 run a <d
 expect "standard input that cannot be read" 2 "" $'kensaku: (standard input): Is a directory\n'
+# Standard input is the descriptor handed over, read from where it stands: a socket, one its
+# reader could not open by name, a file partly read already; -m leaves the rest for the next
+# reader, right after the last selected line, as grep does.
+/usr/bin/python3 -c 'import socket, subprocess, sys
+a, b = socket.socketpair(); b.sendall(b"a1\nb\n"); b.close()
+sys.exit(subprocess.run(sys.argv[1:], stdin=a, stdout=open("o", "wb"), stderr=open("e", "wb")).returncode)' \
+  "$K" a
+rc=$?
+expect "a socket as standard input" 0 $'a1\n'
+cp f private && chmod 600 private
+if [[ $(id -u) == 0 ]] && command -v runuser >/dev/null; then
+  runuser -u nobody -- "$K" a <private >o 2>e
+else
+  exec 3<private && chmod 000 private && "$K" a <&3 >o 2>e
+fi
+rc=$?
+exec 3<&-
+expect "a descriptor its reader could not open by name" 0 $'a1\na2\na3\n'
+{ head -n 2 >/dev/null; "$K" a >o 2>e; rc=$?; } <f
+expect "standard input partly read by another" 0 $'a2\na3\n'
+for args in "-m1 a" "-m2 -A3 a" "-m1 -v a" "-m1 -c a" "-m5 a" "-m1 zz"; do
+  # shellcheck disable=SC2086
+  { "$K" $args; echo --; cat; } <f >o 2>e
+  # shellcheck disable=SC2086
+  { grep $args; echo --; cat; } <f >want
+  if ! cmp -s o want; then
+    echo "FAIL: standard input left where grep leaves it, $args"
+    diff want o | head -n 6
+    failures=$((failures + 1))
+  fi
+done
 # Patterns as typed, as in grep: an empty one selects every line, blanks count.
 run -c '' f
 expect "an empty pattern" 0 $'8\n'
@@ -341,7 +373,7 @@ for args in "--exclude=*.c x globs/a.c globs/b.h" "--include=*.c x globs/b.h glo
     "-r --exclude-dir=sub x globs/sub/ globs/a.c" "--exclude=globs x globs globs/a.c" \
     "--include=*.c x missing globs/a.c" "-r --exclude-dir=. x ." "--exclude=* x -"; do
   # shellcheck disable=SC2086
-  same_as_grep_sorted $args <globs/a.c
+  stdin_file=globs/a.c same_as_grep_sorted $args
 done
 set +f
 (cd globs && timeout 30 "$K" -r --exclude-dir=. -l x >../o 2>../e)

@@ -2,6 +2,7 @@
 #ifndef KENSAKU_TOOLS_CLI_PLATFORM_H_
 #define KENSAKU_TOOLS_CLI_PLATFORM_H_
 
+#include <cstdint>
 #include <string>
 
 namespace kensaku::cli {
@@ -10,6 +11,9 @@ namespace kensaku::cli {
 bool IsTerminal(int fd);
 // The terminal shows UTF-8: the locale's character set (POSIX) or the console's code page.
 bool TerminalIsUtf8();
+// Standard input's open handle, read where it stands (a socket, a descriptor its reader could not
+// open by name, a file partly read); -1 where it is read by StandardInputName instead.
+std::intptr_t StandardInputHandle();
 // A name the library's InputFile can open to read standard input.
 std::string StandardInputName();
 // Standard output writes bytes as given (no CR added before LF).

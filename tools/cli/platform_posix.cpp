@@ -19,6 +19,8 @@ bool TerminalIsUtf8() {
   return utf8;
 }
 
+std::intptr_t StandardInputHandle() { return STDIN_FILENO; }
+
 std::string StandardInputName() { return "/dev/stdin"; }
 
 void SetBinaryOutput() {}

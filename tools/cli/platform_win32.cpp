@@ -23,6 +23,9 @@ bool IsTerminal(int fd) { return _isatty(fd) != 0; }
 
 bool TerminalIsUtf8() { return GetConsoleOutputCP() == CP_UTF8; }
 
+// The console hands over text in its own code page; the copy keeps the bytes.
+std::intptr_t StandardInputHandle() { return -1; }
+
 std::string StandardInputName() {
   static SpooledInput spooled;
   if (!spooled.name.empty()) return spooled.name;

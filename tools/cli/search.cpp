@@ -13,6 +13,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform.h"
+
 namespace kensaku::cli {
 namespace {
 
@@ -29,6 +31,26 @@ std::uint64_t HeldBound() {
   const char* bound = std::getenv("KENSAKU_HOLD_BYTES");
   return bound != nullptr && *bound != '\0' ? std::strtoull(bound, nullptr, 10) : kMaxHeld;
 }
+
+// Passes all on to the printer, keeping where the last selected line ends.
+class LastSelected : public SearchSink {
+ public:
+  explicit LastSelected(SearchSink& to) : to_(to) {}
+  std::uint64_t end = 0;
+
+  bool ok() const override { return to_.ok(); }
+  bool paused() const override { return to_.paused(); }
+  void Matched(const FoundLine& line) override {
+    end = line.offset + line.length + 1;  // past its LF, or the end of the input
+    to_.Matched(line);
+  }
+  void Context(const FoundLine& line) override { to_.Context(line); }
+  void ContextBreak() override { to_.ContextBreak(); }
+  void Finish() override { to_.Finish(); }
+
+ private:
+  SearchSink& to_;
+};
 
 // One target of the search and what came of it. A directory's entries become nodes of their own
 // when it is listed; the output is written in the order of the nodes, depth first.
@@ -274,6 +296,7 @@ class Board {
     name.path = target.path.c_str();
     name.directory = node.parent != nullptr ? node.parent->handle : -1;
     name.regular = node.parent != nullptr;
+    if (target.standard_input) name.handle = StandardInputHandle();
     InputFile in(name, &tools.buffer);
     in.ReadWholeLines();  // a line of any length is one line here; the exports keep their cut
     if (in.failed()) {
@@ -281,7 +304,8 @@ class Board {
       node.error = true;
       return;
     }
-    in.SetEncoding(EncodingOf(in));
+    const Encoding encoding = EncodingOf(in);
+    in.SetEncoding(encoding);
     PrintConfig config = plan_.print;
     config.encoding = in.encoding();
     // Looked for in the text as read: UTF-16 holds NUL bytes, and is read as UTF-8.
@@ -310,7 +334,16 @@ class Board {
         Printer printer(
             config, target.shown, drain.out, [d = &drain] { (*d)(); }, &stop_, &meter);
         printer.Watch(&in, &json_totals_);
-        tools.For(in.encoding()).Search(in, printer);
+        // Standard input that -m stops early is left right after the last selected line, for
+        // whoever reads it next (`{ kensaku -m1 x; cat; } < f`), as grep leaves it. Offsets of
+        // text read as transcoded UTF-8 are not the file's.
+        const bool leave = target.standard_input && plan_.selection.max_count > 0 &&
+                           encoding == in.encoding();
+        LastSelected last(printer);
+        tools.For(in.encoding()).Search(in, leave ? static_cast<SearchSink&>(last) : printer);
+        if (leave && printer.selected() >= plan_.selection.max_count) {
+          in.source().LeaveAt(last.end);
+        }
         node.selected = printer.selected() > 0;
         if (!printer.note().empty()) node.err = printer.note();
       }
