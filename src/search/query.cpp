@@ -50,7 +50,8 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
       fold_flags_(options.match.fold_flags),
       form_(options.form),
       size_(patterns.size()),
-      extras_(options.extras) {
+      extras_(options.extras),
+      empty_entry_(options.empty_entry) {
   if (kind_ == SearchKind::kInc) form_.whole_lines = true;
   const auto group = static_cast<std::size_t>(kMaxPatterns);
   for (std::size_t i = 0; i < patterns.size(); i += group) {
@@ -91,11 +92,19 @@ bool Query::Selects(const char* line, std::size_t length) const {
   return false;
 }
 
-EncodingQueries CompileForEncodings(std::vector<std::string> entries, const QueryOptions& options) {
+EncodingQueries CompileForEncodings(std::vector<std::string> entries, const QueryOptions& given,
+                                    Bound bound) {
   EncodingQueries queries;
-  queries.every_line =
+  QueryOptions options = given;
+  const bool empty =
       std::any_of(entries.begin(), entries.end(), [](const std::string& e) { return e.empty(); });
-  if (queries.every_line) entries.clear();
+  if (empty && bound == Bound::kNone) {
+    queries.every_line = true;
+    entries.clear();
+  } else if (empty) {
+    std::erase_if(entries, [](const std::string& e) { return e.empty(); });
+    options.empty_entry = true;
+  }
   queries.decoded = std::make_shared<Query>(entries, options);
   queries.sjis = queries.decoded;
   if (options.extras == nullptr || options.extras->empty()) return queries;

@@ -232,6 +232,7 @@ class SelectScan final : public Selector {
         with_parts_(selection.parts && !selection.invert),
         context_parts_(selection.parts && selection.invert && context_),
         every_line_(selection.invert || selection.before > 0),
+        empty_bounded_(query.empty_entry() && selection.bound != Bound::kNone),
         max_count_(selection.max_count >= 0 ? selection.max_count : INT64_MAX) {
     for (std::size_t g = 0; g < query.groups().size(); ++g) {
       groups_.push_back({&EntriesOf<Entry>(*query.groups()[g]), nullptr});
@@ -273,6 +274,7 @@ class SelectScan final : public Selector {
         FindParts(state_.line, state_.length, state_.text_length, true);
         hit = !parts_.empty();
       }
+      if (!hit && empty_bounded_) hit = EmptyMatchBounded();
       Report(hit != selection_.invert);
     }
     // Paused by the sink, or waiting for the reader: the next Continue goes on from here.
@@ -302,7 +304,7 @@ class SelectScan final : public Selector {
 
   // Lines that cannot match are passed over unless some of them must be reported: inverted, or
   // as context.
-  bool MayPassOver() const { return !every_line_ && after_left_ == 0; }
+  bool MayPassOver() const { return !every_line_ && !empty_bounded_ && after_left_ == 0; }
 
   bool PassOverHopeless() {
     const std::size_t whole = hopeless_.Find(*in_);
@@ -503,6 +505,24 @@ class SelectScan final : public Selector {
     parts_found_ = current;  // the line read's, or no longer
   }
 
+  // Whether an empty match somewhere in the line read is bounded: the empty line under kLine,
+  // a place between two characters that are no word characters (or a line end) under kWord.
+  bool EmptyMatchBounded() {
+    const char* text = state_.line;
+    std::size_t end = state_.text_length;
+    if (encoding_ != Encoding::kCp932) {
+      if (!decoded_) DecodeLine();
+      text = internal_.text();
+      end = internal_.size();
+    }
+    if (selection_.bound == Bound::kLine) return end == 0;
+    for (std::size_t at = 0;;) {
+      if (Bounded(text, end, LineSpan{at, at})) return true;
+      if (at == end) return false;
+      at = std::min(end, at + static_cast<std::size_t>(CharLength(text + at)));
+    }
+  }
+
   bool Bounded(const char* text, std::size_t end, const LineSpan& p) const {
     if (selection_.bound == Bound::kLine) return p.start == 0 && p.end == end;
     const bool before =
@@ -521,6 +541,7 @@ class SelectScan final : public Selector {
   const bool with_parts_;
   const bool context_parts_;  // under invert, context lines are those with matches to show
   const bool every_line_;     // every line is reported, selected or not, or may be context before
+  const bool empty_bounded_;  // an empty entry hits where an empty match is bounded
   const std::int64_t max_count_;
   std::vector<Group> groups_;
   ScanState state_;

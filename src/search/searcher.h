@@ -41,11 +41,6 @@
 
 namespace kensaku {
 
-// What a match must be bounded by: nothing, no word character on either side (ASCII and
-// full-width letters and digits, and the underscore, so that kana around a match do not defeat
-// it), or the line's ends.
-enum class Bound : unsigned char { kNone, kWord, kLine };
-
 // What a caller asks of line selection.
 struct Selection {
   bool invert = false;          // select the lines no entry hits

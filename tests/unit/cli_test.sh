@@ -174,6 +174,16 @@ for args in "a f" "-n a f g" "-H a f" "-h a f g" "-c a f g h" "-l a f g h" "-L a
   # shellcheck disable=SC2086
   same_as_grep $args
 done
+# An empty pattern under -x matches the empty line only, under -w where no word character is on
+# either side of it; alone it selects every line.
+printf 'a\n\nb\n \na b\na  b\n-\nab\n_\n.x\n' >empty
+for args in "-n -w" "-n -wv" "-n -x" "-xv" "-wc" "-wo" "-w -e b -e" "-x -e b -e" "-wn -C1" \
+    "-xn -A1" "-F -w" "-F -x" "-c"; do
+  # shellcheck disable=SC2086
+  same_as_grep $args '' empty
+done
+run -c -w '' --encoding=utf-8 - < <(printf 'かな\n\nａ\n1 \n')
+expect "-w '': kana are no word characters, full-width letters are" 0 $'3\n'
 
 # -w in Japanese text: kana around a match do not join it to a word; full-width letters and
 # digits do.

@@ -87,7 +87,8 @@ int Main(int argc, char** argv) {
   auto extras = std::make_shared<ExtraChars>();
   if (!CollectPatterns(o, patterns, *extras, error)) return Fail(error);
 
-  const Queries queries = BuildQueries(patterns, o.kind, o.fold_flags, extras);
+  const Bound bound = o.whole_line ? Bound::kLine : o.word ? Bound::kWord : Bound::kNone;
+  const Queries queries = BuildQueries(patterns, o.kind, o.fold_flags, extras, bound);
   if (!o.encoding_auto) WarnOfCharsNoFileHolds(patterns, *extras, o.encoding);
 
   std::vector<Target> targets;
@@ -126,7 +127,7 @@ int Main(int argc, char** argv) {
                (o.output_encoding == Charset::kAuto && terminal && TerminalIsUtf8());
   Selection& selection = plan.selection;
   selection.invert = o.invert != queries.every_line;
-  selection.bound = o.whole_line ? Bound::kLine : o.word ? Bound::kWord : Bound::kNone;
+  selection.bound = bound;
   selection.max_count = o.max_count;
   // Context is printed with whole lines only: with -o no line is context.
   const bool context = print.report == Report::kLines && !o.only_matching;
