@@ -96,6 +96,7 @@ EncodingQueries CompileForEncodings(std::vector<std::string> entries, const Quer
                                     Bound bound) {
   EncodingQueries queries;
   QueryOptions options = given;
+  options.match.strict = true;
   const bool empty =
       std::any_of(entries.begin(), entries.end(), [](const std::string& e) { return e.empty(); });
   if (empty && bound == Bound::kNone) {

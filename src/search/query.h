@@ -95,7 +95,8 @@ struct EncodingQueries {
   const Query& For(Encoding e) const { return e == Encoding::kCp932 ? *sjis : *decoded; }
 };
 // Entries in the internal form, with the characters code page 932 lacks in options.extras, for
-// searches whose matches must be so bounded.
+// searches whose matches must be so bounded; compiled under MatchOptions::strict, the rules of
+// every caller but the exports.
 EncodingQueries CompileForEncodings(std::vector<std::string> entries, const QueryOptions& options,
                                     Bound bound = Bound::kNone);
 

@@ -170,10 +170,21 @@ for args in "a f" "-n a f g" "-H a f" "-h a f g" "-c a f g h" "-l a f g h" "-L a
     "-w foo w" "-wn -e foo -e ba w" "-wo foo w" "-wv foo w" "-wc o w" "-x foo w" "-xv foo w" \
     "-xn -e foo -e bar w" "-wx foo w" "-w -F foo_x w" "--color=always -w foo w" \
     "-b a f" "-ob a f" "-nb a f g" "-lZ a f g h" "-LZ a f g h" "-cZ a f g" "-HZ -n a f" \
-    "--line-buffered a f"; do
+    "--line-buffered a f" "-n ^ f" "-c ^ h" "-v ^ f" "-x a. f" "-xv a. w" "-n [^a]. f" \
+    "-c ^ w"; do
   # shellcheck disable=SC2086
   same_as_grep $args
 done
+# '.' and sets take no broken sequence, whatever the encoding: the end of a line is no character.
+for enc in utf-8 euc-jp; do
+  run -c --encoding=$enc -e 'x.y' -e 'x[^a]y' -e 'z.' - < <(printf 'x\200y\nz\n')
+  expect "no '.' for a broken byte in $enc" 1 $'0\n'
+done
+run -c --encoding=sjis 'x. ' - < <(printf 'x\202 \nx\202\240 \n')
+expect "no '.' for a lead byte alone" 0 $'1\n'
+run -x --encoding=utf-8 'x.' - < <(printf 'x\nx\342\202\254\n')
+expect "'.' takes a whole character, not the end" 0 $'x\342\202\254\n'
+
 # An empty pattern under -x matches the empty line only, under -w where no word character is on
 # either side of it; alone it selects every line.
 printf 'a\n\nb\n \na b\na  b\n-\nab\n_\n.x\n' >empty

@@ -89,6 +89,7 @@ QueryOptions OptionsOf(SearchKind kind, int fold_flags, std::shared_ptr<const Ex
   QueryOptions options;
   options.kind = kind;
   options.match = MatchOptions(fold_flags);
+  options.match.strict = true;
   options.extras = std::move(extras);
   return options;
 }
