@@ -322,6 +322,27 @@ run -n -F 'line 5 ' typed
 expect "trailing blanks count" 0 $'1:line 5 \n'
 run -c -f /dev/null f
 expect "an empty list selects nothing" 1 $'0\n'
+# An input that is also the output file is skipped with grep's words, and the exit status is 2,
+# unless nothing or at most one line is written; the output file stays as grep leaves it.
+for args in "a out" "a out g" "-s a out" "zz out" "-m1 a out" "-m2 a out" "-c a out" "-l a out" \
+    "-q a out" "-o a out" "-n a - <out"; do
+  for tool in grep "$K"; do
+    cp f out
+    eval "timeout 30 '$tool' $args >>out 2>e"
+    echo "exit $?" >>e
+    mv out "out.${tool##*/}"
+    sed 's/^grep:/kensaku:/' e >"e.${tool##*/}"
+  done
+  if ! cmp -s out.grep out.kensaku || ! cmp -s e.grep e.kensaku; then
+    echo "FAIL: the output file as an input, $args"
+    diff e.grep e.kensaku | head -n 4
+    failures=$((failures + 1))
+  fi
+done
+timeout 30 "$K" a f /dev/null >/dev/null 2>e
+rc=$?
+: >o
+expect "/dev/null as the output and an input" 0 ""
 timeout 30 "$K" a f >/dev/full 2>e
 rc=$?
 : >o

@@ -16,6 +16,14 @@ bool TerminalIsUtf8();
 std::intptr_t StandardInputHandle();
 // A name the library's InputFile can open to read standard input.
 std::string StandardInputName();
+// Which regular file an open handle is on (device and file id); false for anything else (a
+// terminal, a pipe, a device). Standard output's handle is StandardOutputHandle().
+struct FileId {
+  std::uint64_t device = 0, file = 0;
+  friend bool operator==(const FileId&, const FileId&) = default;
+};
+bool RegularFileId(std::intptr_t handle, FileId& id);
+std::intptr_t StandardOutputHandle();
 // Standard output writes bytes as given (no CR added before LF).
 void SetBinaryOutput();
 // The bytes of the file name character that starts with this byte where names are in a

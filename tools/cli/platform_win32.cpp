@@ -43,6 +43,22 @@ std::string StandardInputName() {
   return spooled.name;
 }
 
+bool RegularFileId(std::intptr_t handle, FileId& id) {
+  const HANDLE h = reinterpret_cast<HANDLE>(handle);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  id = {info.dwVolumeSerialNumber,
+        static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+  return true;
+}
+
+std::intptr_t StandardOutputHandle() {
+  return reinterpret_cast<std::intptr_t>(GetStdHandle(STD_OUTPUT_HANDLE));
+}
+
 void SetBinaryOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 
 int NameCharBytes(unsigned char first) {

@@ -79,7 +79,13 @@ struct Node {
 class Board {
  public:
   Board(const SearchPlan& plan, const Queries& queries)
-      : plan_(plan), queries_(queries), max_held_(HeldBound()) {}
+      : plan_(plan), queries_(queries), max_held_(HeldBound()) {
+    // An input that is the output file would be read back as it grows: grep skips it when lines
+    // are written, unless -m stops at the first.
+    const std::int64_t most = plan.selection.max_count;
+    check_output_ = plan.print.report == Report::kLines && (most < 0 || most > 1) &&
+                    RegularFileId(StandardOutputHandle(), output_);
+  }
 
   std::vector<std::unique_ptr<Node>>& roots() { return roots_; }
   std::atomic<bool>& stop() { return stop_; }
@@ -304,6 +310,12 @@ class Board {
       node.error = true;
       return;
     }
+    FileId id;
+    if (check_output_ && RegularFileId(in.source().handle(), id) && id == output_) {
+      node.err = target.shown + ": input file is also the output";
+      node.error = true;
+      return;
+    }
     const Encoding encoding = EncodingOf(in);
     in.SetEncoding(encoding);
     PrintConfig config = plan_.print;
@@ -357,6 +369,8 @@ class Board {
   const SearchPlan& plan_;
   const Queries& queries_;
   const std::uint64_t max_held_;
+  bool check_output_ = false;
+  FileId output_;  // standard output's, when check_output_
   std::vector<std::unique_ptr<Node>> roots_;
   std::vector<std::thread> workers_;
   std::unique_ptr<Tools> own_;  // the writer's, for the nodes it takes itself
