@@ -86,7 +86,7 @@ class Pattern {
   std::vector<Element> elements_;
   std::vector<Range> ranges_;
   bool null_ = true;
-  bool strict_ = false;  // MatchOptions::strict
+  bool strict_ = false;      // MatchOptions::strict
   bool text_empty_ = false;  // the pattern text itself is "", which matches the empty line
   bool zero_width_ = false;
   bool never_ = false;  // holds a set without closing bracket, which fails wherever it is tried

@@ -10,12 +10,10 @@ namespace kensaku {
 bool FileSource::Open(const FileName& file) {
   Close();
   owned_ = file.handle < 0;
-  const int fd =
-      !owned_                ? static_cast<int>(file.handle)
-      : file.directory >= 0 ? ::openat(static_cast<int>(file.directory), file.name,
-                                       O_RDONLY | O_CLOEXEC)
-                            : ::open(file.path != nullptr ? file.path : file.name,
-                                     O_RDONLY | O_CLOEXEC);
+  const int fd = !owned_ ? static_cast<int>(file.handle)
+                 : file.directory >= 0
+                     ? ::openat(static_cast<int>(file.directory), file.name, O_RDONLY | O_CLOEXEC)
+                     : ::open(file.path != nullptr ? file.path : file.name, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   handle_ = fd;
   start_ = owned_ ? -1 : ::lseek(fd, 0, SEEK_CUR);
@@ -32,7 +30,8 @@ void FileSource::Close() {
 
 bool FileSource::LeaveAt(std::uint64_t offset) const {
   return start_ >= 0 &&
-         ::lseek(static_cast<int>(handle_), static_cast<off_t>(start_ + static_cast<std::int64_t>(offset)), SEEK_SET) >= 0;
+         ::lseek(static_cast<int>(handle_),
+                 static_cast<off_t>(start_ + static_cast<std::int64_t>(offset)), SEEK_SET) >= 0;
 }
 
 std::ptrdiff_t FileSource::Read(char* buffer, std::size_t n) {

@@ -94,9 +94,9 @@ struct EncodingQueries {
   bool every_line = false;
   const Query& For(Encoding e) const { return e == Encoding::kCp932 ? *sjis : *decoded; }
 };
-// Entries in the internal form, with the characters code page 932 lacks in options.extras, for
-// searches whose matches must be so bounded; compiled under MatchOptions::strict, the rules of
-// every caller but the exports.
+// Entries in the internal form, with the characters code page 932 lacks in options.extras,
+// compiled under MatchOptions::strict, the rules of every caller but the exports. `bound` is the
+// one the searches will ask for: under a bound an empty entry does not select every line.
 EncodingQueries CompileForEncodings(std::vector<std::string> entries, const QueryOptions& options,
                                     Bound bound = Bound::kNone);
 

@@ -1,9 +1,10 @@
 """The tool against what grep's and ripgrep's own tests check, case by case (cases.jsonl).
 
 Each case gives the arguments (a shell word list, run in a folder holding the files of
-inputs.json), standard input, and the expected standard output and exit status: grep's or
-ripgrep's for `same`; the tool's own for `differs`, a deliberate difference whose `why` the
-README's table says too; for `mending`, the peers' output that another change is mending, not
+inputs.json, each in the encoding its `_encodings` names or UTF-8), standard input, and the
+expected standard output and exit status: grep's or ripgrep's for `same`; for `own`, an option
+of the tool's own, what the README promises; the tool's own for `differs`, a deliberate
+difference whose `why` the README's table says too; for `mending`, the peers' output that another change is mending, not
 counted either way (a case that passes is named, to be made `same`). JSON output is compared as
 objects: every field the peer writes must be there with the same value, timings left out; the
 tool's own extra fields are allowed. `sorted`: the lines compared in sorted order (a directory's
@@ -46,6 +47,7 @@ def main():
     tool = os.path.realpath(sys.argv[1])
     cases = [json.loads(line) for line in (HERE / "cases.jsonl").read_text("utf-8").splitlines()]
     inputs = json.loads((HERE / "inputs.json").read_text("utf-8"))
+    encodings = inputs.pop("_encodings")
     env = {k: v for k, v in os.environ.items() if k not in ("GREP_COLORS", "GREP_COLOR", "NO_COLOR")}
     env["LC_ALL"] = "C"
     failed, mended, counts = [], [], {}
@@ -53,10 +55,13 @@ def main():
         for name, text in inputs.items():
             path = pathlib.Path(work, name)
             path.parent.mkdir(parents=True, exist_ok=True)
-            path.write_bytes(text.encode("latin-1") if name == "bin" else text.encode("utf-8"))
+            path.write_bytes(text.encode(encodings.get(name, "utf-8")))
         for case in cases:
             kind = case["kind"]
             counts[kind] = counts.get(kind, 0) + 1
+            if kind not in ("same", "own", "differs", "mending"):
+                failed.append(f"{case['args']}: no kind '{kind}'")
+                continue
             if kind != "same" and not case.get("why"):
                 failed.append(f"{case['args']}: a '{kind}' case says no why")
                 continue

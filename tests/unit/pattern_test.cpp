@@ -64,7 +64,7 @@ TEST(PatternTest, StrictRulesRefuseBrokenCharactersAndTheEnd) {
   strict.strict = true;
   const std::vector<std::pair<const char*, const char*>> refused = {
       {"x.y", "x\xFFy"}, {"x. ", "x\x82 "}, {"x[^a]y", "x\xFFy"}, {"a.", "a"},
-      {"a[^x]", "a"},     {"a#.", "a\x82"},  {".", "\xFF"},        {"[\x81-\xFF]", "\xFF"}};
+      {"a[^x]", "a"},    {"a#.", "a\x82"},  {".", "\xFF"},        {"[\x81-\xFF]", "\xFF"}};
   for (const auto& [pattern, line] : refused) {
     EXPECT_EQ(Scan(line, pattern, strict), 0) << Shown(pattern) << " in " << Shown(line);
     EXPECT_EQ(Scan(line, pattern), 1) << Shown(pattern) << " in " << Shown(line);

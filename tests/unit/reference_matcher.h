@@ -87,7 +87,8 @@ class Matcher {
  private:
   Code F(MbChar c) const { return fold_[c.code]; }
   bool Refused(MbChar c) const {
-    return strict_ && (c.code == kNullCode || c.code == 0xFF || (c.IsSingle() && IsLeadByte(c.code)));
+    return strict_ &&
+           (c.code == kNullCode || c.code == 0xFF || (c.IsSingle() && IsLeadByte(c.code)));
   }
   static void Step(const char*& s, MbChar c) {
     if (*s != '\0') s += c.ByteCount();

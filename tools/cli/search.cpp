@@ -349,8 +349,8 @@ class Board {
         // Standard input that -m stops early is left right after the last selected line, for
         // whoever reads it next (`{ kensaku -m1 x; cat; } < f`), as grep leaves it. Offsets of
         // text read as transcoded UTF-8 are not the file's.
-        const bool leave = target.standard_input && plan_.selection.max_count > 0 &&
-                           encoding == in.encoding();
+        const bool leave =
+            target.standard_input && plan_.selection.max_count > 0 && encoding == in.encoding();
         LastSelected last(printer);
         tools.For(in.encoding()).Search(in, leave ? static_cast<SearchSink&>(last) : printer);
         if (leave && printer.selected() >= plan_.selection.max_count) {
