@@ -180,6 +180,10 @@ for enc in utf-8 euc-jp; do
   run -c --encoding=$enc -e 'x.y' -e 'x[^a]y' -e 'z.' - < <(printf 'x\200y\nz\n')
   expect "no '.' for a broken byte in $enc" 1 $'0\n'
 done
+run -c x.y - < <(printf '\377\376x\0\0\330y\0\n\0')
+expect "no '.' for a lone surrogate in UTF-16" 1 $'0\n'
+run -c --encoding=iso-2022-jp x.y - < <(printf 'x\033$B\177\177\033(By\nx\033$B0!\033(By\n')
+expect "no '.' for a broken ISO-2022-JP character, one for a whole one" 0 $'1\n'
 run -c --encoding=sjis 'x. ' - < <(printf 'x\202 \nx\202\240 \n')
 expect "no '.' for a lead byte alone" 0 $'1\n'
 run -x --encoding=utf-8 'x.' - < <(printf 'x\nx\342\202\254\n')
