@@ -51,7 +51,8 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
       form_(options.form),
       size_(patterns.size()),
       extras_(options.extras),
-      empty_entry_(options.empty_entry) {
+      empty_entry_(options.empty_entry),
+      start_entry_(options.start_entry) {
   if (kind_ == SearchKind::kInc) form_.whole_lines = true;
   const auto group = static_cast<std::size_t>(kMaxPatterns);
   for (std::size_t i = 0; i < patterns.size(); i += group) {
@@ -102,9 +103,14 @@ EncodingQueries CompileForEncodings(std::vector<std::string> entries, const Quer
   if (empty && bound == Bound::kNone) {
     queries.every_line = true;
     entries.clear();
-  } else if (empty) {
-    std::erase_if(entries, [](const std::string& e) { return e.empty(); });
-    options.empty_entry = true;
+  } else if (bound != Bound::kNone) {
+    // '^' alone is an empty match at the start, which no matched part shows.
+    const bool anchors = options.kind != SearchKind::kInc;
+    options.empty_entry = empty;
+    options.start_entry =
+        anchors && std::find(entries.begin(), entries.end(), "^") != entries.end();
+    std::erase_if(entries,
+                  [&](const std::string& e) { return e.empty() || (anchors && e == "^"); });
   }
   queries.decoded = std::make_shared<Query>(entries, options);
   queries.sjis = queries.decoded;

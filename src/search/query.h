@@ -38,9 +38,11 @@ struct QueryOptions {
   // The characters code page 932 lacks that the patterns were given codes for, when they were
   // made from Unicode text (mbchar/internal_text.h): text in other encodings reads them alike.
   std::shared_ptr<const ExtraChars> extras;
-  // An empty entry was given and left out of the entries: a search with a bound hits the lines
-  // where an empty match is so bounded (CompileForEncodings sets it).
+  // An empty entry, or '^' alone (a pattern or conjunctive one), was given and left out of the
+  // entries: a search with a bound hits the lines where an empty match, anywhere or at the start,
+  // is so bounded (CompileForEncodings sets them).
   bool empty_entry = false;
+  bool start_entry = false;
 };
 
 // A matched part of a line, as byte offsets.
@@ -64,6 +66,7 @@ class Query {
   std::size_t size() const { return size_; }  // entries in all groups
   const ExtraChars* extras() const { return extras_.get(); }
   bool empty_entry() const { return empty_entry_; }
+  bool start_entry() const { return start_entry_; }
   const std::vector<std::unique_ptr<CompiledList>>& groups() const { return groups_; }
 
   // Whether some entry hits a NUL-terminated line of `length` bytes (up to a NUL inside them).
@@ -79,6 +82,7 @@ class Query {
   std::size_t size_;
   std::shared_ptr<const ExtraChars> extras_;
   bool empty_entry_;
+  bool start_entry_;
   std::vector<std::unique_ptr<CompiledList>> groups_;
 };
 
@@ -90,7 +94,7 @@ struct EncodingQueries {
   std::shared_ptr<const Query> sjis;
   // An empty entry, which every line holds: the queries then hold no entry, and a search
   // selects the lines they do not (its inversion turned over). Not with a bound, under which an
-  // empty match holds where it is bounded (QueryOptions::empty_entry).
+  // empty match holds where it is bounded (QueryOptions::empty_entry, start_entry).
   bool every_line = false;
   const Query& For(Encoding e) const { return e == Encoding::kCp932 ? *sjis : *decoded; }
 };

@@ -232,7 +232,8 @@ class SelectScan final : public Selector {
         with_parts_(selection.parts && !selection.invert),
         context_parts_(selection.parts && selection.invert && context_),
         every_line_(selection.invert || selection.before > 0),
-        empty_bounded_(query.empty_entry() && selection.bound != Bound::kNone),
+        empty_bounded_((query.empty_entry() || query.start_entry()) &&
+                       selection.bound != Bound::kNone),
         max_count_(selection.max_count >= 0 ? selection.max_count : INT64_MAX) {
     for (std::size_t g = 0; g < query.groups().size(); ++g) {
       groups_.push_back({&EntriesOf<Entry>(*query.groups()[g]), nullptr});
@@ -505,8 +506,9 @@ class SelectScan final : public Selector {
     parts_found_ = current;  // the line read's, or no longer
   }
 
-  // Whether an empty match somewhere in the line read is bounded: the empty line under kLine,
-  // a place between two characters that are no word characters (or a line end) under kWord.
+  // Whether an empty match in the line read (anywhere, or only at its start) is bounded: the empty
+  // line under kLine, a place between two characters that are no word characters (or a line
+  // end) under kWord.
   bool EmptyMatchBounded() {
     const char* text = state_.line;
     std::size_t end = state_.text_length;
@@ -518,7 +520,7 @@ class SelectScan final : public Selector {
     if (selection_.bound == Bound::kLine) return end == 0;
     for (std::size_t at = 0;;) {
       if (Bounded(text, end, LineSpan{at, at})) return true;
-      if (at == end) return false;
+      if (at == end || !query_.empty_entry()) return false;
       at = std::min(end, at + static_cast<std::size_t>(CharLength(text + at)));
     }
   }
@@ -541,7 +543,7 @@ class SelectScan final : public Selector {
   const bool with_parts_;
   const bool context_parts_;  // under invert, context lines are those with matches to show
   const bool every_line_;     // every line is reported, selected or not, or may be context before
-  const bool empty_bounded_;  // an empty entry hits where an empty match is bounded
+  const bool empty_bounded_;  // an empty entry, or '^', hits where an empty match is bounded
   const std::int64_t max_count_;
   std::vector<Group> groups_;
   ScanState state_;

@@ -171,7 +171,7 @@ for args in "a f" "-n a f g" "-H a f" "-h a f g" "-c a f g h" "-l a f g h" "-L a
     "-xn -e foo -e bar w" "-wx foo w" "-w -F foo_x w" "--color=always -w foo w" \
     "-b a f" "-ob a f" "-nb a f g" "-lZ a f g h" "-LZ a f g h" "-cZ a f g" "-HZ -n a f" \
     "--line-buffered a f" "-n ^ f" "-c ^ h" "-v ^ f" "-x a. f" "-xv a. w" "-n [^a]. f" \
-    "-c ^ w"; do
+    "-c ^ w" "-x ^ w" "-xv ^ w" "-wn ^ w" "-w -e ^ -e foo w"; do
   # shellcheck disable=SC2086
   same_as_grep $args
 done
