@@ -5,10 +5,16 @@ JOBS ?= $(shell nproc)
 	valgrind \
 	package bench bench-dll bench-smoke fuzz fuzz-smoke clean
 
-demo: deps-native
-	cmake --preset linux >/dev/null
-	cmake --build --preset linux -j$(JOBS) --target kensaku_cli
-	bash samples/demo.sh build/linux/kensaku
+# Only what the tool needs (a compiler, cmake, make and Python for the generated tables): the
+# tests and benchmarks are left out, so their libraries are not needed either.
+demo:
+	bash cmake/install-deps.sh demo
+	@start=$$(date +%s) && \
+	cmake --preset linux -DKENSAKU_BUILD_TESTS=OFF -DKENSAKU_BUILD_BENCH=OFF >/dev/null && \
+	cmake --build --preset linux -j$(JOBS) --target kensaku_cli kensaku_man && \
+	bash samples/demo.sh build/linux/kensaku && \
+	echo "Built in $$(($$(date +%s) - start)) s. The tool: build/linux/kensaku; its manual:" \
+	     "build/linux/kensaku.1 (man -l build/linux/kensaku.1)."
 
 # The DLL and the sample host under Wine: the search box for a person at a display, or, without
 # a display, two screenshots in a private Xvfb (build/win32/demo/).

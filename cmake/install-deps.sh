@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs on a Debian machine, as root, with apt: only what is missing.
+#   install-deps.sh demo     the tool alone (make demo): a compiler, cmake, make, and Python for
+#                            the generated encoding tables
 #   install-deps.sh native   the Linux build (library, tool, unit tests, benchmarks)
 #   install-deps.sh all      also the 32-bit and 64-bit Windows cross builds, Wine and the
 #                            comparison tools
@@ -16,12 +18,15 @@ windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth 
          ugrep ripgrep fonts-ipafont-mincho imagemagick llvm unzip
          g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64)
 
+demo=(g++ cmake make python3)
+
 bench=(hyperfine nkf ripgrep grep libc-bin dpkg-dev python3 python3-dask python3-distributed time
        g++-multilib)
 
 pkgs=("${native[@]}")
 [ "$want" = all ] && pkgs+=("${windows[@]}")
 [ "$want" = bench ] && pkgs=("${bench[@]}")
+[ "$want" = demo ] && pkgs=("${demo[@]}")
 
 missing=()
 for p in "${pkgs[@]}"; do

@@ -4,7 +4,8 @@
 //
 //   pattern and conjunctive entries: a leading '^' anchors the entry at the line start; without
 //   it every hit of the line is reported, one after another (only the first when the search
-//   wants whole lines), and an empty line gets no attempt at all.
+//   wants whole lines), and an empty line gets no attempt at all. '^' alone matches nothing,
+//   or under MatchOptions::strict the start of every line.
 //   literal entries (inclusion): '^' is a character like any other; one hit at most per line.
 #ifndef KENSAKU_SRC_MATCH_LIST_ENTRY_H_
 #define KENSAKU_SRC_MATCH_LIST_ENTRY_H_
@@ -32,6 +33,7 @@ class AnchoredEntry {
   explicit AnchoredEntry(const char* text, const MatchOptions& options = {})
       : usable_(text != nullptr && *text != '\0'),
         anchored_(usable_ && *text == '^'),
+        start_only_(anchored_ && text[1] == '\0' && options.strict),
         pattern_(anchored_ ? text + 1 : text, options),
         required_(pattern_.RequiredBytes(&chars_before_, &whole_)) {}
 
@@ -56,6 +58,11 @@ class AnchoredEntry {
             EntryHint hint = {}) const {
     const char* cursor = line;
     if (!usable_) return;
+    if (start_only_) {
+      span = MatchSpan{1, line, line};
+      on_hit(span);
+      return;
+    }
     if ((anchored_ || *cursor != '\0') && !required_.In(line, length, hint.presence)) {
       span.matched = 0;  // what the attempt would have found
       return;
@@ -140,6 +147,7 @@ class AnchoredEntry {
 
   bool usable_;
   bool anchored_;
+  bool start_only_;  // '^' alone, under MatchOptions::strict: a zero-width hit at every line start
   Matcher pattern_;
   std::size_t chars_before_ = Pattern::kVaries;  // set while required_ is made
   bool whole_ = false;                           // the same

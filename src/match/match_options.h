@@ -29,6 +29,10 @@ struct MatchOptions {
 
   int fold_flags = 0;
   ScanLimits limits;
+  // The rules of the tool and the reentrant interface, which the exports do not follow: '.' and
+  // sets take no broken sequence and not the line's end, and '^' alone matches at the start of
+  // every line.
+  bool strict = false;
 };
 
 }  // namespace kensaku

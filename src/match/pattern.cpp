@@ -60,6 +60,7 @@ Pattern::Pattern(const char* text, const MatchOptions& options)
     : fold_(&FoldTable::For(options.fold_flags)), limits_(options.limits) {
   if (text == nullptr) return;
   null_ = false;
+  strict_ = options.strict;
   text_empty_ = *text == '\0';
   const Code* fold = fold_->map();
   const char* p = text;
@@ -163,6 +164,7 @@ void Pattern::CompileClass(const char*& p, Element& e) {
 }
 
 int MatchClass(Code folded, const Pattern& pattern, std::size_t index) {
+  if (pattern.strict_ && Unmatchable(folded)) return 0;
   const Pattern::Element& e = pattern.elements_[index];
   const Pattern::Range* r = pattern.ranges_.data() + e.first_range;
   bool hit = false;
@@ -201,7 +203,7 @@ int MatchElement(const char*& subject, const Pattern& pattern, std::size_t index
       prev = f;
       return e.code == f;
     case Op::kAny:
-      return 1;
+      return !pattern.strict_ || !Unmatchable(f);
     case Op::kClass:
       if (MatchClass(f, pattern, index)) {
         prev = f;
@@ -467,7 +469,7 @@ bool PatternScanner::ScanElements(MatchSpan& span, const char*& cursor, const Pa
         const Pattern::Element& e = pattern.elements_[i];
         bool t = false;
         if (e.op == Op::kChar) t = e.code == c;
-        if (e.op == Op::kAny) t = true;
+        if (e.op == Op::kAny) t = !pattern.strict_ || !Unmatchable(c);
         if (e.op == Op::kClass) t = MatchClass(c, pattern, i) != 0;
         put(m, i, t);
       }

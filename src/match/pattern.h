@@ -22,6 +22,13 @@
 
 namespace kensaku {
 
+// What '.' and sets never take under MatchOptions::strict: the line's end, a lead byte without
+// its trail byte, and kBrokenChar (0xFF), what a broken sequence of text in another encoding
+// reads as (mbchar/internal_text.h).
+constexpr bool Unmatchable(Code folded) {
+  return folded == kNullCode || folded == 0xFF || (folded <= 0xFF && IsLeadByte(folded));
+}
+
 // The character at the cursor, which steps over it; null at a null cursor or the terminator.
 MbChar NextChar(const char*& cursor);
 
@@ -79,6 +86,7 @@ class Pattern {
   std::vector<Element> elements_;
   std::vector<Range> ranges_;
   bool null_ = true;
+  bool strict_ = false;      // MatchOptions::strict
   bool text_empty_ = false;  // the pattern text itself is "", which matches the empty line
   bool zero_width_ = false;
   bool never_ = false;  // holds a set without closing bracket, which fails wherever it is tried

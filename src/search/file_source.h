@@ -19,6 +19,9 @@ struct FileName {
   const char* path = nullptr;  // the whole name, used where no directory is open
   // Known to be a regular file (from the directory that lists it): the system is not asked.
   bool regular = false;
+  // A handle already open (standard input), read from where it stands and left open: the name
+  // may not open the same file, or any (a socket, a descriptor its reader could not open).
+  std::intptr_t handle = -1;
 };
 
 class FileSource {
@@ -43,10 +46,16 @@ class FileSource {
   // The system's handle of the open file (a descriptor, or a stream), for its identity.
   std::intptr_t handle() const { return handle_; }
 
+  // Puts a handle that was open before (FileName::handle) `offset` bytes after where reading
+  // began, so that whoever reads it next goes on from there; false when it cannot seek.
+  bool LeaveAt(std::uint64_t offset) const;
+
  private:
   static constexpr std::intptr_t kNoHandle = -1;
   std::intptr_t handle_ = kNoHandle;
   bool short_read_ends_ = false;
+  bool owned_ = false;
+  std::int64_t start_ = -1;  // a handle open before: where reading began, -1 when not seekable
 };
 
 class FileSink {

@@ -9,20 +9,29 @@ namespace kensaku {
 
 bool FileSource::Open(const FileName& file) {
   Close();
-  const int fd = file.directory >= 0
+  owned_ = file.handle < 0;
+  const int fd = !owned_ ? static_cast<int>(file.handle)
+                 : file.directory >= 0
                      ? ::openat(static_cast<int>(file.directory), file.name, O_RDONLY | O_CLOEXEC)
                      : ::open(file.path != nullptr ? file.path : file.name, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   handle_ = fd;
+  start_ = owned_ ? -1 : ::lseek(fd, 0, SEEK_CUR);
   struct stat st;
   short_read_ends_ = file.regular || (fstat(fd, &st) == 0 && S_ISREG(st.st_mode));
   return true;
 }
 
 void FileSource::Close() {
-  if (handle_ != kNoHandle) ::close(static_cast<int>(handle_));
+  if (handle_ != kNoHandle && owned_) ::close(static_cast<int>(handle_));
   handle_ = kNoHandle;
   short_read_ends_ = false;
+}
+
+bool FileSource::LeaveAt(std::uint64_t offset) const {
+  return start_ >= 0 &&
+         ::lseek(static_cast<int>(handle_),
+                 static_cast<off_t>(start_ + static_cast<std::int64_t>(offset)), SEEK_SET) >= 0;
 }
 
 std::ptrdiff_t FileSource::Read(char* buffer, std::size_t n) {

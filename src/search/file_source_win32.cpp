@@ -41,6 +41,17 @@ constexpr std::size_t kMostAtOnce = std::size_t{1} << 30;
 // meanwhile, as they could with the C runtime's streams.
 bool FileSource::Open(const FileName& file) {
   Close();
+  owned_ = file.handle < 0;
+  if (!owned_) {
+    const HANDLE h = Handle(file.handle);
+    handle_ = file.handle;
+    short_read_ends_ = GetFileType(h) == FILE_TYPE_DISK;
+    LARGE_INTEGER at{};
+    start_ = short_read_ends_ && SetFilePointerEx(h, LARGE_INTEGER{}, &at, FILE_CURRENT)
+                 ? at.QuadPart
+                 : -1;
+    return true;
+  }
   const HANDLE h = CreateFileA(file.path != nullptr ? file.path : file.name, GENERIC_READ,
                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -54,9 +65,15 @@ bool FileSource::Open(const FileName& file) {
 }
 
 void FileSource::Close() {
-  if (handle_ != kNoHandle) CloseHandle(Handle(handle_));
+  if (handle_ != kNoHandle && owned_) CloseHandle(Handle(handle_));
   handle_ = kNoHandle;
   short_read_ends_ = false;
+}
+
+bool FileSource::LeaveAt(std::uint64_t offset) const {
+  LARGE_INTEGER to;
+  to.QuadPart = start_ + static_cast<LONGLONG>(offset);
+  return start_ >= 0 && SetFilePointerEx(Handle(handle_), to, nullptr, FILE_BEGIN) != 0;
 }
 
 std::ptrdiff_t FileSource::Read(char* buffer, std::size_t n) {

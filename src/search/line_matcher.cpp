@@ -168,6 +168,7 @@ void LineMatcher::Start(Encoding e) {
     cursors_ = std::make_unique<LineCursors>(*query);
   }
   encoding_ = e;
+  empty_may_hit_ = bound_ != Bound::kNone && (query_->empty_entry() || query_->start_entry());
   cursors_->Reset(e);
   told_.clear();
   if (e != Encoding::kCp932) {
@@ -248,6 +249,25 @@ void LineMatcher::FindParts(const MatchLine& line, const InternalLine& internal,
     for (LineSpan& part : parts) {
       part = {internal.SourceOffset(part.start), internal.SourceOffset(part.end)};
     }
+  }
+}
+
+// Whether an empty match in the last line (anywhere, or only at its start) is bounded: the empty
+// line under kLine, a place between two characters that are no word characters (or a line end)
+// under kWord.
+bool LineMatcher::EmptyMatchBounded() {
+  const char* text = last_.line;
+  std::size_t end = last_.text_length;
+  if (encoding_ != Encoding::kCp932) {
+    if (!decoded_) DecodeLast();
+    text = internal_.text();
+    end = internal_.size();
+  }
+  if (bound_ == Bound::kLine) return end == 0;
+  for (std::size_t at = 0;;) {
+    if (Bounded(text, end, LineSpan{at, at})) return true;
+    if (at == end || !query_->empty_entry()) return false;
+    at = std::min(end, at + static_cast<std::size_t>(CharLength(text + at)));
   }
 }
 

@@ -23,11 +23,6 @@
 
 namespace kensaku {
 
-// What a match must be bounded by: nothing, no word character on either side (ASCII and
-// full-width letters and digits, and the underscore, so that kana around a match do not defeat
-// it), or the line's ends.
-enum class Bound : unsigned char { kNone, kWord, kLine };
-
 // A line to match: line[0, length), NUL-terminated at length, whose text for matching ends at
 // text_length (a NUL inside ends it). `at` is where it begins in the stream the matcher's
 // cursors look at (LineMatcher::Hopeless), or kAlone for a line that comes from no such stream.
@@ -90,11 +85,22 @@ class LineMatcher {
 
   // Whether some entry hits the line, decided by the line alone; the bound is not applied.
   bool Hits(const MatchLine& line);
-  // Whether the line is selected: a hit, and under a bound a bounded one.
+  // Whether the line is selected: a hit, and under a bound a bounded one (an empty match
+  // among them, see empty_may_hit).
   bool Selects(const MatchLine& line) {
-    if (!Hits(line)) return false;
-    return bound_ == Bound::kNone || !PartsOfLast().empty();
+    if (Hits(line) && (bound_ == Bound::kNone || !PartsOfLast().empty())) return true;
+    return empty_may_hit_ && EmptyMatchBounded();
   }
+  // The same for a line known to hold no entry's bytes: only an empty match may select it.
+  bool SelectsEmpty(const MatchLine& line) {
+    if (!empty_may_hit_) return false;
+    last_ = line;
+    decoded_ = parts_found_ = false;
+    return EmptyMatchBounded();
+  }
+  // Under a bound, an empty entry or '^' alone (left out of the entries, Query::empty_entry and
+  // start_entry) selects the lines where an empty match is so bounded, bytes or none.
+  bool empty_may_hit() const { return empty_may_hit_; }
   // The matched parts of the line last given to Hits, in its own bytes, in order, overlaps
   // dropped (the leftmost, then the longest, wins); under a bound only the bounded ones.
   const std::vector<LineSpan>& PartsOfLast();
@@ -110,12 +116,14 @@ class LineMatcher {
   void FindParts(const MatchLine& line, const InternalLine& internal,
                  std::vector<LineSpan>& parts) const;
   bool Bounded(const char* text, std::size_t end, const LineSpan& p) const;
+  bool EmptyMatchBounded();
 
   const Query& sjis_;
   const Query& decoded_query_;
   const Bound bound_;
   Encoding encoding_ = Encoding::kCp932;
   const Query* query_;
+  bool empty_may_hit_ = false;
   std::unique_ptr<Engine> engine_;
   std::unique_ptr<LineCursors> cursors_;
   // By group, for text read as UTF-8: the entries a place found tells at once

@@ -50,7 +50,9 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
       fold_flags_(options.match.fold_flags),
       form_(options.form),
       size_(patterns.size()),
-      extras_(options.extras) {
+      extras_(options.extras),
+      empty_entry_(options.empty_entry),
+      start_entry_(options.start_entry) {
   if (kind_ == SearchKind::kInc) form_.whole_lines = true;
   const auto group = static_cast<std::size_t>(kMaxPatterns);
   for (std::size_t i = 0; i < patterns.size(); i += group) {
@@ -91,11 +93,25 @@ bool Query::Selects(const char* line, std::size_t length) const {
   return false;
 }
 
-EncodingQueries CompileForEncodings(std::vector<std::string> entries, const QueryOptions& options) {
+EncodingQueries CompileForEncodings(std::vector<std::string> entries, const QueryOptions& given,
+                                    Bound bound) {
   EncodingQueries queries;
-  queries.every_line =
+  QueryOptions options = given;
+  options.match.strict = true;
+  const bool empty =
       std::any_of(entries.begin(), entries.end(), [](const std::string& e) { return e.empty(); });
-  if (queries.every_line) entries.clear();
+  if (empty && bound == Bound::kNone) {
+    queries.every_line = true;
+    entries.clear();
+  } else if (bound != Bound::kNone) {
+    // '^' alone is an empty match at the start, which no matched part shows.
+    const bool anchors = options.kind != SearchKind::kInc;
+    options.empty_entry = empty;
+    options.start_entry =
+        anchors && std::find(entries.begin(), entries.end(), "^") != entries.end();
+    std::erase_if(entries,
+                  [&](const std::string& e) { return e.empty() || (anchors && e == "^"); });
+  }
   queries.decoded = std::make_shared<Query>(entries, options);
   queries.sjis = queries.decoded;
   if (options.extras == nullptr || options.extras->empty()) return queries;

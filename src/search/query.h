@@ -26,6 +26,11 @@ struct OutputForm {
   bool line_numbers = false;  // whole lines prefixed with their number
 };
 
+// What a match must be bounded by: nothing, no word character on either side (ASCII and
+// full-width letters and digits, and the underscore, so that kana around a match do not defeat
+// it), or the line's ends.
+enum class Bound : unsigned char { kNone, kWord, kLine };
+
 struct QueryOptions {
   SearchKind kind = SearchKind::kMatch;
   MatchOptions match;  // the fold flags, and how scans trade attempts for the linear way
@@ -33,6 +38,11 @@ struct QueryOptions {
   // The characters code page 932 lacks that the patterns were given codes for, when they were
   // made from Unicode text (mbchar/internal_text.h): text in other encodings reads them alike.
   std::shared_ptr<const ExtraChars> extras;
+  // An empty entry, or '^' alone (a pattern or conjunctive one), was given and left out of the
+  // entries: a search with a bound hits the lines where an empty match, anywhere or at the start,
+  // is so bounded (CompileForEncodings sets them).
+  bool empty_entry = false;
+  bool start_entry = false;
 };
 
 // A matched part of a line, as byte offsets.
@@ -55,6 +65,8 @@ class Query {
   const OutputForm& form() const { return form_; }
   std::size_t size() const { return size_; }  // entries in all groups
   const ExtraChars* extras() const { return extras_.get(); }
+  bool empty_entry() const { return empty_entry_; }
+  bool start_entry() const { return start_entry_; }
   const std::vector<std::unique_ptr<CompiledList>>& groups() const { return groups_; }
 
   // Whether some entry hits a NUL-terminated line of `length` bytes (up to a NUL inside them).
@@ -69,6 +81,8 @@ class Query {
   OutputForm form_;
   std::size_t size_;
   std::shared_ptr<const ExtraChars> extras_;
+  bool empty_entry_;
+  bool start_entry_;
   std::vector<std::unique_ptr<CompiledList>> groups_;
 };
 
@@ -79,12 +93,16 @@ struct EncodingQueries {
   std::shared_ptr<const Query> decoded;
   std::shared_ptr<const Query> sjis;
   // An empty entry, which every line holds: the queries then hold no entry, and a search
-  // selects the lines they do not (its inversion turned over).
+  // selects the lines they do not (its inversion turned over). Not with a bound, under which an
+  // empty match holds where it is bounded (QueryOptions::empty_entry, start_entry).
   bool every_line = false;
   const Query& For(Encoding e) const { return e == Encoding::kCp932 ? *sjis : *decoded; }
 };
-// Entries in the internal form, with the characters code page 932 lacks in options.extras.
-EncodingQueries CompileForEncodings(std::vector<std::string> entries, const QueryOptions& options);
+// Entries in the internal form, with the characters code page 932 lacks in options.extras,
+// compiled under MatchOptions::strict, the rules of every caller but the exports. `bound` is the
+// one the searches will ask for: under a bound an empty entry does not select every line.
+EncodingQueries CompileForEncodings(std::vector<std::string> entries, const QueryOptions& options,
+                                    Bound bound = Bound::kNone);
 
 // Where a NUL ends a line of length bytes for matching: the one rule for every search.
 std::size_t TextLength(const char* line, std::size_t length);

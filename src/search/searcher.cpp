@@ -190,8 +190,9 @@ class SelectScan final : public Selector {
         NoteHopeless();
       }
       if (!ReadLine()) continue;
-      // A line that ends where the prefilter found no entry's bytes cannot match.
-      const bool hit = in_->position() > hopeless_to_ && matcher_.Selects(Line());
+      // A line that ends where the prefilter found no entry's bytes holds no entry's match.
+      const bool hit = in_->position() > hopeless_to_ ? matcher_.Selects(Line())
+                                                      : matcher_.SelectsEmpty(Line());
       Report(hit != selection_.invert);
     }
     // Paused by the sink, or waiting for the reader: the next Continue goes on from here.
@@ -216,7 +217,9 @@ class SelectScan final : public Selector {
 
   // Lines that cannot match are passed over unless some of them must be reported: inverted, or
   // as context.
-  bool MayPassOver() const { return !every_line_ && after_left_ == 0; }
+  bool MayPassOver() const {
+    return !every_line_ && !matcher_.empty_may_hit() && after_left_ == 0;
+  }
 
   bool PassOverHopeless() {
     const std::size_t whole = matcher_.Hopeless(*in_);

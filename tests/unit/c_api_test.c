@@ -278,6 +278,39 @@ static void test_encodings(void) {
   kensaku_query_free(q);
 }
 
+/* The reentrant interface keeps the tool's rules, the exports their own: '.' and a negated set
+ * take neither the end of the line nor a broken sequence there, and '^' alone matches every
+ * line. */
+static void test_rules(void) {
+  static const struct {
+    const char* pattern;
+    const char* line;
+    int encoding;
+    int hit;   /* through kensaku_query_match */
+    int linex; /* LinexMatch, on the same bytes */
+  } rows[] = {
+      {"a.", "a", KENSAKU_ENCODING_SJIS, 0, 1},
+      {"a[^x]", "a", KENSAKU_ENCODING_SJIS, 0, 1},
+      {"^", "abc", KENSAKU_ENCODING_SJIS, 1, 0},
+      {"x. ", "x\x82 ", KENSAKU_ENCODING_SJIS, 0, 1},
+      {"x.y", "x\x80y", KENSAKU_ENCODING_UTF8, 0, -1},
+      {"x[^a]y", "x\x80y", KENSAKU_ENCODING_UTF8, 0, -1},
+      {"x.y", "x\xE3\x81\x82y", KENSAKU_ENCODING_UTF8, 1, -1},
+  };
+  size_t r;
+  for (r = 0; r < sizeof rows / sizeof rows[0]; ++r) {
+    kensaku_query* q = query(rows[r].pattern, KENSAKU_KIND_PATTERN, 0, 0, -1);
+    size_t count = 0;
+    check(kensaku_query_match(q, rows[r].line, strlen(rows[r].line), rows[r].encoding, NULL, 0,
+                              &count) == rows[r].hit,
+          rows[r].pattern);
+    if (rows[r].linex >= 0) {
+      check((LinexMatch(rows[r].line, rows[r].pattern) != 0) == rows[r].linex, "LinexMatch rules");
+    }
+    kensaku_query_free(q);
+  }
+}
+
 /* One query, many threads: each search alone gives what it gives on one thread. */
 struct job {
   const kensaku_query* q;
@@ -325,6 +358,7 @@ int main(void) {
   test_against_each_line();
   test_errors_and_limits();
   test_encodings();
+  test_rules();
   test_threads();
   check(xSet(0xFFFF) == -1, "xSet sign-extends its 16-bit slot");
   check(xReSet(0) == -1, "xReSet(0) reads the flags");

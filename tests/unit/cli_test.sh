@@ -29,11 +29,12 @@ expect() {
   fi
 }
 
-# same_as_grep ARGS...: on ASCII text the output and exit code are grep's.
+# same_as_grep ARGS...: on ASCII text the output and exit code are grep's. Each reads standard
+# input from the start of $stdin_file (none when unset): both read the descriptor given.
 same_as_grep() {
-  timeout 30 "$K" "$@" >ko 2>ke
+  timeout 30 "$K" "$@" <"${stdin_file:-/dev/null}" >ko 2>ke
   local krc=$?
-  grep "$@" >go 2>ge
+  grep "$@" <"${stdin_file:-/dev/null}" >go 2>ge
   local grc=$?
   sed 's/^grep:/kensaku:/' ge >ge2
   if [[ $krc != "$grc" ]] || ! cmp -s ko go || ! cmp -s ke ge2; then
@@ -47,9 +48,9 @@ same_as_grep() {
 # same_as_grep_sorted ARGS...: the same for a tree, whose lines grep writes in the directories'
 # own order: the lines are compared sorted.
 same_as_grep_sorted() {
-  timeout 30 "$K" "$@" 2>ke | LC_ALL=C sort >ko
+  timeout 30 "$K" "$@" <"${stdin_file:-/dev/null}" 2>ke | LC_ALL=C sort >ko
   local krc=${PIPESTATUS[0]}
-  grep "$@" 2>ge | LC_ALL=C sort >go
+  grep "$@" <"${stdin_file:-/dev/null}" 2>ge | LC_ALL=C sort >go
   local grc=${PIPESTATUS[0]}
   sed 's/^grep:/kensaku:/' ge >ge2
   if [[ $krc != "$grc" ]] || ! cmp -s ko go || ! cmp -s ke ge2; then
@@ -189,10 +190,35 @@ for args in "a f" "-n a f g" "-H a f" "-h a f g" "-c a f g h" "-l a f g h" "-L a
     "-xn -e foo -e bar w" "-wx foo w" "-w -F foo_x w" "--color=always -w foo w" \
     "-b a f" "-ob a f" "-nb a f g" "-lZ a f g h" "-LZ a f g h" "-cZ a f g" "-HZ -n a f" \
     "--line-buffered a f" "-C0 a f" "-A0 -n a f g" "-B0 a f g" "-v -C0 a f" "-C0 -m2 a f" \
-    "--color=always -C0 a f g" "-A0 -c a f"; do
+    "--color=always -C0 a f g" "-A0 -c a f" "-n ^ f" "-c ^ h" "-v ^ f" "-x a. f" "-xv a. w" \
+    "-n [^a]. f" "-c ^ w" "-x ^ w" "-xv ^ w" "-wn ^ w" "-w -e ^ -e foo w"; do
   # shellcheck disable=SC2086
   same_as_grep $args
 done
+# '.' and sets take no broken sequence, whatever the encoding: the end of a line is no character.
+for enc in utf-8 euc-jp; do
+  run -c --encoding=$enc -e 'x.y' -e 'x[^a]y' -e 'z.' - < <(printf 'x\200y\nz\n')
+  expect "no '.' for a broken byte in $enc" 1 $'0\n'
+done
+run -c x.y - < <(printf '\377\376x\0\0\330y\0\n\0')
+expect "no '.' for a lone surrogate in UTF-16" 1 $'0\n'
+run -c --encoding=iso-2022-jp x.y - < <(printf 'x\033$B\177\177\033(By\nx\033$B0!\033(By\n')
+expect "no '.' for a broken ISO-2022-JP character, one for a whole one" 0 $'1\n'
+run -c --encoding=sjis 'x. ' - < <(printf 'x\202 \nx\202\240 \n')
+expect "no '.' for a lead byte alone" 0 $'1\n'
+run -x --encoding=utf-8 'x.' - < <(printf 'x\nx\342\202\254\n')
+expect "'.' takes a whole character, not the end" 0 $'x\342\202\254\n'
+
+# An empty pattern under -x matches the empty line only, under -w where no word character is on
+# either side of it; alone it selects every line.
+printf 'a\n\nb\n \na b\na  b\n-\nab\n_\n.x\n' >empty
+for args in "-n -w" "-n -wv" "-n -x" "-xv" "-wc" "-wo" "-w -e b -e" "-x -e b -e" "-wn -C1" \
+    "-xn -A1" "-F -w" "-F -x" "-c"; do
+  # shellcheck disable=SC2086
+  same_as_grep $args '' empty
+done
+run -c -w '' --encoding=utf-8 - < <(printf 'かな\n\nａ\n1 \n')
+expect "-w '': kana are no word characters, full-width letters are" 0 $'3\n'
 
 # -w in Japanese text: kana around a match do not join it to a word; full-width letters and
 # digits do.
@@ -279,6 +305,37 @@ run a /proc/self/mem f
 expect "an input that cannot be read" 2 $'f:a1\nf:a2\nf:a3\n' $'kensaku: /proc/self/mem: Input/output error\n'
 run a <d
 expect "standard input that cannot be read" 2 "" $'kensaku: (standard input): Is a directory\n'
+# Standard input is the descriptor handed over, read from where it stands: a socket, one its
+# reader could not open by name, a file partly read already; -m leaves the rest for the next
+# reader, right after the last selected line, as grep does.
+/usr/bin/python3 -c 'import socket, subprocess, sys
+a, b = socket.socketpair(); b.sendall(b"a1\nb\n"); b.close()
+sys.exit(subprocess.run(sys.argv[1:], stdin=a, stdout=open("o", "wb"), stderr=open("e", "wb")).returncode)' \
+  "$K" a
+rc=$?
+expect "a socket as standard input" 0 $'a1\n'
+cp f private && chmod 600 private
+if [[ $(id -u) == 0 ]] && command -v runuser >/dev/null; then
+  runuser -u nobody -- "$K" a <private >o 2>e
+else
+  exec 3<private && chmod 000 private && "$K" a <&3 >o 2>e
+fi
+rc=$?
+exec 3<&-
+expect "a descriptor its reader could not open by name" 0 $'a1\na2\na3\n'
+{ head -n 2 >/dev/null; "$K" a >o 2>e; rc=$?; } <f
+expect "standard input partly read by another" 0 $'a2\na3\n'
+for args in "-m1 a" "-m2 -A3 a" "-m1 -v a" "-m1 -c a" "-m5 a" "-m1 zz"; do
+  # shellcheck disable=SC2086
+  { "$K" $args; echo --; cat; } <f >o 2>e
+  # shellcheck disable=SC2086
+  { grep $args; echo --; cat; } <f >want
+  if ! cmp -s o want; then
+    echo "FAIL: standard input left where grep leaves it, $args"
+    diff want o | head -n 6
+    failures=$((failures + 1))
+  fi
+done
 # Patterns as typed, as in grep: an empty one selects every line, blanks count.
 run -c '' f
 expect "an empty pattern" 0 $'8\n'
@@ -289,6 +346,27 @@ run -n -F 'line 5 ' typed
 expect "trailing blanks count" 0 $'1:line 5 \n'
 run -c -f /dev/null f
 expect "an empty list selects nothing" 1 $'0\n'
+# An input that is also the output file is skipped with grep's words, and the exit status is 2,
+# unless nothing or at most one line is written; the output file stays as grep leaves it.
+for args in "a out" "a out g" "-s a out" "zz out" "-m1 a out" "-m2 a out" "-c a out" "-l a out" \
+    "-q a out" "-o a out" "-n a - <out"; do
+  for tool in grep "$K"; do
+    cp f out
+    eval "timeout 30 '$tool' $args >>out 2>e"
+    echo "exit $?" >>e
+    mv out "out.${tool##*/}"
+    sed 's/^grep:/kensaku:/' e >"e.${tool##*/}"
+  done
+  if ! cmp -s out.grep out.kensaku || ! cmp -s e.grep e.kensaku; then
+    echo "FAIL: the output file as an input, $args"
+    diff e.grep e.kensaku | head -n 4
+    failures=$((failures + 1))
+  fi
+done
+timeout 30 "$K" a f /dev/null >/dev/null 2>e
+rc=$?
+: >o
+expect "/dev/null as the output and an input" 0 ""
 timeout 30 "$K" a f >/dev/full 2>e
 rc=$?
 : >o
@@ -361,7 +439,7 @@ for args in "--exclude=*.c x globs/a.c globs/b.h" "--include=*.c x globs/b.h glo
     "-r --exclude-dir=sub x globs/sub/ globs/a.c" "--exclude=globs x globs globs/a.c" \
     "--include=*.c x missing globs/a.c" "-r --exclude-dir=. x ." "--exclude=* x -"; do
   # shellcheck disable=SC2086
-  same_as_grep_sorted $args <globs/a.c
+  stdin_file=globs/a.c same_as_grep_sorted $args
 done
 set +f
 (cd globs && timeout 30 "$K" -r --exclude-dir=. -l x >../o 2>../e)

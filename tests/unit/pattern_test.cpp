@@ -56,6 +56,24 @@ TEST(PatternTest, EmptyLinesAndPatterns) {
   EXPECT_EQ(Head(nullptr, "a"), 0);
 }
 
+// The tool's rules: '.' and sets take neither the line's end nor a broken character (a lead
+// byte without its trail byte, or 0xFF, what text in another encoding reads a broken sequence
+// as); the exports' rules take both.
+TEST(PatternTest, StrictRulesRefuseBrokenCharactersAndTheEnd) {
+  MatchOptions strict;
+  strict.strict = true;
+  const std::vector<std::pair<const char*, const char*>> refused = {
+      {"x.y", "x\xFFy"}, {"x. ", "x\x82 "}, {"x[^a]y", "x\xFFy"}, {"a.", "a"},
+      {"a[^x]", "a"},    {"a#.", "a\x82"},  {".", "\xFF"},        {"[\x81-\xFF]", "\xFF"}};
+  for (const auto& [pattern, line] : refused) {
+    EXPECT_EQ(Scan(line, pattern, strict), 0) << Shown(pattern) << " in " << Shown(line);
+    EXPECT_EQ(Scan(line, pattern), 1) << Shown(pattern) << " in " << Shown(line);
+  }
+  EXPECT_EQ(Scan("x\x82\xA0y", "x.y", strict), 1);  // a whole character
+  EXPECT_EQ(Scan("xay", "x[^b]y", strict), 1);
+  EXPECT_EQ(Head("", ".", strict), 0);
+}
+
 TEST(PatternTest, RepeatAndSkip) {
   ExpectScans({
       {"ab*c", "abc", 1},  {"ab*c", "abbbc", 1}, {"ab*c", "ac", 0},     {"a*a", "aaaa", 0},
@@ -183,8 +201,12 @@ TEST(PatternTest, AgreesWithReferenceOnGeneratedText) {
     const int flags = gen.Pick(testing_gen::FlagChoices());
     const std::string line = gen.Text(testing_gen::SubjectPieces(), 12);
     const std::string pattern = gen.Text(testing_gen::PatternPieces(), 5);
-    const Pattern compiled(pattern.c_str(), flags);
-    reference::Matcher ref(flags);
+    // The tool's rules too: '.' and sets refuse broken characters and the line's end.
+    const bool strict = i % 3 == 0;
+    MatchOptions options(flags);
+    options.strict = strict;
+    const Pattern compiled(pattern.c_str(), options);
+    reference::Matcher ref(flags, strict);
     for (bool anchored : {true, false}) {
       MatchSpan fast_span, ref_span;
       const char* fast_cursor = line.c_str();
@@ -197,8 +219,8 @@ TEST(PatternTest, AgreesWithReferenceOnGeneratedText) {
         ref.Scan(ref_span, ref_cursor, pattern.c_str());
       }
       ASSERT_EQ(fast_span.matched, ref_span.matched)
-          << "flags " << flags << " anchored " << anchored << " pattern '" << pattern << "' line '"
-          << line << "'";
+          << "flags " << flags << " strict " << strict << " anchored " << anchored << " pattern '"
+          << pattern << "' line '" << line << "'";
       if (ref_span.matched || !anchored) {
         ASSERT_EQ(fast_cursor, ref_cursor) << "pattern " << Shown(pattern) << " line " << Shown(line);
       }
@@ -254,15 +276,19 @@ TEST(PatternTest, LinearScanAgreesWithReference) {
     const int flags = gen.Pick(testing_gen::FlagChoices());
     const std::string line = gen.Text(testing_gen::SubjectPieces(), 14);
     const std::string pattern = gen.Text(testing_gen::PatternPieces(), 6);
-    const Pattern compiled(pattern.c_str(), LinearWay(flags, &misses));
-    reference::Matcher ref(flags);
+    const bool strict = i % 3 == 0;
+    MatchOptions options = LinearWay(flags, &misses);
+    options.strict = strict;
+    const Pattern compiled(pattern.c_str(), options);
+    reference::Matcher ref(flags, strict);
     MatchSpan fast_span, ref_span;
     const char* fast_cursor = line.c_str();
     const char* ref_cursor = line.c_str();
     MatchScan(fast_span, fast_cursor, compiled);
     ref.Scan(ref_span, ref_cursor, pattern.c_str());
-    ASSERT_EQ(fast_span.matched, ref_span.matched)
-        << "flags " << flags << " pattern " << Shown(pattern) << " line " << Shown(line);
+    ASSERT_EQ(fast_span.matched, ref_span.matched) << "flags " << flags << " strict " << strict
+                                                   << " pattern " << Shown(pattern) << " line "
+                                                   << Shown(line);
     ASSERT_EQ(fast_cursor, ref_cursor) << "pattern " << Shown(pattern) << " line " << Shown(line);
     if (ref_span.matched) {
       ++matches;

@@ -17,7 +17,10 @@ namespace kensaku::reference {
 
 class Matcher {
  public:
-  explicit Matcher(int fold_flags = 0) : fold_(FoldTable::For(fold_flags)) {}
+  // strict: MatchOptions::strict, where '.' and sets take neither the end of the line nor a
+  // broken character (a lead byte alone, or 0xFF).
+  explicit Matcher(int fold_flags = 0, bool strict = false)
+      : fold_(FoldTable::For(fold_flags)), strict_(strict) {}
 
   MatchSpan At(MatchSpan& span, const char*& cursor, const char* pattern) {
     span = MatchSpan{0, cursor, cursor};
@@ -83,6 +86,10 @@ class Matcher {
 
  private:
   Code F(MbChar c) const { return fold_[c.code]; }
+  bool Refused(MbChar c) const {
+    return strict_ &&
+           (c.code == kNullCode || c.code == 0xFF || (c.IsSingle() && IsLeadByte(c.code)));
+  }
   static void Step(const char*& s, MbChar c) {
     if (*s != '\0') s += c.ByteCount();
   }
@@ -105,10 +112,10 @@ class Matcher {
         return 1;
       case '.':
         Step(s, sc);
-        return 1;
+        return !Refused(sc);
       case '[': {
         prev_ = MbChar(kNoneCode);
-        const int r = Class(sc, p);
+        const int r = Class(sc, p) && !Refused(sc);
         if (r) prev_ = sc;
         Step(s, sc);
         return r;
@@ -153,6 +160,7 @@ class Matcher {
   }
 
   const FoldTable& fold_;
+  bool strict_;
   MbChar prev_{kNoneCode};
 };
 

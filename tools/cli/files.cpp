@@ -23,6 +23,14 @@ Target Note(const std::string& message) {
   return t;
 }
 
+Target StandardInput() {
+  Target t;
+  t.path = StandardInputName();
+  t.shown = "(standard input)";
+  t.standard_input = true;
+  return t;
+}
+
 }  // namespace
 
 void ListDirectory(const Target& directory, std::intptr_t parent, bool follow,
@@ -75,13 +83,13 @@ void CollectOperands(const Options& options, std::vector<Target>& targets, bool&
       with_name = true;
       targets.push_back({Target::Kind::kDirectory, ".", "", 0, "", ""});
     } else {
-      targets.push_back({Target::Kind::kFile, StandardInputName(), "(standard input)", 0, "", ""});
+      targets.push_back(StandardInput());
     }
     return;
   }
   for (const std::string& file : options.files) {
     if (file == "-") {
-      targets.push_back({Target::Kind::kFile, StandardInputName(), "(standard input)", 0, "", ""});
+      targets.push_back(StandardInput());
       continue;
     }
     std::error_code ec;

@@ -20,6 +20,7 @@ struct Target {
   std::uint64_t size = 0;  // an operand's size, when known (for the progress line)
   std::string error;       // kNote: the only message ("NAME: reason")
   std::string name;        // its name in the directory that lists it; empty for an operand
+  bool standard_input = false;
 };
 
 // The operands as targets; with_name is set when names are printed by default (several operands,

@@ -89,6 +89,7 @@ QueryOptions OptionsOf(SearchKind kind, int fold_flags, std::shared_ptr<const Ex
   QueryOptions options;
   options.kind = kind;
   options.match = MatchOptions(fold_flags);
+  options.match.strict = true;
   options.extras = std::move(extras);
   return options;
 }
@@ -101,8 +102,8 @@ std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, Sear
 }
 
 Queries BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
-                     std::shared_ptr<const ExtraChars> extras) {
-  return CompileForEncodings(patterns, OptionsOf(kind, fold_flags, std::move(extras)));
+                     std::shared_ptr<const ExtraChars> extras, Bound bound) {
+  return CompileForEncodings(patterns, OptionsOf(kind, fold_flags, std::move(extras)), bound);
 }
 
 }  // namespace kensaku::cli

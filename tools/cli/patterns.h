@@ -33,10 +33,11 @@ std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, Sear
 // The queries of a search: one for text read into the internal form (every encoding but
 // Shift_JIS), and one for Shift_JIS files read as they are, without the patterns that hold a
 // character Shift_JIS lacks, which cannot occur there (the same query when there are none). An
-// empty pattern selects every line, as in grep (Queries::every_line).
+// empty pattern selects every line, as in grep (Queries::every_line); with -x only the empty
+// line, with -w a line where an empty match has no word character on either side.
 using Queries = EncodingQueries;
 Queries BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
-                     std::shared_ptr<const ExtraChars> extras);
+                     std::shared_ptr<const ExtraChars> extras, Bound bound = Bound::kNone);
 
 }  // namespace kensaku::cli
 

@@ -92,7 +92,7 @@ Plan BuildPlan(const Options& o, const Environment& env, const PlanInputs& input
   print.output = OutputEncoding(o.output_encoding, env.charset);
   Selection& selection = plan.selection;
   selection.invert = o.invert != inputs.every_line;
-  selection.bound = o.whole_line ? Bound::kLine : o.word ? Bound::kWord : Bound::kNone;
+  selection.bound = BoundOf(o);
   selection.max_count = o.max_count;
   // Context is printed with whole lines only: with -o no line is context.
   const bool context = print.report == Report::kLines && !o.only_matching;

@@ -36,6 +36,11 @@ struct Plan {
 
 Plan BuildPlan(const Options& options, const Environment& env, const PlanInputs& inputs);
 
+// What -w and -x ask a match to be bounded by (-x wins); the queries are compiled for it too.
+inline Bound BoundOf(const Options& o) {
+  return o.whole_line ? Bound::kLine : o.word ? Bound::kWord : Bound::kNone;
+}
+
 }  // namespace kensaku::cli
 
 #endif  // KENSAKU_TOOLS_CLI_PLAN_H_

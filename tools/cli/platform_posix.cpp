@@ -1,4 +1,5 @@
 #include <langinfo.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -18,7 +19,18 @@ std::string LocaleCharset() {
   return name;
 }
 
+std::intptr_t StandardInputHandle() { return STDIN_FILENO; }
+
 std::string StandardInputName() { return "/dev/stdin"; }
+
+bool RegularFileId(std::intptr_t handle, FileId& id) {
+  struct stat st;
+  if (fstat(static_cast<int>(handle), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  return true;
+}
+
+std::intptr_t StandardOutputHandle() { return STDOUT_FILENO; }
 
 void SetBinaryOutput() {}
 

@@ -29,6 +29,9 @@ std::string LocaleCharset() {
   return "CP" + std::to_string(page);
 }
 
+// The console hands over text in its own code page; the copy keeps the bytes.
+std::intptr_t StandardInputHandle() { return -1; }
+
 std::string StandardInputName() {
   static SpooledInput spooled;
   if (!spooled.name.empty()) return spooled.name;
@@ -44,6 +47,22 @@ std::string StandardInputName() {
   std::fclose(out);
   spooled.name = name;
   return spooled.name;
+}
+
+bool RegularFileId(std::intptr_t handle, FileId& id) {
+  const HANDLE h = reinterpret_cast<HANDLE>(handle);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  id = {info.dwVolumeSerialNumber,
+        static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+  return true;
+}
+
+std::intptr_t StandardOutputHandle() {
+  return reinterpret_cast<std::intptr_t>(GetStdHandle(STD_OUTPUT_HANDLE));
 }
 
 void SetBinaryOutput() { _setmode(_fileno(stdout), _O_BINARY); }

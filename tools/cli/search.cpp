@@ -13,6 +13,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform.h"
+
 namespace kensaku::cli {
 namespace {
 
@@ -29,6 +31,26 @@ std::uint64_t HeldBound() {
   const char* bound = std::getenv("KENSAKU_HOLD_BYTES");
   return bound != nullptr && *bound != '\0' ? std::strtoull(bound, nullptr, 10) : kMaxHeld;
 }
+
+// Passes all on to the printer, keeping where the last selected line ends.
+class LastSelected : public SearchSink {
+ public:
+  explicit LastSelected(SearchSink& to) : to_(to) {}
+  std::uint64_t end = 0;
+
+  bool ok() const override { return to_.ok(); }
+  bool paused() const override { return to_.paused(); }
+  void Matched(const FoundLine& line) override {
+    end = line.offset + line.length + (line.lf ? 1 : 0);
+    to_.Matched(line);
+  }
+  void Context(const FoundLine& line) override { to_.Context(line); }
+  void ContextBreak() override { to_.ContextBreak(); }
+  void Finish(const SearchEnd& end) override { to_.Finish(end); }
+
+ private:
+  SearchSink& to_;
+};
 
 // One target of the search and what came of it. A directory's entries become nodes of their own
 // when it is listed; the output is written in the order of the nodes, depth first.
@@ -57,7 +79,13 @@ struct Node {
 class Board {
  public:
   Board(const SearchPlan& plan, const Queries& queries, RunOutput& output)
-      : plan_(plan), queries_(queries), output_(output), max_held_(HeldBound()) {}
+      : plan_(plan), queries_(queries), output_(output), max_held_(HeldBound()) {
+    // An input that is the output file would be read back as it grows: grep skips it when lines
+    // are written, unless -m stops at the first.
+    const std::int64_t most = plan.selection.max_count;
+    check_output_ = plan.print.report == Report::kLines && (most < 0 || most > 1) &&
+                    RegularFileId(StandardOutputHandle(), output_file_);
+  }
 
   std::vector<std::unique_ptr<Node>>& roots() { return roots_; }
   std::atomic<bool>& stop() { return stop_; }
@@ -261,6 +289,7 @@ class Board {
     name.path = target.path.c_str();
     name.directory = node.parent != nullptr ? node.parent->handle : -1;
     name.regular = node.parent != nullptr;
+    if (target.standard_input) name.handle = StandardInputHandle();
     InputFile in(name, &tools.buffer);
     in.ReadWholeLines();  // a line of any length is one line here; the exports keep their cut
     if (in.failed()) {
@@ -268,7 +297,13 @@ class Board {
       node.error = true;
       return;
     }
-    DecideEncoding(in, plan_.encoding_auto ? nullptr : &plan_.encoding);
+    FileId id;
+    if (check_output_ && RegularFileId(in.source().handle(), id) && id == output_file_) {
+      node.err = target.shown + ": input file is also the output";
+      node.error = true;
+      return;
+    }
+    const Encoding encoding = *DecideEncoding(in, plan_.encoding_auto ? nullptr : &plan_.encoding);
     PrintConfig config = plan_.print;
     config.encoding = in.encoding();
     // Looked for in the text as read: UTF-16 holds NUL bytes, and is read as UTF-8.
@@ -297,7 +332,14 @@ class Board {
         // One pointer: the call needs no memory of its own.
         const std::unique_ptr<FileSink> sink = output_.SinkFor(
             config, target.shown, drain.out, [d = &drain] { (*d)(); }, &stop_, &meter);
-        tools.searcher.Search(in, *sink);
+        // Standard input that -m stops early is left right after the last selected line, for
+        // whoever reads it next (`{ kensaku -m1 x; cat; } < f`), as grep leaves it. Offsets of
+        // text read as transcoded UTF-8 are not the file's.
+        const bool leave =
+            target.standard_input && plan_.selection.max_count > 0 && encoding == in.encoding();
+        LastSelected last(*sink);
+        tools.searcher.Search(in, leave ? static_cast<SearchSink&>(last) : *sink);
+        if (leave && sink->selected() >= plan_.selection.max_count) in.source().LeaveAt(last.end);
         node.selected = sink->selected() > 0;
         if (!sink->note().empty()) node.err = sink->note();
       }
@@ -312,6 +354,8 @@ class Board {
   const Queries& queries_;
   RunOutput& output_;
   const std::uint64_t max_held_;
+  bool check_output_ = false;
+  FileId output_file_;  // standard output's, when check_output_
   std::vector<std::unique_ptr<Node>> roots_;
   std::vector<std::thread> workers_;
   std::unique_ptr<Tools> own_;  // the writer's, for the nodes it takes itself
