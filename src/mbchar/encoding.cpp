@@ -701,20 +701,91 @@ std::size_t FirstBrokenUtf8(const char* text, std::size_t n) {
   return n;
 }
 
-Utf8Transcoder::Utf8Transcoder(Encoding e) : encoding_(e), mode_(kAscii) {}
+Utf8Transcoder::Utf8Transcoder(Encoding e) : encoding_(e), mode_(kAscii) {
+  marks_.push_back({0, 0, 0, Width()});
+}
+
+unsigned char Utf8Transcoder::Width() const {
+  if (encoding_ != Encoding::kIso2022Jp) return 0;
+  return mode_ == kJisX0208Set || mode_ == kJisX0212Set ? 2 : 1;
+}
+
+namespace {
+
+// The input bytes of UTF-8 output text[0, n) at a width (Utf8Transcoder::Mark).
+std::uint64_t InputBytes(const char* text, std::size_t n, unsigned char width) {
+  std::uint64_t chars = 0, beyond = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto b = static_cast<Byte>(text[i]);
+    chars += (b & 0xC0) != 0x80;
+    beyond += b >= 0xF0 && b != kBrokenByte;
+  }
+  return width == 0 ? 2 * (chars + beyond) : chars * width;
+}
+
+}  // namespace
+
+void Utf8Transcoder::Note(std::uint64_t out, std::uint64_t before, unsigned char width) {
+  if (!marks_.empty() && marks_.back().out == out) {
+    before = std::min(before, marks_.back().before);
+    marks_.pop_back();
+  }
+  marks_.push_back({out, consumed_, before, width});
+}
+
+std::uint64_t Utf8Transcoder::SourceOffset(std::uint64_t at, const char* text, std::uint64_t base,
+                                           bool line_start) const {
+  auto mark = std::upper_bound(marks_.begin(), marks_.end(), at,
+                               [](std::uint64_t a, const Mark& m) { return a < m.out; });
+  if (mark == marks_.begin()) return at;  // before the oldest kept: not asked
+  --mark;
+  if (mark->out == at) return line_start ? mark->before : mark->source;
+  const std::uint64_t from = std::max(mark->out, base);
+  return mark->source + InputBytes(text + (from - base), static_cast<std::size_t>(at - from),
+                                   mark->width);
+}
+
+void Utf8Transcoder::Forget(std::uint64_t at, std::uint64_t source) {
+  auto mark = std::upper_bound(marks_.begin(), marks_.end(), at,
+                               [](std::uint64_t a, const Mark& m) { return a < m.out; });
+  if (mark == marks_.begin()) return;
+  const Mark last = *std::prev(mark);
+  marks_.erase(marks_.begin(), mark);
+  if (last.out == at) {
+    marks_.insert(marks_.begin(), last);
+  } else {
+    marks_.insert(marks_.begin(), {at, source, source, last.width});
+  }
+}
 
 void Utf8Transcoder::Convert(const char* in, std::size_t n, bool last, std::string& out) {
-  auto step = [this, &out](const char* p, std::size_t size, bool at_end) -> std::size_t {
+  const std::size_t start = out.size();
+  // One character at a time, each checked against the rule of the marks.
+  auto step = [this, &out, start](const char* p, std::size_t size, bool at_end) -> std::size_t {
     const auto* q = reinterpret_cast<const Byte*>(p);
+    const std::size_t before = out.size();
+    const unsigned char width = Width();
+    std::size_t used;
     switch (encoding_) {
       case Encoding::kUtf16Le:
       case Encoding::kUtf16Be:
-        return StepUtf16(encoding_ == Encoding::kUtf16Be, started_, q, size, at_end, out);
+        used = StepUtf16(encoding_ == Encoding::kUtf16Be, started_, q, size, at_end, out);
+        break;
       case Encoding::kIso2022Jp:
-        return StepIso2022Jp(mode_, q, size, at_end, out);
+        used = StepIso2022Jp(mode_, q, size, at_end, out);
+        break;
       default:
-        return StepText(encoding_, started_, q, size, at_end, out);
+        used = StepText(encoding_, started_, q, size, at_end, out);
+        break;
     }
+    const std::uint64_t expected = InputBytes(out.data() + before, out.size() - before, width);
+    consumed_ += used;
+    if (used > 0 && (Width() != width || expected != used)) {
+      // What wrote nothing began where the step did; a character read otherwise ends here.
+      Note(produced_ + (out.size() - start), out.size() == before ? consumed_ - used : consumed_,
+           Width());
+    }
+    return used;
   };
   std::size_t i = 0;
   // A character the last block cut: it takes bytes of this one until it is whole. No step needs
@@ -726,23 +797,27 @@ void Utf8Transcoder::Convert(const char* in, std::size_t n, bool last, std::stri
     } else if (i < n) {
       pending_.push_back(in[i++]);
     } else {
+      produced_ += out.size() - start;
       return;
     }
   }
   const bool utf16 = encoding_ == Encoding::kUtf16Le || encoding_ == Encoding::kUtf16Be;
   while (i < n) {
     if (utf16 && started_) {
-      i += Utf16Run(reinterpret_cast<const Byte*>(in) + i, n - i, encoding_ == Encoding::kUtf16Be,
-                    out);
+      const std::size_t run = Utf16Run(reinterpret_cast<const Byte*>(in) + i, n - i,
+                                       encoding_ == Encoding::kUtf16Be, out);
+      i += run;
+      consumed_ += run;
       if (i == n) break;
     }
     const std::size_t used = step(in + i, n - i, last);
     if (used == 0) {
       pending_.assign(in + i, n - i);
-      return;
+      break;
     }
     i += used;
   }
+  produced_ += out.size() - start;
 }
 
 std::size_t ByteOrderMarkLength(Encoding e, const char* text, std::size_t n) {

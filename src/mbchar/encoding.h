@@ -11,6 +11,7 @@
 #define KENSAKU_SRC_MBCHAR_ENCODING_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,11 +106,36 @@ class Utf8Transcoder {
   // Appends the UTF-8 of in[0, n) to out; with last, also of what still waits (as broken).
   void Convert(const char* in, std::size_t n, bool last, std::string& out);
 
+  // Where the output came from in the input, counted over every call: each character of the
+  // output after a mark takes `width` bytes of input (UTF-16, width 0: two per unit, so four for
+  // a character beyond U+FFFF), until the next mark. A mark is made wherever that rule would
+  // fail: a byte-order mark or an escape that writes nothing, a change of set, a byte that a
+  // set of two-byte characters reads alone.
+  struct Mark {
+    std::uint64_t out = 0, source = 0;
+    std::uint64_t before = 0;  // the input offset before what wrote nothing there (escapes)
+    unsigned char width = 0;
+  };
+  // The input offset of output offset `at`, a character boundary at or after the oldest mark
+  // kept: where the character's own bytes begin, or with `line_start` where escapes or a
+  // byte-order mark right before it begin. `text` holds the output from offset `base` up to `at`
+  // at least, base at or before the mark before `at`.
+  std::uint64_t SourceOffset(std::uint64_t at, const char* text, std::uint64_t base,
+                             bool line_start = false) const;
+  // Output before `at` is no longer asked about; its source offset is kept as a mark.
+  void Forget(std::uint64_t at, std::uint64_t source);
+
  private:
+  unsigned char Width() const;
+  void Note(std::uint64_t out, std::uint64_t before, unsigned char width);
+
   Encoding encoding_;
   bool started_ = false;
   std::string pending_;  // the bytes of a character not yet whole
   int mode_ = 0;         // ISO-2022-JP: the set the escapes chose
+  std::uint64_t produced_ = 0;  // output bytes before the call under way
+  std::uint64_t consumed_ = 0;  // input bytes read into characters
+  std::vector<Mark> marks_;     // in order, the oldest first
 };
 
 // --- Detection.

@@ -136,7 +136,8 @@ class LineMatcher::EngineOf final : public Engine {
   static bool Hit(const Entry& entry, const char* text, std::size_t n, EntryHint hint,
                   MatchSpan& span) {
     bool hit = false;
-    entry.Test(text, n, true, span, [&](const MatchSpan&) { hit = true; }, hint);
+    entry.Test(
+        text, n, true, span, [&](const MatchSpan&) { hit = true; }, hint);
     return hit;
   }
 
@@ -173,8 +174,8 @@ void LineMatcher::Start(Encoding e) {
   told_.clear();
   if (e != Encoding::kCp932) {
     for (const auto& group : query_->groups()) {
-      told_.push_back({group->CertainWhereFound(e), group->TellableWhereFound(e),
-                       &group->LiteralFormsIn(e)});
+      told_.push_back(
+          {group->CertainWhereFound(e), group->TellableWhereFound(e), &group->LiteralFormsIn(e)});
     }
   }
   last_ = MatchLine{};

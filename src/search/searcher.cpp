@@ -93,7 +93,13 @@ class ListScan {
     entries_[i].Test(
         state_.line, state_.text_length, whole_lines_, state_.span,
         [&](const MatchSpan& span) {
-          sink_.Matched(FoundLine{state_.lines, state_.line, state_.length, span, {}, line_at_});
+          FoundLine line;
+          line.number = state_.lines;
+          line.text = state_.line;
+          line.length = state_.length;
+          line.hit = span;
+          line.offset = line_at_;
+          sink_.Matched(line);
           hit = true;
         },
         hint);
@@ -199,7 +205,7 @@ class SelectScan final : public Selector {
     if (!done_ && (in_->state() == kStreamWait || (!sink_->ok() && sink_->paused()))) return false;
     // A last line without a LF is read with the end of the input and nothing after it.
     const bool open_end = (in_->state() & (kStreamEof | kStreamFail)) == kStreamEof;
-    sink_->Finish({in_->position(), !open_end, number_, selected_});
+    sink_->Finish({in_->SourceOffset(in_->position()), !open_end, number_, selected_});
     return true;
   }
 
@@ -208,10 +214,28 @@ class SelectScan final : public Selector {
 
  private:
   struct Held {
-    std::int64_t number;
-    std::uint64_t offset;
+    std::int64_t number = 0;
+    std::uint64_t offset = 0;
     std::string text;
+    std::uint64_t source_offset = 0;
+    // For an input read transcoded, its matched parts when context shows them, found while it
+    // was still in the reader's buffer, as read and in the input's own bytes.
+    std::vector<LineSpan> parts, source_parts;
   };
+
+  // The line's offset and parts in the input's own bytes; the line is in the reader's buffer.
+  void Source(FoundLine& line) {
+    line.source_offset = line.offset;
+    line.source_parts = line.parts;
+    if (!in_->transcoded()) return;
+    line.source_offset = in_->SourceOffset(line.offset, true);
+    source_parts_.clear();
+    for (const LineSpan& part : line.parts) {
+      source_parts_.push_back({in_->SourceOffset(line.offset + part.start) - line.source_offset,
+                               in_->SourceOffset(line.offset + part.end) - line.source_offset});
+    }
+    line.source_parts = source_parts_;
+  }
 
   bool MaxReached() const { return selected_ >= max_count_; }
 
@@ -251,14 +275,26 @@ class SelectScan final : public Selector {
 
   MatchLine Line() const { return {state_.line, state_.length, state_.text_length, line_at_}; }
 
+  // The line read, as reported.
+  FoundLine Current() const {
+    FoundLine line;
+    line.number = number_;
+    line.text = state_.line;
+    line.length = state_.length;
+    line.offset = line_at_;
+    line.lf = lf_;
+    return line;
+  }
+
   void Report(bool selected) {
     if (selected && !MaxReached()) {
       Selected();
       return;
     }
-    FoundLine line{number_, state_.line, state_.length, {}, {}, line_at_, lf_};
+    FoundLine line = Current();
     if (after_left_ > 0) {
       if (context_parts_) line.parts = matcher_.Parts(Line());
+      Source(line);
       // After the last counted line, its trailing context goes on, selected lines included.
       sink_->Context(line);
       last_reported_ = line.number;
@@ -270,28 +306,52 @@ class SelectScan final : public Selector {
       return;
     }
     if (selection_.before > 0) {
-      before_.push_back({line.number, line.offset, std::string(line.text, line.length)});
+      Held held;
+      held.number = line.number;
+      held.offset = line.offset;
+      held.text.assign(line.text, line.length);
+      if (in_->transcoded()) {
+        if (context_parts_) line.parts = matcher_.Parts(Line());
+        Source(line);
+        held.source_offset = line.source_offset;
+        held.parts.assign(line.parts.begin(), line.parts.end());
+        held.source_parts.assign(line.source_parts.begin(), line.source_parts.end());
+      }
+      before_.push_back(std::move(held));
       if (before_.size() > static_cast<std::size_t>(selection_.before)) before_.pop_front();
     }
   }
 
   void Selected() {
     ++selected_;
-    FoundLine line{number_, state_.line, state_.length, {}, {}, line_at_, lf_};
+    FoundLine line = Current();
     if (context_) {
       const std::int64_t first = before_.empty() ? line.number : before_.front().number;
       if (last_reported_ != 0 && first > last_reported_ + 1) sink_->ContextBreak();
       for (const Held& held : before_) {
-        FoundLine context{held.number, held.text.c_str(), held.text.size(), {}, {}, held.offset};
-        if (context_parts_) {
-          context.parts = matcher_.Parts({held.text.c_str(), held.text.size(),
-                                          std::min(held.text.find('\0'), held.text.size())});
+        FoundLine context;
+        context.number = held.number;
+        context.text = held.text.c_str();
+        context.length = held.text.size();
+        context.offset = held.offset;
+        if (in_->transcoded()) {
+          context.parts = held.parts;
+          context.source_offset = held.source_offset;
+          context.source_parts = held.source_parts;
+        } else {
+          if (context_parts_) {
+            context.parts = matcher_.Parts({held.text.c_str(), held.text.size(),
+                                            std::min(held.text.find('\0'), held.text.size())});
+          }
+          context.source_offset = context.offset;
+          context.source_parts = context.parts;
         }
         sink_->Context(context);
       }
       before_.clear();
     }
     if (with_parts_) line.parts = matcher_.PartsOfLast();
+    Source(line);
     sink_->Matched(line);
     last_reported_ = line.number;
     after_left_ = selection_.after;
@@ -318,6 +378,7 @@ class SelectScan final : public Selector {
   int after_left_ = 0;
   std::int64_t last_reported_ = 0;  // 0: nothing reported yet
   std::deque<Held> before_;
+  std::vector<LineSpan> source_parts_;
 };
 
 }  // namespace

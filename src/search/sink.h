@@ -25,6 +25,10 @@ struct FoundLine {
   std::span<const LineSpan> parts;  // when asked for: the line's matched parts, in order
   std::uint64_t offset = 0;         // where the line starts in the input as read
   bool lf = true;                   // it ended with a LF, not with the end of the input
+  // The same two in the input's own bytes (parts from the line's start), for an input whose
+  // lines are read as UTF-8 turned from it (InputFile::transcoded); else offset and parts.
+  std::uint64_t source_offset = 0;
+  std::span<const LineSpan> source_parts;
 };
 
 // What the searcher knew when the search ended.

@@ -90,10 +90,9 @@ void InputFile::Refill(std::size_t n) {
   // From a pipe or a terminal, lines already whole are searched before waiting for more.
   if (Eager() && FindByte(buffer_ + begin_, '\n', end_ - begin_) != nullptr) return;
   if (begin_ != 0) {
-    std::memmove(buffer_, buffer_ + begin_, end_ - begin_);
-    consumed_ += begin_;
-    end_ -= begin_;
-    begin_ = 0;
+    const std::size_t from = begin_;
+    Consume();  // while the bytes let go of are still there to count
+    std::memmove(buffer_, buffer_ + from, end_);
   }
   if (n > capacity_ && !Grow(n)) return;
   while (end_ < n && !at_end_) {
@@ -134,13 +133,30 @@ bool InputFile::Grow(std::size_t n) {
     return false;
   }
   std::memcpy(grown.get(), buffer_ + begin_, end_ - begin_);
-  end_ -= begin_;
-  consumed_ += begin_;
-  begin_ = 0;
+  Consume();
   grown_ = std::move(grown);
   buffer_ = grown_.get();
   capacity_ = size;
   return true;
+}
+
+void InputFile::Consume() {
+  if (transcoding_ && begin_ > 0) {
+    // The bytes let go of are counted once, into a mark where the rest begins.
+    const std::uint64_t at = consumed_ + begin_;
+    transcoding_->transcoder.Forget(at - transcoding_->from,
+                                    SourceOffset(at) - transcoding_->from);
+  }
+  consumed_ += begin_;
+  end_ -= begin_;
+  begin_ = 0;
+}
+
+std::uint64_t InputFile::SourceOffset(std::uint64_t at, bool line_start) const {
+  if (!transcoding_) return at;
+  const std::uint64_t from = transcoding_->from;
+  return from +
+         transcoding_->transcoder.SourceOffset(at - from, buffer_, consumed_ - from, line_start);
 }
 
 std::ptrdiff_t InputFile::Pull(char* to, std::size_t n) {
@@ -166,6 +182,7 @@ void InputFile::SetEncoding(Encoding e) {
   if (ReadsAsUtf8(e)) {
     // What was read ahead is turned into UTF-8 first.
     transcoding_ = std::make_unique<Transcoding>(e);
+    transcoding_->from = consumed_ + begin_;
     transcoding_->raw.reset(new (std::nothrow) char[kReadBlock]);
     if (transcoding_->raw == nullptr) {
       state_ |= kStreamBad;

@@ -137,6 +137,12 @@ class InputFile {
   // Utf8Transcoder), and UTF-8 is then the encoding.
   Encoding encoding() const { return encoding_; }
   void SetEncoding(Encoding e);
+  // Its lines are UTF-8 turned from the input's own bytes (UTF-16, ISO-2022-JP).
+  bool transcoded() const { return transcoding_ != nullptr; }
+  // Where byte `at` of the input as read (a character boundary of the bytes not yet consumed, or
+  // of the line last read) is in the input's own bytes: where its character begins, or with
+  // line_start, where the escapes before it begin.
+  std::uint64_t SourceOffset(std::uint64_t at, bool line_start = false) const;
 
   // The bytes not yet read, as many as the buffer holds (at the end of the file, all of them).
   std::pair<const char*, std::size_t> Window();
@@ -163,6 +169,8 @@ class InputFile {
   bool Eager() const { return cut_at_ == 0 && reader_ == nullptr && !source_.short_read_ends(); }
   // Room for at least n bytes from begin_, in a larger buffer of the input's own if need be.
   bool Grow(std::size_t n);
+  // consumed_ moves on past the first begin_ bytes of the buffer.
+  void Consume();
   // Up to n more bytes of the input, as the file holds them or as they are turned into UTF-8.
   std::ptrdiff_t Pull(char* to, std::size_t n);
   std::ptrdiff_t ReadSource(char* to, std::size_t n) {
@@ -179,6 +187,7 @@ class InputFile {
     std::string converted;
     std::size_t taken = 0;  // of converted
     bool raw_done = false;
+    std::uint64_t from = 0;  // where the input stood, as read and as it is, when it began
   };
 
   FileSource source_;

@@ -130,8 +130,8 @@ using Scenario = void (*)(Outcome&);
 
 void BufferOfPatterns(Outcome& out) {
   const char* patterns[] = {"検.", "ab*c", "\xF0\x9F\x8D\xA3", "^け"};
-  kensaku_query* query = NewQuery(out, KENSAKU_KIND_PATTERN, KENSAKU_FOLD_KANA_TO_KATAKANA,
-                                  patterns, 4);
+  kensaku_query* query =
+      NewQuery(out, KENSAKU_KIND_PATTERN, KENSAKU_FOLD_KANA_TO_KATAKANA, patterns, 4);
   if (query == nullptr) return;
   kensaku_error error;
   kensaku_search* search =
@@ -220,8 +220,9 @@ void SingleTexts(Outcome& out) {
   kensaku_query_free(query);
   if (out.code != 0) return;
   char folded[64];
-  const std::int64_t n = kensaku_fold_utf8("けんさくＡ", 15, KENSAKU_FOLD_KANA_TO_KATAKANA |
-                                           KENSAKU_FOLD_TO_HALF_WIDTH, folded, sizeof folded);
+  const std::int64_t n = kensaku_fold_utf8(
+      "けんさくＡ", 15, KENSAKU_FOLD_KANA_TO_KATAKANA | KENSAKU_FOLD_TO_HALF_WIDTH, folded,
+      sizeof folded);
   if (n < 0) {
     out.code = static_cast<int>(n);
     return;

@@ -6,6 +6,7 @@ into a pipe printed while the writer keeps the pipe open.
     cli_editor_test.py KENSAKU
 """
 import base64
+import codecs
 import json
 import os
 import random
@@ -141,6 +142,48 @@ with tempfile.TemporaryDirectory() as folder:
         if ("bytes" not in got[0]["lines"] or base64.b64decode(got[0]["lines"]["bytes"]) != want
                 or subs != [(0, 6, "検索"), (6 + len(broken), 12 + len(broken), "検索")]):
             fail(f"a broken {encoding} line in --json: {got}")
+
+    # Offsets in the file's own bytes, for files read as transcoded UTF-8 too: -b, -o -b and the
+    # JSON offsets against where each encoder put each character, on generated lines.
+    rng = random.Random(20261209)
+    alphabet = ["a", "検", "索", "x", "ｱ", " ", "表", "ソ", "。", "β", "\U0001F363"]
+    # Enough lines that the reader lets go of the first ones before it reads the last.
+    lines = ["".join(rng.choice(alphabet) for _ in range(rng.randint(0, 12))) for _ in range(40000)]
+    for codec, name, bom in (("utf-16-le", "utf-16le", b"\xff\xfe"),
+                             ("utf-16-be", "utf-16be", b"\xfe\xff"),
+                             ("iso2022_jp_ext", "iso-2022-jp", b"")):
+        encoder = codecs.getincrementalencoder(codec)()
+        data, places = bytearray(bom), []  # each line, where it begins, where each character does
+        for line in lines:
+            if name == "iso-2022-jp":
+                line = line.replace("\U0001F363", "")
+            begins, starts = 0 if not places else len(data), []
+            for c in line:
+                piece = encoder.encode(c)
+                own = (len(c.encode(codec)) if name != "iso-2022-jp" else
+                       1 if ord(c) < 0x80 or 0xFF61 <= ord(c) <= 0xFF9F else 2)
+                starts.append(len(data) + len(piece) - own)  # after an escape written first
+                data += piece
+            data += encoder.encode("\n")
+            places.append((line, begins, starts))
+        path = Path(folder, "transcoded.txt")
+        path.write_bytes(bytes(data))
+        want_o = [f"{n}:{starts[i]}:検索" for n, (line, _, starts) in enumerate(places, 1)
+                  for i in range(len(line)) if line.startswith("検索", i)]
+        want_b = [f"{n}:{begins}:{line}" for n, (line, begins, _) in enumerate(places, 1)
+                  if "検索" in line]
+        got_o = run([KENSAKU, "-n", "-o", "-b", "検索", str(path)]).decode().splitlines()
+        got_b = run([KENSAKU, "-n", "-b", "検索", str(path)]).decode().splitlines()
+        got_json = [(m["data"]["line_number"], m["data"]["absolute_offset"], m["data"]["encoding"],
+                     [s["source_start"] for s in m["data"]["submatches"]])
+                    for m in messages(run([KENSAKU, "--json", "検索", str(path)]))
+                    if m["type"] == "match"]
+        want_json = [(n, begins, name, [starts[i] - begins for i in range(len(line))
+                                        if line.startswith("検索", i)])
+                     for n, (line, begins, starts) in enumerate(places, 1) if "検索" in line]
+        if got_o != want_o or got_b != want_b or got_json != want_json or not want_o:
+            fail(f"offsets in {name}: -o -b {got_o[:2]} against {want_o[:2]}, -b {got_b[:1]} "
+                 f"against {want_b[:1]}, --json {got_json[:1]} against {want_json[:1]}")
 
     # -c, -l and -L write no JSON: refused, with nothing on standard output.
     for opt in ("-c", "-l", "-L"):

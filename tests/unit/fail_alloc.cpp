@@ -8,7 +8,7 @@
 
 namespace {
 
-std::atomic<long> countdown{0};  // allocations until the failing one; 0: none fails
+std::atomic<long> countdown{0};   // allocations until the failing one; 0: none fails
 std::atomic<bool> always{false};  // every allocation after it fails too
 std::atomic<bool> failing{false};
 std::atomic<long> failed{0};

@@ -33,7 +33,12 @@ void TestLine(ScanState& state, Output& out, const Entry& entry, OutputForm form
   HitWriter writer(out, form);
   entry.Test(state.line, state.text_length, form.whole_lines, state.span,
              [&](const MatchSpan& span) {
-               writer.Matched(FoundLine{state.lines, state.line, state.length, span, {}});
+               FoundLine line;
+               line.number = state.lines;
+               line.text = state.line;
+               line.length = state.length;
+               line.hit = span;
+               writer.Matched(line);
              });
 }
 

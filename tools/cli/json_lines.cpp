@@ -171,7 +171,8 @@ class JsonSink final : public FileSink {
     std::string utf8, submatches;
     bool broken = false;
     std::size_t at = 0;
-    for (const LineSpan& part : line.parts) {
+    for (std::size_t i = 0; i < line.parts.size(); ++i) {
+      const LineSpan& part = line.parts[i];
       broken |= AppendAsUtf8(encoding, text + at, part.start - at, utf8);
       const std::size_t start = utf8.size();
       const bool part_broken =
@@ -184,8 +185,8 @@ class JsonSink final : public FileSink {
                         .Data("match", std::string_view(utf8).substr(start), part_broken)
                         .Number("start", start)
                         .Number("end", utf8.size())
-                        .Number("source_start", part.start)
-                        .Number("source_end", part.end)
+                        .Number("source_start", line.source_parts[i].start)
+                        .Number("source_end", line.source_parts[i].end)
                         .Close();
     }
     broken |= AppendAsUtf8(encoding, text + at, line.length - at, utf8);
@@ -195,9 +196,9 @@ class JsonSink final : public FileSink {
                     .Json("path", path_)
                     .Data("lines", utf8, broken)
                     .Number("line_number", static_cast<std::uint64_t>(line.number))
-                    .Number("absolute_offset", line.offset)
+                    .Number("absolute_offset", line.source_offset)
                     .Json("submatches", "[" + submatches + "]")
-                    .String("encoding", EncodingName(encoding))
+                    .String("encoding", EncodingName(config_.file_encoding.value_or(encoding)))
                     .Close()));
     MaybeDrain();
   }

@@ -212,8 +212,9 @@ void LinesSink::WriteLine(const FoundLine& line, char separator) {
   const std::string& match_color = selected ? colors.selected_match : colors.context_match;
   if (config_.only_matching) {
     if (!matching) return;
-    for (const LineSpan& s : line.parts) {
-      WritePrefix(line.number, separator, line.offset + s.start,
+    for (std::size_t i = 0; i < line.parts.size(); ++i) {
+      const LineSpan& s = line.parts[i];
+      WritePrefix(line.number, separator, line.source_offset + line.source_parts[i].start,
                   config_.column ? ColumnOf(line, s.start) : 0);
       if (config_.color) colors.Start(match_color, out_);
       WriteText(line.text + s.start, s.end - s.start);
@@ -223,7 +224,7 @@ void LinesSink::WriteLine(const FoundLine& line, char separator) {
     MaybeDrain();
     return;
   }
-  WritePrefix(line.number, separator, line.offset,
+  WritePrefix(line.number, separator, line.source_offset,
               config_.column && !line.parts.empty() ? ColumnOf(line, line.parts[0].start) : 0);
   std::size_t at = 0;
   if (config_.color) {

@@ -87,6 +87,7 @@ struct PrintConfig {
   // The encoding lines are written in (code page 932, UTF-8 or EUC-JP); none: the file's bytes.
   std::optional<Encoding> output;
   Encoding encoding = Encoding::kCp932;  // the encoding of the lines the searcher reports
+  std::optional<Encoding> file_encoding;  // the file's own, when not that (UTF-16 read as UTF-8)
   bool binary = false;                   // a binary file: one note instead of its lines
   std::uint64_t binary_offset = 0;       // and where its first NUL is
   bool json = false;                     // --json: JSON Lines messages instead

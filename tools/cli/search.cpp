@@ -306,6 +306,7 @@ class Board {
     const Encoding encoding = *DecideEncoding(in, plan_.encoding_auto ? nullptr : &plan_.encoding);
     PrintConfig config = plan_.print;
     config.encoding = in.encoding();
+    config.file_encoding = encoding;
     // Looked for in the text as read: UTF-16 holds NUL bytes, and is read as UTF-8.
     config.binary_offset = plan_.binary != Binary::kText ? LooksBinary(in) : UINT64_MAX;
     config.binary = config.binary_offset != UINT64_MAX;
