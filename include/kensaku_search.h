@@ -198,9 +198,9 @@ KENSAKU_SEARCH_API int kensaku_detect_encoding(const void* data, size_t size, in
 
 /* The KENSAKU_ENCODING_ code of a name in any case: "auto", "sjis", "utf-8", "euc-jp",
  * "utf-16le", "utf-16be", "iso-2022-jp", or an alias ("cp932", "shift_jis", "ms932",
- * "windows-31j", "utf8", "eucjp", "jis", ...); KENSAKU_E_ARGUMENT for none (since 1.2). */
+ * "windows-31j", "utf8", "eucjp", "jis", ...); KENSAKU_E_ARGUMENT for none (after 1.1.0). */
 KENSAKU_SEARCH_API int kensaku_encoding_code(const char* name);
-/* The name of a code, as listed above first; NULL for none (since 1.2). */
+/* The name of a code, as listed above first; NULL for none (after 1.1.0). */
 KENSAKU_SEARCH_API const char* kensaku_encoding_name(int code);
 
 /* Folds a UTF-8 text under the fold flags, as a query compares it; writes at most capacity
