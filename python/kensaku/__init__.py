@@ -27,11 +27,11 @@ from typing import NamedTuple
 
 from . import raw
 from ._library import LibraryNotFound, find_library
-from ._query import (Kind, PatternError, Query, QueryHit, SearchError, detect_encoding,
+from ._query import (HitBatch, Kind, PatternError, Query, QueryHit, SearchError, detect_encoding,
                      fold_text, to_text)
 from .raw import encode
 
-__all__ = ["Query", "QueryHit", "Fold", "Kind", "PatternError", "SearchError", "detect_encoding",
+__all__ = ["Query", "QueryHit", "HitBatch", "Fold", "Kind", "PatternError", "SearchError", "detect_encoding",
            "fold_text", "to_text", "Hit", "search", "matches", "find", "fold", "equal", "encode",
            "find_library", "LibraryNotFound", "MAX_PATTERNS", "raw"]
 

@@ -5,6 +5,7 @@ import ctypes
 import enum
 import os
 import threading
+from array import array
 from itertools import chain, repeat
 from typing import BinaryIO, List, Optional, Sequence, Tuple, Union
 
@@ -42,18 +43,67 @@ def detect_encoding(data: bytes, complete: bool = True) -> str:
     return _native.encoding_name(lib().detect_encoding(data, len(data), int(complete)))
 
 
+_GIVEN_AS_UTF8 = ("utf-8", "utf-16le", "utf-16be", "iso-2022-jp")
+
+
+def _to_utf8(line: bytes, encoding: str) -> bytes:
+    if encoding in _GIVEN_AS_UTF8:
+        return line
+    return _native.into_bytes(lib().to_utf8, encoding_code(encoding), line, len(line))
+
+
 def to_text(line: bytes, encoding: str) -> str:
     """A line as the library reads it, as str (a character it cannot read as U+FFFD)."""
-    if encoding in ("utf-8", "utf-16le", "utf-16be", "iso-2022-jp"):  # given as UTF-8
-        return line.decode("utf-8", "replace")
-    utf8 = _native.into_bytes(lib().to_utf8, encoding_code(encoding), line, len(line))
-    return utf8.decode("utf-8", "replace")
+    return _to_utf8(line, encoding).decode("utf-8", "replace")
 
 
-class _Batch:
-    """The columns of one batch of hits, which its hits read from."""
+class HitBatch:
+    """The hits of one batch as columns, made without an object per hit: path, encoding (the
+    text's), numbers (array of int64), offsets (array of uint64), lines (the lines' bytes one
+    after another) and line_ends (array: hit i's line is lines[line_ends[i-1]:line_ends[i]]);
+    spans and span_ends likewise (the matched parts as start, end pairs of byte offsets into
+    each line) when asked for, otherwise None. len() is the number of hits; iterating yields
+    QueryHits."""
 
-    __slots__ = ("path", "encoding", "query", "numbers", "offsets", "lines", "ends")
+    __slots__ = ("path", "encoding", "query", "numbers", "offsets", "lines", "line_ends",
+                 "spans", "span_ends")
+
+    def __len__(self):
+        return len(self.numbers)
+
+    def __iter__(self):
+        return map(tuple.__new__, repeat(QueryHit), zip(repeat(self), range(len(self.numbers))))
+
+    def line(self, i: int) -> bytes:
+        ends = self.line_ends
+        return self.lines[ends[i - 1] if i else 0:ends[i]]
+
+    def utf8_lines(self) -> List[bytes]:
+        """Each line in UTF-8 bytes, whole (a CR kept), converted a batch at a time."""
+        ends = self.line_ends
+        lines = self.lines
+        pieces = [lines[a:b] for a, b in zip(chain((0,), ends), ends)]
+        if self.encoding in _GIVEN_AS_UTF8:
+            return pieces
+        utf8 = _to_utf8(b"\n".join(pieces), self.encoding).split(b"\n")
+        if len(utf8) != len(pieces):  # a broken character took a LF: one line at a time
+            utf8 = [_to_utf8(piece, self.encoding) for piece in pieces]
+        return utf8
+
+    def texts(self) -> List[str]:
+        """Each line as str, as QueryHit.text gives it."""
+        texts = b"\n".join(self.utf8_lines()).decode("utf-8", "replace").split("\n")
+        if len(texts) != len(self.line_ends):
+            texts = [to_text(self.line(i), self.encoding) for i in range(len(self.line_ends))]
+        return [text[:-1] if text.endswith("\r") else text for text in texts]
+
+    def span_lists(self) -> List[List[Tuple[int, int]]]:
+        """Each hit's matched parts as (start, end) byte offsets into its line."""
+        if self.spans is None:
+            return [hit.spans for hit in self]
+        flat, ends = self.spans, self.span_ends
+        pairs = list(zip(flat[::2], flat[1::2]))
+        return [pairs[a:b] for a, b in zip(chain((0,), ends), ends)]
 
 
 class QueryHit(tuple):
@@ -82,8 +132,7 @@ class QueryHit(tuple):
 
     @property
     def line(self) -> bytes:
-        batch, i = self
-        return batch.lines[batch.ends[i - 1] if i else 0:batch.ends[i]]
+        return self[0].line(self[1])
 
     @property
     def encoding(self) -> str:
@@ -129,9 +178,11 @@ class QueryHit(tuple):
 
 def _standalone(path, number, offset, line, encoding, query):
     """A hit of its own, in a batch of one."""
-    batch = _Batch()
+    batch = HitBatch()
     batch.path, batch.encoding, batch.query = path, encoding, query
-    batch.numbers, batch.offsets, batch.lines, batch.ends = [number], [offset], line, [len(line)]
+    batch.numbers, batch.offsets, batch.lines, batch.line_ends = [number], [offset], line, \
+        [len(line)]
+    batch.spans = batch.span_ends = None
     return tuple.__new__(QueryHit, (batch, 0))
 
 
@@ -230,13 +281,14 @@ class Query:
         self.invert = bool(invert)
         self.max_count = None if max_count is None else int(max_count)
         self._handle = self._compile()
+        self._span_handle = None
 
     def _key(self):
         return (self.patterns, self.kind.value, self.fold, self.encoding, self.invert,
                 self.max_count)
 
-    def _compile(self):
-        key = self._key()
+    def _compile(self, spans=False):
+        key = self._key() + (spans,)
         with _compiled_lock:
             handle = _compiled.get(key)
             if handle is not None:
@@ -255,7 +307,7 @@ class Query:
         options.max_count = -1 if self.max_count is None else self.max_count
         options.encoding = encoding_code(self.encoding)
         options.pattern_encoding = 1 if sjis else 2
-        options.spans = 0  # a hit finds its spans when asked (QueryHit.spans)
+        options.spans = int(spans)  # otherwise a hit finds its spans when asked (QueryHit.spans)
         count = len(texts)
         pointers = (ctypes.c_char_p * max(count, 1))(*texts)
         lengths = (ctypes.c_size_t * max(count, 1))(*map(len, texts))
@@ -310,35 +362,45 @@ class Query:
         source: a file name (str or path object), the text itself (bytes, bytearray,
         memoryview), or a binary file object (read in pieces as the search goes). path is what
         the hits carry as their path (the file name by default)."""
+        return Hits.of(self._open(source, path, False))
+
+    def batches(self, source: Source, path: Optional[str] = None, spans: bool = False):
+        """Searches as search() does, and yields the hits a HitBatch at a time, as columns;
+        with spans, each batch holds the matched parts too (found with the lines)."""
+        return self._open(source, path, spans)
+
+    def _open(self, source, path, spans):
+        if spans and self._span_handle is None:
+            self._span_handle = self._compile(spans=True)
+        handle = self._span_handle if spans else self._handle
         if isinstance(source, (str, os.PathLike)):
             name = os.fspath(source)
             error = _native.Error()
-            pointer = lib().search_file(self._handle.pointer, os.fsencode(name),
-                                        ctypes.byref(error))
+            pointer = lib().search_file(handle.pointer, os.fsencode(name), ctypes.byref(error))
             if not pointer:
                 _raise(error, filename=name)
-            return Hits.of(self._batches(pointer, name if path is None else path, None, None))
+            return self._batches(pointer, handle, name if path is None else path, None, None,
+                                 name, spans)
         if isinstance(source, (bytes, bytearray, memoryview)):
             data = source if isinstance(source, bytes) else bytes(source)
             error = _native.Error()
-            pointer = lib().search_buffer(self._handle.pointer, data, len(data),
-                                          ctypes.byref(error))
+            pointer = lib().search_buffer(handle.pointer, data, len(data), ctypes.byref(error))
             if not pointer:
                 _raise(error)
-            return Hits.of(self._batches(pointer, path, data, None))
+            return self._batches(pointer, handle, path, data, None, path, spans)
         if hasattr(source, "read"):
             error = _native.Error()
-            pointer = lib().search_stream(self._handle.pointer, ctypes.byref(error))
+            pointer = lib().search_stream(handle.pointer, ctypes.byref(error))
             if not pointer:
                 _raise(error)
-            return Hits.of(self._batches(pointer, path, None, source))
+            return self._batches(pointer, handle, path, None, source, path, spans)
         raise TypeError(f"a source is a file name, bytes or a binary file object, "
                         f"not {type(source).__name__}")
 
-    def _batches(self, pointer, path, data, stream):
-        """The hits of a search, one batch at a time; chained, they cost little each."""
+    def _batches(self, pointer, handle, path, data, stream, name, spans):
+        """The hits of a search, one HitBatch at a time. handle and data are kept alive while
+        the search runs."""
         functions = lib()
-        handle = self._handle  # kept alive while the search runs
         batch = _native.Batch()
         encoding = None
         try:
@@ -347,7 +409,7 @@ class Query:
                 if status == _native.HITS:
                     if encoding is None:
                         encoding = _native.encoding_name(functions.search_encoding(pointer))
-                    yield _unpack(batch, path, encoding, self)
+                    yield _unpack(batch, path, encoding, self, spans)
                 elif status == _native.MORE_INPUT:
                     piece = stream.read(_FEED_BYTES)
                     if piece is None:
@@ -363,7 +425,7 @@ class Query:
                 else:
                     error = _native.Error()
                     functions.search_error(pointer, ctypes.byref(error))
-                    _raise(error, SearchError)
+                    _raise(error, SearchError, filename=name)
         finally:
             functions.search_free(pointer)
             del handle, data
@@ -379,18 +441,24 @@ def _matched(result):
 
 
 def _column(address, count, kind):
-    return memoryview(ctypes.string_at(address, 8 * count)).cast(kind).tolist()
+    column = array(kind)
+    column.frombytes(ctypes.string_at(address, 8 * count))
+    return column
 
 
-def _unpack(batch, path, encoding, query):
+def _unpack(batch, path, encoding, query, spans):
     n = batch.count
-    columns = _Batch()
+    columns = HitBatch()
     columns.path, columns.encoding, columns.query = path, encoding, query
     columns.numbers = _column(batch.numbers, n, "q")
     columns.offsets = _column(batch.offsets, n, "Q")
-    columns.ends = _column(batch.line_ends, n, "Q")
-    columns.lines = ctypes.string_at(batch.lines, columns.ends[-1])
-    return map(tuple.__new__, repeat(QueryHit), zip(repeat(columns), range(n)))
+    columns.line_ends = _column(batch.line_ends, n, "Q")
+    columns.lines = ctypes.string_at(batch.lines, columns.line_ends[-1])
+    columns.spans = columns.span_ends = None
+    if spans:
+        columns.span_ends = _column(batch.span_ends, n, "Q")
+        columns.spans = _column(batch.spans, 2 * columns.span_ends[-1], "Q")
+    return columns
 
 
 def _restore(patterns, kind, fold, encoding, invert, max_count):
@@ -405,5 +473,5 @@ def fold_text(text: str, flags: int) -> str:
         "utf-8", "surrogateescape")
 
 
-__all__ = ["Query", "QueryHit", "Kind", "PatternError", "SearchError", "detect_encoding", "to_text",
+__all__ = ["Query", "QueryHit", "HitBatch", "Kind", "PatternError", "SearchError", "detect_encoding", "to_text",
            "fold_text", "encoding_code"]

@@ -41,7 +41,7 @@ def test_the_readme_dask_example_prints_the_hits_of_the_samples(tmp_path, monkey
     assert done.returncode == 0, done.stderr.decode(errors="replace")
     monkeypatch.chdir(SOURCE_DIR)
     query = kensaku.Query("けんさく", fold=kensaku.Fold.IGNORE_KANA)
-    want = [f"{hit.path} {hit.number}" for path in kensaku.dask._files(["samples"])
+    want = [f"{hit.path} {hit.number}" for path, _, _ in kensaku.dask._files(["samples"])
             for hit in query.search(path)]
     assert done.stdout.decode("utf-8").splitlines() == want and want
 
