@@ -395,7 +395,8 @@ def _output(part: Part, options) -> tuple:
             elif options["offset"]:
                 heads = [b"%s%d:" % (name, o) for o in batch.offsets]
             else:
-                heads = [name] * len(lines)
+                out.append(name + (b"\n" + name).join(lines) + b"\n" if lines else b"")
+                continue
             out.append(b"".join(chain.from_iterable(zip(heads, lines, [b"\n"] * len(lines)))))
     messages = [(i, f.message) for i, f in enumerate(part.files) if f.message]
     return b"".join(out), messages, counts
@@ -445,7 +446,10 @@ def main(argv=None) -> int:
             hits = search(paths, query, options.blocksize or None, errors="report",
                           binary=options.text)
             output = dask.delayed(_output, pure=True)
-            futures = client.compute([output(part, shown) for part in hits.to_delayed()])
+            parts = hits.to_delayed()
+            # Earlier parts first, so that writing in order can start at once.
+            futures = [client.compute(output(part, shown), priority=len(parts) - i)
+                       for i, part in enumerate(parts)]
             pending_count = None  # (path, count) of a file whose blocks go on in the next part
             for future in futures:
                 text, messages, counts = future.result()
