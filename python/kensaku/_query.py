@@ -43,6 +43,15 @@ def detect_encoding(data: bytes, complete: bool = True) -> str:
     return _native.encoding_name(lib().detect_encoding(data, len(data), int(complete)))
 
 
+BINARY_HEAD = 1 << 15  # the bytes a text is told binary from, as the tool tells it
+
+
+def is_binary(head: bytes) -> bool:
+    """A NUL in the first 32 KiB, as the tool tells a binary file; UTF-16 with a byte-order mark
+    is text."""
+    return b"\0" in head[:BINARY_HEAD] and not head.startswith((b"\xff\xfe", b"\xfe\xff"))
+
+
 _GIVEN_AS_UTF8 = ("utf-8", "utf-16le", "utf-16be", "iso-2022-jp")
 
 
@@ -50,6 +59,17 @@ def _to_utf8(line: bytes, encoding: str) -> bytes:
     if encoding in _GIVEN_AS_UTF8:
         return line
     return _native.into_bytes(lib().to_utf8, encoding_code(encoding), line, len(line))
+
+
+def _text_spans(line: bytes, encoding: str, spans) -> List[Tuple[int, int]]:
+    # Parts begin and end on whole characters, so each piece converts alone.
+    found, at, chars = [], 0, 0
+    for start, end in spans:
+        chars += len(to_text(line[at:start], encoding))
+        width = len(to_text(line[start:end], encoding))
+        found.append((chars, chars + width))
+        at, chars = end, chars + width
+    return found
 
 
 def to_text(line: bytes, encoding: str) -> str:
@@ -96,6 +116,11 @@ class HitBatch:
         if len(texts) != len(self.line_ends):
             texts = [to_text(self.line(i), self.encoding) for i in range(len(self.line_ends))]
         return [text[:-1] if text.endswith("\r") else text for text in texts]
+
+    def text_span_lists(self) -> List[List[Tuple[int, int]]]:
+        """Each hit's matched parts as (start, end) character offsets into its text."""
+        return [_text_spans(self.line(i), self.encoding, spans)
+                for i, spans in enumerate(self.span_lists())]
 
     def span_lists(self) -> List[List[Tuple[int, int]]]:
         """Each hit's matched parts as (start, end) byte offsets into its line."""
@@ -146,6 +171,11 @@ class QueryHit(tuple):
         return query._spans(self.line, self.encoding)
 
     @property
+    def text_spans(self) -> List[Tuple[int, int]]:
+        """The matched parts as (start, end) offsets in characters into text: text[start:end]."""
+        return _text_spans(self.line, self.encoding, self.spans)
+
+    @property
     def text(self) -> str:
         """The line as str, without the CR of a CR LF line end."""
         text = to_text(self.line, self.encoding)
@@ -190,12 +220,13 @@ class Hits(chain):
     """The hits of one search, yielded as the library finds them, a batch at a time; close()
     lets the search go before its end."""
 
-    __slots__ = ("_batches",)
+    __slots__ = ("_batches", "binary")
 
     @classmethod
-    def of(cls, batches):
+    def of(cls, batches, binary=False):
         hits = cls.from_iterable(batches)
         hits._batches = batches
+        hits.binary = binary  # a binary text whose lines were passed over
         return hits
 
     def close(self):
@@ -356,44 +387,72 @@ class Query:
         flat = spans[:2 * count.value]
         return list(zip(flat[::2], flat[1::2]))
 
-    def search(self, source: Source, path: Optional[str] = None) -> Hits:
+    def search(self, source: Source, path: Optional[str] = None, binary: bool = False) -> Hits:
         """Searches a text and yields a QueryHit for each selected line, as the library finds them.
 
         source: a file name (str or path object), the text itself (bytes, bytearray,
         memoryview), or a binary file object (read in pieces as the search goes). path is what
-        the hits carry as their path (the file name by default)."""
-        return Hits.of(self._open(source, path, False))
+        the hits carry as their path (the file name by default). A binary text (a NUL in its
+        first 32 KiB, and no UTF-16 byte-order mark) yields no hit, as the tool passes over it,
+        and the result's .binary says so; binary=True searches it as text."""
+        batches, skipped = self._open(source, path, False, binary)
+        return Hits.of(batches, skipped)
 
-    def batches(self, source: Source, path: Optional[str] = None, spans: bool = False):
+    def batches(self, source: Source, path: Optional[str] = None, spans: bool = False,
+                binary: bool = False):
         """Searches as search() does, and yields the hits a HitBatch at a time, as columns;
         with spans, each batch holds the matched parts too (found with the lines)."""
-        return self._open(source, path, spans)
+        return self._open(source, path, spans, binary)[0]
 
-    def _open(self, source, path, spans):
+    def _open(self, source, path, spans, binary):
         if spans and self._span_handle is None:
             self._span_handle = self._compile(spans=True)
         handle = self._span_handle if spans else self._handle
         if isinstance(source, (str, os.PathLike)):
             name = os.fspath(source)
+            if not binary:
+                try:
+                    with open(name, "rb") as f:
+                        if is_binary(f.read(BINARY_HEAD)):
+                            return iter(()), True
+                except OSError:
+                    pass  # the library says why it cannot be read, as for any file
             error = _native.Error()
             pointer = lib().search_file(handle.pointer, os.fsencode(name), ctypes.byref(error))
             if not pointer:
                 _raise(error, filename=name)
             return self._batches(pointer, handle, name if path is None else path, None, None,
-                                 name, spans)
+                                 name, spans), False
         if isinstance(source, (bytes, bytearray, memoryview)):
             data = source if isinstance(source, bytes) else bytes(source)
+            if not binary and is_binary(data[:BINARY_HEAD]):
+                return iter(()), True
             error = _native.Error()
             pointer = lib().search_buffer(handle.pointer, data, len(data), ctypes.byref(error))
             if not pointer:
                 _raise(error)
-            return self._batches(pointer, handle, path, data, None, path, spans)
+            return self._batches(pointer, handle, path, data, None, path, spans), False
         if hasattr(source, "read"):
+            head = b""
+            if not binary:
+                while len(head) < BINARY_HEAD:
+                    piece = source.read(BINARY_HEAD - len(head))
+                    if piece is None:
+                        continue  # a non-blocking stream with nothing yet
+                    if not isinstance(piece, (bytes, bytearray, memoryview)):
+                        raise TypeError("a file object searched must be binary (open with 'rb')")
+                    if not piece:
+                        break
+                    head += piece
+                if is_binary(head):
+                    return iter(()), True
             error = _native.Error()
             pointer = lib().search_stream(handle.pointer, ctypes.byref(error))
             if not pointer:
                 _raise(error)
-            return self._batches(pointer, handle, path, None, source, path, spans)
+            if head:
+                lib().search_feed(pointer, head, len(head))
+            return self._batches(pointer, handle, path, None, source, path, spans), False
         raise TypeError(f"a source is a file name, bytes or a binary file object, "
                         f"not {type(source).__name__}")
 

@@ -30,17 +30,12 @@ import dask.bag
 from dask.base import tokenize
 from dask.highlevelgraph import HighLevelGraph
 
-from ._query import Kind, PatternError, Query, detect_encoding
+from ._query import Kind, PatternError, Query, detect_encoding, is_binary
 
 # Read whole by one task; split only where a LF byte ends every line.
 _SPLITTABLE = ("sjis", "utf-8", "euc-jp")
 _HEAD = 1 << 15  # what the encoding, and whether a file is binary, is told from
 BLOCKSIZE = 16 << 20
-
-
-def _is_binary(head: bytes) -> bool:
-    """A NUL in the first 32 KiB, as the tool tells it; UTF-16 with a byte-order mark is text."""
-    return b"\0" in head[:_HEAD] and not head.startswith((b"\xff\xfe", b"\xfe\xff"))
 
 
 def _message(path: str, error: OSError) -> str:
@@ -122,11 +117,11 @@ def _files(paths: Iterable) -> list:
 def _search_file(query: Query, path: str, spans: bool, errors: str, binary: bool) -> _File:
     done = _File(path)
     try:
-        for batch in query.batches(path, spans=spans):
+        for batch in query.batches(path, spans=spans, binary=True):
             done.batches.append(batch)
         if done.batches and not binary:  # only a file with hits is told binary or not
             with open(path, "rb") as f:
-                if _is_binary(f.read(_HEAD)):
+                if is_binary(f.read(_HEAD)):
                     return _File(path, message=f"kensaku: {path}: binary file matches")
     except OSError as error:
         if errors == "raise":
@@ -178,7 +173,7 @@ def _search_block(query: Query, path: str, start: int, end: int, encoding: str, 
         # Said once, by the first block.
         return Part([_File(path, message=_message(path, error) if start == 0 else None)])
     block = Query(query.patterns, query.kind, query.fold, encoding, query.invert, None)
-    batches = list(block.batches(data, path, spans=spans))
+    batches = list(block.batches(data, path, spans=spans, binary=True))
     for batch in batches:
         batch.offsets = type(batch.offsets)(batch.offsets.typecode,
                                             (offset + first for offset in batch.offsets))
@@ -207,7 +202,7 @@ def _encoding_and_binary(path: str, query: Query):
         return None, False  # searched whole, which says why it cannot be read
     encoding = query.encoding if query.encoding != "auto" else \
         detect_encoding(head, complete=len(head) < _HEAD)
-    return encoding, _is_binary(head)
+    return encoding, is_binary(head)
 
 
 class Hits(dask.bag.Bag):
@@ -219,8 +214,8 @@ class Hits(dask.bag.Bag):
 
     def to_dataframe(self, meta=None, columns=None, optimize_graph=True):
         """A dask.dataframe.DataFrame of the hits, one row each, in order: path, number,
-        offset (the file's own bytes) and text, and spans (byte offsets into the line) when
-        searched with spans. Needs pandas on the client and the workers."""
+        offset (the file's own bytes) and text; when searched with spans, spans (byte offsets into
+        the line) and text_spans (character offsets into text). Needs pandas on the client and the workers."""
         import dask.dataframe
         frame = dask.delayed(_frame, pure=True)
         parts = [frame(part, self.spans) for part in self.to_delayed(optimize_graph)]
@@ -248,8 +243,9 @@ def _frame(part: Part, spans: bool):
         "text": numpy.array(list(chain.from_iterable(b.texts() for b in batches)), dtype=object),
     }
     if spans:
-        data["spans"] = numpy.empty(len(data["number"]), dtype=object)
-        data["spans"][:] = list(chain.from_iterable(b.span_lists() for b in batches))
+        for name, method in (("spans", "span_lists"), ("text_spans", "text_span_lists")):
+            data[name] = numpy.empty(len(data["number"]), dtype=object)
+            data[name][:] = list(chain.from_iterable(getattr(b, method)() for b in batches))
     return pandas.DataFrame(data)
 
 

@@ -68,9 +68,11 @@ def test_the_dataframe_holds_the_rows_the_tool_writes(client, tree):
                                str(root)], capture_output=True, check=True)
         assert [f"{r.path}:{r.number}:{r.offset}:{r.text}" for r in rows.itertuples()] == \
             done.stdout.decode("utf-8").splitlines()
-        assert list(rows.columns) == ["path", "number", "offset", "text", "spans"]
+        assert list(rows.columns) == ["path", "number", "offset", "text", "spans", "text_spans"]
         # The spans found with the lines are those each hit finds alone.
-        assert list(rows.spans) == [h.spans for h in local(map(str, paths), query)]
+        hits = local(map(str, paths), query)
+        assert list(rows.spans) == [h.spans for h in hits]
+        assert list(rows.text_spans) == [h.text_spans for h in hits]
 
 
 @pytest.mark.parametrize("invert", [False, True])
