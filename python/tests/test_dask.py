@@ -113,6 +113,26 @@ def test_the_command_line_form_on_a_running_scheduler(client, tree):
                                 for p in paths[:2]]
 
 
+@pytest.mark.parametrize("options", [
+    ["-n", "-k", "けんさく"], ["-c", "-i", "abc"], ["-l", "--ignore-width", "ｹﾝｻｸ"],
+    ["-n", "-b", "-h", "-F", "ａｂｃ"], ["-v", "-n", "-m", "3", "日本語"],
+    ["--and", "-e", "検索&12", "-e", "テキスト", "--ignore-digits"], ["-q", "表"],
+    ["-n", "-f", "{list}"]])
+def test_the_options_are_the_tools(client, tree, tmp_path, options, capfdbinary):
+    tool = os.environ.get("KENSAKU_CLI")
+    if not tool:
+        pytest.skip("KENSAKU_CLI names the command-line tool (set by ctest)")
+    root, paths = tree
+    (tmp_path / "list").write_text("けんさく\nabc\n", encoding="utf-8")
+    options = [o.replace("{list}", str(tmp_path / "list")) for o in options]
+    want = subprocess.run([tool, "-r", "--output-encoding=utf-8", *options, str(root)],
+                          capture_output=True)
+    code = kensaku.dask.main(["--scheduler", client.scheduler.address, "--blocksize", "4000",
+                              *options, str(root)])
+    out = capfdbinary.readouterr().out
+    assert (code, out) == (want.returncode, want.stdout) and (out or "-q" in options)
+
+
 def test_failures_are_messages_and_the_other_hits_come(client, tree, tmp_path):
     root, paths = tree
     query = Query("検索")
