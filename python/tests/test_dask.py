@@ -31,7 +31,8 @@ def local(paths, query):
 def tree(tmp_path_factory):
     root = tmp_path_factory.mktemp("tree")
     paths = []
-    for i, codec in enumerate(["cp932", "utf-8", "euc_jp", "cp932", "iso2022_jp_ext", "utf-8"]):
+    for i, codec in enumerate(["cp932", "utf-8", "euc_jp", "cp932", "iso2022_jp_ext", "utf-8",
+                               "utf-16"]):
         folder = root / f"part{i % 2}"
         folder.mkdir(exist_ok=True)
         paths.append(folder / f"file{i}.txt")
