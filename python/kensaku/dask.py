@@ -36,6 +36,7 @@ from ._query import Kind, PatternError, Query, detect_encoding, is_binary
 _SPLITTABLE = ("sjis", "utf-8", "euc-jp")
 _HEAD = 1 << 15  # what the encoding, and whether a file is binary, is told from
 BLOCKSIZE = 16 << 20
+_WORKERS_WAIT = 30  # seconds the command line waits for a scheduler's first worker
 
 
 def _message(path: str, error: OSError) -> str:
@@ -450,6 +451,14 @@ def main(argv=None) -> int:
         print(f"kensaku: no Dask scheduler at {options.scheduler}: {error}", file=sys.stderr)
         if cluster is not None:
             cluster.close()
+        return 2
+    try:
+        # A scheduler without workers would keep the tasks waiting for ever.
+        client.wait_for_workers(1, timeout=_WORKERS_WAIT)
+    except (OSError, TimeoutError):
+        print(f"kensaku: no Dask worker at {options.scheduler} after {_WORKERS_WAIT} s",
+              file=sys.stderr)
+        client.close()
         return 2
     failed = found = False
     out = sys.stdout.buffer
