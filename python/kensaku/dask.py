@@ -30,7 +30,7 @@ import dask.bag
 from dask.base import tokenize
 from dask.highlevelgraph import HighLevelGraph
 
-from ._query import Kind, PatternError, Query, detect_encoding, is_binary
+from ._query import HitBatch, Kind, PatternError, Query, detect_encoding, is_binary
 
 # Read whole by one task; split only where a LF byte ends every line.
 _SPLITTABLE = ("sjis", "utf-8", "euc-jp")
@@ -187,12 +187,21 @@ def _lines(part: Part) -> int:
 
 
 def _numbered(part: Part, *lines_before: int) -> Part:
+    """The block's hits numbered as the file's lines: a new part, since a task's result may be
+    another task's argument too."""
     shift = sum(lines_before)
-    if shift:
-        for batch in part.files[0].batches:
-            batch.numbers = type(batch.numbers)(batch.numbers.typecode,
-                                                (number + shift for number in batch.numbers))
-    return part
+    if not shift:
+        return part
+    block = part.files[0]
+    batches = []
+    for batch in block.batches:
+        moved = HitBatch()
+        for slot in HitBatch.__slots__:
+            setattr(moved, slot, getattr(batch, slot))
+        moved.numbers = type(batch.numbers)(batch.numbers.typecode,
+                                            (number + shift for number in batch.numbers))
+        batches.append(moved)
+    return Part([_File(block.path, batches, block.message, block.lines)])
 
 
 def _encoding_and_binary(path: str, query: Query):
@@ -278,8 +287,8 @@ def search(paths, query: Query, blocksize: Optional[int] = BLOCKSIZE, *, spans: 
         if message and errors == "raise":
             raise OSError(message)
         if blocksize and size > blocksize and query.max_count is None:
-            encoding, is_binary = _encoding_and_binary(path, query)
-            if encoding in _SPLITTABLE and (binary or not is_binary):
+            encoding, binary_file = _encoding_and_binary(path, query)
+            if encoding in _SPLITTABLE and (binary or not binary_file):
                 flush()
                 blocks = [block(query, path, at, min(at + blocksize, size), encoding, spans,
                                 errors) for at in range(0, size, blocksize)]
