@@ -7,6 +7,7 @@ import os
 import threading
 from array import array
 from itertools import chain, repeat
+from operator import itemgetter
 from typing import BinaryIO, List, Optional, Sequence, Tuple, Union
 
 from . import _native
@@ -92,17 +93,21 @@ class HitBatch:
         return len(self.numbers)
 
     def __iter__(self):
-        return map(tuple.__new__, repeat(QueryHit), zip(repeat(self), range(len(self.numbers))))
+        return map(tuple.__new__, repeat(QueryHit),
+                   zip(repeat(self), self.numbers, self.offsets, self.line_list()))
 
     def line(self, i: int) -> bytes:
         ends = self.line_ends
         return self.lines[ends[i - 1] if i else 0:ends[i]]
 
+    def line_list(self) -> List[bytes]:
+        """Each hit's line."""
+        lines, ends = self.lines, self.line_ends
+        return [lines[a:b] for a, b in zip(chain((0,), ends), ends)]
+
     def utf8_lines(self) -> List[bytes]:
         """Each line in UTF-8 bytes, whole (a CR kept), converted a batch at a time."""
-        ends = self.line_ends
-        lines = self.lines
-        pieces = [lines[a:b] for a, b in zip(chain((0,), ends), ends)]
+        pieces = self.line_list()
         if self.encoding in _GIVEN_AS_UTF8:
             return pieces
         utf8 = _to_utf8(b"\n".join(pieces), self.encoding).split(b"\n")
@@ -138,8 +143,8 @@ class QueryHit(tuple):
     spans (the matched parts as (start, end) byte offsets into line, found when first asked for;
     none when inverted) and text (line as str).
 
-    A hit is a view of the batch it came in, so that thousands of them cost little to make; it
-    compares, hashes and pickles as its values."""
+    A hit is a tuple of its batch and its own values, made and read without a Python call, so
+    that thousands of them cost little; it compares, hashes and pickles as its values."""
 
     __slots__ = ()
 
@@ -147,17 +152,9 @@ class QueryHit(tuple):
     def path(self) -> Optional[str]:
         return self[0].path
 
-    @property
-    def number(self) -> int:
-        return self[0].numbers[self[1]]
-
-    @property
-    def offset(self) -> int:
-        return self[0].offsets[self[1]]
-
-    @property
-    def line(self) -> bytes:
-        return self[0].line(self[1])
+    number = property(itemgetter(1), doc="1-based")
+    offset = property(itemgetter(2), doc="of the line's first byte")
+    line = property(itemgetter(3), doc="the line's bytes, without its LF")
 
     @property
     def encoding(self) -> str:
@@ -213,7 +210,7 @@ def _standalone(path, number, offset, line, encoding, query):
     batch.numbers, batch.offsets, batch.lines, batch.line_ends = [number], [offset], line, \
         [len(line)]
     batch.spans = batch.span_ends = None
-    return tuple.__new__(QueryHit, (batch, 0))
+    return tuple.__new__(QueryHit, (batch, number, offset, line))
 
 
 class Hits(chain):
