@@ -453,6 +453,10 @@ def main(argv=None) -> int:
     cluster = None
     try:
         if not options.scheduler:
+            if sys.platform != "win32":
+                # Workers forked from a small server start in half the time of spawned ones,
+                # and stop at once.
+                dask.config.set({"distributed.worker.multiprocessing-method": "forkserver"})
             cluster = LocalCluster(n_workers=options.workers, threads_per_worker=1,
                                    processes=True, dashboard_address=None)
         client = Client(options.scheduler or cluster, timeout="5s")
