@@ -398,7 +398,8 @@ class Query:
     def batches(self, source: Source, path: Optional[str] = None, spans: bool = False,
                 binary: bool = False):
         """Searches as search() does, and yields the hits a HitBatch at a time, as columns;
-        with spans, each batch holds the matched parts too (found with the lines)."""
+        with spans, each batch holds the matched parts too (found with the lines). The
+        generator returns the number of lines read (StopIteration.value)."""
         return self._open(source, path, spans, binary)[0]
 
     def _open(self, source, path, spans, binary):
@@ -477,7 +478,7 @@ class Query:
                     else:
                         functions.search_feed(pointer, bytes(piece), len(piece))
                 elif status == _native.DONE:
-                    return
+                    return functions.search_lines(pointer)  # the lines read, for who asks
                 else:
                     error = _native.Error()
                     functions.search_error(pointer, ctypes.byref(error))

@@ -35,7 +35,7 @@ from ._query import HitBatch, Kind, PatternError, Query, detect_encoding, is_bin
 # Read whole by one task; split only where a LF byte ends every line.
 _SPLITTABLE = ("sjis", "utf-8", "euc-jp")
 _HEAD = 1 << 15  # what the encoding, and whether a file is binary, is told from
-BLOCKSIZE = 16 << 20
+BLOCKSIZE = 64 << 20  # each task costs the scheduler some milliseconds
 _WORKERS_WAIT = 30  # seconds the command line waits for a scheduler's first worker
 
 
@@ -174,11 +174,16 @@ def _search_block(query: Query, path: str, start: int, end: int, encoding: str, 
         # Said once, by the first block.
         return Part([_File(path, message=_message(path, error) if start == 0 else None)])
     block = Query(query.patterns, query.kind, query.fold, encoding, query.invert, None)
-    batches = list(block.batches(data, path, spans=spans, binary=True))
+    batches, found = [], block.batches(data, path, spans=spans, binary=True)
+    while True:
+        try:
+            batches.append(next(found))
+        except StopIteration as end:
+            lines = end.value  # counted by the library: bytes.count is ten times slower
+            break
     for batch in batches:
         batch.offsets = type(batch.offsets)(batch.offsets.typecode,
                                             (offset + first for offset in batch.offsets))
-    lines = data.count(b"\n") + (1 if data and not data.endswith(b"\n") else 0)
     return Part([_File(path, batches, lines=lines)])
 
 
@@ -290,11 +295,12 @@ def search(paths, query: Query, blocksize: Optional[int] = BLOCKSIZE, *, spans: 
             encoding, binary_file = _encoding_and_binary(path, query)
             if encoding in _SPLITTABLE and (binary or not binary_file):
                 flush()
-                blocks = [block(query, path, at, min(at + blocksize, size), encoding, spans,
-                                errors) for at in range(0, size, blocksize)]
-                counts = [dask.delayed(_lines, pure=True)(b) for b in blocks]
-                parts += [dask.delayed(_numbered, pure=True)(b, *counts[:i])
-                          for i, b in enumerate(blocks)]
+                step = -(-size // -(-size // blocksize))  # blocks of one size, none tiny
+                blocks = [block(query, path, at, min(at + step, size), encoding, spans,
+                                errors) for at in range(0, size, step)]
+                counts = [dask.delayed(_lines, pure=True)(b) for b in blocks[:-1]]
+                parts += blocks[:1] + [dask.delayed(_numbered, pure=True)(b, *counts[:i])
+                                       for i, b in enumerate(blocks) if i]
                 continue
         pending.append((path, message))
         pending_bytes += size
