@@ -269,8 +269,8 @@ def search(paths, query: Query, blocksize: Optional[int] = BLOCKSIZE, *, spans: 
     """The hits of the query in every file (folders are walked as the tool's -r walks them), as
     a Hits bag, in the order of the files and their lines.
 
-    Files are searched about blocksize bytes a task: small ones many to a task, a larger one in
-    blocks when its lines end in LF bytes (Shift_JIS, UTF-8, EUC-JP), the query has no
+    Files are searched about blocksize bytes a task: small ones many to a task, one over 1.5
+    times blocksize in blocks when its lines end in LF bytes (Shift_JIS, UTF-8, EUC-JP), the query has no
     max_count and it is not binary; None: each file a task of its own, whole. spans: the
     batches hold the matched parts. errors: "raise" to fail on a file that cannot be read,
     "report" to say so in messages() and search on. binary: False passes over the lines of
@@ -291,7 +291,8 @@ def search(paths, query: Query, blocksize: Optional[int] = BLOCKSIZE, *, spans: 
                                       else [paths]):
         if message and errors == "raise":
             raise OSError(message)
-        if blocksize and size > blocksize and query.max_count is None:
+        # A file a little over blocksize is one task: a split costs more tasks than it saves.
+        if blocksize and size > blocksize * 3 // 2 and query.max_count is None:
             encoding, binary_file = _encoding_and_binary(path, query)
             if encoding in _SPLITTABLE and (binary or not binary_file):
                 flush()
