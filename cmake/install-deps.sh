@@ -13,15 +13,15 @@ want=${1:-all}
 native=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev libtsan2 clang
         libclang-rt-14-dev
         dpkg-dev python3 python3-pytest python3-setuptools python3-pip python3-dask
-        python3-distributed valgrind ripgrep)
+        python3-distributed python3-pandas valgrind ripgrep)
 windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth locales bc
          ugrep ripgrep fonts-ipafont-mincho imagemagick llvm unzip
          g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64)
 
 demo=(g++ cmake make python3)
 
-bench=(hyperfine nkf ripgrep grep libc-bin dpkg-dev python3 python3-dask python3-distributed time
-       g++-multilib)
+bench=(hyperfine nkf ripgrep grep libc-bin dpkg-dev python3 python3-dask python3-distributed
+       python3-pandas time g++-multilib)
 
 pkgs=("${native[@]}")
 [ "$want" = all ] && pkgs+=("${windows[@]}")

@@ -60,4 +60,25 @@ class BinaryDistribution(Distribution):
         return True
 
 
+def require_wheel():
+    """pip makes a wheel (and its metadata with dist_info): before 70.1 setuptools needs the wheel
+    package for that, which a Python of one's own often lacks, and then says only "invalid
+    command 'bdist_wheel'"."""
+    if not {"bdist_wheel", "dist_info"} & set(sys.argv[1:]):
+        return
+    try:
+        import setuptools.command.bdist_wheel  # noqa: F401 (setuptools 70.1 and later)
+        return
+    except ImportError:
+        pass
+    try:
+        import wheel  # noqa: F401
+    except ImportError:
+        sys.exit(f"kensaku: this Python ({sys.executable}) cannot build a wheel: its setuptools "
+                 "needs the 'wheel' package, which it lacks. Install with Debian's "
+                 "/usr/bin/python3 (apt-get install python3-setuptools python3-wheel), or add "
+                 "'wheel' to this Python first.")
+
+
+require_wheel()
 setup(version=version(), cmdclass={"build_py": BuildWithLibrary}, distclass=BinaryDistribution)

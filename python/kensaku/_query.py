@@ -5,7 +5,9 @@ import ctypes
 import enum
 import os
 import threading
+from array import array
 from itertools import chain, repeat
+from operator import itemgetter
 from typing import BinaryIO, List, Optional, Sequence, Tuple, Union
 
 from . import _native
@@ -42,18 +44,96 @@ def detect_encoding(data: bytes, complete: bool = True) -> str:
     return _native.encoding_name(lib().detect_encoding(data, len(data), int(complete)))
 
 
+BINARY_HEAD = 1 << 15  # the bytes a text is told binary from, as the tool tells it
+
+
+def is_binary(head: bytes) -> bool:
+    """A NUL in the first 32 KiB, as the tool tells a binary file; UTF-16 with a byte-order mark
+    is text."""
+    return b"\0" in head[:BINARY_HEAD] and not head.startswith((b"\xff\xfe", b"\xfe\xff"))
+
+
+_GIVEN_AS_UTF8 = ("utf-8", "utf-16le", "utf-16be", "iso-2022-jp")
+
+
+def _to_utf8(line: bytes, encoding: str) -> bytes:
+    if encoding in _GIVEN_AS_UTF8:
+        return line
+    return _native.into_bytes(lib().to_utf8, encoding_code(encoding), line, len(line))
+
+
+def _text_spans(line: bytes, encoding: str, spans) -> List[Tuple[int, int]]:
+    # Parts begin and end on whole characters, so each piece converts alone.
+    found, at, chars = [], 0, 0
+    for start, end in spans:
+        chars += len(to_text(line[at:start], encoding))
+        width = len(to_text(line[start:end], encoding))
+        found.append((chars, chars + width))
+        at, chars = end, chars + width
+    return found
+
+
 def to_text(line: bytes, encoding: str) -> str:
     """A line as the library reads it, as str (a character it cannot read as U+FFFD)."""
-    if encoding in ("utf-8", "utf-16le", "utf-16be", "iso-2022-jp"):  # given as UTF-8
-        return line.decode("utf-8", "replace")
-    utf8 = _native.into_bytes(lib().to_utf8, encoding_code(encoding), line, len(line))
-    return utf8.decode("utf-8", "replace")
+    return _to_utf8(line, encoding).decode("utf-8", "replace")
 
 
-class _Batch:
-    """The columns of one batch of hits, which its hits read from."""
+class HitBatch:
+    """The hits of one batch as columns, made without an object per hit: path, encoding (the
+    text's), numbers (array of int64), offsets (array of uint64), lines (the lines' bytes one
+    after another) and line_ends (array: hit i's line is lines[line_ends[i-1]:line_ends[i]]);
+    spans and span_ends likewise (the matched parts as start, end pairs of byte offsets into
+    each line) when asked for, otherwise None. len() is the number of hits; iterating yields
+    QueryHits."""
 
-    __slots__ = ("path", "encoding", "query", "numbers", "offsets", "lines", "ends")
+    __slots__ = ("path", "encoding", "query", "numbers", "offsets", "lines", "line_ends",
+                 "spans", "span_ends")
+
+    def __len__(self):
+        return len(self.numbers)
+
+    def __iter__(self):
+        return map(tuple.__new__, repeat(QueryHit),
+                   zip(repeat(self), self.numbers, self.offsets, self.line_list()))
+
+    def line(self, i: int) -> bytes:
+        ends = self.line_ends
+        return self.lines[ends[i - 1] if i else 0:ends[i]]
+
+    def line_list(self) -> List[bytes]:
+        """Each hit's line."""
+        lines, ends = self.lines, self.line_ends
+        return [lines[a:b] for a, b in zip(chain((0,), ends), ends)]
+
+    def utf8_lines(self) -> List[bytes]:
+        """Each line in UTF-8 bytes, whole (a CR kept), converted a batch at a time."""
+        pieces = self.line_list()
+        if self.encoding in _GIVEN_AS_UTF8:
+            return pieces
+        utf8 = _to_utf8(b"\n".join(pieces), self.encoding).split(b"\n")
+        if len(utf8) != len(pieces):  # a broken character took a LF: one line at a time
+            utf8 = [_to_utf8(piece, self.encoding) for piece in pieces]
+        return utf8
+
+    def texts(self) -> List[str]:
+        """Each line as str, as QueryHit.text gives it."""
+        texts = b"\n".join(self.utf8_lines()).decode("utf-8", "replace").split("\n")
+        if len(texts) != len(self.line_ends):
+            texts = [to_text(self.line(i), self.encoding) for i in range(len(self.line_ends))]
+        return [text[:-1] if text.endswith("\r") else text for text in texts]
+
+    def text_span_lists(self) -> List[List[Tuple[int, int]]]:
+        """Each hit's matched parts as (start, end) character offsets into its text."""
+        return [_text_spans(self.line(i), self.encoding, spans)
+                for i, spans in enumerate(self.span_lists())]
+
+    def span_lists(self) -> List[List[Tuple[int, int]]]:
+        """Each hit's matched parts as (start, end) byte offsets into its line."""
+        if self.spans is None:
+            return [hit.spans for hit in self]
+        flat, ends = self.spans, self.span_ends
+        pairs = list(zip(flat[::2], flat[1::2]))
+        return [pairs[a:b] for a, b in zip(chain((0,), ends), ends)]
 
 
 class QueryHit(tuple):
@@ -63,8 +143,8 @@ class QueryHit(tuple):
     spans (the matched parts as (start, end) byte offsets into line, found when first asked for;
     none when inverted) and text (line as str).
 
-    A hit is a view of the batch it came in, so that thousands of them cost little to make; it
-    compares, hashes and pickles as its values."""
+    A hit is a tuple of its batch and its own values, made and read without a Python call, so
+    that thousands of them cost little; it compares, hashes and pickles as its values."""
 
     __slots__ = ()
 
@@ -72,18 +152,9 @@ class QueryHit(tuple):
     def path(self) -> Optional[str]:
         return self[0].path
 
-    @property
-    def number(self) -> int:
-        return self[0].numbers[self[1]]
-
-    @property
-    def offset(self) -> int:
-        return self[0].offsets[self[1]]
-
-    @property
-    def line(self) -> bytes:
-        batch, i = self
-        return batch.lines[batch.ends[i - 1] if i else 0:batch.ends[i]]
+    number = property(itemgetter(1), doc="1-based")
+    offset = property(itemgetter(2), doc="of the line's first byte")
+    line = property(itemgetter(3), doc="the line's bytes, without its LF")
 
     @property
     def encoding(self) -> str:
@@ -95,6 +166,11 @@ class QueryHit(tuple):
         if query.invert:
             return []
         return query._spans(self.line, self.encoding)
+
+    @property
+    def text_spans(self) -> List[Tuple[int, int]]:
+        """The matched parts as (start, end) offsets in characters into text: text[start:end]."""
+        return _text_spans(self.line, self.encoding, self.spans)
 
     @property
     def text(self) -> str:
@@ -129,22 +205,25 @@ class QueryHit(tuple):
 
 def _standalone(path, number, offset, line, encoding, query):
     """A hit of its own, in a batch of one."""
-    batch = _Batch()
+    batch = HitBatch()
     batch.path, batch.encoding, batch.query = path, encoding, query
-    batch.numbers, batch.offsets, batch.lines, batch.ends = [number], [offset], line, [len(line)]
-    return tuple.__new__(QueryHit, (batch, 0))
+    batch.numbers, batch.offsets, batch.lines, batch.line_ends = [number], [offset], line, \
+        [len(line)]
+    batch.spans = batch.span_ends = None
+    return tuple.__new__(QueryHit, (batch, number, offset, line))
 
 
 class Hits(chain):
     """The hits of one search, yielded as the library finds them, a batch at a time; close()
     lets the search go before its end."""
 
-    __slots__ = ("_batches",)
+    __slots__ = ("_batches", "binary")
 
     @classmethod
-    def of(cls, batches):
+    def of(cls, batches, binary=False):
         hits = cls.from_iterable(batches)
         hits._batches = batches
+        hits.binary = binary  # a binary text whose lines were passed over
         return hits
 
     def close(self):
@@ -230,13 +309,14 @@ class Query:
         self.invert = bool(invert)
         self.max_count = None if max_count is None else int(max_count)
         self._handle = self._compile()
+        self._span_handle = None
 
     def _key(self):
         return (self.patterns, self.kind.value, self.fold, self.encoding, self.invert,
                 self.max_count)
 
-    def _compile(self):
-        key = self._key()
+    def _compile(self, spans=False):
+        key = self._key() + (spans,)
         with _compiled_lock:
             handle = _compiled.get(key)
             if handle is not None:
@@ -255,7 +335,7 @@ class Query:
         options.max_count = -1 if self.max_count is None else self.max_count
         options.encoding = encoding_code(self.encoding)
         options.pattern_encoding = 1 if sjis else 2
-        options.spans = 0  # a hit finds its spans when asked (QueryHit.spans)
+        options.spans = int(spans)  # otherwise a hit finds its spans when asked (QueryHit.spans)
         count = len(texts)
         pointers = (ctypes.c_char_p * max(count, 1))(*texts)
         lengths = (ctypes.c_size_t * max(count, 1))(*map(len, texts))
@@ -304,41 +384,80 @@ class Query:
         flat = spans[:2 * count.value]
         return list(zip(flat[::2], flat[1::2]))
 
-    def search(self, source: Source, path: Optional[str] = None) -> Hits:
+    def search(self, source: Source, path: Optional[str] = None, binary: bool = False) -> Hits:
         """Searches a text and yields a QueryHit for each selected line, as the library finds them.
 
         source: a file name (str or path object), the text itself (bytes, bytearray,
         memoryview), or a binary file object (read in pieces as the search goes). path is what
-        the hits carry as their path (the file name by default)."""
+        the hits carry as their path (the file name by default). A binary text (a NUL in its
+        first 32 KiB, and no UTF-16 byte-order mark) yields no hit, as the tool passes over it,
+        and the result's .binary says so; binary=True searches it as text."""
+        batches, skipped = self._open(source, path, False, binary)
+        return Hits.of(batches, skipped)
+
+    def batches(self, source: Source, path: Optional[str] = None, spans: bool = False,
+                binary: bool = False):
+        """Searches as search() does, and yields the hits a HitBatch at a time, as columns;
+        with spans, each batch holds the matched parts too (found with the lines). The
+        generator returns the number of lines read (StopIteration.value)."""
+        return self._open(source, path, spans, binary)[0]
+
+    def _open(self, source, path, spans, binary):
+        if spans and self._span_handle is None:
+            self._span_handle = self._compile(spans=True)
+        handle = self._span_handle if spans else self._handle
         if isinstance(source, (str, os.PathLike)):
             name = os.fspath(source)
+            if not binary:
+                try:
+                    with open(name, "rb") as f:
+                        if is_binary(f.read(BINARY_HEAD)):
+                            return iter(()), True
+                except OSError:
+                    pass  # the library says why it cannot be read, as for any file
             error = _native.Error()
-            pointer = lib().search_file(self._handle.pointer, os.fsencode(name),
-                                        ctypes.byref(error))
+            pointer = lib().search_file(handle.pointer, os.fsencode(name), ctypes.byref(error))
             if not pointer:
                 _raise(error, filename=name)
-            return Hits.of(self._batches(pointer, name if path is None else path, None, None))
+            return self._batches(pointer, handle, name if path is None else path, None, None,
+                                 name, spans), False
         if isinstance(source, (bytes, bytearray, memoryview)):
             data = source if isinstance(source, bytes) else bytes(source)
+            if not binary and is_binary(data[:BINARY_HEAD]):
+                return iter(()), True
             error = _native.Error()
-            pointer = lib().search_buffer(self._handle.pointer, data, len(data),
-                                          ctypes.byref(error))
+            pointer = lib().search_buffer(handle.pointer, data, len(data), ctypes.byref(error))
             if not pointer:
                 _raise(error)
-            return Hits.of(self._batches(pointer, path, data, None))
+            return self._batches(pointer, handle, path, data, None, path, spans), False
         if hasattr(source, "read"):
+            head = b""
+            if not binary:
+                while len(head) < BINARY_HEAD:
+                    piece = source.read(BINARY_HEAD - len(head))
+                    if piece is None:
+                        continue  # a non-blocking stream with nothing yet
+                    if not isinstance(piece, (bytes, bytearray, memoryview)):
+                        raise TypeError("a file object searched must be binary (open with 'rb')")
+                    if not piece:
+                        break
+                    head += piece
+                if is_binary(head):
+                    return iter(()), True
             error = _native.Error()
-            pointer = lib().search_stream(self._handle.pointer, ctypes.byref(error))
+            pointer = lib().search_stream(handle.pointer, ctypes.byref(error))
             if not pointer:
                 _raise(error)
-            return Hits.of(self._batches(pointer, path, None, source))
+            if head:
+                lib().search_feed(pointer, head, len(head))
+            return self._batches(pointer, handle, path, None, source, path, spans), False
         raise TypeError(f"a source is a file name, bytes or a binary file object, "
                         f"not {type(source).__name__}")
 
-    def _batches(self, pointer, path, data, stream):
-        """The hits of a search, one batch at a time; chained, they cost little each."""
+    def _batches(self, pointer, handle, path, data, stream, name, spans):
+        """The hits of a search, one HitBatch at a time. handle and data are kept alive while
+        the search runs."""
         functions = lib()
-        handle = self._handle  # kept alive while the search runs
         batch = _native.Batch()
         encoding = None
         try:
@@ -347,7 +466,7 @@ class Query:
                 if status == _native.HITS:
                     if encoding is None:
                         encoding = _native.encoding_name(functions.search_encoding(pointer))
-                    yield _unpack(batch, path, encoding, self)
+                    yield _unpack(batch, path, encoding, self, spans)
                 elif status == _native.MORE_INPUT:
                     piece = stream.read(_FEED_BYTES)
                     if piece is None:
@@ -359,11 +478,11 @@ class Query:
                     else:
                         functions.search_feed(pointer, bytes(piece), len(piece))
                 elif status == _native.DONE:
-                    return
+                    return functions.search_lines(pointer)  # the lines read, for who asks
                 else:
                     error = _native.Error()
                     functions.search_error(pointer, ctypes.byref(error))
-                    _raise(error, SearchError)
+                    _raise(error, SearchError, filename=name)
         finally:
             functions.search_free(pointer)
             del handle, data
@@ -379,18 +498,24 @@ def _matched(result):
 
 
 def _column(address, count, kind):
-    return memoryview(ctypes.string_at(address, 8 * count)).cast(kind).tolist()
+    column = array(kind)
+    column.frombytes(ctypes.string_at(address, 8 * count))
+    return column
 
 
-def _unpack(batch, path, encoding, query):
+def _unpack(batch, path, encoding, query, spans):
     n = batch.count
-    columns = _Batch()
+    columns = HitBatch()
     columns.path, columns.encoding, columns.query = path, encoding, query
     columns.numbers = _column(batch.numbers, n, "q")
     columns.offsets = _column(batch.offsets, n, "Q")
-    columns.ends = _column(batch.line_ends, n, "Q")
-    columns.lines = ctypes.string_at(batch.lines, columns.ends[-1])
-    return map(tuple.__new__, repeat(QueryHit), zip(repeat(columns), range(n)))
+    columns.line_ends = _column(batch.line_ends, n, "Q")
+    columns.lines = ctypes.string_at(batch.lines, columns.line_ends[-1])
+    columns.spans = columns.span_ends = None
+    if spans:
+        columns.span_ends = _column(batch.span_ends, n, "Q")
+        columns.spans = _column(batch.spans, 2 * columns.span_ends[-1], "Q")
+    return columns
 
 
 def _restore(patterns, kind, fold, encoding, invert, max_count):
@@ -405,5 +530,5 @@ def fold_text(text: str, flags: int) -> str:
         "utf-8", "surrogateescape")
 
 
-__all__ = ["Query", "QueryHit", "Kind", "PatternError", "SearchError", "detect_encoding", "to_text",
+__all__ = ["Query", "QueryHit", "HitBatch", "Kind", "PatternError", "SearchError", "detect_encoding", "to_text",
            "fold_text", "encoding_code"]

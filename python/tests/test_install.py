@@ -41,7 +41,7 @@ def test_the_readme_dask_example_prints_the_hits_of_the_samples(tmp_path, monkey
     assert done.returncode == 0, done.stderr.decode(errors="replace")
     monkeypatch.chdir(SOURCE_DIR)
     query = kensaku.Query("けんさく", fold=kensaku.Fold.IGNORE_KANA)
-    want = [f"{hit.path} {hit.number}" for path in kensaku.dask._files(["samples"])
+    want = [f"{hit.path} {hit.number}" for path, _, _ in kensaku.dask._files(["samples"])
             for hit in query.search(path)]
     assert done.stdout.decode("utf-8").splitlines() == want and want
 
@@ -66,3 +66,14 @@ def test_pip_installs_it_offline_with_the_library_it_builds(tmp_path):
             "print([h.number for h in kensaku.Query('b').search(b'a\\nb\\n')])")
     assert python(code, env, cwd=tmp_path) == [
         str(target / "kensaku" / "__init__.py"), str(beside), "1", "[2]"]
+
+
+def test_a_python_that_cannot_build_a_wheel_is_told_which_to_use(tmp_path):
+    blocked = tmp_path / "wheel"
+    blocked.mkdir()
+    (blocked / "__init__.py").write_text("raise ImportError('no wheel here')\n")
+    env = dict(os.environ, PYTHONPATH=str(tmp_path))
+    done = subprocess.run([sys.executable, "setup.py", "dist_info"], cwd=SOURCE_DIR / "python",
+                          env=env, capture_output=True, text=True)
+    assert done.returncode == 1
+    assert "cannot build a wheel" in done.stderr and "/usr/bin/python3" in done.stderr

@@ -11,6 +11,7 @@ import threading
 import pytest
 
 import kensaku
+import kensaku.legacy
 from kensaku import Fold, Kind, Query
 
 WORDS = ["検索", "けんさく", "ケンサク", "ｹﾝｻｸ", "ﾃｷｽﾄ", "テキスト", "abc", "ABC", "ａｂｃ", "１２", "12",
@@ -68,6 +69,18 @@ def test_every_encoding_selects_what_the_tool_selects(tool, tmp_path, seed, enco
             parts = [(str(hit.number), kensaku.to_text(hit.line[a:b], hit.encoding))
                      for hit in hits for a, b in hit.spans]
             assert parts == tool_hits(tool, path, pattern, kind, fold, False, encoding, True)
+            # Character spans into text, against Python's own codecs.
+            codec = PYTHON_CODECS[encoding] if encoding in ("sjis", "utf-8", "euc-jp") else "utf-8"
+            pairs = [(hit.text[c:d], hit.line[a:b]) for hit in hits
+                     for (a, b), (c, d) in zip(hit.spans, hit.text_spans)]
+            assert all(text.encode(codec) == line for text, line in pairs) and pairs
+            # Columns with spans hold what the hits find one by one.
+            batches = list(query.batches(path, spans=True))
+            assert [hit for batch in batches for hit in batch] == hits
+            assert [s for batch in batches for s in batch.span_lists()] == [h.spans for h in hits]
+            assert [t for batch in batches for t in batch.texts()] == [h.text for h in hits]
+            assert [t for batch in batches for t in batch.text_span_lists()] == \
+                [h.text_spans for h in hits]
         # The same from memory and from a file object, and line by line.
         data = path.read_bytes()
         assert list(query.search(data, str(path))) == hits
@@ -77,6 +90,28 @@ def test_every_encoding_selects_what_the_tool_selects(tool, tmp_path, seed, enco
             lines = data.split(b"\n")[:-1]
             assert [n for n, line in enumerate(lines, 1)
                     if told.matches(line) != invert] == [hit.number for hit in hits]
+
+
+def test_binary_texts_are_passed_over_unless_asked(tmp_path):
+    query = Query("検索")
+    text = "検索\n".encode("utf-8")
+    binary = text + b"\0" + b"x" * (1 << 15) + b"\0"
+    late = text + b"x" * (1 << 15) + b"\0\n" + text  # its NUL after the first 32 KiB
+    utf16 = b"\xff\xfe" + "検索\n".encode("utf-16le")
+    path = tmp_path / "binary"
+    path.write_bytes(binary)
+    for source in (binary, path, io.BytesIO(binary)):
+        hits = query.search(source)
+        assert list(hits) == [] and hits.binary
+        assert list(query.batches(source if not hasattr(source, "seek") else
+                                  io.BytesIO(binary))) == []
+        again = source if not hasattr(source, "seek") else io.BytesIO(binary)
+        hits = query.search(again, binary=True)
+        assert [h.number for h in hits] == [1] and not hits.binary
+    for data, numbers in ((late, [1, 3]), (utf16, [1])):
+        hits = query.search(data)
+        assert [h.number for h in hits] == numbers and not hits.binary
+        assert [h.number for h in query.search(io.BufferedReader(io.BytesIO(data)))] == numbers
 
 
 def test_many_threads_search_with_one_query_at_once(tmp_path):
@@ -205,5 +240,5 @@ def test_encodings_told_apart_and_folded_text():
                                                           "iso-2022-jp"]
     for text in WORDS:  # as the exports fold Shift_JIS
         for flags in (Fold.TO_FULL_WIDTH | Fold.TO_UPPER, Fold.IGNORE_WIDTH, Fold.NUMERIC):
-            assert kensaku.fold_text(text, flags) == kensaku.fold(text, flags).decode("cp932")
+            assert kensaku.fold_text(text, flags) == kensaku.legacy.fold(text, flags).decode("cp932")
     assert kensaku.fold_text("ｹ😀", Fold.TO_FULL_WIDTH) == "ケ😀"  # what Shift_JIS lacks stays
