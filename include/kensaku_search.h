@@ -111,7 +111,7 @@ typedef struct kensaku_search kensaku_search;
 /* One selected line, valid until the next call on its search. */
 typedef struct kensaku_hit {
   int64_t number;           /* 1-based */
-  uint64_t offset;          /* of the line's first byte in the text as read (see below) */
+  uint64_t offset;          /* of the line's first byte in the text's own bytes */
   const char* line;         /* the line without its LF, NUL-terminated */
   size_t length;            /* its bytes (a NUL inside included) */
   const uint64_t* spans;    /* start and end of each matched part, in pairs, byte offsets */
@@ -185,8 +185,9 @@ typedef int (*kensaku_hit_callback)(void* context, const kensaku_hit* hit);
 KENSAKU_SEARCH_API int kensaku_search_run(kensaku_search* search, kensaku_hit_callback hit,
                                           void* context);
 
-/* What the search has found out: the encoding of the text (its lines and offsets are in that
- * encoding, except that UTF-16 and ISO-2022-JP are read as, and their lines given in, UTF-8),
+/* What the search has found out: the encoding of the text (its lines are in that encoding,
+ * except that UTF-16 and ISO-2022-JP are read as, and their lines given in, UTF-8; offsets are
+ * always the text's own, spans those of the line as given),
  * the lines read so far, and the error that ended it (code 0 when none). */
 KENSAKU_SEARCH_API int kensaku_search_encoding(const kensaku_search* search);
 KENSAKU_SEARCH_API int64_t kensaku_search_lines(const kensaku_search* search);

@@ -141,16 +141,17 @@ class BatchSink final : public kensaku::SearchSink {
   void Watch(const kensaku::InputFile* in) { in_ = in; }
   bool ok() const override {
     return numbers_.empty() || (numbers_.size() < kBatchHits && lines_.size() < kBatchBytes &&
-                                in_->position() - offsets_.front() < kBatchReadAhead);
+                                in_->position() - first_at_ < kBatchReadAhead);
   }
   bool paused() const override { return true; }
   // A hit is added whole or not at all: a batch handed out after a failed allocation holds the
   // hits before it.
   void Matched(const kensaku::FoundLine& line) override {
     const std::size_t hits = numbers_.size(), bytes = lines_.size(), spans = spans_.size();
+    if (hits == 0) first_at_ = line.offset;
     try {
       numbers_.push_back(line.number);
-      offsets_.push_back(line.offset);
+      offsets_.push_back(line.source_offset);
       lines_.append(line.text, line.length);
       line_ends_.push_back(lines_.size());
       for (const kensaku::LineSpan& part : line.parts) {
@@ -189,6 +190,7 @@ class BatchSink final : public kensaku::SearchSink {
 
  private:
   const kensaku::InputFile* in_ = nullptr;
+  std::uint64_t first_at_ = 0;  // where the batch's first hit is in the input as read
   std::vector<std::int64_t> numbers_;
   std::vector<std::uint64_t> offsets_;
   std::string lines_;
