@@ -231,8 +231,10 @@ class SelectScan final : public Selector {
     line.source_offset = in_->SourceOffset(line.offset, true);
     source_parts_.clear();
     for (const LineSpan& part : line.parts) {
-      source_parts_.push_back({in_->SourceOffset(line.offset + part.start) - line.source_offset,
-                               in_->SourceOffset(line.offset + part.end) - line.source_offset});
+      // Within one line, which is in memory: its offsets fit a size.
+      source_parts_.push_back(
+          {static_cast<std::size_t>(in_->SourceOffset(line.offset + part.start) - line.source_offset),
+           static_cast<std::size_t>(in_->SourceOffset(line.offset + part.end) - line.source_offset)});
     }
     line.source_parts = source_parts_;
   }
