@@ -126,6 +126,17 @@ void Drain(Outcome& out, kensaku_search* search, const std::string* fed = nullpt
   }
 }
 
+// A search just made (null: its error says why) drained and freed.
+void DrainAndFree(Outcome& out, kensaku_search* search, const kensaku_error& error,
+                  const std::string* fed = nullptr) {
+  if (search == nullptr) {
+    out.code = error.code;
+    return;
+  }
+  Drain(out, search, fed);
+  kensaku_search_free(search);
+}
+
 using Scenario = void (*)(Outcome&);
 
 void BufferOfPatterns(Outcome& out) {
@@ -134,14 +145,8 @@ void BufferOfPatterns(Outcome& out) {
       NewQuery(out, KENSAKU_KIND_PATTERN, KENSAKU_FOLD_KANA_TO_KATAKANA, patterns, 4);
   if (query == nullptr) return;
   kensaku_error error;
-  kensaku_search* search =
-      kensaku_search_buffer(query, texts->utf8.data(), texts->utf8.size(), &error);
-  if (search == nullptr) {
-    out.code = error.code;
-  } else {
-    Drain(out, search);
-    kensaku_search_free(search);
-  }
+  DrainAndFree(out, kensaku_search_buffer(query, texts->utf8.data(), texts->utf8.size(), &error),
+               error);
   kensaku_query_free(query);
 }
 
@@ -153,13 +158,7 @@ void FileOfLiterals(Outcome& out) {
                patterns, 3);
   if (query == nullptr) return;
   kensaku_error error;
-  kensaku_search* search = kensaku_search_file(query, texts->path.c_str(), &error);
-  if (search == nullptr) {
-    out.code = error.code;
-  } else {
-    Drain(out, search);
-    kensaku_search_free(search);
-  }
+  DrainAndFree(out, kensaku_search_file(query, texts->path.c_str(), &error), error);
   kensaku_query_free(query);
 }
 
@@ -168,13 +167,7 @@ void StreamOfTerms(Outcome& out) {
   kensaku_query* query = NewQuery(out, KENSAKU_KIND_CONJUNCTIVE, 0, patterns, 2);
   if (query == nullptr) return;
   kensaku_error error;
-  kensaku_search* search = kensaku_search_stream(query, &error);
-  if (search == nullptr) {
-    out.code = error.code;
-  } else {
-    Drain(out, search, &texts->eucjp);
-    kensaku_search_free(search);
-  }
+  DrainAndFree(out, kensaku_search_stream(query, &error), error, &texts->eucjp);
   kensaku_query_free(query);
 }
 

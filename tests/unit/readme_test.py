@@ -21,8 +21,8 @@ def help_options(tool):
         indent = len(line) - len(line.lstrip())
         if not 2 <= indent <= 6 or not line.lstrip().startswith("-"):
             continue
-        spec = re.split(r" {2,}", line.strip())[0]
-        options.append(set(NAME.findall(spec)))
+        names = re.split(r" {2,}", line.strip())[0]
+        options.append(set(NAME.findall(names)))
     return options
 
 
