@@ -315,7 +315,9 @@ sys.exit(subprocess.run(sys.argv[1:], stdin=a, stdout=open("o", "wb"), stderr=op
 rc=$?
 expect "a socket as standard input" 0 $'a1\n'
 cp f private && chmod 600 private
-if [[ $(id -u) == 0 ]] && command -v runuser >/dev/null; then
+# As root, the reader is nobody, where nobody can run the tool (a private checkout it cannot).
+if [[ $(id -u) == 0 ]] && command -v runuser >/dev/null &&
+   runuser -u nobody -- "$K" --version >/dev/null 2>&1; then
   runuser -u nobody -- "$K" a <private >o 2>e
 else
   exec 3<private && chmod 000 private && "$K" a <&3 >o 2>e
