@@ -106,6 +106,9 @@ ByteFinder::ByteFinder(ByteRuns runs, Encoding text) : runs_(std::move(runs)) {
         for (int b = 0; b < 256; ++b) {
           if (sets_[probe.at][b]) probe.bytes[probe.count++] = static_cast<unsigned char>(b);
         }
+        // Every compare is made, with the loop unrolled and its broadcasts kept out of it: the
+        // first byte again in the places left over.
+        for (int k = probe.count; k < kProbeBytes; ++k) probe.bytes[k] = probe.bytes[0];
       }
     }
   }
@@ -160,10 +163,10 @@ namespace {
 // 32 with AVX2.
 struct Sse2 {
   static constexpr std::size_t kWidth = 16;
-  static inline unsigned In(const unsigned char* at, const unsigned char* bytes, int count) {
+  static inline unsigned In(const unsigned char* at, const unsigned char* bytes) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
     __m128i any = _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(bytes[0])));
-    for (int k = 1; k < count; ++k) {
+    for (int k = 1; k < ByteFinder::kProbeBytes; ++k) {
       any = _mm_or_si128(any, _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(bytes[k]))));
     }
     return static_cast<unsigned>(_mm_movemask_epi8(any));
@@ -173,10 +176,10 @@ struct Sse2 {
 struct Avx2 {
   static constexpr std::size_t kWidth = 32;
   __attribute__((target("avx2"))) static inline unsigned In(const unsigned char* at,
-                                                            const unsigned char* bytes, int count) {
+                                                            const unsigned char* bytes) {
     const __m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     __m256i any = _mm256_cmpeq_epi8(block, _mm256_set1_epi8(static_cast<char>(bytes[0])));
-    for (int k = 1; k < count; ++k) {
+    for (int k = 1; k < ByteFinder::kProbeBytes; ++k) {
       any = _mm256_or_si256(
           any, _mm256_cmpeq_epi8(block, _mm256_set1_epi8(static_cast<char>(bytes[k]))));
     }
@@ -203,7 +206,7 @@ __attribute__((always_inline)) inline std::size_t ByteFinder::ProbedWith(const u
   std::size_t i = 0;
   for (; i + reach <= n; i += Vec::kWidth) {
     unsigned both =
-        Vec::In(t + i + a.at, a.bytes, a.count) & Vec::In(t + i + b.at, b.bytes, b.count);
+        Vec::In(t + i + a.at, a.bytes) & Vec::In(t + i + b.at, b.bytes);
     while (both != 0) {
       const std::size_t k = i + static_cast<std::size_t>(__builtin_ctz(both));
       if (k + m <= n && whole(k)) return k;
