@@ -52,7 +52,11 @@ extern "C" {
 #define KENSAKU_VERSION_MINOR 1
 #define KENSAKU_VERSION_PATCH 0
 
-/* The fold flags, as in kensaku.h. */
+/* The fold flags, the bits of kensaku.h. Here they compare text as its readers see it: either
+ * width flag ignores width and keeps voicing (ガ equals ｶﾞ, not カ), either case flag ignores the
+ * case of every letter with one (ａ, Α, Я too), either kana flag joins every kana with its
+ * partner (ゔ and ヴ too). Whatever the flags, a kana and a voicing mark after it are one
+ * character (ｶﾞ, か + U+3099) and variation selectors are passed over. */
 #ifndef KENSAKU_FOLD_KANA_TO_HIRAGANA
 #define KENSAKU_FOLD_KANA_TO_HIRAGANA 0x01
 #define KENSAKU_FOLD_KANA_TO_KATAKANA 0x02

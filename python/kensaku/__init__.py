@@ -54,7 +54,12 @@ def __getattr__(name):
 
 
 class Fold(enum.IntFlag):
-    """Which character differences comparisons ignore (the KENSAKU_FOLD_ bits)."""
+    """Which character differences comparisons ignore (the KENSAKU_FOLD_ bits).
+
+    Query, fold_text and kensaku.dask compare text as its readers see it: either width flag
+    ignores width and keeps voicing (ガ equals ｶﾞ, not カ), either case flag every letter's case,
+    either kana flag every kana's partner; a kana and its voicing mark are always one character,
+    and variation selectors are passed over. kensaku.legacy folds as the exports do."""
 
     NONE = 0
     KANA_TO_HIRAGANA = 0x01
@@ -62,7 +67,7 @@ class Fold(enum.IntFlag):
     TO_UPPER = 0x04  # wins over TO_LOWER
     TO_LOWER = 0x08
     TO_FULL_WIDTH = 0x10
-    TO_HALF_WIDTH = 0x20  # wins over TO_FULL_WIDTH; also ignores kana and voicing marks
+    TO_HALF_WIDTH = 0x20  # to kensaku.legacy: wins over TO_FULL_WIDTH, drops voicing marks
     IGNORE_DIGITS = 0x40  # full-width digits and numeric symbols as ASCII
     # The command-line tool's -i, -k, --ignore-width (and --ignore-digits above).
     IGNORE_CASE = TO_UPPER

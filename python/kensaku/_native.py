@@ -114,10 +114,15 @@ def encoding_names():
 
 def into_bytes(call, *arguments):
     """Runs one of the functions that write a result of any length into (out, capacity) after
-    their arguments: asks for the length, then writes it."""
-    size = call(*arguments, None, 0)
-    if size < 0:
-        raise ValueError(f"the kensaku library refused the text (error {size})")
-    out = ctypes.create_string_buffer(size + 1)
-    call(*arguments, out, size + 1)
+    their arguments: asks for the length, then writes it (either call may run out of memory)."""
+    out, size = None, 0
+    for _ in range(2):
+        size = call(*arguments, out, len(out) if out is not None else 0)
+        if size == E_MEMORY:
+            raise MemoryError("out of memory")
+        if size < 0:
+            raise ValueError(f"the kensaku library refused the text (error {size})")
+        if out is not None:
+            break
+        out = ctypes.create_string_buffer(size + 1)
     return out.raw[:size]

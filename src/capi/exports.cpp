@@ -13,7 +13,7 @@
 #include "util/launch.h"
 #include "util/messages.h"
 
-using kensaku::GetFoldFlags;
+using kensaku::FoldFlagsInForce;
 using kensaku::capi::Guard;
 using kensaku::capi::Slot16;
 
@@ -21,7 +21,7 @@ namespace {
 
 // The settings as a search of the moment takes them.
 kensaku::ExportSettings SettingsNow() {
-  return {GetFoldFlags(), kensaku::GetOutputMode(), kensaku::GetLineMode()};
+  return {FoldFlagsInForce(), kensaku::GetOutputMode(), kensaku::GetLineMode()};
 }
 
 }  // namespace
@@ -38,42 +38,42 @@ int KENSAKU_API sjis(const char* text) { return kensaku::DecodeText(text).code; 
 int KENSAKU_API jis(const char* text) { return kensaku::ToJis(kensaku::DecodeText(text).code); }
 int KENSAKU_API isbytes(const char* text) { return kensaku::DecodeText(text).ByteCount(); }
 int KENSAKU_API xsjis(const char* text) {
-  return kensaku::FoldTable::For(GetFoldFlags()).Fold(kensaku::DecodeText(text)).code;
+  return kensaku::FoldTable::For(FoldFlagsInForce()).Fold(kensaku::DecodeText(text)).code;
 }
 int KENSAKU_API xisbytes(const char* text) {
-  return kensaku::FoldTable::For(GetFoldFlags()).Fold(kensaku::DecodeText(text)).ByteCount();
+  return kensaku::FoldTable::For(FoldFlagsInForce()).Fold(kensaku::DecodeText(text)).ByteCount();
 }
 
 int KENSAKU_API LinexHeadMatch(const char* line, const char* pattern) {
-  return Guard([&] { return kensaku::LineHeadMatch(line, pattern, GetFoldFlags()); }, 0);
+  return Guard([&] { return kensaku::LineHeadMatch(line, pattern, FoldFlagsInForce()); }, 0);
 }
 
 int KENSAKU_API LinexMatch(const char* line, const char* pattern) {
-  return Guard([&] { return kensaku::LineMatch(line, pattern, GetFoldFlags()); }, 0);
+  return Guard([&] { return kensaku::LineMatch(line, pattern, FoldFlagsInForce()); }, 0);
 }
 
 int KENSAKU_API LinexMatchs(const char* line, const char* pattern) {
-  return Guard([&] { return kensaku::LineMatchs(line, pattern, GetFoldFlags()); }, 0);
+  return Guard([&] { return kensaku::LineMatchs(line, pattern, FoldFlagsInForce()); }, 0);
 }
 
 int KENSAKU_API LinexHeadinc(const char* line, const char* pattern) {
-  return Guard([&] { return kensaku::LineHeadInc(line, pattern, GetFoldFlags()); }, 0);
+  return Guard([&] { return kensaku::LineHeadInc(line, pattern, FoldFlagsInForce()); }, 0);
 }
 
 int KENSAKU_API LinexInc(const char* line, const char* pattern) {
-  return Guard([&] { return kensaku::LineInc(line, pattern, GetFoldFlags()); }, 0);
+  return Guard([&] { return kensaku::LineInc(line, pattern, FoldFlagsInForce()); }, 0);
 }
 
 int KENSAKU_API LinexMatchMult(const char* line, const char* list) {
-  return Guard([&] { return kensaku::LineMatchesList(line, list, GetFoldFlags()); }, 0);
+  return Guard([&] { return kensaku::LineMatchesList(line, list, FoldFlagsInForce()); }, 0);
 }
 
 int KENSAKU_API LinexMatchsMult(const char* line, const char* list) {
-  return Guard([&] { return kensaku::LineMatchesConjunctiveList(line, list, GetFoldFlags()); }, 0);
+  return Guard([&] { return kensaku::LineMatchesConjunctiveList(line, list, FoldFlagsInForce()); }, 0);
 }
 
 int KENSAKU_API LinexIncMult(const char* line, const char* list) {
-  return Guard([&] { return kensaku::LineInclusionOfList(line, list, GetFoldFlags()); }, 0);
+  return Guard([&] { return kensaku::LineInclusionOfList(line, list, FoldFlagsInForce()); }, 0);
 }
 
 int KENSAKU_API FileLinexIncMult(const char* input, const char* output, const char* list) {

@@ -128,7 +128,9 @@ bool Entries(const char* const* patterns, const std::size_t* lengths, std::size_
       const std::size_t broken = kensaku::FirstBrokenUtf8(text.data(), text.size());
       if (broken < text.size()) return fault(broken, "not UTF-8");
       std::string problem;
-      if (!kensaku::InternalFromUtf8(text, extras, entry, problem)) return fault(0, problem);
+      if (!kensaku::InternalFromUtf8(text, extras, entry, problem, true)) {
+        return fault(0, problem);
+      }
     }
     entries.push_back(std::move(entry));
   }
@@ -311,7 +313,7 @@ kensaku_query* kensaku_query_new(const char* const* patterns, const std::size_t*
     static constexpr kensaku::SearchKind kKinds[] = {
         kensaku::SearchKind::kMatch, kensaku::SearchKind::kMatchs, kensaku::SearchKind::kInc};
     q.kind = kKinds[o.kind];
-    q.match = kensaku::MatchOptions(static_cast<int>(o.fold));
+    q.match = kensaku::MatchOptions(static_cast<int>(o.fold) | kensaku::FoldAsRead);
     if (!extras->empty()) q.extras = extras;
     auto query = std::make_unique<kensaku_query>();
     query->queries = kensaku::CompileForEncodings(std::move(entries), q);
@@ -508,7 +510,8 @@ std::int64_t kensaku_fold_utf8(const char* text, std::size_t length, unsigned fo
   if ((text == nullptr && length > 0) || (fold & ~0x7Fu) != 0) return KENSAKU_E_ARGUMENT;
   kensaku_error error{};
   const std::int64_t n = Guarded(&error, std::int64_t{0}, [&] {
-    return CopyOut(kensaku::FoldUtf8({text, length}, static_cast<int>(fold)), out, capacity);
+    return CopyOut(kensaku::FoldUtf8({text, length}, static_cast<int>(fold) | kensaku::FoldAsRead),
+                   out, capacity);
   });
   return error.code != 0 ? error.code : n;
 }

@@ -17,6 +17,9 @@ int SetFoldFlags(int flags);    // FoldFlags := flags
 int OrFoldFlags(int flags);     // FoldFlags |= flags
 int ResetFoldFlags(int flags);  // FoldFlags &= ~flags, unless flags is 0
 void ClearFoldFlags();
+// The bits of FoldFlags that fold (0x7F): the exports keep the others but they change nothing,
+// and the library's own higher fold bits are beyond their reach.
+inline int FoldFlagsInForce() { return GetFoldFlags() & 0x7F; }
 
 // Non-zero: hits are whole lines, each at most once; 0: only the matched texts, every hit.
 int GetOutputMode();

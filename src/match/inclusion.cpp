@@ -35,12 +35,15 @@ ByteRuns Inclusion::RequiredBytes(std::size_t* chars_before, bool* whole, const 
   // is compared with one line character.
   const std::vector<Code> codes = count_ <= 1 ? std::vector<Code>{first_} : folded_;
   std::vector<char> exact(codes.size(), 0);
+  const Reading reading = ReadingOf(fold_->flags());
   auto forms = [&](std::size_t i, std::vector<ByteSets>& out) {
     bool x = false;
-    if (codes[i] == kNullCode || codes[i] == kNoneCode) return false;
-    if (!CharForms(fold_->Preimages(codes[i]), out, &x, in)) return false;
-    exact[i] = x;
-    return true;
+    if (codes[i] == kNullCode || codes[i] == kNoneCode) return 0;
+    std::vector<Code> chars = fold_->Preimages(codes[i]);
+    const bool joined = reading.as_read && AddJoinedBases(chars, in, reading.spacing);
+    if (!CharForms(chars, out, &x, in)) return 0;
+    exact[i] = x && !joined;
+    return joined ? kFormsEndRun : kFormsUsable;
   };
   std::size_t start = 0, length = 0;
   ByteRuns runs = RequiredRunOf(codes.size(), forms, &start, &length);

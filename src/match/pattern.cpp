@@ -7,6 +7,7 @@
 #include "frame/find_byte.h"
 #include "match/linear_scan.h"
 #include "mbchar/fold.h"
+#include "mbchar/internal_text.h"
 
 namespace kensaku {
 namespace {
@@ -557,33 +558,36 @@ ByteRuns Pattern::RequiredBytes(std::size_t* chars_before, bool* whole, const Fo
   // length), and none may be the terminator.
   constexpr unsigned kMaxSetCodes = 0x2000;
   std::vector<char> exact(elements_.size(), 0);
+  const Reading reading = ReadingOf(fold_->flags());
   auto forms = [&](std::size_t i, std::vector<ByteSets>& out) {
     const Element& e = elements_[i];
     bool x = false;
-    if (e.skip) return false;
+    if (e.skip) return 0;
+    std::vector<Code> chars;
     if (e.op == Op::kChar) {
-      if (e.code == kNullCode || !CharForms(fold_->Preimages(e.code), out, &x, in)) return false;
+      if (e.code == kNullCode) return 0;
+      chars = fold_->Preimages(e.code);
     } else if (e.op == Op::kClass && !e.negate) {
       unsigned codes = 0;
       for (std::uint32_t r = 0; r < e.range_count; ++r) {
         const Range& range = ranges_[e.first_range + r];
-        if (range.lo == kNullCode) return false;
+        if (range.lo == kNullCode) return 0;
         codes += static_cast<unsigned>(range.hi - range.lo) + 1;
       }
-      if (codes > kMaxSetCodes) return false;
-      std::vector<Code> chars;
+      if (codes > kMaxSetCodes) return 0;
       for (std::uint32_t r = 0; r < e.range_count; ++r) {
         const Range& range = ranges_[e.first_range + r];
         fold_->ForEachPreimageIn(range.lo, range.hi, [&chars](Code c) { chars.push_back(c); });
       }
       std::sort(chars.begin(), chars.end());
       chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
-      if (!CharForms(chars, out, &x, in)) return false;
     } else {
-      return false;
+      return 0;
     }
-    exact[i] = x;
-    return true;
+    const bool joined = reading.as_read && AddJoinedBases(chars, in, reading.spacing);
+    if (!CharForms(chars, out, &x, in)) return 0;
+    exact[i] = x && !joined;
+    return joined ? kFormsEndRun : kFormsUsable;
   };
   std::size_t start = 0, length = 0;
   ByteRuns runs = RequiredRunOf(elements_.size(), forms, &start, &length);

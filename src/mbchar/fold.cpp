@@ -6,6 +6,9 @@
 #include <mutex>
 
 #include "mbchar/convert.h"
+#include "mbchar/encoding.h"
+#include "mbchar/fold_tables.h"
+#include "mbchar/internal_text.h"
 
 namespace kensaku {
 namespace {
@@ -19,8 +22,17 @@ bool InFoldableRanges(unsigned c) { return c < kSingleEnd || (c >= kWideBegin &&
 
 }  // namespace
 
-FoldTable::FoldTable(int flags) : flags_(flags) {
+FoldTable::FoldTable(int flags) : flags_(flags), every_code_((flags & FoldAsRead) != 0) {
   for (unsigned c = 0; c < 0x10000; ++c) map_[c] = static_cast<Code>(c);
+  if (every_code_) {
+    for (unsigned c = 1; c < 0x10000; ++c) {
+      if (c >= 0x100 && !IsDoubleCode(c)) continue;
+      map_[c] = FoldCode(static_cast<Code>(c), flags);
+      preimages_.emplace_back(map_[c], static_cast<Code>(c));
+    }
+    std::sort(preimages_.begin(), preimages_.end());
+    return;
+  }
   for (unsigned c = 0; c < kWideEnd; c = c + 1 == kSingleEnd ? kWideBegin : c + 1) {
     map_[c] = FoldCode(static_cast<Code>(c), flags);
   }
@@ -35,9 +47,9 @@ const FoldTable& FoldTable::For(int flags) {
   // Made once per value, since hosts switch FoldFlags back and forth; published to readers on
   // other threads only when complete.
   static std::mutex making;
-  static std::unique_ptr<FoldTable> made[kFoldBits + 1];
-  static std::atomic<const FoldTable*> ready[kFoldBits + 1];
-  const int key = flags & kFoldBits;
+  static std::unique_ptr<FoldTable> made[kAllFoldBits + 1];
+  static std::atomic<const FoldTable*> ready[kAllFoldBits + 1];
+  const int key = flags & kAllFoldBits;
   if (const FoldTable* table = ready[key].load(std::memory_order_acquire)) return *table;
   const std::lock_guard<std::mutex> lock(making);
   if (made[key] == nullptr) {
@@ -49,7 +61,7 @@ const FoldTable& FoldTable::For(int flags) {
 
 std::vector<Code> FoldTable::Preimages(Code folded) const {
   std::vector<Code> codes;
-  if (!InFoldableRanges(folded)) {
+  if (!every_code_ && !InFoldableRanges(folded)) {
     if (IsDoubleCode(folded)) codes.push_back(folded);
     return codes;
   }
@@ -73,13 +85,92 @@ void FoldTable::ForEachPreimageIn(Code lo, Code hi, const std::function<void(Cod
     visit(it->second);
   }
   // ...and every other character, which is its own fold.
+  if (every_code_) return;
   for (unsigned c = lo; c <= hi; ++c) {
     if (!InFoldableRanges(c) && IsDoubleCode(c)) visit(static_cast<Code>(c));
   }
 }
 
+namespace {
+
+// The width fold as read: half-width kana, joined ones included, and punctuation read as full
+// width, keeping their voicing; full-width ASCII as ASCII.
+unsigned WidthAsRead(unsigned c) {
+  if (c >= 0xA1 && c <= 0xDF) return FullWidthKanaTable[c - 0xA1];
+  if (const FixedKana* f = FixedKanaOf(static_cast<Code>(c)); f != nullptr && f->base < 0x100) {
+    if (f->base == 0) return c;
+    return JoinedKana(static_cast<Code>(FullWidthKanaTable[f->base - 0xA1]), f->semi);
+  }
+  if (c >= 0x8140 && c <= 0x8396) {
+    for (unsigned i = 0; i < 95; ++i) {
+      if (FullWidthAsciiTable[i] == c) return 0x20 + i;
+    }
+  }
+  return c;
+}
+
+// Every letter with a case in code page 932, as its capital: Latin (ASCII and full width),
+// Greek, Cyrillic and the Roman numerals.
+unsigned UpperAsRead(unsigned c) {
+  if (c < 0x80) return ToUpperAscii(c);
+  const char32_t u = UnicodeOfCp932(static_cast<Code>(c));
+  char32_t upper = 0;
+  if ((u >= 0xFF41 && u <= 0xFF5A) || (u >= 0x3B1 && u <= 0x3C9 && u != 0x3C2) ||
+      (u >= 0x430 && u <= 0x44F)) {
+    upper = u - 0x20;
+  } else if (u >= 0x2170 && u <= 0x217F) {
+    upper = u - 0x10;
+  } else if (u >= 0x450 && u <= 0x45F) {
+    upper = u - 0x50;
+  }
+  const Code code = upper != 0 ? Cp932OfUnicode(upper) : 0;
+  return code != 0 ? code : c;
+}
+
+// Hiragana and katakana partners, those code page 932 lacks included (fixed codes).
+unsigned KanaAsRead(unsigned c, bool to_katakana) {
+  static const std::pair<char32_t, char32_t> kPairs[] = {
+      {0x3094, 0x30F4}, {0x3095, 0x30F5}, {0x3096, 0x30F6}};
+  const Code code = static_cast<Code>(c);
+  if (const FixedKana* f = FixedKanaOf(code); f != nullptr || (c >= 0x8394 && c <= 0x8396)) {
+    // vu, small ka and ke, and wa-wo with the mark
+    if (f != nullptr && f->unicode == 0 && f->base >= 0x829F && f->base <= 0x82F1) {
+      return to_katakana ? JoinedKana(static_cast<Code>(HiraganaToKatakana(f->base)), f->semi) : c;
+    }
+    const char32_t u = f != nullptr ? f->unicode : UnicodeOfCp932(code);
+    for (const auto& [hira, kata] : kPairs) {
+      if (u == hira && to_katakana) return Cp932OfUnicode(kata);
+      if (u == kata && !to_katakana) return FixedCodeOf(hira);
+    }
+    if (f != nullptr && u >= 0x30F7 && u <= 0x30FA && !to_katakana) {
+      return JoinedKana(static_cast<Code>(KatakanaToHiragana(f->base)), false);
+    }
+    return c;
+  }
+  // the iteration marks
+  if (c >= 0x8152 && c <= 0x8155) return to_katakana ? (c >= 0x8154 ? c - 2 : c) : (c < 0x8154 ? c + 2 : c);
+  return to_katakana ? HiraganaToKatakana(c) : KatakanaToHiragana(c);
+}
+
+Code FoldAsReadCode(Code code, int flags) {
+  unsigned c = code;
+  // A character code page 932 has twice (NEC and IBM rows) reads as one.
+  if (const Code one = c >= 0x8140 ? Cp932OfUnicode(UnicodeOfCp932(code)) : 0; one != 0) c = one;
+  if (flags & (FoldToHalfWidth | FoldToFullWidth)) c = WidthAsRead(c);
+  if (flags & (FoldToUpper | FoldToLower)) c = UpperAsRead(c);
+  if (flags & (FoldKanaToHiragana | FoldKanaToKatakana)) {
+    c = KanaAsRead(c, (flags & FoldKanaToKatakana) != 0);
+  }
+  MbChar result(static_cast<Code>(c));
+  if (flags & FoldNumeric) NumericToHalf(result);
+  return result.code;
+}
+
+}  // namespace
+
 Code FoldCode(Code code, int flags) {
   if (code == kNoneCode || flags == 0) return code;
+  if (flags & FoldAsRead) return FoldAsReadCode(code, flags);
   unsigned c = code;
   if ((flags & FoldToFullWidth) && !(flags & FoldToHalfWidth)) c = ToFullWidth(c);
   if (flags & FoldToHalfWidth) c = ToHalfWidth(c);

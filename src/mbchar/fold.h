@@ -29,6 +29,13 @@ inline constexpr int FoldToFullWidth = 0x10;  // also switches the case step off
 inline constexpr int FoldToHalfWidth = 0x20;  // wins over FoldToFullWidth
 inline constexpr int FoldNumeric = 0x40;
 inline constexpr int kFoldBits = 0x7F;  // other bits are kept but change nothing
+// Beyond the exports' word: text as its readers see it. The width fold keeps voicing (half-width
+// forms read as full width), the case fold takes every letter with a case, the kana fold every
+// kana with a partner, and kana joined with a voicing mark read as one character
+// (internal_text.h). The tool, the C interface and Python compare this way.
+inline constexpr int FoldAsRead = 0x100;
+inline constexpr int FoldVariants = 0x200;  // with FoldAsRead: old and variant kanji as common
+inline constexpr int kAllFoldBits = kFoldBits | FoldAsRead | FoldVariants;
 
 // Fold of one code under the given flags, computed step by step.
 Code FoldCode(Code code, int flags);
@@ -37,7 +44,7 @@ Code FoldCode(Code code, int flags);
 // made on first use and never changes after, so any thread may read it.
 class FoldTable {
  public:
-  // The table of the flags' fold bits.
+  // The table of the flags' fold bits (kAllFoldBits).
   static const FoldTable& For(int flags);
 
   FoldTable(const FoldTable&) = delete;
@@ -62,6 +69,7 @@ class FoldTable {
   explicit FoldTable(int flags);
 
   int flags_;
+  bool every_code_;  // as read, a fold may take any code anywhere: preimages_ holds them all
   Code map_[0x10000];
   std::vector<std::pair<Code, Code>> preimages_;  // (fold, character) of the foldable ranges
 };

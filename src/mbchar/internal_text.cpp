@@ -2,13 +2,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 #include "mbchar/fold.h"
+#include "mbchar/fold_tables.h"
 
 namespace kensaku {
 namespace {
 
-constexpr unsigned char kExtraLeads[] = {0x85, 0x86, 0xEB, 0xEC, 0xEF};
+constexpr unsigned char kExtraLeads[] = {0x85, 0x86, 0xEB, 0xEC};
 
 // The i-th code for a character code page 932 lacks: trail bytes 0x40-0x7E, 0x80-0xFC.
 Code ExtraCode(std::size_t i) {
@@ -45,6 +47,205 @@ char32_t ExtraChars::UnicodeOf(Code c) const {
 
 namespace {
 
+// The kana a voiced (or semi-voiced) sound mark joins with, as Unicode, and what it makes.
+char32_t JoinedScalar(char32_t u, bool semi) {
+  switch (u) {
+    case 0x309D: case 0x30FD: return semi ? 0 : u + 1;  // the iteration marks
+    case 0x30EF: case 0x30F0: case 0x30F1: case 0x30F2: return semi ? 0 : u + 8;  // va-vo
+    default: break;
+  }
+  const bool hira = u >= 0x3041 && u <= 0x3096;
+  if (!hira && !(u >= 0x30A1 && u <= 0x30F6)) return 0;
+  const char32_t h = hira ? u : u - 0x60;  // katakana rows sit 0x60 above the hiragana ones
+  if (h >= 0x306F && h <= 0x307B && (h - 0x306F) % 3 == 0) return u + (semi ? 2 : 1);
+  if (semi) return 0;
+  if (h == 0x3046) return hira ? 0x3094 : 0x30F4;
+  const bool ks = h >= 0x304B && h <= 0x3062 && (h - 0x304B) % 2 == 0;
+  const bool t = h == 0x3064 || h == 0x3066 || h == 0x3068;
+  return ks || t ? u + 1 : 0;
+}
+
+struct FixedKanaTable {
+  std::vector<FixedKana> chars;
+  std::unordered_map<char32_t, Code> by_scalar;
+  std::unordered_map<unsigned, Code> by_join;  // base << 1 | semi
+
+  FixedKanaTable() {
+    auto add = [&](Code base, bool semi, char32_t unicode) {
+      const Code code = static_cast<Code>(0xEF40 + chars.size());
+      chars.push_back({code, base, semi, unicode});
+      if (unicode != 0) by_scalar.emplace(unicode, code);
+      if (base != 0) by_join.emplace(static_cast<unsigned>(base) << 1 | semi, code);
+    };
+    add(0, false, 0x3099);
+    add(0, true, 0x309A);
+    add(Cp932OfUnicode(0x3046), false, 0x3094);  // vu
+    add(0, false, 0x3095);                       // small ka, ke
+    add(0, false, 0x3096);
+    for (char32_t u = 0x30EF; u <= 0x30F2; ++u) add(Cp932OfUnicode(u), false, u + 8);  // va-vo
+    for (char32_t u = 0x308F; u <= 0x3092; ++u) add(Cp932OfUnicode(u), false, 0);  // hiragana
+    for (unsigned b = 0xA6; b <= 0xDD; ++b) {
+      const char32_t u = UnicodeOfCp932(FullWidthKanaTable[b - 0xA1]);
+      if (JoinedScalar(u, false) != 0) add(static_cast<Code>(b), false, 0);
+      if (JoinedScalar(u, true) != 0) add(static_cast<Code>(b), true, 0);
+    }
+  }
+};
+
+const FixedKanaTable& Fixed() {
+  static const FixedKanaTable table;
+  return table;
+}
+
+bool IsHalfWidthKana(Code c) { return c >= 0xA6 && c <= 0xDD; }
+
+}  // namespace
+
+const FixedKana* FixedKanaOf(Code c) {
+  const auto& chars = Fixed().chars;
+  const unsigned i = c - 0xEF40u;
+  return i < chars.size() ? &chars[i] : nullptr;
+}
+
+Code FixedCodeOf(char32_t u) {
+  if (u < 0x3094 || u > 0x30FA) return 0;
+  const auto& by = Fixed().by_scalar;
+  const auto it = by.find(u);
+  return it != by.end() ? it->second : 0;
+}
+
+Code JoinedKana(Code base, bool semi) {
+  const auto& by = Fixed().by_join;
+  if (const auto it = by.find(static_cast<unsigned>(base) << 1 | semi); it != by.end()) {
+    return it->second;
+  }
+  if (IsHalfWidthKana(base) || base < 0x8140) return 0;
+  const char32_t joined = JoinedScalar(UnicodeOfCp932(base), semi);
+  if (joined == 0) return 0;
+  const Code code = Cp932OfUnicode(joined);
+  return code != 0 ? code : FixedCodeOf(joined);
+}
+
+Code BaseOfJoined(Code c, bool* semi) {
+  if (const FixedKana* f = FixedKanaOf(c)) {
+    if (semi != nullptr) *semi = f->semi;
+    return f->base;
+  }
+  // Code page 932's joined kana sit one or two after their kana.
+  for (const int step : {1, 2}) {
+    if (c - step < 0x8140) continue;
+    const Code base = static_cast<Code>(c - step);
+    if (JoinedKana(base, step == 2) == c) {
+      if (semi != nullptr) *semi = step == 2;
+      return base;
+    }
+  }
+  return 0;
+}
+
+bool AppendInternalUtf8(Code c, std::string& out) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+    return true;
+  }
+  if (const FixedKana* f = FixedKanaOf(c)) {
+    if (f->unicode != 0) {
+      AppendUtf8Of(f->unicode, out);
+      return true;
+    }
+    AppendUtf8Of(UnicodeOfCp932(f->base), out);
+    const bool half = IsHalfWidthKana(f->base);
+    AppendUtf8Of(half ? (f->semi ? 0xFF9F : 0xFF9E) : (f->semi ? 0x309A : 0x3099), out);
+    return true;
+  }
+  const char32_t u = UnicodeOfCp932(c);
+  if (u == 0) return false;
+  AppendUtf8Of(u, out);
+  return true;
+}
+
+namespace {
+
+// The mark a character is, when it joins the kana before it; -1 when it does not.
+int MarkOf(Code c, Code before, bool spacing) {
+  switch (c) {
+    case kCombiningVoiced: return 0;
+    case kCombiningSemiVoiced: return 1;
+    case 0xDE: case 0xDF: return IsHalfWidthKana(before) || spacing ? c - 0xDE : -1;
+    case 0x814A: case 0x814B: return spacing ? c - 0x814A : -1;
+    default: return -1;
+  }
+}
+
+}  // namespace
+
+bool MayJoin(const char* text, std::size_t n, bool spacing) {
+  if (std::memchr(text, 0xDE, n) != nullptr || std::memchr(text, 0xDF, n) != nullptr) return true;
+  for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, 0xEF, n - (p - text))));
+       ++p) {
+    if (p + 1 < text + n && (p[1] == 0x40 || p[1] == 0x41)) return true;
+  }
+  if (!spacing) return false;
+  for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, 0x81, n - (p - text))));
+       ++p) {
+    if (p + 1 < text + n && (p[1] == 0x4A || p[1] == 0x4B)) return true;
+  }
+  return false;
+}
+
+bool MayJoinEncoded(Encoding e, const char* text, std::size_t n, bool spacing) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  if (e == Encoding::kEucJp) {
+    for (std::size_t i = 1; i < n; ++i) {
+      if (p[i] - 0xDEu < 2 && p[i - 1] == 0x8E) return true;
+      if (spacing && p[i] - 0xABu < 2 && p[i - 1] == 0xA1) return true;
+    }
+    return false;
+  }
+  // U+3099-309C (E3 82 99-9C) and U+FF9E-FF9F (EF BE 9E-9F) all end in 0x99-0x9F.
+  for (std::size_t i = 2; i < n; ++i) {
+    if (p[i] - 0x99u > 6) continue;
+    if (p[i - 2] == 0xE3 && p[i - 1] == 0x82 && p[i] <= (spacing ? 0x9C : 0x9A)) return true;
+    if (p[i - 2] == 0xEF && p[i - 1] == 0xBE && p[i] >= 0x9E) return true;
+  }
+  return false;
+}
+
+bool JoinMarks(const char* text, std::size_t n, bool spacing, std::string& out,
+               std::vector<std::uint32_t>& from) {
+  bool joined = false;
+  out.clear();
+  from.clear();
+  Code before = 0;  // the last character written, while a mark may still join it
+  std::size_t before_at = 0;
+  for (std::size_t i = 0; i < n;) {
+    const MbChar c = DecodeText(text + i);
+    const std::size_t length = static_cast<std::size_t>(c.ByteCount());
+    const int mark = before != 0 ? MarkOf(c.code, before, spacing) : -1;
+    const Code joined_code = mark >= 0 ? JoinedKana(before, mark == 1) : 0;
+    if (joined_code != 0) {
+      const std::uint32_t at = from[before_at];
+      out.resize(before_at);
+      from.resize(before_at);
+      if (IsDoubleCode(joined_code)) out.push_back(static_cast<char>(joined_code >> 8));
+      out.push_back(static_cast<char>(joined_code & 0xFF));
+      from.resize(out.size(), at);
+      before = 0;
+      joined = true;
+    } else {
+      before_at = out.size();
+      out.append(text + i, length);
+      from.resize(out.size(), static_cast<std::uint32_t>(i));
+      before = c.code;
+    }
+    i += length;
+  }
+  from.push_back(static_cast<std::uint32_t>(n));
+  return joined;
+}
+
+namespace {
+
 inline void PutCode(Code code, char*& out) {
   if (code > 0xFF) *out++ = static_cast<char>(code >> 8);
   *out++ = static_cast<char>(code & 0xFF);
@@ -53,9 +254,11 @@ inline void PutCode(Code code, char*& out) {
 // One character of the line at p (n > 0 bytes) written in the internal form at out; returns the
 // bytes it took. The slow, general way.
 std::size_t PutChar(Encoding e, const char* p, std::size_t n, const ExtraChars* extras,
-                    char*& out) {
+                    char*& out, bool drop_selectors = false) {
   const TextChar c = ReadTextChar(e, p, n);
-  PutCode(InternalCode(c, extras), out);
+  if (!(drop_selectors && !c.broken && IsVariationSelector(c.unicode))) {
+    PutCode(InternalCode(c, extras), out);
+  }
   return c.length;
 }
 
@@ -88,7 +291,7 @@ const Code* EucJpCodes() {
 }
 
 void DecodeUtf8(const unsigned char* p, const unsigned char* end, const ExtraChars* extras,
-                char*& out) {
+                char*& out, bool drop_selectors) {
   const Code* bmp = Cp932OfBmp();
   while (p < end) {
     const unsigned b = p[0];
@@ -109,7 +312,7 @@ void DecodeUtf8(const unsigned char* p, const unsigned char* end, const ExtraCha
       }
     }
     p += PutChar(Encoding::kUtf8, reinterpret_cast<const char*>(p),
-                 static_cast<std::size_t>(end - p), extras, out);
+                 static_cast<std::size_t>(end - p), extras, out, drop_selectors);
   }
 }
 
@@ -144,31 +347,43 @@ void DecodeEucJp(const unsigned char* p, const unsigned char* end, const ExtraCh
 
 }  // namespace
 
-void InternalLine::Decode(Encoding e, const char* line, std::size_t n, const ExtraChars* extras) {
+void InternalLine::Decode(Encoding e, const char* line, std::size_t n, const ExtraChars* extras,
+                          Reading reading) {
   encoding_ = e;
   line_ = line;
   length_ = n;
   extras_ = extras;
+  drop_selectors_ = reading.as_read;
   at_.clear();
+  joined_ = false;
   if (text_.size() < n + 1) text_.resize(n + 1);
   char* const start = text_.data();
   char* out = start;
   const auto* p = reinterpret_cast<const unsigned char*>(line);
-  if (e == Encoding::kEucJp) {
+  if (e == Encoding::kCp932) {
+    std::memcpy(out, line, n);
+    out += n;
+  } else if (e == Encoding::kEucJp) {
     DecodeEucJp(p, p + n, extras, out);
   } else {
-    DecodeUtf8(p, p + n, extras, out);
+    DecodeUtf8(p, p + n, extras, out, drop_selectors_);
   }
   *out = '\0';
   size_ = static_cast<std::size_t>(out - start);
+  if (reading.as_read && MayJoin(start, size_, reading.spacing)) {
+    joined_ = JoinMarks(start, size_, reading.spacing, joined_text_, joined_from_);
+  }
 }
 
 std::size_t InternalLine::SourceOffset(std::size_t i) const {
+  if (joined_) i = joined_from_[i];
+  if (encoding_ == Encoding::kCp932) return i;
   if (at_.empty()) {
     char bytes[2];
     for (std::size_t k = 0; k < length_;) {
       char* out = bytes;
-      const std::size_t taken = PutChar(encoding_, line_ + k, length_ - k, extras_, out);
+      const std::size_t taken =
+          PutChar(encoding_, line_ + k, length_ - k, extras_, out, drop_selectors_);
       at_.insert(at_.end(), static_cast<std::size_t>(out - bytes), static_cast<std::uint32_t>(k));
       k += taken;
     }
@@ -178,7 +393,7 @@ std::size_t InternalLine::SourceOffset(std::size_t i) const {
 }
 
 bool InternalFromUtf8(std::string_view utf8, ExtraChars& extras, std::string& out,
-                      std::string& problem) {
+                      std::string& problem, bool as_read) {
   out.clear();
   for (std::size_t i = 0; i < utf8.size();) {
     const TextChar c = ReadTextChar(Encoding::kUtf8, utf8.data() + i, utf8.size() - i);
@@ -186,7 +401,12 @@ bool InternalFromUtf8(std::string_view utf8, ExtraChars& extras, std::string& ou
       problem = "is not UTF-8 text";
       return false;
     }
+    if (as_read && IsVariationSelector(c.unicode)) {
+      i += c.length;
+      continue;
+    }
     Code code = c.unicode < 0x80 ? static_cast<Code>(c.unicode) : Cp932OfUnicode(c.unicode);
+    if (code == 0) code = FixedCodeOf(c.unicode);
     if (code == 0 && c.unicode != 0) code = extras.Add(c.unicode);
     if (code == 0 && c.unicode != 0) {
       char message[96];
@@ -215,17 +435,45 @@ std::vector<char32_t> ExtraCharsIn(const std::string& pattern, const ExtraChars&
 
 std::string FoldUtf8(std::string_view text, int fold_flags) {
   const FoldTable& table = FoldTable::For(fold_flags);
-  std::string folded;
+  const Reading reading = ReadingOf(fold_flags);
+  // Each character's code (0 for one the internal form has no code for), and its bytes.
+  struct Char {
+    Code code;
+    std::size_t at, length;
+  };
+  std::vector<Char> chars;
   for (std::size_t at = 0; at < text.size();) {
     const TextChar c = ReadTextChar(Encoding::kUtf8, text.data() + at, text.size() - at);
-    const Code code = c.broken ? 0 : Cp932OfUnicode(c.unicode);
-    const char32_t u = code != 0 ? UnicodeOfCp932(table[code]) : 0;
-    if (u != 0) {
-      AppendUtf8Of(u, folded);
-    } else {
-      folded.append(text.data() + at, c.length);
+    Code code = 0;
+    if (!c.broken) {
+      code = c.unicode < 0x80 ? static_cast<Code>(c.unicode) : Cp932OfUnicode(c.unicode);
+      if (code == 0) code = FixedCodeOf(c.unicode);
     }
+    const bool dropped = reading.as_read && !c.broken && IsVariationSelector(c.unicode);
+    if (!dropped) chars.push_back({code, at, c.length});
     at += c.length;
+  }
+  if (reading.as_read) {
+    std::size_t kept = 0;
+    Code before = 0;
+    for (const Char& c : chars) {
+      const int mark = before != 0 && c.code != 0 ? MarkOf(c.code, before, reading.spacing) : -1;
+      const Code joined = mark >= 0 ? JoinedKana(before, mark == 1) : 0;
+      if (joined != 0) {
+        chars[kept - 1].code = joined;
+        before = 0;
+        continue;
+      }
+      chars[kept++] = c;
+      before = c.code;
+    }
+    chars.resize(kept);
+  }
+  std::string folded;
+  for (const Char& c : chars) {
+    if (c.code == 0 || !AppendInternalUtf8(table[c.code], folded)) {
+      folded.append(text.data() + c.at, c.length);
+    }
   }
   return folded;
 }

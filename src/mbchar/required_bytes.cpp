@@ -90,7 +90,11 @@ bool EncodedForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, 
       sets[k][static_cast<unsigned char>(form[k])] = true;
   };
   for (Code c : chars) {
-    const char32_t extra = in.extras != nullptr ? in.extras->UnicodeOf(c) : 0;
+    char32_t extra = in.extras != nullptr ? in.extras->UnicodeOf(c) : 0;
+    if (const FixedKana* fixed = FixedKanaOf(c)) {
+      extra = fixed->unicode;  // none for a half-width joined kana: its kana stands for it
+      if (extra == 0) continue;
+    }
     if (extra != 0) {
       for (const std::string& form : FormsOfUnicode(in.encoding, extra)) add(form);
     } else {
@@ -113,6 +117,22 @@ bool EncodedForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, 
 }
 
 }  // namespace
+
+bool AddJoinedBases(std::vector<Code>& chars, const FormsIn& in, bool spacing) {
+  const std::size_t n = chars.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const Code base = BaseOfJoined(chars[i]);
+    // Only combining marks join a full-width kana without the width fold, and only UTF-8 has them.
+    const bool combining = in.encoding != Encoding::kCp932 && in.encoding != Encoding::kEucJp;
+    if (base != 0 && (base < 0x100 || spacing || combining)) {
+      chars.push_back(base);
+    }
+  }
+  if (chars.size() == n) return false;
+  std::sort(chars.begin(), chars.end());
+  chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
+  return true;
+}
 
 bool CharForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, bool* exact,
                const FormsIn& in) {

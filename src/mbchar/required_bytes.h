@@ -61,9 +61,20 @@ struct FormsIn {
 bool CharForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, bool* exact = nullptr,
                const FormsIn& in = {});
 
+// As read, a joined kana may stand in text as its kana and a mark: adds the kanas of the joined
+// ones among the characters that may be so written in the encoding (`spacing`: under the width
+// fold), and says whether there were any (a run must then end with them, RequiredRunOf).
+struct FormsIn;
+bool AddJoinedBases(std::vector<Code>& chars, const FormsIn& in, bool spacing);
+
+// What forms(i, forms) answers RequiredRunOf: usable, or usable as the last element of a run
+// (what follows it in a text is not known).
+inline constexpr int kFormsUsable = 1;
+inline constexpr int kFormsEndRun = 2;
+
 // Builds the best run that a sequence of elements requires in a row, where forms(i, forms) gives
-// the forms of element i (each one or two sets), or returns false for an element that cannot be
-// part of one. Runs are cut there, at kMaxRequiredSets sets and before kMaxRunAlternatives
+// the forms of element i (each one or two sets) and answers kFormsUsable or kFormsEndRun, or
+// false (0) for an element that cannot be part of one. Runs are cut there, at kMaxRequiredSets sets and before kMaxRunAlternatives
 // alternatives, and the run whose sets are narrowest wins. Empty when no element is usable.
 // With `start` and `length`, also the elements the run is made of.
 template <typename Forms>
@@ -86,7 +97,8 @@ ByteRuns RequiredRunOf(std::size_t count, Forms forms, std::size_t* start = null
   };
   for (std::size_t i = 0; i < count; ++i) {
     element.clear();
-    if (!forms(i, element) || element.empty()) {
+    const int got = forms(i, element);
+    if (!got || element.empty()) {
       end_run(i);
       continue;
     }
@@ -110,6 +122,7 @@ ByteRuns RequiredRunOf(std::size_t count, Forms forms, std::size_t* start = null
     std::size_t longest = 0;
     for (const ByteSets& form : element) longest = form.size() > longest ? form.size() : longest;
     run_sets += longest;
+    if (got == kFormsEndRun) end_run(i + 1);
   }
   end_run(count);
   if (start != nullptr) *start = best_start;

@@ -1,6 +1,7 @@
 #include "search/line_matcher.h"
 
 #include <algorithm>
+#include <cstring>
 #include <variant>
 
 #include "frame/bits.h"
@@ -8,6 +9,14 @@
 #include "search/line_count.h"
 
 namespace kensaku {
+
+std::size_t FirstSelectorByte(const char* text, std::size_t n) {
+  // FE00-FE0F are EF B8 80-8F, E0100-E01EF are F3 A0 84-87 xx.
+  const void* plane = std::memchr(text, 0xF3, n);
+  std::size_t first = plane != nullptr ? static_cast<const char*>(plane) - text : n;
+  const void* bmp = memmem(text, first, "\xEF\xB8", 2);
+  return bmp != nullptr ? static_cast<const char*>(bmp) - text : first;
+}
 
 bool IsWordChar(Code c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
@@ -24,6 +33,7 @@ void LineCursors::Reset(Encoding e) {
     }
   }
   retry_at_ = 0;
+  selector_clear_to_ = 0;
 }
 
 void LineCursors::Make(Encoding e) {
@@ -43,6 +53,17 @@ std::size_t LineCursors::Find(InputFile& in) {
   const auto [text, n] = in.Window();
   std::size_t first = n;
   for (auto& cursor : cursors_) first = std::min(first, cursor->FirstCandidate(text, n, at));
+  // A variation selector inside a match parts the bytes the prefilters look for: its lines are
+  // read in full.
+  if (selectors_ && encoding_ == Encoding::kUtf8 && first > 0) {
+    const std::size_t from = selector_clear_to_ > at ? selector_clear_to_ - at : 0;
+    if (from < first) {
+      const std::size_t limit = first;
+      first = from + FirstSelectorByte(text + from, limit - from);
+      // A selector's first byte at the end of what was looked at may be cut off from the rest.
+      selector_clear_to_ = at + (first < limit ? first : limit - 1);
+    }
+  }
   const std::size_t whole = LineStartBefore(text, first, n);
   // The line that holds the place found is read next: look again after the place, not at every
   // piece of a long line.
@@ -145,7 +166,11 @@ class LineMatcher::EngineOf final : public Engine {
 };
 
 LineMatcher::LineMatcher(const Query& sjis, const Query& decoded, Bound bound)
-    : sjis_(sjis), decoded_query_(decoded), bound_(bound), query_(&sjis) {
+    : sjis_(sjis),
+      decoded_query_(decoded),
+      bound_(bound),
+      reading_(ReadingOf(decoded.fold_flags())),
+      query_(&sjis) {
   Start(Encoding::kCp932);
 }
 
@@ -179,7 +204,7 @@ void LineMatcher::Start(Encoding e) {
     }
   }
   last_ = MatchLine{};
-  decoded_ = parts_found_ = false;
+  decoded_ = parts_found_ = joins_ = false;
 }
 
 std::size_t LineMatcher::Hopeless(InputFile& in) { return cursors_->Find(in); }
@@ -189,10 +214,16 @@ bool LineMatcher::Hits(const MatchLine& line) {
   decoded_ = parts_found_ = false;
   MatchSpan span;
   if (encoding_ == Encoding::kCp932) {
-    return engine_->Hits(line.line, line.text_length, line, cursors_.get(), span);
+    joins_ = Joins(line);
+    if (!joins_) return engine_->Hits(line.line, line.text_length, line, cursors_.get(), span);
+    DecodeLast();
+    return engine_->HitsDecoded(internal_.text(), internal_.size(), line, cursors_.get(), span);
   }
-  // An entry that is its bytes needs no decoding where they are found.
-  if (line.at != MatchLine::kAlone) {
+  // An entry that is its bytes needs no decoding where they are found, unless a mark after
+  // them joins their last kana.
+  if (line.at != MatchLine::kAlone &&
+      !(reading_.as_read &&
+        MayJoinEncoded(encoding_, line.line, line.text_length, reading_.spacing))) {
     for (std::size_t g = 0; g < told_.size(); ++g) {
       const Told& group = told_[g];
       const Prefilter::Cursor* cursor = cursors_->cursor(g);
@@ -210,45 +241,48 @@ bool LineMatcher::Hits(const MatchLine& line) {
     }
   }
   DecodeLast();
-  return engine_->HitsDecoded(internal_.text(), internal_.size(), line, cursors_.get(), span);
+  // The prefilters' bytes may be parted by a selector the entries pass over.
+  const bool parted = reading_.as_read && encoding_ == Encoding::kUtf8 &&
+                      FirstSelectorByte(line.line, line.text_length) < line.text_length;
+  return engine_->HitsDecoded(internal_.text(), internal_.size(), line,
+                              parted ? nullptr : cursors_.get(), span);
 }
 
 void LineMatcher::DecodeLast() {
-  internal_.Decode(encoding_, last_.line, last_.text_length, query_->extras());
+  internal_.Decode(encoding_, last_.line, last_.text_length, query_->extras(), reading_);
   decoded_ = true;
 }
 
 const std::vector<LineSpan>& LineMatcher::PartsOfLast() {
   if (parts_found_) return parts_;
-  if (encoding_ != Encoding::kCp932 && !decoded_) DecodeLast();
-  FindParts(last_, internal_, parts_);
+  const bool internal = encoding_ != Encoding::kCp932 || joins_;
+  if (internal && !decoded_) DecodeLast();
+  FindParts(last_, internal ? &internal_ : nullptr, parts_);
   parts_found_ = true;
   return parts_;
 }
 
 const std::vector<LineSpan>& LineMatcher::Parts(const MatchLine& line) {
-  if (encoding_ != Encoding::kCp932) {
-    other_.Decode(encoding_, line.line, line.text_length, query_->extras());
-  }
-  FindParts(line, other_, other_parts_);
+  const bool internal = encoding_ != Encoding::kCp932 || Joins(line);
+  if (internal) other_.Decode(encoding_, line.line, line.text_length, query_->extras(), reading_);
+  FindParts(line, internal ? &other_ : nullptr, other_parts_);
   return other_parts_;
 }
 
 // The parts of the text the entries read (the line, or its internal form), in the line's own
-// bytes.
-void LineMatcher::FindParts(const MatchLine& line, const InternalLine& internal,
+// bytes. A line in the internal form ends at its text's end (a NUL ends the text decoded).
+void LineMatcher::FindParts(const MatchLine& line, const InternalLine* internal,
                             std::vector<LineSpan>& parts) const {
-  const bool cp932 = encoding_ == Encoding::kCp932;
-  const char* text = cp932 ? line.line : internal.text();
-  const std::size_t n = cp932 ? line.length : internal.size();
+  const char* text = internal == nullptr ? line.line : internal->text();
+  const std::size_t n = internal == nullptr ? line.length : internal->size();
   query_->MatchedParts(text, n, parts);
   if (bound_ != Bound::kNone) {
     const std::size_t end = TextLength(text, n);
     std::erase_if(parts, [&](const LineSpan& p) { return !Bounded(text, end, p); });
   }
-  if (!cp932) {
+  if (internal != nullptr) {
     for (LineSpan& part : parts) {
-      part = {internal.SourceOffset(part.start), internal.SourceOffset(part.end)};
+      part = {internal->SourceOffset(part.start), internal->SourceOffset(part.end)};
     }
   }
 }
@@ -259,7 +293,7 @@ void LineMatcher::FindParts(const MatchLine& line, const InternalLine& internal,
 bool LineMatcher::EmptyMatchBounded() {
   const char* text = last_.line;
   std::size_t end = last_.text_length;
-  if (encoding_ != Encoding::kCp932) {
+  if (encoding_ != Encoding::kCp932 || Joins(last_)) {
     if (!decoded_) DecodeLast();
     text = internal_.text();
     end = internal_.size();

@@ -38,7 +38,10 @@ struct MatchLine {
 // read window cannot match, and what the cursors learned of each line read.
 class LineCursors {
  public:
-  explicit LineCursors(const Query& query) : query_(query) { Make(Encoding::kCp932); }
+  explicit LineCursors(const Query& query)
+      : query_(query), selectors_(ReadingOf(query.fold_flags()).as_read) {
+    Make(Encoding::kCp932);
+  }
 
   // For the next input, whose lines are in the encoding.
   void Reset(Encoding e);
@@ -58,7 +61,13 @@ class LineCursors {
   std::vector<std::unique_ptr<Prefilter::Cursor>> cursors_;
   bool active_ = false;  // every group has a prefilter
   std::uint64_t retry_at_ = 0;
+  const bool selectors_;  // as read: UTF-8 lines with variation selectors are candidates
+  std::uint64_t selector_clear_to_ = 0;  // no selector begins before this, in the input
 };
+
+// Where the first byte of a variation selector may be in UTF-8 text (a quick look, which may
+// find more), or n.
+std::size_t FirstSelectorByte(const char* text, std::size_t n);
 
 class LineMatcher {
  public:
@@ -113,7 +122,11 @@ class LineMatcher {
   class EngineOf;
 
   void DecodeLast();
-  void FindParts(const MatchLine& line, const InternalLine& internal,
+  // Whether a line read as it is must be read through InternalLine: its marks join kana.
+  bool Joins(const MatchLine& line) const {
+    return reading_.as_read && MayJoin(line.line, line.text_length, reading_.spacing);
+  }
+  void FindParts(const MatchLine& line, const InternalLine* internal,
                  std::vector<LineSpan>& parts) const;
   bool Bounded(const char* text, std::size_t end, const LineSpan& p) const;
   bool EmptyMatchBounded();
@@ -121,6 +134,7 @@ class LineMatcher {
   const Query& sjis_;
   const Query& decoded_query_;
   const Bound bound_;
+  const Reading reading_;
   Encoding encoding_ = Encoding::kCp932;
   const Query* query_;
   bool empty_may_hit_ = false;
@@ -137,6 +151,7 @@ class LineMatcher {
   MatchLine last_;
   InternalLine internal_;
   bool decoded_ = false;      // internal_ holds the last line
+  bool joins_ = false;        // the last line, in code page 932, is read with marks joined
   bool parts_found_ = false;  // parts_ holds the last line's
   std::vector<LineSpan> parts_;
   InternalLine other_;  // a line other than the last, decoded

@@ -98,6 +98,15 @@ EncodingQueries CompileForEncodings(std::vector<std::string> entries, const Quer
   EncodingQueries queries;
   QueryOptions options = given;
   options.match.strict = true;
+  // Patterns are read as the text is: a kana and its mark one character.
+  const Reading reading = ReadingOf(options.match.fold_flags);
+  if (reading.as_read) {
+    std::string joined;
+    std::vector<std::uint32_t> from;
+    for (std::string& entry : entries) {
+      if (JoinMarks(entry.data(), entry.size(), reading.spacing, joined, from)) entry = joined;
+    }
+  }
   const bool empty =
       std::any_of(entries.begin(), entries.end(), [](const std::string& e) { return e.empty(); });
   if (empty && bound == Bound::kNone) {

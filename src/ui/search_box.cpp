@@ -26,7 +26,7 @@ void CopyField(char (&field)[N], const char* text) {
 int Sign16(int value) { return static_cast<std::int16_t>(static_cast<std::uint16_t>(value)); }
 
 // The box applies its parameters to the exports' settings, and its searches take them from there.
-ExportSettings SettingsNow() { return {GetFoldFlags(), GetOutputMode(), GetLineMode()}; }
+ExportSettings SettingsNow() { return {FoldFlagsInForce(), GetOutputMode(), GetLineMode()}; }
 
 }  // namespace
 

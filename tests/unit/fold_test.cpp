@@ -192,15 +192,17 @@ TEST_F(FoldTest, NumericSymbolsFoldToAscii) {
   EXPECT_EQ(colon.code, 0x8146);
 }
 
-// The map the matchers use agrees with the step-by-step fold for every code and flag value, and
-// folding twice changes nothing.
+// The map the matchers use agrees with the step-by-step fold for every code and flag value, the
+// exports' and as read, and folding twice changes nothing.
 TEST_F(FoldTest, MapMatchesStepsAndIsIdempotentEverywhere) {
   for (int flags = 0; flags <= kFoldBits; ++flags) {
-    const Code* map = FoldTable::For(flags | 0x100).map();
-    for (unsigned c = 0; c <= 0xFFFF; ++c) {
-      const Code once = FoldCode(static_cast<Code>(c), flags);
-      ASSERT_EQ(map[c], once) << std::hex << flags << " " << c;
-      ASSERT_EQ(map[once], once) << std::hex << flags << " " << c;
+    for (const int as_read : {0, FoldAsRead}) {
+      const Code* map = FoldTable::For(flags | as_read | 0x1000).map();  // 0x1000 means nothing
+      for (unsigned c = 0; c <= 0xFFFF; ++c) {
+        const Code once = FoldCode(static_cast<Code>(c), flags | as_read);
+        ASSERT_EQ(map[c], once) << std::hex << flags << " " << c;
+        ASSERT_EQ(map[once], once) << std::hex << (flags | as_read) << " " << c;
+      }
     }
   }
 }

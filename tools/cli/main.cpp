@@ -71,7 +71,7 @@ int Main(int argc, char** argv) {
   auto extras = std::make_shared<ExtraChars>();
   if (!CollectPatterns(o, patterns, *extras, error)) return Fail(error);
 
-  const Queries queries = BuildQueries(patterns, o.kind, o.fold_flags, extras, BoundOf(o));
+  const Queries queries = BuildQueries(patterns, o.kind, o.CompareFlags(), extras, BoundOf(o));
   if (!o.encoding_auto) WarnOfCharsNoFileHolds(patterns, *extras, o.encoding);
 
   std::vector<Target> targets;

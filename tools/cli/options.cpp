@@ -102,6 +102,7 @@ const OptionDef kOptions[] = {
      "the library's FoldFlags word, added to the above (0x01-0x7F)",
      [](Options& o, Arg arg) {
        int flags = 0;
+       o.library_folds = true;
        return SetNumber(arg, kFoldBits, flags) && (o.fold_flags |= flags, true);
      }},
     {'n', "line-number", nullptr, "Output", "prefix each line with its number",

@@ -10,6 +10,7 @@
 #include "glob.h"
 #include "match/compiled_list.h"
 #include "mbchar/encoding.h"
+#include "mbchar/fold.h"
 
 namespace kensaku::cli {
 
@@ -32,6 +33,10 @@ struct Options {
 
   SearchKind kind = SearchKind::kMatch;
   int fold_flags = 0;
+  bool library_folds = false;  // --fold-flags: the word means what it means to the exports
+  // The flags queries compare under: text as its readers see it, unless --fold-flags asks for
+  // the exports' own folds.
+  int CompareFlags() const { return library_folds ? fold_flags & kFoldBits : fold_flags | FoldAsRead; }
 
   int with_filename = -1;  // -1: only with several files or a recursive search
   bool line_numbers = false;

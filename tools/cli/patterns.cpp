@@ -69,7 +69,8 @@ bool CollectPatterns(const Options& options, std::vector<std::string>& patterns,
     for (std::size_t i = 0; i < lines.size(); ++i) {
       std::string sjis = lines[i];
       std::string problem;
-      if (convert && !InternalFromUtf8(lines[i], extras, sjis, problem)) {
+      if (convert && !InternalFromUtf8(lines[i], extras, sjis, problem,
+                                       (options.CompareFlags() & FoldAsRead) != 0)) {
         if (problem == "is not UTF-8 text") {
           problem += " (use --pattern-encoding=sjis for Shift_JIS bytes)";
         }
