@@ -65,6 +65,7 @@ UNIHAN_LEFT_OUT = {
     "寘置": "寘 is a character of its own, not a form of 置",
     "纊絖": "纊 is silk floss, 絖 in Japanese a glossy silk (ぬめ)",
     "澈徹": "澈 (clear water, in given names) and 徹 (pierce) are different characters",
+    "仼任": "仼 (read キョウ) is a character of its own; 任 is named for a Hong Kong glyph",
 }
 
 # Hand-checked pairs people use that the sources lack: variants common in names, and the right

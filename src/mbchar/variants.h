@@ -11,7 +11,8 @@
 namespace kensaku {
 
 // The common form of a variant kanji, or u itself. CommonKanjiOf(CommonKanjiOf(u)) is always
-// CommonKanjiOf(u).
+// CommonKanjiOf(u). Which form of a pair is the common one is the sources' choice (kakasi reads
+// 島 as 嶋): a fold that maps pattern and text alike finds either.
 char32_t CommonKanjiOf(char32_t u);
 
 // The code page 932 code of the common form of the character at `code`, when there is one and
