@@ -72,7 +72,7 @@ UNIHAN_LEFT_OUT = {
 # forms of kakasi pairs left out above.
 HAND = [
     "驒騨",  # 飛驒
-    "﨑崎",  # 山﨑; Unihan names six forms
+    "﨑崎",  # 山﨑; Unihan names seven forms
     "德徳",  # Unihan names 悳 and 惪
     "濵浜",  # 濵田; Unihan names 濱 and 瀕
     "鄕郷",  # Unihan names 郷 and 鄉
