@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs on a Debian machine, as root, with apt: only what is missing.
-#   install-deps.sh demo     the tool alone (make demo): a compiler, cmake, make, and Python for
-#                            the generated encoding tables
+#   install-deps.sh demo     the tool alone (make demo): a compiler, cmake, make, and Python,
+#                            kakasi-dic and unicode-data for the generated tables
 #   install-deps.sh native   the Linux build (library, tool, unit tests, benchmarks)
 #   install-deps.sh all      also the 32-bit and 64-bit Windows cross builds, Wine and the
 #                            comparison tools
@@ -11,14 +11,14 @@ set -eu
 want=${1:-all}
 
 native=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev libtsan2 clang
-        libclang-rt-14-dev
+        libclang-rt-14-dev kakasi-dic unicode-data
         dpkg-dev python3 python3-pytest python3-setuptools python3-pip python3-dask
         python3-distributed python3-pandas valgrind ripgrep)
 windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth locales bc
          ugrep ripgrep fonts-ipafont-mincho imagemagick llvm unzip
          g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64)
 
-demo=(g++ cmake make python3)
+demo=(g++ cmake make python3 kakasi-dic unicode-data)
 
 bench=(hyperfine nkf ripgrep grep libc-bin dpkg-dev python3 python3-dask python3-distributed
        python3-pandas time g++-multilib)
