@@ -66,6 +66,8 @@ extern "C" {
 #define KENSAKU_FOLD_TO_HALF_WIDTH 0x20
 #define KENSAKU_FOLD_NUMERIC 0x40
 #endif
+/* Old and variant kanji as their common form (髙 as 高, 﨑 as 崎, 邊 as 辺); this interface only. */
+#define KENSAKU_FOLD_VARIANTS 0x80
 
 /* How patterns are read. */
 #define KENSAKU_KIND_PATTERN 0     /* the pattern language: . [a-z] x* #x @ ^ and escapes */

@@ -69,6 +69,7 @@ class Fold(enum.IntFlag):
     TO_FULL_WIDTH = 0x10
     TO_HALF_WIDTH = 0x20  # to kensaku.legacy: wins over TO_FULL_WIDTH, drops voicing marks
     IGNORE_DIGITS = 0x40  # full-width digits and numeric symbols as ASCII
+    IGNORE_VARIANTS = 0x80  # old and variant kanji as the common form (not in kensaku.legacy)
     # The command-line tool's -i, -k, --ignore-width (and --ignore-digits above).
     IGNORE_CASE = TO_UPPER
     IGNORE_KANA = KANA_TO_KATAKANA

@@ -338,11 +338,14 @@ def _parser() -> argparse.ArgumentParser:
     add("-i", "--ignore-case", action="store_true", help="ignore the case of letters")
     add("-k", "--ignore-kana", action="store_true",
         help="ignore hiragana against katakana")
-    add("--ignore-width", action="store_true", help="ignore full width against half width")
+    add("--ignore-width", action="store_true",
+        help="ignore full width against half width (ｶﾞ as ガ; voicing still counts)")
     add("--ignore-digits", action="store_true",
         help="read full-width digits and numeric symbols as ASCII")
+    add("--ignore-variants", action="store_true",
+        help="read old and variant kanji as the common form (髙 as 高)")
     add("--fold-flags", type=lambda text: int(text, 0), default=0, metavar="N",
-        help="the library's FoldFlags word, added to the above")
+        help="the Fold flags (KENSAKU_FOLD_ bits), added to the above")
     add("-v", "--invert-match", action="store_true", help="select the lines that do not match")
     add("-n", "--line-number", action="store_true", help="prefix each line with its number")
     add("-b", "--byte-offset", action="store_true",
@@ -378,7 +381,7 @@ def _parser() -> argparse.ArgumentParser:
 def _fold(options) -> int:
     return (options.fold_flags | (0x04 if options.ignore_case else 0)
             | (0x02 if options.ignore_kana else 0) | (0x20 if options.ignore_width else 0)
-            | (0x40 if options.ignore_digits else 0))
+            | (0x40 if options.ignore_digits else 0) | (0x80 if options.ignore_variants else 0))
 
 
 def _patterns(options, parser) -> tuple:

@@ -90,7 +90,7 @@ bool CheckOptions(const kensaku_query_options& o, kensaku_error* error) {
   Encoding e;
   if (o.kind < KENSAKU_KIND_PATTERN || o.kind > KENSAKU_KIND_LITERAL) {
     SetError(error, KENSAKU_E_ARGUMENT, "unknown kind " + std::to_string(o.kind));
-  } else if ((o.fold & ~0x7Fu) != 0) {
+  } else if ((o.fold & ~0xFFu) != 0) {
     SetError(error, KENSAKU_E_ARGUMENT, "unknown fold flags " + std::to_string(o.fold));
   } else if (!EncodingOf(o.encoding, e)) {
     SetError(error, KENSAKU_E_ARGUMENT, "unknown encoding " + std::to_string(o.encoding));
@@ -105,8 +105,8 @@ bool CheckOptions(const kensaku_query_options& o, kensaku_error* error) {
 
 // Each pattern in the internal form; false with the pattern and byte at fault.
 bool Entries(const char* const* patterns, const std::size_t* lengths, std::size_t count,
-             bool utf8, kensaku::ExtraChars& extras, std::vector<std::string>& entries,
-             kensaku_error* error) {
+             bool utf8, kensaku::Reading reading, kensaku::ExtraChars& extras,
+             std::vector<std::string>& entries, kensaku_error* error) {
   for (std::size_t i = 0; i < count; ++i) {
     if (patterns[i] == nullptr) {
       SetError(error, KENSAKU_E_ARGUMENT, "pattern " + std::to_string(i) + " is null");
@@ -128,7 +128,7 @@ bool Entries(const char* const* patterns, const std::size_t* lengths, std::size_
       const std::size_t broken = kensaku::FirstBrokenUtf8(text.data(), text.size());
       if (broken < text.size()) return fault(broken, "not UTF-8");
       std::string problem;
-      if (!kensaku::InternalFromUtf8(text, extras, entry, problem, true)) {
+      if (!kensaku::InternalFromUtf8(text, extras, entry, problem, reading)) {
         return fault(0, problem);
       }
     }
@@ -305,15 +305,16 @@ kensaku_query* kensaku_query_new(const char* const* patterns, const std::size_t*
   return Guarded(error, static_cast<kensaku_query*>(nullptr), [&]() -> kensaku_query* {
     auto extras = std::make_shared<kensaku::ExtraChars>();
     std::vector<std::string> entries;
-    if (!Entries(patterns, lengths, count, o.pattern_encoding == KENSAKU_ENCODING_UTF8, *extras,
-                 entries, error)) {
+    const int fold = static_cast<int>(o.fold) | kensaku::FoldAsRead;
+    if (!Entries(patterns, lengths, count, o.pattern_encoding == KENSAKU_ENCODING_UTF8,
+                 kensaku::ReadingOf(fold), *extras, entries, error)) {
       return nullptr;
     }
     kensaku::QueryOptions q;
     static constexpr kensaku::SearchKind kKinds[] = {
         kensaku::SearchKind::kMatch, kensaku::SearchKind::kMatchs, kensaku::SearchKind::kInc};
     q.kind = kKinds[o.kind];
-    q.match = kensaku::MatchOptions(static_cast<int>(o.fold) | kensaku::FoldAsRead);
+    q.match = kensaku::MatchOptions(fold);
     if (!extras->empty()) q.extras = extras;
     auto query = std::make_unique<kensaku_query>();
     query->queries = kensaku::CompileForEncodings(std::move(entries), q);
@@ -507,7 +508,7 @@ const char* kensaku_encoding_name(int code) {
 
 std::int64_t kensaku_fold_utf8(const char* text, std::size_t length, unsigned fold, char* out,
                                std::size_t capacity) {
-  if ((text == nullptr && length > 0) || (fold & ~0x7Fu) != 0) return KENSAKU_E_ARGUMENT;
+  if ((text == nullptr && length > 0) || (fold & ~0xFFu) != 0) return KENSAKU_E_ARGUMENT;
   kensaku_error error{};
   const std::int64_t n = Guarded(&error, std::int64_t{0}, [&] {
     return CopyOut(kensaku::FoldUtf8({text, length}, static_cast<int>(fold) | kensaku::FoldAsRead),

@@ -1,5 +1,7 @@
 #include "match/compiled_list.h"
 
+#include "mbchar/internal_text.h"
+
 #include <type_traits>
 
 namespace kensaku {
@@ -30,7 +32,10 @@ CompiledList::Entries CompileAs(SearchKind kind, std::span<const char* const> pa
 
 CompiledList::CompiledList(SearchKind kind, std::span<const char* const> patterns,
                            const MatchOptions& options, const ExtraChars* extras)
-    : kind_(kind), entries_(CompileAs(kind, patterns, options)), extras_(extras) {
+    : kind_(kind),
+      entries_(CompileAs(kind, patterns, options)),
+      extras_(extras),
+      variants_(ReadingOf(options.fold_flags).variants) {
   std::vector<const ByteFinder*> finders;
   std::visit(
       [&finders](const auto& entries) {
@@ -44,7 +49,7 @@ const Prefilter* CompiledList::prefilter(Encoding e) const {
   if (e == Encoding::kCp932) return prefilter_.get();
   // The stateful encodings are read as UTF-8.
   Encoded& encoded = encoded_[e == Encoding::kEucJp ? 1 : 0];
-  const FormsIn in{e == Encoding::kEucJp ? Encoding::kEucJp : Encoding::kUtf8, extras_};
+  const FormsIn in{e == Encoding::kEucJp ? Encoding::kEucJp : Encoding::kUtf8, extras_, variants_};
   std::call_once(encoded.made, [&] {
     std::visit(
         [&](const auto& entries) {

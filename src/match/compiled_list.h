@@ -77,6 +77,7 @@ class CompiledList {
   Entries entries_;
   std::unique_ptr<Prefilter> prefilter_;  // holds finders of entries_, which never changes
   const ExtraChars* extras_;
+  bool variants_ = false;  // kanji code page 932 lacks are read as their common form
   struct Encoded {
     std::once_flag made;
     std::vector<ByteFinder> finders;

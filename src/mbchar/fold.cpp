@@ -9,6 +9,7 @@
 #include "mbchar/encoding.h"
 #include "mbchar/fold_tables.h"
 #include "mbchar/internal_text.h"
+#include "mbchar/variants.h"
 
 namespace kensaku {
 namespace {
@@ -156,6 +157,7 @@ Code FoldAsReadCode(Code code, int flags) {
   unsigned c = code;
   // A character code page 932 has twice (NEC and IBM rows) reads as one.
   if (const Code one = c >= 0x8140 ? Cp932OfUnicode(UnicodeOfCp932(code)) : 0; one != 0) c = one;
+  if (flags & FoldVariants) c = CommonKanjiOfCp932(static_cast<Code>(c));
   if (flags & (FoldToHalfWidth | FoldToFullWidth)) c = WidthAsRead(c);
   if (flags & (FoldToUpper | FoldToLower)) c = UpperAsRead(c);
   if (flags & (FoldKanaToHiragana | FoldKanaToKatakana)) {

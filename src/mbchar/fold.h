@@ -33,8 +33,8 @@ inline constexpr int kFoldBits = 0x7F;  // other bits are kept but change nothin
 // forms read as full width), the case fold takes every letter with a case, the kana fold every
 // kana with a partner, and kana joined with a voicing mark read as one character
 // (internal_text.h). The tool, the C interface and Python compare this way.
+inline constexpr int FoldVariants = 0x80;  // as read: old and variant kanji as the common form
 inline constexpr int FoldAsRead = 0x100;
-inline constexpr int FoldVariants = 0x200;  // with FoldAsRead: old and variant kanji as common
 inline constexpr int kAllFoldBits = kFoldBits | FoldAsRead | FoldVariants;
 
 // Fold of one code under the given flags, computed step by step.

@@ -6,6 +6,7 @@
 
 #include "mbchar/fold.h"
 #include "mbchar/fold_tables.h"
+#include "mbchar/variants.h"
 
 namespace kensaku {
 namespace {
@@ -254,11 +255,13 @@ inline void PutCode(Code code, char*& out) {
 // One character of the line at p (n > 0 bytes) written in the internal form at out; returns the
 // bytes it took. The slow, general way.
 std::size_t PutChar(Encoding e, const char* p, std::size_t n, const ExtraChars* extras,
-                    char*& out, bool drop_selectors = false) {
-  const TextChar c = ReadTextChar(e, p, n);
-  if (!(drop_selectors && !c.broken && IsVariationSelector(c.unicode))) {
-    PutCode(InternalCode(c, extras), out);
+                    char*& out, Reading reading = {}) {
+  TextChar c = ReadTextChar(e, p, n);
+  if (reading.as_read && !c.broken) {
+    if (IsVariationSelector(c.unicode)) return c.length;
+    if (reading.variants) c.unicode = CommonKanjiOf(c.unicode);
   }
+  PutCode(InternalCode(c, extras), out);
   return c.length;
 }
 
@@ -291,7 +294,7 @@ const Code* EucJpCodes() {
 }
 
 void DecodeUtf8(const unsigned char* p, const unsigned char* end, const ExtraChars* extras,
-                char*& out, bool drop_selectors) {
+                char*& out, Reading reading) {
   const Code* bmp = Cp932OfBmp();
   while (p < end) {
     const unsigned b = p[0];
@@ -312,12 +315,12 @@ void DecodeUtf8(const unsigned char* p, const unsigned char* end, const ExtraCha
       }
     }
     p += PutChar(Encoding::kUtf8, reinterpret_cast<const char*>(p),
-                 static_cast<std::size_t>(end - p), extras, out, drop_selectors);
+                 static_cast<std::size_t>(end - p), extras, out, reading);
   }
 }
 
 void DecodeEucJp(const unsigned char* p, const unsigned char* end, const ExtraChars* extras,
-                 char*& out) {
+                 char*& out, Reading reading) {
   const Code* codes = EucJpCodes();
   while (p < end) {
     const unsigned b = p[0];
@@ -341,7 +344,7 @@ void DecodeEucJp(const unsigned char* p, const unsigned char* end, const ExtraCh
       }
     }
     p += PutChar(Encoding::kEucJp, reinterpret_cast<const char*>(p),
-                 static_cast<std::size_t>(end - p), extras, out);
+                 static_cast<std::size_t>(end - p), extras, out, reading);
   }
 }
 
@@ -353,7 +356,7 @@ void InternalLine::Decode(Encoding e, const char* line, std::size_t n, const Ext
   line_ = line;
   length_ = n;
   extras_ = extras;
-  drop_selectors_ = reading.as_read;
+  reading_ = reading;
   at_.clear();
   joined_ = false;
   if (text_.size() < n + 1) text_.resize(n + 1);
@@ -364,9 +367,9 @@ void InternalLine::Decode(Encoding e, const char* line, std::size_t n, const Ext
     std::memcpy(out, line, n);
     out += n;
   } else if (e == Encoding::kEucJp) {
-    DecodeEucJp(p, p + n, extras, out);
+    DecodeEucJp(p, p + n, extras, out, reading);
   } else {
-    DecodeUtf8(p, p + n, extras, out, drop_selectors_);
+    DecodeUtf8(p, p + n, extras, out, reading);
   }
   *out = '\0';
   size_ = static_cast<std::size_t>(out - start);
@@ -383,7 +386,7 @@ std::size_t InternalLine::SourceOffset(std::size_t i) const {
     for (std::size_t k = 0; k < length_;) {
       char* out = bytes;
       const std::size_t taken =
-          PutChar(encoding_, line_ + k, length_ - k, extras_, out, drop_selectors_);
+          PutChar(encoding_, line_ + k, length_ - k, extras_, out, reading_);
       at_.insert(at_.end(), static_cast<std::size_t>(out - bytes), static_cast<std::uint32_t>(k));
       k += taken;
     }
@@ -393,7 +396,7 @@ std::size_t InternalLine::SourceOffset(std::size_t i) const {
 }
 
 bool InternalFromUtf8(std::string_view utf8, ExtraChars& extras, std::string& out,
-                      std::string& problem, bool as_read) {
+                      std::string& problem, Reading reading) {
   out.clear();
   for (std::size_t i = 0; i < utf8.size();) {
     const TextChar c = ReadTextChar(Encoding::kUtf8, utf8.data() + i, utf8.size() - i);
@@ -401,14 +404,15 @@ bool InternalFromUtf8(std::string_view utf8, ExtraChars& extras, std::string& ou
       problem = "is not UTF-8 text";
       return false;
     }
-    if (as_read && IsVariationSelector(c.unicode)) {
+    if (reading.as_read && IsVariationSelector(c.unicode)) {
       i += c.length;
       continue;
     }
-    Code code = c.unicode < 0x80 ? static_cast<Code>(c.unicode) : Cp932OfUnicode(c.unicode);
-    if (code == 0) code = FixedCodeOf(c.unicode);
-    if (code == 0 && c.unicode != 0) code = extras.Add(c.unicode);
-    if (code == 0 && c.unicode != 0) {
+    const char32_t u = reading.variants ? CommonKanjiOf(c.unicode) : c.unicode;
+    Code code = u < 0x80 ? static_cast<Code>(u) : Cp932OfUnicode(u);
+    if (code == 0) code = FixedCodeOf(u);
+    if (code == 0 && u != 0) code = extras.Add(u);
+    if (code == 0 && u != 0) {
       char message[96];
       std::snprintf(message, sizeof message,
                     "'%.*s' (U+%04X): too many characters that Shift_JIS lacks",
@@ -446,8 +450,9 @@ std::string FoldUtf8(std::string_view text, int fold_flags) {
     const TextChar c = ReadTextChar(Encoding::kUtf8, text.data() + at, text.size() - at);
     Code code = 0;
     if (!c.broken) {
-      code = c.unicode < 0x80 ? static_cast<Code>(c.unicode) : Cp932OfUnicode(c.unicode);
-      if (code == 0) code = FixedCodeOf(c.unicode);
+      const char32_t u = reading.variants ? CommonKanjiOf(c.unicode) : c.unicode;
+      code = u < 0x80 ? static_cast<Code>(u) : Cp932OfUnicode(u);
+      if (code == 0) code = FixedCodeOf(u);
     }
     const bool dropped = reading.as_read && !c.broken && IsVariationSelector(c.unicode);
     if (!dropped) chars.push_back({code, at, c.length});

@@ -95,10 +95,12 @@ constexpr bool IsVariationSelector(char32_t u) {
 struct Reading {
   bool as_read = false;
   bool spacing = false;
+  bool variants = false;  // kanji code page 932 lacks read as their common form (FoldVariants)
 };
 inline Reading ReadingOf(int fold_flags) {
   const bool as_read = (fold_flags & FoldAsRead) != 0;
-  return {as_read, as_read && (fold_flags & (FoldToHalfWidth | FoldToFullWidth)) != 0};
+  return {as_read, as_read && (fold_flags & (FoldToHalfWidth | FoldToFullWidth)) != 0,
+          as_read && (fold_flags & FoldVariants) != 0};
 }
 
 // Whether text in the internal form (or code page 932 text) may hold a mark that joins the kana
@@ -135,7 +137,7 @@ class InternalLine {
   const char* line_ = nullptr;
   std::size_t length_ = 0;
   const ExtraChars* extras_ = nullptr;
-  bool drop_selectors_ = false;
+  Reading reading_;
   mutable std::vector<std::uint32_t> at_;  // empty until asked
   // Marks joined to their kana: the text entries read, and where each of its bytes was in text_.
   bool joined_ = false;
@@ -148,9 +150,9 @@ std::vector<char32_t> ExtraCharsIn(const std::string& pattern, const ExtraChars&
 
 // A pattern typed as UTF-8 in the internal form: characters code page 932 lacks are added to
 // extras. False, with the trouble named, when the text is no UTF-8 or extras are full.
-// As read, variation selectors are left out.
+// As read, variation selectors are left out (and variant kanji are their common form).
 bool InternalFromUtf8(std::string_view utf8, ExtraChars& extras, std::string& out,
-                      std::string& problem, bool as_read = false);
+                      std::string& problem, Reading reading = {});
 
 // A UTF-8 text with each character folded under the flags as a query compares it, as UTF-8:
 // characters code page 932 lacks, and broken sequences, stay as they are.

@@ -8,6 +8,7 @@
 #include "frame/find_byte.h"
 #include "mbchar/fold.h"
 #include "mbchar/internal_text.h"
+#include "mbchar/variants.h"
 
 namespace kensaku {
 
@@ -99,6 +100,11 @@ bool EncodedForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, 
       for (const std::string& form : FormsOfUnicode(in.encoding, extra)) add(form);
     } else {
       for (const std::string& form : FormsOfCp932(in.encoding, c)) add(form);
+      if (in.variants) {
+        for (const char32_t v : VariantsLacking932(UnicodeOfCp932(c))) {
+          for (const std::string& form : FormsOfUnicode(in.encoding, v)) add(form);
+        }
+      }
     }
   }
   const std::size_t before = forms.size();

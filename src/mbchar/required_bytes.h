@@ -52,6 +52,7 @@ class ExtraChars;
 struct FormsIn {
   Encoding encoding = Encoding::kCp932;
   const ExtraChars* extras = nullptr;
+  bool variants = false;  // variant kanji code page 932 lacks are read as their common form
 };
 
 // The forms of the given characters (distinct, none null), one per length: in code page 932 the

@@ -32,4 +32,23 @@ Code CommonKanjiOfCp932(Code code) {
   return c != 0 ? c : code;  // a common form outside code page 932 cannot stand in the text
 }
 
+const std::vector<char32_t>& VariantsLacking932(char32_t common) {
+  static const std::vector<char32_t> kNone;
+  static const std::vector<std::pair<char32_t, std::vector<char32_t>>> lacking = [] {
+    std::vector<std::pair<char32_t, std::vector<char32_t>>> found;
+    for (const KanjiVariant& v : kKanjiVariants) {
+      if (Cp932OfUnicode(v.variant) != 0) continue;
+      auto it = std::find_if(found.begin(), found.end(),
+                             [&](const auto& entry) { return entry.first == v.common; });
+      if (it == found.end()) it = found.insert(found.end(), {v.common, {}});
+      it->second.push_back(v.variant);
+    }
+    return found;
+  }();
+  for (const auto& [c, variants] : lacking) {
+    if (c == common) return variants;
+  }
+  return kNone;
+}
+
 }  // namespace kensaku

@@ -6,6 +6,8 @@
 #ifndef KENSAKU_SRC_MBCHAR_VARIANTS_H_
 #define KENSAKU_SRC_MBCHAR_VARIANTS_H_
 
+#include <vector>
+
 #include "mbchar/mbchar.h"
 
 namespace kensaku {
@@ -19,6 +21,9 @@ char32_t CommonKanjiOf(char32_t u);
 // code page 932 holds it (as Cp932OfUnicode writes it); else `code` itself. The NEC-selected and
 // the IBM code of a variant give the same code.
 Code CommonKanjiOfCp932(Code code);
+
+// The variants of a common form that code page 932 lacks (text in other encodings may hold them).
+const std::vector<char32_t>& VariantsLacking932(char32_t common);
 
 }  // namespace kensaku
 

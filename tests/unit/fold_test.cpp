@@ -196,7 +196,7 @@ TEST_F(FoldTest, NumericSymbolsFoldToAscii) {
 // exports' and as read, and folding twice changes nothing.
 TEST_F(FoldTest, MapMatchesStepsAndIsIdempotentEverywhere) {
   for (int flags = 0; flags <= kFoldBits; ++flags) {
-    for (const int as_read : {0, FoldAsRead}) {
+    for (const int as_read : {0, FoldAsRead, FoldAsRead | FoldVariants}) {
       const Code* map = FoldTable::For(flags | as_read | 0x1000).map();  // 0x1000 means nothing
       for (unsigned c = 0; c <= 0xFFFF; ++c) {
         const Code once = FoldCode(static_cast<Code>(c), flags | as_read);

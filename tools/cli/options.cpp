@@ -94,12 +94,15 @@ const OptionDef kOptions[] = {
     {'k', "ignore-kana", nullptr, "Folding", "ignore hiragana against katakana",
      [](Options& o, Arg) { return o.fold_flags |= FoldKanaToKatakana, true; }},
     {0, "ignore-width", nullptr, "Folding",
-     "ignore full width against half width (kana and voicing marks too)",
+     "ignore full width against half width (ｶﾞ as ガ; voicing still counts)",
      [](Options& o, Arg) { return o.fold_flags |= FoldToHalfWidth, true; }},
     {0, "ignore-digits", nullptr, "Folding", "read full-width digits and numeric symbols as ASCII",
      [](Options& o, Arg) { return o.fold_flags |= FoldNumeric, true; }},
+    {0, "ignore-variants", nullptr, "Folding",
+     "read old and variant kanji as the common form (髙 as 高, 﨑 as 崎, 邊 as 辺)",
+     [](Options& o, Arg) { return o.fold_flags |= FoldVariants, true; }},
     {0, "fold-flags", "N", "Folding",
-     "the library's FoldFlags word, added to the above (0x01-0x7F)",
+     "the exports' FoldFlags word (0x01-0x7F), folding as they do (half width drops voicing)",
      [](Options& o, Arg arg) {
        int flags = 0;
        o.library_folds = true;

@@ -70,7 +70,7 @@ bool CollectPatterns(const Options& options, std::vector<std::string>& patterns,
       std::string sjis = lines[i];
       std::string problem;
       if (convert && !InternalFromUtf8(lines[i], extras, sjis, problem,
-                                       (options.CompareFlags() & FoldAsRead) != 0)) {
+                                       ReadingOf(options.CompareFlags()))) {
         if (problem == "is not UTF-8 text") {
           problem += " (use --pattern-encoding=sjis for Shift_JIS bytes)";
         }
