@@ -201,7 +201,7 @@ static void test_errors_and_limits(void) {
   check(kensaku_query_new(&broken, NULL, 1, NULL, &e) == NULL && e.code == KENSAKU_E_PATTERN &&
             e.position == 2,
         "a UTF-8 pattern that is no UTF-8 is refused with its place");
-  q = query("a", KENSAKU_KIND_LITERAL, 0x80, 0, -1);
+  q = query("a", KENSAKU_KIND_LITERAL, 0x100, 0, -1);
   check(q == NULL, "an unknown fold flag is refused");
   q = query("a", KENSAKU_KIND_LITERAL, 0, 0, 2);
   check(kensaku_search_file(q, "/nonexistent/kensaku", &e) == NULL && e.code == KENSAKU_E_OPEN &&
