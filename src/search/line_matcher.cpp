@@ -14,8 +14,14 @@ std::size_t FirstSelectorByte(const char* text, std::size_t n) {
   // FE00-FE0F are EF B8 80-8F, E0100-E01EF are F3 A0 84-87 xx.
   const void* plane = std::memchr(text, 0xF3, n);
   std::size_t first = plane != nullptr ? static_cast<const char*>(plane) - text : n;
-  const void* bmp = memmem(text, first, "\xEF\xB8", 2);
-  return bmp != nullptr ? static_cast<const char*>(bmp) - text : first;
+  for (const char* p = text; p < text + first; ++p) {
+    p = static_cast<const char*>(std::memchr(p, 0xEF, static_cast<std::size_t>(text + first - p)));
+    if (p == nullptr) break;
+    if (p + 1 == text + n || static_cast<unsigned char>(p[1]) == 0xB8) {
+      return static_cast<std::size_t>(p - text);
+    }
+  }
+  return first;
 }
 
 bool IsWordChar(Code c) {
