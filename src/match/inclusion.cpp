@@ -38,12 +38,12 @@ ByteRuns Inclusion::RequiredBytes(std::size_t* chars_before, bool* whole, const 
   const Reading reading = ReadingOf(fold_->flags());
   auto forms = [&](std::size_t i, std::vector<ByteSets>& out) {
     bool x = false;
-    if (codes[i] == kNullCode || codes[i] == kNoneCode) return 0;
+    if (codes[i] == kNullCode || codes[i] == kNoneCode) return false;
     std::vector<Code> chars = fold_->Preimages(codes[i]);
-    const bool joined = reading.as_read && AddJoinedBases(chars, in, reading.spacing);
-    if (!CharForms(chars, out, &x, in)) return 0;
+    if (!CharForms(chars, out, &x, in)) return false;
+    const bool joined = reading.as_read && AddJoinedForms(chars, out, in, reading.spacing);
     exact[i] = x && !joined;
-    return joined ? kFormsEndRun : kFormsUsable;
+    return true;
   };
   std::size_t start = 0, length = 0;
   ByteRuns runs = RequiredRunOf(codes.size(), forms, &start, &length);

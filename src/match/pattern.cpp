@@ -562,19 +562,19 @@ ByteRuns Pattern::RequiredBytes(std::size_t* chars_before, bool* whole, const Fo
   auto forms = [&](std::size_t i, std::vector<ByteSets>& out) {
     const Element& e = elements_[i];
     bool x = false;
-    if (e.skip) return 0;
+    if (e.skip) return false;
     std::vector<Code> chars;
     if (e.op == Op::kChar) {
-      if (e.code == kNullCode) return 0;
+      if (e.code == kNullCode) return false;
       chars = fold_->Preimages(e.code);
     } else if (e.op == Op::kClass && !e.negate) {
       unsigned codes = 0;
       for (std::uint32_t r = 0; r < e.range_count; ++r) {
         const Range& range = ranges_[e.first_range + r];
-        if (range.lo == kNullCode) return 0;
+        if (range.lo == kNullCode) return false;
         codes += static_cast<unsigned>(range.hi - range.lo) + 1;
       }
-      if (codes > kMaxSetCodes) return 0;
+      if (codes > kMaxSetCodes) return false;
       for (std::uint32_t r = 0; r < e.range_count; ++r) {
         const Range& range = ranges_[e.first_range + r];
         fold_->ForEachPreimageIn(range.lo, range.hi, [&chars](Code c) { chars.push_back(c); });
@@ -582,12 +582,12 @@ ByteRuns Pattern::RequiredBytes(std::size_t* chars_before, bool* whole, const Fo
       std::sort(chars.begin(), chars.end());
       chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
     } else {
-      return 0;
+      return false;
     }
-    const bool joined = reading.as_read && AddJoinedBases(chars, in, reading.spacing);
-    if (!CharForms(chars, out, &x, in)) return 0;
+    if (!CharForms(chars, out, &x, in)) return false;
+    const bool joined = reading.as_read && AddJoinedForms(chars, out, in, reading.spacing);
     exact[i] = x && !joined;
-    return joined ? kFormsEndRun : kFormsUsable;
+    return true;
   };
   std::size_t start = 0, length = 0;
   ByteRuns runs = RequiredRunOf(elements_.size(), forms, &start, &length);

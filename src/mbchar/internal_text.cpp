@@ -132,16 +132,23 @@ Code BaseOfJoined(Code c, bool* semi) {
     if (semi != nullptr) *semi = f->semi;
     return f->base;
   }
-  // Code page 932's joined kana sit one or two after their kana.
-  for (const int step : {1, 2}) {
-    if (c - step < 0x8140) continue;
-    const Code base = static_cast<Code>(c - step);
-    if (JoinedKana(base, step == 2) == c) {
-      if (semi != nullptr) *semi = step == 2;
-      return base;
+  // Code page 932's joined kana, by the kana they are made of (base << 1 | semi).
+  static const std::unordered_map<Code, unsigned> bases = [] {
+    std::unordered_map<Code, unsigned> found;
+    for (unsigned b = 0x8140; b <= 0x8396; ++b) {
+      for (const bool s : {false, true}) {
+        const Code joined = FixedKanaOf(static_cast<Code>(b)) == nullptr
+                                ? JoinedKana(static_cast<Code>(b), s)
+                                : 0;
+        if (joined != 0 && FixedKanaOf(joined) == nullptr) found.emplace(joined, b << 1 | s);
+      }
     }
-  }
-  return 0;
+    return found;
+  }();
+  const auto it = bases.find(c);
+  if (it == bases.end()) return 0;
+  if (semi != nullptr) *semi = (it->second & 1) != 0;
+  return static_cast<Code>(it->second >> 1);
 }
 
 bool AppendInternalUtf8(Code c, std::string& out) {

@@ -124,20 +124,35 @@ bool EncodedForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, 
 
 }  // namespace
 
-bool AddJoinedBases(std::vector<Code>& chars, const FormsIn& in, bool spacing) {
-  const std::size_t n = chars.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const Code base = BaseOfJoined(chars[i]);
-    // Only combining marks join a full-width kana without the width fold, and only UTF-8 has them.
-    const bool combining = in.encoding != Encoding::kCp932 && in.encoding != Encoding::kEucJp;
-    if (base != 0 && (base < 0x100 || spacing || combining)) {
-      chars.push_back(base);
+bool AddJoinedForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, const FormsIn& in,
+                    bool spacing) {
+  const Encoding e = in.encoding;
+  std::vector<std::string> written;  // each joined character as its kana and mark
+  for (Code c : chars) {
+    bool semi = false;
+    const Code base = BaseOfJoined(c, &semi);
+    if (base == 0) continue;
+    const bool half = base < 0x100;
+    // Combining marks are not among them: the lines that hold one are read in full
+    // (LineCursors), so that a pattern's runs stay one length.
+    std::vector<std::string> marks;
+    if (half || spacing) {
+      for (const std::string& m : FormsOfCp932(e, semi ? 0xDF : 0xDE)) marks.push_back(m);
+    }
+    if (spacing) {
+      for (const std::string& m : FormsOfCp932(e, semi ? 0x814B : 0x814A)) marks.push_back(m);
+    }
+    for (const std::string& b : FormsOfCp932(e, base)) {
+      for (const std::string& m : marks) written.push_back(b + m);
     }
   }
-  if (chars.size() == n) return false;
-  std::sort(chars.begin(), chars.end());
-  chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
-  return true;
+  for (const std::string& form : written) {
+    auto same = std::find_if(forms.begin(), forms.end(),
+                             [&](const ByteSets& sets) { return sets.size() == form.size(); });
+    if (same == forms.end()) same = forms.insert(forms.end(), ByteSets(form.size(), ByteSet{}));
+    for (std::size_t k = 0; k < form.size(); ++k) (*same)[k][static_cast<unsigned char>(form[k])] = true;
+  }
+  return !written.empty();
 }
 
 bool CharForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, bool* exact,

@@ -62,20 +62,18 @@ struct FormsIn {
 bool CharForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, bool* exact = nullptr,
                const FormsIn& in = {});
 
-// As read, a joined kana may stand in text as its kana and a mark: adds the kanas of the joined
-// ones among the characters that may be so written in the encoding (`spacing`: under the width
-// fold), and says whether there were any (a run must then end with them, RequiredRunOf).
+// As read, a joined kana may stand in text as its kana and a mark: adds those forms of the
+// characters that the encoding may hold (`spacing`: under the width fold, the spacing marks and
+// half-width marks after full-width kana; never the combining marks, whose lines the searches
+// read whole), each length its own sets, after CharForms. Whether
+// there were any (the forms then tell no character exactly).
 struct FormsIn;
-bool AddJoinedBases(std::vector<Code>& chars, const FormsIn& in, bool spacing);
-
-// What forms(i, forms) answers RequiredRunOf: usable, or usable as the last element of a run
-// (what follows it in a text is not known).
-inline constexpr int kFormsUsable = 1;
-inline constexpr int kFormsEndRun = 2;
+bool AddJoinedForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, const FormsIn& in,
+                    bool spacing);
 
 // Builds the best run that a sequence of elements requires in a row, where forms(i, forms) gives
-// the forms of element i (each one or two sets) and answers kFormsUsable or kFormsEndRun, or
-// false (0) for an element that cannot be part of one. Runs are cut there, at kMaxRequiredSets sets and before kMaxRunAlternatives
+// the forms of element i (each a run of sets, one per length), or returns false for an element
+// that cannot be part of one. Runs are cut there, at kMaxRequiredSets sets and before kMaxRunAlternatives
 // alternatives, and the run whose sets are narrowest wins. Empty when no element is usable.
 // With `start` and `length`, also the elements the run is made of.
 template <typename Forms>
@@ -98,8 +96,7 @@ ByteRuns RequiredRunOf(std::size_t count, Forms forms, std::size_t* start = null
   };
   for (std::size_t i = 0; i < count; ++i) {
     element.clear();
-    const int got = forms(i, element);
-    if (!got || element.empty()) {
+    if (!forms(i, element) || element.empty()) {
       end_run(i);
       continue;
     }
@@ -123,7 +120,6 @@ ByteRuns RequiredRunOf(std::size_t count, Forms forms, std::size_t* start = null
     std::size_t longest = 0;
     for (const ByteSets& form : element) longest = form.size() > longest ? form.size() : longest;
     run_sets += longest;
-    if (got == kFormsEndRun) end_run(i + 1);
   }
   end_run(count);
   if (start != nullptr) *start = best_start;

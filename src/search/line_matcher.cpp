@@ -1,27 +1,85 @@
 #include "search/line_matcher.h"
 
+#include <emmintrin.h>
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cstring>
 #include <variant>
 
 #include "frame/bits.h"
+#include "frame/cpu.h"
 #include "mbchar/mbchar.h"
 #include "search/line_count.h"
 
 namespace kensaku {
 
-std::size_t FirstSelectorByte(const char* text, std::size_t n) {
-  // FE00-FE0F are EF B8 80-8F, E0100-E01EF are F3 A0 84-87 xx.
-  const void* plane = std::memchr(text, 0xF3, n);
-  std::size_t first = plane != nullptr ? static_cast<const char*>(plane) - text : n;
-  for (const char* p = text; p < text + first; ++p) {
-    p = static_cast<const char*>(std::memchr(p, 0xEF, static_cast<std::size_t>(text + first - p)));
-    if (p == nullptr) break;
-    if (p + 1 == text + n || static_cast<unsigned char>(p[1]) == 0xB8) {
-      return static_cast<std::size_t>(p - text);
+namespace {
+
+// Whether a selector (EF B8, F3) or, with `marks`, a combining voicing mark (E3 82 99-9A)
+// begins at p[i].
+inline bool PartingAt(const unsigned char* p, std::size_t i, std::size_t n, bool marks) {
+  return p[i] == 0xF3 || (p[i] == 0xEF && i + 1 < n && p[i + 1] == 0xB8) ||
+         (marks && p[i] == 0xE3 && i + 2 < n && p[i + 1] == 0x82 && p[i + 2] - 0x99u < 2);
+}
+
+std::size_t FirstPartingTail(const unsigned char* p, std::size_t i, std::size_t n, bool marks) {
+  while (i < n && !PartingAt(p, i, n, marks)) ++i;
+  return i;
+}
+
+// The same, a block of places at a time: each place's byte and those after it compared.
+template <bool kMarks>
+std::size_t FirstPartingSse2(const unsigned char* p, std::size_t n) {
+  auto eq = [](__m128i v, int b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b))); };
+  std::size_t i = 0;
+  for (; i + 18 <= n; i += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
+    __m128i any = _mm_or_si128(_mm_and_si128(eq(a, 0xEF), eq(b, 0xB8)), eq(a, 0xF3));
+    if (kMarks) {
+      const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 2));
+      any = _mm_or_si128(any, _mm_and_si128(_mm_and_si128(eq(a, 0xE3), eq(b, 0x82)),
+                                            _mm_or_si128(eq(c, 0x99), eq(c, 0x9A))));
     }
+    const int found = _mm_movemask_epi8(any);
+    if (found != 0) return i + static_cast<std::size_t>(CountrZero(static_cast<unsigned>(found)));
   }
-  return first;
+  return FirstPartingTail(p, i, n, kMarks);
+}
+
+__attribute__((target("avx2"))) inline __m256i Eq256(__m256i v, int b) {
+  return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(static_cast<char>(b)));
+}
+
+template <bool kMarks>
+__attribute__((target("avx2"))) std::size_t FirstPartingAvx2(const unsigned char* p,
+                                                             std::size_t n) {
+  std::size_t i = 0;
+  for (; i + 34 <= n; i += 32) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 1));
+    __m256i any = _mm256_or_si256(_mm256_and_si256(Eq256(a, 0xEF), Eq256(b, 0xB8)), Eq256(a, 0xF3));
+    if (kMarks) {
+      const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 2));
+      any = _mm256_or_si256(any, _mm256_and_si256(_mm256_and_si256(Eq256(a, 0xE3), Eq256(b, 0x82)),
+                                                  _mm256_or_si256(Eq256(c, 0x99), Eq256(c, 0x9A))));
+    }
+    const int found = _mm256_movemask_epi8(any);
+    if (found != 0) return i + static_cast<std::size_t>(CountrZero(static_cast<unsigned>(found)));
+  }
+  return FirstPartingTail(p, i, n, kMarks);
+}
+
+}  // namespace
+
+std::size_t FirstParting(const char* text, std::size_t n, bool marks) {
+  // Every window of a UTF-8 search as read is looked at: one pass, a block at a time.
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  if (Simd() == SimdLevel::kAvx2) {
+    return marks ? FirstPartingAvx2<true>(p, n) : FirstPartingAvx2<false>(p, n);
+  }
+  return marks ? FirstPartingSse2<true>(p, n) : FirstPartingSse2<false>(p, n);
 }
 
 bool IsWordChar(Code c) {
@@ -59,15 +117,15 @@ std::size_t LineCursors::Find(InputFile& in) {
   const auto [text, n] = in.Window();
   std::size_t first = n;
   for (auto& cursor : cursors_) first = std::min(first, cursor->FirstCandidate(text, n, at));
-  // A variation selector inside a match parts the bytes the prefilters look for: its lines are
-  // read in full.
+  // A variation selector inside a match, or a kana written with a combining mark, parts the
+  // bytes the prefilters look for: such lines are read in full.
   if (selectors_ && encoding_ == Encoding::kUtf8 && first > 0) {
     const std::size_t from = selector_clear_to_ > at ? selector_clear_to_ - at : 0;
     if (from < first) {
       const std::size_t limit = first;
-      first = from + FirstSelectorByte(text + from, limit - from);
-      // A selector's first byte at the end of what was looked at may be cut off from the rest.
-      selector_clear_to_ = at + (first < limit ? first : limit - 1);
+      first = from + FirstParting(text + from, limit - from, query_.joins());
+      // A sequence at the end of what was looked at may be cut off from the rest.
+      selector_clear_to_ = at + (first < limit ? first : (limit > 3 ? limit - 3 : 0));
     }
   }
   const std::size_t whole = LineStartBefore(text, first, n);
@@ -247,9 +305,10 @@ bool LineMatcher::Hits(const MatchLine& line) {
     }
   }
   DecodeLast();
-  // The prefilters' bytes may be parted by a selector the entries pass over.
-  const bool parted = reading_.as_read && encoding_ == Encoding::kUtf8 &&
-                      FirstSelectorByte(line.line, line.text_length) < line.text_length;
+  // The prefilters' bytes may be parted by a selector the entries pass over, or by a mark.
+  const bool parted =
+      reading_.as_read && encoding_ == Encoding::kUtf8 &&
+      FirstParting(line.line, line.text_length, query_->joins()) < line.text_length;
   return engine_->HitsDecoded(internal_.text(), internal_.size(), line,
                               parted ? nullptr : cursors_.get(), span);
 }

@@ -61,13 +61,13 @@ class LineCursors {
   std::vector<std::unique_ptr<Prefilter::Cursor>> cursors_;
   bool active_ = false;  // every group has a prefilter
   std::uint64_t retry_at_ = 0;
-  const bool selectors_;  // as read: UTF-8 lines with variation selectors are candidates
+  const bool selectors_;  // as read: UTF-8 lines with selectors or combining marks are candidates
   std::uint64_t selector_clear_to_ = 0;  // no selector begins before this, in the input
 };
 
-// Where the first byte of a variation selector may be in UTF-8 text (a quick look, which may
-// find more), or n.
-std::size_t FirstSelectorByte(const char* text, std::size_t n);
+// Where the first variation selector (or, with `marks`, combining voicing mark) is in UTF-8
+// text, or n: the prefilters do not see through them.
+std::size_t FirstParting(const char* text, std::size_t n, bool marks);
 
 class LineMatcher {
  public:

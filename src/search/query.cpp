@@ -45,6 +45,19 @@ std::size_t TextLength(const char* line, std::size_t length) {
   return nul == nullptr ? length : static_cast<std::size_t>(nul - line);
 }
 
+namespace {
+
+bool HoldsJoined(const char* pattern, bool sets) {
+  for (const char* p = pattern; *p != '\0';) {
+    const MbChar c = DecodeText(p);
+    p += c.ByteCount();
+    if ((sets && c.code == '[') || BaseOfJoined(c.code) != 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
     : kind_(options.kind),
       fold_flags_(options.match.fold_flags),
@@ -54,6 +67,9 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
       empty_entry_(options.empty_entry),
       start_entry_(options.start_entry) {
   if (kind_ == SearchKind::kInc) form_.whole_lines = true;
+  if (ReadingOf(fold_flags_).as_read) {
+    for (const char* p : patterns) joins_ = joins_ || HoldsJoined(p, kind_ != SearchKind::kInc);
+  }
   const auto group = static_cast<std::size_t>(kMaxPatterns);
   for (std::size_t i = 0; i < patterns.size(); i += group) {
     groups_.push_back(std::make_unique<CompiledList>(

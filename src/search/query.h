@@ -67,6 +67,9 @@ class Query {
   const ExtraChars* extras() const { return extras_.get(); }
   bool empty_entry() const { return empty_entry_; }
   bool start_entry() const { return start_entry_; }
+  // As read, whether a combining mark in UTF-8 text may part the bytes of a match: some pattern
+  // holds a joined kana, or a set (which may).
+  bool joins() const { return joins_; }
   const std::vector<std::unique_ptr<CompiledList>>& groups() const { return groups_; }
 
   // Whether some entry hits a NUL-terminated line of `length` bytes (up to a NUL inside them).
@@ -83,6 +86,7 @@ class Query {
   std::shared_ptr<const ExtraChars> extras_;
   bool empty_entry_;
   bool start_entry_;
+  bool joins_ = false;
   std::vector<std::unique_ptr<CompiledList>> groups_;
 };
 
