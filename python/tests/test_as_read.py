@@ -14,7 +14,7 @@ VARIANTS = {"髙": "高", "﨑": "崎", "邊": "辺", "邉": "辺", "驒": "騨"
 # What every encoding holds, and what only Unicode text can (decomposed marks, selectors, kana
 # and a kanji code page 932 lacks).
 COMMON = list("かがカガはばぱハバパうウヴわワヷゝゞヽヾｶｳﾊﾜｦﾞﾟ゛゜ーｰ"
-              "aAａＡαΑяЯ1１＋+。｡高髙崎﨑辺邊邉騨 x")
+              "aAａＡαΑσΣяЯ1１＋+。｡高髙崎﨑辺邊邉騨 xéÉςǅǆµ")
 UNICODE_ONLY = ["\u3099", "\u309a", "\ufe00", "\U000E0100", "ゔ", "ゕ", "ヵ", "ゖ", "驒"]
 DIGITS = {chr(0xFF10 + i): str(i) for i in range(10)} | dict(zip("，．＋－／＊＝＃＄％￥＠（）［］",
                                                                  ",.+-/*=#$%\\@()[]"))

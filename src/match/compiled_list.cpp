@@ -35,7 +35,7 @@ CompiledList::CompiledList(SearchKind kind, std::span<const char* const> pattern
     : kind_(kind),
       entries_(CompileAs(kind, patterns, options)),
       extras_(extras),
-      variants_(ReadingOf(options.fold_flags).variants) {
+      reading_(ReadingOf(options.fold_flags)) {
   std::vector<const ByteFinder*> finders;
   std::visit(
       [&finders](const auto& entries) {
@@ -49,7 +49,8 @@ const Prefilter* CompiledList::prefilter(Encoding e) const {
   if (e == Encoding::kCp932) return prefilter_.get();
   // The stateful encodings are read as UTF-8.
   Encoded& encoded = encoded_[e == Encoding::kEucJp ? 1 : 0];
-  const FormsIn in{e == Encoding::kEucJp ? Encoding::kEucJp : Encoding::kUtf8, extras_, variants_};
+  const FormsIn in{e == Encoding::kEucJp ? Encoding::kEucJp : Encoding::kUtf8, extras_,
+                   reading_.variants, reading_.case_fold};
   std::call_once(encoded.made, [&] {
     std::visit(
         [&](const auto& entries) {

@@ -17,6 +17,7 @@
 
 #include "match/list_entry.h"
 #include "match/prefilter.h"
+#include "mbchar/internal_text.h"
 
 namespace kensaku {
 
@@ -77,7 +78,7 @@ class CompiledList {
   Entries entries_;
   std::unique_ptr<Prefilter> prefilter_;  // holds finders of entries_, which never changes
   const ExtraChars* extras_;
-  bool variants_ = false;  // kanji code page 932 lacks are read as their common form
+  Reading reading_;  // how characters code page 932 lacks are read
   struct Encoded {
     std::once_flag made;
     std::vector<ByteFinder> finders;

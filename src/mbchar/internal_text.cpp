@@ -6,6 +6,7 @@
 
 #include "mbchar/fold.h"
 #include "mbchar/fold_tables.h"
+#include "mbchar/case_fold.h"
 #include "mbchar/variants.h"
 
 namespace kensaku {
@@ -151,6 +152,13 @@ Code BaseOfJoined(Code c, bool* semi) {
   return static_cast<Code>(it->second >> 1);
 }
 
+char32_t ScalarAsRead(char32_t u, Reading reading) {
+  if (u < 0x80 || !(reading.variants || reading.case_fold)) return u;
+  if (reading.variants) u = CommonKanjiOf(u);
+  if (reading.case_fold && Cp932OfUnicode(u) == 0) u = CaseFoldOf(u);
+  return u;
+}
+
 bool AppendInternalUtf8(Code c, std::string& out) {
   if (c < 0x80) {
     out.push_back(static_cast<char>(c));
@@ -266,7 +274,7 @@ std::size_t PutChar(Encoding e, const char* p, std::size_t n, const ExtraChars* 
   TextChar c = ReadTextChar(e, p, n);
   if (reading.as_read && !c.broken) {
     if (IsVariationSelector(c.unicode)) return c.length;
-    if (reading.variants) c.unicode = CommonKanjiOf(c.unicode);
+    c.unicode = ScalarAsRead(c.unicode, reading);
   }
   PutCode(InternalCode(c, extras), out);
   return c.length;
@@ -415,7 +423,7 @@ bool InternalFromUtf8(std::string_view utf8, ExtraChars& extras, std::string& ou
       i += c.length;
       continue;
     }
-    const char32_t u = reading.variants ? CommonKanjiOf(c.unicode) : c.unicode;
+    const char32_t u = ScalarAsRead(c.unicode, reading);
     Code code = u < 0x80 ? static_cast<Code>(u) : Cp932OfUnicode(u);
     if (code == 0) code = FixedCodeOf(u);
     if (code == 0 && u != 0) code = extras.Add(u);
@@ -457,7 +465,7 @@ std::string FoldUtf8(std::string_view text, int fold_flags) {
     const TextChar c = ReadTextChar(Encoding::kUtf8, text.data() + at, text.size() - at);
     Code code = 0;
     if (!c.broken) {
-      const char32_t u = reading.variants ? CommonKanjiOf(c.unicode) : c.unicode;
+      const char32_t u = ScalarAsRead(c.unicode, reading);
       code = u < 0x80 ? static_cast<Code>(u) : Cp932OfUnicode(u);
       if (code == 0) code = FixedCodeOf(u);
     }

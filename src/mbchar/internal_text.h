@@ -96,12 +96,17 @@ struct Reading {
   bool as_read = false;
   bool spacing = false;
   bool variants = false;  // kanji code page 932 lacks read as their common form (FoldVariants)
+  bool case_fold = false;  // letters code page 932 lacks read case-folded (the case flags)
 };
 inline Reading ReadingOf(int fold_flags) {
   const bool as_read = (fold_flags & FoldAsRead) != 0;
   return {as_read, as_read && (fold_flags & (FoldToHalfWidth | FoldToFullWidth)) != 0,
-          as_read && (fold_flags & FoldVariants) != 0};
+          as_read && (fold_flags & FoldVariants) != 0,
+          as_read && (fold_flags & (FoldToUpper | FoldToLower)) != 0};
 }
+// A character as read, before its code is looked up: a variant kanji as its common form, and a
+// letter code page 932 lacks case-folded (its fold may be one code page 932 has: ς as σ).
+char32_t ScalarAsRead(char32_t u, Reading reading);
 
 // Whether text in the internal form (or code page 932 text) may hold a mark that joins the kana
 // before it: a quick look, which may say yes where none does.

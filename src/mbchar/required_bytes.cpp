@@ -8,6 +8,7 @@
 #include "frame/find_byte.h"
 #include "mbchar/fold.h"
 #include "mbchar/internal_text.h"
+#include "mbchar/case_fold.h"
 #include "mbchar/variants.h"
 
 namespace kensaku {
@@ -96,8 +97,18 @@ bool EncodedForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, 
       extra = fixed->unicode;  // none for a half-width joined kana: its kana stands for it
       if (extra == 0) continue;
     }
+    // The letters code page 932 lacks that read as this one under the case fold.
+    auto add_cased = [&](char32_t u) {
+      if (!in.case_fold) return;
+      for (const char32_t v : CaseVariantsOf(CaseFoldOf(u))) {
+        if (v != u && Cp932OfUnicode(v) == 0) {
+          for (const std::string& form : FormsOfUnicode(in.encoding, v)) add(form);
+        }
+      }
+    };
     if (extra != 0) {
       for (const std::string& form : FormsOfUnicode(in.encoding, extra)) add(form);
+      add_cased(extra);
     } else {
       for (const std::string& form : FormsOfCp932(in.encoding, c)) add(form);
       if (in.variants) {
@@ -105,6 +116,7 @@ bool EncodedForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, 
           for (const std::string& form : FormsOfUnicode(in.encoding, v)) add(form);
         }
       }
+      if (c >= 0x80) add_cased(UnicodeOfCp932(c));
     }
   }
   const std::size_t before = forms.size();

@@ -53,6 +53,7 @@ struct FormsIn {
   Encoding encoding = Encoding::kCp932;
   const ExtraChars* extras = nullptr;
   bool variants = false;  // variant kanji code page 932 lacks are read as their common form
+  bool case_fold = false;  // letters code page 932 lacks are read case-folded
 };
 
 // The forms of the given characters (distinct, none null), one per length: in code page 932 the
