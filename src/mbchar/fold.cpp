@@ -26,10 +26,17 @@ bool InFoldableRanges(unsigned c) { return c < kSingleEnd || (c >= kWideBegin &&
 FoldTable::FoldTable(int flags) : flags_(flags), every_code_((flags & FoldAsRead) != 0) {
   for (unsigned c = 0; c < 0x10000; ++c) map_[c] = static_cast<Code>(c);
   if (every_code_) {
+    // Only the codes that fold to another, and those others: every other one is its own.
     for (unsigned c = 1; c < 0x10000; ++c) {
       if (c >= 0x100 && !IsDoubleCode(c)) continue;
       map_[c] = FoldCode(static_cast<Code>(c), flags);
-      preimages_.emplace_back(map_[c], static_cast<Code>(c));
+      if (map_[c] != c) {
+        preimages_.emplace_back(map_[c], static_cast<Code>(c));
+        targets_[map_[c]] = true;
+      }
+    }
+    for (unsigned c = 1; c < 0x10000; ++c) {
+      if (targets_[c] && map_[c] == c) preimages_.emplace_back(static_cast<Code>(c), c);
     }
     std::sort(preimages_.begin(), preimages_.end());
     return;
@@ -62,6 +69,12 @@ const FoldTable& FoldTable::For(int flags) {
 
 std::vector<Code> FoldTable::Preimages(Code folded) const {
   std::vector<Code> codes;
+  if (every_code_ && !targets_[folded]) {
+    if (map_[folded] == folded && (IsDoubleCode(folded) || (folded > 0 && folded < 0x100))) {
+      codes.push_back(folded);
+    }
+    return codes;
+  }
   if (!every_code_ && !InFoldableRanges(folded)) {
     if (IsDoubleCode(folded)) codes.push_back(folded);
     return codes;
@@ -86,7 +99,13 @@ void FoldTable::ForEachPreimageIn(Code lo, Code hi, const std::function<void(Cod
     visit(it->second);
   }
   // ...and every other character, which is its own fold.
-  if (every_code_) return;
+  if (every_code_) {
+    for (unsigned c = lo; c <= hi; ++c) {
+      const bool valid = IsDoubleCode(c) || (c > 0 && c < 0x100);
+      if (valid && !targets_[c] && map_[c] == c) visit(static_cast<Code>(c));
+    }
+    return;
+  }
   for (unsigned c = lo; c <= hi; ++c) {
     if (!InFoldableRanges(c) && IsDoubleCode(c)) visit(static_cast<Code>(c));
   }
@@ -156,7 +175,9 @@ unsigned KanaAsRead(unsigned c, bool to_katakana) {
 Code FoldAsReadCode(Code code, int flags) {
   unsigned c = code;
   // A character code page 932 has twice (NEC and IBM rows) reads as one.
-  if (const Code one = c >= 0x8140 ? Cp932OfUnicode(UnicodeOfCp932(code)) : 0; one != 0) c = one;
+  if ((c >= 0x8700 && c < 0x8800) || c >= 0xED00) {
+    if (const Code one = Cp932OfUnicode(UnicodeOfCp932(code)); one != 0) c = one;
+  }
   if (flags & FoldVariants) c = CommonKanjiOfCp932(static_cast<Code>(c));
   if (flags & (FoldToHalfWidth | FoldToFullWidth)) c = WidthAsRead(c);
   if (flags & (FoldToUpper | FoldToLower)) c = UpperAsRead(c);

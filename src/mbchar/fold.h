@@ -10,6 +10,7 @@
 #ifndef KENSAKU_SRC_MBCHAR_FOLD_H_
 #define KENSAKU_SRC_MBCHAR_FOLD_H_
 
+#include <bitset>
 #include <cstddef>
 #include <functional>
 #include <ostream>
@@ -69,7 +70,8 @@ class FoldTable {
   explicit FoldTable(int flags);
 
   int flags_;
-  bool every_code_;  // as read, a fold may take any code anywhere: preimages_ holds them all
+  bool every_code_;  // as read, a fold may take any code anywhere
+  std::bitset<0x10000> targets_;  // as read: the codes some other code folds to
   Code map_[0x10000];
   std::vector<std::pair<Code, Code>> preimages_;  // (fold, character) of the foldable ranges
 };

@@ -6,6 +6,7 @@
 
 #include "mbchar/fold.h"
 #include "mbchar/fold_tables.h"
+#include "frame/find_byte.h"
 #include "mbchar/case_fold.h"
 #include "mbchar/variants.h"
 
@@ -195,18 +196,22 @@ int MarkOf(Code c, Code before, bool spacing) {
 
 }  // namespace
 
-bool MayJoin(const char* text, std::size_t n, bool spacing) {
-  if (std::memchr(text, 0xDE, n) != nullptr || std::memchr(text, 0xDF, n) != nullptr) return true;
-  for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, 0xEF, n - (p - text))));
-       ++p) {
-    if (p + 1 < text + n && (p[1] == 0x40 || p[1] == 0x41)) return true;
+bool MayJoin(const char* text, std::size_t n, bool spacing, bool decoded) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  // A half-width mark: after a half-width kana unless the width fold joins it to any kana (a
+  // trail byte may look like either, which JoinMarks then tells).
+  for (const unsigned char mark : {0xDE, 0xDF}) {
+    for (const unsigned char* at = p; (at = FindByte(at, mark, n - (at - p))) != nullptr; ++at) {
+      if (spacing || (at > p && at[-1] - 0xA6u <= 0xDD - 0xA6)) return true;
+    }
   }
-  if (!spacing) return false;
-  for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, 0x81, n - (p - text))));
-       ++p) {
-    if (p + 1 < text + n && (p[1] == 0x4A || p[1] == 0x4B)) return true;
-  }
-  return false;
+  auto pair = [&](unsigned char lead, unsigned char lo) {
+    for (const unsigned char* at = p; (at = FindByte(at, lead, n - (at - p))) != nullptr; ++at) {
+      if (at + 1 < p + n && static_cast<unsigned>(at[1] - lo) < 2u) return true;
+    }
+    return false;
+  };
+  return (decoded && pair(0xEF, 0x40)) || (spacing && pair(0x81, 0x4A));
 }
 
 bool MayJoinEncoded(Encoding e, const char* text, std::size_t n, bool spacing) {
@@ -388,7 +393,7 @@ void InternalLine::Decode(Encoding e, const char* line, std::size_t n, const Ext
   }
   *out = '\0';
   size_ = static_cast<std::size_t>(out - start);
-  if (reading.as_read && MayJoin(start, size_, reading.spacing)) {
+  if (reading.as_read && MayJoin(start, size_, reading.spacing, e != Encoding::kCp932)) {
     joined_ = JoinMarks(start, size_, reading.spacing, joined_text_, joined_from_);
   }
 }

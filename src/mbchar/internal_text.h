@@ -108,9 +108,10 @@ inline Reading ReadingOf(int fold_flags) {
 // letter code page 932 lacks case-folded (its fold may be one code page 932 has: ς as σ).
 char32_t ScalarAsRead(char32_t u, Reading reading);
 
-// Whether text in the internal form (or code page 932 text) may hold a mark that joins the kana
-// before it: a quick look, which may say yes where none does.
-bool MayJoin(const char* text, std::size_t n, bool spacing);
+// Whether code page 932 text, or text `decoded` into the internal form (which alone holds the
+// combining marks' codes), may hold a mark that joins the kana before it: a quick look, which
+// may say yes where none does.
+bool MayJoin(const char* text, std::size_t n, bool spacing, bool decoded);
 // Whether UTF-8 or EUC-JP text holds the bytes of a voicing mark (a quick look, as MayJoin).
 bool MayJoinEncoded(Encoding e, const char* text, std::size_t n, bool spacing);
 

@@ -124,7 +124,7 @@ class LineMatcher {
   void DecodeLast();
   // Whether a line read as it is must be read through InternalLine: its marks join kana.
   bool Joins(const MatchLine& line) const {
-    return reading_.as_read && MayJoin(line.line, line.text_length, reading_.spacing);
+    return reading_.as_read && MayJoin(line.line, line.text_length, reading_.spacing, false);
   }
   void FindParts(const MatchLine& line, const InternalLine* internal,
                  std::vector<LineSpan>& parts) const;
