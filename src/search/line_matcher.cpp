@@ -56,17 +56,28 @@ template <bool kMarks>
 __attribute__((target("avx2"))) std::size_t FirstPartingAvx2(const unsigned char* p,
                                                              std::size_t n) {
   std::size_t i = 0;
-  for (; i + 34 <= n; i += 32) {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 1));
-    __m256i any = _mm256_or_si256(_mm256_and_si256(Eq256(a, 0xEF), Eq256(b, 0xB8)), Eq256(a, 0xF3));
+  for (; i + 66 <= n; i += 64) {
+    // Most blocks hold no lead byte of either kind: one compare of each byte tells.
+    const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+    const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
+    __m256i leads = _mm256_or_si256(_mm256_or_si256(Eq256(a0, 0xEF), Eq256(a0, 0xF3)),
+                                    _mm256_or_si256(Eq256(a1, 0xEF), Eq256(a1, 0xF3)));
     if (kMarks) {
-      const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 2));
-      any = _mm256_or_si256(any, _mm256_and_si256(_mm256_and_si256(Eq256(a, 0xE3), Eq256(b, 0x82)),
-                                                  _mm256_or_si256(Eq256(c, 0x99), Eq256(c, 0x9A))));
+      leads = _mm256_or_si256(leads, _mm256_or_si256(Eq256(a0, 0xE3), Eq256(a1, 0xE3)));
     }
-    const int found = _mm256_movemask_epi8(any);
-    if (found != 0) return i + static_cast<std::size_t>(CountrZero(static_cast<unsigned>(found)));
+    if (_mm256_movemask_epi8(leads) == 0) continue;
+    for (std::size_t k = i; k < i + 64; k += 32) {
+      const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k));
+      const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 1));
+      __m256i any = _mm256_or_si256(_mm256_and_si256(Eq256(a, 0xEF), Eq256(b, 0xB8)), Eq256(a, 0xF3));
+      if (kMarks) {
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 2));
+        any = _mm256_or_si256(any, _mm256_and_si256(_mm256_and_si256(Eq256(a, 0xE3), Eq256(b, 0x82)),
+                                                    _mm256_or_si256(Eq256(c, 0x99), Eq256(c, 0x9A))));
+      }
+      const int found = _mm256_movemask_epi8(any);
+      if (found != 0) return k + static_cast<std::size_t>(CountrZero(static_cast<unsigned>(found)));
+    }
   }
   return FirstPartingTail(p, i, n, kMarks);
 }
@@ -286,7 +297,7 @@ bool LineMatcher::Hits(const MatchLine& line) {
   // An entry that is its bytes needs no decoding where they are found, unless a mark after
   // them joins their last kana.
   if (line.at != MatchLine::kAlone &&
-      !(reading_.as_read &&
+      !(reading_.as_read && query_->marks_touch() &&
         MayJoinEncoded(encoding_, line.line, line.text_length, reading_.spacing))) {
     for (std::size_t g = 0; g < told_.size(); ++g) {
       const Told& group = told_[g];

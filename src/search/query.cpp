@@ -47,6 +47,24 @@ std::size_t TextLength(const char* line, std::size_t length) {
 
 namespace {
 
+// Whether a mark in text right after a literal's bytes, or one of them, may change what they
+// read as: its last character is a kana a mark joins, or it holds a mark.
+bool MarksMayTouch(const char* literal) {
+  Code last = 0;
+  for (const char* p = literal; *p != '\0';) {
+    const MbChar c = DecodeText(p);
+    p += c.ByteCount();
+    switch (c.code) {
+      case 0xDE: case 0xDF: case 0x814A: case 0x814B: case kCombiningVoiced:
+      case kCombiningSemiVoiced:
+        return true;
+      default:
+        last = c.code;
+    }
+  }
+  return last != 0 && (JoinedKana(last, false) != 0 || JoinedKana(last, true) != 0);
+}
+
 bool HoldsJoined(const char* pattern, bool sets) {
   for (const char* p = pattern; *p != '\0';) {
     const MbChar c = DecodeText(p);
@@ -68,7 +86,10 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
       start_entry_(options.start_entry) {
   if (kind_ == SearchKind::kInc) form_.whole_lines = true;
   if (ReadingOf(fold_flags_).as_read) {
-    for (const char* p : patterns) joins_ = joins_ || HoldsJoined(p, kind_ != SearchKind::kInc);
+    for (const char* p : patterns) {
+      joins_ = joins_ || HoldsJoined(p, kind_ != SearchKind::kInc);
+      marks_touch_ = marks_touch_ || kind_ != SearchKind::kInc || MarksMayTouch(p);
+    }
   }
   const auto group = static_cast<std::size_t>(kMaxPatterns);
   for (std::size_t i = 0; i < patterns.size(); i += group) {

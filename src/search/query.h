@@ -70,6 +70,9 @@ class Query {
   // As read, whether a combining mark in UTF-8 text may part the bytes of a match: some pattern
   // holds a joined kana, or a set (which may).
   bool joins() const { return joins_; }
+  // As read, whether a mark in a line may change a hit its bytes tell (LineMatcher): some
+  // pattern is no literal, ends with a kana a mark joins, or holds a mark.
+  bool marks_touch() const { return marks_touch_; }
   const std::vector<std::unique_ptr<CompiledList>>& groups() const { return groups_; }
 
   // Whether some entry hits a NUL-terminated line of `length` bytes (up to a NUL inside them).
@@ -87,6 +90,7 @@ class Query {
   bool empty_entry_;
   bool start_entry_;
   bool joins_ = false;
+  bool marks_touch_ = false;
   std::vector<std::unique_ptr<CompiledList>> groups_;
 };
 
