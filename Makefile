@@ -5,8 +5,9 @@ JOBS ?= $(shell nproc)
 	valgrind \
 	package bench bench-dll bench-smoke fuzz fuzz-smoke clean
 
-# Only what the tool needs (a compiler, cmake, make and Python for the generated tables): the
-# tests and benchmarks are left out, so their libraries are not needed either.
+# Only what the tool needs (a compiler, cmake, make, and Python with the kakasi and Unicode data
+# for the generated tables): the tests and benchmarks are left out, so their libraries are not
+# needed either.
 demo:
 	bash cmake/install-deps.sh demo
 	@start=$$(date +%s) && \
