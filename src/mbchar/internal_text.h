@@ -121,8 +121,9 @@ bool MayJoinEncoded(Encoding e, const char* text, std::size_t n, bool spacing);
 bool JoinMarks(const char* text, std::size_t n, bool spacing, std::string& out,
                std::vector<std::uint32_t>& from);
 
-// A line of UTF-8 or EUC-JP text in the internal form, and where each of its bytes came from.
-// The internal form is never longer than the line.
+// A line of UTF-8 or EUC-JP text in the internal form (or of code page 932 text whose marks join
+// the kana before them, as read), and where each of its bytes came from. The internal form is
+// never longer than the line.
 class InternalLine {
  public:
   // Reads line[0, n), which holds no NUL and stays as it is while this is used. Code page 932
