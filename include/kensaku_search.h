@@ -153,6 +153,24 @@ KENSAKU_SEARCH_API kensaku_query* kensaku_query_new(const char* const* patterns,
                                                      const size_t* lengths, size_t count,
                                                      const kensaku_query_options* options,
                                                      kensaku_error* error);
+
+/* What a match must be bounded by, as the tool's -w and -x: nothing, no word character right
+ * before or after it (ASCII and full-width letters and digits, and '_'), or the line's ends.
+ * A bounded query selects a line only by a match so bounded (an empty pattern: where an empty
+ * match is, as an empty line under LINE), and the spans of its hits and of kensaku_query_match
+ * are those matches alone. */
+#define KENSAKU_BOUND_NONE 0
+#define KENSAKU_BOUND_WORD 1
+#define KENSAKU_BOUND_LINE 2
+
+/* kensaku_query_new with a bound, which it takes as KENSAKU_BOUND_NONE; an unknown bound is
+ * KENSAKU_E_ARGUMENT (after 1.1.0). A function rather than flag bits in the options' kind:
+ * callers allocate kensaku_query_options, so it cannot grow, kind stays one value, and a
+ * program that needs the bound learns at link time, not at run time, that a library lacks it. */
+KENSAKU_SEARCH_API kensaku_query* kensaku_query_new_bounded(const char* const* patterns,
+                                                             const size_t* lengths, size_t count,
+                                                             const kensaku_query_options* options,
+                                                             int bound, kensaku_error* error);
 KENSAKU_SEARCH_API void kensaku_query_free(kensaku_query* query);
 
 /* Whether the query selects one line (its bytes in the encoding, AUTO told from the line);

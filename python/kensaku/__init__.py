@@ -21,11 +21,11 @@ import warnings
 
 from . import raw
 from ._library import LibraryNotFound, find_library
-from ._query import (HitBatch, Kind, PatternError, Query, QueryHit, SearchError, detect_encoding,
-                     fold_text, to_text)
+from ._query import (Bound, HitBatch, Kind, PatternError, Query, QueryHit, SearchError,
+                     detect_encoding, fold_text, to_text)
 from .raw import encode
 
-__all__ = ["Query", "QueryHit", "HitBatch", "Fold", "Kind", "PatternError", "SearchError",
+__all__ = ["Query", "QueryHit", "HitBatch", "Fold", "Kind", "Bound", "PatternError", "SearchError",
            "detect_encoding", "fold_text", "to_text", "encode", "find_library", "LibraryNotFound",
            "raw"]
 

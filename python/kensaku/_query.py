@@ -26,6 +26,19 @@ class Kind(enum.Enum):
 
 
 _KIND_CODES = {Kind.PATTERN: 0, Kind.CONJUNCTIVE: 1, Kind.LITERAL: 2}
+
+
+class Bound(enum.Enum):
+    """What a match must be bounded by, as the tool's -w and -x."""
+
+    NONE = "none"
+    WORD = "word"  # no letter, digit or _ (ASCII or full width) right before or after it
+    LINE = "line"  # the line's ends: the match is the whole line
+
+
+_BOUND_CODES = {Bound.NONE: 0, Bound.WORD: 1, Bound.LINE: 2}
+
+
 def encoding_code(name: str) -> int:
     """The library's code of an encoding name ("auto", "sjis", "utf-8", "euc-jp", "utf-16le",
     "utf-16be", "iso-2022-jp", or a usual alias such as "cp932" or "jis")."""
@@ -287,14 +300,15 @@ class Query:
     pattern selects every line. kind: Kind.PATTERN, Kind.CONJUNCTIVE or Kind.LITERAL (or its
     name). fold: Fold flags. encoding: of the texts searched, "auto" to tell each text's from its
     first bytes. invert: select the lines no pattern matches. max_count: stop after this many
-    selected lines of a text.
+    selected lines of a text. bound: Bound.WORD or Bound.LINE (or "word", "line") selects a line
+    only by a match that is a whole word or the whole line, and its spans are those matches.
 
     A Query pickles as its plain data and is compiled again where it is unpickled."""
 
     def __init__(self, patterns: Union[str, bytes, Sequence[Union[str, bytes]]],
                  kind: Union[Kind, str] = Kind.PATTERN, fold: int = 0,
                  encoding: str = "auto", invert: bool = False,
-                 max_count: Optional[int] = None):
+                 max_count: Optional[int] = None, bound: Union[Bound, str] = Bound.NONE):
         if isinstance(patterns, (str, bytes, bytearray)):
             patterns = [patterns]
         patterns = tuple(bytes(p) if isinstance(p, (bytearray, memoryview)) else p
@@ -308,12 +322,13 @@ class Query:
         self.encoding = _native.encoding_name(encoding_code(encoding))
         self.invert = bool(invert)
         self.max_count = None if max_count is None else int(max_count)
+        self.bound = Bound(bound)
         self._handle = self._compile()
         self._span_handle = None
 
     def _key(self):
         return (self.patterns, self.kind.value, self.fold, self.encoding, self.invert,
-                self.max_count)
+                self.max_count, self.bound.value)
 
     def _compile(self, spans=False):
         key = self._key() + (spans,)
@@ -340,8 +355,8 @@ class Query:
         pointers = (ctypes.c_char_p * max(count, 1))(*texts)
         lengths = (ctypes.c_size_t * max(count, 1))(*map(len, texts))
         error = _native.Error()
-        pointer = lib().query_new(pointers, lengths, count, ctypes.byref(options),
-                                  ctypes.byref(error))
+        pointer = lib().query_new_bounded(pointers, lengths, count, ctypes.byref(options),
+                                          _BOUND_CODES[self.bound], ctypes.byref(error))
         if not pointer:
             _raise(error)
         handle = _Handle(pointer)
@@ -356,7 +371,8 @@ class Query:
 
     def __repr__(self):
         return (f"Query({list(self.patterns)!r}, kind={self.kind}, fold={self.fold:#x}, "
-                f"encoding={self.encoding!r}, invert={self.invert}, max_count={self.max_count})")
+                f"encoding={self.encoding!r}, invert={self.invert}, max_count={self.max_count}, "
+                f"bound={self.bound})")
 
     def __eq__(self, other):
         return isinstance(other, Query) and self._key() == other._key()
@@ -366,7 +382,7 @@ class Query:
 
     def matches(self, line: Union[str, bytes]) -> bool:
         """Whether a pattern matches one line (str, or bytes in the query's encoding, told
-        from the line under "auto"). Inversion is not applied."""
+        from the line under "auto"), within the bound. Inversion is not applied."""
         code = encoding_code(self.encoding)
         if isinstance(line, str):
             line, code = line.encode("utf-8", "surrogateescape"), encoding_code("utf-8")
@@ -518,8 +534,8 @@ def _unpack(batch, path, encoding, query, spans):
     return columns
 
 
-def _restore(patterns, kind, fold, encoding, invert, max_count):
-    return Query(patterns, kind, fold, encoding, invert, max_count)
+def _restore(patterns, kind, fold, encoding, invert, max_count, bound="none"):
+    return Query(patterns, kind, fold, encoding, invert, max_count, bound)
 
 
 def fold_text(text: str, flags: int) -> str:
@@ -530,5 +546,5 @@ def fold_text(text: str, flags: int) -> str:
         "utf-8", "surrogateescape")
 
 
-__all__ = ["Query", "QueryHit", "HitBatch", "Kind", "PatternError", "SearchError", "detect_encoding", "to_text",
-           "fold_text", "encoding_code"]
+__all__ = ["Query", "QueryHit", "HitBatch", "Kind", "Bound", "PatternError", "SearchError",
+           "detect_encoding", "to_text", "fold_text", "encoding_code"]

@@ -30,7 +30,7 @@ import dask.bag
 from dask.base import tokenize
 from dask.highlevelgraph import HighLevelGraph
 
-from ._query import HitBatch, Kind, PatternError, Query, detect_encoding, is_binary
+from ._query import Bound, HitBatch, Kind, PatternError, Query, detect_encoding, is_binary
 
 # Read whole by one task; split only where a LF byte ends every line.
 _SPLITTABLE = ("sjis", "utf-8", "euc-jp")
@@ -173,7 +173,8 @@ def _search_block(query: Query, path: str, start: int, end: int, encoding: str, 
             raise
         # Said once, by the first block.
         return Part([_File(path, message=_message(path, error) if start == 0 else None)])
-    block = Query(query.patterns, query.kind, query.fold, encoding, query.invert, None)
+    block = Query(query.patterns, query.kind, query.fold, encoding, query.invert, None,
+                  query.bound)
     batches, found = [], block.batches(data, path, spans=spans, binary=True)
     while True:
         try:
@@ -363,10 +364,10 @@ def _parser() -> argparse.ArgumentParser:
     add("-m", "--max-count", type=int, metavar="NUM",
         help="stop reading a file after NUM selected lines")
     add("-a", "--text", action="store_true", help="search binary files as text")
-    # The tool's, which the library's query does not offer yet: refused with a word, not read
-    # as something else.
-    add("-w", "--word-regexp", "-x", "--line-regexp", action="store_true", dest="bounded",
-        help=argparse.SUPPRESS)
+    add("-w", "--word-regexp", action="store_true",
+        help="only matches with no letter, digit or _ (ASCII or full-width) right before or after")
+    add("-x", "--line-regexp", action="store_true",
+        help="only matches of the whole line (wins over -w)")
     add("--encoding", default="auto", help="of the files: auto, sjis, utf-8, euc-jp, ...")
     add("--scheduler", metavar="ADDRESS",
         help="a running scheduler (tcp://host:8786); without it, a local cluster")
@@ -434,9 +435,6 @@ def _output(part: Part, options) -> tuple:
 def main(argv=None) -> int:
     parser = _parser()
     options = parser.parse_args(argv)
-    if options.bounded:
-        print("kensaku: -w and -x are the tool's alone for now", file=sys.stderr)
-        return 2
     try:
         patterns, paths = _patterns(options, parser)
     except OSError as error:
@@ -447,8 +445,10 @@ def main(argv=None) -> int:
     kind = Kind.LITERAL if options.fixed_strings else \
         Kind.CONJUNCTIVE if options.conjunctive else Kind.PATTERN
     try:
+        bound = Bound.LINE if options.line_regexp else \
+            Bound.WORD if options.word_regexp else Bound.NONE
         query = Query(patterns, kind, _fold(options), options.encoding, options.invert_match,
-                      options.max_count)
+                      options.max_count, bound)
     except (PatternError, ValueError) as error:
         print(f"kensaku: {error}", file=sys.stderr)
         return 2

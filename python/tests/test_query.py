@@ -12,20 +12,23 @@ import pytest
 
 import kensaku
 import kensaku.legacy
-from kensaku import Fold, Kind, Query
+from kensaku import Bound, Fold, Kind, Query
 
 WORDS = ["検索", "けんさく", "ケンサク", "ｹﾝｻｸ", "ﾃｷｽﾄ", "テキスト", "abc", "ABC", "ａｂｃ", "１２", "12",
          "日本語", "表", "ソ", " ", "x"]
 PYTHON_CODECS = {"sjis": "cp932", "utf-8": "utf-8", "euc-jp": "euc_jp", "utf-16le": "utf-16le",
                  "utf-16be": "utf-16be", "iso-2022-jp": "iso2022_jp_ext"}
-# pattern, kind, fold, invert: each row runs on each encoding
+# pattern, kind, fold, invert, bound: each row runs on each encoding
 ROWS = [
-    ("けんさく", Kind.LITERAL, Fold.IGNORE_KANA, False),
-    ("ｹﾝｻｸ", Kind.LITERAL, Fold.IGNORE_WIDTH, False),
-    ("a[b-c]*", Kind.PATTERN, Fold.IGNORE_CASE, False),
-    ("テ.ス", Kind.PATTERN, Fold.NONE, False),
-    ("検索&12", Kind.CONJUNCTIVE, Fold.NUMERIC, False),
-    ("日本語", Kind.LITERAL, Fold.NONE, True),
+    ("けんさく", Kind.LITERAL, Fold.IGNORE_KANA, False, Bound.NONE),
+    ("ｹﾝｻｸ", Kind.LITERAL, Fold.IGNORE_WIDTH, False, Bound.NONE),
+    ("a[b-c]*", Kind.PATTERN, Fold.IGNORE_CASE, False, Bound.NONE),
+    ("テ.ス", Kind.PATTERN, Fold.NONE, False, Bound.NONE),
+    ("検索&12", Kind.CONJUNCTIVE, Fold.NUMERIC, False, Bound.NONE),
+    ("日本語", Kind.LITERAL, Fold.NONE, True, Bound.NONE),
+    ("abc", Kind.LITERAL, Fold.IGNORE_CASE | Fold.IGNORE_WIDTH, False, Bound.WORD),
+    ("１２", Kind.LITERAL, Fold.NUMERIC, True, Bound.WORD),
+    ("[^x]*", Kind.PATTERN, Fold.IGNORE_KANA, False, Bound.LINE),
 ]
 
 
@@ -43,12 +46,13 @@ def tool():
     return path
 
 
-def tool_hits(tool, path, pattern, kind, fold, invert, encoding, only=False):
+def tool_hits(tool, path, pattern, kind, fold, invert, bound, encoding, only=False):
     # The tool's named folds compare as the module does; --fold-flags keeps the exports' folds.
     named = {0x03: "-k", 0x0C: "-i", 0x30: "--ignore-width", 0x40: "--ignore-digits"}
     args = [tool, "-n", f"--encoding={encoding}", "--output-encoding=utf-8"]
     args += [option for bits, option in named.items() if int(fold) & bits]
     args += {Kind.LITERAL: ["-F"], Kind.CONJUNCTIVE: ["--and"], Kind.PATTERN: []}[kind]
+    args += {Bound.NONE: [], Bound.WORD: ["-w"], Bound.LINE: ["-x"]}[bound]
     args += (["-v"] if invert else []) + (["-o"] if only else []) + ["-e", pattern, str(path)]
     done = subprocess.run(args, capture_output=True)
     assert done.returncode in (0, 1), done.stderr
@@ -61,16 +65,17 @@ def test_every_encoding_selects_what_the_tool_selects(tool, tmp_path, seed, enco
     path = tmp_path / f"text.{encoding}"
     bom = {"utf-16le": b"\xff\xfe", "utf-16be": b"\xfe\xff"}.get(encoding, b"")  # to tell them
     path.write_bytes(bom + text.encode(PYTHON_CODECS[encoding]))
-    for pattern, kind, fold, invert in ROWS:
-        query = Query(pattern, kind, fold, encoding="auto", invert=invert)
+    for pattern, kind, fold, invert, bound in ROWS:
+        query = Query(pattern, kind, fold, encoding="auto", invert=invert, bound=bound)
         hits = list(query.search(path))
         assert all(hit.encoding == encoding and hit.path == str(path) for hit in hits)
-        want = tool_hits(tool, path, pattern, kind, fold, invert, encoding)
+        want = tool_hits(tool, path, pattern, kind, fold, invert, bound, encoding)
         assert [(str(hit.number), hit.text) for hit in hits] == want, (pattern, encoding)
         if not invert:
             parts = [(str(hit.number), kensaku.to_text(hit.line[a:b], hit.encoding))
                      for hit in hits for a, b in hit.spans]
-            assert parts == tool_hits(tool, path, pattern, kind, fold, False, encoding, True)
+            assert parts == tool_hits(tool, path, pattern, kind, fold, False, bound, encoding,
+                                      True)
             # Character spans into text, against Python's own codecs.
             codec = PYTHON_CODECS[encoding] if encoding in ("sjis", "utf-8", "euc-jp") else "utf-8"
             pairs = [(hit.text[c:d], hit.line[a:b]) for hit in hits
@@ -88,7 +93,7 @@ def test_every_encoding_selects_what_the_tool_selects(tool, tmp_path, seed, enco
         assert list(query.search(data, str(path))) == hits
         assert list(query.search(io.BufferedReader(io.BytesIO(data)), str(path))) == hits
         if encoding in ("sjis", "utf-8", "euc-jp"):  # a line alone is too short to tell
-            told = Query(pattern, kind, fold, encoding=encoding)
+            told = Query(pattern, kind, fold, encoding=encoding, bound=bound)
             lines = data.split(b"\n")[:-1]
             assert [n for n, line in enumerate(lines, 1)
                     if told.matches(line) != invert] == [hit.number for hit in hits]
@@ -141,6 +146,12 @@ def test_a_query_and_its_hits_pickle():
     hits = list(query.search(data))
     assert len(hits) == 2 and list(again.search(data)) == hits
     assert pickle.loads(pickle.dumps(hits)) == hits
+    # The bound too, shown, and kept by hits that travel alone.
+    word = Query("abc", bound="word")
+    again = pickle.loads(pickle.dumps(word))
+    assert again == word != Query("abc") and again.bound is Bound.WORD and "WORD" in repr(again)
+    hits = pickle.loads(pickle.dumps(list(word.search(b"abcd abc\nabcd\n"))))
+    assert [(hit.number, hit.spans) for hit in hits] == [(1, [(5, 8)])]
 
 
 class Endless(io.RawIOBase):

@@ -28,7 +28,7 @@ using kensaku::Encoding;
 
 struct kensaku_query {
   kensaku::EncodingQueries queries;
-  kensaku::Selection selection;
+  kensaku::Selection selection;  // its bound too, which kensaku_query_match applies as well
   int encoding = KENSAKU_ENCODING_AUTO;
 };
 
@@ -293,7 +293,19 @@ void kensaku_query_options_init(kensaku_query_options* options) {
 kensaku_query* kensaku_query_new(const char* const* patterns, const std::size_t* lengths,
                                  std::size_t count, const kensaku_query_options* options,
                                  kensaku_error* error) {
+  return kensaku_query_new_bounded(patterns, lengths, count, options, KENSAKU_BOUND_NONE, error);
+}
+
+kensaku_query* kensaku_query_new_bounded(const char* const* patterns, const std::size_t* lengths,
+                                         std::size_t count, const kensaku_query_options* options,
+                                         int bound, kensaku_error* error) {
   ClearError(error);
+  static constexpr kensaku::Bound kBounds[] = {kensaku::Bound::kNone, kensaku::Bound::kWord,
+                                               kensaku::Bound::kLine};
+  if (bound < KENSAKU_BOUND_NONE || bound > KENSAKU_BOUND_LINE) {
+    SetError(error, KENSAKU_E_ARGUMENT, "unknown bound " + std::to_string(bound));
+    return nullptr;
+  }
   kensaku_query_options o;
   kensaku_query_options_init(&o);
   if (options != nullptr) o = *options;
@@ -317,7 +329,8 @@ kensaku_query* kensaku_query_new(const char* const* patterns, const std::size_t*
     q.match = kensaku::MatchOptions(fold);
     if (!extras->empty()) q.extras = extras;
     auto query = std::make_unique<kensaku_query>();
-    query->queries = kensaku::CompileForEncodings(std::move(entries), q);
+    query->queries = kensaku::CompileForEncodings(std::move(entries), q, kBounds[bound]);
+    query->selection.bound = kBounds[bound];
     query->selection.invert = (o.invert != 0) != query->queries.every_line;
     query->selection.max_count = o.max_count < 0 ? -1 : o.max_count;
     query->selection.parts = o.spans != 0;
@@ -348,11 +361,11 @@ int kensaku_query_match(const kensaku_query* query, const char* line, std::size_
     } else {
       text.assign(line, length);
     }
-    kensaku::LineMatcher matcher(query->queries);
+    kensaku::LineMatcher matcher(query->queries, query->selection.bound);
     matcher.Start(e);
     const kensaku::MatchLine l{text.c_str(), text.size(),
                                kensaku::TextLength(text.c_str(), text.size())};
-    const bool hit = matcher.Hits(l);
+    const bool hit = matcher.Selects(l);
     if (hit && spans != nullptr) {
       const std::vector<kensaku::LineSpan>& parts = matcher.PartsOfLast();
       const std::size_t n = std::min(parts.size(), max_spans);

@@ -128,7 +128,8 @@ static char* generate(unsigned seed, size_t lines, size_t* n) {
   return text;
 }
 
-static kensaku_query* query(const char* pattern, int kind, unsigned fold, int invert, int64_t max) {
+static kensaku_query* bounded(const char* pattern, int kind, unsigned fold, int invert,
+                              int64_t max, int bound) {
   kensaku_query_options o;
   kensaku_query_options_init(&o);
   o.kind = kind;
@@ -137,7 +138,11 @@ static kensaku_query* query(const char* pattern, int kind, unsigned fold, int in
   o.max_count = max;
   o.encoding = KENSAKU_ENCODING_SJIS;
   o.pattern_encoding = KENSAKU_ENCODING_SJIS;
-  return kensaku_query_new(&pattern, NULL, 1, &o, NULL);
+  return kensaku_query_new_bounded(&pattern, NULL, 1, &o, bound, NULL);
+}
+
+static kensaku_query* query(const char* pattern, int kind, unsigned fold, int invert, int64_t max) {
+  return bounded(pattern, kind, fold, invert, max, KENSAKU_BOUND_NONE);
 }
 
 static void check_equal(found a, found b, const char* what) {
@@ -155,13 +160,16 @@ static void test_against_each_line(void) {
     const char* pattern;
     int kind;
     unsigned fold;
+    int bound;
   } rows[] = {
-      {"abc", KENSAKU_KIND_LITERAL, 0},
-      {"\x83\x4A\x8C\x9F", KENSAKU_KIND_LITERAL, KENSAKU_FOLD_KANA_TO_HIRAGANA},
-      {"a[a-c]*C", KENSAKU_KIND_PATTERN, KENSAKU_FOLD_TO_UPPER},
-      {"\x8C\x9F&x", KENSAKU_KIND_CONJUNCTIVE, 0},
-      {"\x83\x5C", KENSAKU_KIND_PATTERN, KENSAKU_FOLD_TO_FULL_WIDTH},
-      {"", KENSAKU_KIND_LITERAL, 0},
+      {"abc", KENSAKU_KIND_LITERAL, 0, KENSAKU_BOUND_NONE},
+      {"\x83\x4A\x8C\x9F", KENSAKU_KIND_LITERAL, KENSAKU_FOLD_KANA_TO_HIRAGANA, KENSAKU_BOUND_NONE},
+      {"a[a-c]*C", KENSAKU_KIND_PATTERN, KENSAKU_FOLD_TO_UPPER, KENSAKU_BOUND_NONE},
+      {"\x8C\x9F&x", KENSAKU_KIND_CONJUNCTIVE, 0, KENSAKU_BOUND_NONE},
+      {"\x83\x5C", KENSAKU_KIND_PATTERN, KENSAKU_FOLD_TO_FULL_WIDTH, KENSAKU_BOUND_NONE},
+      {"", KENSAKU_KIND_LITERAL, 0, KENSAKU_BOUND_NONE},
+      {"abc", KENSAKU_KIND_LITERAL, KENSAKU_FOLD_TO_UPPER, KENSAKU_BOUND_WORD},
+      {"[a-c ]*", KENSAKU_KIND_PATTERN, 0, KENSAKU_BOUND_LINE},
   };
   static const size_t pieces[] = {0, 1, 7, 4096, 1 << 20};
   size_t r, p, n;
@@ -171,7 +179,8 @@ static void test_against_each_line(void) {
     for (r = 0; r < sizeof rows / sizeof rows[0]; ++r) {
       int invert;
       for (invert = 0; invert <= 1; ++invert) {
-        kensaku_query* q = query(rows[r].pattern, rows[r].kind, rows[r].fold, invert, -1);
+        kensaku_query* q =
+            bounded(rows[r].pattern, rows[r].kind, rows[r].fold, invert, -1, rows[r].bound);
         found want = each_line(q, text, n, KENSAKU_ENCODING_SJIS, invert);
         for (p = 0; p < sizeof pieces / sizeof pieces[0]; ++p) {
           if (pieces[p] == 1 && seed > 1) continue; /* byte by byte is slow under the checkers */
@@ -203,6 +212,38 @@ static void test_errors_and_limits(void) {
         "a UTF-8 pattern that is no UTF-8 is refused with its place");
   q = query("a", KENSAKU_KIND_LITERAL, 0x100, 0, -1);
   check(q == NULL, "an unknown fold flag is refused");
+  check(kensaku_query_new_bounded(&broken, NULL, 0, NULL, 3, &e) == NULL &&
+            e.code == KENSAKU_E_ARGUMENT &&
+            kensaku_query_new_bounded(&broken, NULL, 0, NULL, -1, &e) == NULL &&
+            e.code == KENSAKU_E_ARGUMENT,
+        "an unknown bound is refused");
+  { /* a bound selects by the bounded matches alone, and they are the spans */
+    static const char text[] = "abc abcd\nabc\nxabc_abc\n abc\n\n";
+    static const struct {
+      const char* pattern;
+      int bound;
+      const char* want;
+      int match; /* kensaku_query_match on "abc abcd", then one span: 0-3 */
+    } rows[] = {
+        {"abc", KENSAKU_BOUND_WORD, "1@0 0-3:abc abcd\n2@9 0-3:abc\n4@22 1-4: abc\n", 1},
+        {"abc", KENSAKU_BOUND_LINE, "2@9 0-3:abc\n", 0},
+        {"", KENSAKU_BOUND_LINE, "5@27:\n", 0},
+    };
+    size_t r;
+    for (r = 0; r < sizeof rows / sizeof rows[0]; ++r) {
+      uint64_t spans[4];
+      size_t count = 9;
+      q = bounded(rows[r].pattern, KENSAKU_KIND_LITERAL, 0, 0, -1, rows[r].bound);
+      found f = search_text(q, text, sizeof text - 1, 0);
+      check(strcmp(f.text, rows[r].want) == 0, rows[r].want);
+      free(f.text);
+      check(kensaku_query_match(q, "abc abcd", 8, KENSAKU_ENCODING_SJIS, spans, 2, &count) ==
+                    rows[r].match &&
+                count == (size_t)rows[r].match && (count == 0 || (spans[0] == 0 && spans[1] == 3)),
+            "kensaku_query_match keeps the bound");
+      kensaku_query_free(q);
+    }
+  }
   q = query("a", KENSAKU_KIND_LITERAL, 0, 0, 2);
   check(kensaku_search_file(q, "/nonexistent/kensaku", &e) == NULL && e.code == KENSAKU_E_OPEN &&
             strstr(e.message, strerror(ENOENT)) != NULL,
