@@ -740,9 +740,17 @@ std::uint64_t Utf8Transcoder::SourceOffset(std::uint64_t at, const char* text, s
   if (mark == marks_.begin()) return at;  // before the oldest kept: not asked
   --mark;
   if (mark->out == at) return line_start ? mark->before : mark->source;
-  const std::uint64_t from = std::max(mark->out, base);
-  return mark->source + InputBytes(text + (from - base), static_cast<std::size_t>(at - from),
-                                   mark->width);
+  // Offsets are asked for in order, line after line: go on from the last answer when it lies
+  // between the mark and `at`, rather than count from the mark each time.
+  std::uint64_t from = std::max(mark->out, base), source = mark->source;
+  if (last_out_ > from && last_out_ <= at) {
+    from = last_out_;
+    source = last_source_;
+  }
+  source += InputBytes(text + (from - base), static_cast<std::size_t>(at - from), mark->width);
+  last_out_ = at;
+  last_source_ = source;
+  return source;
 }
 
 void Utf8Transcoder::Forget(std::uint64_t at, std::uint64_t source) {

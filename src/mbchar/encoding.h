@@ -136,6 +136,8 @@ class Utf8Transcoder {
   std::uint64_t produced_ = 0;  // output bytes before the call under way
   std::uint64_t consumed_ = 0;  // input bytes read into characters
   std::vector<Mark> marks_;     // in order, the oldest first
+  // The last offset SourceOffset gave, output and input, within the marks' rule.
+  mutable std::uint64_t last_out_ = 0, last_source_ = 0;
 };
 
 // --- Detection.
