@@ -317,8 +317,10 @@ bool LineMatcher::Hits(const MatchLine& line) {
   }
   DecodeLast();
   // The prefilters' bytes may be parted by a selector the entries pass over, or by a mark.
+  // Only lines read through the cursors use them; those the window pass found clear need no look.
   const bool parted =
-      reading_.as_read && encoding_ == Encoding::kUtf8 &&
+      reading_.as_read && encoding_ == Encoding::kUtf8 && line.at != MatchLine::kAlone &&
+      !cursors_->ClearBefore(line.at + line.text_length) &&
       FirstParting(line.line, line.text_length, query_->joins()) < line.text_length;
   return engine_->HitsDecoded(internal_.text(), internal_.size(), line,
                               parted ? nullptr : cursors_.get(), span);

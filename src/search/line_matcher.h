@@ -51,6 +51,8 @@ class LineCursors {
   }
   // LineMatcher::Hopeless.
   std::size_t Find(InputFile& in);
+  // Whether the window pass found no selector (or joining mark) beginning before `end`.
+  bool ClearBefore(std::uint64_t end) const { return end <= selector_clear_to_; }
 
  private:
   // Each encoding has its own prefilters, of the bytes the entries require in it.
