@@ -19,6 +19,7 @@ The command-line form takes the options of the tool kensaku where both do the sa
 """
 
 import argparse
+import logging
 import os
 import stat
 import sys
@@ -460,6 +461,9 @@ def main(argv=None) -> int:
              "files": options.files_with_matches, "quiet": options.quiet}
 
     from distributed import Client, LocalCluster
+    # Failures are this command's own one-line messages; a slow scheduler's dropped connection
+    # attempt would otherwise leave asyncio's "Future exception was never retrieved" on stderr.
+    logging.getLogger("asyncio").setLevel(logging.CRITICAL)
     cluster = None
     try:
         if not options.scheduler:
