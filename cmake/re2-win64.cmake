@@ -3,11 +3,11 @@
 # linked into the DLL, so that it needs no DLL beside it. Without those sources the DLL is built
 # without regular expressions, and says so.
 include(ExternalProject)
-set(KENSAKU_RE2_SOURCE_DIR "$ENV{KENSAKU_CACHE_DIR}/re2")
-if(NOT DEFINED ENV{KENSAKU_CACHE_DIR})
-  set(KENSAKU_RE2_SOURCE_DIR /var/cache/kensaku/re2)
+set(re2_cache /var/cache/kensaku)
+if(DEFINED ENV{KENSAKU_CACHE_DIR})
+  set(re2_cache $ENV{KENSAKU_CACHE_DIR})
 endif()
-set(KENSAKU_RE2_SOURCE_DIR ${KENSAKU_RE2_SOURCE_DIR} CACHE PATH
+set(KENSAKU_RE2_SOURCE_DIR ${re2_cache}/re2 CACHE PATH
     "RE2's sources with their generated tables (cmake/fetch-re2.sh)")
 
 set(KENSAKU_WITH_RE2 OFF)
@@ -17,8 +17,9 @@ if(EXISTS ${KENSAKU_RE2_SOURCE_DIR}/.kensaku-re2-version)
   set(KENSAKU_WITH_RE2 ON)
 endif()
 if(NOT KENSAKU_WITH_RE2)
-  message(STATUS "RE2's sources are not in ${KENSAKU_RE2_SOURCE_DIR} (cmake/fetch-re2.sh): "
-                 "${KENSAKU_DLL_NAME}.dll is built without regular expressions")
+  message(WARNING "RE2's sources are not in ${KENSAKU_RE2_SOURCE_DIR}: ${KENSAKU_DLL_NAME}.dll "
+                  "is built without regular expressions (run cmake/fetch-re2.sh as root, then "
+                  "cmake again)")
   return()
 endif()
 message(STATUS "RE2 ${re2_version} from ${KENSAKU_RE2_SOURCE_DIR}: "
@@ -51,6 +52,9 @@ ExternalProject_Add(re2_build
     -DRE2_BUILD_TESTING=OFF
     -DBUILD_TESTING=OFF
   BUILD_BYPRODUCTS ${re2_library})
+# Fetched again (a new stamp), it is configured and built again.
+ExternalProject_Add_StepDependencies(re2_build configure
+  ${KENSAKU_RE2_SOURCE_DIR}/.kensaku-re2-version)
 # The imported target's headers must exist before the first build installs them.
 file(MAKE_DIRECTORY ${re2_prefix}/include)
 add_library(kensaku_re2 STATIC IMPORTED)
