@@ -23,6 +23,13 @@ if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
 fi
 
 fail() { echo "fetch-re2.sh: $*; kensaku64.dll will be built without regular expressions" >&2; exit 1; }
+# One fetch at a time (clones set up at once share the cache); the one that waited finds it done.
+mkdir -p "$(dirname "$dir")" 2>/dev/null && exec 9>"$(dirname "$dir")/.re2.lock" ||
+  fail "cannot write to $(dirname "$dir")"
+flock 9
+if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
+  exit 0
+fi
 src_list=/etc/apt/sources.list.d/kensaku-src.sources
 apt_only_src=(-o Dir::Etc::SourceList="$src_list" -o Dir::Etc::SourceParts=-)
 
@@ -58,7 +65,6 @@ if ! apt-cache showsrc re2 2>/dev/null | grep -q '^Package: re2$'; then
   apt-cache showsrc re2 2>/dev/null | grep -q '^Package: re2$' || fail "no source package re2 in $src_list"
 fi
 
-mkdir -p "$(dirname "$dir")"
 work=$(mktemp -d "$(dirname "$dir")/re2-work.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 (cd "$work" && apt-get source -qq --download-only "re2${version:+=$version}" >/dev/null 2>&1) ||
