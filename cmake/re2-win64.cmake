@@ -25,13 +25,13 @@ endif()
 message(STATUS "RE2 ${re2_version} from ${KENSAKU_RE2_SOURCE_DIR}: "
                "linked statically into ${KENSAKU_DLL_NAME}.dll")
 
-# The same compiler and code flags as this build: Windows' stack alignment and, in release
-# images, the sections the linker may drop.
 # A new version in the cache configures this build again, into a folder of its own.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
              ${KENSAKU_RE2_SOURCE_DIR}/.kensaku-re2-version)
 string(REGEX REPLACE "[^A-Za-z0-9.-]" "_" re2_folder "${re2_version}")
 set(re2_prefix ${CMAKE_BINARY_DIR}/re2-${re2_folder})
+# The same compiler and code flags as this build: Windows' stack alignment and, in release
+# images, the sections the linker may drop.
 set(re2_flags "-Wa,-muse-unaligned-vector-move")
 if(CMAKE_BUILD_TYPE MATCHES "^(Release|MinSizeRel)$")
   string(APPEND re2_flags " -ffunction-sections -fdata-sections")
