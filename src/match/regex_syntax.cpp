@@ -479,8 +479,7 @@ class Parser {
             u = u * 16 + static_cast<char32_t>(h);
           }
         }
-        if (u == 0) Fail(at, "a NUL, which ends a line for matching");
-        code = CodeOfScalar(u, at);
+        code = u == 0 ? 0 : CodeOfScalar(u, at);  // a NUL, which no line holds: a range's start
         return true;
       }
       default:
@@ -604,7 +603,7 @@ class Parser {
         Code hi = 0;
         if (!ClassChar(open, hi, named)) Fail(at, "invalid range: a class cannot end a range");
         const char32_t from = universe_.ScalarOf(lo), to = universe_.ScalarOf(hi);
-        if (from == 0 || to == 0) Fail(at, "invalid range");
+        if ((from == 0 && lo != 0) || (to == 0 && hi != 0)) Fail(at, "invalid range");
         if (to < from) Fail(at, "invalid range: its end comes before its start");
         for (const CharUniverse::Char& c : universe_.chars()) {
           if (c.scalar >= from && c.scalar <= to) set.set(c.code);
