@@ -362,6 +362,12 @@ bool Regex::AsLiterals(const char* pattern, int fold_flags, const ExtraChars* ex
   if (!found.exact || writer.case_used() || found.strings.empty()) return false;
   for (const std::string& a : found.strings) {
     if (a.empty()) return false;
+    // A lone lead byte is a character here; a literal reads it with what follows.
+    for (std::size_t i = 0; i < a.size();) {
+      const MbChar c = DecodeText(a.c_str() + i);
+      if (c.code < 0x100 && IsLeadByte(c.code)) return false;
+      i += static_cast<std::size_t>(c.ByteCount());
+    }
     for (const std::string& b : found.strings) {
       if (&a != &b && b.size() > a.size() && b.compare(0, a.size(), a) == 0) return false;
     }
