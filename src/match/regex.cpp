@@ -5,10 +5,13 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 
 #include "match/pattern_error.h"
 #include "match/regex_syntax.h"
+#include "mbchar/case_fold.h"
 #include "mbchar/fold.h"
+#include "mbchar/variants.h"
 
 #ifdef KENSAKU_WITH_REGEX
 #include <re2/re2.h>
@@ -70,6 +73,57 @@ const Scalars& ScalarsFor(int flags) {
   return *slot;
 }
 
+// Every scalar a text may hold that reads as a code (as read, with the query's extras), for
+// programs run on UTF-8 text itself: the code's own scalar, the others code page 932 gives the
+// same code (both wave dashes), and the variants and case forms the reading takes to it.
+class ScalarsOfCodes {
+ public:
+  ScalarsOfCodes(const Reading& reading, const ExtraChars* extras)
+      : reading_(reading), extras_(extras), first_(0x10000, kNone), next_(0x10000, kNone) {
+    for (std::uint32_t u = 0x80; u < 0x10000; ++u) {
+      if (u >= 0xD800 && u < 0xE000) continue;
+      const Code c = CodeOf(u);
+      if (c == 0) continue;
+      next_[u] = first_[c];
+      first_[c] = u;
+    }
+  }
+
+  // The scalars that read as c, whose own scalar is `scalar`.
+  void Append(Code c, char32_t scalar, std::vector<char32_t>& out) const {
+    if (c < 0x80) {
+      out.push_back(c);
+      return;
+    }
+    for (std::uint32_t u = first_[c]; u != kNone; u = next_[u]) out.push_back(u);
+    auto more = [&](char32_t u) {
+      if (u >= 0x10000 && CodeOf(u) == c) out.push_back(u);
+    };
+    more(scalar);
+    if (reading_.variants) {
+      for (char32_t u : VariantsLacking932(scalar)) more(u);
+    }
+    if (reading_.case_fold) {
+      for (char32_t u : CaseVariantsOf(CaseFoldOf(scalar))) more(u);
+    }
+  }
+
+ private:
+  static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+
+  Code CodeOf(char32_t u) const {
+    if (IsVariationSelector(u)) return 0;
+    TextChar t;
+    t.unicode = ScalarAsRead(u, reading_);
+    const Code c = InternalCode(t, extras_);
+    return c == kOtherChar ? 0 : c;
+  }
+
+  Reading reading_;
+  const ExtraChars* extras_;
+  std::vector<std::uint32_t> first_, next_;  // by code, and by scalar: a list of each code's
+};
+
 std::string Hex(char32_t u) {
   char text[16];
   std::snprintf(text, sizeof text, "\\x{%X}", static_cast<unsigned>(u));
@@ -125,6 +179,13 @@ class Writer {
 
   bool case_used() const { return case_used_; }
 
+  // From now on, write for UTF-8 text itself (ScalarsOfCodes): each set as the scalars that read
+  // as its members, over a whole text whose lines a match never leaves.
+  void WriteDirect(const ScalarsOfCodes& direct) {
+    direct_ = &direct;
+    for (const CharUniverse::Char& c : universe_.chars()) codes_of_[scalars_.of[c.code]].push_back(c);
+  }
+
   void Write(const RegexNode& node, std::string& out) {
     using Kind = RegexNode::Kind;
     switch (node.kind) {
@@ -136,21 +197,21 @@ class Writer {
           out += "[^\\x00-\\x{10FFFF}]";  // no line holds one
           return;
         }
-        if (!node.fold_case) {
+        if (!node.fold_case && direct_ == nullptr) {
           out += Hex(scalars_.of[node.code]);
           return;
         }
         {
           CodeSet one;
           one.set(node.code);
-          WriteSet(one, false, true, out);
+          WriteSet(one, false, node.fold_case, out);
         }
         return;
       case Kind::kSet:
         WriteSet(*node.set, node.negated, node.fold_case, out);
         return;
       case Kind::kAny:
-        out += '.';
+        out += direct_ != nullptr ? "[^\\n\\x00]" : ".";
         return;
       case Kind::kConcat:
         for (const RegexNode& child : node.children) Write(child, out);
@@ -182,7 +243,13 @@ class Writer {
         }
         return;
       case Kind::kAssert:
-        out += node.assertion;
+        if (direct_ != nullptr && (node.assertion == "^" || node.assertion == "\\A")) {
+          out += "(?m:^)";
+        } else if (direct_ != nullptr && (node.assertion == "$" || node.assertion == "\\z")) {
+          out += "(?m:$)";
+        } else {
+          out += node.assertion;
+        }
         return;
     }
   }
@@ -285,6 +352,19 @@ class Writer {
     }
     // A line break stands for a broken sequence here (ScalarsFor): out of every set.
     std::erase(members, U'\n');
+    if (direct_ != nullptr) {
+      // The text's own scalars; a line break and a NUL end a line for matching.
+      std::vector<char32_t> scalars;
+      for (char32_t r : members) {
+        const auto it = codes_of_.find(r);
+        if (it == codes_of_.end()) continue;
+        for (const CharUniverse::Char& c : it->second) direct_->Append(c.code, c.scalar, scalars);
+      }
+      members = std::move(scalars);
+      std::erase(members, U'\n');
+      std::erase(members, U'\0');
+      if (negated) members.push_back(0);
+    }
     if (negated) members.push_back('\n');
     std::sort(members.begin(), members.end());
     members.erase(std::unique(members.begin(), members.end()), members.end());
@@ -311,6 +391,8 @@ class Writer {
   const Scalars& scalars_;
   const CharUniverse& universe_;
   bool case_used_ = false;
+  const ScalarsOfCodes* direct_ = nullptr;
+  std::unordered_map<char32_t, std::vector<CharUniverse::Char>> codes_of_;  // by scalar written
 };
 
 }  // namespace
@@ -327,6 +409,23 @@ Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars*
                                       [](const std::string& s) { return s.empty(); });
   if (!some_empty) literals_ = literals.strings;
   literal_flags_ = flags | (writer.case_used() ? FoldToUpper : 0);
+  // The same for UTF-8 text itself, as read; not where a fold gives letters of other widths the
+  // ASCII word characters \b looks for.
+  const Reading reading = ReadingOf(options.fold_flags);
+  bool boundary = false;
+  std::vector<const RegexNode*> todo{&tree};
+  while (!todo.empty()) {
+    const RegexNode* node = todo.back();
+    todo.pop_back();
+    boundary = boundary || (node->kind == RegexNode::Kind::kAssert && node->assertion[0] == '\\' &&
+                            (node->assertion[1] == 'b' || node->assertion[1] == 'B'));
+    for (const RegexNode& child : node->children) todo.push_back(&child);
+  }
+  if (reading.as_read && !(boundary && (flags & (FoldToHalfWidth | FoldToFullWidth)) != 0)) {
+    const ScalarsOfCodes direct(reading, extras);
+    writer.WriteDirect(direct);
+    writer.Write(tree, direct_program_);
+  }
   forms_ = ScalarsFor(flags).forms.data();
   RE2::Options re2_options;
   re2_options.set_log_errors(false);

@@ -61,6 +61,11 @@ class Regex {
   bool Find(const Folded& folded, std::size_t from, std::size_t& start, std::size_t& end) const;
   // The pattern as RE2 reads it (for the tests).
   const std::string& program() const { return program_; }
+  // The same for UTF-8 text as it is, read with the query's extras, over many lines at once
+  // (a match never leaves its line): a line that holds no variation selector, voicing mark or
+  // NUL holds a match of it exactly when the pattern matches the line as read. Empty when
+  // there is none (as the exports read, or \b under the width fold).
+  const std::string& direct_program() const { return direct_program_; }
   // Literals in the internal form one of which every match holds, and the fold flags they are
   // compared under; none when the pattern has no such literals.
   const std::vector<std::string>& literals() const { return literals_; }
@@ -69,6 +74,7 @@ class Regex {
  private:
   std::unique_ptr<re2::RE2> re_;
   std::string program_;
+  std::string direct_program_;
   const std::uint64_t* forms_ = nullptr;  // by code: the UTF-8 of its scalar, length in byte 7
   std::vector<std::string> literals_;
   int literal_flags_ = 0;

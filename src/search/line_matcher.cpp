@@ -12,6 +12,10 @@
 #include "mbchar/mbchar.h"
 #include "search/line_count.h"
 
+#ifdef KENSAKU_WITH_REGEX
+#include <re2/re2.h>
+#endif
+
 namespace kensaku {
 
 namespace {
@@ -99,6 +103,55 @@ bool IsWordChar(Code c) {
          (c >= 0x8281 && c <= 0x829A) || c == 0x8151;
 }
 
+namespace {
+
+// Whether what begins at p[i] keeps UTF-8 text from reading as its scalars one by one: a NUL, a
+// variation selector (EF B8, F3), a voicing mark (E3 82 99-9A, spacing 9B-9C, EF BE 9E-9F).
+inline bool UnplainAt(const unsigned char* p, std::size_t i, std::size_t n, bool spacing) {
+  const unsigned b = p[i];
+  if (b == 0 || b == 0xF3) return true;
+  if (i + 1 >= n || (b != 0xE3 && b != 0xEF)) return false;
+  if (b == 0xEF && p[i + 1] == 0xB8) return true;
+  if (i + 2 >= n) return false;
+  if (b == 0xEF) return p[i + 1] == 0xBE && p[i + 2] - 0x9Eu < 2;
+  return p[i + 1] == 0x82 && p[i + 2] - 0x99u < (spacing ? 4u : 2u);
+}
+
+// The first such place in text[0, n), or n; sixteen places at a time.
+std::size_t FirstUnplain(const char* text, std::size_t n, bool spacing) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  auto eq = [](__m128i v, int b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b))); };
+  auto in = [](__m128i v, int lo, int hi) {
+    const __m128i clamped = _mm_min_epu8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(lo))),
+                                         _mm_set1_epi8(static_cast<char>(hi)));
+    return _mm_cmpeq_epi8(clamped, v);
+  };
+  std::size_t k = 0;
+  for (; k + 18 <= n; k += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + 1));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + 2));
+    const __m128i ef = eq(a, 0xEF);
+    const __m128i any = _mm_or_si128(
+        _mm_or_si128(eq(a, 0), eq(a, 0xF3)),
+        _mm_or_si128(
+            _mm_and_si128(_mm_and_si128(eq(a, 0xE3), eq(b, 0x82)), in(c, 0x99, spacing ? 0x9C : 0x9A)),
+            _mm_and_si128(ef, _mm_or_si128(eq(b, 0xB8), _mm_and_si128(eq(b, 0xBE), in(c, 0x9E, 0x9F))))));
+    const int found = _mm_movemask_epi8(any);
+    if (found != 0) return k + static_cast<std::size_t>(CountrZero(static_cast<unsigned>(found)));
+  }
+  for (; k < n; ++k) {
+    if (UnplainAt(p, k, n, spacing)) return k;
+  }
+  return n;
+}
+
+}  // namespace
+
+bool PlainUtf8(const char* line, std::size_t length, bool spacing) {
+  return FirstUnplain(line, length, spacing) == length;
+}
+
 void LineCursors::Reset(Encoding e) {
   if (e != encoding_) {
     Make(e);
@@ -109,10 +162,13 @@ void LineCursors::Reset(Encoding e) {
   }
   retry_at_ = 0;
   selector_clear_to_ = 0;
+  hit_ = false;
+  searched_from_ = searched_to_ = 0;
 }
 
 void LineCursors::Make(Encoding e) {
   encoding_ = e;
+  direct_ = e == Encoding::kUtf8 ? query_.direct() : nullptr;
   cursors_.clear();
   active_ = !query_.groups().empty();
   for (const auto& group : query_.groups()) {
@@ -122,7 +178,83 @@ void LineCursors::Make(Encoding e) {
   }
 }
 
+std::size_t LineCursors::FindDirect(InputFile& in) {
+  if (in.position() < retry_at_) return 0;
+  const std::uint64_t at = in.position();
+  const auto [text, n] = in.Window();
+  const bool spacing = ReadingOf(query_.fold_flags()).spacing;
+  if (active_ && query_.direct_after_literals()) {
+    // The byte finders find the lines that may match; the program reads each whole one found,
+    // and passes over those it does not match.
+    hit_ = false;
+    std::size_t from = 0;
+    for (;;) {
+      std::size_t first = n - from;
+      for (auto& cursor : cursors_) {
+        first = std::min(first, cursor->FirstCandidate(text + from, n - from, at + from));
+      }
+      // A selector or a mark may part a literal's bytes: its line is read as read.
+      first = from + FirstUnplain(text + from, first, spacing);
+      const std::size_t start = LineStartBefore(text, first, n);
+      if (first >= n) {
+        if (start == 0 || first < n) retry_at_ = at + n;
+        return start;
+      }
+      const char* lf = static_cast<const char*>(std::memchr(text + first, '\n', n - first));
+      if (lf == nullptr) {
+        retry_at_ = at + first + 1;
+        return start;  // the line goes on past the window: read it whole
+      }
+      const auto end = static_cast<std::size_t>(lf - text);
+      const bool plain = PlainUtf8(text + start, end - start, spacing);
+      re2::StringPiece found;
+      const bool match =
+          plain && direct_->Match(re2::StringPiece(text, n), start, end, RE2::UNANCHORED, &found, 1);
+      if (!plain || match) {
+        if (match) {
+          hit_ = true;
+          hit_start_ = at + static_cast<std::size_t>(found.data() - text);
+          hit_end_ = hit_start_ + found.size();
+        }
+        retry_at_ = at + first + 1;
+        return start;
+      }
+      from = end + 1;
+    }
+  }
+  // The last search's answer holds while its match, or the end of what it saw, is ahead.
+  const bool known = at >= searched_from_ && (hit_ ? at <= hit_start_ : at + n <= searched_to_);
+  std::size_t match = n;
+  if (known) {
+    if (hit_) match = static_cast<std::size_t>(hit_start_ - at);
+  } else {
+    hit_ = false;
+    searched_from_ = at;
+    searched_to_ = at + n;
+    re2::StringPiece found;
+    if (direct_->Match(re2::StringPiece(text, n), 0, n, RE2::UNANCHORED, &found, 1)) {
+      match = static_cast<std::size_t>(found.data() - text);
+      const std::size_t end = match + found.size();
+      // A match tells only in a line that ends in the window: it may go on past it.
+      if (std::memchr(text + end, '\n', n - end) != nullptr) {
+        hit_ = true;
+        hit_start_ = at + match;
+        hit_end_ = at + end;
+      } else {
+        searched_to_ = at + match;
+      }
+    }
+  }
+  // A line with a selector, a voicing mark or a NUL is read as read, whatever the program says.
+  // (A mark or selector cut off at the window's end is in a line that goes on past it.)
+  const std::size_t first = FirstUnplain(text, match, spacing);
+  const std::size_t whole = LineStartBefore(text, first, n);
+  if (whole == 0 || first < n) retry_at_ = at + (first < n ? first + 1 : n);
+  return whole;
+}
+
 std::size_t LineCursors::Find(InputFile& in) {
+  if (direct_ != nullptr) return FindDirect(in);
   if (!active_ || in.position() < retry_at_) return 0;
   const std::uint64_t at = in.position();
   const auto [text, n] = in.Window();
@@ -296,6 +428,15 @@ bool LineMatcher::Hits(const MatchLine& line) {
     if (!joins_) return engine_->Hits(line.line, line.text_length, line, cursors_.get(), span);
     DecodeLast();
     return engine_->HitsDecoded(internal_.text(), internal_.size(), line, cursors_.get(), span);
+  }
+  // Where the direct program matched a line that reads as its scalars, the line is selected.
+  if (cursors_->direct() && line.at != MatchLine::kAlone) {
+    if (cursors_->DirectHitIn(line.at, line.at + line.text_length) &&
+        PlainUtf8(line.line, line.length, reading_.spacing)) {
+      return true;
+    }
+    DecodeLast();
+    return engine_->HitsDecoded(internal_.text(), internal_.size(), line, nullptr, span);
   }
   // An entry that is its bytes needs no decoding where they are found, unless a mark after
   // them joins their last kana.

@@ -53,6 +53,12 @@ class LineCursors {
   std::size_t Find(InputFile& in);
   // Whether the window pass found no selector (or joining mark) beginning before `end`.
   bool ClearBefore(std::uint64_t end) const { return end <= selector_clear_to_; }
+  // For UTF-8 input of a regex query with a direct program (Query::direct), which finds the
+  // candidate lines itself: whether its last match lies in the stream's bytes [from, to).
+  bool direct() const { return direct_ != nullptr; }
+  bool DirectHitIn(std::uint64_t from, std::uint64_t to) const {
+    return hit_ && hit_start_ >= from && hit_end_ <= to;
+  }
 
  private:
   // Each encoding has its own prefilters, of the bytes the entries require in it.
@@ -65,7 +71,17 @@ class LineCursors {
   std::uint64_t retry_at_ = 0;
   const bool selectors_;  // as read: UTF-8 lines with selectors or combining marks are candidates
   std::uint64_t selector_clear_to_ = 0;  // no selector begins before this, in the input
+
+  std::size_t FindDirect(InputFile& in);
+  const re2::RE2* direct_ = nullptr;
+  bool hit_ = false;  // the direct program's first match from searched_from_ on, in a whole line
+  std::uint64_t hit_start_ = 0, hit_end_ = 0;
+  std::uint64_t searched_from_ = 0, searched_to_ = 0;  // none in between, unless hit_
 };
+
+// Whether a UTF-8 line as read is its scalars one by one: no selector, no voicing mark (which
+// may join a kana), no NUL.
+bool PlainUtf8(const char* line, std::size_t length, bool spacing);
 
 // Where the first variation selector (or, with `marks`, combining voicing mark) is in UTF-8
 // text, or n: the prefilters do not see through them.

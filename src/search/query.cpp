@@ -7,6 +7,10 @@
 #include "frame/limits.h"
 #include "match/pattern_error.h"
 
+#ifdef KENSAKU_WITH_REGEX
+#include <re2/re2.h>
+#endif
+
 namespace kensaku {
 namespace {
 
@@ -106,15 +110,39 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
   // A regex's bytes found are those of its literals: only they may be parted by a mark.
   if (ReadingOf(fold_flags_).as_read && kind_ == SearchKind::kRegex) {
     marks_touch_ = true;
+    std::string direct;
+    bool every = !groups_.empty();
+    bool strong = true;
     for (const auto& group : groups_) {
       for (const LineRegex& entry : std::get<std::vector<LineRegex>>(group->entries())) {
         for (const std::string& literal : entry.regex().literals()) {
           joins_ = joins_ || HoldsJoined(literal.c_str(), false);
         }
+        every = every && !entry.regex().direct_program().empty();
+        strong = strong && !entry.regex().literals().empty();
+        for (const std::string& literal : entry.regex().literals()) {
+          strong = strong && literal.size() >= 2;
+        }
+        direct += (direct.empty() ? "(?:" : "|(?:") + entry.regex().direct_program() + ")";
       }
     }
+#ifdef KENSAKU_WITH_REGEX
+    if (every) {
+      // Only the lines matter: the leftmost-longest match is found by automata alone.
+      RE2::Options options;
+      options.set_log_errors(false);
+      options.set_longest_match(true);
+      options.set_never_capture(true);
+      options.set_max_mem(std::int64_t{256} << 20);
+      direct_ = std::make_unique<RE2>(direct, options);
+      if (!direct_->ok()) direct_.reset();
+      direct_after_literals_ = strong;
+    }
+#endif
   }
 }
+
+Query::~Query() = default;
 
 namespace {
 std::vector<const char*> Pointers(const std::vector<std::string>& patterns) {

@@ -56,6 +56,7 @@ class Query {
   // Patterns as they are, NUL-terminated; any number of them.
   Query(std::span<const char* const> patterns, const QueryOptions& options);
   Query(const std::vector<std::string>& patterns, const QueryOptions& options);
+  ~Query();
   Query(const Query&) = delete;
   Query& operator=(const Query&) = delete;
 
@@ -74,6 +75,11 @@ class Query {
   // pattern is no literal, ends with a kana a mark joins, or holds a mark.
   bool marks_touch() const { return marks_touch_; }
   const std::vector<std::unique_ptr<CompiledList>>& groups() const { return groups_; }
+  // Regex entries: one RE2 of them all for UTF-8 text as it is (Regex::direct_program), or null.
+  const re2::RE2* direct() const { return direct_.get(); }
+  // Whether every regex entry holds a literal of two bytes or more, whose byte finders find the
+  // lines the direct program then reads; else it reads the whole text.
+  bool direct_after_literals() const { return direct_after_literals_; }
 
   // Whether some entry hits a NUL-terminated line of `length` bytes (up to a NUL inside them).
   bool Selects(const char* line, std::size_t length) const;
@@ -92,6 +98,8 @@ class Query {
   bool joins_ = false;
   bool marks_touch_ = false;
   std::vector<std::unique_ptr<CompiledList>> groups_;
+  std::unique_ptr<re2::RE2> direct_;
+  bool direct_after_literals_ = false;
 };
 
 // A query for texts in every encoding: `decoded` for lines read in the internal form, and `sjis`
