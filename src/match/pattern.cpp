@@ -6,6 +6,7 @@
 
 #include "frame/find_byte.h"
 #include "match/linear_scan.h"
+#include "match/pattern_error.h"
 #include "mbchar/fold.h"
 #include "mbchar/internal_text.h"
 
@@ -73,12 +74,16 @@ Pattern::Pattern(const char* text, const MatchOptions& options)
   while (*p != '\0') {
     // A run of '#' acts as one: only the innermost element can fail.
     bool skip = false;
+    const char* const skip_start = p;
     while (*p == '#') {
       skip = true;
       ++p;
     }
     Element e{Op::kChar, skip, skip, false, kNullCode, 0, 0};
     if (*p == '\0') {
+      if (strict_) {
+        throw PatternError(static_cast<std::size_t>(skip_start - text), "'#' with nothing after it");
+      }
       // A final '#' compares the end of the pattern with the subject, once.
       e.retry = false;
       elements_.push_back(e);
@@ -94,7 +99,10 @@ Pattern::Pattern(const char* text, const MatchOptions& options)
         e.op = Op::kAny;
         break;
       case '[':
-        CompileClass(p, e);
+        CompileClass(p, e, text);
+        if (strict_ && e.op == Op::kBadClass) {
+          throw PatternError(static_cast<std::size_t>(element_start - text), "'[' without its ']'");
+        }
         break;
       case '\\':
         p = element_start;
@@ -136,7 +144,7 @@ void Pattern::FindFirstBytes(const Element& e) {
   literal_first_ = true;
 }
 
-void Pattern::CompileClass(const char*& p, Element& e) {
+void Pattern::CompileClass(const char*& p, Element& e, const char* text) {
   if (*p == '[') ++p;  // a second '[' directly after the first is no member
   const char* close = FindClassEnd(p);
   if (close == nullptr) {
@@ -152,12 +160,19 @@ void Pattern::CompileClass(const char*& p, Element& e) {
     ++q;
   }
   while (q < close) {
-    const Code lo = fold[ReadPatternChar(q).code];
-    Code hi = lo;
+    const std::size_t at = static_cast<std::size_t>(q - text);
+    const Code first = ReadPatternChar(q).code;
+    Code last = first;
     if (q < close && *q == '-') {
       ++q;
-      hi = q < close ? fold[ReadPatternChar(q).code] : fold[kNullCode];
+      last = q < close ? ReadPatternChar(q).code : kNullCode;
+      // Ends are ordered as written; folding may turn them, which is no fault of the pattern. A
+      // range without its end ("[a-]") runs from the null, as the exports have always read it.
+      if (strict_ && last != kNullCode && last < first) {
+        throw PatternError(at, "range whose end comes before its start");
+      }
     }
+    const Code lo = fold[first], hi = fold[last];
     ranges_.push_back(lo <= hi ? Range{lo, hi} : Range{hi, lo});
   }
   e.range_count = static_cast<std::uint32_t>(ranges_.size()) - e.first_range;
