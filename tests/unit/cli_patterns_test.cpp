@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mbchar/fold.h"
@@ -82,6 +83,22 @@ TEST(CliPatternsTest, ConjunctiveTerms) {
   ASSERT_NE(g, nullptr) << error;
   EXPECT_TRUE(g->Selects("xx ab yy cd", 11));
   EXPECT_FALSE(g->Selects("cd ab", 5));
+}
+
+// What only a regular expression means, outside sets, in whole characters: a Shift_JIS trail
+// byte that looks like '|' or a backslash is none.
+TEST(CliPatternsTest, RegexSyntaxIsFound) {
+  const std::vector<std::pair<std::string, bool>> rows = {
+      {"a|b", true},       {"colou?r", true},    {"[0-9]{3}", true},  {"(ab)", true},
+      {"end$", true},      {"a\\sb", true},      {"\\bword", true},   {"\\d", true},
+      {"a\\|b", true},     {"a\\(b\\)", true},   {"[(]x", false},     {"[a|b]", false},
+      {"[]?]", true},      {"a\\$", false},      {"a\\tb", false},    {"a#b*.[^x]", false},
+      {"\x83\x7C", false}, {"\x83\x5Cs", false}, {"\x83\x7B", false}, {"", false},
+      {"[[?]", false},     {"[(", true},
+  };
+  for (const auto& [pattern, holds] : rows) {
+    EXPECT_EQ(HoldsRegexSyntax(pattern), holds) << pattern;
+  }
 }
 
 // Patterns are as typed: blanks and quotes count, and an empty one selects every line.
