@@ -38,6 +38,9 @@ deps-native:
 deps-all:
 	bash cmake/install-deps.sh all
 
+# The cross builds need the Windows tools, and kensaku64.dll RE2's sources (cmake/fetch-re2.sh).
+win32 win64: deps-all
+
 linux linux-asan win32 win64:
 	cmake --preset $@
 	cmake --build --preset $@ -j$(JOBS)

@@ -4,7 +4,8 @@
 #                            kakasi-dic and unicode-data for the generated tables
 #   install-deps.sh native   the Linux build (library, tool, unit tests, benchmarks)
 #   install-deps.sh all      also the 32-bit and 64-bit Windows cross builds, Wine and the
-#                            comparison tools
+#                            comparison tools, and RE2's sources for kensaku64.dll
+#                            (cmake/fetch-re2.sh)
 #   install-deps.sh bench    the whole-file comparison's tools only (bench/peers.sh), and the
 #                            32-bit Linux compiler of the linux-i686 preset (bench/dll-timing.sh)
 set -eu
@@ -16,7 +17,7 @@ native=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev libts
         python3-distributed python3-pandas valgrind ripgrep libre2-dev)
 windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth locales bc
          ugrep ripgrep fonts-ipafont-mincho imagemagick llvm unzip
-         g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64)
+         g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 python3-six)
 
 demo=(g++ cmake make python3 kakasi-dic unicode-data)
 
@@ -50,4 +51,10 @@ if [ "$want" = all ] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; t
   if [ "$(id -u)" != 0 ]; then echo "run as root to generate ja_JP.UTF-8" >&2; exit 1; fi
   grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
   locale-gen >/dev/null
+fi
+
+# RE2 for kensaku64.dll, from Debian's source package. Without it that DLL is built without
+# regular expressions (its CMake configuration says so), so a failure here stops nothing.
+if [ "$want" = all ]; then
+  bash "$(dirname "$0")/fetch-re2.sh" || true
 fi

@@ -73,6 +73,10 @@ extern "C" {
 #define KENSAKU_KIND_PATTERN 0     /* the pattern language: . [a-z] x* #x @ ^ and escapes */
 #define KENSAKU_KIND_CONJUNCTIVE 1 /* terms of the pattern language joined by &, in order */
 #define KENSAKU_KIND_LITERAL 2     /* the text itself */
+/* Regular expressions as RE2 and ripgrep read them (| ? * + {n,m} ( ) \d \p{Han} ...), every fold
+   applied; linear time, no back-references or look-around. A build without RE2 answers
+   KENSAKU_E_PATTERN "regular expressions are not in this build". */
+#define KENSAKU_KIND_REGEX 3
 
 /* Encodings. AUTO tells a text's encoding from its first bytes. */
 #define KENSAKU_ENCODING_AUTO 0

@@ -23,9 +23,10 @@ class Kind(enum.Enum):
     PATTERN = "pattern"  # the pattern language: . [a-z] x* #x @ ^ and escapes
     CONJUNCTIVE = "conjunctive"  # terms of the pattern language joined by &, found in order
     LITERAL = "literal"  # the text itself
+    REGEX = "regex"  # regular expressions as RE2 reads them, every fold applied
 
 
-_KIND_CODES = {Kind.PATTERN: 0, Kind.CONJUNCTIVE: 1, Kind.LITERAL: 2}
+_KIND_CODES = {Kind.PATTERN: 0, Kind.CONJUNCTIVE: 1, Kind.LITERAL: 2, Kind.REGEX: 3}
 
 
 class Bound(enum.Enum):
@@ -297,8 +298,8 @@ class Query:
 
     patterns: a str or bytes, or a sequence of them, any number; str is matched as text in
     every encoding, bytes are Shift_JIS. A pattern is what it is: blanks count, and an empty
-    pattern selects every line. kind: Kind.PATTERN, Kind.CONJUNCTIVE or Kind.LITERAL (or its
-    name). fold: Fold flags. encoding: of the texts searched, "auto" to tell each text's from its
+    pattern selects every line. kind: Kind.PATTERN, Kind.CONJUNCTIVE, Kind.LITERAL or Kind.REGEX
+    (or its name). fold: Fold flags. encoding: of the texts searched, "auto" to tell each text's from its
     first bytes. invert: select the lines no pattern matches. max_count: stop after this many
     selected lines of a text. bound: Bound.WORD or Bound.LINE (or "word", "line") selects a line
     only by a match that is a whole word or the whole line, and its spans are those matches.

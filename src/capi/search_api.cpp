@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "match/pattern_error.h"
 #include "mbchar/encoding.h"
 #include "mbchar/internal_text.h"
 #include "search/line_matcher.h"
@@ -88,7 +89,7 @@ int CodeOf(Encoding e) { return static_cast<int>(e) + 1; }
 
 bool CheckOptions(const kensaku_query_options& o, kensaku_error* error) {
   Encoding e;
-  if (o.kind < KENSAKU_KIND_PATTERN || o.kind > KENSAKU_KIND_LITERAL) {
+  if (o.kind < KENSAKU_KIND_PATTERN || o.kind > KENSAKU_KIND_REGEX) {
     SetError(error, KENSAKU_E_ARGUMENT, "unknown kind " + std::to_string(o.kind));
   } else if ((o.fold & ~0xFFu) != 0) {
     SetError(error, KENSAKU_E_ARGUMENT, "unknown fold flags " + std::to_string(o.fold));
@@ -101,6 +102,22 @@ bool CheckOptions(const kensaku_query_options& o, kensaku_error* error) {
     return true;
   }
   return false;
+}
+
+// Where byte `at` of a pattern in the internal form was in its UTF-8.
+std::size_t Utf8Offset(const std::string& internal, std::size_t at,
+                       const kensaku::ExtraChars& extras) {
+  std::string utf8;
+  for (std::size_t i = 0; i < internal.size() && i < at;) {
+    const kensaku::MbChar c = kensaku::DecodeText(internal.c_str() + i);
+    if (const char32_t u = extras.UnicodeOf(c.code)) {
+      utf8 += kensaku::FormsOfUnicode(Encoding::kUtf8, u).front();
+    } else if (!kensaku::AppendInternalUtf8(c.code, utf8)) {
+      utf8.push_back('?');
+    }
+    i += static_cast<std::size_t>(c.ByteCount());
+  }
+  return utf8.size();
 }
 
 // Each pattern in the internal form; false with the pattern and byte at fault.
@@ -324,12 +341,24 @@ kensaku_query* kensaku_query_new_bounded(const char* const* patterns, const std:
     }
     kensaku::QueryOptions q;
     static constexpr kensaku::SearchKind kKinds[] = {
-        kensaku::SearchKind::kMatch, kensaku::SearchKind::kMatchs, kensaku::SearchKind::kInc};
+        kensaku::SearchKind::kMatch, kensaku::SearchKind::kMatchs, kensaku::SearchKind::kInc,
+        kensaku::SearchKind::kRegex};
     q.kind = kKinds[o.kind];
     q.match = kensaku::MatchOptions(fold);
     if (!extras->empty()) q.extras = extras;
     auto query = std::make_unique<kensaku_query>();
-    query->queries = kensaku::CompileForEncodings(std::move(entries), q, kBounds[bound]);
+    try {
+      query->queries = kensaku::CompileForEncodings(entries, q, kBounds[bound]);
+    } catch (const kensaku::PatternError& e) {
+      const std::size_t i = e.pattern();
+      const std::size_t at = o.pattern_encoding == KENSAKU_ENCODING_UTF8 && i < entries.size()
+                                 ? Utf8Offset(entries[i], e.position(), *extras)
+                                 : e.position();
+      SetError(error, KENSAKU_E_PATTERN,
+               "pattern " + std::to_string(i) + ", byte " + std::to_string(at) + ": " + e.what(), i,
+               at);
+      return nullptr;
+    }
     query->selection.bound = kBounds[bound];
     query->selection.invert = (o.invert != 0) != query->queries.every_line;
     query->selection.max_count = o.max_count < 0 ? -1 : o.max_count;

@@ -1,5 +1,6 @@
 #include "match/compiled_list.h"
 
+#include "match/pattern_error.h"
 #include "mbchar/internal_text.h"
 
 #include <type_traits>
@@ -16,8 +17,21 @@ std::vector<Entry> Compile(std::span<const char* const> patterns, const MatchOpt
 }
 
 CompiledList::Entries CompileAs(SearchKind kind, std::span<const char* const> patterns,
-                                const MatchOptions& options) {
+                                const MatchOptions& options, const ExtraChars* extras) {
   switch (kind) {
+    case SearchKind::kRegex: {
+      std::vector<LineRegex> entries;
+      entries.reserve(patterns.size());
+      for (std::size_t i = 0; i < patterns.size(); ++i) {
+        try {
+          entries.emplace_back(patterns[i], options, extras);
+        } catch (PatternError& e) {
+          e.set_pattern(i);
+          throw;
+        }
+      }
+      return entries;
+    }
     case SearchKind::kMatchs:
       return Compile<LineConjunctive>(patterns, options);
     case SearchKind::kInc:
@@ -33,7 +47,7 @@ CompiledList::Entries CompileAs(SearchKind kind, std::span<const char* const> pa
 CompiledList::CompiledList(SearchKind kind, std::span<const char* const> patterns,
                            const MatchOptions& options, const ExtraChars* extras)
     : kind_(kind),
-      entries_(CompileAs(kind, patterns, options)),
+      entries_(CompileAs(kind, patterns, options, extras)),
       extras_(extras),
       reading_(ReadingOf(options.fold_flags)) {
   std::vector<const ByteFinder*> finders;

@@ -17,12 +17,14 @@
 
 #include "match/list_entry.h"
 #include "match/prefilter.h"
+#include "match/regex.h"
 #include "mbchar/internal_text.h"
 
 namespace kensaku {
 
-// The three engines: the pattern language, conjunctive patterns, literal inclusion.
-enum class SearchKind { kMatch, kMatchs, kInc };
+// The engines: the pattern language, conjunctive patterns, literal inclusion, regular
+// expressions.
+enum class SearchKind { kMatch, kMatchs, kInc, kRegex };
 
 // The byte forms of each character a literal compares, in order.
 using LiteralForms = std::vector<std::vector<std::string>>;
@@ -48,7 +50,7 @@ inline bool LiteralFormsAt(const LiteralForms& forms, const char* p, std::size_t
 class CompiledList {
  public:
   using Entries = std::variant<std::vector<LinePattern>, std::vector<LineConjunctive>,
-                               std::vector<LineInclusion>>;
+                               std::vector<LineInclusion>, std::vector<LineRegex>>;
 
   // At most LineBytes::kMaxEntries patterns, NUL-terminated, in order. The extra characters, if
   // any, are those the patterns were given (mbchar/internal_text.h); they must outlive the list.

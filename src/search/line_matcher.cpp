@@ -265,6 +265,9 @@ void LineMatcher::Start(Encoding e) {
       case SearchKind::kMatch:
         engine_ = std::make_unique<EngineOf<LinePattern>>(*query);
         break;
+      case SearchKind::kRegex:
+        engine_ = std::make_unique<EngineOf<LineRegex>>(*query);
+        break;
     }
     cursors_ = std::make_unique<LineCursors>(*query);
   }

@@ -5,6 +5,7 @@
 
 #include "frame/find_byte.h"
 #include "frame/limits.h"
+#include "match/pattern_error.h"
 
 namespace kensaku {
 namespace {
@@ -93,9 +94,14 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
   }
   const auto group = static_cast<std::size_t>(kMaxPatterns);
   for (std::size_t i = 0; i < patterns.size(); i += group) {
-    groups_.push_back(std::make_unique<CompiledList>(
-        kind_, patterns.subspan(i, std::min(group, patterns.size() - i)), options.match,
-        extras_.get()));
+    try {
+      groups_.push_back(std::make_unique<CompiledList>(
+          kind_, patterns.subspan(i, std::min(group, patterns.size() - i)), options.match,
+          extras_.get()));
+    } catch (PatternError& e) {
+      e.set_pattern(e.pattern() + i);
+      throw;
+    }
   }
 }
 
@@ -151,16 +157,31 @@ EncodingQueries CompileForEncodings(std::vector<std::string> entries, const Quer
     entries.clear();
   } else if (bound != Bound::kNone) {
     // '^' alone is an empty match at the start, which no matched part shows.
-    const bool anchors = options.kind != SearchKind::kInc;
+    const bool anchors = options.kind == SearchKind::kMatch || options.kind == SearchKind::kMatchs;
     options.empty_entry = empty;
     options.start_entry =
         anchors && std::find(entries.begin(), entries.end(), "^") != entries.end();
     std::erase_if(entries,
                   [&](const std::string& e) { return e.empty() || (anchors && e == "^"); });
   }
-  queries.decoded = std::make_shared<Query>(entries, options);
+  // A regex bounded by the line's ends is one whose match is the line, as in grep -x.
+  std::size_t shift = 0;
+  if (options.kind == SearchKind::kRegex && bound == Bound::kLine) {
+    shift = 4;
+    for (std::string& entry : entries) entry = "^(?:" + entry + ")$";
+  }
+  try {
+    queries.decoded = std::make_shared<Query>(entries, options);
+  } catch (PatternError& e) {
+    PatternError unwrapped(e.position() > shift ? e.position() - shift : 0, e.what());
+    unwrapped.set_pattern(e.pattern());
+    throw unwrapped;
+  }
   queries.sjis = queries.decoded;
-  if (options.extras == nullptr || options.extras->empty()) return queries;
+  // A regex holding a character code page 932 lacks may match without it.
+  if (options.extras == nullptr || options.extras->empty() || options.kind == SearchKind::kRegex) {
+    return queries;
+  }
   std::vector<std::string> plain;
   for (const std::string& entry : entries) {
     if (ExtraCharsIn(entry, *options.extras).empty()) plain.push_back(entry);

@@ -84,7 +84,12 @@ int Main(int argc, char** argv) {
   auto extras = std::make_shared<ExtraChars>();
   if (!CollectPatterns(o, patterns, *extras, error)) return Fail(error);
 
-  const Queries queries = BuildQueries(patterns, o.kind, o.CompareFlags(), extras, BoundOf(o));
+  Queries queries;
+  try {
+    queries = BuildQueries(patterns, o.kind, o.CompareFlags(), extras, BoundOf(o));
+  } catch (const PatternError& e) {
+    return Fail(DescribePatternError(e, patterns, *extras));
+  }
   if (!o.encoding_auto) WarnOfCharsNoFileHolds(patterns, *extras, o.encoding);
 
   std::vector<Target> targets;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "match/pattern_error.h"
 #include "options.h"
 #include "search/query.h"
 
@@ -42,8 +43,14 @@ std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, Sear
 // empty pattern selects every line, as in grep (Queries::every_line); with -x only the empty
 // line, with -w a line where an empty match has no word character on either side.
 using Queries = EncodingQueries;
+// Throws PatternError for a pattern its syntax cannot read.
 Queries BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
                      std::shared_ptr<const ExtraChars> extras, Bound bound = Bound::kNone);
+
+// What to tell the user of a pattern that could not be read: the pattern as typed, and the byte
+// at fault in it.
+std::string DescribePatternError(const PatternError& e, const std::vector<std::string>& patterns,
+                                 const ExtraChars& extras);
 
 }  // namespace kensaku::cli
 

@@ -1,0 +1,399 @@
+#include "match/regex.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <mutex>
+
+#include "match/pattern_error.h"
+#include "match/regex_syntax.h"
+#include "mbchar/fold.h"
+
+#ifdef KENSAKU_WITH_REGEX
+#include <re2/re2.h>
+#endif
+
+namespace kensaku {
+namespace {
+
+// What a character of the internal form becomes in the text RE2 reads, under one fold.
+struct Scalars {
+  std::vector<char32_t> of;     // by code
+  std::vector<std::uint64_t> forms;  // by code: the scalar's UTF-8, its length in the top byte
+};
+
+char32_t ScalarOfFolded(Code f) { return f < 0x100 ? f : 0x10000 + f; }
+
+std::uint64_t FormOf(char32_t u) {
+  std::uint64_t bytes = 0;
+  int n = 0;
+  auto put = [&](unsigned b) { bytes |= static_cast<std::uint64_t>(b & 0xFF) << (8 * n++); };
+  if (u < 0x80) {
+    put(u);
+  } else if (u < 0x800) {
+    put(0xC0 | u >> 6), put(0x80 | (u & 0x3F));
+  } else if (u < 0x10000) {
+    put(0xE0 | u >> 12), put(0x80 | (u >> 6 & 0x3F)), put(0x80 | (u & 0x3F));
+  } else {
+    put(0xF0 | u >> 18), put(0x80 | (u >> 12 & 0x3F)), put(0x80 | (u >> 6 & 0x3F)),
+        put(0x80 | (u & 0x3F));
+  }
+  return bytes | static_cast<std::uint64_t>(n) << 56;
+}
+
+const Scalars& ScalarsFor(int flags) {
+  static std::mutex mutex;
+  static std::map<int, std::unique_ptr<const Scalars>> made;
+  const std::lock_guard<std::mutex> lock(mutex);
+  std::unique_ptr<const Scalars>& slot = made[flags];
+  if (slot != nullptr) return *slot;
+  const FoldTable& fold = FoldTable::For(flags);
+  auto scalars = std::make_unique<Scalars>();
+  std::vector<char32_t> of_folded(0x10000);
+  for (std::uint32_t f = 0; f < 0x10000; ++f) of_folded[f] = ScalarOfFolded(static_cast<Code>(f));
+  // A fold that takes an ASCII letter or digit elsewhere (the width fold may) gives it the
+  // letter's own scalar: no other character has it, as the letter folds to something else.
+  for (Code a = 0x21; a < 0x7F; ++a) {
+    if (fold[a] >= 0x100) of_folded[fold[a]] = a;
+  }
+  scalars->of.resize(0x10000);
+  scalars->forms.resize(0x10000);
+  for (std::uint32_t c = 0; c < 0x10000; ++c) {
+    scalars->of[c] = of_folded[fold[static_cast<Code>(c)]];
+    scalars->forms[c] = FormOf(scalars->of[c]);
+  }
+  slot = std::move(scalars);
+  return *slot;
+}
+
+std::string Hex(char32_t u) {
+  char text[16];
+  std::snprintf(text, sizeof text, "\\x{%X}", static_cast<unsigned>(u));
+  return text;
+}
+
+std::string CodeBytes(Code c) {
+  std::string bytes;
+  if (c >= 0x100) bytes.push_back(static_cast<char>(c >> 8));
+  bytes.push_back(static_cast<char>(c & 0xFF));
+  return bytes;
+}
+
+// What is known of the literals a node's matches hold.
+struct Literals {
+  bool exact = false;                // strings are every text the node matches
+  std::vector<std::string> strings;  // else, when not empty, every match holds one of them
+};
+
+constexpr std::size_t kMaxLiterals = 16;
+constexpr std::size_t kMaxExactSet = 8;
+
+// How well a set of literals narrows the lines down: its shortest literal's length, -1 for none.
+long Score(const Literals& l) {
+  if (l.strings.empty()) return -1;
+  std::size_t shortest = SIZE_MAX;
+  for (const std::string& s : l.strings) shortest = std::min(shortest, s.size());
+  return static_cast<long>(shortest);
+}
+
+Literals Better(Literals a, Literals b) {
+  const long sa = Score(a), sb = Score(b);
+  Literals best = sa > sb || (sa == sb && a.strings.size() <= b.strings.size()) ? a : b;
+  best.exact = false;
+  return best;
+}
+
+Literals Cross(const Literals& a, const Literals& b) {
+  Literals out;
+  out.exact = true;
+  for (const std::string& x : a.strings) {
+    for (const std::string& y : b.strings) out.strings.push_back(x + y);
+  }
+  std::sort(out.strings.begin(), out.strings.end());
+  out.strings.erase(std::unique(out.strings.begin(), out.strings.end()), out.strings.end());
+  return out;
+}
+
+class Writer {
+ public:
+  Writer(int flags, const CharUniverse& universe)
+      : flags_(flags), scalars_(ScalarsFor(flags)), universe_(universe) {}
+
+  bool case_used() const { return case_used_; }
+
+  void Write(const RegexNode& node, std::string& out) {
+    using Kind = RegexNode::Kind;
+    switch (node.kind) {
+      case Kind::kEmpty:
+        out += "(?:)";
+        return;
+      case Kind::kChar:
+        if (!node.fold_case) {
+          out += Hex(scalars_.of[node.code]);
+          return;
+        }
+        {
+          CodeSet one;
+          one.set(node.code);
+          WriteSet(one, false, true, out);
+        }
+        return;
+      case Kind::kSet:
+        WriteSet(*node.set, node.negated, node.fold_case, out);
+        return;
+      case Kind::kAny:
+        out += "(?s:.)";
+        return;
+      case Kind::kConcat:
+        for (const RegexNode& child : node.children) Write(child, out);
+        return;
+      case Kind::kAlternate:
+        for (std::size_t i = 0; i < node.children.size(); ++i) {
+          if (i > 0) out += '|';
+          Write(node.children[i], out);
+        }
+        return;
+      case Kind::kGroup:
+      case Kind::kRepeat:
+        out += "(?:";
+        Write(node.children.front(), out);
+        out += ')';
+        if (node.kind == Kind::kRepeat) {
+          if (node.min == 0 && node.max < 0) {
+            out += '*';
+          } else if (node.min == 1 && node.max < 0) {
+            out += '+';
+          } else if (node.min == 0 && node.max == 1) {
+            out += '?';
+          } else {
+            out += '{' + std::to_string(node.min);
+            if (node.max != node.min) out += ',' + (node.max >= 0 ? std::to_string(node.max) : "");
+            out += '}';
+          }
+          if (!node.greedy) out += '?';
+        }
+        return;
+      case Kind::kAssert:
+        out += node.assertion;
+        return;
+    }
+  }
+
+  Literals LiteralsOf(const RegexNode& node) {
+    using Kind = RegexNode::Kind;
+    Literals l;
+    switch (node.kind) {
+      case Kind::kEmpty:
+      case Kind::kAssert:
+        l.exact = true;
+        l.strings.emplace_back();
+        return l;
+      case Kind::kChar:
+        case_used_ = case_used_ || node.fold_case;
+        l.exact = true;
+        l.strings.push_back(CodeBytes(node.code));
+        return l;
+      case Kind::kSet:
+        if (node.negated || node.set->count() > kMaxExactSet || node.set->none()) return l;
+        case_used_ = case_used_ || node.fold_case;
+        l.exact = true;
+        for (std::size_t c = node.set->_Find_first(); c < node.set->size();
+             c = node.set->_Find_next(c)) {
+          l.strings.push_back(CodeBytes(static_cast<Code>(c)));
+        }
+        return l;
+      case Kind::kAny:
+        return l;
+      case Kind::kGroup:
+        return LiteralsOf(node.children.front());
+      case Kind::kRepeat: {
+        if (node.min == 0) return l;
+        Literals child = LiteralsOf(node.children.front());
+        if (node.min == 1 && node.max == 1) return child;
+        child.exact = false;
+        return child;
+      }
+      case Kind::kConcat: {
+        Literals run;  // the exact literals of the children in a row so far
+        run.exact = true;
+        run.strings.emplace_back();
+        Literals best;
+        bool all_exact = true;
+        for (const RegexNode& child : node.children) {
+          Literals c = LiteralsOf(child);
+          if (c.exact && run.strings.size() * c.strings.size() <= kMaxLiterals) {
+            run = Cross(run, c);
+            continue;
+          }
+          all_exact = false;
+          best = Better(best, run);
+          run = Literals{};
+          run.exact = true;
+          run.strings.emplace_back();
+          if (c.exact) {
+            run = c;
+          } else {
+            best = Better(best, c);
+          }
+        }
+        if (all_exact) return run;
+        return Better(best, run);
+      }
+      case Kind::kAlternate: {
+        Literals all;
+        all.exact = true;
+        for (const RegexNode& child : node.children) {
+          Literals c = LiteralsOf(child);
+          if (c.strings.empty()) return Literals{};
+          all.exact = all.exact && c.exact;
+          all.strings.insert(all.strings.end(), c.strings.begin(), c.strings.end());
+        }
+        std::sort(all.strings.begin(), all.strings.end());
+        all.strings.erase(std::unique(all.strings.begin(), all.strings.end()), all.strings.end());
+        if (all.strings.size() > kMaxLiterals) return Literals{};
+        return all;
+      }
+    }
+    return l;
+  }
+
+ private:
+  // The scalars of a set's members' folds; under (?i), of every character that folds as one of
+  // them does with the case folded too.
+  void WriteSet(const CodeSet& set, bool negated, bool fold_case, std::string& out) {
+    std::vector<char32_t> members;
+    for (std::size_t c = set._Find_first(); c < set.size(); c = set._Find_next(c)) {
+      members.push_back(scalars_.of[c]);
+    }
+    if (fold_case) {
+      const FoldTable& cased = FoldTable::For(flags_ | FoldToUpper);
+      std::vector<bool> keys(0x10000);
+      for (std::size_t c = set._Find_first(); c < set.size(); c = set._Find_next(c)) {
+        keys[cased[static_cast<Code>(c)]] = true;
+      }
+      for (const CharUniverse::Char& c : universe_.chars()) {
+        if (keys[cased[c.code]]) members.push_back(scalars_.of[c.code]);
+      }
+    }
+    std::sort(members.begin(), members.end());
+    members.erase(std::unique(members.begin(), members.end()), members.end());
+    if (members.empty()) {
+      out += negated ? "(?s:.)" : "[^\\x00-\\x{10FFFF}]";
+      return;
+    }
+    if (members.size() == 1 && !negated) {
+      out += Hex(members.front());
+      return;
+    }
+    out += negated ? "[^" : "[";
+    for (std::size_t i = 0; i < members.size();) {
+      std::size_t j = i;
+      while (j + 1 < members.size() && members[j + 1] == members[j] + 1) ++j;
+      out += Hex(members[i]);
+      if (j > i) out += '-' + Hex(members[j]);
+      i = j + 1;
+    }
+    out += ']';
+  }
+
+  int flags_;
+  const Scalars& scalars_;
+  const CharUniverse& universe_;
+  bool case_used_ = false;
+};
+
+}  // namespace
+
+Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars* extras) {
+#ifdef KENSAKU_WITH_REGEX
+  const int flags = options.fold_flags & kAllFoldBits;
+  const CharUniverse universe(extras);
+  const RegexNode tree = ParseRegex(pattern, std::char_traits<char>::length(pattern), universe);
+  Writer writer(flags, universe);
+  writer.Write(tree, program_);
+  const Literals literals = writer.LiteralsOf(tree);
+  const bool some_empty = std::any_of(literals.strings.begin(), literals.strings.end(),
+                                      [](const std::string& s) { return s.empty(); });
+  if (!some_empty) literals_ = literals.strings;
+  literal_flags_ = flags | (writer.case_used() ? FoldToUpper : 0);
+  forms_ = ScalarsFor(flags).forms.data();
+  RE2::Options re2_options;
+  re2_options.set_log_errors(false);
+  re2_options.set_never_capture(true);
+  re2_options.set_max_mem(std::int64_t{256} << 20);
+  re_ = std::make_unique<RE2>(program_, re2_options);
+  if (!re_->ok()) throw PatternError(0, "the regular expression is too large: " + re_->error());
+#else
+  (void)pattern, (void)options, (void)extras;
+  throw PatternError(0, "regular expressions are not in this build");
+#endif
+}
+
+Regex::~Regex() = default;
+Regex::Regex(Regex&&) noexcept = default;
+Regex& Regex::operator=(Regex&&) noexcept = default;
+
+void Regex::Fold(const char* text, std::size_t n, Folded& folded) const {
+  folded.text.resize(4 * n + 8);
+  folded.at.resize(4 * n + 8);
+  char* out = folded.text.data();
+  std::uint32_t* at = folded.at.data();
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < n;) {
+    const std::size_t width = i + 1 < n && IsLeadByte(p[i]) && IsTrailByte(p[i + 1]) ? 2 : 1;
+    const Code c = width == 2 ? static_cast<Code>(p[i] << 8 | p[i + 1]) : p[i];
+    std::uint64_t form = forms_[c];
+    const auto length = static_cast<std::size_t>(form >> 56);
+    for (std::size_t b = 0; b < length; ++b, form >>= 8) {
+      out[k] = static_cast<char>(form & 0xFF);
+      at[k++] = static_cast<std::uint32_t>(i);
+    }
+    i += width;
+  }
+  at[k] = static_cast<std::uint32_t>(n);
+  folded.text.resize(k);
+  folded.at.resize(k + 1);
+}
+
+bool Regex::Find(const Folded& folded, std::size_t from, std::size_t& start,
+                 std::size_t& end) const {
+#ifdef KENSAKU_WITH_REGEX
+  re2::StringPiece match;
+  if (!re_->Match(folded.text, from, folded.text.size(), RE2::UNANCHORED, &match, 1)) return false;
+  start = static_cast<std::size_t>(match.data() - folded.text.data());
+  end = start + match.size();
+  return true;
+#else
+  (void)folded, (void)from, (void)start, (void)end;
+  return false;
+#endif
+}
+
+namespace {
+std::vector<Inclusion> LiteralsOf(const Regex& regex) {
+  std::vector<Inclusion> literals;
+  for (const std::string& literal : regex.literals()) {
+    literals.emplace_back(literal.c_str(), MatchOptions(regex.literal_flags()));
+  }
+  return literals;
+}
+}  // namespace
+
+LineRegex::LineRegex(const char* text, const MatchOptions& options, const ExtraChars* extras)
+    : regex_(text, options, extras),
+      literals_(LiteralsOf(regex_)),
+      required_(RequiredIn(FormsIn{})) {}
+
+ByteRuns LineRegex::RequiredIn(const FormsIn& in, bool* whole) const {
+  if (whole != nullptr) *whole = false;
+  ByteRuns runs;
+  for (const Inclusion& literal : literals_) {
+    ByteRuns own = literal.RequiredBytes(nullptr, nullptr, in);
+    if (own.empty()) return {};  // a literal with no bytes known: any line may match
+    runs.insert(runs.end(), own.begin(), own.end());
+  }
+  return runs;
+}
+
+}  // namespace kensaku

@@ -1,0 +1,113 @@
+// Regular expressions compared under fold flags, on RE2 (linear in the text and the pattern).
+//
+// A line is matched in its folded form: each character of the internal form becomes one scalar,
+// the one its fold gives (so two characters that fold alike are one scalar), and the tree of
+// match/regex_syntax.h is written for RE2 over those scalars: a character as its fold's scalar, a
+// set as the scalars of its members' folds (and of every character that folds as they do under
+// (?i)), a negated set as the others. Characters that fold to an ASCII letter or digit take that
+// letter's scalar, so that \b sees them as RE2 sees word characters.
+//
+// Every match holds one of a few literals found in the tree: their bytes feed the byte finders,
+// so that most lines are never handed to RE2. Tests: tests/unit/regex_test.cpp (against a slow
+// twin) and python/tests/test_regex.py (against Python's re on the text as read).
+#ifndef KENSAKU_SRC_MATCH_REGEX_H_
+#define KENSAKU_SRC_MATCH_REGEX_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "match/byte_finder.h"
+#include "match/entry_hint.h"
+#include "match/inclusion.h"
+#include "match/match_options.h"
+#include "match/match_span.h"
+#include "mbchar/internal_text.h"
+
+namespace re2 {
+class RE2;
+}
+
+namespace kensaku {
+
+class Regex {
+ public:
+  // Throws PatternError for a pattern the syntax cannot read, and for any pattern in a build
+  // without RE2.
+  Regex(const char* pattern, const MatchOptions& options, const ExtraChars* extras);
+  ~Regex();
+  Regex(Regex&&) noexcept;
+  Regex& operator=(Regex&&) noexcept;
+
+  // A line in the folded form RE2 reads, and where each of its bytes was in the line.
+  struct Folded {
+    std::string text;
+    std::vector<std::uint32_t> at;  // by byte of text, and one for its end
+  };
+  // text[0, n), in the internal form, folded.
+  void Fold(const char* text, std::size_t n, Folded& folded) const;
+  // The first match in a folded line that begins at or after byte `from` of it (a character's
+  // start), as bytes of the folded line. False when there is none.
+  bool Find(const Folded& folded, std::size_t from, std::size_t& start, std::size_t& end) const;
+  // The pattern as RE2 reads it (for the tests).
+  const std::string& program() const { return program_; }
+  // Literals in the internal form one of which every match holds, and the fold flags they are
+  // compared under; none when the pattern has no such literals.
+  const std::vector<std::string>& literals() const { return literals_; }
+  int literal_flags() const { return literal_flags_; }
+
+ private:
+  std::unique_ptr<re2::RE2> re_;
+  std::string program_;
+  const std::uint64_t* forms_ = nullptr;  // by code: the UTF-8 of its scalar, length in byte 7
+  std::vector<std::string> literals_;
+  int literal_flags_ = 0;
+};
+
+// A regex entry of a list, for the line searches (match/list_entry.h).
+class LineRegex {
+ public:
+  static constexpr bool kWholeLinesOnly = false;
+  static constexpr bool kCountsHitLines = false;
+
+  LineRegex(const char* text, const MatchOptions& options, const ExtraChars* extras);
+  const ByteFinder& required() const { return required_; }
+  ByteRuns RequiredIn(const FormsIn& in, bool* whole = nullptr) const;
+  const Regex& regex() const { return regex_; }
+
+  template <typename OnHit>
+  void Test(const char* line, std::size_t length, bool first_only, MatchSpan& span, OnHit&& on_hit,
+            EntryHint hint = {}) const {
+    if (!required_.In(line, length, hint.presence)) {
+      span.matched = 0;
+      return;
+    }
+    thread_local Regex::Folded folded;
+    regex_.Fold(line, length, folded);
+    std::size_t from = 0, start = 0, end = 0;
+    while (from <= folded.text.size() && regex_.Find(folded, from, start, end)) {
+      span = MatchSpan{1, line + folded.at[start], line + folded.at[end]};
+      on_hit(span);
+      if (first_only) return;
+      // After an empty match the next one begins a character later.
+      from = end;
+      if (end == start) {
+        do {
+          ++from;
+        } while (from < folded.text.size() && (folded.text[from] & 0xC0) == 0x80);
+      }
+    }
+    span.matched = 0;
+  }
+
+ private:
+  Regex regex_;
+  std::vector<Inclusion> literals_;
+  ByteFinder required_;
+};
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_MATCH_REGEX_H_
