@@ -302,6 +302,8 @@ run -f /dev/zero f
 expect "-f without end" 2 "" $'kensaku: /dev/zero: a pattern list may hold at most 4 MiB\n'
 run -f missing f
 expect "-f missing" 2 "" $'kensaku: missing: No such file or directory\n'
+run 'a[b' f
+expect "a pattern the language cannot mean" 2 "" $'kensaku: pattern \'a[b\', byte 1: \'[\' without its \']\'\n'
 
 # A search in the library's language that selects nothing, with what only a regular expression
 # means: one note, where -E is.
