@@ -82,7 +82,8 @@ Pattern::Pattern(const char* text, const MatchOptions& options)
     Element e{Op::kChar, skip, skip, false, kNullCode, 0, 0};
     if (*p == '\0') {
       if (strict_) {
-        throw PatternError(static_cast<std::size_t>(skip_start - text), "'#' with nothing after it");
+        throw PatternError(static_cast<std::size_t>(skip_start - text),
+                           "'#' with nothing after it");
       }
       // A final '#' compares the end of the pattern with the subject, once.
       e.retry = false;
