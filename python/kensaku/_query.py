@@ -61,9 +61,11 @@ def detect_encoding(data: bytes, complete: bool = True) -> str:
 BINARY_HEAD = 1 << 15  # the bytes a text is told binary from, as the tool tells it
 
 
-def is_binary(head: bytes) -> bool:
-    """A NUL in the first 32 KiB, as the tool tells a binary file; UTF-16 with a byte-order mark
-    is text."""
+def is_binary(head: bytes, encoding: str = "auto") -> bool:
+    """A NUL in the first 32 KiB, as the tool tells a binary file; UTF-16 with a byte-order mark,
+    or read as UTF-16 by the query's encoding, is text."""
+    if encoding in ("utf-16le", "utf-16be"):
+        return False
     return b"\0" in head[:BINARY_HEAD] and not head.startswith((b"\xff\xfe", b"\xfe\xff"))
 
 
@@ -428,7 +430,7 @@ class Query:
             if not binary:
                 try:
                     with open(name, "rb") as f:
-                        if is_binary(f.read(BINARY_HEAD)):
+                        if is_binary(f.read(BINARY_HEAD), self.encoding):
                             return iter(()), True
                 except OSError:
                     pass  # the library says why it cannot be read, as for any file
@@ -440,7 +442,7 @@ class Query:
                                  name, spans), False
         if isinstance(source, (bytes, bytearray, memoryview)):
             data = source if isinstance(source, bytes) else bytes(source)
-            if not binary and is_binary(data[:BINARY_HEAD]):
+            if not binary and is_binary(data[:BINARY_HEAD], self.encoding):
                 return iter(()), True
             error = _native.Error()
             pointer = lib().search_buffer(handle.pointer, data, len(data), ctypes.byref(error))
@@ -459,7 +461,7 @@ class Query:
                     if not piece:
                         break
                     head += piece
-                if is_binary(head):
+                if is_binary(head, self.encoding):
                     return iter(()), True
             error = _native.Error()
             pointer = lib().search_stream(handle.pointer, ctypes.byref(error))

@@ -123,7 +123,7 @@ def _search_file(query: Query, path: str, spans: bool, errors: str, binary: bool
             done.batches.append(batch)
         if done.batches and not binary:  # only a file with hits is told binary or not
             with open(path, "rb") as f:
-                if is_binary(f.read(_HEAD)):
+                if is_binary(f.read(_HEAD), query.encoding):
                     return _File(path, message=f"kensaku: {path}: binary file matches")
     except OSError as error:
         if errors == "raise":
@@ -219,7 +219,7 @@ def _encoding_and_binary(path: str, query: Query):
         return None, False  # searched whole, which says why it cannot be read
     encoding = query.encoding if query.encoding != "auto" else \
         detect_encoding(head, complete=len(head) < _HEAD)
-    return encoding, is_binary(head)
+    return encoding, is_binary(head, query.encoding)
 
 
 class Hits(dask.bag.Bag):

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "match/pattern_error.h"
+#include "match/regex_syntax.h"
 #include "mbchar/encoding.h"
 #include "mbchar/internal_text.h"
 #include "search/line_matcher.h"
@@ -334,7 +335,16 @@ kensaku_query* kensaku_query_new_bounded(const char* const* patterns, const std:
   return Guarded(error, static_cast<kensaku_query*>(nullptr), [&]() -> kensaku_query* {
     auto extras = std::make_shared<kensaku::ExtraChars>();
     std::vector<std::string> entries;
-    const int fold = static_cast<int>(o.fold) | kensaku::FoldAsRead;
+    int fold = static_cast<int>(o.fold) | kensaku::FoldAsRead;
+    if (o.kind == KENSAKU_KIND_REGEX && patterns != nullptr) {
+      for (std::size_t i = 0; i < count; ++i) {
+        if (patterns[i] != nullptr &&
+            kensaku::RegexFoldsCase({patterns[i], lengths != nullptr ? lengths[i]
+                                                                     : std::strlen(patterns[i])})) {
+          fold |= kensaku::FoldReadCase;
+        }
+      }
+    }
     if (!Entries(patterns, lengths, count, o.pattern_encoding == KENSAKU_ENCODING_UTF8,
                  kensaku::ReadingOf(fold), *extras, entries, error)) {
       return nullptr;

@@ -624,6 +624,18 @@ class Parser {
 
 }  // namespace
 
+bool RegexFoldsCase(std::string_view pattern) {
+  for (std::size_t at = pattern.find("(?"); at != std::string_view::npos;
+       at = pattern.find("(?", at + 2)) {
+    for (std::size_t k = at + 2; k < pattern.size(); ++k) {
+      const char c = pattern[k];
+      if (c == 'i') return true;
+      if (c != 'm' && c != 's' && c != 'U') break;  // '-' turns flags off: not this one
+    }
+  }
+  return false;
+}
+
 RegexNode ParseRegex(const char* pattern, std::size_t length, const CharUniverse& universe) {
   return Parser(pattern, length, universe).Parse();
 }

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mbchar/internal_text.h"
@@ -73,6 +74,11 @@ struct RegexNode {
 
 // Reads a pattern (internal form, `length` bytes); throws PatternError with the byte at fault.
 RegexNode ParseRegex(const char* pattern, std::size_t length, const CharUniverse& universe);
+
+// Whether a regex (any encoding whose ASCII is ASCII) sets the case flag anywhere: (?i) or (?i:..).
+// Its text is then read with FoldReadCase, so that its (?i) parts meet letters code page 932 lacks
+// as -i does.
+bool RegexFoldsCase(std::string_view pattern);
 
 }  // namespace kensaku
 

@@ -36,6 +36,9 @@ inline constexpr int kFoldBits = 0x7F;  // other bits are kept but change nothin
 // (internal_text.h). The tool, the C interface and Python compare this way.
 inline constexpr int FoldVariants = 0x80;  // as read: old and variant kanji as the common form
 inline constexpr int FoldAsRead = 0x100;
+// Reading only, as read: letters code page 932 lacks are read case-folded (as the case flags
+// read them) while nothing compares folded; a regex's (?i) parts compare them so.
+inline constexpr int FoldReadCase = 0x200;
 inline constexpr int kAllFoldBits = kFoldBits | FoldAsRead | FoldVariants;
 
 // Fold of one code under the given flags, computed step by step.

@@ -102,7 +102,7 @@ inline Reading ReadingOf(int fold_flags) {
   const bool as_read = (fold_flags & FoldAsRead) != 0;
   return {as_read, as_read && (fold_flags & (FoldToHalfWidth | FoldToFullWidth)) != 0,
           as_read && (fold_flags & FoldVariants) != 0,
-          as_read && (fold_flags & (FoldToUpper | FoldToLower)) != 0};
+          as_read && (fold_flags & (FoldToUpper | FoldToLower | FoldReadCase)) != 0};
 }
 // A character as read, before its code is looked up: a variant kanji as its common form, and a
 // letter code page 932 lacks case-folded (its fold may be one code page 932 has: ς as σ).

@@ -125,14 +125,15 @@ TEST(CliPatternsTest, CollectingAndConverting) {
   std::vector<std::string> patterns;
   std::string error;
   ExtraChars extras;
-  ASSERT_TRUE(CollectPatterns(o, patterns, extras, error)) << error;
+  int flags = 0;
+  ASSERT_TRUE(CollectPatterns(o, patterns, extras, flags, error)) << error;
   // As grep reads -e: a LF at the end of one begins an empty pattern.
   EXPECT_EQ(patterns, (Strings{"x", "y", "\x82\xA0", " b", "", "c", "z", "", ""}));
 
   // A character Shift_JIS lacks is given a code of its own, the same in every pattern.
   o.patterns = {{"a\xF0\x9F\x98\x80", false}, {"\xF0\x9F\x98\x80\xE2\x82\xAC", false}};
   patterns.clear();
-  ASSERT_TRUE(CollectPatterns(o, patterns, extras, error)) << error;
+  ASSERT_TRUE(CollectPatterns(o, patterns, extras, flags, error)) << error;
   ASSERT_EQ(patterns.size(), 2u);
   EXPECT_EQ(ExtraCharsIn(patterns[0], extras), std::vector<char32_t>{0x1F600});
   EXPECT_EQ(ExtraCharsIn(patterns[1], extras), (std::vector<char32_t>{0x1F600, 0x20AC}));
@@ -140,14 +141,14 @@ TEST(CliPatternsTest, CollectingAndConverting) {
   // Text that is no UTF-8 is named; raw patterns pass as bytes.
   WriteFile(dir / "bad", "ok\n\xE2\x82\n");
   o.patterns = {{dir / "bad", true}};
-  EXPECT_FALSE(CollectPatterns(o, patterns, extras, error));
+  EXPECT_FALSE(CollectPatterns(o, patterns, extras, flags, error));
   EXPECT_EQ(error, dir / "bad" +
                        ": line 2: is not UTF-8 text (use --pattern-encoding=sjis for Shift_JIS "
                        "bytes)");
   o.patterns = {{"\x83\x5C", false}};
   o.pattern_encoding = Charset::kSjis;
   patterns.clear();
-  ASSERT_TRUE(CollectPatterns(o, patterns, extras, error)) << error;
+  ASSERT_TRUE(CollectPatterns(o, patterns, extras, flags, error)) << error;
   EXPECT_EQ(patterns, Strings{"\x83\x5C"});
 }
 

@@ -82,11 +82,12 @@ int Main(int argc, char** argv) {
   }
   std::vector<std::string> patterns;
   auto extras = std::make_shared<ExtraChars>();
-  if (!CollectPatterns(o, patterns, *extras, error)) return Fail(error);
+  int fold_flags = 0;
+  if (!CollectPatterns(o, patterns, *extras, fold_flags, error)) return Fail(error);
 
   Queries queries;
   try {
-    queries = BuildQueries(patterns, o.kind, o.CompareFlags(), extras, BoundOf(o));
+    queries = BuildQueries(patterns, o.kind, fold_flags, extras, BoundOf(o));
   } catch (const PatternError& e) {
     return Fail(DescribePatternError(e, patterns, *extras));
   }

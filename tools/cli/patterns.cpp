@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "match/pattern.h"
+#include "match/regex_syntax.h"
 
 namespace kensaku::cli {
 namespace {
@@ -60,27 +61,40 @@ bool ReadListFile(const std::string& name, std::string& text, std::string& error
 }
 
 bool CollectPatterns(const Options& options, std::vector<std::string>& patterns, ExtraChars& extras,
-                     std::string& error) {
+                     int& fold_flags, std::string& error) {
   const bool convert = options.pattern_encoding != Charset::kSjis;
+  struct Typed {
+    std::string text;
+    const PatternSource* source;
+    std::size_t line;
+  };
+  std::vector<Typed> typed;
   for (const PatternSource& source : options.patterns) {
     std::string text = source.text;
     if (source.from_file && !ReadListFile(source.text, text, error)) return false;
     std::vector<std::string> lines;
     SplitLines(text, source.from_file, lines);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      std::string sjis = lines[i];
-      std::string problem;
-      if (convert && !InternalFromUtf8(lines[i], extras, sjis, problem,
-                                       ReadingOf(options.CompareFlags()))) {
-        if (problem == "is not UTF-8 text") {
-          problem += " (use --pattern-encoding=sjis for Shift_JIS bytes)";
-        }
-        error = source.from_file ? source.text + ": line " + std::to_string(i + 1) + ": " + problem
-                                 : "pattern '" + lines[i] + "': " + problem;
-        return false;
-      }
-      patterns.push_back(std::move(sjis));
+    for (std::size_t i = 0; i < lines.size(); ++i) typed.push_back({std::move(lines[i]), &source, i});
+  }
+  fold_flags = options.CompareFlags();
+  if (options.kind == SearchKind::kRegex) {
+    for (const Typed& t : typed) {
+      if (RegexFoldsCase(t.text)) fold_flags |= FoldReadCase;
     }
+  }
+  for (const Typed& t : typed) {
+    std::string sjis = t.text;
+    std::string problem;
+    if (convert && !InternalFromUtf8(t.text, extras, sjis, problem, ReadingOf(fold_flags))) {
+      if (problem == "is not UTF-8 text") {
+        problem += " (use --pattern-encoding=sjis for Shift_JIS bytes)";
+      }
+      error = t.source->from_file
+                  ? t.source->text + ": line " + std::to_string(t.line + 1) + ": " + problem
+                  : "pattern '" + t.text + "': " + problem;
+      return false;
+    }
+    patterns.push_back(std::move(sjis));
   }
   return true;
 }

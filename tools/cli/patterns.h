@@ -23,8 +23,10 @@ bool ReadListFile(const std::string& name, std::string& text, std::string& error
 // Every pattern as one line in the internal form, as typed, in order: -e texts and list files
 // split at line breaks. Typed as UTF-8, a character Shift_JIS lacks is given a code in extras; taken as
 // Shift_JIS, the bytes are the pattern.
+// fold_flags: the flags to compare under (-E patterns that fold case with (?i) read letters code
+// page 932 lacks case-folded).
 bool CollectPatterns(const Options& options, std::vector<std::string>& patterns, ExtraChars& extras,
-                     std::string& error);
+                     int& fold_flags, std::string& error);
 
 // Whether a pattern in the internal form holds what only a regular expression means outside a
 // set: '|', '?', '{', '(', '$', the escapes "\s", "\b", "\d", and the escaped '|', '?', '{', '('
