@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -56,6 +57,9 @@ const Scalars& ScalarsFor(int flags) {
   for (Code a = 0x21; a < 0x7F; ++a) {
     if (fold[a] >= 0x100) of_folded[fold[a]] = a;
   }
+  // A broken sequence matches nothing, not . nor a negated set: it is read as a line break,
+  // which no line holds and which those leave out.
+  of_folded[fold[kBrokenChar]] = '\n';
   scalars->of.resize(0x10000);
   scalars->forms.resize(0x10000);
   for (std::uint32_t c = 0; c < 0x10000; ++c) {
@@ -128,6 +132,10 @@ class Writer {
         out += "(?:)";
         return;
       case Kind::kChar:
+        if (node.code == '\n') {
+          out += "[^\\x00-\\x{10FFFF}]";  // no line holds one
+          return;
+        }
         if (!node.fold_case) {
           out += Hex(scalars_.of[node.code]);
           return;
@@ -142,7 +150,7 @@ class Writer {
         WriteSet(*node.set, node.negated, node.fold_case, out);
         return;
       case Kind::kAny:
-        out += "(?s:.)";
+        out += '.';
         return;
       case Kind::kConcat:
         for (const RegexNode& child : node.children) Write(child, out);
@@ -275,10 +283,13 @@ class Writer {
         if (keys[cased[c.code]]) members.push_back(scalars_.of[c.code]);
       }
     }
+    // A line break stands for a broken sequence here (ScalarsFor): out of every set.
+    std::erase(members, U'\n');
+    if (negated) members.push_back('\n');
     std::sort(members.begin(), members.end());
     members.erase(std::unique(members.begin(), members.end()), members.end());
     if (members.empty()) {
-      out += negated ? "(?s:.)" : "[^\\x00-\\x{10FFFF}]";
+      out += "[^\\x00-\\x{10FFFF}]";
       return;
     }
     if (members.size() == 1 && !negated) {
@@ -329,31 +340,92 @@ Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars*
 #endif
 }
 
+bool Regex::AsLiterals(const char* pattern, int fold_flags, const ExtraChars* extras,
+                       std::vector<std::string>& literals) {
+#ifdef KENSAKU_WITH_REGEX
+  const CharUniverse universe(extras);
+  RegexNode tree;
+  try {
+    tree = ParseRegex(pattern, std::char_traits<char>::length(pattern), universe);
+  } catch (const PatternError&) {
+    return false;  // the regex itself says why
+  }
+  std::vector<const RegexNode*> todo{&tree};
+  while (!todo.empty()) {
+    const RegexNode* node = todo.back();
+    todo.pop_back();
+    if (node->kind == RegexNode::Kind::kAssert) return false;
+    for (const RegexNode& child : node->children) todo.push_back(&child);
+  }
+  Writer writer(fold_flags & kAllFoldBits, universe);
+  const Literals found = writer.LiteralsOf(tree);
+  if (!found.exact || writer.case_used() || found.strings.empty()) return false;
+  for (const std::string& a : found.strings) {
+    if (a.empty()) return false;
+    // A lone lead byte is a character here; a literal reads it with what follows.
+    for (std::size_t i = 0; i < a.size();) {
+      const MbChar c = DecodeText(a.c_str() + i);
+      if (c.code < 0x100 && IsLeadByte(c.code)) return false;
+      i += static_cast<std::size_t>(c.ByteCount());
+    }
+    for (const std::string& b : found.strings) {
+      if (&a != &b && b.size() > a.size() && b.compare(0, a.size(), a) == 0) return false;
+    }
+  }
+  literals = found.strings;
+  return true;
+#else
+  (void)pattern, (void)fold_flags, (void)extras, (void)literals;
+  return false;
+#endif
+}
+
 Regex::~Regex() = default;
 Regex::Regex(Regex&&) noexcept = default;
 Regex& Regex::operator=(Regex&&) noexcept = default;
 
-void Regex::Fold(const char* text, std::size_t n, Folded& folded) const {
+void Regex::Fold(const char* text, std::size_t n, Folded& folded, bool with_places) const {
+  // Each character's form is written as four bytes and the cursor moved by its length.
   folded.text.resize(4 * n + 8);
-  folded.at.resize(4 * n + 8);
   char* out = folded.text.data();
-  std::uint32_t* at = folded.at.data();
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   std::size_t k = 0;
-  for (std::size_t i = 0; i < n;) {
-    const std::size_t width = i + 1 < n && IsLeadByte(p[i]) && IsTrailByte(p[i + 1]) ? 2 : 1;
-    const Code c = width == 2 ? static_cast<Code>(p[i] << 8 | p[i + 1]) : p[i];
-    std::uint64_t form = forms_[c];
-    const auto length = static_cast<std::size_t>(form >> 56);
-    for (std::size_t b = 0; b < length; ++b, form >>= 8) {
-      out[k] = static_cast<char>(form & 0xFF);
-      at[k++] = static_cast<std::uint32_t>(i);
+  if (!with_places) {
+    for (std::size_t i = 0; i < n;) {
+      const bool two = i + 1 < n && IsLeadByte(p[i]) && IsTrailByte(p[i + 1]);
+      const std::uint64_t form = forms_[two ? static_cast<Code>(p[i] << 8 | p[i + 1]) : p[i]];
+      const auto bytes = static_cast<std::uint32_t>(form);
+      std::memcpy(out + k, &bytes, 4);
+      k += static_cast<std::size_t>(form >> 56);
+      i += two ? 2 : 1;
     }
-    i += width;
+    folded.text.resize(k);
+    return;
+  }
+  folded.at.resize(4 * n + 8);
+  std::uint32_t* at = folded.at.data();
+  for (std::size_t i = 0; i < n;) {
+    const bool two = i + 1 < n && IsLeadByte(p[i]) && IsTrailByte(p[i + 1]);
+    const std::uint64_t form = forms_[two ? static_cast<Code>(p[i] << 8 | p[i + 1]) : p[i]];
+    const auto bytes = static_cast<std::uint32_t>(form);
+    std::memcpy(out + k, &bytes, 4);
+    const auto length = static_cast<std::size_t>(form >> 56);
+    for (std::size_t b = 0; b < length; ++b) at[k + b] = static_cast<std::uint32_t>(i);
+    k += length;
+    i += two ? 2 : 1;
   }
   at[k] = static_cast<std::uint32_t>(n);
   folded.text.resize(k);
   folded.at.resize(k + 1);
+}
+
+bool Regex::Matches(const Folded& folded) const {
+#ifdef KENSAKU_WITH_REGEX
+  return re_->Match(folded.text, 0, folded.text.size(), RE2::UNANCHORED, nullptr, 0);
+#else
+  (void)folded;
+  return false;
+#endif
 }
 
 bool Regex::Find(const Folded& folded, std::size_t from, std::size_t& start,

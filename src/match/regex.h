@@ -41,13 +41,21 @@ class Regex {
   Regex(Regex&&) noexcept;
   Regex& operator=(Regex&&) noexcept;
 
+  // The literals a pattern matches exactly, when it is no more than that: no anchor, no (?i),
+  // and no literal beginning another (so that the leftmost-first match is the longest too).
+  // Such a regex is searched as those literals. False for any other, or one that cannot be read.
+  static bool AsLiterals(const char* pattern, int fold_flags, const ExtraChars* extras,
+                         std::vector<std::string>& literals);
+
   // A line in the folded form RE2 reads, and where each of its bytes was in the line.
   struct Folded {
     std::string text;
     std::vector<std::uint32_t> at;  // by byte of text, and one for its end
   };
-  // text[0, n), in the internal form, folded.
-  void Fold(const char* text, std::size_t n, Folded& folded) const;
+  // text[0, n), in the internal form, folded; `at` is filled only `with_places`.
+  void Fold(const char* text, std::size_t n, Folded& folded, bool with_places = true) const;
+  // Whether some match is in a folded line (its places need not be filled).
+  bool Matches(const Folded& folded) const;
   // The first match in a folded line that begins at or after byte `from` of it (a character's
   // start), as bytes of the folded line. False when there is none.
   bool Find(const Folded& folded, std::size_t from, std::size_t& start, std::size_t& end) const;
@@ -85,7 +93,17 @@ class LineRegex {
       return;
     }
     thread_local Regex::Folded folded;
-    regex_.Fold(line, length, folded);
+    regex_.Fold(line, length, folded, !first_only);
+    if (first_only) {
+      // A line selected needs no place: the match is reported as the whole line.
+      if (!regex_.Matches(folded)) {
+        span.matched = 0;
+        return;
+      }
+      span = MatchSpan{1, line, line + length};
+      on_hit(span);
+      return;
+    }
     std::size_t from = 0, start = 0, end = 0;
     while (from <= folded.text.size() && regex_.Find(folded, from, start, end)) {
       span = MatchSpan{1, line + folded.at[start], line + folded.at[end]};

@@ -95,30 +95,35 @@ CodeSet CharUniverse::Named(const std::string& re2_class, bool* known) const {
   CodeSet set;
   *known = false;
 #ifdef KENSAKU_WITH_REGEX
-  // Code page 932's part of a class is the same for every query: worked out once.
+  // A class and code page 932's part of it are the same for every query: made once.
+  struct Made {
+    std::unique_ptr<const RE2> re;
+    CodeSet fixed;
+  };
   static std::mutex mutex;
-  static std::map<std::string, std::shared_ptr<const CodeSet>> made;
-  std::shared_ptr<const CodeSet> fixed;
+  static std::map<std::string, std::shared_ptr<const Made>> made;
+  std::shared_ptr<const Made> entry;
   {
-    std::lock_guard<std::mutex> lock(mutex);
+    const std::lock_guard<std::mutex> lock(mutex);
     const auto it = made.find(re2_class);
-    if (it != made.end()) fixed = it->second;
+    if (it != made.end()) entry = it->second;
   }
-  RE2::Options options;
-  options.set_log_errors(false);
-  const RE2 re(re2_class, options);
-  if (!re.ok()) return set;
-  if (fixed == nullptr) {
-    auto members = std::make_shared<CodeSet>();
-    AddMembers(re, *fixed_, *members);
-    fixed = members;
-    std::lock_guard<std::mutex> lock(mutex);
-    made.emplace(re2_class, fixed);
+  if (entry == nullptr) {
+    RE2::Options options;
+    options.set_log_errors(false);
+    auto fresh = std::make_shared<Made>();
+    fresh->re = std::make_unique<const RE2>(re2_class, options);
+    if (fresh->re->ok()) AddMembers(*fresh->re, *fixed_, fresh->fixed);
+    entry = fresh;
+    const std::lock_guard<std::mutex> lock(mutex);
+    made.emplace(re2_class, entry);
   }
-  set = *fixed;
+  if (!entry->re->ok()) return set;
+  set = entry->fixed;
   if (chars_.size() > fixed_->size()) {
-    AddMembers(re, std::vector<Char>(chars_.begin() + static_cast<std::ptrdiff_t>(fixed_->size()),
-                                     chars_.end()),
+    AddMembers(*entry->re,
+               std::vector<Char>(chars_.begin() + static_cast<std::ptrdiff_t>(fixed_->size()),
+                                 chars_.end()),
                set);
   }
   *known = true;
@@ -479,8 +484,7 @@ class Parser {
             u = u * 16 + static_cast<char32_t>(h);
           }
         }
-        if (u == 0) Fail(at, "a NUL, which ends a line for matching");
-        code = CodeOfScalar(u, at);
+        code = u == 0 ? 0 : CodeOfScalar(u, at);  // a NUL, which no line holds: a range's start
         return true;
       }
       default:
@@ -604,7 +608,7 @@ class Parser {
         Code hi = 0;
         if (!ClassChar(open, hi, named)) Fail(at, "invalid range: a class cannot end a range");
         const char32_t from = universe_.ScalarOf(lo), to = universe_.ScalarOf(hi);
-        if (from == 0 || to == 0) Fail(at, "invalid range");
+        if ((from == 0 && lo != 0) || (to == 0 && hi != 0)) Fail(at, "invalid range");
         if (to < from) Fail(at, "invalid range: its end comes before its start");
         for (const CharUniverse::Char& c : universe_.chars()) {
           if (c.scalar >= from && c.scalar <= to) set.set(c.code);

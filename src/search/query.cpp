@@ -87,7 +87,7 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
       empty_entry_(options.empty_entry),
       start_entry_(options.start_entry) {
   if (kind_ == SearchKind::kInc) form_.whole_lines = true;
-  if (ReadingOf(fold_flags_).as_read) {
+  if (ReadingOf(fold_flags_).as_read && kind_ != SearchKind::kRegex) {
     for (const char* p : patterns) {
       joins_ = joins_ || HoldsJoined(p, kind_ != SearchKind::kInc);
       marks_touch_ = marks_touch_ || kind_ != SearchKind::kInc || MarksMayTouch(p);
@@ -102,6 +102,17 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
     } catch (PatternError& e) {
       e.set_pattern(e.pattern() + i);
       throw;
+    }
+  }
+  // A regex's bytes found are those of its literals: only they may be parted by a mark.
+  if (ReadingOf(fold_flags_).as_read && kind_ == SearchKind::kRegex) {
+    marks_touch_ = true;
+    for (const auto& group : groups_) {
+      for (const LineRegex& entry : std::get<std::vector<LineRegex>>(group->entries())) {
+        for (const std::string& literal : entry.regex().literals()) {
+          joins_ = joins_ || HoldsJoined(literal.c_str(), false);
+        }
+      }
     }
   }
 }
@@ -183,6 +194,21 @@ EncodingQueries CompileForEncodings(std::vector<std::string> entries, const Quer
       ++kept;
     }
     entries.resize(kept);
+  }
+  // A regex that is no more than some literals is searched as them, by the literal engine.
+  if (options.kind == SearchKind::kRegex && !entries.empty()) {
+    std::vector<std::string> literals, all;
+    bool plain = true;
+    for (const std::string& entry : entries) {
+      plain = plain && Regex::AsLiterals(entry.c_str(), options.match.fold_flags,
+                                         options.extras.get(), literals);
+      if (!plain) break;
+      all.insert(all.end(), literals.begin(), literals.end());
+    }
+    if (plain) {
+      entries = std::move(all);
+      options.kind = SearchKind::kInc;
+    }
   }
   // A regex bounded by the line's ends is one whose match is the line, as in grep -x.
   std::size_t shift = 0;

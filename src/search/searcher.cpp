@@ -415,6 +415,8 @@ std::int32_t SearchList(const Query& query, InputFile& in, SearchSink& sink, Sca
       return ListScan<LineConjunctive>(query, in, sink, state).Run();
     case SearchKind::kInc:
       return ListScan<LineInclusion>(query, in, sink, state).Run();
+    case SearchKind::kRegex:
+      return ListScan<LineRegex>(query, in, sink, state).Run();
     case SearchKind::kMatch:
       break;
   }

@@ -1,0 +1,70 @@
+// Regular expressions on arbitrary patterns and lines (internal form) under arbitrary fold flags,
+// as read (bit 7 of the settings: the exports' plain reading): a pattern compiles or is refused
+// with a PatternError, never anything else; every match lies on the line's characters; a line
+// a match is found in is one its literals' bytes let through, and one the selection finds; a
+// regex taken as literals selects what those literals do.
+// Input: settings, pattern, NUL, line.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "fuzz_input.h"
+#include "match/list_entry.h"
+#include "match/pattern_error.h"
+#include "match/regex.h"
+#include "mbchar/fold.h"
+#include "mbchar/mbchar.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace kensaku;
+  const kensaku_fuzz::Input in = kensaku_fuzz::Split(data, size, 2);
+  const int flags = kensaku_fuzz::FoldFlagsOf(in.settings) | (in.settings & 0x80 ? 0 : FoldAsRead);
+  const std::string& pattern = in.texts[0];
+  std::string line = in.texts[1];
+  // A line holds no line break, and a NUL ends it for matching.
+  line.resize(std::min({line.find('\n'), line.find('\0'), line.size()}));
+
+  ExtraChars extras;
+  extras.Add(0x1F600);
+  std::vector<std::size_t> starts;  // the line's character starts, and its end
+  for (std::size_t i = 0; i < line.size(); i += static_cast<std::size_t>(CharLength(&line[i]))) {
+    starts.push_back(i);
+  }
+  starts.push_back(line.size());
+  auto on_char = [&](const char* p) {
+    const auto at = static_cast<std::size_t>(p - line.c_str());
+    for (std::size_t s : starts) {
+      if (s == at) return true;
+    }
+    return false;
+  };
+
+  const MatchOptions options(flags);
+  try {
+    const LineRegex entry(pattern.c_str(), options, &extras);
+    MatchSpan span;
+    bool any = false;
+    entry.Test(line.c_str(), line.size(), false, span, [&](const MatchSpan& hit) {
+      if (!on_char(hit.start) || !on_char(hit.end) || hit.end < hit.start) std::abort();
+      any = true;
+    });
+    bool selected = false;
+    entry.Test(line.c_str(), line.size(), true, span, [&](const MatchSpan&) { selected = true; });
+    if (any != selected) std::abort();
+    if (any && !entry.required().In(line.c_str(), line.size())) std::abort();
+
+    std::vector<std::string> literals;
+    if (Regex::AsLiterals(pattern.c_str(), flags, &extras, literals)) {
+      bool literal = false;
+      for (const std::string& text : literals) {
+        const LineInclusion inclusion(text.c_str(), options);
+        inclusion.Test(line.c_str(), line.size(), true, span, [&](const MatchSpan&) { literal = true; });
+      }
+      if (literal != selected) std::abort();
+    }
+  } catch (const PatternError&) {
+  }
+  return 0;
+}
