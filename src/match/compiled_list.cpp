@@ -12,7 +12,14 @@ template <typename Entry>
 std::vector<Entry> Compile(std::span<const char* const> patterns, const MatchOptions& options) {
   std::vector<Entry> entries;
   entries.reserve(patterns.size());
-  for (const char* text : patterns) entries.emplace_back(text, options);
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    try {
+      entries.emplace_back(patterns[i], options);
+    } catch (PatternError& e) {
+      e.set_pattern(i);
+      throw;
+    }
+  }
   return entries;
 }
 

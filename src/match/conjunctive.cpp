@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "match/pattern_error.h"
 #include "mbchar/mbchar.h"
 
 namespace kensaku {
@@ -51,7 +52,12 @@ Conjunctive::Conjunctive(const char* text, const MatchOptions& options) {
   SplitTerms(terms, buffer);
   for (char* term : terms) {
     if (term == nullptr) break;
-    terms_.emplace_back(term, options);
+    try {
+      terms_.emplace_back(term, options);
+    } catch (const PatternError& e) {
+      // Terms lie where they were in the text: a fault's place in the term is one in the text.
+      throw PatternError(e.position() + static_cast<std::size_t>(term - buffer), e.what());
+    }
   }
 }
 

@@ -18,6 +18,7 @@
 #include "match/inclusion.h"
 #include "match/match_span.h"
 #include "match/pattern.h"
+#include "match/pattern_error.h"
 
 namespace kensaku {
 
@@ -34,7 +35,7 @@ class AnchoredEntry {
       : usable_(text != nullptr && *text != '\0'),
         anchored_(usable_ && *text == '^'),
         start_only_(anchored_ && text[1] == '\0' && options.strict),
-        pattern_(anchored_ ? text + 1 : text, options),
+        pattern_(AfterAnchor(text, anchored_, options)),
         required_(pattern_.RequiredBytes(&chars_before_, &whole_)) {}
 
   bool usable() const { return usable_; }  // non-null, non-empty text
@@ -119,6 +120,17 @@ class AnchoredEntry {
       on_hit(span);
       if (first_only) return;
       k += size;
+    }
+  }
+
+  // The entry's matcher, compiled without the leading '^': a fault it finds is placed in the
+  // entry's text.
+  static Matcher AfterAnchor(const char* text, bool anchored, const MatchOptions& options) {
+    if (!anchored) return Matcher(text, options);
+    try {
+      return Matcher(text + 1, options);
+    } catch (const PatternError& e) {
+      throw PatternError(e.position() + 1, e.what());
     }
   }
 

@@ -30,8 +30,8 @@ struct MatchOptions {
   int fold_flags = 0;
   ScanLimits limits;
   // The rules of the tool and the reentrant interface, which the exports do not follow: '.' and
-  // sets take no broken sequence and not the line's end, and '^' alone matches at the start of
-  // every line.
+  // sets take no broken sequence and not the line's end, '^' alone matches at the start of
+  // every line, and a pattern the language cannot mean is an error (PatternError).
   bool strict = false;
 };
 

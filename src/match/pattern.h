@@ -41,7 +41,9 @@ const char* FindClassEnd(const char* cursor);
 class Pattern {
  public:
   Pattern() = default;  // the null pattern: never matches, not even the empty line
-  // A null text gives the null pattern.
+  // A null text gives the null pattern. Under MatchOptions::strict a text the language cannot
+  // mean throws PatternError: a '[' without its ']', a '#' with nothing after it, and a range
+  // written backwards ("[z-a]"); the exports' rules read them as they always have.
   explicit Pattern(const char* text, const MatchOptions& options = {});
 
   bool is_null() const { return null_; }
@@ -77,7 +79,8 @@ class Pattern {
     Code lo, hi;  // folded, lo <= hi
   };
 
-  void CompileClass(const char*& p, Element& e);
+  // text: the pattern's start, where positions of its faults count from.
+  void CompileClass(const char*& p, Element& e, const char* text);
   void FindFirstBytes(const Element& e);
   bool StartsAt(const unsigned char* s, const Code* fold) const;
 

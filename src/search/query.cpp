@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 #include "frame/find_byte.h"
 #include "frame/limits.h"
@@ -180,28 +181,47 @@ EncodingQueries CompileForEncodings(std::vector<std::string> entries, const Quer
   EncodingQueries queries;
   QueryOptions options = given;
   options.match.strict = true;
+  // Where each entry comes from, so that an error names the pattern given and its byte there:
+  // the pattern's index, and after a join, where each byte of the joined text began.
+  std::vector<std::size_t> origin(entries.size());
+  std::iota(origin.begin(), origin.end(), std::size_t{0});
+  std::vector<std::vector<std::uint32_t>> joined_from(entries.size());
   // Patterns are read as the text is: a kana and its mark one character.
   const Reading reading = ReadingOf(options.match.fold_flags);
   if (reading.as_read) {
     std::string joined;
-    std::vector<std::uint32_t> from;
-    for (std::string& entry : entries) {
-      if (JoinMarks(entry.data(), entry.size(), reading.spacing, joined, from)) entry = joined;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (JoinMarks(entries[i].data(), entries[i].size(), reading.spacing, joined,
+                    joined_from[i])) {
+        entries[i] = joined;
+      } else {
+        joined_from[i].clear();
+      }
     }
   }
   const bool empty =
       std::any_of(entries.begin(), entries.end(), [](const std::string& e) { return e.empty(); });
   if (empty && bound == Bound::kNone) {
+    // The entries are still compiled once, below: a pattern its syntax cannot read is an error
+    // even beside one that selects every line.
     queries.every_line = true;
-    entries.clear();
   } else if (bound != Bound::kNone) {
     // '^' alone is an empty match at the start, which no matched part shows.
     const bool anchors = options.kind == SearchKind::kMatch || options.kind == SearchKind::kMatchs;
     options.empty_entry = empty;
     options.start_entry =
         anchors && std::find(entries.begin(), entries.end(), "^") != entries.end();
-    std::erase_if(entries,
-                  [&](const std::string& e) { return e.empty() || (anchors && e == "^"); });
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (entries[i].empty() || (anchors && entries[i] == "^")) continue;
+      if (kept != i) {
+        entries[kept] = std::move(entries[i]);
+        origin[kept] = origin[i];
+        joined_from[kept] = std::move(joined_from[i]);
+      }
+      ++kept;
+    }
+    entries.resize(kept);
   }
   // A regex that is no more than some literals is searched as them, by the literal engine.
   if (options.kind == SearchKind::kRegex && !entries.empty()) {
@@ -227,9 +247,18 @@ EncodingQueries CompileForEncodings(std::vector<std::string> entries, const Quer
   try {
     queries.decoded = std::make_shared<Query>(entries, options);
   } catch (PatternError& e) {
-    PatternError unwrapped(e.position() > shift ? e.position() - shift : 0, e.what());
-    unwrapped.set_pattern(e.pattern());
+    if (e.pattern() >= origin.size()) throw;
+    const std::size_t i = e.pattern();
+    std::size_t at = e.position() > shift ? e.position() - shift : 0;
+    const std::vector<std::uint32_t>& from = joined_from[i];
+    if (!from.empty()) at = from[std::min(at, from.size() - 1)];
+    PatternError unwrapped(at, e.what());
+    unwrapped.set_pattern(origin[i]);
     throw unwrapped;
+  }
+  if (queries.every_line) {
+    entries.clear();
+    queries.decoded = std::make_shared<Query>(entries, options);
   }
   queries.sjis = queries.decoded;
   // A regex holding a character code page 932 lacks may match without it.

@@ -3,8 +3,10 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "match/pattern_error.h"
 #include "mbchar/fold.h"
 #include "patterns.h"
 #include "search/query.h"
@@ -82,6 +84,59 @@ TEST(CliPatternsTest, ConjunctiveTerms) {
   ASSERT_NE(g, nullptr) << error;
   EXPECT_TRUE(g->Selects("xx ab yy cd", 11));
   EXPECT_FALSE(g->Selects("cd ab", 5));
+}
+
+// What only a regular expression means, outside sets, in whole characters: a Shift_JIS trail
+// byte that looks like '|' or a backslash is none.
+TEST(CliPatternsTest, RegexSyntaxIsFound) {
+  const std::vector<std::pair<std::string, bool>> rows = {
+      {"a|b", true},       {"colou?r", true},    {"[0-9]{3}", true},  {"(ab)", true},
+      {"end$", true},      {"a\\sb", true},      {"\\bword", true},   {"\\d", true},
+      {"a\\|b", true},     {"a\\(b\\)", true},   {"[(]x", false},     {"[a|b]", false},
+      {"[]?]", true},      {"a\\$", false},      {"a\\tb", false},    {"a#b*.[^x]", false},
+      {"\x83\x7C", false}, {"\x83\x5Cs", false}, {"\x83\x7B", false}, {"", false},
+      {"[[?]", false},     {"[(", true},
+  };
+  for (const auto& [pattern, holds] : rows) {
+    EXPECT_EQ(HoldsRegexSyntax(pattern), holds) << pattern;
+  }
+}
+
+// A pattern its syntax cannot read is named by its place among those given, and the byte at
+// fault by its place in the pattern given: whatever the query leaves out (an empty pattern or
+// '^' under a bound), the groups of 60, a kana joined with its mark. Beside an empty pattern,
+// which selects every line, it is an error still.
+TEST(CliPatternsTest, PatternErrorsNameThePatternGiven) {
+  struct Row {
+    Strings patterns;
+    SearchKind kind;
+    Bound bound;
+    int flags;
+    std::size_t pattern, position;
+  };
+  Strings many(64, "w");
+  many.push_back("a[b");
+  const int width = FoldAsRead | FoldToHalfWidth;
+  const std::vector<Row> rows = {
+      {{"x", "a[b"}, SearchKind::kMatch, Bound::kNone, 0, 1, 1},
+      {{"", "a[b"}, SearchKind::kMatch, Bound::kNone, 0, 1, 1},
+      {{"", "a[b"}, SearchKind::kMatch, Bound::kWord, 0, 1, 1},
+      {{"^", "ok", "^#"}, SearchKind::kMatch, Bound::kLine, 0, 2, 1},
+      {{"^", "x", "y&z#"}, SearchKind::kMatchs, Bound::kWord, 0, 2, 3},
+      {many, SearchKind::kMatch, Bound::kNone, 0, 64, 1},
+      {{"\x83\x4A\x81\x4A[b"}, SearchKind::kMatch, Bound::kNone, width, 0, 4},  // カ゛, joined
+  };
+  for (const Row& row : rows) {
+    std::size_t pattern = 99, position = 99;
+    try {
+      BuildQueries(row.patterns, row.kind, row.flags, nullptr, row.bound);
+    } catch (const PatternError& e) {
+      pattern = e.pattern();
+      position = e.position();
+    }
+    EXPECT_EQ(pattern, row.pattern) << row.patterns.back();
+    EXPECT_EQ(position, row.position) << row.patterns.back();
+  }
 }
 
 // Patterns are as typed: blanks and quotes count, and an empty one selects every line.

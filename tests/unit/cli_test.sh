@@ -302,6 +302,22 @@ run -f /dev/zero f
 expect "-f without end" 2 "" $'kensaku: /dev/zero: a pattern list may hold at most 4 MiB\n'
 run -f missing f
 expect "-f missing" 2 "" $'kensaku: missing: No such file or directory\n'
+run 'a[b' f
+expect "a pattern the language cannot mean" 2 "" $'kensaku: pattern \'a[b\', byte 1: \'[\' without its \']\'\n'
+
+# A search in the library's language that selects nothing, with what only a regular expression
+# means: one note, where -E is.
+note=$'kensaku: note: the pattern is read in kensaku\'s own syntax; -E reads regular expressions\n'
+run 'a1|a2' f
+expect "regular expression syntax: a note" 1 "" "$note"
+run -e 'a(1)' -e 'b$' f missing
+expect "regular expression syntax: one note a run" 2 "" $'kensaku: missing: No such file or directory\n'"$note"
+run -e 'a1' -e 'b$' f
+expect "regular expression syntax, a line selected: no note" 0 $'a1\n' ""
+for opt in -s -q -F; do
+  run "$opt" 'a1|a2' f
+  expect "regular expression syntax under $opt: no note" 1 "" ""
+done
 run -f - -n f < <(printf 'a2\na3\n')
 expect "-f - reads the list from standard input" 0 $'3:a2\n7:a3\n'
 run a /proc/self/mem f

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "match/conjunctive.h"
+#include "match/list_entry.h"
 #include "match/match_options.h"
+#include "match/pattern_error.h"
 #include "mbchar/fold.h"
 #include "reference_matcher.h"
 #include "sjis_gen.h"
@@ -26,6 +30,20 @@ int Scan(const char* line, const char* pattern, const MatchOptions& options = {}
   MatchSpan span;
   const char* cursor = line;
   return MatchScan(span, cursor, Pattern(pattern, options)).matched;
+}
+
+// The pattern compiled; under the tool's rules, refused (empty) exactly where the twin finds it at
+// fault.
+std::optional<Pattern> CompiledOrRefused(const std::string& pattern, const MatchOptions& options) {
+  const long fault = options.strict ? reference::StrictFault(pattern.c_str()) : -1;
+  try {
+    std::optional<Pattern> compiled(std::in_place, pattern.c_str(), options);
+    EXPECT_EQ(fault, -1) << "not refused: " << Shown(pattern);
+    return compiled;
+  } catch (const PatternError& e) {
+    EXPECT_EQ(static_cast<long>(e.position()), fault) << "refused: " << Shown(pattern);
+    return std::nullopt;
+  }
 }
 
 struct Case {
@@ -72,6 +90,51 @@ TEST(PatternTest, StrictRulesRefuseBrokenCharactersAndTheEnd) {
   EXPECT_EQ(Scan("x\x82\xA0y", "x.y", strict), 1);  // a whole character
   EXPECT_EQ(Scan("xay", "x[^b]y", strict), 1);
   EXPECT_EQ(Head("", ".", strict), 0);
+}
+
+// What the language cannot mean is refused under the tool's rules, at the byte at fault, in a
+// pattern and in the entries made of one ('^' taken off, terms of a conjunctive one cut apart);
+// the exports' rules read the same texts as they always have (BracketSets, RepeatAndSkip).
+TEST(PatternTest, StrictRulesRefuseWhatTheLanguageCannotMean) {
+  enum Form { kPattern, kUpper /* a pattern under FoldToUpper */, kEntry, kConjunctive };
+  struct Row {
+    Form form;
+    const char* text;
+    long fault;  // -1: none
+  };
+  // Meant (-1): a skip before an element, escapes, sets holding '#' or '-', an empty set; a
+  // range whose ends folding turns ("[Z-a]" under FoldToUpper) and one without its end ("[a-]",
+  // from the null to 'a' as always: grep's "[X-]" case relies on it).
+  const std::vector<Row> rows = {
+      {kPattern, "[", 0}, {kPattern, "a[b", 1}, {kPattern, "[[x", 0}, {kPattern, "[a\\]", 0},
+      {kPattern, "#[b", 1}, {kPattern, "[a-c][z-a", 5}, {kPattern, "#", 0}, {kPattern, "^#", 1},
+      {kPattern, "a##", 1}, {kPattern, "@#", 1}, {kPattern, "*#", 1}, {kPattern, "[a-c]x#", 6},
+      {kPattern, "[z-a]", 1}, {kPattern, "x[^c-a]", 3}, {kPattern, "[\x82\xA0-a]", 1},
+      {kPattern, "[b\x82\xA0-a]", 2}, {kPattern, "[\\r-\\t]", 1}, {kUpper, "[a-Z]", 1},
+      {kPattern, "a#b", -1}, {kPattern, "#a", -1}, {kPattern, "\\#", -1}, {kPattern, "a#\\", -1},
+      {kPattern, "[#]", -1}, {kPattern, "[-a]", -1}, {kPattern, "[a\\]]", -1}, {kPattern, "[]", -1},
+      {kPattern, "[^]", -1}, {kPattern, "[a-a]", -1}, {kPattern, "]", -1}, {kPattern, "a\\", -1},
+      {kPattern, "[\\t-\\r]", -1}, {kPattern, "[\x83\x5C-\x83\x5D]", -1}, {kUpper, "[Z-a]", -1},
+      {kPattern, "[a-]", -1}, {kEntry, "^#", 1}, {kEntry, "^a[b", 2}, {kEntry, "a[b", 1},
+      {kEntry, "^", -1}, {kConjunctive, "ab&c[d", 4}, {kConjunctive, "^a&b#", 4},
+      {kConjunctive, "&&a#", 3}, {kConjunctive, "[a&b", 0}, {kConjunctive, "a[&]b#&c", 5},
+      {kConjunctive, "a[b&c]", -1},
+  };
+  for (const Row& row : rows) {
+    for (bool strict : {true, false}) {
+      MatchOptions options(row.form == kUpper ? FoldToUpper : 0);
+      options.strict = strict;
+      long fault = -1;
+      try {
+        if (row.form <= kUpper) static_cast<void>(Pattern(row.text, options));
+        if (row.form == kEntry) static_cast<void>(LinePattern(row.text, options));
+        if (row.form == kConjunctive) static_cast<void>(LineConjunctive(row.text, options));
+      } catch (const PatternError& e) {
+        fault = static_cast<long>(e.position());
+      }
+      EXPECT_EQ(fault, strict ? row.fault : -1) << Shown(row.text) << " strict " << strict;
+    }
+  }
 }
 
 TEST(PatternTest, RepeatAndSkip) {
@@ -196,7 +259,7 @@ TEST(PatternTest, ThousandsOfSkipsDoNotExhaustTheStack) {
 // The compiled matcher agrees with the literal one on random texts, malformed ones included.
 TEST(PatternTest, AgreesWithReferenceOnGeneratedText) {
   testing_gen::Generator gen(20261207);
-  int matches = 0;
+  int matches = 0, refused = 0;
   for (int i = 0; i < 40000; ++i) {
     const int flags = gen.Pick(testing_gen::FlagChoices());
     const std::string line = gen.Text(testing_gen::SubjectPieces(), 12);
@@ -205,17 +268,22 @@ TEST(PatternTest, AgreesWithReferenceOnGeneratedText) {
     const bool strict = i % 3 == 0;
     MatchOptions options(flags);
     options.strict = strict;
-    const Pattern compiled(pattern.c_str(), options);
+    const std::optional<Pattern> compiled = CompiledOrRefused(pattern, options);
+    ASSERT_FALSE(HasFailure());
+    if (!compiled) {
+      ++refused;
+      continue;
+    }
     reference::Matcher ref(flags, strict);
     for (bool anchored : {true, false}) {
       MatchSpan fast_span, ref_span;
       const char* fast_cursor = line.c_str();
       const char* ref_cursor = line.c_str();
       if (anchored) {
-        MatchAt(fast_span, fast_cursor, compiled);
+        MatchAt(fast_span, fast_cursor, *compiled);
         ref.At(ref_span, ref_cursor, pattern.c_str());
       } else {
-        MatchScan(fast_span, fast_cursor, compiled);
+        MatchScan(fast_span, fast_cursor, *compiled);
         ref.Scan(ref_span, ref_cursor, pattern.c_str());
       }
       ASSERT_EQ(fast_span.matched, ref_span.matched)
@@ -232,6 +300,7 @@ TEST(PatternTest, AgreesWithReferenceOnGeneratedText) {
     }
   }
   EXPECT_GT(matches, 3000);  // the generator exercises matches, not only failures
+  EXPECT_GT(refused, 500);   // and the patterns the tool's rules refuse
 }
 
 TEST(PatternTest, PatternReadingPrimitives) {
@@ -279,12 +348,14 @@ TEST(PatternTest, LinearScanAgreesWithReference) {
     const bool strict = i % 3 == 0;
     MatchOptions options = LinearWay(flags, &misses);
     options.strict = strict;
-    const Pattern compiled(pattern.c_str(), options);
+    const std::optional<Pattern> compiled = CompiledOrRefused(pattern, options);
+    ASSERT_FALSE(HasFailure());
+    if (!compiled) continue;
     reference::Matcher ref(flags, strict);
     MatchSpan fast_span, ref_span;
     const char* fast_cursor = line.c_str();
     const char* ref_cursor = line.c_str();
-    MatchScan(fast_span, fast_cursor, compiled);
+    MatchScan(fast_span, fast_cursor, *compiled);
     ref.Scan(ref_span, ref_cursor, pattern.c_str());
     ASSERT_EQ(fast_span.matched, ref_span.matched) << "flags " << flags << " strict " << strict
                                                    << " pattern " << Shown(pattern) << " line "

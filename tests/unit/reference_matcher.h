@@ -164,6 +164,48 @@ class Matcher {
   MbChar prev_{kNoneCode};
 };
 
+// Where the tool's rules find a pattern at fault, read from its start as Matcher::At reads it:
+// a '#' (or run of them) with nothing after it, a '[' without its ']', a range with its end
+// written before its start (one without an end is none). -1 when there is none.
+inline long StrictFault(const char* pattern) {
+  const char* p = pattern;
+  if (DecodeText(p).code == '@') p += 1;
+  if (DecodeText(p).code == '*') p += 1;
+  while (*p != '\0') {
+    const char* at = p;
+    switch (NextChar(p).code) {
+      case '#':
+        while (*p == '#') p += 1;
+        if (*p == '\0') return at - pattern;
+        break;
+      case '\\':
+        p = at;
+        ReadPatternChar(p);
+        break;
+      case '[': {
+        if (DecodeText(p).code == '[') p += 1;
+        const char* close = FindClassEnd(p);
+        if (close == nullptr) return at - pattern;
+        const char* q = p;
+        if (DecodeText(q).code == '^') q += 1;
+        while (q < close) {
+          const char* range = q;
+          const Code lo = ReadPatternChar(q).code;
+          if (q < close && DecodeText(q).code == '-') {
+            q += 1;
+            if (q < close && ReadPatternChar(q).code < lo) return range - pattern;
+          }
+        }
+        p = close + 1;
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  return -1;
+}
+
 // Inclusion exactly as the character arrays do it.
 inline int IncludesAt(const char* p, const char* pattern, int fold_flags = 0) {
   if (p == nullptr || pattern == nullptr) return 0;

@@ -46,6 +46,19 @@ void WarnOfCharsNoFileHolds(const std::vector<std::string>& patterns, const Extr
   }
 }
 
+// A search in the library's language that selected nothing, with a pattern that a regular
+// expression reads otherwise ("a|b"): the user is told, once, where regular expressions are.
+void NoteRegexSyntax(const Options& o, const std::vector<std::string>& patterns) {
+  const bool language = o.kind == SearchKind::kMatch || o.kind == SearchKind::kMatchs;
+  if (!language || o.quiet || o.no_messages ||
+      std::none_of(patterns.begin(), patterns.end(), HoldsRegexSyntax)) {
+    return;
+  }
+  std::fputs("kensaku: note: the pattern is read in kensaku's own syntax; -E reads regular "
+             "expressions\n",
+             stderr);
+}
+
 }  // namespace
 
 int Main(int argc, char** argv) {
@@ -87,6 +100,7 @@ int Main(int argc, char** argv) {
   const Plan plan = BuildPlan(o, Environment::Current(), {with_name, queries.every_line});
   if (!plan.warning.empty()) std::fprintf(stderr, "kensaku: %s\n", plan.warning.c_str());
   const SearchResult result = SearchAll(plan.search, queries, targets);
+  if (!result.selected) NoteRegexSyntax(o, patterns);
   if (o.quiet && result.selected) return 0;
   if (result.error) return 2;
   return result.selected ? 0 : 1;

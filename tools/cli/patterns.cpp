@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "match/pattern.h"
 #include "match/regex_syntax.h"
 
 namespace kensaku::cli {
@@ -96,6 +97,25 @@ bool CollectPatterns(const Options& options, std::vector<std::string>& patterns,
     patterns.push_back(std::move(sjis));
   }
   return true;
+}
+
+bool HoldsRegexSyntax(const std::string& pattern) {
+  auto operator_char = [](Code c) { return c == '|' || c == '?' || c == '{' || c == '('; };
+  const char* p = pattern.c_str();
+  while (*p != '\0') {
+    const Code c = NextChar(p).code;
+    if (c == '[') {
+      // A set's members mean themselves in either syntax.
+      const char* close = FindClassEnd(*p == '[' ? p + 1 : p);
+      if (close != nullptr) p = close + 1;
+    } else if (c == '\\') {
+      const Code e = NextChar(p).code;
+      if (e == 's' || e == 'b' || e == 'd' || operator_char(e)) return true;
+    } else if (operator_char(c) || c == '$') {
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string DescribePatternError(const PatternError& e, const std::vector<std::string>& patterns,

@@ -28,6 +28,12 @@ bool ReadListFile(const std::string& name, std::string& text, std::string& error
 bool CollectPatterns(const Options& options, std::vector<std::string>& patterns, ExtraChars& extras,
                      int& fold_flags, std::string& error);
 
+// Whether a pattern in the internal form holds what only a regular expression means outside a
+// set: '|', '?', '{', '(', '$', the escapes "\s", "\b", "\d", and the escaped '|', '?', '{', '('
+// of basic ones. In the library's language each is a plain character, so such a pattern that
+// finds nothing was likely meant for -E.
+bool HoldsRegexSyntax(const std::string& pattern);
+
 // The query of the patterns as they are, shared read-only by every search thread.
 std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, SearchKind kind,
                                   int fold_flags,
