@@ -118,7 +118,8 @@ def test_the_command_line_form_on_a_running_scheduler(client, tree):
     ["-n", "-k", "けんさく"], ["-c", "-i", "abc"], ["-l", "--ignore-width", "ｹﾝｻｸ"],
     ["-n", "-b", "-h", "-F", "ａｂｃ"], ["-v", "-n", "-m", "3", "日本語"],
     ["--and", "-e", "検索&12", "-e", "テキスト", "--ignore-digits"], ["-q", "表"],
-    ["-n", "-f", "{list}"], ["-n", "-w", "-i", "abc"], ["-c", "-x", "-k", "[^x]*"]])
+    ["-n", "-f", "{list}"], ["-n", "-w", "-i", "abc"], ["-c", "-x", "-k", "[^x]*"],
+    ["-n", "-E", "-k", "(けん|ケン)さ?く|\\p{Han}{2}"]])
 def test_the_options_are_the_tools(client, tree, tmp_path, options, capfdbinary):
     tool = os.environ.get("KENSAKU_CLI")
     if not tool:
