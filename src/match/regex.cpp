@@ -61,12 +61,13 @@ const Scalars& ScalarsFor(int flags) {
     if (fold[a] >= 0x100) of_folded[fold[a]] = a;
   }
   // A broken sequence matches nothing, not . nor a negated set: it is read as a line break,
-  // which no line holds and which those leave out.
+  // which no line holds and which those leave out. In code page 932 that is a lead byte read
+  // alone.
   of_folded[fold[kBrokenChar]] = '\n';
   scalars->of.resize(0x10000);
   scalars->forms.resize(0x10000);
   for (std::uint32_t c = 0; c < 0x10000; ++c) {
-    scalars->of[c] = of_folded[fold[static_cast<Code>(c)]];
+    scalars->of[c] = c < 0x100 && IsLeadByte(c) ? U'\n' : of_folded[fold[static_cast<Code>(c)]];
     scalars->forms[c] = FormOf(scalars->of[c]);
   }
   slot = std::move(scalars);

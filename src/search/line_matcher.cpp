@@ -207,14 +207,14 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
       }
       const auto end = static_cast<std::size_t>(lf - text);
       const bool plain = PlainUtf8(text + start, end - start, spacing);
-      re2::StringPiece found;
-      const bool match =
-          plain && direct_->Match(re2::StringPiece(text, n), start, end, RE2::UNANCHORED, &found, 1);
+      // Whether it matches is all a line needs: its place is the line.
+      const bool match = plain && direct_->Match(re2::StringPiece(text, n), start, end,
+                                                 RE2::UNANCHORED, nullptr, 0);
       if (!plain || match) {
         if (match) {
           hit_ = true;
-          hit_start_ = at + static_cast<std::size_t>(found.data() - text);
-          hit_end_ = hit_start_ + found.size();
+          hit_start_ = at + start;
+          hit_end_ = at + end;
         }
         retry_at_ = at + first + 1;
         return start;

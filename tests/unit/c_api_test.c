@@ -170,6 +170,8 @@ static void test_against_each_line(void) {
       {"", KENSAKU_KIND_LITERAL, 0, KENSAKU_BOUND_NONE},
       {"abc", KENSAKU_KIND_LITERAL, KENSAKU_FOLD_TO_UPPER, KENSAKU_BOUND_WORD},
       {"[a-c ]*", KENSAKU_KIND_PATTERN, 0, KENSAKU_BOUND_LINE},
+      {"(a|\x83\x4A)[b-c]+$", KENSAKU_KIND_REGEX, KENSAKU_FOLD_KANA_TO_HIRAGANA, KENSAKU_BOUND_NONE},
+      {"\\p{Han}\\d?|x{2}", KENSAKU_KIND_REGEX, 0, KENSAKU_BOUND_WORD},
   };
   static const size_t pieces[] = {0, 1, 7, 4096, 1 << 20};
   size_t r, p, n;
@@ -210,6 +212,15 @@ static void test_errors_and_limits(void) {
   check(kensaku_query_new(&broken, NULL, 1, NULL, &e) == NULL && e.code == KENSAKU_E_PATTERN &&
             e.position == 2,
         "a UTF-8 pattern that is no UTF-8 is refused with its place");
+  {
+    const char* regex[] = {"x", "\xE6\xA4\x9C(a"};  /* 検(a */
+    kensaku_query_options o;
+    kensaku_query_options_init(&o);
+    o.kind = KENSAKU_KIND_REGEX;
+    check(kensaku_query_new(regex, NULL, 2, &o, &e) == NULL && e.code == KENSAKU_E_PATTERN &&
+              e.pattern == 1 && e.position == 3,
+          "a regex that cannot be read is refused with its place in the UTF-8 given");
+  }
   q = query("a", KENSAKU_KIND_LITERAL, 0x100, 0, -1);
   check(q == NULL, "an unknown fold flag is refused");
   check(kensaku_query_new_bounded(&broken, NULL, 0, NULL, 3, &e) == NULL &&
