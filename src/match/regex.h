@@ -8,8 +8,9 @@
 // letter's scalar, so that \b sees them as RE2 sees word characters.
 //
 // Every match holds one of a few literals found in the tree: their bytes feed the byte finders,
-// so that most lines are never handed to RE2. Tests: tests/unit/regex_test.cpp (against a slow
-// twin) and python/tests/test_regex.py (against Python's re on the text as read).
+// so that most lines are never handed to RE2. Tests: python/tests/test_regex.py (generated
+// expressions against Python's re on the text as read, every fold and encoding),
+// tests/conformance/regex_peers_test.py (against ripgrep and grep -E) and fuzz/regex_fuzz.cpp.
 #ifndef KENSAKU_SRC_MATCH_REGEX_H_
 #define KENSAKU_SRC_MATCH_REGEX_H_
 

@@ -1,7 +1,7 @@
 // The syntax of regular expressions (-E, the regex kind), read from a pattern in the internal
 // form into a tree whose characters and sets are the internal codes they stand for; the folds
-// are applied later, by match/regex.h. Tests: tests/unit/regex_test.cpp and
-// python/tests/test_regex.py.
+// are applied later, by match/regex.h. Tests: python/tests/test_regex.py (its errors table, and
+// the generated expressions) and fuzz/regex_fuzz.cpp.
 //
 // What it reads: | ? * + {n} {n,} {n,m} (and lazy forms), ( ) (?: ) (?P<n> ) (?<n> ), flags
 // (?i) (?s) (?m) (?U) and their scoped forms, [...] with ranges, negation, POSIX classes and
