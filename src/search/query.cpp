@@ -1,6 +1,7 @@
 #include "search/query.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <numeric>
 
@@ -121,8 +122,9 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
         }
         every = every && !entry.regex().direct_program().empty();
         strong = strong && !entry.regex().literals().empty();
+        // Two bytes, or a mark of punctuation, are rare enough in text to look for first.
         for (const std::string& literal : entry.regex().literals()) {
-          strong = strong && literal.size() >= 2;
+          strong = strong && (literal.size() >= 2 || std::ispunct(static_cast<unsigned char>(literal[0])));
         }
         direct += (direct.empty() ? "(?:" : "|(?:") + entry.regex().direct_program() + ")";
       }

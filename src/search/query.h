@@ -77,8 +77,8 @@ class Query {
   const std::vector<std::unique_ptr<CompiledList>>& groups() const { return groups_; }
   // Regex entries: one RE2 of them all for UTF-8 text as it is (Regex::direct_program), or null.
   const re2::RE2* direct() const { return direct_.get(); }
-  // Whether every regex entry holds a literal of two bytes or more, whose byte finders find the
-  // lines the direct program then reads; else it reads the whole text.
+  // Whether every regex entry holds literals of two bytes or more (or of punctuation), whose byte
+  // finders find the lines the direct program then reads; else it reads the whole text.
   bool direct_after_literals() const { return direct_after_literals_; }
 
   // Whether some entry hits a NUL-terminated line of `length` bytes (up to a NUL inside them).
