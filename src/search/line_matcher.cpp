@@ -117,9 +117,41 @@ inline bool UnplainAt(const unsigned char* p, std::size_t i, std::size_t n, bool
   return p[i + 1] == 0x82 && p[i + 2] - 0x99u < (spacing ? 4u : 2u);
 }
 
+__attribute__((target("avx2"))) inline __m256i In256(__m256i v, int lo, int hi) {
+  const __m256i clamped = _mm256_min_epu8(_mm256_max_epu8(v, _mm256_set1_epi8(static_cast<char>(lo))),
+                                          _mm256_set1_epi8(static_cast<char>(hi)));
+  return _mm256_cmpeq_epi8(clamped, v);
+}
+
+// The same, 32 places at a time.
+__attribute__((target("avx2"))) std::size_t FirstUnplainAvx2(const unsigned char* p,
+                                                             std::size_t n, bool spacing) {
+  std::size_t k = 0;
+  for (; k + 34 <= n; k += 32) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 1));
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 2));
+    const __m256i any = _mm256_or_si256(
+        _mm256_or_si256(Eq256(a, 0), Eq256(a, 0xF3)),
+        _mm256_or_si256(
+            _mm256_and_si256(_mm256_and_si256(Eq256(a, 0xE3), Eq256(b, 0x82)),
+                             In256(c, 0x99, spacing ? 0x9C : 0x9A)),
+            _mm256_and_si256(Eq256(a, 0xEF),
+                             _mm256_or_si256(Eq256(b, 0xB8), _mm256_and_si256(Eq256(b, 0xBE),
+                                                                             In256(c, 0x9E, 0x9F))))));
+    const unsigned found = static_cast<unsigned>(_mm256_movemask_epi8(any));
+    if (found != 0) return k + static_cast<std::size_t>(CountrZero(found));
+  }
+  for (; k < n; ++k) {
+    if (UnplainAt(p, k, n, spacing)) return k;
+  }
+  return n;
+}
+
 // The first such place in text[0, n), or n; sixteen places at a time.
 std::size_t FirstUnplain(const char* text, std::size_t n, bool spacing) {
   const auto* p = reinterpret_cast<const unsigned char*>(text);
+  if (Simd() == SimdLevel::kAvx2) return FirstUnplainAvx2(p, n, spacing);
   auto eq = [](__m128i v, int b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b))); };
   auto in = [](__m128i v, int lo, int hi) {
     const __m128i clamped = _mm_min_epu8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(lo))),
@@ -193,8 +225,9 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
       for (auto& cursor : cursors_) {
         first = std::min(first, cursor->FirstCandidate(text + from, n - from, at + from));
       }
-      // A selector or a mark may part a literal's bytes: its line is read as read.
-      first = from + FirstUnplain(text + from, first, spacing);
+      // A selector, or a combining mark, may part a literal's bytes: its line is read as read
+      // (the finders know the other marks' forms, as for literal searches).
+      first = from + FirstParting(text + from, first, query_.joins());
       const std::size_t start = LineStartBefore(text, first, n);
       if (first >= n) {
         if (start == 0 || first < n) retry_at_ = at + n;
@@ -213,6 +246,7 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
       if (!plain || match) {
         if (match) {
           hit_ = true;
+          hit_plain_ = true;
           hit_start_ = at + start;
           hit_end_ = at + end;
         }
@@ -238,6 +272,7 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
       // A match tells only in a line that ends in the window: it may go on past it.
       if (std::memchr(text + end, '\n', n - end) != nullptr) {
         hit_ = true;
+        hit_plain_ = false;
         hit_start_ = at + match;
         hit_end_ = at + end;
       } else {
@@ -432,7 +467,7 @@ bool LineMatcher::Hits(const MatchLine& line) {
   // Where the direct program matched a line that reads as its scalars, the line is selected.
   if (cursors_->direct() && line.at != MatchLine::kAlone) {
     if (cursors_->DirectHitIn(line.at, line.at + line.text_length) &&
-        PlainUtf8(line.line, line.length, reading_.spacing)) {
+        (cursors_->direct_hit_plain() || PlainUtf8(line.line, line.length, reading_.spacing))) {
       return true;
     }
     DecodeLast();

@@ -59,6 +59,8 @@ class LineCursors {
   bool DirectHitIn(std::uint64_t from, std::uint64_t to) const {
     return hit_ && hit_start_ >= from && hit_end_ <= to;
   }
+  // Whether that match's line is known to read as its scalars (PlainUtf8).
+  bool direct_hit_plain() const { return hit_plain_; }
 
  private:
   // Each encoding has its own prefilters, of the bytes the entries require in it.
@@ -75,6 +77,7 @@ class LineCursors {
   std::size_t FindDirect(InputFile& in);
   const re2::RE2* direct_ = nullptr;
   bool hit_ = false;  // the direct program's first match from searched_from_ on, in a whole line
+  bool hit_plain_ = false;
   std::uint64_t hit_start_ = 0, hit_end_ = 0;
   std::uint64_t searched_from_ = 0, searched_to_ = 0;  // none in between, unless hit_
 };
