@@ -150,3 +150,10 @@ def test_linear_time():
     line = ("a" * 200_000 + "\n").encode()
     assert not list(Query("(a|aa)*b", Kind.REGEX).search(line))
     assert [h.number for h in Query("(a|aa)*$", Kind.REGEX).search(line)] == [1]
+
+
+def test_escapes_name_what_code_page_932_lacks():
+    text = "smile 😀\ncafé\n驒\nno\n".encode("utf-8")
+    for pattern, fold, want in [(r"\x{1F600}|caf\xE9", Fold.NONE, [1, 2]), (r"\x{9A52}", Fold.NONE, [3]),
+                                (r"\x{9A28}", Fold.IGNORE_VARIANTS, [3])]:  # 騨, the common form
+        assert [h.number for h in Query(pattern, Kind.REGEX, fold).search(text)] == want, pattern

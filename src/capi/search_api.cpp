@@ -349,6 +349,13 @@ kensaku_query* kensaku_query_new_bounded(const char* const* patterns, const std:
                  kensaku::ReadingOf(fold), *extras, entries, error)) {
       return nullptr;
     }
+    if (o.kind == KENSAKU_KIND_REGEX && o.pattern_encoding == KENSAKU_ENCODING_UTF8) {
+      for (std::size_t i = 0; i < count; ++i) {
+        kensaku::AddEscapedChars(
+            {patterns[i], lengths != nullptr ? lengths[i] : std::strlen(patterns[i])},
+            kensaku::ReadingOf(fold), *extras);
+      }
+    }
     kensaku::QueryOptions q;
     static constexpr kensaku::SearchKind kKinds[] = {
         kensaku::SearchKind::kMatch, kensaku::SearchKind::kMatchs, kensaku::SearchKind::kInc,

@@ -401,7 +401,7 @@ class Writer {
 Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars* extras) {
 #ifdef KENSAKU_WITH_REGEX
   const int flags = options.fold_flags & kAllFoldBits;
-  const CharUniverse universe(extras);
+  const CharUniverse universe(extras, ReadingOf(options.fold_flags));
   const RegexNode tree = ParseRegex(pattern, std::char_traits<char>::length(pattern), universe);
   Writer writer(flags, universe);
   writer.Write(tree, program_);
@@ -443,7 +443,7 @@ Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars*
 bool Regex::AsLiterals(const char* pattern, int fold_flags, const ExtraChars* extras,
                        std::vector<std::string>& literals) {
 #ifdef KENSAKU_WITH_REGEX
-  const CharUniverse universe(extras);
+  const CharUniverse universe(extras, ReadingOf(fold_flags));
   RegexNode tree;
   try {
     tree = ParseRegex(pattern, std::char_traits<char>::length(pattern), universe);

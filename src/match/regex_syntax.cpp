@@ -73,7 +73,8 @@ bool AddMembers(const RE2& re, const std::vector<CharUniverse::Char>& chars, Cod
 
 }  // namespace
 
-CharUniverse::CharUniverse(const ExtraChars* extras) : fixed_(FixedChars()), extras_(extras) {
+CharUniverse::CharUniverse(const ExtraChars* extras, Reading reading)
+    : fixed_(FixedChars()), extras_(extras), reading(reading) {
   chars_ = *fixed_;
   if (extras == nullptr || extras->empty()) return;
   for (unsigned lead : {0x85u, 0x86u, 0xEBu, 0xECu}) {
@@ -443,6 +444,8 @@ class Parser {
 
   // The code of a scalar named by an escape, when a text can hold it.
   Code CodeOfScalar(char32_t u, std::size_t at) const {
+    if (IsVariationSelector(u)) Fail(at, "a variation selector, which text is read without");
+    u = ScalarAsRead(u, universe_.reading);
     Code code = u < 0x80 ? static_cast<Code>(u) : Cp932OfUnicode(u);
     if (code == 0 && u >= 0x80) code = FixedCodeOf(u);
     if (code == 0 && u >= 0x80) {
@@ -627,6 +630,32 @@ class Parser {
 };
 
 }  // namespace
+
+void AddEscapedChars(std::string_view pattern, Reading reading, ExtraChars& extras) {
+  for (std::size_t at = pattern.find("\\x"); at != std::string_view::npos;
+       at = pattern.find("\\x", at + 2)) {
+    // An escaped backslash before it makes it no escape.
+    std::size_t slashes = 0;
+    while (slashes < at && pattern[at - 1 - slashes] == '\\') ++slashes;
+    if (slashes % 2 != 0) continue;
+    std::size_t k = at + 2;
+    const bool braced = k < pattern.size() && pattern[k] == '{';
+    if (braced) ++k;
+    char32_t u = 0;
+    std::size_t digits = 0;
+    for (; k < pattern.size() && digits < (braced ? 6u : 2u); ++k, ++digits) {
+      const int h = HexValue(static_cast<unsigned char>(pattern[k]));
+      if (h < 0) break;
+      u = u * 16 + static_cast<char32_t>(h);
+    }
+    if (digits == 0 || (braced && (k >= pattern.size() || pattern[k] != '}')) || u > 0x10FFFF) {
+      continue;  // the parser says what is wrong
+    }
+    const char32_t read = ScalarAsRead(u, reading);
+    if (read < 0x80 || IsVariationSelector(read) || (read >= 0xD800 && read < 0xE000)) continue;
+    if (Cp932OfUnicode(read) == 0 && FixedCodeOf(read) == 0) extras.Add(read);
+  }
+}
 
 bool RegexFoldsCase(std::string_view pattern) {
   for (std::size_t at = pattern.find("(?"); at != std::string_view::npos;

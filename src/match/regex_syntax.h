@@ -31,7 +31,8 @@ using CodeSet = std::bitset<0x10000>;
 // it as: a kana joined with its mark is in a set when its kana is.
 class CharUniverse {
  public:
-  explicit CharUniverse(const ExtraChars* extras);
+  // `reading`: how a character named by its scalar (\x{..}) is read, as text is.
+  explicit CharUniverse(const ExtraChars* extras, Reading reading = {});
   struct Char {
     Code code;
     char32_t scalar;
@@ -47,6 +48,9 @@ class CharUniverse {
   std::shared_ptr<const std::vector<Char>> fixed_;  // code page 932 and the fixed codes
   std::vector<Char> chars_;
   const ExtraChars* extras_;
+
+ public:
+  const Reading reading;
 };
 
 struct RegexNode {
@@ -74,6 +78,11 @@ struct RegexNode {
 
 // Reads a pattern (internal form, `length` bytes); throws PatternError with the byte at fault.
 RegexNode ParseRegex(const char* pattern, std::size_t length, const CharUniverse& universe);
+
+// Gives the characters a regex in UTF-8 names by scalar (\x{1F600}, \xE9) that code page 932
+// lacks codes in extras, as the characters typed in a pattern are given them, so that text in
+// other encodings reads them alike.
+void AddEscapedChars(std::string_view utf8_pattern, Reading reading, ExtraChars& extras);
 
 // Whether a regex (any encoding whose ASCII is ASCII) sets the case flag anywhere: (?i) or (?i:..).
 // Its text is then read with FoldReadCase, so that its (?i) parts meet letters code page 932 lacks

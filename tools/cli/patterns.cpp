@@ -85,6 +85,9 @@ bool CollectPatterns(const Options& options, std::vector<std::string>& patterns,
   for (const Typed& t : typed) {
     std::string sjis = t.text;
     std::string problem;
+    if (convert && options.kind == SearchKind::kRegex) {
+      AddEscapedChars(t.text, ReadingOf(fold_flags), extras);
+    }
     if (convert && !InternalFromUtf8(t.text, extras, sjis, problem, ReadingOf(fold_flags))) {
       if (problem == "is not UTF-8 text") {
         problem += " (use --pattern-encoding=sjis for Shift_JIS bytes)";
