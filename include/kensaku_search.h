@@ -77,6 +77,9 @@ extern "C" {
    applied; linear time, no back-references or look-around. A build without RE2 answers
    KENSAKU_E_PATTERN "regular expressions are not in this build". */
 #define KENSAKU_KIND_REGEX 3
+/* Words of romaji (kensaku, tato), each found as the kana an input method types for it (in
+   hiragana, katakana and half-width kana alike, the kana and width folds added) and as typed. */
+#define KENSAKU_KIND_ROMAJI 4
 
 /* Encodings. AUTO tells a text's encoding from its first bytes. */
 #define KENSAKU_ENCODING_AUTO 0

@@ -24,9 +24,11 @@ class Kind(enum.Enum):
     CONJUNCTIVE = "conjunctive"  # terms of the pattern language joined by &, found in order
     LITERAL = "literal"  # the text itself
     REGEX = "regex"  # regular expressions as RE2 reads them, every fold applied
+    ROMAJI = "romaji"  # romaji words, found as the kana they type in every script and width
 
 
-_KIND_CODES = {Kind.PATTERN: 0, Kind.CONJUNCTIVE: 1, Kind.LITERAL: 2, Kind.REGEX: 3}
+_KIND_CODES = {Kind.PATTERN: 0, Kind.CONJUNCTIVE: 1, Kind.LITERAL: 2, Kind.REGEX: 3,
+               Kind.ROMAJI: 4}
 
 
 class Bound(enum.Enum):
@@ -300,7 +302,7 @@ class Query:
 
     patterns: a str or bytes, or a sequence of them, any number; str is matched as text in
     every encoding, bytes are Shift_JIS. A pattern is what it is: blanks count, and an empty
-    pattern selects every line. kind: Kind.PATTERN, Kind.CONJUNCTIVE, Kind.LITERAL or Kind.REGEX
+    pattern selects every line. kind: Kind.PATTERN, Kind.CONJUNCTIVE, Kind.LITERAL, Kind.REGEX or Kind.ROMAJI
     (or its name). fold: Fold flags. encoding: of the texts searched, "auto" to tell each text's from its
     first bytes. invert: select the lines no pattern matches. max_count: stop after this many
     selected lines of a text. bound: Bound.WORD or Bound.LINE (or "word", "line") selects a line

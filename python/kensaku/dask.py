@@ -337,6 +337,8 @@ def _parser() -> argparse.ArgumentParser:
     add("-F", "--fixed-strings", action="store_true", help="patterns are literal text")
     add("-E", "--extended-regexp", action="store_true",
         help="patterns are regular expressions, every fold applied")
+    add("--romaji", action="store_true",
+        help="patterns are romaji, found as the kana they type in every script and width")
     add("--and", action="store_true", dest="conjunctive",
         help="patterns are terms joined by &, all found in this order")
     add("-i", "--ignore-case", action="store_true", help="ignore the case of letters")
@@ -447,6 +449,7 @@ def main(argv=None) -> int:
         parser.error("no PATH given (standard input is not searched on a cluster)")
     kind = Kind.LITERAL if options.fixed_strings else \
         Kind.REGEX if options.extended_regexp else \
+        Kind.ROMAJI if options.romaji else \
         Kind.CONJUNCTIVE if options.conjunctive else Kind.PATTERN
     try:
         bound = Bound.LINE if options.line_regexp else \

@@ -90,7 +90,7 @@ int CodeOf(Encoding e) { return static_cast<int>(e) + 1; }
 
 bool CheckOptions(const kensaku_query_options& o, kensaku_error* error) {
   Encoding e;
-  if (o.kind < KENSAKU_KIND_PATTERN || o.kind > KENSAKU_KIND_REGEX) {
+  if (o.kind < KENSAKU_KIND_PATTERN || o.kind > KENSAKU_KIND_ROMAJI) {
     SetError(error, KENSAKU_E_ARGUMENT, "unknown kind " + std::to_string(o.kind));
   } else if ((o.fold & ~0xFFu) != 0) {
     SetError(error, KENSAKU_E_ARGUMENT, "unknown fold flags " + std::to_string(o.fold));
@@ -359,8 +359,9 @@ kensaku_query* kensaku_query_new_bounded(const char* const* patterns, const std:
     kensaku::QueryOptions q;
     static constexpr kensaku::SearchKind kKinds[] = {
         kensaku::SearchKind::kMatch, kensaku::SearchKind::kMatchs, kensaku::SearchKind::kInc,
-        kensaku::SearchKind::kRegex};
+        kensaku::SearchKind::kRegex, kensaku::SearchKind::kInc};
     q.kind = kKinds[o.kind];
+    q.romaji = o.kind == KENSAKU_KIND_ROMAJI;
     q.match = kensaku::MatchOptions(fold);
     if (!extras->empty()) q.extras = extras;
     auto query = std::make_unique<kensaku_query>();

@@ -8,6 +8,7 @@
 #include "frame/find_byte.h"
 #include "frame/limits.h"
 #include "match/pattern_error.h"
+#include "match/romaji.h"
 
 #ifdef KENSAKU_WITH_REGEX
 #include <re2/re2.h>
@@ -183,6 +184,23 @@ EncodingQueries CompileForEncodings(std::vector<std::string> entries, const Quer
   EncodingQueries queries;
   QueryOptions options = given;
   options.match.strict = true;
+  if (options.romaji) {
+    // Literal alternatives, compared with the kana and width folds: hiragana, katakana and
+    // half-width kana alike, and a word that mixes them.
+    std::vector<std::string> words;
+    for (const std::string& entry : entries) {
+      words.push_back(entry);
+      for (const std::string& kana : KanaOfRomaji(entry)) {
+        ExtraChars none;
+        std::string internal, problem;
+        if (InternalFromUtf8(kana, none, internal, problem)) words.push_back(internal);
+      }
+    }
+    entries = std::move(words);
+    options.kind = SearchKind::kInc;
+    options.romaji = false;
+    options.match.fold_flags |= FoldKanaToKatakana | FoldToHalfWidth;
+  }
   // Where each entry comes from, so that an error names the pattern given and its byte there:
   // the pattern's index, and after a join, where each byte of the joined text began.
   std::vector<std::size_t> origin(entries.size());

@@ -43,6 +43,9 @@ struct QueryOptions {
   // is so bounded (CompileForEncodings sets them).
   bool empty_entry = false;
   bool start_entry = false;
+  // The entries are words of romaji (CompileForEncodings): each is searched as the kana it is
+  // typed for, in every script and width, and as typed.
+  bool romaji = false;
 };
 
 // A matched part of a line, as byte offsets.

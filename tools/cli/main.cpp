@@ -87,7 +87,7 @@ int Main(int argc, char** argv) {
 
   Queries queries;
   try {
-    queries = BuildQueries(patterns, o.kind, fold_flags, extras, BoundOf(o));
+    queries = BuildQueries(patterns, o.kind, fold_flags, extras, BoundOf(o), o.romaji);
   } catch (const PatternError& e) {
     return Fail(DescribePatternError(e, patterns, *extras));
   }

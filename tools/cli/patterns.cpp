@@ -162,8 +162,10 @@ std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, Sear
 }
 
 Queries BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
-                     std::shared_ptr<const ExtraChars> extras, Bound bound) {
-  return CompileForEncodings(patterns, OptionsOf(kind, fold_flags, std::move(extras)), bound);
+                     std::shared_ptr<const ExtraChars> extras, Bound bound, bool romaji) {
+  QueryOptions options = OptionsOf(kind, fold_flags, std::move(extras));
+  options.romaji = romaji;
+  return CompileForEncodings(patterns, options, bound);
 }
 
 }  // namespace kensaku::cli

@@ -45,9 +45,11 @@ std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, Sear
 // empty pattern selects every line, as in grep (Queries::every_line); with -x only the empty
 // line, with -w a line where an empty match has no word character on either side.
 using Queries = EncodingQueries;
-// Throws PatternError for a pattern its syntax cannot read.
+// Throws PatternError for a pattern its syntax cannot read. With romaji, the patterns are words
+// of romaji (QueryOptions::romaji).
 Queries BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
-                     std::shared_ptr<const ExtraChars> extras, Bound bound = Bound::kNone);
+                     std::shared_ptr<const ExtraChars> extras, Bound bound = Bound::kNone,
+                     bool romaji = false);
 
 // What to tell the user of a pattern that could not be read: the pattern as typed, and the byte
 // at fault in it.

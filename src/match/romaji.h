@@ -1,0 +1,22 @@
+// Romaji as a Japanese input method reads it: Hepburn and kunrei spellings (shi and si, tsu and
+// tu, ja, zya and jya), n before a consonant and nn or n', a doubled consonant as a small tsu,
+// x and l for small kana, '-' for the prolonged sound mark, and the v rows. A last syllable left
+// unfinished stands for every kana it may become (kensak: kensaka to kensako). Tests:
+// tests/unit/romaji_test.cpp (a table of input-method spellings) and fuzz/romaji_fuzz.cpp.
+#ifndef KENSAKU_SRC_MATCH_ROMAJI_H_
+#define KENSAKU_SRC_MATCH_ROMAJI_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kensaku {
+
+// The hiragana (UTF-8) a word of romaji is typed for: one text, or one for each way its last
+// syllable may end. Empty when the word holds anything but ASCII letters, apostrophes and '-',
+// or nothing. Case does not matter.
+std::vector<std::string> KanaOfRomaji(std::string_view romaji);
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_MATCH_ROMAJI_H_
