@@ -1,12 +1,14 @@
 // Romaji words of any bytes: what they type is nothing (no romaji) or kana and the prolonged
-// sound mark only, in order and each once; and any word compiles into a query that searches.
-// Input: settings, word, NUL, line.
+// sound mark only, in order and each once; any text read as a dictionary gives words for them;
+// and any word compiles into a query that searches.
+// Input: settings, word, NUL, line (also the dictionary's text).
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "fuzz_input.h"
 #include "match/romaji.h"
+#include "match/romaji_dict.h"
 #include "mbchar/fold.h"
 #include "search/query.h"
 
@@ -28,6 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (!hiragana && !long_mark) std::abort();
     }
   }
+  const auto dictionary = RomajiDictionary::FromText(in.texts[1]);
+  for (const std::string& k : kana) {
+    for (const std::string& w : dictionary->WordsFor(k)) {
+      if (w.empty()) std::abort();
+    }
+  }
   for (unsigned char c : word) {
     if (c >= 0x80 && !kana.empty()) std::abort();
   }
@@ -36,6 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.romaji = true;
   options.match = MatchOptions(kensaku_fuzz::FoldFlagsOf(in.settings) | FoldAsRead);
   if (word.find('\0') == std::string::npos && word.find('\n') == std::string::npos) {
+    options.dictionary = dictionary;
     const EncodingQueries queries = CompileForEncodings({word}, options);
     const std::string& line = in.texts[1];
     (void)queries.decoded->Selects(line.c_str(), line.size());

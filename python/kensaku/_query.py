@@ -337,6 +337,8 @@ class Query:
 
     def _compile(self, spans=False):
         key = self._key() + (spans,)
+        if self.kind == Kind.ROMAJI:  # its kanji come from the dictionary the environment names
+            key += (os.environ.get("KENSAKU_ROMAJI_DICT"),)
         with _compiled_lock:
             handle = _compiled.get(key)
             if handle is not None:

@@ -13,6 +13,22 @@ LINES = ["タと", "たと", "ﾀﾄ", "tato", "ｔａｔｏ", "ﾀﾞﾄ", "け
     (["tato"], {1, 2, 3, 4, 5}), (["kensak"], {7, 8}), (["gakkou"], {10, 11, 13}),
     (["tato", "kensaku"], {1, 2, 3, 4, 5, 7, 8}),
 ])
-def test_found_in_every_script(codec, encoding, words, want):
+def test_found_in_every_script(codec, encoding, words, want, tmp_path, monkeypatch):
+    monkeypatch.setenv("KENSAKU_ROMAJI_DICT", str(tmp_path / "none"))  # kana only
     data = ("\n".join(LINES) + "\n").encode(codec)
     assert {hit.number for hit in Query(words, Kind.ROMAJI, encoding=encoding).search(data)} == want
+
+
+def test_kanji_from_the_dictionary(tmp_path, monkeypatch):
+    dictionary = tmp_path / "SKK-JISYO.test"
+    dictionary.write_bytes(";; okuri-ari entries.\nかk /書/\n;; okuri-nasi entries.\n"
+                           "けんさ /検査/\nけんさく /検索/研削;annotation/(concat \"x\")/\n"
+                           "たと /他都/\n".encode("euc_jp"))
+    lines = ["検索する", "検査", "研削", "けんさ", "他都市", "書く", "検"]
+    data = ("\n".join(lines) + "\n").encode("utf-8")
+    monkeypatch.setenv("KENSAKU_ROMAJI_DICT", str(tmp_path / "none"))
+    assert {h.number for h in Query("kensa", Kind.ROMAJI).search(data)} == {4}  # kana only
+    monkeypatch.setenv("KENSAKU_ROMAJI_DICT", str(dictionary))
+    for word, want in [("kensa", {1, 2, 3, 4}), ("kensakusuru", {1}), ("kensaku", {1, 3}),
+                       ("tato", {5}), ("kaku", set())]:
+        assert {h.number for h in Query(word, Kind.ROMAJI).search(data)} == want, word

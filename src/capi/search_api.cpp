@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -103,6 +104,22 @@ bool CheckOptions(const kensaku_query_options& o, kensaku_error* error) {
     return true;
   }
   return false;
+}
+
+// The romaji dictionary ($KENSAKU_ROMAJI_DICT, else skkdic's), read once for every query of a
+// process that asks for the same file; null when there is none (kana only).
+std::shared_ptr<const kensaku::RomajiDictionary> DefaultDictionary() {
+  static std::mutex mutex;
+  static std::string path;
+  static std::shared_ptr<const kensaku::RomajiDictionary> dictionary;
+  const std::string wanted = kensaku::RomajiDictionary::DefaultPath();
+  const std::lock_guard<std::mutex> lock(mutex);
+  if (wanted != path || dictionary == nullptr) {
+    std::string problem;
+    dictionary = kensaku::RomajiDictionary::Open(wanted, problem);
+    path = wanted;
+  }
+  return dictionary;
 }
 
 // Where byte `at` of a pattern in the internal form was in its UTF-8.
@@ -362,6 +379,7 @@ kensaku_query* kensaku_query_new_bounded(const char* const* patterns, const std:
         kensaku::SearchKind::kRegex, kensaku::SearchKind::kInc};
     q.kind = kKinds[o.kind];
     q.romaji = o.kind == KENSAKU_KIND_ROMAJI;
+    if (q.romaji) q.dictionary = DefaultDictionary();
     q.match = kensaku::MatchOptions(fold);
     if (!extras->empty()) q.extras = extras;
     auto query = std::make_unique<kensaku_query>();

@@ -194,6 +194,9 @@ EncodingQueries CompileForEncodings(std::vector<std::string> entries, const Quer
         ExtraChars none;
         std::string internal, problem;
         if (InternalFromUtf8(kana, none, internal, problem)) words.push_back(internal);
+        if (options.dictionary != nullptr) {
+          for (std::string& word : options.dictionary->WordsFor(kana)) words.push_back(std::move(word));
+        }
       }
     }
     entries = std::move(words);

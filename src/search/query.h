@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "match/compiled_list.h"
+#include "match/romaji_dict.h"
 #include "match/match_options.h"
 #include "mbchar/internal_text.h"
 
@@ -46,6 +47,8 @@ struct QueryOptions {
   // The entries are words of romaji (CompileForEncodings): each is searched as the kana it is
   // typed for, in every script and width, and as typed.
   bool romaji = false;
+  // Its words written in kanji are found too, with a dictionary.
+  std::shared_ptr<const RomajiDictionary> dictionary;
 };
 
 // A matched part of a line, as byte offsets.

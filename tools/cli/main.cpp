@@ -85,9 +85,21 @@ int Main(int argc, char** argv) {
   int fold_flags = 0;
   if (!CollectPatterns(o, patterns, *extras, fold_flags, error)) return Fail(error);
 
+  // Romaji finds kanji words with a dictionary; without one, kana only, and a note says why.
+  std::shared_ptr<const RomajiDictionary> dictionary;
+  if (o.romaji) {
+    const std::string path = o.romaji_dict.empty() ? RomajiDictionary::DefaultPath() : o.romaji_dict;
+    std::string problem;
+    dictionary = RomajiDictionary::Open(path, problem);
+    if (dictionary == nullptr && !o.romaji_dict.empty()) return Fail(path + ": " + problem);
+    if (dictionary == nullptr && !o.no_messages) {
+      std::fprintf(stderr, "kensaku: note: %s %s (install skkdic, or give --romaji-dict): "
+                   "romaji finds kana only\n", path.c_str(), problem.c_str());
+    }
+  }
   Queries queries;
   try {
-    queries = BuildQueries(patterns, o.kind, fold_flags, extras, BoundOf(o), o.romaji);
+    queries = BuildQueries(patterns, o.kind, fold_flags, extras, BoundOf(o), o.romaji, dictionary);
   } catch (const PatternError& e) {
     return Fail(DescribePatternError(e, patterns, *extras));
   }

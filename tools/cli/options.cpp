@@ -93,6 +93,10 @@ const OptionDef kOptions[] = {
     {0, "romaji", nullptr, "Patterns",
      "patterns are romaji (kensaku, tato): found as the kana they type, in every script and width",
      [](Options& o, Arg) { return o.kind = SearchKind::kInc, o.romaji = true, true; }},
+    {0, "romaji-dict", "FILE", "Patterns",
+     "the SKK dictionary --romaji finds kanji words in (default: $KENSAKU_ROMAJI_DICT, else "
+     "/usr/share/skk/SKK-JISYO.L)",
+     [](Options& o, Arg arg) { return o.romaji_dict = arg, true; }},
     {0, "and", nullptr, "Patterns", "patterns are terms joined by &, all found in this order",
      [](Options& o, Arg) { return o.kind = SearchKind::kMatchs, o.romaji = false, true; }},
     {'i', "ignore-case", nullptr, "Folding", "ignore the case of letters",

@@ -33,6 +33,7 @@ struct Options {
 
   SearchKind kind = SearchKind::kMatch;
   bool romaji = false;  // --romaji: the patterns are words of romaji, searched as literal kana
+  std::string romaji_dict;  // --romaji-dict: the dictionary of kanji words, when not the default
   int fold_flags = 0;
   bool library_folds = false;  // --fold-flags: the word means what it means to the exports
   // The flags queries compare under: text as its readers see it, unless --fold-flags asks for

@@ -162,9 +162,11 @@ std::unique_ptr<Query> BuildQuery(const std::vector<std::string>& patterns, Sear
 }
 
 Queries BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
-                     std::shared_ptr<const ExtraChars> extras, Bound bound, bool romaji) {
+                     std::shared_ptr<const ExtraChars> extras, Bound bound, bool romaji,
+                     std::shared_ptr<const RomajiDictionary> dictionary) {
   QueryOptions options = OptionsOf(kind, fold_flags, std::move(extras));
   options.romaji = romaji;
+  options.dictionary = std::move(dictionary);
   return CompileForEncodings(patterns, options, bound);
 }
 

@@ -49,7 +49,8 @@ using Queries = EncodingQueries;
 // of romaji (QueryOptions::romaji).
 Queries BuildQueries(const std::vector<std::string>& patterns, SearchKind kind, int fold_flags,
                      std::shared_ptr<const ExtraChars> extras, Bound bound = Bound::kNone,
-                     bool romaji = false);
+                     bool romaji = false,
+                     std::shared_ptr<const RomajiDictionary> dictionary = nullptr);
 
 // What to tell the user of a pattern that could not be read: the pattern as typed, and the byte
 // at fault in it.

@@ -1,0 +1,50 @@
+// A dictionary of readings and the words written for them, for romaji searches: an SKK
+// dictionary (EUC-JP; Debian's skkdic installs /usr/share/skk/SKK-JISYO.L), of which the entries
+// without okurigana are read. It is read once and looked up by binary search on its sorted
+// readings. Tests: python/tests/test_romaji.py and fuzz/romaji_fuzz.cpp.
+#ifndef KENSAKU_SRC_MATCH_ROMAJI_DICT_H_
+#define KENSAKU_SRC_MATCH_ROMAJI_DICT_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kensaku {
+
+class RomajiDictionary {
+ public:
+  // At most this many words for the readings a query's kana begin.
+  static constexpr std::size_t kMaxWords = 2000;
+
+  // Reads a dictionary file; null, with the trouble named, when it cannot be read or holds no
+  // entries.
+  static std::shared_ptr<const RomajiDictionary> Open(const std::string& path,
+                                                      std::string& problem);
+  // The same from a dictionary's text.
+  static std::shared_ptr<const RomajiDictionary> FromText(std::string text);
+  // $KENSAKU_ROMAJI_DICT, else /usr/share/skk/SKK-JISYO.L.
+  static std::string DefaultPath();
+
+  // The words (internal form) a query of hiragana (UTF-8) may stand for: those whose reading
+  // begins with it (of two kana or more), and each word whose reading (of two kana or more)
+  // begins it, followed by the rest of its kana: kensakusuru finds 検索する.
+  std::vector<std::string> WordsFor(std::string_view kana) const;
+
+ private:
+  explicit RomajiDictionary(std::string text);
+  std::string_view ReadingAt(std::size_t entry) const;
+  // The entries whose reading begins with key (EUC-JP): [first, last).
+  std::pair<std::size_t, std::size_t> Range(std::string_view key) const;
+  // The words of an entry, in the internal form, those the text can hold.
+  void AppendWords(std::size_t entry, std::string_view rest, std::vector<std::string>& out) const;
+
+  std::string text_;
+  std::vector<std::uint32_t> entries_;  // where each entry's line begins, by reading
+};
+
+}  // namespace kensaku
+
+#endif  // KENSAKU_SRC_MATCH_ROMAJI_DICT_H_
