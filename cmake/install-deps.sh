@@ -14,7 +14,8 @@ want=${1:-all}
 native=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev libtsan2 clang
         libclang-rt-14-dev kakasi-dic unicode-data
         dpkg-dev python3 python3-pytest python3-setuptools python3-pip python3-dask
-        python3-distributed python3-pandas valgrind ripgrep libre2-dev skkdic)
+        python3-distributed python3-pandas valgrind ripgrep libre2-dev skkdic
+        cmigemo)
 windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth locales bc
          ugrep ripgrep fonts-ipafont-mincho imagemagick llvm unzip
          g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 python3-six)

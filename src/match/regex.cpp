@@ -15,6 +15,10 @@
 
 #ifdef KENSAKU_WITH_REGEX
 #include <re2/re2.h>
+#else
+namespace re2 {
+class RE2 {};  // never made in a build without RE2; its pointers are only ever null
+}  // namespace re2
 #endif
 
 namespace kensaku {

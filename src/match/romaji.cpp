@@ -83,6 +83,17 @@ const Syllable* Longest(std::string_view text) {
 
 }  // namespace
 
+std::string LettersOfKana(std::string_view kana) {
+  std::string letters = kana == "っ" ? "t" : "";
+  for (const Syllable& s : kSyllables) {
+    const char first = s.romaji[0];
+    if (kana == s.kana && first != 'x' && first != 'l' && letters.find(first) == std::string::npos) {
+      letters.push_back(first);
+    }
+  }
+  return letters;
+}
+
 std::vector<std::string> KanaOfRomaji(std::string_view romaji) {
   std::string text;
   for (char c : romaji) {

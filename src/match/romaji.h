@@ -17,6 +17,10 @@ namespace kensaku {
 // or nothing. Case does not matter.
 std::vector<std::string> KanaOfRomaji(std::string_view romaji);
 
+// The letters romaji begins one kana (UTF-8) with, as dictionaries of readings mark the kana an
+// inflected word goes on with: "t" for つ and っ, "tc" for ち, "zj" for じ.
+std::string LettersOfKana(std::string_view kana);
+
 }  // namespace kensaku
 
 #endif  // KENSAKU_SRC_MATCH_ROMAJI_H_

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "mbchar/encoding.h"
+#include "match/romaji.h"
 #include "mbchar/internal_text.h"
 
 namespace kensaku {
@@ -27,24 +28,28 @@ std::string EucJpOf(std::string_view utf8) {
 }  // namespace
 
 RomajiDictionary::RomajiDictionary(std::string text) : text_(std::move(text)) {
-  // The entries after ";; okuri-nasi entries." (all of them when there is no such line), sorted
-  // as bytes: the file is, and sorting again costs little when it already is.
-  std::size_t at = text_.find(";; okuri-nasi entries.");
-  at = at == std::string::npos ? 0 : at;
+  // Inflected words come after ";; okuri-ari entries.", the others after ";; okuri-nasi
+  // entries." (all entries are taken as those when neither line is there); each part is sorted
+  // here by reading as bytes, whatever order the file keeps.
+  const std::size_t nasi = text_.find(";; okuri-nasi entries.");
+  const std::size_t ari = text_.find(";; okuri-ari entries.");
+  std::size_t at = 0;
   while (at < text_.size()) {
     std::size_t end = text_.find('\n', at);
     if (end == std::string::npos) end = text_.size();
     if (end > at && text_[at] != ';' && text_.find(' ', at) < end) {
-      entries_.push_back(static_cast<std::uint32_t>(at));
+      const bool stem = ari != std::string::npos && at > ari && (nasi == std::string::npos || at < nasi);
+      const bool word = nasi == std::string::npos ? ari == std::string::npos : at > nasi;
+      if (stem) stems_.push_back(static_cast<std::uint32_t>(at));
+      if (word) entries_.push_back(static_cast<std::uint32_t>(at));
     }
     at = end + 1;
   }
-  if (!std::is_sorted(entries_.begin(), entries_.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return ReadingAt(a) < ReadingAt(b);
-      })) {
-    std::stable_sort(entries_.begin(), entries_.end(), [&](std::uint32_t a, std::uint32_t b) {
-      return ReadingAt(a) < ReadingAt(b);
-    });
+  auto by_reading = [&](std::uint32_t a, std::uint32_t b) { return ReadingAt(a) < ReadingAt(b); };
+  for (auto* part : {&entries_, &stems_}) {
+    if (!std::is_sorted(part->begin(), part->end(), by_reading)) {
+      std::stable_sort(part->begin(), part->end(), by_reading);
+    }
   }
 }
 
@@ -73,7 +78,7 @@ std::shared_ptr<const RomajiDictionary> RomajiDictionary::Open(const std::string
     return nullptr;
   }
   auto dictionary = FromText(std::move(text));
-  if (dictionary->entries_.empty()) {
+  if (dictionary->entries_.empty() && dictionary->stems_.empty()) {
     problem = "holds no entries";
     return nullptr;
   }
@@ -90,19 +95,19 @@ std::string_view RomajiDictionary::ReadingAt(std::size_t entry) const {
   return std::string_view(text_).substr(entry, space - entry);
 }
 
-std::pair<std::size_t, std::size_t> RomajiDictionary::Range(std::string_view key) const {
+std::pair<std::size_t, std::size_t> RomajiDictionary::Range(
+    const std::vector<std::uint32_t>& entries, std::string_view key) const {
   const auto first = std::lower_bound(
-      entries_.begin(), entries_.end(), key,
+      entries.begin(), entries.end(), key,
       [&](std::uint32_t e, std::string_view k) { return ReadingAt(e) < k; });
   auto last = first;
-  while (last != entries_.end() && ReadingAt(*last).substr(0, key.size()) == key) ++last;
-  return {static_cast<std::size_t>(first - entries_.begin()),
-          static_cast<std::size_t>(last - entries_.begin())};
+  while (last != entries.end() && ReadingAt(*last).substr(0, key.size()) == key) ++last;
+  return {static_cast<std::size_t>(first - entries.begin()),
+          static_cast<std::size_t>(last - entries.begin())};
 }
 
-void RomajiDictionary::AppendWords(std::size_t entry, std::string_view rest,
+void RomajiDictionary::AppendWords(std::uint32_t from, std::string_view rest,
                                    std::vector<std::string>& out) const {
-  const std::size_t from = entries_[entry];
   std::size_t end = text_.find('\n', from);
   if (end == std::string::npos) end = text_.size();
   const std::string_view line = std::string_view(text_).substr(from, end - from);
@@ -118,13 +123,20 @@ void RomajiDictionary::AppendWords(std::size_t entry, std::string_view rest,
     InternalLine internal;
     internal.Decode(Encoding::kEucJp, word.data(), word.size(), nullptr);
     std::string text(internal.text(), internal.size());
-    bool usable = true;
+    // A word the text can hold; of symbols alone only when the width fold takes none of them
+    // to a character of one byte (［ of kakko would find every [).
+    const FoldTable& width = FoldTable::For(FoldToHalfWidth | FoldAsRead);
+    bool usable = true, written = false, alone = true;
     for (std::size_t i = 0; i < text.size() && usable;) {
       const MbChar c = DecodeText(text.c_str() + i);
       usable = c.code != kOtherChar && c.code != kBrokenChar;
+      written = written || (c.code >= 0x829F && c.code <= 0x8396) || c.code >= 0x889F;
+      if (!written && alone) {
+        for (Code other : width.Preimages(width[c.code])) alone = alone && other >= 0x100;
+      }
       i += static_cast<std::size_t>(c.ByteCount());
     }
-    if (usable) out.push_back(text + std::string(rest));
+    if (usable && (written || alone)) out.push_back(text + std::string(rest));
   }
 }
 
@@ -132,22 +144,46 @@ std::vector<std::string> RomajiDictionary::WordsFor(std::string_view kana) const
   std::vector<std::string> words;
   const std::string key = EucJpOf(kana);
   if (key.empty()) return words;
+  // Every kana is two bytes in EUC-JP and three in UTF-8.
+  auto rest_of = [&](std::size_t cut) {
+    InternalLine rest;
+    rest.Decode(Encoding::kEucJp, key.data() + cut, key.size() - cut, nullptr);
+    return std::string(rest.text(), rest.size());
+  };
   // Words whose reading begins with the kana.
   if (key.size() >= 4) {
     const auto [first, last] = Range(key);
     for (std::size_t e = first; e < last && words.size() < kMaxWords; ++e) {
-      AppendWords(e, {}, words);
+      AppendWords(entries_[e], {}, words);
     }
   }
-  // A word, then the kana of the rest (kept as the internal form of their UTF-8).
-  std::string rest_internal;
-  for (std::size_t cut = 4; cut < key.size(); cut += 2) {
-    const auto [first, last] = Range(key.substr(0, cut));
-    for (std::size_t e = first; e < last; ++e) {
-      if (ReadingAt(entries_[e]).size() != cut) continue;
-      InternalLine rest;
-      rest.Decode(Encoding::kEucJp, key.data() + cut, key.size() - cut, nullptr);
-      AppendWords(e, std::string_view(rest.text(), rest.size()), words);
+  for (std::size_t cut = 2; cut <= key.size(); cut += 2) {
+    const std::string_view head = std::string_view(key).substr(0, cut);
+    // A word, then the kana of the rest.
+    if (cut >= 4 && cut < key.size()) {
+      const std::string rest = rest_of(cut);
+      const auto [first, last] = Range(head);
+      for (std::size_t e = first; e < last; ++e) {
+        if (ReadingAt(entries_[e]).size() == cut) AppendWords(entries_[e], rest, words);
+      }
+    }
+    // A stem, then the rest when its kana goes with the stem (か and k, then く).
+    if (cut < key.size()) {
+      const std::string rest = rest_of(cut);
+      for (char letter : LettersOfKana(kana.substr(cut / 2 * 3, 3))) {
+        const std::string reading = std::string(head) + letter;
+        const auto [first, last] = Range(stems_, reading);
+        for (std::size_t e = first; e < last; ++e) {
+          if (ReadingAt(stems_[e]) == reading) AppendWords(stems_[e], rest, words);
+        }
+      }
+    } else {
+      // Stems whose reading begins with the whole query (is it, for one kana): the stem alone,
+      // whatever comes after it.
+      const auto [first, last] = Range(stems_, head);
+      for (std::size_t e = first; e < last && words.size() < 2 * kMaxWords; ++e) {
+        if (cut >= 4 || ReadingAt(stems_[e]).size() == cut + 1) AppendWords(stems_[e], {}, words);
+      }
     }
   }
   std::sort(words.begin(), words.end());

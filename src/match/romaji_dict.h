@@ -1,6 +1,6 @@
 // A dictionary of readings and the words written for them, for romaji searches: an SKK
-// dictionary (EUC-JP; Debian's skkdic installs /usr/share/skk/SKK-JISYO.L), of which the entries
-// without okurigana are read. It is read once and looked up by binary search on its sorted
+// dictionary (EUC-JP; Debian's skkdic installs /usr/share/skk/SKK-JISYO.L), its words and the
+// stems of its inflected words (書 of 書く, read か and a k-row kana). It is read once and looked up by binary search on its sorted
 // readings. Tests: python/tests/test_romaji.py and fuzz/romaji_fuzz.cpp.
 #ifndef KENSAKU_SRC_MATCH_ROMAJI_DICT_H_
 #define KENSAKU_SRC_MATCH_ROMAJI_DICT_H_
@@ -29,20 +29,27 @@ class RomajiDictionary {
   static std::string DefaultPath();
 
   // The words (internal form) a query of hiragana (UTF-8) may stand for: those whose reading
-  // begins with it (of two kana or more), and each word whose reading (of two kana or more)
-  // begins it, followed by the rest of its kana: kensakusuru finds 検索する.
+  // begins with it (of two kana or more); each word whose reading (of two kana or more) begins
+  // it, followed by the rest of its kana (kensakusuru finds 検索する); each stem whose reading
+  // begins it, followed by the rest when it begins with the stem's kana (kaku finds 書く), or
+  // alone when its reading begins with the query (tato finds 例 of 例える).
   std::vector<std::string> WordsFor(std::string_view kana) const;
 
  private:
   explicit RomajiDictionary(std::string text);
   std::string_view ReadingAt(std::size_t entry) const;
   // The entries whose reading begins with key (EUC-JP): [first, last).
-  std::pair<std::size_t, std::size_t> Range(std::string_view key) const;
+  std::pair<std::size_t, std::size_t> Range(std::string_view key) const {
+    return Range(entries_, key);
+  }
+  std::pair<std::size_t, std::size_t> Range(const std::vector<std::uint32_t>& entries,
+                                            std::string_view key) const;
   // The words of an entry, in the internal form, those the text can hold.
-  void AppendWords(std::size_t entry, std::string_view rest, std::vector<std::string>& out) const;
+  void AppendWords(std::uint32_t line, std::string_view rest, std::vector<std::string>& out) const;
 
   std::string text_;
   std::vector<std::uint32_t> entries_;  // where each entry's line begins, by reading
+  std::vector<std::uint32_t> stems_;    // the same for the inflected words
 };
 
 }  // namespace kensaku

@@ -210,6 +210,10 @@ void LineCursors::Make(Encoding e) {
   }
 }
 
+#ifndef KENSAKU_WITH_REGEX
+// No query has a direct program in a build without RE2.
+std::size_t LineCursors::FindDirect(InputFile&) { return 0; }
+#else
 std::size_t LineCursors::FindDirect(InputFile& in) {
   if (in.position() < retry_at_) return 0;
   const std::uint64_t at = in.position();
@@ -287,6 +291,8 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
   if (whole == 0 || first < n) retry_at_ = at + (first < n ? first + 1 : n);
   return whole;
 }
+
+#endif
 
 std::size_t LineCursors::Find(InputFile& in) {
   if (direct_ != nullptr) return FindDirect(in);
