@@ -10,6 +10,7 @@
 #include "mbchar/encoding.h"
 #include "mbchar/internal_text.h"
 #include "options.h"
+#include "match/pattern_error.h"
 #include "patterns.h"
 
 namespace {
@@ -59,8 +60,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::string> patterns;
   std::unique_ptr<kensaku::Query> query;
   kensaku::ExtraChars extras;
-  if (!from_files && kensaku::cli::CollectPatterns(options, patterns, extras, error) &&
-      (query = kensaku::cli::BuildQuery(patterns, options.kind, options.fold_flags))) {
+  int flags = 0;
+  // A pattern its syntax cannot read is refused with a PatternError, as the tool reports it.
+  auto build = [&] {
+    try {
+      query = kensaku::cli::BuildQuery(patterns, options.kind, options.fold_flags);
+    } catch (const kensaku::PatternError&) {
+    }
+    return query != nullptr;
+  };
+  if (!from_files && kensaku::cli::CollectPatterns(options, patterns, extras, flags, error) &&
+      build()) {
     std::vector<kensaku::LineSpan> spans;
     for (std::size_t k = 0; k < args.size() && k < kTried; ++k) {
       const std::string& line = args[k];
