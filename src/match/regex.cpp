@@ -13,13 +13,7 @@
 #include "mbchar/fold.h"
 #include "mbchar/variants.h"
 
-#ifdef KENSAKU_WITH_REGEX
-#include <re2/re2.h>
-#else
-namespace re2 {
-class RE2 {};  // never made in a build without RE2; its pointers are only ever null
-}  // namespace re2
-#endif
+#include "match/re2_or_none.h"
 
 namespace kensaku {
 namespace {

@@ -40,31 +40,13 @@ std::shared_ptr<const std::vector<CharUniverse::Char>> FixedChars() {
   return chars;
 }
 
-void AppendUtf8(char32_t u, std::string& out) {
-  if (u < 0x80) {
-    out.push_back(static_cast<char>(u));
-  } else if (u < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | u >> 6));
-    out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-  } else if (u < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | u >> 12));
-    out.push_back(static_cast<char>(0x80 | (u >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | u >> 18));
-    out.push_back(static_cast<char>(0x80 | (u >> 12 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (u >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-  }
-}
-
 #ifdef KENSAKU_WITH_REGEX
 // The members of a class among some characters, by RE2's reading of the class.
 bool AddMembers(const RE2& re, const std::vector<CharUniverse::Char>& chars, CodeSet& set) {
   std::string utf8;
   for (const CharUniverse::Char& c : chars) {
     utf8.clear();
-    AppendUtf8(c.scalar, utf8);
+    AppendUtf8Of(c.scalar, utf8);
     if (RE2::FullMatch(utf8, re)) set.set(c.code);
   }
   return true;

@@ -10,13 +10,7 @@
 #include "match/pattern_error.h"
 #include "match/romaji.h"
 
-#ifdef KENSAKU_WITH_REGEX
-#include <re2/re2.h>
-#else
-namespace re2 {
-class RE2 {};  // never made in a build without RE2; its pointers are only ever null
-}  // namespace re2
-#endif
+#include "match/re2_or_none.h"
 
 namespace kensaku {
 namespace {
