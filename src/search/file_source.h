@@ -35,6 +35,8 @@ class FileSource {
   bool Open(const FileName& file);
   void Close();
   bool is_open() const { return handle_ != kNoHandle; }
+  // Opened by name here, rather than a handle lent by the caller.
+  bool opened_here() const { return is_open() && owned_; }
 
   // Reads up to n bytes: how many, 0 at the end of the file, or -1 on an error.
   std::ptrdiff_t Read(char* buffer, std::size_t n);
@@ -56,6 +58,37 @@ class FileSource {
   bool short_read_ends_ = false;
   bool owned_ = false;
   std::int64_t start_ = -1;  // a handle open before: where reading began, -1 when not seekable
+};
+
+// When regular files are mapped into memory rather than copied by reads: never, when large (the
+// default), or whenever there is more than the first read took (for tests, which then meet
+// mapped input in files of any size).
+enum class FileMapping { kNever, kLarge, kAlways };
+void SetFileMapping(FileMapping mapping);
+FileMapping GetFileMapping();
+
+// The bytes of an open regular file, mapped read-only. A file cut short while it is mapped does
+// not bring the process down: the pages past its new end read as zeros from then on, and cut()
+// turns true, so that a reader can fail rather than hand out what it read there.
+class MappedBytes {
+ public:
+  MappedBytes() = default;
+  ~MappedBytes() { Unmap(); }
+  MappedBytes(const MappedBytes&) = delete;
+  MappedBytes& operator=(const MappedBytes&) = delete;
+
+  // Maps the first `size` bytes of the file, followed by zero bytes up to a page or more; false
+  // when it cannot be (the file is read instead).
+  bool Map(const FileSource& file, std::uint64_t size);
+  void Unmap();
+  const char* data() const { return base_; }
+  std::size_t size() const { return size_; }
+  bool cut() const;
+
+ private:
+  char* base_ = nullptr;
+  std::size_t size_ = 0, reserved_ = 0;
+  int slot_ = -1;
 };
 
 class FileSink {

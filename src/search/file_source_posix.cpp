@@ -1,11 +1,129 @@
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cstdint>
 
 #include "search/file_source.h"
 
 namespace kensaku {
+namespace {
+
+std::atomic<FileMapping> g_mapping{FileMapping::kLarge};
+
+// The files mapped now, for the bus error handler: a fault inside one of them is a file cut short
+// under its mapping. A fixed table, since the handler can neither lock nor allocate; when every
+// slot is taken, a file is read instead.
+struct MappedSlot {
+  std::atomic<bool> used{false};
+  std::atomic<std::uintptr_t> begin{0}, end{0};
+  std::atomic<bool> cut{false};
+};
+constexpr int kSlots = 64;
+MappedSlot g_slots[kSlots];
+std::size_t g_page = 4096;
+struct sigaction g_previous;
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+  const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+  for (MappedSlot& slot : g_slots) {
+    const std::uintptr_t begin = slot.begin.load(std::memory_order_acquire);
+    const std::uintptr_t end = slot.end.load(std::memory_order_acquire);
+    if (begin == 0 || at < begin || at >= end) continue;
+    // Zero pages in place of what the file no longer holds; the faulting read then goes on.
+    const std::uintptr_t page = at & ~(g_page - 1);
+    if (::mmap(reinterpret_cast<void*>(page), end - page, PROT_READ,
+               MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+      slot.cut.store(true, std::memory_order_release);
+      return;
+    }
+    break;
+  }
+  // Not a mapped file of ours: as it would have gone without this handler.
+  if ((g_previous.sa_flags & SA_SIGINFO) != 0 && g_previous.sa_sigaction != nullptr) {
+    g_previous.sa_sigaction(signal, info, context);
+  } else if (g_previous.sa_handler != SIG_DFL && g_previous.sa_handler != SIG_IGN) {
+    g_previous.sa_handler(signal);
+  } else {
+    ::signal(SIGBUS, SIG_DFL);
+    ::raise(SIGBUS);  // delivered, by default, once this handler returns
+  }
+}
+
+bool HandleBusErrors() {
+  static bool installed = [] {
+    const long page = ::sysconf(_SC_PAGESIZE);
+    if (page > 0) g_page = static_cast<std::size_t>(page);
+    struct sigaction action = {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    return ::sigaction(SIGBUS, &action, &g_previous) == 0;
+  }();
+  return installed;
+}
+
+}  // namespace
+
+void SetFileMapping(FileMapping mapping) { g_mapping.store(mapping, std::memory_order_relaxed); }
+FileMapping GetFileMapping() { return g_mapping.load(std::memory_order_relaxed); }
+
+bool MappedBytes::Map(const FileSource& file, std::uint64_t size) {
+  Unmap();
+  if (!file.is_open() || size == 0 || size > SIZE_MAX / 2 || !HandleBusErrors()) return false;
+  int slot = 0;
+  while (slot < kSlots && g_slots[slot].used.exchange(true, std::memory_order_acquire)) ++slot;
+  if (slot == kSlots) return false;
+  const std::size_t mapped = (static_cast<std::size_t>(size) + g_page - 1) & ~(g_page - 1);
+  // A page of zeros after the bytes: lines may be looked at a little past the end. The bytes
+  // start on a 2 MiB boundary, as the system places a file mapped on its own: a fault then maps
+  // many pages at once.
+  const std::size_t reserved = mapped + g_page;
+  constexpr std::size_t kAlign = std::size_t{2} << 20;
+  char* area = static_cast<char*>(
+      ::mmap(nullptr, reserved + kAlign, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  if (area == MAP_FAILED) {
+    g_slots[slot].used.store(false, std::memory_order_release);
+    return false;
+  }
+  char* const aligned = reinterpret_cast<char*>(
+      (reinterpret_cast<std::uintptr_t>(area) + kAlign - 1) & ~std::uintptr_t{kAlign - 1});
+  if (aligned != area) ::munmap(area, static_cast<std::size_t>(aligned - area));
+  ::munmap(aligned + reserved, static_cast<std::size_t>(area + kAlign - aligned));
+  if (::mmap(aligned, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE | MAP_FIXED,
+             static_cast<int>(file.handle()), 0) == MAP_FAILED) {
+    ::munmap(aligned, reserved);
+    g_slots[slot].used.store(false, std::memory_order_release);
+    return false;
+  }
+  base_ = aligned;
+  size_ = static_cast<std::size_t>(size);
+  reserved_ = reserved;
+  slot_ = slot;
+  g_slots[slot].cut.store(false, std::memory_order_relaxed);
+  g_slots[slot].end.store(reinterpret_cast<std::uintptr_t>(base_) + mapped,
+                          std::memory_order_release);
+  g_slots[slot].begin.store(reinterpret_cast<std::uintptr_t>(base_), std::memory_order_release);
+  return true;
+}
+
+void MappedBytes::Unmap() {
+  if (base_ == nullptr) return;
+  g_slots[slot_].begin.store(0, std::memory_order_release);
+  ::munmap(base_, reserved_);
+  g_slots[slot_].used.store(false, std::memory_order_release);
+  base_ = nullptr;
+  size_ = reserved_ = 0;
+  slot_ = -1;
+}
+
+bool MappedBytes::cut() const {
+  return slot_ >= 0 && g_slots[slot_].cut.load(std::memory_order_acquire);
+}
 
 bool FileSource::Open(const FileName& file) {
   Close();

@@ -132,4 +132,11 @@ bool FileSink::Write(const char* bytes, std::size_t n) {
   return true;
 }
 
+// Windows reads every file, as it always has.
+void SetFileMapping(FileMapping) {}
+FileMapping GetFileMapping() { return FileMapping::kNever; }
+bool MappedBytes::Map(const FileSource&, std::uint64_t) { return false; }
+void MappedBytes::Unmap() {}
+bool MappedBytes::cut() const { return false; }
+
 }  // namespace kensaku

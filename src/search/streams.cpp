@@ -6,6 +6,7 @@
 #include <new>
 
 #include "frame/find_byte.h"
+#include "search/file_identity.h"
 #include "search/line_count.h"
 
 namespace kensaku {
@@ -86,7 +87,75 @@ void InputFile::Start(ReadBuffer* buffer) {
 
 InputFile::~InputFile() = default;
 
+// Below this much left to read, a file is read: a mapping costs more than it saves.
+constexpr std::uint64_t kMapAtLeast = std::uint64_t{1} << 20;
+
+bool InputFile::MapRest() {
+  const FileMapping mapping = GetFileMapping();
+  const std::uint64_t read = consumed_ + end_;
+  if (mapping == FileMapping::kNever || mapped_ != nullptr || !encoding_told_ || read == 0 ||
+      failed() || reader_ != nullptr || transcoding_ != nullptr || !source_.short_read_ends() ||
+      !source_.opened_here() || grown_ != nullptr) {
+    return false;
+  }
+  // Every regular file when asked to (tests then meet mapped input of any size), or what
+  // remains of a large one.
+  const std::uint64_t size = std::min(FileLength(source_), stop_at_);
+  if (size == UINT64_MAX || size < read || (size == read && mapping != FileMapping::kAlways) ||
+      (mapping == FileMapping::kLarge && size - read < kMapAtLeast)) {
+    return false;
+  }
+  std::unique_ptr<MappedBytes> mapped(new (std::nothrow) MappedBytes);
+  // What was read and is still to be used must be what the mapping holds (lines handed out
+  // have a NUL for their LF): a file changing now stays read.
+  if (mapped == nullptr || !mapped->Map(source_, size) ||
+      std::memcmp(mapped->data() + consumed_ + begin_, buffer_ + begin_, end_ - begin_) != 0 ||
+      mapped->cut()) {
+    return false;
+  }
+  mapped_ = std::move(mapped);
+  begin_ += static_cast<std::size_t>(consumed_);
+  consumed_ = 0;
+  buffer_ = const_cast<char*>(mapped_->data());  // never written: see Hand
+  end_ = capacity_ = mapped_->size();
+  at_end_ = true;
+  return true;
+}
+
+void InputFile::CheckMappedEnd() {
+  if (mapped_ != nullptr && !MappedCut() && FileLength(source_) < mapped_->size()) {
+    state_ |= kStreamFail | kStreamBad;
+    errno = EIO;
+  }
+}
+
+const char* InputFile::Hand(char* line, std::size_t& length) {
+  if (mapped_ == nullptr) {
+    line[length] = '\0';
+    return line;
+  }
+  char* copy = cut_;
+  if (length > kMaxLineBytes) {
+    try {
+      copy_.assign(line, length);
+    } catch (const std::bad_alloc&) {
+      state_ |= kStreamBad | kStreamFail;
+      errno = ENOMEM;  // what a failed read of the input says
+      length = 0;
+      return nullptr;
+    }
+    copy = copy_.data();
+  } else {
+    std::memcpy(cut_, line, length);
+    cut_[length] = '\0';
+  }
+  if (!MappedCut()) return copy;
+  length = 0;
+  return nullptr;
+}
+
 void InputFile::Refill(std::size_t n) {
+  if (MapRest()) return;
   // From a pipe or a terminal, lines already whole are searched before waiting for more.
   if (Eager() && FindByte(buffer_ + begin_, '\n', end_ - begin_) != nullptr) return;
   if (begin_ != 0) {
@@ -178,8 +247,20 @@ std::ptrdiff_t InputFile::Pull(char* to, std::size_t n) {
 }
 
 void InputFile::SetEncoding(Encoding e) {
-  if (failed() || e == encoding_) return;
+  const bool first = !encoding_told_;
+  encoding_told_ = true;
+  if (failed()) return;
+  if (e == encoding_) {
+    if (first) MapRest();
+    return;
+  }
   if (ReadsAsUtf8(e)) {
+    // Read, not mapped: its bytes are turned into others as they come.
+    if (mapped_ != nullptr) {
+      state_ |= kStreamFail | kStreamBad;
+      errno = EINVAL;
+      return;
+    }
     // What was read ahead is turned into UTF-8 first.
     transcoding_ = std::make_unique<Transcoding>(e);
     transcoding_->from = consumed_ + begin_;
@@ -203,10 +284,12 @@ void InputFile::SetEncoding(Encoding e) {
     Fill(3);
     begin_ += ByteOrderMarkLength(e, buffer_ + begin_, end_ - begin_);
   }
+  if (first) MapRest();
 }
 
 bool InputFile::Exhausted() {
   if (!failed()) Fill(1);
+  if (begin_ == end_) CheckMappedEnd();
   return failed() || begin_ == end_;
 }
 
@@ -233,16 +316,16 @@ const char* InputFile::ReadLine(std::size_t& length, std::size_t* text_length) {
   if (text_length != nullptr) *text_length = end.nul;
   if (end.lf < window) {
     length = end.lf;
-    line[length] = '\0';
     begin_ += length + 1;
-    return line;
+    return Hand(line, length);
   }
   if (window == kMaxLineBytes) {
     // Cut after 4095 bytes without looking further: the rest is the next line.
-    std::memcpy(cut_, line, kMaxLineBytes);
-    cut_[kMaxLineBytes] = '\0';
     length = kMaxLineBytes;
     begin_ += kMaxLineBytes;
+    if (mapped_ != nullptr) return Hand(line, length);
+    std::memcpy(cut_, line, kMaxLineBytes);
+    cut_[kMaxLineBytes] = '\0';
     return cut_;
   }
   return LastLine(line, available, length);
@@ -262,9 +345,8 @@ const char* InputFile::ReadWholeLine(std::size_t& length, std::size_t* text_leng
       if (text_length != nullptr) *text_length = nul < length ? nul : length;
       char* line = buffer_ + begin_;
       if (!whole) return LastLine(line, available, length);
-      line[length] = '\0';
       begin_ += length + 1;
-      return line;
+      return Hand(line, length);
     }
     from = available;
     Fill(available + kReadBlock);
@@ -279,18 +361,21 @@ const char* InputFile::LastLine(char* line, std::size_t available, std::size_t& 
     return nullptr;
   }
   state_ |= kStreamEof;
-  if (available == 0) {
+  CheckMappedEnd();
+  if (available == 0 || failed()) {
     state_ |= kStreamFail;
     return nullptr;
   }
-  line[available] = '\0';  // the buffer has room past the data
   length = available;
   begin_ = end_;
-  return line;
+  return Hand(line, length);  // a read buffer has room past the data
 }
 
 std::pair<const char*, std::size_t> InputFile::Window() {
   if (!failed()) Fill(kMinWindow);
+  // A mapped file in windows the size of a read: each is looked through more than once, while
+  // it is still in the cache.
+  if (mapped_ != nullptr && end_ - begin_ > kReadBlock) return {buffer_ + begin_, kReadBlock};
   return {buffer_ + begin_, end_ - begin_};
 }
 
@@ -298,6 +383,7 @@ std::int32_t InputFile::SkipLines(std::size_t n) {
   // Callers pass whole lines only; anything after the last LF stays to be read.
   const LineCount count = CountLines(buffer_ + begin_, n, cut_at_);
   begin_ += count.bytes;
+  MappedCut();
   return static_cast<std::int32_t>(count.lines);
 }
 

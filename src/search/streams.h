@@ -4,12 +4,14 @@
 // fixed buffer. Both keep the stream states the searches test (end of file, fail, bad). An input
 // in UTF-16 or ISO-2022-JP is turned into UTF-8 as it is read. An input may also be read from
 // the caller's reader (memory, or bytes the caller feeds in pieces), which may have nothing yet:
-// the input then waits, and goes on from where it stood when the reader has more.
+// the input then waits, and goes on from where it stood when the reader has more. The rest of a
+// large regular file is mapped rather than read, once its encoding is known (see MappedBytes).
 #ifndef KENSAKU_SRC_SEARCH_STREAMS_H_
 #define KENSAKU_SRC_SEARCH_STREAMS_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -154,8 +156,14 @@ class InputFile {
   // The same without counting them; returns 1.
   std::int32_t PassOver(std::size_t n) {
     begin_ += n;
+    MappedCut();
     return 1;
   }
+
+  // Its bytes are mapped rather than read.
+  bool mapped() const { return mapped_ != nullptr; }
+  // The file was cut short while it was mapped and read (the input has failed).
+  bool cut_short() const { return mapped_ != nullptr && mapped_->cut(); }
 
  private:
   // Makes at least n bytes available from begin_, or everything up to the end of the file.
@@ -163,6 +171,22 @@ class InputFile {
   void Fill(std::size_t n) {
     if (end_ - begin_ < n && !at_end_) Refill(n);
   }
+  // Maps the rest of a large regular file in place of reading it, once its encoding is known;
+  // false when it stays read.
+  bool MapRest();
+  // A mapped file cut short under the search: the input fails, so that nothing read past its
+  // new end is handed out.
+  bool MappedCut() {
+    if (mapped_ == nullptr || !mapped_->cut()) return false;
+    state_ |= kStreamFail | kStreamBad;
+    errno = EIO;
+    return true;
+  }
+  // A line handed out whole: in place, NUL-terminated, or from a mapped file (which is never
+  // written) as a copy.
+  const char* Hand(char* line, std::size_t& length);
+  // At the end of a mapped file: one that is shorter now was cut short under the search.
+  void CheckMappedEnd();
   void Start(ReadBuffer* buffer);
   void Refill(std::size_t n);
   // Reading hands over each line as it comes: whole lines from a pipe or a terminal.
@@ -191,6 +215,9 @@ class InputFile {
   };
 
   FileSource source_;
+  std::unique_ptr<MappedBytes> mapped_;
+  std::string copy_;  // a whole line of a mapped file, longer than cut_ holds
+  bool encoding_told_ = false;
   ByteReader* reader_ = nullptr;
   Encoding encoding_ = Encoding::kCp932;
   std::unique_ptr<Transcoding> transcoding_;

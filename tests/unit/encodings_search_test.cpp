@@ -4,13 +4,17 @@
 // character), and for a broken sequence the broken character: what the internal form holds. The
 // texts are generated (fixed seeds) with every fold and kind, lists of one to sixty patterns, and
 // ill-formed sequences of each encoding among the characters.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "mbchar/encoding.h"
 #include "mbchar/internal_text.h"
+#include "search/file_source.h"
 #include "search/searcher.h"
 #include "simd_levels.h"
 #include "sjis_gen.h"
@@ -172,6 +176,8 @@ class Found final : public SearchSink {
 std::string SearchedIn(const Query& query, const std::string& path, Encoding e, bool invert) {
   InputFile in(path.c_str());
   in.SetEncoding(e);
+  // Mapped when asked to, unless its bytes are turned into UTF-8 as they come.
+  EXPECT_EQ(in.mapped(), GetFileMapping() == FileMapping::kAlways && !in.transcoded());
   // UTF-16 and ISO-2022-JP are read as UTF-8.
   Found sink(in.encoding());
   Selection selection;
@@ -239,6 +245,8 @@ TEST(EncodingsSearch, EveryEncodingFindsWhatCodePage932Finds) {
       }
       WriteFile(dir / "cp932", cp932);
       WriteFile(dir / "encoded", encoded);
+      // Files mapped in odd rounds, read in even ones.
+      SetFileMapping(round % 2 != 0 ? FileMapping::kAlways : FileMapping::kNever);
       for (bool invert : {false, true}) {
         ASSERT_EQ(SearchedIn(query, dir / "encoded", e, invert),
                   SearchedIn(query, dir / "cp932", Encoding::kCp932, invert))
@@ -246,8 +254,58 @@ TEST(EncodingsSearch, EveryEncodingFindsWhatCodePage932Finds) {
             << static_cast<int>(options.kind) << " patterns " << patterns.size() << " first "
             << Shown(patterns[0]) << " text " << Shown(cp932);
       }
+      SetFileMapping(FileMapping::kLarge);
     }
   });
+}
+
+// A mapped file cut short or replaced under the reader: every line handed out is one the file
+// held, and a cut ends the reading with an error rather than a bus error or the zeros past the
+// new end. Lines cut at 4095 bytes and lines read whole alike.
+TEST(EncodingsSearch, MappedFileCutShortOrReplaced) {
+  TempDir dir;
+  const std::string path = dir / "in.txt";
+  std::string text;  // 10 MB of lines of 100 bytes: mapped past its first read
+  for (int i = 0; i < 100000; ++i) {
+    std::string line = "line " + std::to_string(1000000 + i) + " ";
+    line.resize(99, 'x');
+    text += line + "\n";
+  }
+  for (const bool whole : {false, true}) {
+    for (const bool cut : {true, false}) {
+      SCOPED_TRACE(std::string(whole ? "whole lines, " : "cut lines, ") +
+                   (cut ? "cut short" : "replaced"));
+      WriteFile(path, text);
+      InputFile in(path.c_str());
+      if (whole) in.ReadWholeLines();
+      in.SetEncoding(Encoding::kUtf8);
+      ASSERT_TRUE(in.mapped());
+      std::string got;
+      std::size_t length = 0;
+      for (int n = 0; const char* line = in.ReadLine(length); ++n) {
+        got.append(line, length) += '\n';
+        if (n != 1000) continue;
+        if (cut) {
+          // Neither on a line's end nor on a page's.
+          ASSERT_EQ(truncate(path.c_str(), 2000050), 0);
+        } else {
+          const std::string other = dir / "other.txt";
+          WriteFile(other, std::string(text.size(), 'y'));
+          ASSERT_EQ(std::rename(other.c_str(), path.c_str()), 0);
+        }
+      }
+      if (cut) {
+        EXPECT_TRUE(in.cut_short());
+        EXPECT_NE(in.state() & kStreamBad, 0u);
+        EXPECT_GE(got.size(), 1001u * 100);
+        EXPECT_LE(got.size(), 2000000u);
+        EXPECT_EQ(got, text.substr(0, got.size()));
+      } else {
+        EXPECT_FALSE(in.cut_short());
+        EXPECT_EQ(got, text);
+      }
+    }
+  }
 }
 
 }  // namespace

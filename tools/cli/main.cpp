@@ -13,6 +13,7 @@
 #include "plan.h"
 #include "platform.h"
 #include "search.h"
+#include "search/file_source.h"
 
 namespace kensaku::cli {
 namespace {
@@ -80,6 +81,7 @@ int Main(int argc, char** argv) {
     case Action::kSearch:
       break;
   }
+  if (!o.map_files) SetFileMapping(FileMapping::kNever);
   std::vector<std::string> patterns;
   auto extras = std::make_shared<ExtraChars>();
   int fold_flags = 0;

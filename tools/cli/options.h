@@ -55,6 +55,7 @@ struct Options {
   bool byte_offset = false;
   bool null_after_name = false;
   bool line_buffered = false;
+  bool map_files = true;
   bool quiet = false;
   bool no_messages = false;
   std::int64_t max_count = -1;  // -1: no limit

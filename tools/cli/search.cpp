@@ -345,7 +345,7 @@ class Board {
         if (!sink->note().empty()) node.err = sink->note();
       }
       if ((in.state() & kStreamBad) != 0) {
-        node.err = target.shown + ": read error";
+        node.err = target.shown + (in.cut_short() ? ": file shrank while read" : ": read error");
         node.error = true;
       }
     }
