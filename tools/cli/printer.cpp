@@ -103,10 +103,9 @@ void FileSink::Count(const SearchEnd& end) {
   stats_->bytes_searched += end.bytes_searched;
   stats_->matched_lines += static_cast<std::uint64_t>(selected_);
   stats_->matches += matches_;
-  stats_->nanos += static_cast<std::uint64_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() -
-                                                           start_)
-          .count());
+  const auto spent = std::chrono::steady_clock::now() - start_;
+  stats_->nanos +=
+      static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(spent).count());
 }
 
 void FileSink::BinaryMatches() {

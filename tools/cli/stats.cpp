@@ -28,9 +28,9 @@ std::string Seconds(std::uint64_t nanos) {
 }  // namespace
 
 std::uint64_t SearchStats::ElapsedNanos() const {
-  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                        std::chrono::steady_clock::now() - start)
-                                        .count());
+  return static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+          .count());
 }
 
 std::uint64_t Skipped::Total() const {
