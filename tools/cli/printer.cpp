@@ -104,8 +104,8 @@ void FileSink::Count(const SearchEnd& end) {
   stats_->matched_lines += static_cast<std::uint64_t>(selected_);
   stats_->matches += matches_;
   const auto spent = std::chrono::steady_clock::now() - start_;
-  stats_->nanos +=
-      static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(spent).count());
+  stats_->nanos += static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(spent).count());
 }
 
 void FileSink::BinaryMatches() {
