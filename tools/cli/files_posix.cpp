@@ -46,8 +46,13 @@ bool ReadDirectory(const std::string& path, const std::string& name, std::intptr
     unsigned char type = d->d_type;
     struct stat st;
     if (type == DT_UNKNOWN) {
-      // Some file systems leave the type to be asked for.
-      if (fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      // Some file systems leave the type to be asked for. An entry that cannot be asked about
+      // (no search permission on the directory) is an error of its own, not passed over.
+      if (fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        entries.push_back({d->d_name, Target::Kind::kNote, std::strerror(errno)});
+        errno = 0;
+        continue;
+      }
       type = S_ISLNK(st.st_mode)   ? DT_LNK
              : S_ISDIR(st.st_mode) ? DT_DIR
              : S_ISREG(st.st_mode) ? DT_REG
