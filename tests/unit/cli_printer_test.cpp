@@ -269,5 +269,29 @@ TEST_F(CliPrinterTest, HitsFromTheSearcherCountOncePerLine) {
   EXPECT_EQ(selected_, 2);
 }
 
+// The line --stats gives the names passed over: every reason with a count, in one order, each
+// worded for one or many; and the JSON object with every reason.
+TEST(CliStatsTest, SkippedNamesByReason) {
+  Skipped none;
+  EXPECT_EQ(SkippedLine(none), "0 files skipped");
+  EXPECT_EQ(SkippedJson(none),
+            R"({"binary":0,"unreadable":0,"excluded":0,"not_regular":0,"symlink":0})");
+  Skipped some;
+  some.Add(Skip::kLink, 2);
+  some.Add(Skip::kNotRegular, 2);
+  some.Add(Skip::kBinary);
+  EXPECT_EQ(SkippedLine(some), "5 files skipped: 1 binary, 2 not regular files, 2 symbolic links");
+  Skipped each;
+  for (const Skip why : {Skip::kLink, Skip::kNotRegular, Skip::kExcluded, Skip::kBinary}) {
+    each.Add(why);
+  }
+  each.Add(Skip::kUnreadable, 3);
+  EXPECT_EQ(SkippedLine(each),
+            "7 files skipped: 1 binary, 3 unreadable, 1 excluded, 1 not a regular file, 1 symbolic "
+            "link");
+  EXPECT_EQ(SkippedJson(each),
+            R"({"binary":1,"unreadable":3,"excluded":1,"not_regular":1,"symlink":1})");
+}
+
 }  // namespace
 }  // namespace kensaku::cli

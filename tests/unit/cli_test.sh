@@ -514,6 +514,137 @@ if ! cmp -s <(walk gen) <("$K" -j8 -r -L zzz gen); then
   failures=$((failures + 1))
 fi
 
+# --- --stats and the JSON summary: every name passed over is counted ----------------------------
+mkdir -p stats/skipdir stats/sub
+printf 'a one\na two a\n' >stats/ok.txt
+printf 'b\n' >stats/none.txt
+printf 'a\0\n' >stats/bin.dat
+printf 'a\n' >stats/x.log
+printf 'a\n' >stats/skipdir/s.txt
+printf 'a sub\n' >stats/sub/s.txt
+mkfifo stats/fifo
+ln -s ok.txt stats/link
+ln -s nowhere stats/dangling
+# run_stats ARGS...: run, the seconds (which vary) written X.
+run_stats() {
+  run "$@"
+  sed -i -E 's/^[0-9]+\.[0-9]{6} (seconds)/X \1/' o
+}
+hits=$'stats/ok.txt:a one\nstats/ok.txt:a two a\nstats/sub/s.txt:a sub\n'
+# ok.txt, none.txt and sub/s.txt searched (22 bytes); bin.dat binary, x.log and skipdir excluded,
+# the FIFO not regular, both links not followed, and a missing operand.
+counts=$'\n4 matches\n3 matched lines\n2 files contained matches\n3 files searched\n'
+counts+=$'7 files skipped: 1 binary, 1 unreadable, 2 excluded, 1 not a regular file, 2 symbolic links\n'
+counts+=$'62 bytes printed\n22 bytes searched\nX seconds spent searching\nX seconds\n'
+for quiet in "" -s; do
+  # shellcheck disable=SC2086
+  run_stats -r --stats -I --exclude='*.log' --exclude-dir=skipdir $quiet a stats missing
+  msg=$'kensaku: missing: No such file or directory\n'
+  [[ -n $quiet ]] && msg=""
+  expect "--stats counts each reason ${quiet:+(-s: no message)}" 2 "$hits$counts" "$msg"
+done
+run_stats -r --stats -c zz stats/none.txt
+expect "--stats with nothing selected" 1 \
+  $'0\n\n0 matches\n0 matched lines\n0 files contained matches\n1 files searched\n0 files skipped\n2 bytes printed\n2 bytes searched\nX seconds spent searching\nX seconds\n'
+run_stats --stats a stats
+expect "--stats: a directory without -r is not a regular file" 2 \
+  $'\n0 matches\n0 matched lines\n0 files contained matches\n0 files searched\n1 files skipped: 1 not a regular file\n0 bytes printed\n0 bytes searched\nX seconds spent searching\nX seconds\n' \
+  $'kensaku: stats: Is a directory\n'
+# -R follows the link and tells of the dangling one, an error counted unreadable; -l stops each
+# search at its first selected line, and the bytes searched are those read up to it.
+run_stats -R --stats -l --exclude-dir=skipdir a stats
+expect "--stats under -R" 2 \
+  $'stats/bin.dat\nstats/link\nstats/ok.txt\nstats/sub/s.txt\nstats/x.log\n\n5 matches\n5 matched lines\n5 files contained matches\n6 files searched\n3 files skipped: 1 unreadable, 1 excluded, 1 not a regular file\n66 bytes printed\n25 bytes searched\nX seconds spent searching\nX seconds\n' \
+  $'kensaku: stats/dangling: No such file or directory\n'
+# The JSON summary: ripgrep's fields as before, in their order, the counts by reason after them.
+timeout 30 "$K" -r --json -I --exclude='*.log' --exclude-dir=skipdir a stats >o 2>e
+rc=$?
+if ! /usr/bin/python3 -c '
+import json, re, sys
+lines = open("o").read().splitlines()
+last = lines[-1]
+shape = (r"\{\"data\":\{\"elapsed_total\":\{\"secs\":\d+,\"nanos\":\d+,\"human\":\"[0-9.]+s\"\},"
+         r"\"stats\":\{\"bytes_printed\":\d+,\"bytes_searched\":\d+,\"elapsed\":\{\"secs\":\d+,"
+         r"\"nanos\":\d+,\"human\":\"[0-9.]+s\"\},\"matched_lines\":\d+,\"matches\":\d+,"
+         r"\"searches\":\d+,\"searches_with_match\":\d+\},\"skipped\":\{[^{}]*\}\},"
+         r"\"type\":\"summary\"\}")
+assert re.fullmatch(shape, last), last
+data = json.loads(last)["data"]
+stats, skipped = data["stats"], data["skipped"]
+# Each file'"'"'s messages before its end, as ripgrep counts them.
+printed = sum(len(line) + 1 for line in lines if json.loads(line)["type"] not in ("end", "summary"))
+assert skipped == {"binary": 1, "unreadable": 0, "excluded": 2, "not_regular": 1, "symlink": 2}, skipped
+assert (stats["matches"], stats["matched_lines"], stats["searches"], stats["searches_with_match"],
+        stats["bytes_searched"], stats["bytes_printed"]) == (4, 3, 3, 2, 22, printed), stats
+'; then
+  echo "FAIL: --json summary with the skipped counts"
+  tail -n 1 o
+  failures=$((failures + 1))
+fi
+expect "--json over the tree" 0 "$(cat o)"$'\n' ""
+# A file that cannot be read, met in a tree, is an error as in grep (exit 2), counted unreadable,
+# and -s quiets its message only. Root reads any file: there nobody runs the tool, when it can.
+mkdir -p unread
+printf 'a\n' >unread/ok
+printf 'a\n' >unread/secret
+chmod 000 unread/secret
+as_reader=()
+if [[ $(id -u) == 0 ]]; then
+  chmod o+x "$T"
+  runuser -u nobody -- "$K" --version >/dev/null 2>&1 && as_reader=(runuser -u nobody --)
+fi
+if [[ $(id -u) != 0 || ${#as_reader[@]} -gt 0 ]]; then
+  unread=$'unread/ok:a\n\n1 matches\n1 matched lines\n1 files contained matches\n1 files searched\n1 files skipped: 1 unreadable\n12 bytes printed\n2 bytes searched\nX seconds spent searching\nX seconds\n'
+  for quiet in "" -s; do
+    # shellcheck disable=SC2086
+    timeout 30 "${as_reader[@]}" "$K" -r --stats $quiet a unread >o 2>e
+    rc=$?
+    sed -i -E 's/^[0-9]+\.[0-9]{6} (seconds)/X \1/' o
+    msg=$'kensaku: unread/secret: Permission denied\n'
+    [[ -n $quiet ]] && msg=""
+    expect "an unreadable file in a tree ${quiet:+(-s)}" 2 "$unread" "$msg"
+    # shellcheck disable=SC2086
+    timeout 30 "${as_reader[@]}" "$K" -r $quiet a unread >o 2>e
+    rc=$?
+    expect "an unreadable file in a tree, without --stats ${quiet:+(-s)}" 2 $'unread/ok:a\n' "$msg"
+  done
+else
+  echo "note: as root, with no user to read as, the unreadable file is not tried"
+fi
+chmod 600 unread/secret
+# Without --stats the output is the same byte for byte: --stats only adds its lines after it. The
+# counts against their twins: -o lines, -c sums, -l names, every file's bytes read with -a.
+for args in "-n 7" "-c 7" "-l 17" "-L 99" "-C1 -n 77" "-v -c 1" "-o 3a" "--color=always -n 11" \
+    "-m2 -n 5" "-w -n 7" "-x -c 1a" "-a -n bin" "-R -c 7"; do
+  # shellcheck disable=SC2086
+  timeout 30 "$K" -r $args gen >want 2>want.err
+  want_rc=$?
+  # shellcheck disable=SC2086
+  timeout 30 "$K" -r --stats $args gen >o 2>e
+  rc=$?
+  if [[ $rc != "$want_rc" ]] || ! cmp -s e want.err || ! cmp -s <(head -n -10 o) want ||
+     [[ $(tail -n 10 o | head -n 1) != "" ]]; then
+    echo "FAIL: --stats changes the output of -r $args"
+    diff want o | head -n 5
+    failures=$((failures + 1))
+  fi
+done
+run_stats -r -a --stats 7 gen
+files=$(find gen -type f | wc -l)
+bytes=$(find gen -type f -exec cat {} + | wc -c)
+want_counts="$("$K" -r -a -o 7 gen | wc -l) matches
+$("$K" -r -a -h -c 7 gen | awk '{ n += $1 } END { print n }') matched lines
+$("$K" -r -a -l 7 gen | wc -l) files contained matches
+$files files searched
+1 files skipped: 1 symbolic link
+$("$K" -r -a 7 gen | wc -c) bytes printed
+$bytes bytes searched"
+if [[ $(tail -n 9 o | head -n 7) != "$want_counts" ]]; then
+  echo "FAIL: --stats counts against their twins"
+  diff <(echo "$want_counts") <(tail -n 9 o | head -n 7)
+  failures=$((failures + 1))
+fi
+
 # --- Parallel search keeps file order; results beyond 32,766 bytes -----------------------------
 mkdir -p par
 seq 1 200000 | sed 's/^/line /' >par/000-big

@@ -16,10 +16,11 @@ std::string Join(const std::string& dir, const std::string& name) {
   return dir + "/" + name;
 }
 
-Target Note(const std::string& message) {
+Target Note(const std::string& message, Skip skip = Skip::kUnreadable) {
   Target t;
   t.kind = Target::Kind::kNote;
   t.error = message;
+  t.skip = skip;
   return t;
 }
 
@@ -35,7 +36,8 @@ Target StandardInput() {
 
 void ListDirectory(const Target& directory, std::intptr_t parent, bool follow,
                    const NameFilter& names, const std::vector<std::string>& above,
-                   std::vector<Target>& entries, std::string& canonical, std::intptr_t& handle) {
+                   std::vector<Target>& entries, std::string& canonical, std::intptr_t& handle,
+                   Skipped& skipped) {
   entries.clear();
   handle = -1;
   const std::string& shown = directory.shown;
@@ -44,7 +46,7 @@ void ListDirectory(const Target& directory, std::intptr_t parent, bool follow,
     std::error_code ec;
     canonical = fs::canonical(directory.path, ec).string();
     if (!ec && std::find(above.begin(), above.end(), canonical) != above.end()) {
-      entries.push_back(Note(shown + ": recursive directory loop"));
+      entries.push_back(Note(shown + ": recursive directory loop", Skip::kLink));
       return;
     }
   }
@@ -58,9 +60,14 @@ void ListDirectory(const Target& directory, std::intptr_t parent, bool follow,
             [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
   entries.reserve(found.size());
   for (DirectoryEntry& entry : found) {
+    if (entry.passed_over) {
+      skipped.Add(entry.skip);
+      continue;
+    }
     // A link that cannot be followed is taken for a file, as grep takes it.
     if (entry.kind == Target::Kind::kDirectory ? names.SkipsDirectory(entry.name)
                                                : names.SkipsFile(entry.name)) {
+      skipped.Add(Skip::kExcluded);
       continue;
     }
     Target t;
@@ -76,7 +83,8 @@ void ListDirectory(const Target& directory, std::intptr_t parent, bool follow,
   }
 }
 
-void CollectOperands(const Options& options, std::vector<Target>& targets, bool& with_name) {
+void CollectOperands(const Options& options, std::vector<Target>& targets, bool& with_name,
+                     Skipped& skipped) {
   with_name = options.files.size() > 1;
   if (options.files.empty()) {
     if (options.recursive) {
@@ -99,14 +107,17 @@ void CollectOperands(const Options& options, std::vector<Target>& targets, bool&
           ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory);
       targets.push_back(Note(file + ": " + why.message()));
     } else if (fs::is_directory(status)) {
-      if (options.names.SkipsDirectoryOperand(file)) continue;
-      if (options.recursive) {
+      if (options.names.SkipsDirectoryOperand(file)) {
+        skipped.Add(Skip::kExcluded);
+      } else if (options.recursive) {
         with_name = true;
         targets.push_back({Target::Kind::kDirectory, file, file, 0, "", ""});
       } else {
-        targets.push_back(Note(file + ": Is a directory"));
+        targets.push_back(Note(file + ": Is a directory", Skip::kNotRegular));
       }
-    } else if (!options.names.SkipsFileOperand(file)) {
+    } else if (options.names.SkipsFileOperand(file)) {
+      skipped.Add(Skip::kExcluded);
+    } else {
       const std::uint64_t size = fs::is_regular_file(status) ? fs::file_size(file, ec) : 0;
       targets.push_back({Target::Kind::kFile, file, file, ec ? 0 : size, "", ""});
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "options.h"
+#include "stats.h"
 
 namespace kensaku::cli {
 
@@ -21,30 +22,38 @@ struct Target {
   std::string error;       // kNote: the only message ("NAME: reason")
   std::string name;        // its name in the directory that lists it; empty for an operand
   bool standard_input = false;
+  Skip skip = Skip::kUnreadable;  // kNote: why it is not searched
 };
 
 // The operands as targets; with_name is set when names are printed by default (several operands,
 // or a walked directory). Files and directories that options.names leaves out are passed over
-// without a word, with or without -r; a name that does not exist is still an error.
-void CollectOperands(const Options& options, std::vector<Target>& targets, bool& with_name);
+// without a word, with or without -r, and counted in skipped; a name that does not exist is still
+// an error.
+void CollectOperands(const Options& options, std::vector<Target>& targets, bool& with_name,
+                     Skipped& skipped);
 
 // The entries of a directory in name order: directories and regular files, links only when
 // followed (then as what they point to), other kinds passed over as grep passes them, and those
-// that names leaves out passed over too; and a note in their place when the directory cannot be
-// read. The directory's canonical path, when links
+// that names leaves out passed over too, each of those counted in skipped; and a note in their
+// place when the directory cannot be read. The directory's canonical path, when links
 // are followed, goes to `canonical`, and a directory whose canonical path is one of `above` (a
 // link back up the tree) is a note of a loop instead. The directory is opened relative to
 // `parent`, an open directory's handle or -1; its own is left in `handle` (or -1) for its entries
 // to be opened relative to, until CloseDirectory.
 void ListDirectory(const Target& directory, std::intptr_t parent, bool follow,
                    const NameFilter& names, const std::vector<std::string>& above,
-                   std::vector<Target>& entries, std::string& canonical, std::intptr_t& handle);
+                   std::vector<Target>& entries, std::string& canonical, std::intptr_t& handle,
+                   Skipped& skipped);
 
 // One entry of a directory as the system lists it.
 struct DirectoryEntry {
   std::string name;
   Target::Kind kind;  // kFile, kDirectory, or kNote for a followed link that cannot be looked up
   std::string error;  // kNote: why
+  // Set for an entry that is not searched whatever its name: a link not followed, or neither a
+  // regular file nor a directory.
+  bool passed_over = false;
+  Skip skip = Skip::kNotRegular;
 };
 
 // The platform's part (files_posix.cpp, files_win32.cpp): the entries of a directory in the

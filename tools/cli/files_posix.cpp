@@ -46,15 +46,23 @@ bool ReadDirectory(const std::string& path, const std::string& name, std::intptr
     unsigned char type = d->d_type;
     struct stat st;
     if (type == DT_UNKNOWN) {
-      // Some file systems leave the type to be asked for.
-      if (fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      // Some file systems leave the type to be asked for. An entry that cannot be asked about
+      // (no search permission on the directory) is an error of its own, not passed over.
+      if (fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        entries.push_back({d->d_name, Target::Kind::kNote, std::strerror(errno)});
+        errno = 0;
+        continue;
+      }
       type = S_ISLNK(st.st_mode)   ? DT_LNK
              : S_ISDIR(st.st_mode) ? DT_DIR
              : S_ISREG(st.st_mode) ? DT_REG
                                    : DT_UNKNOWN;
     }
     if (type == DT_LNK) {
-      if (!follow) continue;
+      if (!follow) {
+        entries.push_back({d->d_name, Target::Kind::kFile, "", true, Skip::kLink});
+        continue;
+      }
       if (fstatat(fd, d->d_name, &st, 0) != 0) {
         entries.push_back({d->d_name, Target::Kind::kNote, std::strerror(errno)});
         errno = 0;
@@ -63,8 +71,13 @@ bool ReadDirectory(const std::string& path, const std::string& name, std::intptr
       type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
     }
     // Devices, pipes and sockets met in a tree are passed over, as grep does.
-    if (type == DT_DIR) entries.push_back({d->d_name, Target::Kind::kDirectory, ""});
-    if (type == DT_REG) entries.push_back({d->d_name, Target::Kind::kFile, ""});
+    if (type == DT_DIR) {
+      entries.push_back({d->d_name, Target::Kind::kDirectory, ""});
+    } else if (type == DT_REG) {
+      entries.push_back({d->d_name, Target::Kind::kFile, ""});
+    } else {
+      entries.push_back({d->d_name, Target::Kind::kFile, "", true, Skip::kNotRegular});
+    }
     errno = 0;
   }
   const int read_error = errno;

@@ -18,7 +18,10 @@ bool ReadDirectory(const std::string& path, const std::string& /*name*/, std::in
     std::error_code e;
     fs::file_type type = it->is_symlink(e) ? fs::file_type::symlink : fs::file_type::unknown;
     if (type == fs::file_type::symlink) {
-      if (!follow) continue;
+      if (!follow) {
+        entries.push_back({name, Target::Kind::kFile, "", true, Skip::kLink});
+        continue;
+      }
       type = it->status(e).type();
       if (e) {
         entries.push_back({name, Target::Kind::kNote, e.message()});
@@ -30,8 +33,13 @@ bool ReadDirectory(const std::string& path, const std::string& /*name*/, std::in
       type = fs::file_type::regular;
     }
     // Devices, pipes and sockets met in a tree are passed over, as grep does.
-    if (type == fs::file_type::directory) entries.push_back({name, Target::Kind::kDirectory, ""});
-    if (type == fs::file_type::regular) entries.push_back({name, Target::Kind::kFile, ""});
+    if (type == fs::file_type::directory) {
+      entries.push_back({name, Target::Kind::kDirectory, ""});
+    } else if (type == fs::file_type::regular) {
+      entries.push_back({name, Target::Kind::kFile, ""});
+    } else {
+      entries.push_back({name, Target::Kind::kFile, "", true, Skip::kNotRegular});
+    }
   }
   if (ec) {
     entries.clear();

@@ -1,5 +1,6 @@
 #include "json_lines.h"
 
+#include <chrono>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -207,7 +208,7 @@ class JsonSink final : public FileSink {
   const std::string path_;
   const Clock::time_point start_;
   bool begun_ = false;
-  std::uint64_t printed_ = 0, matched_lines_ = 0, matches_ = 0;
+  std::uint64_t printed_ = 0, matched_lines_ = 0;
 };
 
 }  // namespace
@@ -252,10 +253,8 @@ std::unique_ptr<FileSink> NewJsonSink(JsonRun& run, const PrintConfig& config,
   return std::make_unique<JsonSink>(run, config, name, out, std::move(drain), stop, meter);
 }
 
-std::string JsonRun::Summary() const {
-  const auto elapsed = static_cast<std::uint64_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
-          .count());
+std::string JsonRun::Summary(const Skipped& skipped) const {
+  const std::uint64_t elapsed = ElapsedNanos();
   const std::string stats = JsonObject()
                                 .Number("bytes_printed", bytes_printed.load())
                                 .Number("bytes_searched", bytes_searched.load())
@@ -268,7 +267,11 @@ std::string JsonRun::Summary() const {
   return JsonObject()
              .Json(
                  "data",
-                 JsonObject().Json("elapsed_total", Elapsed(elapsed)).Json("stats", stats).Close())
+                 JsonObject()
+                     .Json("elapsed_total", Elapsed(elapsed))
+                     .Json("stats", stats)
+                     .Json("skipped", SkippedJson(skipped))
+                     .Close())
              .String("type", "summary")
              .Close() +
          "\n";

@@ -10,24 +10,21 @@
 #define KENSAKU_TOOLS_CLI_JSON_LINES_H_
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "printer.h"
+#include "stats.h"
 
 namespace kensaku::cli {
 
-// What the "summary" says: every file's "end" added up, and the time since the run began.
-struct JsonRun {
-  std::atomic<std::uint64_t> searches{0}, searches_with_match{0}, bytes_searched{0},
-      bytes_printed{0}, matched_lines{0}, matches{0}, nanos{0};
-  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-
+// What the "summary" says: every file's "end" added up, the time since the run began, and the
+// names passed over.
+struct JsonRun : SearchStats {
   // The final "summary" message.
-  std::string Summary() const;
+  std::string Summary(const Skipped& skipped) const;
 };
 
 // The sink of one file's search, adding its stats to the run's.

@@ -109,11 +109,12 @@ int Main(int argc, char** argv) {
 
   std::vector<Target> targets;
   bool with_name = false;
-  CollectOperands(o, targets, with_name);
+  Skipped skipped;
+  CollectOperands(o, targets, with_name, skipped);
 
   const Plan plan = BuildPlan(o, Environment::Current(), {with_name, queries.every_line});
   if (!plan.warning.empty()) std::fprintf(stderr, "kensaku: %s\n", plan.warning.c_str());
-  const SearchResult result = SearchAll(plan.search, queries, targets);
+  const SearchResult result = SearchAll(plan.search, queries, targets, skipped);
   if (!result.selected) NoteRegexSyntax(o, patterns);
   if (o.quiet && result.selected) return 0;
   if (result.error) return 2;

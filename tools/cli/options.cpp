@@ -144,6 +144,10 @@ const OptionDef kOptions[] = {
     {0, "json", nullptr, "Output",
      "JSON Lines (begin, match, context, end, summary), text in UTF-8, as editors read",
      [](Options& o, Arg) { return o.json = true; }},
+    {0, "stats", nullptr, "Output",
+     "after the results, what the search came to: matches, lines, files searched and skipped "
+     "(by reason), bytes, seconds",
+     [](Options& o, Arg) { return o.stats = true; }},
     {0, "vimgrep", nullptr, "Output", "FILE:LINE:COLUMN:TEXT once for each match",
      [](Options& o, Arg) { return o.vimgrep = true; }},
     {0, "column", nullptr, "Output",

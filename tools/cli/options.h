@@ -50,6 +50,7 @@ struct Options {
   bool word = false;        // -w
   bool whole_line = false;  // -x, which wins over -w
   bool json = false;
+  bool stats = false;  // --stats
   bool vimgrep = false;
   bool column = false;
   bool byte_offset = false;

@@ -101,8 +101,11 @@ Plan BuildPlan(const Options& o, const Environment& env, const PlanInputs& input
   print.context = context && (o.after >= 0 || o.before >= 0);
   // With no context lines the searcher parts no groups: the sink parts lines that do not touch.
   print.gap_breaks = print.context && selection.after == 0 && selection.before == 0;
-  selection.parts = print.report == Report::kLines && (print.only_matching || print.color ||
-                                                       print.json || print.vimgrep || print.column);
+  // --stats counts the matches of each selected line, whatever is printed.
+  print.stats = o.stats;
+  selection.parts =
+      o.stats || (print.report == Report::kLines && (print.only_matching || print.color ||
+                                                     print.json || print.vimgrep || print.column));
   selection.numbered =
       print.line_numbers || print.json || print.vimgrep || print.column || print.gap_breaks;
   plan.binary = o.binary;

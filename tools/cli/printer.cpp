@@ -91,6 +91,23 @@ bool FileSink::ok() const {
   return !done_ && (stop_ == nullptr || !stop_->load(std::memory_order_relaxed));
 }
 
+void FileSink::CountInto(SearchStats* stats) {
+  stats_ = stats;
+  start_ = std::chrono::steady_clock::now();
+}
+
+void FileSink::Count(const SearchEnd& end) {
+  if (stats_ == nullptr) return;
+  ++stats_->searches;
+  stats_->searches_with_match += selected_ > 0;
+  stats_->bytes_searched += end.bytes_searched;
+  stats_->matched_lines += static_cast<std::uint64_t>(selected_);
+  stats_->matches += matches_;
+  const auto spent = std::chrono::steady_clock::now() - start_;
+  stats_->nanos += static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(spent).count());
+}
+
 void FileSink::BinaryMatches() {
   note_ = name_ + ": binary file matches";
   done_ = true;
@@ -137,6 +154,7 @@ class LinesSink final : public FileSink {
   void Matched(const FoundLine& line) override {
     if (done_) return;
     ++selected_;
+    matches_ += line.parts.size();
     if (config_.binary) {
       BinaryMatches();
       return;
@@ -161,7 +179,10 @@ class LinesSink final : public FileSink {
     out_ += '\n';
   }
 
-  void Finish(const SearchEnd&) override { Drain(); }
+  void Finish(const SearchEnd& end) override {
+    Count(end);
+    Drain();
+  }
 
  private:
   void BreakGap(std::int64_t number) {
@@ -311,16 +332,18 @@ class SummarySink final : public FileSink {
  public:
   using FileSink::FileSink;
 
-  void Matched(const FoundLine&) override {
+  void Matched(const FoundLine& line) override {
     if (done_) return;
     ++selected_;
+    matches_ += line.parts.size();
     if (config_.report == Report::kQuiet && stop_ != nullptr) {
       stop_->store(true, std::memory_order_relaxed);
     }
     done_ = config_.report != Report::kCount;
   }
 
-  void Finish(const SearchEnd&) override {
+  void Finish(const SearchEnd& search_end) override {
+    Count(search_end);
     const Colors& colors = config_.colors;
     const char end = config_.null_after_name ? '\0' : '\n';
     switch (config_.report) {
@@ -352,7 +375,8 @@ class SummarySink final : public FileSink {
 }  // namespace
 
 RunOutput::RunOutput(const PrintConfig& config)
-    : json_(config.json ? std::make_unique<JsonRun>() : nullptr) {
+    : json_(config.json ? std::make_unique<JsonRun>() : nullptr),
+      stats_(config.stats && !config.json ? std::make_unique<SearchStats>() : nullptr) {
   // Context groups of different files are parted by "--" too, as within one file.
   if (config.context && !config.json) {
     between_ = (config.color ? config.colors.Paint(config.colors.separator, "--") : "--") + "\n";
@@ -365,12 +389,20 @@ std::unique_ptr<FileSink> RunOutput::SinkFor(const PrintConfig& file, const std:
                                              std::string& out, std::function<void()> drain,
                                              std::atomic<bool>* stop, ReadMeter* meter) {
   if (json_ != nullptr) return NewJsonSink(*json_, file, name, out, std::move(drain), stop, meter);
+  std::unique_ptr<FileSink> sink;
   if (file.report == Report::kLines) {
-    return std::make_unique<LinesSink>(file, name, out, std::move(drain), stop, meter);
+    sink = std::make_unique<LinesSink>(file, name, out, std::move(drain), stop, meter);
+  } else {
+    sink = std::make_unique<SummarySink>(file, name, out, std::move(drain), stop, meter);
   }
-  return std::make_unique<SummarySink>(file, name, out, std::move(drain), stop, meter);
+  if (stats_ != nullptr) sink->CountInto(stats_.get());
+  return sink;
 }
 
-std::string RunOutput::Closing() const { return json_ != nullptr ? json_->Summary() : ""; }
+std::string RunOutput::Closing(const Skipped& skipped, std::uint64_t bytes_printed) const {
+  if (json_ != nullptr) return json_->Summary(skipped);
+  if (stats_ != nullptr) return StatsText(*stats_, skipped, bytes_printed);
+  return "";
+}
 
 }  // namespace kensaku::cli

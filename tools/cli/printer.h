@@ -7,6 +7,7 @@
 #define KENSAKU_TOOLS_CLI_PRINTER_H_
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "mbchar/encoding.h"
 #include "search/sink.h"
 #include "search/streams.h"
+#include "stats.h"
 
 namespace kensaku::cli {
 
@@ -98,6 +100,7 @@ struct PrintConfig {
   bool line_buffered = false;            // each line handed over as it is written
   bool context = false;                  // context asked for: "--" between groups, across files too
   bool gap_breaks = false;  // and no lines of it to give (-C0): "--" between lines apart
+  bool stats = false;       // --stats: the run's counts after the results (JSON has them anyway)
 };
 
 // What every sink of a file's search has: where its output goes and when it is handed over, when
@@ -112,6 +115,8 @@ class FileSink : public SearchSink {
 
   bool ok() const override;
   std::int64_t selected() const { return selected_; }
+  // The search's counts go to stats at its end, and its time from now on.
+  void CountInto(SearchStats* stats);
   // A note for standard error ("binary file matches"), empty when there is none.
   const std::string& note() const { return note_; }
 
@@ -120,11 +125,14 @@ class FileSink : public SearchSink {
   void BinaryMatches();
   void MaybeDrain();
   void Drain();
+  // At the end of the search, when counted.
+  void Count(const SearchEnd& end);
 
   const PrintConfig& config_;
   const std::string& name_;
   std::string& out_;
   std::int64_t selected_ = 0;
+  std::uint64_t matches_ = 0;  // matched parts of the selected lines
   bool done_ = false;
   std::atomic<bool>* stop_;
 
@@ -132,6 +140,8 @@ class FileSink : public SearchSink {
   std::function<void()> drain_;
   ReadMeter* meter_;
   std::string note_;
+  SearchStats* stats_ = nullptr;
+  std::chrono::steady_clock::time_point start_;
 };
 
 struct JsonRun;
@@ -152,12 +162,14 @@ class RunOutput {
                                     std::atomic<bool>* stop, ReadMeter* meter = nullptr);
   // Put before a file's output when an earlier file has written some; empty: nothing.
   const std::string& between() const { return between_; }
-  // Written after every file (the JSON summary), or empty.
-  std::string Closing() const;
+  // Written after every file: the JSON summary, or the --stats text (bytes_printed: what was
+  // written before it), or nothing.
+  std::string Closing(const Skipped& skipped, std::uint64_t bytes_printed) const;
 
  private:
   std::string between_;
   std::unique_ptr<JsonRun> json_;
+  std::unique_ptr<SearchStats> stats_;  // --stats without JSON
 };
 
 }  // namespace kensaku::cli

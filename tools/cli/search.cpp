@@ -92,6 +92,7 @@ class Board {
   std::uint64_t bytes_done() const { return bytes_done_.load(std::memory_order_relaxed); }
   std::size_t files_done() const { return files_done_.load(std::memory_order_relaxed); }
   std::size_t files_found() const { return files_found_.load(std::memory_order_relaxed); }
+  SkipCounter& skipped() { return skipped_; }
 
   // Queues the operands and starts the workers.
   void Start(int threads) {
@@ -212,6 +213,7 @@ class Board {
       case Target::Kind::kNote:
         node.err = node.target.error;
         node.error = true;
+        skipped_.Add(node.target.skip);
         break;
       case Target::Kind::kDirectory:
         if (!stop_.load(std::memory_order_relaxed)) List(node);
@@ -247,8 +249,11 @@ class Board {
     std::vector<std::string> above;
     for (const Node* n = node.parent; n != nullptr; n = n->parent) above.push_back(n->canonical);
     std::vector<Target> entries;
+    Skipped skipped;
     ListDirectory(node.target, node.parent != nullptr ? node.parent->handle : -1,
-                  plan_.follow_links, plan_.names, above, entries, node.canonical, node.handle);
+                  plan_.follow_links, plan_.names, above, entries, node.canonical, node.handle,
+                  skipped);
+    skipped_.Add(skipped);
     std::size_t files = 0;
     for (Target& entry : entries) {
       files += entry.kind == Target::Kind::kFile;
@@ -295,12 +300,14 @@ class Board {
     if (in.failed()) {
       node.err = target.shown + ": " + std::strerror(errno != 0 ? errno : EIO);
       node.error = true;
+      skipped_.Add(Skip::kUnreadable);
       return;
     }
     FileId id;
     if (check_output_ && RegularFileId(in.source().handle(), id) && id == output_file_) {
       node.err = target.shown + ": input file is also the output";
       node.error = true;
+      skipped_.Add(Skip::kExcluded);
       return;
     }
     const Encoding encoding = *DecideEncoding(in, plan_.encoding_auto ? nullptr : &plan_.encoding);
@@ -310,7 +317,9 @@ class Board {
     // Looked for in the text as read: UTF-16 holds NUL bytes, and is read as UTF-8.
     config.binary_offset = plan_.binary != Binary::kText ? LooksBinary(in) : UINT64_MAX;
     config.binary = config.binary_offset != UINT64_MAX;
-    if (!(config.binary && plan_.binary == Binary::kWithoutMatch)) {
+    if (config.binary && plan_.binary == Binary::kWithoutMatch) {
+      skipped_.Add(Skip::kBinary);
+    } else {
       // Output that grows large goes to the node as it comes, so that the writer can hand over
       // the first file's as it is found.
       struct Drain {
@@ -344,9 +353,11 @@ class Board {
         node.selected = sink->selected() > 0;
         if (!sink->note().empty()) node.err = sink->note();
       }
+      // Searched as far as it could be read: counted as searched and as unreadable.
       if ((in.state() & kStreamBad) != 0) {
         node.err = target.shown + (in.cut_short() ? ": file shrank while read" : ": read error");
         node.error = true;
+        skipped_.Add(Skip::kUnreadable);
       }
     }
   }
@@ -378,6 +389,7 @@ class Board {
   std::atomic<std::uint64_t> bytes_done_{0};
   std::atomic<std::size_t> files_done_{0};
   std::atomic<std::size_t> files_found_{0};
+  SkipCounter skipped_;
 };
 
 class Progress {
@@ -431,7 +443,9 @@ class Writer {
   Writer(Progress& progress, bool line_buffered)
       : progress_(progress), line_buffered_(line_buffered) {}
   bool failed() const { return failed_; }
+  std::uint64_t added() const { return added_; }  // bytes handed to Add
   void Add(const std::string& text) {
+    added_ += text.size();
     pending_ += text;
     if (pending_.size() >= kWriteBlock || line_buffered_) Flush();
   }
@@ -453,13 +467,14 @@ class Writer {
   Progress& progress_;
   const bool line_buffered_;
   std::string pending_;
+  std::uint64_t added_ = 0;
   bool failed_ = false;
 };
 
 }  // namespace
 
 SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
-                       const std::vector<Target>& operands) {
+                       const std::vector<Target>& operands, const Skipped& skipped) {
   RunOutput output(plan.print);
   Board board(plan, queries, output);
   std::uint64_t total = 0;
@@ -471,6 +486,7 @@ SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
   }
   Progress progress(plan, total, board);
   Writer writer(progress, plan.print.line_buffered);
+  board.skipped().Add(skipped);
   board.Start(std::max(1, plan.threads));
 
   bool printed = false;
@@ -522,7 +538,8 @@ SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
     if (!node.children.empty()) levels.push_back({&node.children, 0});
     progress.Draw();
   }
-  writer.Add(output.Closing());
+  // Every node is done: the counts are whole.
+  writer.Add(output.Closing(board.skipped().Counts(), writer.added()));
   writer.Flush();
   board.Join();
   progress.Erase();

@@ -34,9 +34,10 @@ struct SearchResult {
   bool error = false;     // some file could not be read or written
 };
 
-// The operands in order, directories walked as they are reached.
+// The operands in order, directories walked as they are reached. skipped: the operands passed
+// over already, counted with those the walk passes over.
 SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
-                       const std::vector<Target>& operands);
+                       const std::vector<Target>& operands, const Skipped& skipped = {});
 
 }  // namespace kensaku::cli
 
