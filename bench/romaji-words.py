@@ -16,6 +16,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unicodedata
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SKK = "/usr/share/skk/SKK-JISYO.L"
@@ -76,6 +77,8 @@ def why_missed(tool, word, text, readings, env):
     """Why kensaku does not find what cmigemo matched."""
     if found_in(tool, word, [text], env):
         return "found alone: FAULT"
+    if unicodedata.normalize("NFKC", text).lower() == word:
+        return "the word as typed in another case (-i finds it)"
     if not any(map(is_written, text)) and any(
             c.isascii() or "\uff01" <= c <= "\uff5e" or c in "。「」、・ー" for c in text):
         return "symbols or letters the width fold takes to one byte: left out on purpose"
