@@ -250,7 +250,8 @@ EncodingQueries CompileForEncodings(std::vector<std::string> entries, const Quer
           regex += "(?:";
           bool first = true;
           for (const std::string& word : RomajiWords(term, options.dictionary.get())) {
-            regex += (first ? "" : "|") + RegexOfText(word);
+            if (!first) regex += '|';
+            regex += RegexOfText(word);
             first = false;
           }
           regex += ")";
