@@ -80,6 +80,9 @@ extern "C" {
 /* Words of romaji (kensaku, tato), each found as the kana an input method types for it (in
    hiragana, katakana and half-width kana alike, the kana and width folds added) and as typed. */
 #define KENSAKU_KIND_ROMAJI 4
+/* Words of romaji joined by & (kensaku&tato), each found as ROMAJI finds it, all in this order,
+   each after the end of the one before (after 1.1.0). */
+#define KENSAKU_KIND_ROMAJI_CONJUNCTIVE 5
 
 /* Encodings. AUTO tells a text's encoding from its first bytes. */
 #define KENSAKU_ENCODING_AUTO 0
@@ -179,6 +182,28 @@ KENSAKU_SEARCH_API kensaku_query* kensaku_query_new_bounded(const char* const* p
                                                              const kensaku_query_options* options,
                                                              int bound, kensaku_error* error);
 KENSAKU_SEARCH_API void kensaku_query_free(kensaku_query* query);
+
+/* A dictionary of readings and the words written for them (an SKK dictionary in EUC-JP, as
+ * Debian's skkdic installs at /usr/share/skk/SKK-JISYO.L), through which the romaji kinds find
+ * words written in kanji too (kensaku finds 検索). Read once; any number of queries on any
+ * threads may be compiled with it at once, and it may be freed as soon as they are compiled.
+ * NULL with KENSAKU_E_OPEN when the file cannot be opened or read or holds no entries (after
+ * 1.1.0). */
+typedef struct kensaku_dictionary kensaku_dictionary;
+KENSAKU_SEARCH_API kensaku_dictionary* kensaku_dictionary_open(const char* path,
+                                                               kensaku_error* error);
+KENSAKU_SEARCH_API void kensaku_dictionary_free(kensaku_dictionary* dictionary);
+
+/* kensaku_query_new_bounded with the dictionary the romaji kinds read, NULL for none (kana and
+ * the words as typed only); the other kinds ignore it. kensaku_query_new and
+ * kensaku_query_new_bounded read the file $KENSAKU_ROMAJI_DICT names, else
+ * /usr/share/skk/SKK-JISYO.L, and none when it cannot be read (after 1.1.0). */
+KENSAKU_SEARCH_API kensaku_query* kensaku_query_new_with(const char* const* patterns,
+                                                          const size_t* lengths, size_t count,
+                                                          const kensaku_query_options* options,
+                                                          int bound,
+                                                          const kensaku_dictionary* dictionary,
+                                                          kensaku_error* error);
 
 /* Whether the query selects one line (its bytes in the encoding, AUTO told from the line);
  * 1 or 0, or a negative code. With spans, up to max_spans matched parts are written there as

@@ -66,6 +66,11 @@ _PROTOTYPES = {
                                            ctypes.c_char_p, _SIZE]),
     "kensaku_to_utf8": (ctypes.c_int64, [ctypes.c_int, ctypes.c_char_p, _SIZE, ctypes.c_char_p,
                                          _SIZE]),
+    "kensaku_dictionary_open": (_P, [ctypes.c_char_p, ctypes.POINTER(Error)]),
+    "kensaku_dictionary_free": (None, [_P]),
+    "kensaku_query_new_with": (_P, [ctypes.POINTER(ctypes.c_char_p), ctypes.POINTER(_SIZE),
+                                   _SIZE, ctypes.POINTER(Options), ctypes.c_int, _P,
+                                   ctypes.POINTER(Error)]),
 }
 
 # Not bound: a Python caller pulls batches instead of being called back.

@@ -25,10 +25,12 @@ class Kind(enum.Enum):
     LITERAL = "literal"  # the text itself
     REGEX = "regex"  # regular expressions as RE2 reads them, every fold applied
     ROMAJI = "romaji"  # romaji words, found as the kana they type in every script and width
+    ROMAJI_CONJUNCTIVE = "romaji_conjunctive"  # romaji words joined by &, found in order
 
 
 _KIND_CODES = {Kind.PATTERN: 0, Kind.CONJUNCTIVE: 1, Kind.LITERAL: 2, Kind.REGEX: 3,
-               Kind.ROMAJI: 4}
+               Kind.ROMAJI: 4, Kind.ROMAJI_CONJUNCTIVE: 5}
+_ROMAJI_KINDS = (Kind.ROMAJI, Kind.ROMAJI_CONJUNCTIVE)
 
 
 class Bound(enum.Enum):
@@ -288,13 +290,38 @@ _COMPILED_KEPT = 32
 
 
 class _Handle:
-    def __init__(self, pointer):
+    def __init__(self, pointer, free="query_free"):
         self.pointer = pointer
+        self.free = free
 
     def __del__(self):
         if self.pointer and _native._functions is not None:
-            _native._functions.query_free(self.pointer)
+            getattr(_native._functions, self.free)(self.pointer)
             self.pointer = None
+
+
+# Dictionaries read in this process, by path and the file's state: read once, however many
+# queries are compiled with one.
+_dictionaries = {}
+
+
+def _dictionary(path: str) -> _Handle:
+    state = os.stat(path)
+    key = (path, state.st_mtime_ns, state.st_size)
+    with _compiled_lock:
+        handle = _dictionaries.get(key)
+    if handle is None:
+        error = _native.Error()
+        pointer = lib().dictionary_open(os.fsencode(path), ctypes.byref(error))
+        if not pointer:
+            _raise(error, filename=path)
+        handle = _Handle(pointer, "dictionary_free")
+        handle.state = key
+        with _compiled_lock:
+            for old in [k for k in _dictionaries if k[0] == path]:
+                del _dictionaries[old]
+            handle = _dictionaries.setdefault(key, handle)
+    return handle
 
 
 class Query:
@@ -302,18 +329,23 @@ class Query:
 
     patterns: a str or bytes, or a sequence of them, any number; str is matched as text in
     every encoding, bytes are Shift_JIS. A pattern is what it is: blanks count, and an empty
-    pattern selects every line. kind: Kind.PATTERN, Kind.CONJUNCTIVE, Kind.LITERAL, Kind.REGEX or Kind.ROMAJI
-    (or its name). fold: Fold flags. encoding: of the texts searched, "auto" to tell each text's from its
-    first bytes. invert: select the lines no pattern matches. max_count: stop after this many
-    selected lines of a text. bound: Bound.WORD or Bound.LINE (or "word", "line") selects a line
+    pattern selects every line. kind: Kind.PATTERN, Kind.CONJUNCTIVE, Kind.LITERAL, Kind.REGEX,
+    Kind.ROMAJI or Kind.ROMAJI_CONJUNCTIVE (or its name). fold: Fold flags. encoding: of the
+    texts searched, "auto" to tell each text's from its first bytes. invert: select the lines
+    no pattern matches. max_count: stop after this many selected lines of a text. bound: Bound.WORD or Bound.LINE (or "word", "line") selects a line
     only by a match that is a whole word or the whole line, and its spans are those matches.
+    dictionary: the SKK dictionary file the romaji kinds find kanji words in; None for the
+    file $KENSAKU_ROMAJI_DICT names (else /usr/share/skk/SKK-JISYO.L, and none when it cannot
+    be read), "" for none (kana and the words as typed only). A file that cannot be read is an
+    OSError. The other kinds ignore it.
 
     A Query pickles as its plain data and is compiled again where it is unpickled."""
 
     def __init__(self, patterns: Union[str, bytes, Sequence[Union[str, bytes]]],
                  kind: Union[Kind, str] = Kind.PATTERN, fold: int = 0,
                  encoding: str = "auto", invert: bool = False,
-                 max_count: Optional[int] = None, bound: Union[Bound, str] = Bound.NONE):
+                 max_count: Optional[int] = None, bound: Union[Bound, str] = Bound.NONE,
+                 dictionary: Optional[Union[str, os.PathLike]] = None):
         if isinstance(patterns, (str, bytes, bytearray)):
             patterns = [patterns]
         patterns = tuple(bytes(p) if isinstance(p, (bytearray, memoryview)) else p
@@ -328,17 +360,23 @@ class Query:
         self.invert = bool(invert)
         self.max_count = None if max_count is None else int(max_count)
         self.bound = Bound(bound)
+        self.dictionary = None if dictionary is None else os.fspath(dictionary)
         self._handle = self._compile()
         self._span_handle = None
 
     def _key(self):
         return (self.patterns, self.kind.value, self.fold, self.encoding, self.invert,
-                self.max_count, self.bound.value)
+                self.max_count, self.bound.value, self.dictionary)
 
     def _compile(self, spans=False):
         key = self._key() + (spans,)
-        if self.kind == Kind.ROMAJI:  # its kanji come from the dictionary the environment names
+        dictionary = None
+        if self.kind in _ROMAJI_KINDS and self.dictionary is None:
+            # its kanji come from the dictionary the environment names
             key += (os.environ.get("KENSAKU_ROMAJI_DICT"),)
+        elif self.kind in _ROMAJI_KINDS and self.dictionary:
+            dictionary = _dictionary(self.dictionary)
+            key += (dictionary.state,)  # a file changed since is read again
         with _compiled_lock:
             handle = _compiled.get(key)
             if handle is not None:
@@ -362,8 +400,14 @@ class Query:
         pointers = (ctypes.c_char_p * max(count, 1))(*texts)
         lengths = (ctypes.c_size_t * max(count, 1))(*map(len, texts))
         error = _native.Error()
-        pointer = lib().query_new_bounded(pointers, lengths, count, ctypes.byref(options),
-                                          _BOUND_CODES[self.bound], ctypes.byref(error))
+        if self.kind in _ROMAJI_KINDS and self.dictionary is not None:
+            pointer = lib().query_new_with(pointers, lengths, count, ctypes.byref(options),
+                                           _BOUND_CODES[self.bound],
+                                           dictionary.pointer if dictionary else None,
+                                           ctypes.byref(error))
+        else:
+            pointer = lib().query_new_bounded(pointers, lengths, count, ctypes.byref(options),
+                                              _BOUND_CODES[self.bound], ctypes.byref(error))
         if not pointer:
             _raise(error)
         handle = _Handle(pointer)
@@ -379,7 +423,8 @@ class Query:
     def __repr__(self):
         return (f"Query({list(self.patterns)!r}, kind={self.kind}, fold={self.fold:#x}, "
                 f"encoding={self.encoding!r}, invert={self.invert}, max_count={self.max_count}, "
-                f"bound={self.bound})")
+                f"bound={self.bound}"
+                + ("" if self.dictionary is None else f", dictionary={self.dictionary!r}") + ")")
 
     def __eq__(self, other):
         return isinstance(other, Query) and self._key() == other._key()
@@ -541,8 +586,8 @@ def _unpack(batch, path, encoding, query, spans):
     return columns
 
 
-def _restore(patterns, kind, fold, encoding, invert, max_count, bound="none"):
-    return Query(patterns, kind, fold, encoding, invert, max_count, bound)
+def _restore(patterns, kind, fold, encoding, invert, max_count, bound="none", dictionary=None):
+    return Query(patterns, kind, fold, encoding, invert, max_count, bound, dictionary)
 
 
 def fold_text(text: str, flags: int) -> str:

@@ -339,8 +339,11 @@ def _parser() -> argparse.ArgumentParser:
         help="patterns are regular expressions, every fold applied")
     add("--romaji", action="store_true",
         help="patterns are romaji, found as the kana they type in every script and width")
+    add("--romaji-dict", metavar="FILE",
+        help="the SKK dictionary --romaji finds kanji words in (default: $KENSAKU_ROMAJI_DICT, "
+             "else /usr/share/skk/SKK-JISYO.L), read by each worker")
     add("--and", action="store_true", dest="conjunctive",
-        help="patterns are terms joined by &, all found in this order")
+        help="patterns are terms joined by &, all found in this order (with --romaji, words)")
     add("-i", "--ignore-case", action="store_true", help="ignore the case of letters")
     add("-k", "--ignore-kana", action="store_true",
         help="ignore hiragana against katakana")
@@ -449,15 +452,24 @@ def main(argv=None) -> int:
         parser.error("no PATH given (standard input is not searched on a cluster)")
     kind = Kind.LITERAL if options.fixed_strings else \
         Kind.REGEX if options.extended_regexp else \
+        Kind.ROMAJI_CONJUNCTIVE if options.romaji and options.conjunctive else \
         Kind.ROMAJI if options.romaji else \
         Kind.CONJUNCTIVE if options.conjunctive else Kind.PATTERN
+    # The workers read the file the client names, not one their own environment may name.
+    dictionary = options.romaji_dict
+    if dictionary is None and os.path.isfile(os.environ.get("KENSAKU_ROMAJI_DICT") or ""):
+        dictionary = os.environ["KENSAKU_ROMAJI_DICT"]
     try:
         bound = Bound.LINE if options.line_regexp else \
             Bound.WORD if options.word_regexp else Bound.NONE
         query = Query(patterns, kind, _fold(options), options.encoding, options.invert_match,
-                      options.max_count, bound)
+                      options.max_count, bound, dictionary)
     except (PatternError, ValueError) as error:
         print(f"kensaku: {error}", file=sys.stderr)
+        return 2
+    except OSError as error:  # the dictionary
+        print(f"kensaku: {error}" if error.filename is None else _message(error.filename, error),
+              file=sys.stderr)
         return 2
     with_filename = options.with_filename
     if with_filename is None:

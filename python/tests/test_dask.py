@@ -119,14 +119,17 @@ def test_the_command_line_form_on_a_running_scheduler(client, tree):
     ["-n", "-b", "-h", "-F", "ａｂｃ"], ["-v", "-n", "-m", "3", "日本語"],
     ["--and", "-e", "検索&12", "-e", "テキスト", "--ignore-digits"], ["-q", "表"],
     ["-n", "-f", "{list}"], ["-n", "-w", "-i", "abc"], ["-c", "-x", "-k", "[^x]*"],
-    ["-n", "-E", "-k", "(けん|ケン)さ?く|\\p{Han}{2}"]])
+    ["-n", "-E", "-k", "(けん|ケン)さ?く|\\p{Han}{2}"],
+    ["-n", "--romaji", "--and", "--romaji-dict={dict}", "kensaku&tekisuto"]])
 def test_the_options_are_the_tools(client, tree, tmp_path, options, capfdbinary):
     tool = os.environ.get("KENSAKU_CLI")
     if not tool:
         pytest.skip("KENSAKU_CLI names the command-line tool (set by ctest)")
     root, paths = tree
     (tmp_path / "list").write_text("けんさく\nabc\n", encoding="utf-8")
-    options = [o.replace("{list}", str(tmp_path / "list")) for o in options]
+    (tmp_path / "dict").write_text("けんさく /検索/\n", encoding="euc_jp")
+    options = [o.replace("{list}", str(tmp_path / "list")).replace("{dict}", str(tmp_path / "dict"))
+               for o in options]
     want = subprocess.run([tool, "-r", "--output-encoding=utf-8", *options, str(root)],
                           capture_output=True)
     code = kensaku.dask.main(["--scheduler", client.scheduler.address, "--blocksize", "4000",

@@ -29,6 +29,10 @@
 
 using kensaku::Encoding;
 
+struct kensaku_dictionary {
+  std::shared_ptr<const kensaku::RomajiDictionary> words;
+};
+
 struct kensaku_query {
   kensaku::EncodingQueries queries;
   kensaku::Selection selection;  // its bound too, which kensaku_query_match applies as well
@@ -91,7 +95,7 @@ int CodeOf(Encoding e) { return static_cast<int>(e) + 1; }
 
 bool CheckOptions(const kensaku_query_options& o, kensaku_error* error) {
   Encoding e;
-  if (o.kind < KENSAKU_KIND_PATTERN || o.kind > KENSAKU_KIND_ROMAJI) {
+  if (o.kind < KENSAKU_KIND_PATTERN || o.kind > KENSAKU_KIND_ROMAJI_CONJUNCTIVE) {
     SetError(error, KENSAKU_E_ARGUMENT, "unknown kind " + std::to_string(o.kind));
   } else if ((o.fold & ~0xFFu) != 0) {
     SetError(error, KENSAKU_E_ARGUMENT, "unknown fold flags " + std::to_string(o.fold));
@@ -335,6 +339,49 @@ kensaku_query* kensaku_query_new_bounded(const char* const* patterns, const std:
                                          std::size_t count, const kensaku_query_options* options,
                                          int bound, kensaku_error* error) {
   ClearError(error);
+  // The file is read only for a romaji query.
+  const bool romaji = options != nullptr && (options->kind == KENSAKU_KIND_ROMAJI ||
+                                             options->kind == KENSAKU_KIND_ROMAJI_CONJUNCTIVE);
+  kensaku_dictionary dictionary;
+  if (romaji) {
+    const bool read = Guarded(error, false, [&] {
+      dictionary.words = DefaultDictionary();
+      return true;
+    });
+    if (!read) return nullptr;
+  }
+  return kensaku_query_new_with(patterns, lengths, count, options, bound, &dictionary, error);
+}
+
+kensaku_dictionary* kensaku_dictionary_open(const char* path, kensaku_error* error) {
+  ClearError(error);
+  if (path == nullptr) {
+    SetError(error, KENSAKU_E_ARGUMENT, "no dictionary file");
+    return nullptr;
+  }
+  return Guarded(error, static_cast<kensaku_dictionary*>(nullptr), [&]() -> kensaku_dictionary* {
+    auto dictionary = std::make_unique<kensaku_dictionary>();
+    std::string problem;
+    errno = 0;
+    dictionary->words = kensaku::RomajiDictionary::Open(path, problem);
+    if (dictionary->words == nullptr) {
+      // A file read whole that holds no entries has no errno of its own.
+      const int why = problem == "holds no entries" ? 0 : errno;
+      SetError(error, why == ENOMEM ? KENSAKU_E_MEMORY : KENSAKU_E_OPEN,
+               std::string(path) + ": " + (why != 0 ? std::strerror(why) : problem));
+      return nullptr;
+    }
+    return dictionary.release();
+  });
+}
+
+void kensaku_dictionary_free(kensaku_dictionary* dictionary) { delete dictionary; }
+
+kensaku_query* kensaku_query_new_with(const char* const* patterns, const std::size_t* lengths,
+                                      std::size_t count, const kensaku_query_options* options,
+                                      int bound, const kensaku_dictionary* dictionary,
+                                      kensaku_error* error) {
+  ClearError(error);
   static constexpr kensaku::Bound kBounds[] = {kensaku::Bound::kNone, kensaku::Bound::kWord,
                                                kensaku::Bound::kLine};
   if (bound < KENSAKU_BOUND_NONE || bound > KENSAKU_BOUND_LINE) {
@@ -376,10 +423,10 @@ kensaku_query* kensaku_query_new_bounded(const char* const* patterns, const std:
     kensaku::QueryOptions q;
     static constexpr kensaku::SearchKind kKinds[] = {
         kensaku::SearchKind::kMatch, kensaku::SearchKind::kMatchs, kensaku::SearchKind::kInc,
-        kensaku::SearchKind::kRegex, kensaku::SearchKind::kInc};
+        kensaku::SearchKind::kRegex, kensaku::SearchKind::kInc, kensaku::SearchKind::kMatchs};
     q.kind = kKinds[o.kind];
-    q.romaji = o.kind == KENSAKU_KIND_ROMAJI;
-    if (q.romaji) q.dictionary = DefaultDictionary();
+    q.romaji = o.kind == KENSAKU_KIND_ROMAJI || o.kind == KENSAKU_KIND_ROMAJI_CONJUNCTIVE;
+    if (q.romaji && dictionary != nullptr) q.dictionary = dictionary->words;
     q.match = kensaku::MatchOptions(fold);
     if (!extras->empty()) q.extras = extras;
     auto query = std::make_unique<kensaku_query>();

@@ -114,8 +114,9 @@ std::vector<std::string> KanaOfRomaji(std::string_view romaji) {
       i += IsVowel(after) || after == 'y' ? 1 : 2;
       continue;
     }
-    if (rest[0] == 'n' && next != '\0' && !IsVowel(next) && next != 'y' && next != '\'') {
-      kana += "ん";  // n before a consonant
+    if ((rest[0] == 'n' && next != '\0' && !IsVowel(next) && next != 'y' && next != '\'') ||
+        (rest[0] == 'm' && (next == 'b' || next == 'p'))) {
+      kana += "ん";  // n before a consonant; Hepburn's m before b and p (shimbun, empitsu)
       ++i;
       continue;
     }

@@ -1,7 +1,8 @@
 // Romaji as a Japanese input method reads it: Hepburn and kunrei spellings (shi and si, tsu and
-// tu, ja, zya and jya), n before a consonant and nn or n', a doubled consonant as a small tsu,
-// x and l for small kana, '-' for the prolonged sound mark, and the v rows. A last syllable left
-// unfinished stands for every kana it may become (kensak: kensaka to kensako). Tests:
+// tu, ja, zya and jya), n before a consonant and nn or n' (Hepburn's m before b and p too), a
+// doubled consonant as a small tsu, x and l for small kana, '-' for the prolonged sound mark,
+// and the v rows. A last syllable left unfinished stands for every kana it may become (kensak:
+// kensaka to kensako). Tests:
 // tests/unit/romaji_test.cpp (a table of input-method spellings) and fuzz/romaji_fuzz.cpp.
 #ifndef KENSAKU_SRC_MATCH_ROMAJI_H_
 #define KENSAKU_SRC_MATCH_ROMAJI_H_

@@ -9,6 +9,7 @@
 #include "frame/limits.h"
 #include "match/pattern_error.h"
 #include "match/romaji.h"
+#include "mbchar/mbchar.h"
 
 #include "match/re2_or_none.h"
 
@@ -147,6 +148,53 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
 Query::~Query() = default;
 
 namespace {
+// A word of romaji as typed, and as the kana and dictionary words it stands for (internal form).
+std::vector<std::string> RomajiWords(const std::string& romaji, const RomajiDictionary* dictionary) {
+  std::vector<std::string> words{romaji};
+  for (const std::string& kana : KanaOfRomaji(romaji)) {
+    ExtraChars none;
+    std::string internal, problem;
+    if (InternalFromUtf8(kana, none, internal, problem)) words.push_back(internal);
+    if (dictionary != nullptr) {
+      for (std::string& word : dictionary->WordsFor(kana)) words.push_back(std::move(word));
+    }
+  }
+  return words;
+}
+
+// The terms of a conjunctive romaji pattern, split at '&' (empty ones dropped); the pattern
+// itself when it has none.
+std::vector<std::string> RomajiTerms(const std::string& entry) {
+  std::vector<std::string> terms;
+  std::string term;
+  for (std::size_t i = 0; i <= entry.size();) {
+    if (i == entry.size() || entry[i] == '&') {
+      if (!term.empty()) terms.push_back(std::move(term));
+      term.clear();
+      ++i;
+      continue;
+    }
+    const std::size_t n = static_cast<std::size_t>(CharLength(entry.c_str() + i));
+    term.append(entry, i, n);
+    i += n;
+  }
+  if (terms.empty()) terms.push_back(entry);
+  return terms;
+}
+
+// A regular expression that matches the text itself: ASCII punctuation escaped.
+std::string RegexOfText(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = static_cast<std::size_t>(CharLength(text.c_str() + i));
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (n == 1 && c < 0x80 && std::isalnum(c) == 0) out.push_back('\\');
+    out.append(text, i, n);
+    i += n;
+  }
+  return out;
+}
+
 std::vector<const char*> Pointers(const std::vector<std::string>& patterns) {
   std::vector<const char*> texts;
   texts.reserve(patterns.size());
@@ -185,20 +233,42 @@ EncodingQueries CompileForEncodings(std::vector<std::string> entries, const Quer
   if (options.romaji) {
     // Literal alternatives, compared with the kana and width folds: hiragana, katakana and
     // half-width kana alike, and a word that mixes them.
-    std::vector<std::string> words;
+    std::vector<std::vector<std::string>> terms;
+    bool joined = false;
     for (const std::string& entry : entries) {
-      words.push_back(entry);
-      for (const std::string& kana : KanaOfRomaji(entry)) {
-        ExtraChars none;
-        std::string internal, problem;
-        if (InternalFromUtf8(kana, none, internal, problem)) words.push_back(internal);
-        if (options.dictionary != nullptr) {
-          for (std::string& word : options.dictionary->WordsFor(kana)) words.push_back(std::move(word));
+      terms.push_back(options.kind == SearchKind::kMatchs ? RomajiTerms(entry)
+                                                          : std::vector<std::string>{entry});
+      joined = joined || terms.back().size() > 1;
+    }
+    if (joined) {
+      // Terms in order, each any of its words: one regular expression a pattern, which the
+      // conjunctive engine, one pattern-language term a term, cannot say.
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        std::string regex;
+        for (const std::string& term : terms[i]) {
+          if (!regex.empty()) regex += ".*?";
+          regex += "(?:";
+          bool first = true;
+          for (const std::string& word : RomajiWords(term, options.dictionary.get())) {
+            if (!first) regex += '|';
+            regex += RegexOfText(word);
+            first = false;
+          }
+          regex += ")";
+        }
+        entries[i] = std::move(regex);
+      }
+      options.kind = SearchKind::kRegex;
+    } else {
+      std::vector<std::string> words;
+      for (const std::vector<std::string>& term : terms) {
+        for (std::string& word : RomajiWords(term.front(), options.dictionary.get())) {
+          words.push_back(std::move(word));
         }
       }
+      entries = std::move(words);
+      options.kind = SearchKind::kInc;
     }
-    entries = std::move(words);
-    options.kind = SearchKind::kInc;
     options.romaji = false;
     options.match.fold_flags |= FoldKanaToKatakana | FoldToHalfWidth;
   }

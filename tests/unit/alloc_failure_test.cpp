@@ -74,6 +74,7 @@ struct Texts {
   std::string eucjp = "a \xB8\xA1\xBA\xF7 b\n\xB8\xA1 only\nno\n\xFF \xBA\xF7\xB8\xA1\xBA\xF7\n";
   std::string utf16;
   std::string path;
+  std::string dictionary;  // けんさく /検索/, in EUC-JP
 
   Texts() {
     utf16 = "\xFF\xFE";
@@ -212,6 +213,32 @@ void SingleTexts(Outcome& out) {
   }
   kensaku_query_free(query);
   if (out.code != 0) return;
+  // A romaji word through a dictionary the caller opens.
+  kensaku_error error;
+  kensaku_dictionary* dictionary = kensaku_dictionary_open(texts->dictionary.c_str(), &error);
+  if (dictionary == nullptr) {
+    out.code = error.code;
+    return;
+  }
+  kensaku_query_options options;
+  kensaku_query_options_init(&options);
+  options.kind = KENSAKU_KIND_ROMAJI;
+  const char* word = "kensaku";
+  query = kensaku_query_new_with(&word, nullptr, 1, &options, KENSAKU_BOUND_NONE, dictionary,
+                                 &error);
+  kensaku_dictionary_free(dictionary);
+  if (query == nullptr) {
+    out.code = error.code;
+    return;
+  }
+  const int hit = kensaku_query_match(query, texts->utf8.data(), 12, KENSAKU_ENCODING_UTF8,
+                                      nullptr, 0, nullptr);  // 検索する
+  kensaku_query_free(query);
+  if (hit < 0) {
+    out.code = hit;
+    return;
+  }
+  out.Add(HashOf(1, hit));
   char folded[64];
   const std::int64_t n = kensaku_fold_utf8(
       "けんさくＡ", 15, KENSAKU_FOLD_KANA_TO_KATAKANA | KENSAKU_FOLD_TO_HALF_WIDTH, folded,
@@ -237,6 +264,8 @@ class AllocationFailure : public ::testing::TestWithParam<Scenario> {
     texts = new Texts;
     texts->path = dir_ / "input.txt";
     WriteFile(texts->path, texts->sjis);
+    texts->dictionary = dir_ / "words.dict";
+    WriteFile(texts->dictionary, "\xA4\xB1\xA4\xF3\xA4\xB5\xA4\xAF /\xB8\xA1\xBA\xF7/\n");
   }
   static void TearDownTestSuite() {
     delete texts;

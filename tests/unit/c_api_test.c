@@ -301,6 +301,95 @@ static void test_errors_and_limits(void) {
   }
 }
 
+/* Romaji through a dictionary the caller opens, none, or the one $KENSAKU_ROMAJI_DICT names. */
+static void test_romaji(void) {
+  static const char words[] = "\xA4\xB1\xA4\xF3\xA4\xB5\xA4\xAF /\xB8\xA1\xBA\xF7/\n" /* けんさく /検索/ */
+                              "\xA4\xBF\xA4\xC8 /\xCE\xE3/\n";                           /* たと /例/ */
+  static const struct {
+    const char* pattern;
+    int kind;
+    int with_dictionary;
+    const char* line;
+    int hit;
+    uint64_t end; /* of the one span of a hit */
+  } rows[] = {
+      {"kensaku", KENSAKU_KIND_ROMAJI, 1, "\xE6\xA4\x9C\xE7\xB4\xA2", 1, 6}, /* 検索 */
+      {"kensaku", KENSAKU_KIND_ROMAJI, 0, "\xE6\xA4\x9C\xE7\xB4\xA2", 0, 0},
+      {"kensaku", KENSAKU_KIND_ROMAJI, 0, "\xEF\xBD\xB9\xEF\xBE\x9D\xE3\x81\x95\xE3\x81\x8F", 1, 12}, /* ｹﾝさく */
+      {"kensaku", KENSAKU_KIND_PATTERN, 1, "\xE6\xA4\x9C\xE7\xB4\xA2", 0, 0},
+      /* 例えば検索: both words, in order */
+      {"tato&kensaku", KENSAKU_KIND_ROMAJI_CONJUNCTIVE, 1,
+       "\xE4\xBE\x8B\xE3\x81\x88\xE3\x81\xB0\xE6\xA4\x9C\xE7\xB4\xA2", 1, 15},
+      /* 検索の例: not in order */
+      {"tato&kensaku", KENSAKU_KIND_ROMAJI_CONJUNCTIVE, 1,
+       "\xE6\xA4\x9C\xE7\xB4\xA2\xE3\x81\xAE\xE4\xBE\x8B", 0, 0},
+      /* タトケンサク: kana in another script, no dictionary */
+      {"tato&kensaku", KENSAKU_KIND_ROMAJI_CONJUNCTIVE, 0,
+       "\xE3\x82\xBF\xE3\x83\x88\xE3\x82\xB1\xE3\x83\xB3\xE3\x82\xB5\xE3\x82\xAF", 1, 18},
+  };
+  const char* path = "c_api_test.dict";
+  const char* empty = "c_api_test.empty.dict";
+  FILE* file = fopen(path, "wb");
+  kensaku_error e;
+  kensaku_dictionary* dictionary;
+  kensaku_query_options o;
+  size_t r;
+  fwrite(words, 1, sizeof words - 1, file);
+  fclose(file);
+  fclose(fopen(empty, "wb"));
+  dictionary = kensaku_dictionary_open(path, &e);
+  check(dictionary != NULL && e.code == 0, "a dictionary opens");
+  kensaku_query_options_init(&o);
+  for (r = 0; r < sizeof rows / sizeof rows[0]; ++r) {
+    uint64_t spans[4] = {0};
+    size_t count = 0;
+    kensaku_query* q;
+    o.kind = rows[r].kind;
+    q = kensaku_query_new_with(&rows[r].pattern, NULL, 1, &o, KENSAKU_BOUND_NONE,
+                               rows[r].with_dictionary ? dictionary : NULL, &e);
+    check(q != NULL, rows[r].pattern);
+    check(kensaku_query_match(q, rows[r].line, strlen(rows[r].line), KENSAKU_ENCODING_UTF8, spans,
+                              2, &count) == rows[r].hit &&
+              count == (size_t)rows[r].hit && (count == 0 || (spans[0] == 0 && spans[1] == rows[r].end)),
+          "a romaji query finds its words, in order");
+    kensaku_query_free(q);
+  }
+  { /* a compiled query keeps its words */
+    kensaku_query* q = kensaku_query_new_with(&rows[0].pattern, NULL, 1, &o, KENSAKU_BOUND_NONE,
+                                              dictionary, &e);
+    kensaku_dictionary_free(dictionary);
+    check(kensaku_query_match(q, rows[0].line, strlen(rows[0].line), KENSAKU_ENCODING_UTF8, NULL,
+                              0, NULL) == 1,
+          "a query outlives its dictionary");
+    kensaku_query_free(q);
+  }
+  check(kensaku_dictionary_open("/nonexistent/kensaku-dict", &e) == NULL &&
+            e.code == KENSAKU_E_OPEN && strstr(e.message, "/nonexistent/kensaku-dict") != NULL &&
+            strstr(e.message, strerror(ENOENT)) != NULL,
+        "a missing dictionary says which and why");
+  check(kensaku_dictionary_open(empty, &e) == NULL && e.code == KENSAKU_E_OPEN &&
+            strstr(e.message, "no entries") != NULL,
+        "a file without entries is no dictionary");
+  check(kensaku_dictionary_open(NULL, &e) == NULL && e.code == KENSAKU_E_ARGUMENT, "no path");
+  kensaku_dictionary_free(NULL);
+#ifndef _WIN32
+  { /* kensaku_query_new reads the file the environment names */
+    const char* pattern = "kensaku";
+    kensaku_query* q;
+    setenv("KENSAKU_ROMAJI_DICT", path, 1);
+    o.kind = KENSAKU_KIND_ROMAJI;
+    q = kensaku_query_new(&pattern, NULL, 1, &o, &e);
+    check(kensaku_query_match(q, "\xE6\xA4\x9C\xE7\xB4\xA2", 6, KENSAKU_ENCODING_UTF8, NULL, 0,
+                              NULL) == 1,
+          "$KENSAKU_ROMAJI_DICT");
+    kensaku_query_free(q);
+    unsetenv("KENSAKU_ROMAJI_DICT");
+  }
+#endif
+  remove(path);
+  remove(empty);
+}
+
 /* Patterns in UTF-8 find the same line in every encoding. */
 static void test_encodings(void) {
   static const struct {
@@ -410,6 +499,7 @@ int main(void) {
   test_against_each_line();
   test_errors_and_limits();
   test_encodings();
+  test_romaji();
   test_rules();
   test_threads();
   check(xSet(0xFFFF) == -1, "xSet sign-extends its 16-bit slot");

@@ -107,6 +107,10 @@ run --and -c 'bar&foo' s.txt
 expect "conjunctive terms in order" 1 $'0\n'
 run -c 'foo&bar' s.txt
 expect "& is a plain character of the pattern language" 0 $'1\n'
+run -s --romaji --and -n 'kensaku&kensaku' s.txt
+expect "romaji words joined by &, each in any script and width" 0 "2:$L2"$'\n'
+run -s --and --romaji -c 'bar&foo' s.txt
+expect "romaji words in order, --and before or after" 1 $'0\n'
 
 # The backslash: the second byte of ソ (0x83 0x5C) is no backslash.
 run -n -F '\' s.txt

@@ -26,6 +26,7 @@ TEST(RomajiTest, SpellingsAsInputMethodsTypeThem) {
       {"sanpo", {"さんぽ"}}, {"kanji", {"かんじ"}}, {"konnichiha", {"こんにちは"}},
       {"konnnichiha", {"こんにちは"}}, {"kan'i", {"かんい"}}, {"kanni", {"かんに"}},
       {"hannnou", {"はんのう"}}, {"shinbunshi", {"しんぶんし"}},
+      {"shimbunshi", {"しんぶんし"}}, {"empitsu", {"えんぴつ"}}, {"mma", {"っま"}},
       {"gakkou", {"がっこう"}}, {"zasshi", {"ざっし"}}, {"matcha", {"まっちゃ"}},
       {"kitte", {"きって"}}, {"xa", {"ぁ"}}, {"la", {"ぁ"}}, {"ltu", {"っ"}}, {"xtsu", {"っ"}},
       {"xya", {"ゃ"}}, {"xka", {"ゕ"}}, {"ra-men'ya", {"らーめんや"}}, {"wo", {"を"}},

@@ -50,7 +50,8 @@ void WarnOfCharsNoFileHolds(const std::vector<std::string>& patterns, const Extr
 // A search in the library's language that selected nothing, with a pattern that a regular
 // expression reads otherwise ("a|b"): the user is told, once, where regular expressions are.
 void NoteRegexSyntax(const Options& o, const std::vector<std::string>& patterns) {
-  const bool language = o.kind == SearchKind::kMatch || o.kind == SearchKind::kMatchs;
+  const bool language =
+      !o.romaji && (o.kind == SearchKind::kMatch || o.kind == SearchKind::kMatchs);
   if (!language || o.quiet || o.no_messages ||
       std::none_of(patterns.begin(), patterns.end(), HoldsRegexSyntax)) {
     return;

@@ -92,13 +92,18 @@ const OptionDef kOptions[] = {
      [](Options& o, Arg) { return o.kind = SearchKind::kRegex, o.romaji = false, true; }},
     {0, "romaji", nullptr, "Patterns",
      "patterns are romaji (kensaku, tato): found as the kana they type, in every script and width",
-     [](Options& o, Arg) { return o.kind = SearchKind::kInc, o.romaji = true, true; }},
+     [](Options& o, Arg) {
+       // With --and, before or after: romaji words joined by &.
+       if (o.kind != SearchKind::kMatchs) o.kind = SearchKind::kInc;
+       return o.romaji = true, true;
+     }},
     {0, "romaji-dict", "FILE", "Patterns",
      "the SKK dictionary --romaji finds kanji words in (default: $KENSAKU_ROMAJI_DICT, else "
      "/usr/share/skk/SKK-JISYO.L)",
      [](Options& o, Arg arg) { return o.romaji_dict = arg, true; }},
-    {0, "and", nullptr, "Patterns", "patterns are terms joined by &, all found in this order",
-     [](Options& o, Arg) { return o.kind = SearchKind::kMatchs, o.romaji = false, true; }},
+    {0, "and", nullptr, "Patterns",
+     "patterns are terms joined by &, all found in this order (with --romaji, romaji words)",
+     [](Options& o, Arg) { return o.kind = SearchKind::kMatchs, true; }},
     {'i', "ignore-case", nullptr, "Folding", "ignore the case of letters",
      [](Options& o, Arg) { return o.fold_flags |= FoldToUpper, true; }},
     {'k', "ignore-kana", nullptr, "Folding", "ignore hiragana against katakana",
