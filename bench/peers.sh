@@ -156,6 +156,21 @@ for ((i = 0; i < ${#cases[@]}; i += 4)); do
         (mu / u) / (ms / s), mu / r, r / u, me / e, mw / w, same }'
 done
 
+# The UTF-8 tree against rg on its home ground (no ignore files, hidden files searched).
+utf8_tree_mb=$(du -sb --apparent-size "$dir/tree-utf8" | awk '{ printf "%.1f", $1 / 1e6 }')
+printf '# UTF-8 tree: %s files, %s MB\n' "$(find "$dir/tree-utf8" -type f | wc -l)" \
+  "$utf8_tree_mb"
+printf '%-32s %8s %8s %6s   %s\n' case kensaku rg k/rg "counts: kensaku rg"
+for threads in 2 1; do
+  sum="| awk -F: '{ s += \$NF } END { print s + 0 }'"
+  tk=$(time_of "$cli -r -c -j$threads -F ファイル $dir/tree-utf8 $sum"); ck=$(cat "$work/out")
+  tr=$(time_of "rg -c -j$threads --no-ignore --hidden -F ファイル $dir/tree-utf8 $sum")
+  cr=$(cat "$work/out")
+  awk -v name="UTF-8 tree -F ファイル, -j$threads" -v mb="$utf8_tree_mb" -v k="$tk" -v r="$tr" \
+    -v counts="$ck $cr" 'BEGIN {
+      printf "%-32s %8.0f %8.0f %6.2f   %s\n", name, mb / k, mb / r, r / k, counts }'
+done
+
 # A tree with its files in five encodings, each read in its own: the count against the UTF-8
 # twin's.
 sum="| awk -F: '{ s += \$NF } END { print s + 0 }'"
