@@ -20,7 +20,14 @@ constexpr std::size_t kMinWindow = ReadBuffer::kWindow;
 
 }  // namespace
 
-ReadBuffer::ReadBuffer() : bytes_(new (std::nothrow) char[kBlock + kMaxLineBytes + 2]) {}
+// The bytes start half a page in: a read copies from the start of a page of the system's
+// cache, and a copy whose source and destination sit at nearly the same place in their pages
+// runs at a third of its speed (4 KiB aliasing), which a tree of small files pays on every file.
+ReadBuffer::ReadBuffer() : bytes_(new (std::nothrow) char[kBlock + kMaxLineBytes + 2 + 4096]) {
+  if (bytes_ == nullptr) return;
+  const auto at = reinterpret_cast<std::uintptr_t>(bytes_.get());
+  data_ = bytes_.get() + ((2048 - (at & 4095)) & 4095);
+}
 
 std::ptrdiff_t MemoryReader::Read(char* to, std::size_t n) {
   const std::size_t part = std::min(n, size_ - at_);
@@ -95,7 +102,8 @@ bool InputFile::MapRest() {
   const std::uint64_t read = consumed_ + end_;
   if (mapping == FileMapping::kNever || mapped_ != nullptr || !encoding_told_ || read == 0 ||
       failed() || reader_ != nullptr || transcoding_ != nullptr || !source_.short_read_ends() ||
-      !source_.opened_here() || grown_ != nullptr) {
+      !source_.opened_here() || grown_ != nullptr ||
+      (at_end_ && mapping != FileMapping::kAlways)) {  // read whole: most files of a tree
     return false;
   }
   // Every regular file when asked to (tests then meet mapped input of any size), or what

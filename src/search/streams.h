@@ -76,11 +76,12 @@ class ReadBuffer {
   static constexpr std::size_t kWindow = 1 << 15;
 
   ReadBuffer();
-  char* data() const { return bytes_.get(); }
-  bool ok() const { return bytes_ != nullptr; }
+  char* data() const { return data_; }
+  bool ok() const { return data_ != nullptr; }
 
  private:
   std::unique_ptr<char[]> bytes_;
+  char* data_ = nullptr;
 };
 
 class InputFile {
