@@ -66,6 +66,26 @@ std::vector<std::string> SplitAt(const std::string& text, char separator) {
   return parts;
 }
 
+// Whether the bytes are well-formed UTF-8 (no surrogates, nothing overlong or past U+10FFFF).
+bool IsUtf8(const std::string& s) {
+  for (std::size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    std::size_t n = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3
+                               : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    std::uint32_t u = n == 1 ? b : b & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k) {
+      const auto c = static_cast<unsigned char>(s[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      u = u << 6 | (c & 0x3F);
+    }
+    static const std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (u < kLeast[n] || u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF)) return false;
+    i += n;
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -122,6 +142,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CHECK(error.code == 0);
 
   const std::string& text = in.texts[3];
+  // Any text in any encoding turns into UTF-8, cut short to the room given.
+  for (int e = KENSAKU_ENCODING_AUTO; e <= KENSAKU_ENCODING_ISO2022JP; ++e) {
+    std::string utf8(3 * text.size() + 4, '\0');
+    const int64_t n = kensaku_to_utf8(e, text.data(), text.size(), utf8.data(), utf8.size() - 1);
+    CHECK(n >= 0 && static_cast<std::size_t>(n) < utf8.size() && utf8[n] == '\0');
+    utf8.resize(static_cast<std::size_t>(n));
+    CHECK(IsUtf8(utf8));
+    char head[8];
+    const std::size_t room = text.size() % 8;
+    CHECK(kensaku_to_utf8(e, text.data(), text.size(), head, room) == n);
+    if (room > 0) CHECK(std::strlen(head) <= room - 1);
+  }
   std::vector<Hit> buffered, streamed;
   kensaku_search* search = kensaku_search_buffer(query, text.data(), text.size(), &error);
   CHECK(search != nullptr);
