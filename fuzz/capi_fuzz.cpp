@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -65,6 +67,11 @@ std::vector<std::string> SplitAt(const std::string& text, char separator) {
   }
   return parts;
 }
+
+struct QueryFree {
+  void operator()(kensaku_query* q) const { kensaku_query_free(q); }
+};
+using Query = std::unique_ptr<kensaku_query, QueryFree>;
 
 // Whether the bytes are well-formed UTF-8 (no surrogates, nothing overlong or past U+10FFFF).
 bool IsUtf8(const std::string& s) {
@@ -129,17 +136,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lengths.push_back(p.size());
   }
   kensaku_error error;
-  kensaku_query* query =
-      kensaku_query_new_bounded(pointers.data(), s & 0x01 ? lengths.data() : nullptr,
-                                pointers.size(), &options, bound, &error);
-  if (invalid) CHECK(query == nullptr && error.code == KENSAKU_E_ARGUMENT);
-  if (query == nullptr) {
-    CHECK(error.code < 0 && error.message[0] != '\0');
-    CHECK(std::memchr(error.message, '\0', sizeof error.message) != nullptr);
-    if (error.code == KENSAKU_E_PATTERN) CHECK(error.pattern < patterns.size());
-    return 0;
+  // Compiling is most of the work: a query made for an earlier input of the same settings,
+  // options and patterns is used again (queries are made to be shared), so that inputs that
+  // differ in their text alone run fast.
+  static std::map<std::string, Query> queries;
+  const std::string key = std::string(1, static_cast<char>(s)) + o + '\0' + in.texts[1];
+  auto found = queries.find(key);
+  if (found == queries.end()) {
+    if (queries.size() >= 256) queries.clear();
+    Query made(kensaku_query_new_bounded(pointers.data(), s & 0x01 ? lengths.data() : nullptr,
+                                         pointers.size(), &options, bound, &error));
+    if (invalid) CHECK(made.get() == nullptr && error.code == KENSAKU_E_ARGUMENT);
+    if (made.get() == nullptr) {
+      CHECK(error.code < 0 && error.message[0] != '\0');
+      CHECK(std::memchr(error.message, '\0', sizeof error.message) != nullptr);
+      if (error.code == KENSAKU_E_PATTERN) CHECK(error.pattern < patterns.size());
+      return 0;
+    }
+    CHECK(error.code == 0);
+    found = queries.emplace(key, std::move(made)).first;
   }
-  CHECK(error.code == 0);
+  const kensaku_query* query = found->second.get();
 
   const std::string& text = in.texts[3];
   // Any text in any encoding turns into UTF-8, cut short to the room given.
@@ -208,6 +225,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!options.invert && options.spans) CHECK(spans == hit.spans);
   }
   if (options.max_count >= 0) CHECK(buffered.size() <= static_cast<std::size_t>(options.max_count));
-  kensaku_query_free(query);
   return 0;
 }
