@@ -85,11 +85,9 @@ class Twin {
 
   bool Try(std::size_t p, std::size_t n) {
     if (p == p_.size()) return n == n_.size();
+    // '*' takes nothing, or one character and is tried again.
     if (p_[p] == '*') {
-      for (std::size_t k = n;; k += CharAt(n_, k).bytes.size()) {
-        if (Match(p + 1, k)) return true;
-        if (k == n_.size()) return false;
-      }
+      return Match(p + 1, n) || (n < n_.size() && Match(p, n + CharAt(n_, n).bytes.size()));
     }
     if (n == n_.size()) return false;
     const Char c = CharAt(n_, n);
