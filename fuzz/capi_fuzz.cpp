@@ -209,6 +209,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const Hit& hit : buffered) {
     CHECK(hit.number > last && hit.offset <= text.size());
     last = hit.number;
+    // The offset is of the line's first byte in the text: there the line's own bytes are (and
+    // a LF or the end after them), or for UTF-16 the units that turn into it.
+    if (encoding <= KENSAKU_ENCODING_EUC_JP) {
+      CHECK(text.compare(hit.offset, hit.line.size(), hit.line) == 0);
+      const std::size_t end = hit.offset + hit.line.size();
+      CHECK(end == text.size() || text[end] == '\n');
+    } else if (encoding != KENSAKU_ENCODING_ISO2022JP &&
+               hit.line.find('\xFF') == std::string::npos) {
+      std::string rest(3 * (text.size() - hit.offset) + 4, '\0');
+      const int64_t n = kensaku_to_utf8(encoding, text.data() + hit.offset,
+                                        text.size() - hit.offset, rest.data(), rest.size());
+      CHECK(n >= 0 && rest.compare(0, hit.line.size(), hit.line) == 0);
+    }
     CHECK(hit.spans.size() % 2 == 0);
     if (options.invert || !options.spans) CHECK(hit.spans.empty());
     for (std::size_t i = 0; i < hit.spans.size(); i += 2) {
