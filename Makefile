@@ -85,7 +85,7 @@ bench-smoke: linux
 # Every fuzz target for a short while on every test run; `make fuzz` runs each for FUZZ_SECONDS
 # (60 by default) and fails on any finding. Each starts from its seeds in fuzz/corpus/ and keeps
 # what it finds in build/fuzz/corpus/.
-FUZZ_TARGETS = match regex romaji lines chars search format options
+FUZZ_TARGETS = match regex romaji lines chars search format options encodings capi json glob
 FUZZ_SECONDS ?= 60
 fuzz-smoke: FUZZ_SECONDS = 8
 fuzz-smoke fuzz: deps-all

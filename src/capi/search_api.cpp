@@ -650,7 +650,7 @@ std::int64_t kensaku_to_utf8(int encoding, const char* text, std::size_t length,
   kensaku_error error{};
   const std::int64_t n = Guarded(&error, std::int64_t{0}, [&] {
     std::string utf8;
-    kensaku::AppendTextAsUtf8(e, text, length, utf8);
+    kensaku::AppendTextAsValidUtf8(e, text, length, utf8);
     return CopyOut(utf8, out, capacity);
   });
   return error.code != 0 ? error.code : n;

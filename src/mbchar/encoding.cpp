@@ -692,6 +692,33 @@ void AppendTextAsUtf8(Encoding e, const char* text, std::size_t n, std::string& 
   }
 }
 
+void AppendTextAsValidUtf8(Encoding e, const char* text, std::size_t n, std::string& out) {
+  static constexpr char kReplacement[] = "\xEF\xBF\xBD";
+  if (ReadsAsUtf8(e)) {
+    std::string read;
+    Utf8Transcoder(e).Convert(text, n, true, read);
+    for (const char c : read) {
+      if (c == kBrokenByte) {
+        out += kReplacement;
+      } else {
+        out += c;
+      }
+    }
+  } else if (ReadAs(e) == Encoding::kUtf8) {
+    for (std::size_t i = 0; i < n;) {
+      const TextChar c = ReadTextChar(e, text + i, n - i);
+      if (c.broken) {
+        out += kReplacement;
+      } else {
+        out.append(text + i, c.length);
+      }
+      i += c.length;
+    }
+  } else {
+    AppendUtf8(e, text, n, out);
+  }
+}
+
 std::size_t FirstBrokenUtf8(const char* text, std::size_t n) {
   for (std::size_t at = 0; at < n;) {
     const TextChar c = ReadTextChar(Encoding::kUtf8, text + at, n - at);

@@ -88,6 +88,9 @@ void AppendUtf8Of(char32_t u, std::string& out);
 void AppendUtf8(Encoding e, const char* text, std::size_t n, std::string& out);
 // The same for a whole text in any encoding, the stateful ones turned as Utf8Transcoder does.
 void AppendTextAsUtf8(Encoding e, const char* text, std::size_t n, std::string& out);
+// As AppendTextAsUtf8, but every broken character becomes U+FFFD, in UTF-8 text too: the result
+// is always well-formed, as a caller outside the library expects UTF-8 to be.
+void AppendTextAsValidUtf8(Encoding e, const char* text, std::size_t n, std::string& out);
 
 // The first byte of a UTF-8 text that begins no well-formed character, or n.
 std::size_t FirstBrokenUtf8(const char* text, std::size_t n);

@@ -419,6 +419,31 @@ static void test_encodings(void) {
   kensaku_query_free(q);
 }
 
+/* kensaku_to_utf8 gives UTF-8 whatever it is given: a broken sequence of any encoding as U+FFFD,
+ * the stateful encodings' and UTF-8's own too. */
+static void test_to_utf8(void) {
+  static const struct {
+    int encoding;
+    const char* text;
+    size_t n;
+    const char* utf8;
+  } rows[] = {
+      {KENSAKU_ENCODING_SJIS, "a\xA0\x82\xA9", 4, "a\xEF\xBF\xBD\xE3\x81\x8B"},
+      {KENSAKU_ENCODING_EUC_JP, "a\xA1" "b", 3, "a\xEF\xBF\xBD" "b"},
+      {KENSAKU_ENCODING_UTF8, "a\xE3\x81" "b\xFF", 5, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"},
+      {KENSAKU_ENCODING_UTF16LE, "a\0\x00\xD8" "b\0", 6, "a\xEF\xBF\xBD" "b"},
+      {KENSAKU_ENCODING_UTF16BE, "\0a\xDC\x00\0b\0", 7, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"},
+      {KENSAKU_ENCODING_ISO2022JP, "a\x80\x1B$B$+\x1B(B", 10, "a\xEF\xBF\xBD\xE3\x81\x8B"},
+  };
+  size_t r;
+  for (r = 0; r < sizeof rows / sizeof rows[0]; ++r) {
+    char out[32];
+    const int64_t n = kensaku_to_utf8(rows[r].encoding, rows[r].text, rows[r].n, out, sizeof out);
+    check(n == (int64_t)strlen(rows[r].utf8) && strcmp(out, rows[r].utf8) == 0,
+          "broken sequences as U+FFFD");
+  }
+}
+
 /* The reentrant interface keeps the tool's rules, the exports their own: '.' and a negated set
  * take neither the end of the line nor a broken sequence there, and '^' alone matches every
  * line. */
@@ -500,6 +525,7 @@ int main(void) {
   test_errors_and_limits();
   test_encodings();
   test_romaji();
+  test_to_utf8();
   test_rules();
   test_threads();
   check(xSet(0xFFFF) == -1, "xSet sign-extends its 16-bit slot");
