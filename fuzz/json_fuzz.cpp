@@ -17,6 +17,7 @@
 #include "json_lines.h"
 #include "mbchar/encoding.h"
 #include "printer.h"
+#include "stats.h"
 
 namespace {
 
@@ -327,7 +328,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     end.selected = match;
     sink->Finish(end);
   }
-  out += run.Summary();
+  kensaku::cli::Skipped skipped;
+  skipped.Add(kensaku::cli::Skip::kBinary, in.settings >> 4 & 3);
+  out += run.Summary(skipped);
 
   int messages = 0;
   for (std::size_t from = 0; from < out.size();) {
