@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <numeric>
+#include <unordered_set>
 
 #include "frame/find_byte.h"
 #include "frame/limits.h"
@@ -162,6 +163,34 @@ std::vector<std::string> RomajiWords(const std::string& romaji, const RomajiDict
   return words;
 }
 
+// The words once each, less those that hold another whole (kensa gives 検索, and 検索エンジン
+// and 検索結果 with it): a line with the longer holds the shorter, so the list finds the same
+// lines, and a short list is searched faster. Not under -w or -x, where the longer word may be
+// bounded where the shorter is not.
+std::vector<std::string> WordsHoldingNoOther(std::vector<std::string> words) {
+  const std::unordered_set<std::string> all(words.begin(), words.end());
+  std::unordered_set<std::string> seen;
+  std::vector<std::string> kept;
+  std::vector<std::size_t> starts;
+  for (std::string& word : words) {
+    if (!seen.insert(word).second) continue;
+    starts.clear();
+    for (std::size_t at = 0; at < word.size(); at += DecodeText(word.c_str() + at).ByteCount()) {
+      starts.push_back(at);
+    }
+    starts.push_back(word.size());
+    bool holds = false;
+    for (std::size_t i = 0; i + 1 < starts.size() && !holds; ++i) {
+      for (std::size_t j = i + 1; j < starts.size() && !holds; ++j) {
+        if (i == 0 && j + 1 == starts.size()) continue;  // the word itself
+        holds = all.count(word.substr(starts[i], starts[j] - starts[i])) != 0;
+      }
+    }
+    if (!holds) kept.push_back(std::move(word));
+  }
+  return kept;
+}
+
 // The terms of a conjunctive romaji pattern, split at '&' (empty ones dropped); the pattern
 // itself when it has none.
 std::vector<std::string> RomajiTerms(const std::string& entry) {
@@ -266,7 +295,7 @@ EncodingQueries CompileForEncodings(std::vector<std::string> entries, const Quer
           words.push_back(std::move(word));
         }
       }
-      entries = std::move(words);
+      entries = bound == Bound::kNone ? WordsHoldingNoOther(std::move(words)) : std::move(words);
       options.kind = SearchKind::kInc;
     }
     options.romaji = false;
