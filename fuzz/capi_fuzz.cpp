@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   kensaku_query_options options;
   kensaku_query_options_init(&options);
-  options.kind = static_cast<int>(option(0) % 5);
+  options.kind = static_cast<int>(option(0) % 6);
   options.fold = option(1);
   options.encoding = static_cast<int>(option(2) % 7);
   options.max_count = option(3) == 0 ? -1 : static_cast<int64_t>(option(3) % 8);
@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (s & 0x80) {
     const int pattern_encoding = static_cast<int>(option(4) >> 2) % 7;
     switch (option(4) % 4) {
-      case 0: options.kind = option(0) & 1 ? -1 : 5 + static_cast<int>(option(0) >> 1); break;
+      case 0: options.kind = option(0) & 1 ? -1 : 6 + static_cast<int>(option(0) >> 1); break;
       case 1: options.fold |= 0x100u << (option(1) % 24); break;
       case 2: options.encoding = option(2) & 1 ? -1 : 7 + static_cast<int>(option(2) >> 1); break;
       default: options.pattern_encoding = pattern_encoding; break;
