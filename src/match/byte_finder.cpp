@@ -171,6 +171,11 @@ struct Sse2 {
     }
     return static_cast<unsigned>(_mm_movemask_epi8(any));
   }
+  static inline unsigned Is(const unsigned char* at, unsigned char byte) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(byte)))));
+  }
 };
 
 struct Avx2 {
@@ -184,6 +189,12 @@ struct Avx2 {
           any, _mm256_cmpeq_epi8(block, _mm256_set1_epi8(static_cast<char>(bytes[k]))));
     }
     return static_cast<unsigned>(_mm256_movemask_epi8(any));
+  }
+  __attribute__((target("avx2"))) static inline unsigned Is(const unsigned char* at,
+                                                            unsigned char byte) {
+    const __m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    return static_cast<unsigned>(_mm256_movemask_epi8(
+        _mm256_cmpeq_epi8(block, _mm256_set1_epi8(static_cast<char>(byte)))));
   }
 };
 
@@ -204,6 +215,18 @@ __attribute__((always_inline)) inline std::size_t ByteFinder::ProbedWith(const u
   const Probe& b = probes_[1];
   const std::size_t reach = (a.at > b.at ? a.at : b.at) + Vec::kWidth;  // bytes a block covers
   std::size_t i = 0;
+  if (a.count == 1 && b.count == 1) {
+    // An exact run: one compare a probe, two blocks a step, as most blocks hold no candidate.
+    for (; i + reach + Vec::kWidth <= n; i += 2 * Vec::kWidth) {
+      const std::uint64_t low = Vec::Is(t + i + a.at, a.bytes[0]) & Vec::Is(t + i + b.at, b.bytes[0]);
+      const std::uint64_t high = Vec::Is(t + i + Vec::kWidth + a.at, a.bytes[0]) &
+                                 Vec::Is(t + i + Vec::kWidth + b.at, b.bytes[0]);
+      for (std::uint64_t both = low | high << Vec::kWidth; both != 0; both &= both - 1) {
+        const std::size_t k = i + static_cast<std::size_t>(__builtin_ctzll(both));
+        if (k + m <= n && whole(k)) return k;
+      }
+    }
+  }
   for (; i + reach <= n; i += Vec::kWidth) {
     unsigned both =
         Vec::In(t + i + a.at, a.bytes) & Vec::In(t + i + b.at, b.bytes);
