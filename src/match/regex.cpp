@@ -197,7 +197,9 @@ class Writer {
           return;
         }
         if (!node.fold_case && direct_ == nullptr) {
-          out += Hex(scalars_.of[node.code]);
+          // A broken character (a line break here) matches nothing, as in a set.
+          out += scalars_.of[node.code] == U'\n' ? "[^\\x00-\\x{10FFFF}]"
+                                                  : Hex(scalars_.of[node.code]);
           return;
         }
         {
@@ -460,10 +462,11 @@ bool Regex::AsLiterals(const char* pattern, int fold_flags, const ExtraChars* ex
   if (!found.exact || writer.case_used() || found.strings.empty()) return false;
   for (const std::string& a : found.strings) {
     if (a.empty()) return false;
-    // A lone lead byte is a character here; a literal reads it with what follows.
+    // A lone lead byte is a character here; a literal reads it with what follows. A broken
+    // character is matched by nothing here; a literal finds its bytes.
     for (std::size_t i = 0; i < a.size();) {
       const MbChar c = DecodeText(a.c_str() + i);
-      if (c.code < 0x100 && IsLeadByte(c.code)) return false;
+      if ((c.code < 0x100 && IsLeadByte(c.code)) || universe.ScalarOf(c.code) == 0) return false;
       i += static_cast<std::size_t>(c.ByteCount());
     }
     for (const std::string& b : found.strings) {

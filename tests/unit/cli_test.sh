@@ -211,6 +211,14 @@ run -c x.y - < <(printf '\377\376x\0\0\330y\0\n\0')
 expect "no '.' for a lone surrogate in UTF-16" 1 $'0\n'
 run -c --encoding=iso-2022-jp x.y - < <(printf 'x\033$B\177\177\033(By\nx\033$B0!\033(By\n')
 expect "no '.' for a broken ISO-2022-JP character, one for a whole one" 0 $'1\n'
+# A broken byte in a Shift_JIS pattern matches nothing under -E, alone, in a group or in a set,
+# whether or not the regex is taken as literals (-F finds its bytes).
+for p in $'\377' $'(\271|\377)' $'[\271\377]' $'[\377]+'; do
+  run -c --encoding=sjis --pattern-encoding=sjis -E "$p" - < <(printf '\377\377\nabc\n')
+  expect "-E with a broken byte $(printf %q "$p")" 1 $'0\n'
+done
+run -c --encoding=sjis --pattern-encoding=sjis -F $'\377' - < <(printf '\377\377\nabc\n')
+expect "-F finds a broken byte's bytes" 0 $'1\n'
 run -c --encoding=sjis 'x. ' - < <(printf 'x\202 \nx\202\240 \n')
 expect "no '.' for a lead byte alone" 0 $'1\n'
 run -x --encoding=utf-8 'x.' - < <(printf 'x\nx\342\202\254\n')
