@@ -21,14 +21,6 @@
 
 namespace {
 
-#define CHECK(condition)                                      \
-  do {                                                        \
-    if (!(condition)) {                                       \
-      std::fprintf(stderr, "check failed: %s\n", #condition); \
-      __builtin_trap();                                       \
-    }                                                         \
-  } while (0)
-
 struct Hit {
   int64_t number;
   uint64_t offset;

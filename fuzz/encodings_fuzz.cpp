@@ -19,14 +19,6 @@ namespace {
 
 using kensaku::Encoding;
 
-#define CHECK(condition)                                          \
-  do {                                                            \
-    if (!(condition)) {                                           \
-      std::fprintf(stderr, "check failed: %s\n", #condition);     \
-      __builtin_trap();                                           \
-    }                                                             \
-  } while (0)
-
 // A character of the text: its scalar and, when code page 932 has it, that code.
 struct Char {
   char32_t u = 0;

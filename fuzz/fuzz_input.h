@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -35,5 +36,14 @@ inline Input Split(const std::uint8_t* data, std::size_t size, std::size_t count
 inline int FoldFlagsOf(std::uint8_t settings) { return settings & 0x7F; }
 
 }  // namespace kensaku_fuzz
+
+// A property the target holds: the condition is printed and the run stops on a finding.
+#define CHECK(condition)                                      \
+  do {                                                        \
+    if (!(condition)) {                                       \
+      std::fprintf(stderr, "check failed: %s\n", #condition); \
+      __builtin_trap();                                       \
+    }                                                         \
+  } while (0)
 
 #endif  // KENSAKU_FUZZ_FUZZ_INPUT_H_

@@ -17,14 +17,6 @@
 
 namespace {
 
-#define CHECK(condition)                                      \
-  do {                                                        \
-    if (!(condition)) {                                       \
-      std::fprintf(stderr, "check failed: %s\n", #condition); \
-      __builtin_trap();                                       \
-    }                                                         \
-  } while (0)
-
 // A character: a whole UTF-8 sequence, else one byte; ranges compare its code point, or the
 // byte.
 struct Char {

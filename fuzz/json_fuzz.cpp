@@ -21,14 +21,6 @@
 
 namespace {
 
-#define CHECK(condition)                                      \
-  do {                                                        \
-    if (!(condition)) {                                       \
-      std::fprintf(stderr, "check failed: %s\n", #condition); \
-      __builtin_trap();                                       \
-    }                                                         \
-  } while (0)
-
 // The checker's own branches are no coverage of the writer's: left out of what the fuzzer traces,
 // and fast.
 #define UNTRACED __attribute__((no_sanitize("coverage")))
@@ -294,10 +286,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<kensaku::LineSpan> parts;
   std::vector<std::pair<std::size_t, std::size_t>> expected_parts;
   std::size_t k = 0;
-  const std::string& spec = in.texts[1];
-  for (std::size_t i = 0; i + 1 < spec.size(); i += 2) {
-    const std::size_t from = std::min(k + (spec[i] & 7), starts.size() - 1);
-    const std::size_t to = std::min(from + (spec[i + 1] & 7), starts.size() - 1);
+  const std::string& steps = in.texts[1];  // each part: characters skipped, then its length
+  for (std::size_t i = 0; i + 1 < steps.size(); i += 2) {
+    const std::size_t from = std::min(k + (steps[i] & 7), starts.size() - 1);
+    const std::size_t to = std::min(from + (steps[i + 1] & 7), starts.size() - 1);
     parts.push_back({starts[from], starts[to]});
     expected_parts.emplace_back(at_expected[from], at_expected[to]);
     k = to;
