@@ -48,6 +48,44 @@ int Commonness(unsigned char b, Encoding text) {
 
 }  // namespace
 
+bool ByteFinder::ChooseProbes(const ByteSets& sets, Encoding text) {
+  // The two sets of at most kProbeBytes bytes that are least common; for an exact run of bytes,
+  // its two least common bytes.
+  int best[2] = {-1, -1};
+  int score[2] = {1 << 30, 1 << 30};
+  for (std::size_t i = 0; i < sets.size(); ++i) {
+    int n = 0, common = 0;
+    for (int b = 0; b < 256; ++b) {
+      if (sets[i][b]) {
+        ++n;
+        common += Commonness(static_cast<unsigned char>(b), text);
+      }
+    }
+    if (n == 0 || n > kProbeBytes) continue;
+    if (common < score[0]) {
+      best[1] = best[0];
+      score[1] = score[0];
+      best[0] = static_cast<int>(i);
+      score[0] = common;
+    } else if (common < score[1]) {
+      best[1] = static_cast<int>(i);
+      score[1] = common;
+    }
+  }
+  if (best[1] < 0) return false;
+  for (int k = 0; k < 2; ++k) {
+    Probe& probe = probes_[k];
+    probe.at = static_cast<std::size_t>(best[k]);
+    for (int b = 0; b < 256; ++b) {
+      if (sets[probe.at][b]) probe.bytes[probe.count++] = static_cast<unsigned char>(b);
+    }
+    // Every compare is made, with the loop unrolled and its broadcasts kept out of it: the
+    // first byte again in the places left over.
+    for (int j = probe.count; j < kProbeBytes; ++j) probe.bytes[j] = probe.bytes[0];
+  }
+  return true;
+}
+
 ByteFinder::ByteFinder(ByteRuns runs, Encoding text) : runs_(std::move(runs)) {
   for (ByteSets& run : runs_) {
     if (run.size() > kMaxRequiredSets) run.resize(kMaxRequiredSets);
@@ -58,10 +96,7 @@ ByteFinder::ByteFinder(ByteRuns runs, Encoding text) : runs_(std::move(runs)) {
     shortest_ = run.size() < shortest_ ? run.size() : shortest_;
     longest_ = run.size() > longest_ ? run.size() : longest_;
   }
-  if (runs_.size() > 1) {
-    any_ = std::make_shared<const ListFilter>(runs_);
-    return;
-  }
+  if (runs_.size() > 1) any_ = std::make_shared<const ListFilter>(runs_);
   if (runs_.size() == 1) sets_ = runs_[0];
   const std::size_t m = sets_.size();
   if (m == 1) {
@@ -74,43 +109,18 @@ ByteFinder::ByteFinder(ByteRuns runs, Encoding text) : runs_(std::move(runs)) {
     }
     if (n != 1) single_ = -1;
   }
-  // The two sets of at most kProbeBytes bytes that are least common, for the wide probe; for an
-  // exact run of bytes, its two least common bytes.
-  if (single_ < 0 && m >= 2) {
-    int best[2] = {-1, -1};
-    int score[2] = {1 << 30, 1 << 30};
-    for (std::size_t i = 0; i < m; ++i) {
-      int n = 0, common = 0;
-      for (int b = 0; b < 256; ++b) {
-        if (sets_[i][b]) {
-          ++n;
-          common += Commonness(static_cast<unsigned char>(b), text);
-        }
-      }
-      if (n == 0 || n > kProbeBytes) continue;
-      if (common < score[0]) {
-        best[1] = best[0];
-        score[1] = score[0];
-        best[0] = static_cast<int>(i);
-        score[0] = common;
-      } else if (common < score[1]) {
-        best[1] = static_cast<int>(i);
-        score[1] = common;
+  if (single_ < 0 && m >= 2) probed_ = ChooseProbes(sets_, text);
+  // A few alternatives that agree on a few bytes at two of their first places are probed there
+  // like one run, where the list filter's sweep would cost several times the compares.
+  if (any_ != nullptr && runs_.size() <= kMaxProbedRuns && shortest_ >= 2) {
+    ByteSets unions(shortest_);
+    for (std::size_t i = 0; i < shortest_; ++i) {
+      unions[i].fill(false);
+      for (const ByteSets& run : runs_) {
+        for (int b = 0; b < 256; ++b) unions[i][b] = unions[i][b] || run[i][b];
       }
     }
-    if (best[1] >= 0) {
-      probed_ = true;
-      for (int k = 0; k < 2; ++k) {
-        Probe& probe = probes_[k];
-        probe.at = static_cast<std::size_t>(best[k]);
-        for (int b = 0; b < 256; ++b) {
-          if (sets_[probe.at][b]) probe.bytes[probe.count++] = static_cast<unsigned char>(b);
-        }
-        // Every compare is made, with the loop unrolled and its broadcasts kept out of it: the
-        // first byte again in the places left over.
-        for (int k = probe.count; k < kProbeBytes; ++k) probe.bytes[k] = probe.bytes[0];
-      }
-    }
+    probed_ = ChooseProbes(unions, text);
   }
   // Horspool over sets: how far the window may move when its last byte is b.
   for (std::size_t& shift : shift_) shift = m;
@@ -123,8 +133,20 @@ ByteFinder::ByteFinder(ByteRuns runs, Encoding text) : runs_(std::move(runs)) {
 
 std::size_t ByteFinder::Find(const char* text, std::size_t n, std::size_t* length) const {
   if (any_ != nullptr) {
+    const auto* t = reinterpret_cast<const unsigned char*>(text);
+    std::size_t k = n;
+    if (probed_) {
+      if (n >= shortest_) k = Probed(t, n);
+      if (length != nullptr) {
+        *length = longest_;
+        for (const ByteSets& run : runs_) {
+          if (k < n && run.size() < *length && Holds(run, t + k, n - k)) *length = run.size();
+        }
+      }
+      return k;
+    }
     std::uint64_t found = 0;
-    const std::size_t k = any_->First(reinterpret_cast<const unsigned char*>(text), 0, n, found);
+    k = any_->First(t, 0, n, found);
     if (length != nullptr) {
       *length = longest_;
       for (; found != 0; found &= found - 1) {
@@ -204,8 +226,10 @@ struct Avx2 {
 template <typename Vec>
 __attribute__((always_inline)) inline std::size_t ByteFinder::ProbedWith(const unsigned char* t,
                                                                          std::size_t n) const {
-  const std::size_t m = sets_.size();
+  // Of several alternatives, the shortest is the least every place must hold.
+  const std::size_t m = any_ != nullptr ? shortest_ : sets_.size();
   auto whole = [&](std::size_t i) {
+    if (any_ != nullptr) return At(t + i, n - i);
     for (std::size_t k = 0; k < m; ++k) {
       if (!sets_[k][t[i + k]]) return false;
     }

@@ -23,6 +23,8 @@ class ListFilter;
 class ByteFinder {
  public:
   static constexpr int kProbeBytes = 4;
+  // More alternatives than this are swept for by the list filter, probes or not.
+  static constexpr std::size_t kMaxProbedRuns = 16;
 
   // text: the encoding of the text searched, whose commonest bytes are the worst to probe for.
   explicit ByteFinder(ByteRuns runs, Encoding text = Encoding::kCp932);
@@ -47,10 +49,7 @@ class ByteFinder {
   bool At(const unsigned char* p, std::size_t available) const {
     if (any_ == nullptr) return available >= sets_.size() && At(p);
     for (const ByteSets& run : runs_) {
-      if (run.size() > available) continue;
-      std::size_t k = 0;
-      while (k < run.size() && run[k][p[k]]) ++k;
-      if (k == run.size()) return true;
+      if (Holds(run, p, available)) return true;
     }
     return false;
   }
@@ -74,6 +73,13 @@ class ByteFinder {
   }
 
  private:
+  static bool Holds(const ByteSets& run, const unsigned char* p, std::size_t available) {
+    if (run.size() > available) return false;
+    std::size_t k = 0;
+    while (k < run.size() && run[k][p[k]]) ++k;
+    return k == run.size();
+  }
+  bool ChooseProbes(const ByteSets& sets, Encoding text);
   std::size_t Probed(const unsigned char* t, std::size_t n) const;
   std::size_t ProbedAvx2(const unsigned char* t, std::size_t n) const;
   template <typename Vec>

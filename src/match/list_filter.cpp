@@ -18,19 +18,27 @@ namespace {
 // One place at a time: the tails of the vector loops, and processors without SSSE3.
 struct Scalar {
   static constexpr std::size_t kWidth = 0;
+  static constexpr int kHalves = 2;
   explicit Scalar(const ListFilter&) {}
   unsigned Candidates(const unsigned char*, unsigned char*) const { return 0; }
 };
 
-// The buckets of both halves at each place of a block: bit k of the result when some bucket
-// survives at p + k, and out[k], out[kWidth + k] its buckets 0-7 and 8-15.
+// The buckets of the halves in use at each place of a block: bit k of the result when some
+// bucket survives at p + k, and out[k], out[kWidth + k] its buckets 0-7 and 8-15 (the second
+// only with two halves: a list of eight entries or fewer keeps to the first).
+template <int kUsed>
 struct Ssse3 {
   static constexpr std::size_t kWidth = 16;
-  __attribute__((target("ssse3"))) explicit Ssse3(const ListFilter& f) : offsets(f.offsets()) {
+  static constexpr int kHalves = kUsed;
+  __attribute__((target("ssse3"))) explicit Ssse3(const ListFilter& f) {
     for (int half = 0; half < 2; ++half) {
-      for (std::size_t j = 0; j < offsets; ++j) {
-        lo[half][j] = _mm_load_si128(reinterpret_cast<const __m128i*>(f.lo(half, j)));
-        hi[half][j] = _mm_load_si128(reinterpret_cast<const __m128i*>(f.hi(half, j)));
+      for (std::size_t j = 0; j < ListFilter::kOffsets; ++j) {
+        lo[half][j] = j < f.offsets()
+                          ? _mm_load_si128(reinterpret_cast<const __m128i*>(f.lo(half, j)))
+                          : _mm_set1_epi8(-1);
+        hi[half][j] = j < f.offsets()
+                          ? _mm_load_si128(reinterpret_cast<const __m128i*>(f.hi(half, j)))
+                          : _mm_set1_epi8(-1);
       }
     }
   }
@@ -38,33 +46,41 @@ struct Ssse3 {
                                                        unsigned char* out) const {
     const __m128i nibble = _mm_set1_epi8(0x0F);
     __m128i r0 = _mm_set1_epi8(-1), r1 = r0;
-    for (std::size_t j = 0; j < offsets; ++j) {
+    for (std::size_t j = 0; j < ListFilter::kOffsets; ++j) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j));
       const __m128i low = _mm_and_si128(v, nibble);
       const __m128i high = _mm_and_si128(_mm_srli_epi16(v, 4), nibble);
       r0 = _mm_and_si128(
           r0, _mm_and_si128(_mm_shuffle_epi8(lo[0][j], low), _mm_shuffle_epi8(hi[0][j], high)));
-      r1 = _mm_and_si128(
-          r1, _mm_and_si128(_mm_shuffle_epi8(lo[1][j], low), _mm_shuffle_epi8(hi[1][j], high)));
+      if constexpr (kHalves == 2) {
+        r1 = _mm_and_si128(r1, _mm_and_si128(_mm_shuffle_epi8(lo[1][j], low),
+                                             _mm_shuffle_epi8(hi[1][j], high)));
+      }
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), r0);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kWidth), r1);
-    const __m128i none = _mm_cmpeq_epi8(_mm_or_si128(r0, r1), _mm_setzero_si128());
+    if constexpr (kHalves == 2) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kWidth), r1);
+      r0 = _mm_or_si128(r0, r1);
+    }
+    const __m128i none = _mm_cmpeq_epi8(r0, _mm_setzero_si128());
     return ~static_cast<unsigned>(_mm_movemask_epi8(none)) & 0xFFFF;
   }
-  std::size_t offsets;
   __m128i lo[2][ListFilter::kOffsets], hi[2][ListFilter::kOffsets];
 };
 
+template <int kUsed>
 struct Avx2 {
   static constexpr std::size_t kWidth = 32;
-  __attribute__((target("avx2"))) explicit Avx2(const ListFilter& f) : offsets(f.offsets()) {
+  static constexpr int kHalves = kUsed;
+  __attribute__((target("avx2"))) explicit Avx2(const ListFilter& f) {
     for (int half = 0; half < 2; ++half) {
-      for (std::size_t j = 0; j < offsets; ++j) {
-        lo[half][j] = _mm256_broadcastsi128_si256(
-            _mm_load_si128(reinterpret_cast<const __m128i*>(f.lo(half, j))));
-        hi[half][j] = _mm256_broadcastsi128_si256(
-            _mm_load_si128(reinterpret_cast<const __m128i*>(f.hi(half, j))));
+      for (std::size_t j = 0; j < ListFilter::kOffsets; ++j) {
+        lo[half][j] = j < f.offsets() ? _mm256_broadcastsi128_si256(_mm_load_si128(
+                                            reinterpret_cast<const __m128i*>(f.lo(half, j))))
+                                      : _mm256_set1_epi8(-1);
+        hi[half][j] = j < f.offsets() ? _mm256_broadcastsi128_si256(_mm_load_si128(
+                                            reinterpret_cast<const __m128i*>(f.hi(half, j))))
+                                      : _mm256_set1_epi8(-1);
       }
     }
   }
@@ -72,21 +88,25 @@ struct Avx2 {
                                                       unsigned char* out) const {
     const __m256i nibble = _mm256_set1_epi8(0x0F);
     __m256i r0 = _mm256_set1_epi8(-1), r1 = r0;
-    for (std::size_t j = 0; j < offsets; ++j) {
+    for (std::size_t j = 0; j < ListFilter::kOffsets; ++j) {
       const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + j));
       const __m256i low = _mm256_and_si256(v, nibble);
       const __m256i high = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
       r0 = _mm256_and_si256(r0, _mm256_and_si256(_mm256_shuffle_epi8(lo[0][j], low),
                                                  _mm256_shuffle_epi8(hi[0][j], high)));
-      r1 = _mm256_and_si256(r1, _mm256_and_si256(_mm256_shuffle_epi8(lo[1][j], low),
-                                                 _mm256_shuffle_epi8(hi[1][j], high)));
+      if constexpr (kHalves == 2) {
+        r1 = _mm256_and_si256(r1, _mm256_and_si256(_mm256_shuffle_epi8(lo[1][j], low),
+                                                   _mm256_shuffle_epi8(hi[1][j], high)));
+      }
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), r0);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + kWidth), r1);
-    const __m256i none = _mm256_cmpeq_epi8(_mm256_or_si256(r0, r1), _mm256_setzero_si256());
+    if constexpr (kHalves == 2) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + kWidth), r1);
+      r0 = _mm256_or_si256(r0, r1);
+    }
+    const __m256i none = _mm256_cmpeq_epi8(r0, _mm256_setzero_si256());
     return ~static_cast<unsigned>(_mm256_movemask_epi8(none));
   }
-  std::size_t offsets;
   __m256i lo[2][ListFilter::kOffsets], hi[2][ListFilter::kOffsets];
 };
 
@@ -136,7 +156,8 @@ ListFilter::ListFilter(std::vector<ByteSets> runs) : runs_(std::move(runs)) {
                    [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
   for (std::size_t r = 0; r < n; ++r) {
     const std::size_t e = order[r];
-    const int bucket = static_cast<int>(r * kBuckets / n);
+    // A short list keeps to half the buckets, one entry each, and the sweep to half the work.
+    const int bucket = static_cast<int>(n <= kBuckets / 2 ? r : r * kBuckets / n);
     const int half = bucket / 8;
     const auto bit = static_cast<unsigned char>(1u << bucket % 8);
     bucket_entries_[bucket] |= std::uint64_t{1} << e;
@@ -261,13 +282,18 @@ __attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned
   };
   if constexpr (Vec::kWidth > 0) {
     const Vec vec(*this);
+    auto of = [](const unsigned char* buckets, std::size_t k) {
+      if constexpr (Vec::kHalves == 1) return static_cast<unsigned>(buckets[k]);
+      return static_cast<unsigned>(buckets[k] | buckets[Vec::kWidth + k] << 8);
+    };
     alignas(32) unsigned char buckets[2 * Vec::kWidth];
-    // Every load of a block stays before n.
-    const std::size_t reach = offsets_ - 1 + Vec::kWidth;
+    // Every load of a block stays before n. Each block loads at every offset, those past the
+    // tables' letting any byte through, so that the loop is unrolled whole.
+    const std::size_t reach = kOffsets - 1 + Vec::kWidth;
     for (; i + reach <= n; i += Vec::kWidth) {
       for (unsigned m = vec.Candidates(t + i, buckets); m != 0; m &= m - 1) {
         const std::size_t k = static_cast<std::size_t>(CountrZero(m));
-        if (at(t, i + k, n, buckets[k] | buckets[Vec::kWidth + k] << 8)) return i + k;
+        if (at(t, i + k, n, of(buckets, k))) return i + k;
       }
     }
     if (i >= n) return n;
@@ -279,7 +305,7 @@ __attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned
     auto first = [](std::size_t places) { return places >= 32 ? ~0u : (1u << places) - 1; };
     for (unsigned m = vec.Candidates(tail, buckets) & first(rest); m != 0; m &= m - 1) {
       const std::size_t k = static_cast<std::size_t>(CountrZero(m));
-      if (at(tail, k, rest, buckets[k] | buckets[Vec::kWidth + k] << 8, i)) return i + k;
+      if (at(tail, k, rest, of(buckets, k), i)) return i + k;
     }
     // A block of 16 covers fewer places than a tail may have.
     i += Vec::kWidth;
@@ -287,7 +313,7 @@ __attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned
     for (unsigned m = vec.Candidates(tail + Vec::kWidth, buckets) & first(n - i); m != 0;
          m &= m - 1) {
       const std::size_t k = static_cast<std::size_t>(CountrZero(m));
-      if (at(tail + Vec::kWidth, k, n - i, buckets[k] | buckets[Vec::kWidth + k] << 8, i)) {
+      if (at(tail + Vec::kWidth, k, n - i, of(buckets, k), i)) {
         return i + k;
       }
     }
@@ -304,14 +330,16 @@ __attribute__((target("ssse3"))) std::size_t ListFilter::RunSsse3(const unsigned
                                                                   std::size_t from, std::size_t n,
                                                                   bool all, std::uint64_t& found,
                                                                   std::uint32_t* places) const {
-  return Run<Ssse3>(t, from, n, all, found, places);
+  if (runs_.size() <= kBuckets / 2) return Run<Ssse3<1>>(t, from, n, all, found, places);
+  return Run<Ssse3<2>>(t, from, n, all, found, places);
 }
 
 __attribute__((target("avx2,bmi"))) std::size_t ListFilter::RunAvx2(const unsigned char* t,
                                                                     std::size_t from, std::size_t n,
                                                                     bool all, std::uint64_t& found,
                                                                     std::uint32_t* places) const {
-  return Run<Avx2>(t, from, n, all, found, places);
+  if (runs_.size() <= kBuckets / 2) return Run<Avx2<1>>(t, from, n, all, found, places);
+  return Run<Avx2<2>>(t, from, n, all, found, places);
 }
 
 std::size_t ListFilter::Dispatch(const unsigned char* t, std::size_t from, std::size_t n, bool all,
