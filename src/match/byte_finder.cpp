@@ -96,7 +96,10 @@ ByteFinder::ByteFinder(ByteRuns runs, Encoding text) : runs_(std::move(runs)) {
     shortest_ = run.size() < shortest_ ? run.size() : shortest_;
     longest_ = run.size() > longest_ ? run.size() : longest_;
   }
-  if (runs_.size() > 1) any_ = std::make_shared<const ListFilter>(runs_);
+  if (runs_.size() > 1) {
+    any_ = std::make_shared<const ListFilter>(runs_);
+    density_ = std::make_shared<Density>();
+  }
   if (runs_.size() == 1) sets_ = runs_[0];
   const std::size_t m = sets_.size();
   if (m == 1) {
@@ -139,8 +142,10 @@ std::size_t ByteFinder::Find(const char* text, std::size_t n, std::size_t* lengt
       if (n >= shortest_) k = Probed(t, n);
       if (length != nullptr) {
         *length = longest_;
-        for (const ByteSets& run : runs_) {
-          if (k < n && run.size() < *length && Holds(run, t + k, n - k)) *length = run.size();
+        for (std::uint64_t found = k < n ? any_->EntriesAt(t, k, n) : 0; found != 0;
+             found &= found - 1) {
+          const std::size_t size = runs_[static_cast<std::size_t>(CountrZero(found))].size();
+          if (size < *length) *length = size;
         }
       }
       return k;
@@ -222,19 +227,44 @@ struct Avx2 {
 
 }  // namespace
 
-// Inlined into each caller, which brings the instructions of its Vec.
-template <typename Vec>
+// Inlined into each caller, which brings the instructions of its Vec; kAny for several
+// alternatives.
+template <typename Vec, bool kAny>
 __attribute__((always_inline)) inline std::size_t ByteFinder::ProbedWith(const unsigned char* t,
                                                                          std::size_t n) const {
   // Of several alternatives, the shortest is the least every place must hold.
-  const std::size_t m = any_ != nullptr ? shortest_ : sets_.size();
+  const std::size_t m = kAny ? shortest_ : sets_.size();
   auto whole = [&](std::size_t i) {
-    if (any_ != nullptr) return At(t + i, n - i);
+    if constexpr (kAny) return any_->EntriesAt(t, i, n) != 0;
     for (std::size_t k = 0; k < m; ++k) {
       if (!sets_[k][t[i + k]]) return false;
     }
     return true;
   };
+  // The probes of several alternatives are shared bytes that a text may hold everywhere (the
+  // lead bytes of kana): once more than one place in 64 has passed them in vain, over this text
+  // or those before, the list filter's sweep takes over.
+  std::size_t missed = 0;
+  auto weigh = [&](std::size_t scanned) {
+    if (missed == 0) return false;
+    const std::uint64_t all = density_->missed.fetch_add(missed, std::memory_order_relaxed) + missed;
+    const std::uint64_t bytes = density_->scanned.fetch_add(scanned, std::memory_order_relaxed) + scanned;
+    if (all <= kDenseMisses || all * 64 <= bytes) return false;
+    density_->dense.store(true, std::memory_order_relaxed);
+    return true;
+  };
+  auto dense = [&](std::size_t k) {
+    return kAny && ++missed > kDenseMisses && missed * 64 > k && weigh(k);
+  };
+  auto found_at = [&](std::size_t k) {
+    if constexpr (kAny) weigh(k);
+    return k;
+  };
+  auto swept = [&](std::size_t i) {
+    std::uint64_t found = 0;
+    return any_->First(t, i, n, found);
+  };
+  if (kAny && density_->dense.load(std::memory_order_relaxed)) return swept(0);
   const Probe& a = probes_[0];
   const Probe& b = probes_[1];
   const std::size_t reach = (a.at > b.at ? a.at : b.at) + Vec::kWidth;  // bytes a block covers
@@ -247,7 +277,8 @@ __attribute__((always_inline)) inline std::size_t ByteFinder::ProbedWith(const u
                                  Vec::Is(t + i + Vec::kWidth + b.at, b.bytes[0]);
       for (std::uint64_t both = low | high << Vec::kWidth; both != 0; both &= both - 1) {
         const std::size_t k = i + static_cast<std::size_t>(__builtin_ctzll(both));
-        if (k + m <= n && whole(k)) return k;
+        if (k + m <= n && whole(k)) return found_at(k);
+        if (dense(k)) return swept(i);
       }
     }
   }
@@ -256,24 +287,28 @@ __attribute__((always_inline)) inline std::size_t ByteFinder::ProbedWith(const u
         Vec::In(t + i + a.at, a.bytes) & Vec::In(t + i + b.at, b.bytes);
     while (both != 0) {
       const std::size_t k = i + static_cast<std::size_t>(__builtin_ctz(both));
-      if (k + m <= n && whole(k)) return k;
+      if (k + m <= n && whole(k)) return found_at(k);
+      if (dense(k)) return swept(i);
       both &= both - 1;
     }
   }
   for (; i + m <= n; ++i) {
-    if (whole(i)) return i;
+    if (whole(i)) return found_at(i);
   }
-  return n;
+  return found_at(n);
 }
 
+template <bool kAny>
 __attribute__((target("avx2,bmi"))) std::size_t ByteFinder::ProbedAvx2(const unsigned char* t,
                                                                        std::size_t n) const {
-  return ProbedWith<Avx2>(t, n);
+  return ProbedWith<Avx2, kAny>(t, n);
 }
 
 std::size_t ByteFinder::Probed(const unsigned char* t, std::size_t n) const {
-  if (Simd() == SimdLevel::kAvx2) return ProbedAvx2(t, n);
-  return ProbedWith<Sse2>(t, n);
+  if (Simd() == SimdLevel::kAvx2) {
+    return any_ != nullptr ? ProbedAvx2<true>(t, n) : ProbedAvx2<false>(t, n);
+  }
+  return any_ != nullptr ? ProbedWith<Sse2, true>(t, n) : ProbedWith<Sse2, false>(t, n);
 }
 
 }  // namespace kensaku

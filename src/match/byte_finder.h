@@ -6,7 +6,9 @@
 #ifndef KENSAKU_SRC_MATCH_BYTE_FINDER_H_
 #define KENSAKU_SRC_MATCH_BYTE_FINDER_H_
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -25,6 +27,8 @@ class ByteFinder {
   static constexpr int kProbeBytes = 4;
   // More alternatives than this are swept for by the list filter, probes or not.
   static constexpr std::size_t kMaxProbedRuns = 16;
+  // Places passed by the probes and found wanting, in a text, before their share is weighed.
+  static constexpr std::size_t kDenseMisses = 64;
 
   // text: the encoding of the text searched, whose commonest bytes are the worst to probe for.
   explicit ByteFinder(ByteRuns runs, Encoding text = Encoding::kCp932);
@@ -81,14 +85,22 @@ class ByteFinder {
   }
   bool ChooseProbes(const ByteSets& sets, Encoding text);
   std::size_t Probed(const unsigned char* t, std::size_t n) const;
+  template <bool kAny>
   std::size_t ProbedAvx2(const unsigned char* t, std::size_t n) const;
-  template <typename Vec>
+  template <typename Vec, bool kAny>
   std::size_t ProbedWith(const unsigned char* t, std::size_t n) const;
 
   ByteRuns runs_;
   std::size_t shortest_ = 0, longest_ = 0;
   // Several alternatives are swept for at once.
   std::shared_ptr<const ListFilter> any_;
+  // How often their probes passed a place in vain, over every text searched (shared by copies
+  // and threads: a hint, never a result).
+  struct Density {
+    std::atomic<std::uint64_t> scanned{0}, missed{0};
+    std::atomic<bool> dense{false};
+  };
+  std::shared_ptr<Density> density_;
   // One alternative, and how it is found.
   ByteSets sets_;
   int single_ = -1;  // the one byte of a one-byte, one-set requirement

@@ -350,6 +350,11 @@ std::size_t ListFilter::Dispatch(const unsigned char* t, std::size_t from, std::
   return Run<Scalar>(t, from, n, all, found, places);
 }
 
+std::uint64_t ListFilter::EntriesAt(const unsigned char* t, std::size_t i, std::size_t n) const {
+  const unsigned buckets = Buckets(t, i, n);
+  return buckets == 0 ? 0 : Verify(t, i, n, buckets, 0);
+}
+
 std::size_t ListFilter::First(const unsigned char* t, std::size_t from, std::size_t n,
                               std::uint64_t& found) const {
   return Dispatch(t, from, n, false, found, nullptr);

@@ -37,6 +37,9 @@ class ListFilter {
   std::uint64_t Present(const unsigned char* t, std::size_t from, std::size_t n,
                         std::uint32_t* places = nullptr) const;
 
+  // The entries whose runs occur whole at place i of t[0, n), looked up as one place of the sweep.
+  std::uint64_t EntriesAt(const unsigned char* t, std::size_t i, std::size_t n) const;
+
   // The tables of buckets 0-7 (half 0) or 8-15 (half 1), for the vector loops.
   std::size_t offsets() const { return offsets_; }
   const unsigned char* lo(int half, std::size_t j) const { return lo_[half][j]; }
