@@ -244,11 +244,17 @@ __attribute__((always_inline)) inline std::size_t ByteFinder::ProbedWith(const u
   // The probes of several alternatives are shared bytes that a text may hold everywhere (the
   // lead bytes of kana): once more than one place in 64 has passed them in vain, over this text
   // or those before, the list filter's sweep takes over.
-  std::size_t missed = 0;
+  std::size_t missed = 0, told_missed = 0, told_scanned = 0;
   auto weigh = [&](std::size_t scanned) {
-    if (missed == 0) return false;
-    const std::uint64_t all = density_->missed.fetch_add(missed, std::memory_order_relaxed) + missed;
-    const std::uint64_t bytes = density_->scanned.fetch_add(scanned, std::memory_order_relaxed) + scanned;
+    if (missed == told_missed) return false;
+    const std::uint64_t all =
+        density_->missed.fetch_add(missed - told_missed, std::memory_order_relaxed) + missed -
+        told_missed;
+    const std::uint64_t bytes =
+        density_->scanned.fetch_add(scanned - told_scanned, std::memory_order_relaxed) + scanned -
+        told_scanned;
+    told_missed = missed;
+    told_scanned = scanned;
     if (all <= kDenseMisses || all * 64 <= bytes) return false;
     density_->dense.store(true, std::memory_order_relaxed);
     return true;
