@@ -1,10 +1,14 @@
 #include "match/byte_finder.h"
 
 #include <emmintrin.h>
+#include <tmmintrin.h>
 #include <immintrin.h>
 
+#include <algorithm>
 #include <bit>
+#include <iterator>
 #include <cstring>
+#include <vector>
 
 #include "frame/bits.h"
 #include "frame/cpu.h"
@@ -43,6 +47,22 @@ int Commonness(unsigned char b, Encoding text) {
       if (b >= 0x81 && b <= 0x83) return 9;
       if ((b >= 0x88 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEA)) return 6;
       return 3;
+  }
+}
+
+// Commonness as a rough share of a text's places.
+double ShareOf(unsigned char b, Encoding text) {
+  switch (Commonness(b, text)) {
+    case 20: return 0.2;
+    case 12: return 0.06;
+    case 9: return 0.05;
+    case 8: return 0.02;
+    case 7: return 0.015;
+    case 6: return 0.01;
+    case 5: return 0.006;
+    case 4: return 0.004;
+    case 3: return 0.002;
+    default: return 0.001;
   }
 }
 
@@ -113,17 +133,46 @@ ByteFinder::ByteFinder(ByteRuns runs, Encoding text) : runs_(std::move(runs)) {
     if (n != 1) single_ = -1;
   }
   if (single_ < 0 && m >= 2) probed_ = ChooseProbes(sets_, text);
-  // A few alternatives that agree on a few bytes at two of their first places are probed there
-  // like one run, where the list filter's sweep would cost several times the compares.
+  // A few alternatives are probed at two of their first places, each for every byte some
+  // alternative has there, where the estimated share of places passing both is small; the list
+  // filter's sweep costs several times the work.
   if (any_ != nullptr && runs_.size() <= kMaxProbedRuns && shortest_ >= 2) {
     ByteSets unions(shortest_);
+    std::vector<double> share(shortest_);
     for (std::size_t i = 0; i < shortest_; ++i) {
       unions[i].fill(false);
       for (const ByteSets& run : runs_) {
         for (int b = 0; b < 256; ++b) unions[i][b] = unions[i][b] || run[i][b];
       }
+      for (int b = 0; b < 256; ++b) {
+        if (unions[i][b]) share[i] += ShareOf(static_cast<unsigned char>(b), text);
+      }
     }
-    probed_ = ChooseProbes(unions, text);
+    double best = kMaxProbedShare;
+    for (std::size_t i = 0; i < shortest_; ++i) {
+      for (std::size_t j = i + 1; j < shortest_; ++j) {
+        if (share[i] * share[j] >= best) continue;
+        best = share[i] * share[j];
+        set_probes_[0].at = i;
+        set_probes_[1].at = j;
+        probed_ = true;
+      }
+    }
+    for (SetProbe& probe : set_probes_) {
+      if (!probed_) break;
+      // Each high half of a byte gets a bit (shared past eight: more bytes pass, none is lost);
+      // a byte is in the set when the tables of its halves share a bit.
+      int bit_of[16];
+      std::fill(std::begin(bit_of), std::end(bit_of), -1);
+      int next = 0;
+      for (int b = 0; b < 256; ++b) {
+        if (!unions[probe.at][b]) continue;
+        if (bit_of[b >> 4] < 0) bit_of[b >> 4] = next++ % 8;
+        const auto bit = static_cast<unsigned char>(1u << bit_of[b >> 4]);
+        probe.hi[b >> 4] = bit;
+        probe.lo[b & 15] |= bit;
+      }
+    }
   }
   // Horspool over sets: how far the window may move when its last byte is b.
   for (std::size_t& shift : shift_) shift = m;
@@ -205,8 +254,40 @@ struct Sse2 {
   }
 };
 
+// The places of a block whose byte is in a probe's set.
+struct Ssse3 : Sse2 {
+  __attribute__((target("ssse3"))) static inline unsigned InSet(const unsigned char* at,
+                                                                const unsigned char* lo,
+                                                                const unsigned char* hi) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    const __m128i both = _mm_and_si128(
+        _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(lo)),
+                         _mm_and_si128(block, nibble)),
+        _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(hi)),
+                         _mm_and_si128(_mm_srli_epi16(block, 4), nibble)));
+    return ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(both, _mm_setzero_si128()))) &
+           0xFFFF;
+  }
+};
+
 struct Avx2 {
   static constexpr std::size_t kWidth = 32;
+  __attribute__((target("avx2"))) static inline unsigned InSet(const unsigned char* at,
+                                                               const unsigned char* lo,
+                                                               const unsigned char* hi) {
+    const __m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i both = _mm256_and_si256(
+        _mm256_shuffle_epi8(
+            _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(lo))),
+            _mm256_and_si256(block, nibble)),
+        _mm256_shuffle_epi8(
+            _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(hi))),
+            _mm256_and_si256(_mm256_srli_epi16(block, 4), nibble)));
+    return ~static_cast<unsigned>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(both, _mm256_setzero_si256())));
+  }
   __attribute__((target("avx2"))) static inline unsigned In(const unsigned char* at,
                                                             const unsigned char* bytes) {
     const __m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
@@ -242,7 +323,7 @@ __attribute__((always_inline)) inline std::size_t ByteFinder::ProbedWith(const u
     return true;
   };
   // The probes of several alternatives are shared bytes that a text may hold everywhere (the
-  // lead bytes of kana): once more than one place in 64 has passed them in vain, over this text
+  // lead bytes of kana): once they pass places in vain too often (kDenseSpacing), over this text
   // or those before, the list filter's sweep takes over.
   std::size_t missed = 0, told_missed = 0, told_scanned = 0;
   auto weigh = [&](std::size_t scanned) {
@@ -255,12 +336,12 @@ __attribute__((always_inline)) inline std::size_t ByteFinder::ProbedWith(const u
         told_scanned;
     told_missed = missed;
     told_scanned = scanned;
-    if (all <= kDenseMisses || all * 64 <= bytes) return false;
+    if (all <= kDenseMisses || all * kDenseSpacing <= bytes) return false;
     density_->dense.store(true, std::memory_order_relaxed);
     return true;
   };
   auto dense = [&](std::size_t k) {
-    return kAny && ++missed > kDenseMisses && missed * 64 > k && weigh(k);
+    return kAny && ++missed > kDenseMisses && missed * kDenseSpacing > k && weigh(k);
   };
   auto found_at = [&](std::size_t k) {
     if constexpr (kAny) weigh(k);
@@ -273,9 +354,10 @@ __attribute__((always_inline)) inline std::size_t ByteFinder::ProbedWith(const u
   if (kAny && density_->dense.load(std::memory_order_relaxed)) return swept(0);
   const Probe& a = probes_[0];
   const Probe& b = probes_[1];
-  const std::size_t reach = (a.at > b.at ? a.at : b.at) + Vec::kWidth;  // bytes a block covers
+  const std::size_t a_at = kAny ? set_probes_[0].at : a.at, b_at = kAny ? set_probes_[1].at : b.at;
+  const std::size_t reach = (a_at > b_at ? a_at : b_at) + Vec::kWidth;  // bytes a block covers
   std::size_t i = 0;
-  if (a.count == 1 && b.count == 1) {
+  if (!kAny && a.count == 1 && b.count == 1) {
     // An exact run: one compare a probe, two blocks a step, as most blocks hold no candidate.
     for (; i + reach + Vec::kWidth <= n; i += 2 * Vec::kWidth) {
       const std::uint64_t low = Vec::Is(t + i + a.at, a.bytes[0]) & Vec::Is(t + i + b.at, b.bytes[0]);
@@ -289,8 +371,13 @@ __attribute__((always_inline)) inline std::size_t ByteFinder::ProbedWith(const u
     }
   }
   for (; i + reach <= n; i += Vec::kWidth) {
-    unsigned both =
-        Vec::In(t + i + a.at, a.bytes) & Vec::In(t + i + b.at, b.bytes);
+    unsigned both = 0;
+    if constexpr (kAny) {
+      both = Vec::InSet(t + i + a_at, set_probes_[0].lo, set_probes_[0].hi) &
+             Vec::InSet(t + i + b_at, set_probes_[1].lo, set_probes_[1].hi);
+    } else {
+      both = Vec::In(t + i + a.at, a.bytes) & Vec::In(t + i + b.at, b.bytes);
+    }
     while (both != 0) {
       const std::size_t k = i + static_cast<std::size_t>(__builtin_ctz(both));
       if (k + m <= n && whole(k)) return found_at(k);
@@ -310,11 +397,23 @@ __attribute__((target("avx2,bmi"))) std::size_t ByteFinder::ProbedAvx2(const uns
   return ProbedWith<Avx2, kAny>(t, n);
 }
 
+__attribute__((target("ssse3"))) std::size_t ByteFinder::ProbedSsse3(const unsigned char* t,
+                                                                     std::size_t n) const {
+  return ProbedWith<Ssse3, true>(t, n);
+}
+
 std::size_t ByteFinder::Probed(const unsigned char* t, std::size_t n) const {
-  if (Simd() == SimdLevel::kAvx2) {
+  const SimdLevel level = Simd();
+  if (level == SimdLevel::kAvx2) {
     return any_ != nullptr ? ProbedAvx2<true>(t, n) : ProbedAvx2<false>(t, n);
   }
-  return any_ != nullptr ? ProbedWith<Sse2, true>(t, n) : ProbedWith<Sse2, false>(t, n);
+  if (any_ == nullptr) return ProbedWith<Sse2, false>(t, n);
+  // Sets are looked up by a shuffle, which SSE2 lacks.
+  if (level == SimdLevel::kSse2) {
+    std::uint64_t found = 0;
+    return any_->First(t, 0, n, found);
+  }
+  return ProbedSsse3(t, n);
 }
 
 }  // namespace kensaku

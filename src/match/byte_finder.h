@@ -27,8 +27,13 @@ class ByteFinder {
   static constexpr int kProbeBytes = 4;
   // More alternatives than this are swept for by the list filter, probes or not.
   static constexpr std::size_t kMaxProbedRuns = 16;
+  // Probes of several alternatives are used when the estimated share of places passing both is
+  // below this.
+  static constexpr double kMaxProbedShare = 1.0 / 128;
   // Places passed by the probes and found wanting, in a text, before their share is weighed.
   static constexpr std::size_t kDenseMisses = 64;
+  // Past one miss in this many bytes, a candidate costs more than the sweep would.
+  static constexpr std::size_t kDenseSpacing = 512;
 
   // text: the encoding of the text searched, whose commonest bytes are the worst to probe for.
   explicit ByteFinder(ByteRuns runs, Encoding text = Encoding::kCp932);
@@ -87,6 +92,7 @@ class ByteFinder {
   std::size_t Probed(const unsigned char* t, std::size_t n) const;
   template <bool kAny>
   std::size_t ProbedAvx2(const unsigned char* t, std::size_t n) const;
+  std::size_t ProbedSsse3(const unsigned char* t, std::size_t n) const;
   template <typename Vec, bool kAny>
   std::size_t ProbedWith(const unsigned char* t, std::size_t n) const;
 
@@ -113,6 +119,14 @@ class ByteFinder {
   };
   bool probed_ = false;
   Probe probes_[2];
+  // Of several alternatives: at a place, the bytes any of them has there, looked up by each half
+  // of a byte in 16-entry tables (as the list filter does).
+  struct SetProbe {
+    std::size_t at = 0;
+    alignas(16) unsigned char lo[16] = {};
+    alignas(16) unsigned char hi[16] = {};
+  };
+  SetProbe set_probes_[2];
   std::size_t shift_[256];
 };
 
