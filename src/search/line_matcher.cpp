@@ -32,24 +32,30 @@ std::size_t FirstPartingTail(const unsigned char* p, std::size_t i, std::size_t 
   return i;
 }
 
-// The same, a block of places at a time: each place's byte and those after it compared.
+// The same, a block of places at a time: each place's byte and those after it compared, where
+// `readable` bytes may be read. A voicing mark is told by its last two bytes (82 99-9A, which
+// no other common character ends with) and checked whole; its lead byte (E3) begins most of
+// Japanese text.
 template <bool kMarks>
-std::size_t FirstPartingSse2(const unsigned char* p, std::size_t n) {
+std::size_t FirstPartingSse2(const unsigned char* p, std::size_t n, std::size_t readable) {
   auto eq = [](__m128i v, int b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b))); };
   std::size_t i = 0;
-  for (; i + 18 <= n; i += 16) {
+  for (; i < n && i + 18 <= readable; i += 16) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
     __m128i any = _mm_or_si128(_mm_and_si128(eq(a, 0xEF), eq(b, 0xB8)), eq(a, 0xF3));
     if (kMarks) {
       const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 2));
-      any = _mm_or_si128(any, _mm_and_si128(_mm_and_si128(eq(a, 0xE3), eq(b, 0x82)),
-                                            _mm_or_si128(eq(c, 0x99), eq(c, 0x9A))));
+      any = _mm_or_si128(any, _mm_and_si128(eq(b, 0x82), _mm_or_si128(eq(c, 0x99), eq(c, 0x9A))));
     }
-    const int found = _mm_movemask_epi8(any);
-    if (found != 0) return i + static_cast<std::size_t>(CountrZero(static_cast<unsigned>(found)));
+    for (auto found = static_cast<unsigned>(_mm_movemask_epi8(any)); found != 0;
+         found &= found - 1) {
+      const std::size_t k = i + static_cast<std::size_t>(CountrZero(found));
+      if (k >= n) return n;
+      if (PartingAt(p, k, n, kMarks)) return k;
+    }
   }
-  return FirstPartingTail(p, i, n, kMarks);
+  return FirstPartingTail(p, std::min(i, n), n, kMarks);
 }
 
 __attribute__((target("avx2"))) inline __m256i Eq256(__m256i v, int b) {
@@ -58,43 +64,36 @@ __attribute__((target("avx2"))) inline __m256i Eq256(__m256i v, int b) {
 
 template <bool kMarks>
 __attribute__((target("avx2"))) std::size_t FirstPartingAvx2(const unsigned char* p,
-                                                             std::size_t n) {
+                                                             std::size_t n, std::size_t readable) {
   std::size_t i = 0;
-  for (; i + 66 <= n; i += 64) {
-    // Most blocks hold no lead byte of either kind: one compare of each byte tells.
-    const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
-    const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
-    __m256i leads = _mm256_or_si256(_mm256_or_si256(Eq256(a0, 0xEF), Eq256(a0, 0xF3)),
-                                    _mm256_or_si256(Eq256(a1, 0xEF), Eq256(a1, 0xF3)));
+  for (; i < n && i + 34 <= readable; i += 32) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 1));
+    __m256i any = _mm256_or_si256(_mm256_and_si256(Eq256(a, 0xEF), Eq256(b, 0xB8)), Eq256(a, 0xF3));
     if (kMarks) {
-      leads = _mm256_or_si256(leads, _mm256_or_si256(Eq256(a0, 0xE3), Eq256(a1, 0xE3)));
+      const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 2));
+      any = _mm256_or_si256(
+          any, _mm256_and_si256(Eq256(b, 0x82), _mm256_or_si256(Eq256(c, 0x99), Eq256(c, 0x9A))));
     }
-    if (_mm256_movemask_epi8(leads) == 0) continue;
-    for (std::size_t k = i; k < i + 64; k += 32) {
-      const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k));
-      const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 1));
-      __m256i any = _mm256_or_si256(_mm256_and_si256(Eq256(a, 0xEF), Eq256(b, 0xB8)), Eq256(a, 0xF3));
-      if (kMarks) {
-        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 2));
-        any = _mm256_or_si256(any, _mm256_and_si256(_mm256_and_si256(Eq256(a, 0xE3), Eq256(b, 0x82)),
-                                                    _mm256_or_si256(Eq256(c, 0x99), Eq256(c, 0x9A))));
-      }
-      const int found = _mm256_movemask_epi8(any);
-      if (found != 0) return k + static_cast<std::size_t>(CountrZero(static_cast<unsigned>(found)));
+    for (auto found = static_cast<unsigned>(_mm256_movemask_epi8(any)); found != 0;
+         found &= found - 1) {
+      const std::size_t k = i + static_cast<std::size_t>(CountrZero(found));
+      if (k >= n) return n;
+      if (PartingAt(p, k, n, kMarks)) return k;
     }
   }
-  return FirstPartingTail(p, i, n, kMarks);
+  return FirstPartingTail(p, std::min(i, n), n, kMarks);
 }
 
 }  // namespace
 
-std::size_t FirstParting(const char* text, std::size_t n, bool marks) {
+std::size_t FirstParting(const char* text, std::size_t n, std::size_t readable, bool marks) {
   // Every window of a UTF-8 search as read is looked at: one pass, a block at a time.
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   if (Simd() == SimdLevel::kAvx2) {
-    return marks ? FirstPartingAvx2<true>(p, n) : FirstPartingAvx2<false>(p, n);
+    return marks ? FirstPartingAvx2<true>(p, n, readable) : FirstPartingAvx2<false>(p, n, readable);
   }
-  return marks ? FirstPartingSse2<true>(p, n) : FirstPartingSse2<false>(p, n);
+  return marks ? FirstPartingSse2<true>(p, n, readable) : FirstPartingSse2<false>(p, n, readable);
 }
 
 bool IsWordChar(Code c) {
@@ -230,8 +229,16 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
         first = std::min(first, cursor->FirstCandidate(text + from, n - from, at + from));
       }
       // A selector, or a combining mark, may part a literal's bytes: its line is read as read
-      // (the finders know the other marks' forms, as for literal searches).
-      first = from + FirstParting(text + from, first, query_.joins());
+      // (the finders know the other marks' forms, as for literal searches). Looked for to the
+      // window's end at once, and known clear up to there.
+      first += from;
+      const std::size_t clear =
+          std::max(from, selector_clear_to_ > at ? static_cast<std::size_t>(selector_clear_to_ - at) : 0);
+      if (clear < first) {
+        const std::size_t found = clear + FirstParting(text + clear, n - clear, n - clear, query_.joins());
+        selector_clear_to_ = at + (found < n ? found : (n > 3 ? n - 3 : 0));
+        first = std::min(first, found);
+      }
       const std::size_t start = LineStartBefore(text, first, n);
       if (first >= n) {
         if (start == 0 || first < n) retry_at_ = at + n;
@@ -306,10 +313,11 @@ std::size_t LineCursors::Find(InputFile& in) {
   if (selectors_ && encoding_ == Encoding::kUtf8 && first > 0) {
     const std::size_t from = selector_clear_to_ > at ? selector_clear_to_ - at : 0;
     if (from < first) {
-      const std::size_t limit = first;
-      first = from + FirstParting(text + from, limit - from, query_.joins());
+      // Looked for to the window's end at once: candidates may come every line.
+      const std::size_t found = from + FirstParting(text + from, n - from, n - from, query_.joins());
       // A sequence at the end of what was looked at may be cut off from the rest.
-      selector_clear_to_ = at + (first < limit ? first : (limit > 3 ? limit - 3 : 0));
+      selector_clear_to_ = at + (found < n ? found : (n > 3 ? n - 3 : 0));
+      first = std::min(first, found);
     }
   }
   const std::size_t whole = LineStartBefore(text, first, n);
@@ -506,7 +514,8 @@ bool LineMatcher::Hits(const MatchLine& line) {
   const bool parted =
       reading_.as_read && encoding_ == Encoding::kUtf8 && line.at != MatchLine::kAlone &&
       !cursors_->ClearBefore(line.at + line.text_length) &&
-      FirstParting(line.line, line.text_length, query_->joins()) < line.text_length;
+      FirstParting(line.line, line.text_length, line.text_length, query_->joins()) <
+          line.text_length;
   return engine_->HitsDecoded(internal_.text(), internal_.size(), line,
                               parted ? nullptr : cursors_.get(), span);
 }

@@ -87,8 +87,9 @@ class LineCursors {
 bool PlainUtf8(const char* line, std::size_t length, bool spacing);
 
 // Where the first variation selector (or, with `marks`, combining voicing mark) is in UTF-8
-// text, or n: the prefilters do not see through them.
-std::size_t FirstParting(const char* text, std::size_t n, bool marks);
+// text, or n: the prefilters do not see through them. `readable` (at least n) bytes may be read,
+// a sequence that goes on past n being cut off there.
+std::size_t FirstParting(const char* text, std::size_t n, std::size_t readable, bool marks);
 
 class LineMatcher {
  public:

@@ -9,12 +9,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "mbchar/encoding.h"
 #include "mbchar/internal_text.h"
 #include "search/file_source.h"
+#include "search/line_matcher.h"
 #include "search/searcher.h"
 #include "simd_levels.h"
 #include "sjis_gen.h"
@@ -306,6 +309,39 @@ TEST(EncodingsSearch, MappedFileCutShortOrReplaced) {
       }
     }
   }
+}
+
+// The pass that finds selectors and combining voicing marks, which the byte finders cannot see
+// through, against the obvious scan: every cut of a text, with more of it readable past the cut.
+TEST(EncodingsSearch, FirstPartingAgreesWithAScan) {
+  AtEachSimdLevel([] {
+    std::mt19937 rng(909);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const std::string alphabet = "\xE3\x82\x99\x9A\xEF\xB8\xF3\x81" "a\n";
+    for (int round = 0; round < 2000; ++round) {
+      std::string text;
+      // Mostly bytes that begin or end a mark, so that near misses are common.
+      for (int i = pick(0, 200); i > 0; --i) {
+        text += alphabet[static_cast<std::size_t>(pick(0, static_cast<int>(alphabet.size()) - 1))];
+      }
+      const std::unique_ptr<char[]> exact(new char[text.size() + 1]);
+      std::copy(text.begin(), text.end(), exact.get());
+      const auto* p = reinterpret_cast<const unsigned char*>(exact.get());
+      const std::size_t n = static_cast<std::size_t>(pick(0, static_cast<int>(text.size())));
+      for (const bool marks : {false, true}) {
+        std::size_t want = 0;
+        for (; want < n; ++want) {
+          const bool selector =
+              p[want] == 0xF3 || (p[want] == 0xEF && want + 1 < n && p[want + 1] == 0xB8);
+          const bool mark = marks && p[want] == 0xE3 && want + 2 < n && p[want + 1] == 0x82 &&
+                            (p[want + 2] == 0x99 || p[want + 2] == 0x9A);
+          if (selector || mark) break;
+        }
+        ASSERT_EQ(FirstParting(exact.get(), n, text.size(), marks), want)
+            << "round " << round << " marks " << marks << " n " << n << " text " << Shown(text);
+      }
+    }
+  });
 }
 
 }  // namespace
