@@ -27,6 +27,10 @@ inline bool PartingAt(const unsigned char* p, std::size_t i, std::size_t n, bool
          (marks && p[i] == 0xE3 && i + 2 < n && p[i + 1] == 0x82 && p[i + 2] - 0x99u < 2);
 }
 
+// How far past a candidate the parting pass looks at once: lines with candidates may come one
+// after another, and the stretch stays in the cache for the finders that read it next.
+constexpr std::size_t kPartingAhead = 16 * 1024;
+
 std::size_t FirstPartingTail(const unsigned char* p, std::size_t i, std::size_t n, bool marks) {
   while (i < n && !PartingAt(p, i, n, marks)) ++i;
   return i;
@@ -62,25 +66,47 @@ __attribute__((target("avx2"))) inline __m256i Eq256(__m256i v, int b) {
   return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(static_cast<char>(b)));
 }
 
+// The first place of the 32 from k that begins a sequence, n at or past n, or SIZE_MAX.
 template <bool kMarks>
-__attribute__((target("avx2"))) std::size_t FirstPartingAvx2(const unsigned char* p,
-                                                             std::size_t n, std::size_t readable) {
+__attribute__((target("avx2"), always_inline)) inline std::size_t PartingIn32(
+    const unsigned char* p, std::size_t k, std::size_t n) {
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k));
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 1));
+  __m256i any = _mm256_or_si256(_mm256_and_si256(Eq256(a, 0xEF), Eq256(b, 0xB8)), Eq256(a, 0xF3));
+  if (kMarks) {
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 2));
+    any = _mm256_or_si256(
+        any, _mm256_and_si256(Eq256(b, 0x82), _mm256_or_si256(Eq256(c, 0x99), Eq256(c, 0x9A))));
+  }
+  for (auto found = static_cast<unsigned>(_mm256_movemask_epi8(any)); found != 0;
+       found &= found - 1) {
+    const std::size_t at = k + static_cast<std::size_t>(CountrZero(found));
+    if (at >= n) return n;
+    if (PartingAt(p, at, n, kMarks)) return at;
+  }
+  return SIZE_MAX;
+}
+
+template <bool kMarks>
+__attribute__((target("avx2"))) std::size_t FirstPartingAvx2(const unsigned char* p, std::size_t n,
+                                                             std::size_t readable) {
   std::size_t i = 0;
+  if (!kMarks) {
+    // Most blocks hold no lead byte of a selector: one compare of each byte tells.
+    for (; i < n && i + 66 <= readable; i += 64) {
+      const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+      const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
+      const __m256i leads = _mm256_or_si256(_mm256_or_si256(Eq256(a0, 0xEF), Eq256(a0, 0xF3)),
+                                            _mm256_or_si256(Eq256(a1, 0xEF), Eq256(a1, 0xF3)));
+      if (_mm256_movemask_epi8(leads) == 0) continue;
+      for (std::size_t k = i; k < i + 64; k += 32) {
+        if (const std::size_t at = PartingIn32<kMarks>(p, k, n); at != SIZE_MAX) return at;
+      }
+    }
+  }
+  // A voicing mark's lead byte (E3) begins most of Japanese text: every block is looked at.
   for (; i < n && i + 34 <= readable; i += 32) {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 1));
-    __m256i any = _mm256_or_si256(_mm256_and_si256(Eq256(a, 0xEF), Eq256(b, 0xB8)), Eq256(a, 0xF3));
-    if (kMarks) {
-      const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 2));
-      any = _mm256_or_si256(
-          any, _mm256_and_si256(Eq256(b, 0x82), _mm256_or_si256(Eq256(c, 0x99), Eq256(c, 0x9A))));
-    }
-    for (auto found = static_cast<unsigned>(_mm256_movemask_epi8(any)); found != 0;
-         found &= found - 1) {
-      const std::size_t k = i + static_cast<std::size_t>(CountrZero(found));
-      if (k >= n) return n;
-      if (PartingAt(p, k, n, kMarks)) return k;
-    }
+    if (const std::size_t at = PartingIn32<kMarks>(p, i, n); at != SIZE_MAX) return at;
   }
   return FirstPartingTail(p, std::min(i, n), n, kMarks);
 }
@@ -229,14 +255,16 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
         first = std::min(first, cursor->FirstCandidate(text + from, n - from, at + from));
       }
       // A selector, or a combining mark, may part a literal's bytes: its line is read as read
-      // (the finders know the other marks' forms, as for literal searches). Looked for to the
-      // window's end at once, and known clear up to there.
+      // (the finders know the other marks' forms, as for literal searches). Looked for a
+      // stretch ahead at once, and known clear up to there.
       first += from;
       const std::size_t clear =
           std::max(from, selector_clear_to_ > at ? static_cast<std::size_t>(selector_clear_to_ - at) : 0);
       if (clear < first) {
-        const std::size_t found = clear + FirstParting(text + clear, n - clear, n - clear, query_.joins());
-        selector_clear_to_ = at + (found < n ? found : (n > 3 ? n - 3 : 0));
+        const std::size_t limit = std::min(n, std::max(first, clear + kPartingAhead));
+        const std::size_t found =
+            clear + FirstParting(text + clear, limit - clear, n - clear, query_.joins());
+        selector_clear_to_ = at + (found < limit ? found : (limit > 3 ? limit - 3 : 0));
         first = std::min(first, found);
       }
       const std::size_t start = LineStartBefore(text, first, n);
@@ -313,10 +341,12 @@ std::size_t LineCursors::Find(InputFile& in) {
   if (selectors_ && encoding_ == Encoding::kUtf8 && first > 0) {
     const std::size_t from = selector_clear_to_ > at ? selector_clear_to_ - at : 0;
     if (from < first) {
-      // Looked for to the window's end at once: candidates may come every line.
-      const std::size_t found = from + FirstParting(text + from, n - from, n - from, query_.joins());
+      // Looked for a stretch ahead at once: candidates may come every line.
+      const std::size_t limit = std::min(n, std::max(first, from + kPartingAhead));
+      const std::size_t found =
+          from + FirstParting(text + from, limit - from, n - from, query_.joins());
       // A sequence at the end of what was looked at may be cut off from the rest.
-      selector_clear_to_ = at + (found < n ? found : (n > 3 ? n - 3 : 0));
+      selector_clear_to_ = at + (found < limit ? found : (limit > 3 ? limit - 3 : 0));
       first = std::min(first, found);
     }
   }
