@@ -30,15 +30,11 @@ template <int kUsed>
 struct Ssse3 {
   static constexpr std::size_t kWidth = 16;
   static constexpr int kHalves = kUsed;
-  __attribute__((target("ssse3"))) explicit Ssse3(const ListFilter& f) {
+  __attribute__((target("ssse3"))) explicit Ssse3(const ListFilter& f) : offsets(f.offsets()) {
     for (int half = 0; half < 2; ++half) {
-      for (std::size_t j = 0; j < ListFilter::kOffsets; ++j) {
-        lo[half][j] = j < f.offsets()
-                          ? _mm_load_si128(reinterpret_cast<const __m128i*>(f.lo(half, j)))
-                          : _mm_set1_epi8(-1);
-        hi[half][j] = j < f.offsets()
-                          ? _mm_load_si128(reinterpret_cast<const __m128i*>(f.hi(half, j)))
-                          : _mm_set1_epi8(-1);
+      for (std::size_t j = 0; j < offsets; ++j) {
+        lo[half][j] = _mm_load_si128(reinterpret_cast<const __m128i*>(f.lo(half, j)));
+        hi[half][j] = _mm_load_si128(reinterpret_cast<const __m128i*>(f.hi(half, j)));
       }
     }
   }
@@ -46,7 +42,7 @@ struct Ssse3 {
                                                        unsigned char* out) const {
     const __m128i nibble = _mm_set1_epi8(0x0F);
     __m128i r0 = _mm_set1_epi8(-1), r1 = r0;
-    for (std::size_t j = 0; j < ListFilter::kOffsets; ++j) {
+    for (std::size_t j = 0; j < offsets; ++j) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j));
       const __m128i low = _mm_and_si128(v, nibble);
       const __m128i high = _mm_and_si128(_mm_srli_epi16(v, 4), nibble);
@@ -65,6 +61,7 @@ struct Ssse3 {
     const __m128i none = _mm_cmpeq_epi8(r0, _mm_setzero_si128());
     return ~static_cast<unsigned>(_mm_movemask_epi8(none)) & 0xFFFF;
   }
+  std::size_t offsets;
   __m128i lo[2][ListFilter::kOffsets], hi[2][ListFilter::kOffsets];
 };
 
@@ -72,15 +69,13 @@ template <int kUsed>
 struct Avx2 {
   static constexpr std::size_t kWidth = 32;
   static constexpr int kHalves = kUsed;
-  __attribute__((target("avx2"))) explicit Avx2(const ListFilter& f) {
+  __attribute__((target("avx2"))) explicit Avx2(const ListFilter& f) : offsets(f.offsets()) {
     for (int half = 0; half < 2; ++half) {
-      for (std::size_t j = 0; j < ListFilter::kOffsets; ++j) {
-        lo[half][j] = j < f.offsets() ? _mm256_broadcastsi128_si256(_mm_load_si128(
-                                            reinterpret_cast<const __m128i*>(f.lo(half, j))))
-                                      : _mm256_set1_epi8(-1);
-        hi[half][j] = j < f.offsets() ? _mm256_broadcastsi128_si256(_mm_load_si128(
-                                            reinterpret_cast<const __m128i*>(f.hi(half, j))))
-                                      : _mm256_set1_epi8(-1);
+      for (std::size_t j = 0; j < offsets; ++j) {
+        lo[half][j] = _mm256_broadcastsi128_si256(
+            _mm_load_si128(reinterpret_cast<const __m128i*>(f.lo(half, j))));
+        hi[half][j] = _mm256_broadcastsi128_si256(
+            _mm_load_si128(reinterpret_cast<const __m128i*>(f.hi(half, j))));
       }
     }
   }
@@ -88,7 +83,7 @@ struct Avx2 {
                                                       unsigned char* out) const {
     const __m256i nibble = _mm256_set1_epi8(0x0F);
     __m256i r0 = _mm256_set1_epi8(-1), r1 = r0;
-    for (std::size_t j = 0; j < ListFilter::kOffsets; ++j) {
+    for (std::size_t j = 0; j < offsets; ++j) {
       const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + j));
       const __m256i low = _mm256_and_si256(v, nibble);
       const __m256i high = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
@@ -107,6 +102,7 @@ struct Avx2 {
     const __m256i none = _mm256_cmpeq_epi8(r0, _mm256_setzero_si256());
     return ~static_cast<unsigned>(_mm256_movemask_epi8(none));
   }
+  std::size_t offsets;
   __m256i lo[2][ListFilter::kOffsets], hi[2][ListFilter::kOffsets];
 };
 
@@ -287,9 +283,8 @@ __attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned
       return static_cast<unsigned>(buckets[k] | buckets[Vec::kWidth + k] << 8);
     };
     alignas(32) unsigned char buckets[2 * Vec::kWidth];
-    // Every load of a block stays before n. Each block loads at every offset, those past the
-    // tables' letting any byte through, so that the loop is unrolled whole.
-    const std::size_t reach = kOffsets - 1 + Vec::kWidth;
+    // Every load of a block stays before n.
+    const std::size_t reach = offsets_ - 1 + Vec::kWidth;
     for (; i + reach <= n; i += Vec::kWidth) {
       for (unsigned m = vec.Candidates(t + i, buckets); m != 0; m &= m - 1) {
         const std::size_t k = static_cast<std::size_t>(CountrZero(m));
