@@ -18,7 +18,6 @@ namespace {
 // One place at a time: the tails of the vector loops, and processors without SSSE3.
 struct Scalar {
   static constexpr std::size_t kWidth = 0;
-  static constexpr int kHalves = 2;
   explicit Scalar(const ListFilter&) {}
   unsigned Candidates(const unsigned char*, unsigned char*) const { return 0; }
 };
