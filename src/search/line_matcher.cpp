@@ -91,20 +91,19 @@ template <bool kMarks>
 __attribute__((target("avx2"))) std::size_t FirstPartingAvx2(const unsigned char* p, std::size_t n,
                                                              std::size_t readable) {
   std::size_t i = 0;
-  if (!kMarks) {
-    // Most blocks hold no lead byte of a selector: one compare of each byte tells.
-    for (; i < n && i + 66 <= readable; i += 64) {
-      const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
-      const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
-      const __m256i leads = _mm256_or_si256(_mm256_or_si256(Eq256(a0, 0xEF), Eq256(a0, 0xF3)),
-                                            _mm256_or_si256(Eq256(a1, 0xEF), Eq256(a1, 0xF3)));
-      if (_mm256_movemask_epi8(leads) == 0) continue;
-      for (std::size_t k = i; k < i + 64; k += 32) {
-        if (const std::size_t at = PartingIn32<kMarks>(p, k, n); at != SIZE_MAX) return at;
-      }
+  // Most blocks of text with few kana hold no lead byte of either kind: one compare of each
+  // byte tells.
+  for (; i < n && i + 66 <= readable; i += 64) {
+    const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+    const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
+    __m256i leads = _mm256_or_si256(_mm256_or_si256(Eq256(a0, 0xEF), Eq256(a0, 0xF3)),
+                                    _mm256_or_si256(Eq256(a1, 0xEF), Eq256(a1, 0xF3)));
+    if (kMarks) leads = _mm256_or_si256(leads, _mm256_or_si256(Eq256(a0, 0xE3), Eq256(a1, 0xE3)));
+    if (_mm256_movemask_epi8(leads) == 0) continue;
+    for (std::size_t k = i; k < i + 64; k += 32) {
+      if (const std::size_t at = PartingIn32<kMarks>(p, k, n); at != SIZE_MAX) return at;
     }
   }
-  // A voicing mark's lead byte (E3) begins most of Japanese text: every block is looked at.
   for (; i < n && i + 34 <= readable; i += 32) {
     if (const std::size_t at = PartingIn32<kMarks>(p, i, n); at != SIZE_MAX) return at;
   }
