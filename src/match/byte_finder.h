@@ -1,8 +1,9 @@
 // The byte prefilter of the searches: a line can hold a match only if it holds, in a row, a byte
 // of each of the sets that every match holds, in one of their alternatives (see RequiredBytes of
 // the matchers). Finding one run is a memchr, a wide probe of two of its sets, or a Horspool
-// walk; finding one of several alternatives is the list filter's sweep over them. No character
-// is decoded.
+// walk. Finding one of a few alternatives is a wide probe of two places, each for the bytes any
+// alternative has there, until the probes prove too common; then, as for many, the list
+// filter's sweep over them. No character is decoded.
 #ifndef KENSAKU_SRC_MATCH_BYTE_FINDER_H_
 #define KENSAKU_SRC_MATCH_BYTE_FINDER_H_
 

@@ -1,10 +1,11 @@
 // Where the byte runs of a whole list may occur, found in one pass for all of its entries. The
-// entries are sorted into sixteen buckets by the first bytes of their runs; a table per byte
-// offset, looked up by each half of a byte, tells which buckets a byte may begin there, so that
-// 16 or 32 places are tried at once (SSSE3, AVX2) or one by one from the same tables. A place
-// where a bucket survives is checked against the few entries a hash of its first four bytes
-// names (entries whose first bytes are not one byte each: those of the bucket), the four bytes
-// at once, the next eight as one word, or the whole run.
+// entries are sorted into sixteen buckets (eight, one each, for eight entries or fewer) by the
+// first bytes of their runs; a table per byte offset, looked up by each half of a byte, tells
+// which buckets a byte may begin there, so that 16 or 32 places are tried at once (SSSE3, AVX2)
+// or one by one from the same tables. A place where a bucket survives is checked against the
+// few entries a hash of its first four bytes names (entries whose first bytes are not one byte
+// each: those of the bucket), the four bytes at once, the next eight as one word, or the whole
+// run.
 #ifndef KENSAKU_SRC_MATCH_LIST_FILTER_H_
 #define KENSAKU_SRC_MATCH_LIST_FILTER_H_
 
