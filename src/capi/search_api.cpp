@@ -126,22 +126,6 @@ std::shared_ptr<const kensaku::RomajiDictionary> DefaultDictionary() {
   return dictionary;
 }
 
-// Where byte `at` of a pattern in the internal form was in its UTF-8.
-std::size_t Utf8Offset(const std::string& internal, std::size_t at,
-                       const kensaku::ExtraChars& extras) {
-  std::string utf8;
-  for (std::size_t i = 0; i < internal.size() && i < at;) {
-    const kensaku::MbChar c = kensaku::DecodeText(internal.c_str() + i);
-    if (const char32_t u = extras.UnicodeOf(c.code)) {
-      utf8 += kensaku::FormsOfUnicode(Encoding::kUtf8, u).front();
-    } else if (!kensaku::AppendInternalUtf8(c.code, utf8)) {
-      utf8.push_back('?');
-    }
-    i += static_cast<std::size_t>(c.ByteCount());
-  }
-  return utf8.size();
-}
-
 // Each pattern in the internal form; false with the pattern and byte at fault.
 bool Entries(const char* const* patterns, const std::size_t* lengths, std::size_t count,
              bool utf8, kensaku::Reading reading, kensaku::ExtraChars& extras,
@@ -434,9 +418,10 @@ kensaku_query* kensaku_query_new_with(const char* const* patterns, const std::si
       query->queries = kensaku::CompileForEncodings(entries, q, kBounds[bound]);
     } catch (const kensaku::PatternError& e) {
       const std::size_t i = e.pattern();
-      const std::size_t at = o.pattern_encoding == KENSAKU_ENCODING_UTF8 && i < entries.size()
-                                 ? Utf8Offset(entries[i], e.position(), *extras)
-                                 : e.position();
+      std::size_t at = e.position();
+      if (o.pattern_encoding == KENSAKU_ENCODING_UTF8 && i < entries.size()) {
+        kensaku::InternalAsUtf8(entries[i], *extras, e.position(), &at);
+      }
       SetError(error, KENSAKU_E_PATTERN,
                "pattern " + std::to_string(i) + ", byte " + std::to_string(at) + ": " + e.what(), i,
                at);

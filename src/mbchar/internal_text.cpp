@@ -183,6 +183,25 @@ bool AppendInternalUtf8(Code c, std::string& out) {
   return true;
 }
 
+std::string InternalAsUtf8(std::string_view internal, const ExtraChars& extras, std::size_t at,
+                           std::size_t* utf8_at) {
+  std::string shown;
+  *utf8_at = 0;
+  std::size_t i = 0;
+  for (; i < internal.size();) {
+    if (i <= at) *utf8_at = shown.size();
+    const MbChar c = DecodeText(internal.data() + i);
+    if (const char32_t u = extras.UnicodeOf(c.code)) {
+      shown += FormsOfUnicode(Encoding::kUtf8, u).front();
+    } else if (!AppendInternalUtf8(c.code, shown)) {
+      shown.push_back('?');
+    }
+    i += static_cast<std::size_t>(c.ByteCount());
+  }
+  if (at >= internal.size()) *utf8_at = shown.size();
+  return shown;
+}
+
 namespace {
 
 // The mark a character is, when it joins the kana before it; -1 when it does not.

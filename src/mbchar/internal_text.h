@@ -72,6 +72,12 @@ class ExtraChars {
   std::unordered_map<char32_t, Code> codes_;
 };
 
+// A pattern in the internal form as the UTF-8 it was typed in (a code of no character as '?'),
+// and in `utf8_at` where its byte `at` falls there: the start of the character that holds it, or
+// the end.
+std::string InternalAsUtf8(std::string_view internal, const ExtraChars& extras, std::size_t at,
+                           std::size_t* utf8_at);
+
 // The internal code of a character read from a text.
 inline Code InternalCode(const TextChar& c, const ExtraChars* extras) {
   if (c.broken) return kBrokenChar;

@@ -125,21 +125,8 @@ std::string DescribePatternError(const PatternError& e, const std::vector<std::s
                                  const ExtraChars& extras) {
   if (e.pattern() >= patterns.size()) return e.what();
   // The pattern as typed (UTF-8), and the byte at fault counted in it.
-  const std::string& internal = patterns[e.pattern()];
-  std::string shown;
   std::size_t at = 0;
-  for (std::size_t i = 0; i < internal.size();) {
-    if (i <= e.position()) at = shown.size();
-    const MbChar c = DecodeText(internal.c_str() + i);
-    const char32_t extra = extras.UnicodeOf(c.code);
-    if (extra != 0) {
-      shown += FormsOfUnicode(Encoding::kUtf8, extra).front();
-    } else if (!AppendInternalUtf8(c.code, shown)) {
-      shown.push_back('?');
-    }
-    i += static_cast<std::size_t>(c.ByteCount());
-  }
-  if (e.position() >= internal.size()) at = shown.size();
+  const std::string shown = InternalAsUtf8(patterns[e.pattern()], extras, e.position(), &at);
   return "pattern '" + shown + "', byte " + std::to_string(at) + ": " + e.what();
 }
 
