@@ -360,7 +360,8 @@ __attribute__((always_inline)) inline std::size_t ByteFinder::ProbedWith(const u
   if (!kAny && a.count == 1 && b.count == 1) {
     // An exact run: one compare a probe, two blocks a step, as most blocks hold no candidate.
     for (; i + reach + Vec::kWidth <= n; i += 2 * Vec::kWidth) {
-      const std::uint64_t low = Vec::Is(t + i + a.at, a.bytes[0]) & Vec::Is(t + i + b.at, b.bytes[0]);
+      const std::uint64_t low =
+          Vec::Is(t + i + a.at, a.bytes[0]) & Vec::Is(t + i + b.at, b.bytes[0]);
       const std::uint64_t high = Vec::Is(t + i + Vec::kWidth + a.at, a.bytes[0]) &
                                  Vec::Is(t + i + Vec::kWidth + b.at, b.bytes[0]);
       for (std::uint64_t both = low | high << Vec::kWidth; both != 0; both &= both - 1) {

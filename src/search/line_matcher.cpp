@@ -256,16 +256,7 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
       // A selector, or a combining mark, may part a literal's bytes: its line is read as read
       // (the finders know the other marks' forms, as for literal searches). Looked for a
       // stretch ahead at once, and known clear up to there.
-      first += from;
-      const std::size_t clear =
-          std::max(from, selector_clear_to_ > at ? static_cast<std::size_t>(selector_clear_to_ - at) : 0);
-      if (clear < first) {
-        const std::size_t limit = std::min(n, std::max(first, clear + kPartingAhead));
-        const std::size_t found =
-            clear + FirstParting(text + clear, limit - clear, n - clear, query_.joins());
-        selector_clear_to_ = at + (found < limit ? found : (limit > 3 ? limit - 3 : 0));
-        first = std::min(first, found);
-      }
+      first = PartedBefore(text, n, at, from, from + first);
       const std::size_t start = LineStartBefore(text, first, n);
       if (first >= n) {
         if (start == 0 || first < n) retry_at_ = at + n;
@@ -328,6 +319,20 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
 
 #endif
 
+std::size_t LineCursors::PartedBefore(const char* text, std::size_t n, std::uint64_t at,
+                                      std::size_t from, std::size_t first) {
+  const std::size_t clear = std::max(
+      from, selector_clear_to_ > at ? static_cast<std::size_t>(selector_clear_to_ - at) : 0);
+  if (clear >= first) return first;
+  // Looked for a stretch ahead at once: candidates may come every line.
+  const std::size_t limit = std::min(n, std::max(first, clear + kPartingAhead));
+  const std::size_t found =
+      clear + FirstParting(text + clear, limit - clear, n - clear, query_.joins());
+  // A sequence at the end of what was looked at may be cut off from the rest.
+  selector_clear_to_ = at + (found < limit ? found : (limit > 3 ? limit - 3 : 0));
+  return std::min(first, found);
+}
+
 std::size_t LineCursors::Find(InputFile& in) {
   if (direct_ != nullptr) return FindDirect(in);
   if (!active_ || in.position() < retry_at_) return 0;
@@ -338,16 +343,7 @@ std::size_t LineCursors::Find(InputFile& in) {
   // A variation selector inside a match, or a kana written with a combining mark, parts the
   // bytes the prefilters look for: such lines are read in full.
   if (selectors_ && encoding_ == Encoding::kUtf8 && first > 0) {
-    const std::size_t from = selector_clear_to_ > at ? selector_clear_to_ - at : 0;
-    if (from < first) {
-      // Looked for a stretch ahead at once: candidates may come every line.
-      const std::size_t limit = std::min(n, std::max(first, from + kPartingAhead));
-      const std::size_t found =
-          from + FirstParting(text + from, limit - from, n - from, query_.joins());
-      // A sequence at the end of what was looked at may be cut off from the rest.
-      selector_clear_to_ = at + (found < limit ? found : (limit > 3 ? limit - 3 : 0));
-      first = std::min(first, found);
-    }
+    first = PartedBefore(text, n, at, 0, first);
   }
   const std::size_t whole = LineStartBefore(text, first, n);
   // The line that holds the place found is read next: look again after the place, not at every

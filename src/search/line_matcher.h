@@ -75,6 +75,11 @@ class LineCursors {
   std::uint64_t selector_clear_to_ = 0;  // no selector begins before this, in the input
 
   std::size_t FindDirect(InputFile& in);
+  // The first place before `first` (window places, the window starting at stream offset `at`)
+  // where a selector or mark begins, looked for from `from` on past what is known clear; or
+  // `first`.
+  std::size_t PartedBefore(const char* text, std::size_t n, std::uint64_t at, std::size_t from,
+                           std::size_t first);
   const re2::RE2* direct_ = nullptr;
   bool hit_ = false;  // the direct program's first match from searched_from_ on, in a whole line
   bool hit_plain_ = false;

@@ -69,7 +69,8 @@ TEST(ByteFinder, FirstPlaceOnGeneratedText) {
           text += alphabet[static_cast<std::size_t>(pick(0, 7))];
           continue;
         }
-        const ByteSets& sets = runs[static_cast<std::size_t>(pick(0, static_cast<int>(runs.size()) - 1))];
+        const ByteSets& sets =
+            runs[static_cast<std::size_t>(pick(0, static_cast<int>(runs.size()) - 1))];
         const bool miss = pick(0, 199) != 0;
         for (std::size_t k = 0; k < sets.size(); ++k) {
           std::string fit;
