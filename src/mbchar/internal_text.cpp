@@ -6,7 +6,6 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "frame/find_byte.h"
 #include "mbchar/case_fold.h"
 #include "mbchar/fold.h"
 #include "mbchar/fold_tables.h"
@@ -219,20 +218,45 @@ int MarkOf(Code c, Code before, bool spacing) {
 
 bool MayJoin(const char* text, std::size_t n, bool spacing, bool decoded) {
   const auto* p = reinterpret_cast<const unsigned char*>(text);
-  // A half-width mark: after a half-width kana unless the width fold joins it to any kana (a
-  // trail byte may look like either, which JoinMarks then tells).
-  for (const unsigned char mark : {0xDE, 0xDF}) {
-    for (const unsigned char* at = p; (at = FindByte(at, mark, n - (at - p))) != nullptr; ++at) {
-      if (spacing || (at > p && at[-1] - 0xA6u <= 0xDD - 0xA6)) return true;
-    }
-  }
-  auto pair = [&](unsigned char lead, unsigned char lo) {
-    for (const unsigned char* at = p; (at = FindByte(at, lead, n - (at - p))) != nullptr; ++at) {
-      if (at + 1 < p + n && static_cast<unsigned>(at[1] - lo) < 2u) return true;
+  // A half-width mark joins a half-width kana before it, or any kana under the width fold (a
+  // trail byte may look like either, which JoinMarks then tells); a combining mark (internal
+  // 0xEF40-41) or a spacing one (0x814A-4B, under the width fold) joins as a pair of bytes.
+  // Every pair of places is looked at in one pass, sixteen at a time: candidate lines are many.
+  auto mark_after = [&](std::size_t i) {
+    const unsigned before = p[i - 1], mark = p[i];
+    return ((mark & 0xFE) == 0xDE && (spacing || before - 0xA6u <= 0xDD - 0xA6)) ||
+           (decoded && before == 0xEF && mark - 0x40u < 2) ||
+           (spacing && before == 0x81 && mark - 0x4Au < 2);
+  };
+  if (n == 0) return false;
+  if (spacing && (p[0] & 0xFE) == 0xDE) return true;
+  auto eq = [](__m128i v, int b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b))); };
+  // Unsigned lo <= v <= hi, by a signed compare after moving the range to start at -128.
+  auto in = [](__m128i v, int lo, int hi) {
+    const __m128i moved = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(lo + 128)));
+    return _mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(hi - lo - 127)));
+  };
+  auto block = [&](std::size_t i) {
+    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
+    const __m128i mark = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    __m128i hit = eq(_mm_and_si128(mark, _mm_set1_epi8(static_cast<char>(0xFE))), 0xDE);
+    if (!spacing) hit = _mm_and_si128(hit, in(before, 0xA6, 0xDD));
+    if (decoded) hit = _mm_or_si128(hit, _mm_and_si128(eq(before, 0xEF), in(mark, 0x40, 0x41)));
+    if (spacing) hit = _mm_or_si128(hit, _mm_and_si128(eq(before, 0x81), in(mark, 0x4A, 0x4B)));
+    return _mm_movemask_epi8(hit) != 0;
+  };
+  if (n < 17) {
+    for (std::size_t i = 1; i < n; ++i) {
+      if (mark_after(i)) return true;
     }
     return false;
-  };
-  return (decoded && pair(0xEF, 0x40)) || (spacing && pair(0x81, 0x4A));
+  }
+  std::size_t i = 1;
+  for (; i + 16 <= n; i += 16) {
+    if (block(i)) return true;
+  }
+  // The last block overlaps the one before: lines are short, and a second look is harmless.
+  return i < n && block(n - 16);
 }
 
 bool MayJoinEncoded(Encoding e, const char* text, std::size_t n, bool spacing) {

@@ -149,9 +149,11 @@ class LineMatcher {
   class EngineOf;
 
   void DecodeLast();
-  // Whether a line read as it is must be read through InternalLine: its marks join kana.
+  // Whether a line read as it is must be read through InternalLine: its marks join kana, and
+  // an entry may tell the joined kana from its parts.
   bool Joins(const MatchLine& line) const {
-    return reading_.as_read && MayJoin(line.line, line.text_length, reading_.spacing, false);
+    return reading_.as_read && (query_->marks_touch() || query_->joins()) &&
+           MayJoin(line.line, line.text_length, reading_.spacing, false);
   }
   void FindParts(const MatchLine& line, const InternalLine* internal,
                  std::vector<LineSpan>& parts) const;
