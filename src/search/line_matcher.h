@@ -152,7 +152,7 @@ class LineMatcher {
   // Whether a line read as it is must be read through InternalLine: its marks join kana, and
   // an entry may tell the joined kana from its parts.
   bool Joins(const MatchLine& line) const {
-    return reading_.as_read && (query_->marks_touch() || query_->joins()) &&
+    return reading_.as_read && query_->cp932_marks_touch() &&
            MayJoin(line.line, line.text_length, reading_.spacing, false);
   }
   void FindParts(const MatchLine& line, const InternalLine* internal,

@@ -56,8 +56,9 @@ std::size_t TextLength(const char* line, std::size_t length) {
 namespace {
 
 // Whether a mark in text right after a literal's bytes, or one of them, may change what they
-// read as: its last character is a kana a mark joins, or it holds a mark.
-bool MarksMayTouch(const char* literal) {
+// read as: its last character is a kana a mark joins, or it holds a mark. In code page 932
+// text without the width fold only half-width marks after half-width kana join (`half_width`).
+bool MarksMayTouch(const char* literal, bool half_width = false) {
   Code last = 0;
   for (const char* p = literal; *p != '\0';) {
     const MbChar c = DecodeText(p);
@@ -70,6 +71,7 @@ bool MarksMayTouch(const char* literal) {
         last = c.code;
     }
   }
+  if (half_width && !(last >= 0xA6 && last <= 0xDD)) return false;
   return last != 0 && (JoinedKana(last, false) != 0 || JoinedKana(last, true) != 0);
 }
 
@@ -93,11 +95,17 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
       empty_entry_(options.empty_entry),
       start_entry_(options.start_entry) {
   if (kind_ == SearchKind::kInc) form_.whole_lines = true;
-  if (ReadingOf(fold_flags_).as_read && kind_ != SearchKind::kRegex) {
+  const Reading reading = ReadingOf(fold_flags_);
+  if (reading.as_read && kind_ != SearchKind::kRegex) {
     for (const char* p : patterns) {
       joins_ = joins_ || HoldsJoined(p, kind_ != SearchKind::kInc);
       marks_touch_ = marks_touch_ || kind_ != SearchKind::kInc || MarksMayTouch(p);
+      cp932_marks_touch_ =
+          cp932_marks_touch_ || kind_ != SearchKind::kInc || MarksMayTouch(p, !reading.spacing);
     }
+    // A joined kana is only ever one of a half-width pair there, which only the width fold
+    // makes one with the joined kana of a pattern.
+    cp932_marks_touch_ = cp932_marks_touch_ || (reading.spacing && joins_);
   }
   const auto group = static_cast<std::size_t>(kMaxPatterns);
   for (std::size_t i = 0; i < patterns.size(); i += group) {
@@ -112,7 +120,7 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
   }
   // A regex's bytes found are those of its literals: only they may be parted by a mark.
   if (ReadingOf(fold_flags_).as_read && kind_ == SearchKind::kRegex) {
-    marks_touch_ = true;
+    marks_touch_ = cp932_marks_touch_ = true;
     std::string direct;
     bool every = !groups_.empty();
     bool strong = true;

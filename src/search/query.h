@@ -80,6 +80,9 @@ class Query {
   // As read, whether a mark in a line may change a hit its bytes tell (LineMatcher): some
   // pattern is no literal, ends with a kana a mark joins, or holds a mark.
   bool marks_touch() const { return marks_touch_; }
+  // The same for code page 932 lines, which only half-width marks may join, and with the
+  // joined kana of patterns only under the width fold.
+  bool cp932_marks_touch() const { return cp932_marks_touch_; }
   const std::vector<std::unique_ptr<CompiledList>>& groups() const { return groups_; }
   // Regex entries: one RE2 of them all for UTF-8 text as it is (Regex::direct_program), or null.
   const re2::RE2* direct() const { return direct_.get(); }
@@ -103,6 +106,7 @@ class Query {
   bool start_entry_;
   bool joins_ = false;
   bool marks_touch_ = false;
+  bool cp932_marks_touch_ = false;
   std::vector<std::unique_ptr<CompiledList>> groups_;
   std::unique_ptr<re2::RE2> direct_;
   bool direct_after_literals_ = false;
