@@ -87,15 +87,31 @@ struct Cp932Reverse {
 const Cp932Reverse& Reverse() {
   static const Cp932Reverse reverse = [] {
     Cp932Reverse r;
-    r.codes.emplace_back(0, 0);
-    for (unsigned c = 1; c <= 0xFFFF; ++c) {
-      if (c > 0xFF && !IsDoubleCode(c)) continue;
-      const char32_t u = UnicodeOfCp932(static_cast<Code>(c));
-      if (u != 0) r.codes.emplace_back(u, static_cast<Code>(c));
+    // The codes in rank order (WriteRank: code order, 0xED and 0xEE last), then sorted by
+    // scalar keeping that order, a bucket a scalar: every tool run starts here.
+    std::vector<std::pair<char32_t, Code>> read;
+    auto add = [&](unsigned c) {
+      const char32_t u = Cp932Scalar(static_cast<Code>(c));
+      if (u != 0) read.emplace_back(u, static_cast<Code>(c));
+    };
+    for (unsigned c = 1; c <= 0xFF; ++c) add(c);
+    for (const bool late : {false, true}) {
+      for (unsigned lead = 0x81; lead <= 0xFF; ++lead) {
+        if (!IsLeadByte(lead) || (WriteRank(static_cast<Code>(lead << 8)) > 0xFFFF) != late) {
+          continue;
+        }
+        for (unsigned trail = 0x40; trail <= 0xFF; ++trail) {
+          if (IsTrailByte(trail)) add(lead << 8 | trail);
+        }
+      }
     }
-    std::sort(r.codes.begin(), r.codes.end(), [](const auto& a, const auto& b) {
-      return a.first != b.first ? a.first < b.first : WriteRank(a.second) < WriteRank(b.second);
-    });
+    std::vector<std::uint32_t> at(0x10002, 0);    // where each scalar's bucket starts, after (0, 0)
+    for (const auto& [u, c] : read) ++at[u + 2];  // code page 932 reads as the BMP alone
+    at[1] = 1;
+    for (std::size_t u = 2; u < at.size(); ++u) at[u] += at[u - 1];
+    r.codes.resize(read.size() + 1);
+    r.codes[0] = {0, 0};
+    for (const auto& entry : read) r.codes[at[entry.first + 1]++] = entry;
     r.written.assign(0x10000, 0);
     for (auto it = r.codes.rbegin(); it != r.codes.rend(); ++it) r.written[it->first] = it->second;
     for (const auto& [u, c] : kJisForms) r.written[u] = c;

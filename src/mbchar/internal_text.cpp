@@ -216,47 +216,58 @@ int MarkOf(Code c, Code before, bool spacing) {
 
 }  // namespace
 
-bool MayJoin(const char* text, std::size_t n, bool spacing, bool decoded) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
+namespace {
+
+// MayJoin, made for each reading: candidate lines are many, and most are short.
+template <bool kSpacing, bool kDecoded>
+bool MayJoinWith(const unsigned char* p, std::size_t n) {
   // A half-width mark joins a half-width kana before it, or any kana under the width fold (a
   // trail byte may look like either, which JoinMarks then tells); a combining mark (internal
   // 0xEF40-41) or a spacing one (0x814A-4B, under the width fold) joins as a pair of bytes.
-  // Every pair of places is looked at in one pass, sixteen at a time: candidate lines are many.
   auto mark_after = [&](std::size_t i) {
     const unsigned before = p[i - 1], mark = p[i];
-    return ((mark & 0xFE) == 0xDE && (spacing || before - 0xA6u <= 0xDD - 0xA6)) ||
-           (decoded && before == 0xEF && mark - 0x40u < 2) ||
-           (spacing && before == 0x81 && mark - 0x4Au < 2);
+    return ((mark & 0xFE) == 0xDE && (kSpacing || before - 0xA6u <= 0xDD - 0xA6)) ||
+           (kDecoded && before == 0xEF && mark - 0x40u < 2) ||
+           (kSpacing && before == 0x81 && mark - 0x4Au < 2);
   };
   if (n == 0) return false;
-  if (spacing && (p[0] & 0xFE) == 0xDE) return true;
-  auto eq = [](__m128i v, int b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b))); };
-  // Unsigned lo <= v <= hi, by a signed compare after moving the range to start at -128.
-  auto in = [](__m128i v, int lo, int hi) {
-    const __m128i moved = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(lo + 128)));
-    return _mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(hi - lo - 127)));
-  };
-  auto block = [&](std::size_t i) {
-    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
-    const __m128i mark = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    __m128i hit = eq(_mm_and_si128(mark, _mm_set1_epi8(static_cast<char>(0xFE))), 0xDE);
-    if (!spacing) hit = _mm_and_si128(hit, in(before, 0xA6, 0xDD));
-    if (decoded) hit = _mm_or_si128(hit, _mm_and_si128(eq(before, 0xEF), in(mark, 0x40, 0x41)));
-    if (spacing) hit = _mm_or_si128(hit, _mm_and_si128(eq(before, 0x81), in(mark, 0x4A, 0x4B)));
-    return _mm_movemask_epi8(hit) != 0;
-  };
+  if (kSpacing && (p[0] & 0xFE) == 0xDE) return true;
   if (n < 17) {
     for (std::size_t i = 1; i < n; ++i) {
       if (mark_after(i)) return true;
     }
     return false;
   }
+  auto eq = [](__m128i v, int b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b))); };
+  // Unsigned lo <= v <= hi, by a signed compare after moving the range to start at -128.
+  auto in = [](__m128i v, int lo, int hi) {
+    const __m128i moved = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(lo + 128)));
+    return _mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(hi - lo - 127)));
+  };
+  // Every pair of places, sixteen at a time.
+  auto block = [&](std::size_t i) {
+    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
+    const __m128i mark = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    __m128i hit = eq(_mm_and_si128(mark, _mm_set1_epi8(static_cast<char>(0xFE))), 0xDE);
+    if (!kSpacing) hit = _mm_and_si128(hit, in(before, 0xA6, 0xDD));
+    if (kDecoded) hit = _mm_or_si128(hit, _mm_and_si128(eq(before, 0xEF), in(mark, 0x40, 0x41)));
+    if (kSpacing) hit = _mm_or_si128(hit, _mm_and_si128(eq(before, 0x81), in(mark, 0x4A, 0x4B)));
+    return _mm_movemask_epi8(hit) != 0;
+  };
   std::size_t i = 1;
   for (; i + 16 <= n; i += 16) {
     if (block(i)) return true;
   }
-  // The last block overlaps the one before: lines are short, and a second look is harmless.
+  // The last block overlaps the one before: a second look is harmless.
   return i < n && block(n - 16);
+}
+
+}  // namespace
+
+bool MayJoin(const char* text, std::size_t n, bool spacing, bool decoded) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  if (spacing) return decoded ? MayJoinWith<true, true>(p, n) : MayJoinWith<true, false>(p, n);
+  return decoded ? MayJoinWith<false, true>(p, n) : MayJoinWith<false, false>(p, n);
 }
 
 bool MayJoinEncoded(Encoding e, const char* text, std::size_t n, bool spacing) {
