@@ -80,7 +80,7 @@ bool Inclusion::ComparedForms(const FormsIn& in,
           alternatives.push_back(std::move(form));
         }
       } else {
-        const std::vector<std::string>& own = FormsOfCp932(in.encoding, c);
+        const std::span<const std::string> own = FormsOfCp932(in.encoding, c);
         alternatives.insert(alternatives.end(), own.begin(), own.end());
       }
     }

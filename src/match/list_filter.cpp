@@ -146,9 +146,13 @@ ListFilter::ListFilter(std::vector<ByteSets> runs) : runs_(std::move(runs)) {
     return k;
   };
   std::vector<std::size_t> order(n);
-  for (std::size_t e = 0; e < n; ++e) order[e] = e;
+  std::vector<std::array<int, kOffsets + 1>> keys(n);
+  for (std::size_t e = 0; e < n; ++e) {
+    order[e] = e;
+    keys[e] = key(e);
+  }
   std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+                   [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
   for (std::size_t r = 0; r < n; ++r) {
     const std::size_t e = order[r];
     // A short list keeps to half the buckets, one entry each, and the sweep to half the work.

@@ -273,36 +273,64 @@ std::string BytesOf(Code c) {
   return bytes;
 }
 
-using FormTable = std::vector<std::vector<std::string>>;  // by slot
+// Every code's forms in one block, a slot's after those of the slots before it: short strings
+// in one allocation, where a vector a code made some 33,000 at the start of every run.
+struct FormTable {
+  std::vector<std::string> forms;
+  std::vector<std::uint32_t> start;  // by slot, and the end
+
+  // Built from each (slot, form) that `each` gives to the function it is called with.
+  template <typename Each>
+  explicit FormTable(Each each) : start(kCodeSlots + 2, 0) {
+    std::vector<std::pair<int, std::string>> given;
+    each([&](int slot, std::string form) { given.emplace_back(slot, std::move(form)); });
+    for (const auto& g : given) ++start[static_cast<std::size_t>(g.first) + 2];
+    for (std::size_t i = 2; i < start.size(); ++i) start[i] += start[i - 1];
+    forms.resize(given.size());
+    for (auto& g : given)
+      forms[start[static_cast<std::size_t>(g.first) + 1]++] = std::move(g.second);
+    start.pop_back();
+  }
+  std::span<const std::string> operator[](int slot) const {
+    const auto i = static_cast<std::size_t>(slot);
+    return {forms.data() + start[i], start[i + 1] - start[i]};
+  }
+};
 
 FormTable Cp932Forms() {
-  FormTable t(kCodeSlots);
-  for (unsigned c = 0; c <= 0xFFFF; ++c) {
-    const int slot = SlotOf(static_cast<Code>(c));
-    if (slot >= 0) t[slot].push_back(BytesOf(static_cast<Code>(c)));
-  }
-  return t;
+  return FormTable([](auto&& put) {
+    for (unsigned c = 0; c <= 0xFF; ++c)
+      put(SlotOf(static_cast<Code>(c)), BytesOf(static_cast<Code>(c)));
+    for (unsigned lead = 0x81; lead <= 0xFF; ++lead) {
+      if (!IsLeadByte(lead)) continue;
+      for (unsigned trail = 0x40; trail <= 0xFF; ++trail) {
+        if (IsTrailByte(trail))
+          put(SlotOf(static_cast<Code>(lead << 8 | trail)),
+              BytesOf(static_cast<Code>(lead << 8 | trail)));
+      }
+    }
+  });
 }
 
 FormTable Utf8Forms() {
-  FormTable t(kCodeSlots);
-  for (char32_t u = 0; u <= 0xFFFF; ++u) {  // code page 932 holds nothing beyond
-    const Code c = Cp932OfUnicode(u);
-    if ((c == 0 && u != 0) || !IsScalar(u)) continue;
-    std::string bytes;
-    AppendUtf8Of(u, bytes);
-    t[SlotOf(c)].push_back(std::move(bytes));
-  }
-  return t;
+  return FormTable([](auto&& put) {
+    for (char32_t u = 0; u <= 0xFFFF; ++u) {  // code page 932 holds nothing beyond
+      const Code c = Cp932OfUnicode(u);
+      if ((c == 0 && u != 0) || !IsScalar(u)) continue;
+      std::string bytes;
+      AppendUtf8Of(u, bytes);
+      put(SlotOf(c), std::move(bytes));
+    }
+  });
 }
 
 FormTable EucJpFormsByCode() {
-  FormTable t(kCodeSlots);
-  for (const auto& [u, bytes] : EucJpForms().forms) {
-    const Code c = Cp932OfUnicode(u);
-    if (c != 0 || u == 0) t[SlotOf(c)].push_back(bytes);
-  }
-  return t;
+  return FormTable([](auto&& put) {
+    for (const auto& [u, bytes] : EucJpForms().forms) {
+      const Code c = Cp932OfUnicode(u);
+      if (c != 0 || u == 0) put(SlotOf(c), bytes);
+    }
+  });
 }
 
 // --- The stateful encodings, one character (or escape) at a time. Each step takes the bytes
@@ -612,18 +640,17 @@ TextChar ReadTextChar(Encoding e, const char* text, std::size_t n) {
   }
 }
 
-const std::vector<std::string>& FormsOfCp932(Encoding e, Code c) {
-  static const std::vector<std::string> kNone;
+std::span<const std::string> FormsOfCp932(Encoding e, Code c) {
   const int slot = SlotOf(c);
-  if (slot < 0) return kNone;
+  if (slot < 0) return {};
   if (c < 0x80) {
     // ASCII is itself in every encoding: no need to build the tables for ASCII patterns.
-    static const FormTable ascii = [] {
-      FormTable t(0x80);
-      for (unsigned b = 0; b < 0x80; ++b) t[b].push_back(std::string(1, static_cast<char>(b)));
+    static const std::vector<std::string> ascii = [] {
+      std::vector<std::string> t;
+      for (unsigned b = 0; b < 0x80; ++b) t.emplace_back(1, static_cast<char>(b));
       return t;
     }();
-    return ascii[c];
+    return {&ascii[c], 1};
   }
   switch (ReadAs(e)) {
     case Encoding::kCp932: {

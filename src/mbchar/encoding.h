@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,7 +73,7 @@ TextChar ReadTextChar(Encoding e, const char* text, std::size_t n);
 
 // Every byte sequence of a UTF-8 or EUC-JP text that reads as a character whose code page 932 form
 // is c (for code page 932 itself, c's own bytes); empty when there is none.
-const std::vector<std::string>& FormsOfCp932(Encoding e, Code c);
+std::span<const std::string> FormsOfCp932(Encoding e, Code c);
 // Those that read as the Unicode scalar u, which code page 932 lacks; empty where the encoding
 // cannot hold it.
 std::vector<std::string> FormsOfUnicode(Encoding e, char32_t u);

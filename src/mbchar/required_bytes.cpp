@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <set>
 
 #include "frame/find_byte.h"
+#include "mbchar/case_fold.h"
 #include "mbchar/fold.h"
 #include "mbchar/internal_text.h"
-#include "mbchar/case_fold.h"
 #include "mbchar/variants.h"
 
 namespace kensaku {
@@ -16,8 +17,13 @@ namespace kensaku {
 double detail::Selectivity(const ByteSets& sets) {
   double score = 0;
   for (const ByteSet& set : sets) {
+    // Each bool is a byte of 0 or 1: a multiply sums the eight of a word into its top byte.
     int n = 0;
-    for (bool b : set) n += b;
+    for (std::size_t i = 0; i < set.size(); i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, set.data() + i, 8);
+      n += static_cast<int>(word * 0x0101010101010101u >> 56);
+    }
     score += 1.0 / n;
   }
   return score;

@@ -111,8 +111,10 @@ std::string Encoded(const Chars& line, Encoding e) {
           euc = std::string(1, static_cast<char>(u));
         } else {
           const Code c = Cp932OfUnicode(u);
-          const auto& forms =
-              c != 0 ? FormsOfCp932(Encoding::kEucJp, c) : FormsOfUnicode(Encoding::kEucJp, u);
+          const auto own = FormsOfCp932(Encoding::kEucJp, c);
+          const std::vector<std::string> forms =
+              c != 0 ? std::vector<std::string>(own.begin(), own.end())
+                     : FormsOfUnicode(Encoding::kEucJp, u);
           EXPECT_FALSE(forms.empty()) << std::hex << static_cast<unsigned>(u);
           if (!forms.empty()) euc = forms.front();
         }

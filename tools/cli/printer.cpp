@@ -140,8 +140,12 @@ void AppendIn(Encoding output, Encoding encoding, const char* text, std::size_t 
       out += static_cast<char>(code & 0xFF);
       continue;
     }
-    const std::vector<std::string>& forms =
-        code != 0 ? FormsOfCp932(output, code) : FormsOfUnicode(output, c.unicode);
+    if (code != 0) {
+      const std::span<const std::string> forms = FormsOfCp932(output, code);
+      out += forms.empty() ? std::string("?") : forms.front();
+      continue;
+    }
+    const std::vector<std::string> forms = FormsOfUnicode(output, c.unicode);
     out += forms.empty() ? std::string("?") : forms.front();
   }
 }
