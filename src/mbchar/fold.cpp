@@ -26,17 +26,27 @@ bool InFoldableRanges(unsigned c) { return c < kSingleEnd || (c >= kWideBegin &&
 FoldTable::FoldTable(int flags) : flags_(flags), every_code_((flags & FoldAsRead) != 0) {
   for (unsigned c = 0; c < 0x10000; ++c) map_[c] = static_cast<Code>(c);
   if (every_code_) {
+    // The codes a text may hold, by lead and trail byte: every run of the tool starts here.
+    std::vector<Code> codes;
+    for (unsigned c = 1; c < 0x100; ++c) codes.push_back(static_cast<Code>(c));
+    for (unsigned lead = 0x81; lead <= 0xFF; ++lead) {
+      if (!IsLeadByte(lead)) continue;
+      for (unsigned trail = 0x40; trail <= 0xFF; ++trail) {
+        if (IsTrailByte(trail)) codes.push_back(static_cast<Code>(lead << 8 | trail));
+      }
+    }
     // Only the codes that fold to another, and those others: every other one is its own.
-    for (unsigned c = 1; c < 0x10000; ++c) {
-      if (c >= 0x100 && !IsDoubleCode(c)) continue;
-      map_[c] = FoldCode(static_cast<Code>(c), flags);
+    std::vector<Code> targets;
+    for (const Code c : codes) {
+      map_[c] = FoldCode(c, flags);
       if (map_[c] != c) {
-        preimages_.emplace_back(map_[c], static_cast<Code>(c));
+        preimages_.emplace_back(map_[c], c);
+        if (!targets_[map_[c]]) targets.push_back(map_[c]);
         targets_[map_[c]] = true;
       }
     }
-    for (unsigned c = 1; c < 0x10000; ++c) {
-      if (targets_[c] && map_[c] == c) preimages_.emplace_back(static_cast<Code>(c), c);
+    for (const Code t : targets) {
+      if (map_[t] == t) preimages_.emplace_back(t, t);
     }
     std::sort(preimages_.begin(), preimages_.end());
     return;
