@@ -87,12 +87,19 @@ struct Cp932Reverse {
 const Cp932Reverse& Reverse() {
   static const Cp932Reverse reverse = [] {
     Cp932Reverse r;
-    // The codes in rank order (WriteRank: code order, 0xED and 0xEE last), then sorted by
-    // scalar keeping that order, a bucket a scalar: every tool run starts here.
-    std::vector<std::pair<char32_t, Code>> read;
+    // The codes in rank order (WriteRank: code order, 0xED and 0xEE last): the first of each
+    // scalar is the one written, the few after it are set apart, in that order. Every run of the
+    // tool starts here.
+    r.written.assign(0x10000, 0);  // code page 932 reads as the BMP alone
+    std::vector<std::pair<char32_t, Code>> more;
     auto add = [&](unsigned c) {
       const char32_t u = Cp932Scalar(static_cast<Code>(c));
-      if (u != 0) read.emplace_back(u, static_cast<Code>(c));
+      if (u == 0) return;
+      if (r.written[u] == 0) {
+        r.written[u] = static_cast<Code>(c);
+      } else {
+        more.emplace_back(u, static_cast<Code>(c));
+      }
     };
     for (unsigned c = 1; c <= 0xFF; ++c) add(c);
     for (const bool late : {false, true}) {
@@ -105,15 +112,15 @@ const Cp932Reverse& Reverse() {
         }
       }
     }
-    std::vector<std::uint32_t> at(0x10002, 0);    // where each scalar's bucket starts, after (0, 0)
-    for (const auto& [u, c] : read) ++at[u + 2];  // code page 932 reads as the BMP alone
-    at[1] = 1;
-    for (std::size_t u = 2; u < at.size(); ++u) at[u] += at[u - 1];
-    r.codes.resize(read.size() + 1);
-    r.codes[0] = {0, 0};
-    for (const auto& entry : read) r.codes[at[entry.first + 1]++] = entry;
-    r.written.assign(0x10000, 0);
-    for (auto it = r.codes.rbegin(); it != r.codes.rend(); ++it) r.written[it->first] = it->second;
+    std::stable_sort(more.begin(), more.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    r.codes.emplace_back(0, 0);
+    auto next = more.begin();
+    for (char32_t u = 1; u <= 0xFFFF; ++u) {
+      if (r.written[u] == 0) continue;
+      r.codes.emplace_back(u, r.written[u]);
+      for (; next != more.end() && next->first == u; ++next) r.codes.push_back(*next);
+    }
     for (const auto& [u, c] : kJisForms) r.written[u] = c;
     return r;
   }();
