@@ -4,16 +4,16 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 
 #include "match/pattern_error.h"
+#include "match/re2_or_none.h"
 #include "match/regex_syntax.h"
 #include "mbchar/case_fold.h"
 #include "mbchar/fold.h"
 #include "mbchar/variants.h"
-
-#include "match/re2_or_none.h"
 
 namespace kensaku {
 namespace {
@@ -22,7 +22,16 @@ namespace {
 struct Scalars {
   std::vector<char32_t> of;     // by code
   std::vector<std::uint64_t> forms;  // by code: the scalar's UTF-8, its length in the top byte
+  // Code page 932's characters and the fixed ones, by the scalar written for them, sorted.
+  std::vector<std::pair<char32_t, CharUniverse::Char>> by_written;
 };
+
+using WrittenChars = std::vector<std::pair<char32_t, CharUniverse::Char>>;
+
+bool WrittenBefore(const std::pair<char32_t, CharUniverse::Char>& a,
+                   const std::pair<char32_t, CharUniverse::Char>& b) {
+  return a.first < b.first;
+}
 
 char32_t ScalarOfFolded(Code f) { return f < 0x100 ? f : 0x10000 + f; }
 
@@ -68,9 +77,58 @@ const Scalars& ScalarsFor(int flags) {
     scalars->of[c] = c < 0x100 && IsLeadByte(c) ? U'\n' : of_folded[fold[static_cast<Code>(c)]];
     scalars->forms[c] = FormOf(scalars->of[c]);
   }
+  const CharUniverse fixed(nullptr);
+  for (const CharUniverse::Char& c : fixed.chars()) {
+    scalars->by_written.emplace_back(scalars->of[c.code], c);
+  }
+  std::stable_sort(scalars->by_written.begin(), scalars->by_written.end(), WrittenBefore);
   slot = std::move(scalars);
   return *slot;
 }
+
+// A character as read: its code without a query's extras (0 for none), and its scalar.
+Code BaseCodeOf(char32_t u, const Reading& reading, char32_t* as_read = nullptr) {
+  const char32_t x = ScalarAsRead(u, reading);
+  if (as_read != nullptr) *as_read = x;
+  if (IsVariationSelector(u)) return 0;
+  if (x < 0x80) return static_cast<Code>(x);
+  if (const Code c = Cp932OfUnicode(x)) return c;
+  return FixedCodeOf(x);
+}
+
+// The BMP scalars of each code (as read, without extras), each code's list in descending order;
+// and the scalars of no code that read as another scalar, by that scalar. Made once for each
+// reading: every regular expression compiled as read looks here.
+struct ScalarLists {
+  static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+  std::vector<std::uint32_t> first, next;             // by code, and by scalar
+  std::vector<std::pair<char32_t, char32_t>> folded;  // (as read, scalar), sorted
+
+  explicit ScalarLists(const Reading& reading) : first(0x10000, kNone), next(0x10000, kNone) {
+    for (std::uint32_t u = 0x80; u < 0x10000; ++u) {
+      if (u >= 0xD800 && u < 0xE000) continue;
+      char32_t x = 0;
+      const Code c = BaseCodeOf(u, reading, &x);
+      if (c != 0) {
+        next[u] = first[c];
+        first[c] = u;
+      } else if (x != u && !IsVariationSelector(u)) {
+        folded.emplace_back(x, u);
+      }
+    }
+    std::sort(folded.begin(), folded.end());
+  }
+
+  static const ScalarLists& For(const Reading& reading) {
+    static std::mutex making;
+    static std::unique_ptr<const ScalarLists> made[16];
+    const int key =
+        reading.as_read | reading.spacing << 1 | reading.variants << 2 | reading.case_fold << 3;
+    const std::lock_guard<std::mutex> lock(making);
+    if (made[key] == nullptr) made[key] = std::make_unique<const ScalarLists>(reading);
+    return *made[key];
+  }
+};
 
 // Every scalar a text may hold that reads as a code (as read, with the query's extras), for
 // programs run on UTF-8 text itself: the code's own scalar, the others code page 932 gives the
@@ -78,13 +136,24 @@ const Scalars& ScalarsFor(int flags) {
 class ScalarsOfCodes {
  public:
   ScalarsOfCodes(const Reading& reading, const ExtraChars* extras)
-      : reading_(reading), extras_(extras), first_(0x10000, kNone), next_(0x10000, kNone) {
-    for (std::uint32_t u = 0x80; u < 0x10000; ++u) {
-      if (u >= 0xD800 && u < 0xE000) continue;
-      const Code c = CodeOf(u);
-      if (c == 0) continue;
-      next_[u] = first_[c];
-      first_[c] = u;
+      : reading_(reading), extras_(extras), lists_(ScalarLists::For(reading)) {
+    if (extras == nullptr) return;
+    // An extra character's BMP scalars: itself where it reads as itself, and those that read
+    // as it.
+    for (const char32_t x : extras->chars()) {
+      if (x < 0x80 || Cp932OfUnicode(x) != 0 || FixedCodeOf(x) != 0) continue;
+      std::vector<char32_t> scalars;
+      if (x < 0x10000 && !(x >= 0xD800 && x < 0xE000) && !IsVariationSelector(x) &&
+          ScalarAsRead(x, reading) == x) {
+        scalars.push_back(x);
+      }
+      const auto& folded = lists_.folded;
+      for (auto it = std::lower_bound(folded.begin(), folded.end(), std::make_pair(x, char32_t{0}));
+           it != folded.end() && it->first == x; ++it) {
+        scalars.push_back(it->second);
+      }
+      std::sort(scalars.rbegin(), scalars.rend());
+      if (!scalars.empty()) extra_scalars_.emplace(extras->CodeOf(x), std::move(scalars));
     }
   }
 
@@ -94,7 +163,12 @@ class ScalarsOfCodes {
       out.push_back(c);
       return;
     }
-    for (std::uint32_t u = first_[c]; u != kNone; u = next_[u]) out.push_back(u);
+    for (std::uint32_t u = lists_.first[c]; u != ScalarLists::kNone; u = lists_.next[u]) {
+      out.push_back(u);
+    }
+    if (const auto it = extra_scalars_.find(c); it != extra_scalars_.end()) {
+      out.insert(out.end(), it->second.begin(), it->second.end());
+    }
     auto more = [&](char32_t u) {
       if (u >= 0x10000 && CodeOf(u) == c) out.push_back(u);
     };
@@ -108,8 +182,6 @@ class ScalarsOfCodes {
   }
 
  private:
-  static constexpr std::uint32_t kNone = 0xFFFFFFFF;
-
   Code CodeOf(char32_t u) const {
     if (IsVariationSelector(u)) return 0;
     TextChar t;
@@ -120,7 +192,8 @@ class ScalarsOfCodes {
 
   Reading reading_;
   const ExtraChars* extras_;
-  std::vector<std::uint32_t> first_, next_;  // by code, and by scalar: a list of each code's
+  const ScalarLists& lists_;
+  std::unordered_map<Code, std::vector<char32_t>> extra_scalars_;  // by extra code
 };
 
 std::string Hex(char32_t u) {
@@ -182,7 +255,10 @@ class Writer {
   // as its members, over a whole text whose lines a match never leaves.
   void WriteDirect(const ScalarsOfCodes& direct) {
     direct_ = &direct;
-    for (const CharUniverse::Char& c : universe_.chars()) codes_of_[scalars_.of[c.code]].push_back(c);
+    for (const CharUniverse::Char& c : universe_.extra_chars()) {
+      extra_by_written_.emplace_back(scalars_.of[c.code], c);
+    }
+    std::stable_sort(extra_by_written_.begin(), extra_by_written_.end(), WrittenBefore);
   }
 
   void Write(const RegexNode& node, std::string& out) {
@@ -357,9 +433,13 @@ class Writer {
       // The text's own scalars; a line break and a NUL end a line for matching.
       std::vector<char32_t> scalars;
       for (char32_t r : members) {
-        const auto it = codes_of_.find(r);
-        if (it == codes_of_.end()) continue;
-        for (const CharUniverse::Char& c : it->second) direct_->Append(c.code, c.scalar, scalars);
+        for (const WrittenChars* by :
+             {&scalars_.by_written, const_cast<const WrittenChars*>(&extra_by_written_)}) {
+          const auto [from, to] = std::equal_range(
+              by->begin(), by->end(), std::make_pair(r, CharUniverse::Char{}), WrittenBefore);
+          for (auto it = from; it != to; ++it)
+            direct_->Append(it->second.code, it->second.scalar, scalars);
+        }
       }
       members = std::move(scalars);
       std::erase(members, U'\n');
@@ -393,7 +473,8 @@ class Writer {
   const CharUniverse& universe_;
   bool case_used_ = false;
   const ScalarsOfCodes* direct_ = nullptr;
-  std::unordered_map<char32_t, std::vector<CharUniverse::Char>> codes_of_;  // by scalar written
+  // The extras' characters by the scalar written for them, sorted (Scalars::by_written).
+  std::vector<std::pair<char32_t, CharUniverse::Char>> extra_by_written_;
 };
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <bitset>
 #include <cstddef>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,10 @@ class CharUniverse {
     char32_t scalar;
   };
   const std::vector<Char>& chars() const { return chars_; }
+  // Those of chars() that come from the extras, after the others.
+  std::span<const Char> extra_chars() const {
+    return std::span<const Char>(chars_).subspan(fixed_->size());
+  }
   // The scalar of a code, or 0 when it has none (a code no character has).
   char32_t ScalarOf(Code c) const;
   // The codes whose scalars are in a class RE2 reads (such as "\\p{Han}"); an empty set, with

@@ -66,6 +66,8 @@ class ExtraChars {
   // The character of a code given out here, or 0.
   char32_t UnicodeOf(Code c) const;
   bool empty() const { return chars_.empty(); }
+  // Every character given a code, in the order of their codes.
+  const std::vector<char32_t>& chars() const { return chars_; }
 
  private:
   std::vector<char32_t> chars_;  // in the order their codes were given
