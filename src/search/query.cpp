@@ -75,11 +75,16 @@ bool MarksMayTouch(const char* literal, bool half_width = false) {
   return last != 0 && (JoinedKana(last, false) != 0 || JoinedKana(last, true) != 0);
 }
 
-bool HoldsJoined(const char* pattern, bool sets) {
+// Whether a pattern holds a joined kana (or, with `sets`, a set, which may); with `half_width`,
+// only one joined from a half-width kana counts.
+bool HoldsJoined(const char* pattern, bool sets, bool half_width = false) {
   for (const char* p = pattern; *p != '\0';) {
     const MbChar c = DecodeText(p);
     p += c.ByteCount();
-    if ((sets && c.code == '[') || BaseOfJoined(c.code) != 0) return true;
+    const Code base = BaseOfJoined(c.code);
+    if ((sets && c.code == '[') || (base != 0 && (!half_width || (base >= 0xA6 && base <= 0xDD)))) {
+      return true;
+    }
   }
   return false;
 }
@@ -100,12 +105,12 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
     for (const char* p : patterns) {
       joins_ = joins_ || HoldsJoined(p, kind_ != SearchKind::kInc);
       marks_touch_ = marks_touch_ || kind_ != SearchKind::kInc || MarksMayTouch(p);
-      cp932_marks_touch_ =
-          cp932_marks_touch_ || kind_ != SearchKind::kInc || MarksMayTouch(p, !reading.spacing);
+      // There a kana joins only as a half-width pair, which only the width fold makes one
+      // with a full-width joined kana.
+      cp932_marks_touch_ = cp932_marks_touch_ || kind_ != SearchKind::kInc ||
+                           MarksMayTouch(p, !reading.spacing) ||
+                           HoldsJoined(p, false, !reading.spacing);
     }
-    // A joined kana is only ever one of a half-width pair there, which only the width fold
-    // makes one with the joined kana of a pattern.
-    cp932_marks_touch_ = cp932_marks_touch_ || (reading.spacing && joins_);
   }
   const auto group = static_cast<std::size_t>(kMaxPatterns);
   for (std::size_t i = 0; i < patterns.size(); i += group) {

@@ -173,6 +173,11 @@ run -o --ignore-width ガ - < <(printf 'xｶﾞy\n')
 expect "a half-width pair, in UTF-8" 0 $'ｶﾞ\n'
 run -o --fold-flags=0x20 ガ - < <(printf 'xｶﾞy\n')
 expect "the exports' width fold" 0 $'ｶ\n'
+# Mended: a literal holding a half-width pair did not find it in Shift_JIS text.
+for word in ｶﾞｲﾄﾞ ｶ; do
+  run -c --encoding=sjis -F $word - < <(printf 'xｶﾞｲﾄﾞy\nｶｲﾄ\n' | iconv -t CP932)
+  expect "$word in Shift_JIS, a half-width pair one character" 0 $'1\n'
+done
 run -c --encoding=euc-jp テスト tree/sjis.txt
 expect "a forced encoding" 1 $'0\n'
 run -r -l --output-encoding=utf-8 𠮷 tree
