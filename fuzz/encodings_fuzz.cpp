@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -117,7 +118,7 @@ class Writer {
   bool EucForm(const Char& c, std::string& form, char32_t& u) {
     if (c.u == 0x1B) return false;  // ESC is not text in ISO-2022-JP
     if (c.code != 0) {
-      const std::vector<std::string>& forms = kensaku::FormsOfCp932(Encoding::kEucJp, c.code);
+      const std::span<const std::string> forms = kensaku::FormsOfCp932(Encoding::kEucJp, c.code);
       if (forms.empty()) return false;
       form = forms[other_form_ ? forms.size() - 1 : 0];
       const kensaku::TextChar read = kensaku::ReadTextChar(Encoding::kEucJp, form.data(), form.size());
