@@ -36,6 +36,13 @@ class Conjunctive {
   // known only when there is one term, which alone may be whole (Pattern::RequiredBytes).
   ByteRuns RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr,
                          const FormsIn& in = {}) const;
+  // Pattern::MayTakeAny of some term.
+  bool MayTakeAny(std::span<const Code> codes) const {
+    for (const Pattern& term : terms_) {
+      if (term.MayTakeAny(codes)) return true;
+    }
+    return false;
+  }
 
  private:
   friend MatchSpan MatchConjunctive(MatchSpan&, const char*&, const Conjunctive&, const char*);

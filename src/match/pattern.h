@@ -10,6 +10,7 @@
 #define KENSAKU_SRC_MATCH_PATTERN_H_
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,11 @@ class Pattern {
   static constexpr std::size_t kVaries = static_cast<std::size_t>(-1);
   ByteRuns RequiredBytes(std::size_t* chars_before = nullptr, bool* whole = nullptr,
                          const FormsIn& in = {}) const;
+
+  // Whether a match may take one of these characters (as a subject holds them, before folding),
+  // or any character at all ('.', what '#' passes over): a reading that tells them apart
+  // otherwise may change its matches, and only then.
+  bool MayTakeAny(std::span<const Code> codes) const;
 
  private:
   friend MatchSpan MatchAt(MatchSpan&, const char*&, const Pattern&);

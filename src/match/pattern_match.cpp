@@ -50,6 +50,23 @@ int MatchClass(Code folded, const Pattern& pattern, std::size_t index) {
   return hit != e.negate;
 }
 
+bool Pattern::MayTakeAny(std::span<const Code> codes) const {
+  if (null_ || never_) return false;
+  const Code* fold = fold_->map();
+  for (std::size_t i = 0; i < elements_.size(); ++i) {
+    const Element& e = elements_[i];
+    if (e.skip || e.op == Op::kAny || e.op == Op::kBadClass) return true;
+    for (const Code c : codes) {
+      // A repeat takes what the element before it took, which is looked at on its own.
+      if ((e.op == Op::kChar && e.code == fold[c]) ||
+          (e.op == Op::kClass && MatchClass(fold[c], *this, i))) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 int ConsumeRun(const char*& subject, Code prev, const FoldTable& table) {
   if (subject == nullptr || prev == kNoneCode || prev == kNullCode) return 0;
   const Code* fold = table.map();

@@ -4,15 +4,18 @@
 #include <cctype>
 #include <cstring>
 #include <numeric>
+#include <span>
+#include <type_traits>
 #include <unordered_set>
+#include <variant>
 
 #include "frame/find_byte.h"
 #include "frame/limits.h"
 #include "match/pattern_error.h"
-#include "match/romaji.h"
-#include "mbchar/mbchar.h"
-
 #include "match/re2_or_none.h"
+#include "match/romaji.h"
+#include "mbchar/internal_text.h"
+#include "mbchar/mbchar.h"
 
 namespace kensaku {
 namespace {
@@ -89,6 +92,51 @@ bool HoldsJoined(const char* pattern, bool sets, bool half_width = false) {
   return false;
 }
 
+// The characters of code page 932 text whose reading changes when its marks join kana: the
+// marks, the kana they join (any kana under the width fold, else half-width ones) and the
+// joined characters. Kana and marks lie in the single bytes and in leads 0x81-0x84; the joined
+// characters code page 932 lacks have fixed codes.
+std::span<const Code> JoiningCodes(bool half_width) {
+  static const auto make = [](bool half) {
+    std::vector<Code> codes{0xDE, 0xDF, kCombiningVoiced, kCombiningSemiVoiced};
+    if (!half) codes.insert(codes.end(), {0x814A, 0x814B});
+    auto look = [&](Code c) {
+      if (half && !(c >= 0xA6 && c <= 0xDD)) return;
+      for (const bool semi : {false, true}) {
+        if (const Code joined = JoinedKana(c, semi); joined != 0) {
+          codes.push_back(c);
+          codes.push_back(joined);
+        }
+      }
+    };
+    for (Code c = 0; c <= 0xFF; ++c) look(c);
+    for (Code c = 0x8140; c <= 0x84FF; ++c) look(c);
+    std::sort(codes.begin(), codes.end());
+    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+    return codes;
+  };
+  static const std::vector<Code> kHalfWidth = make(true), kAny = make(false);
+  return half_width ? kHalfWidth : kAny;
+}
+
+// Whether some pattern entry may take a character whose reading changes when code page 932
+// marks join kana: if none does, lines may be read as they are.
+bool PatternsTakeJoining(const CompiledList& list, bool half_width) {
+  const std::span<const Code> codes = JoiningCodes(half_width);
+  return std::visit(
+      [&](const auto& entries) {
+        using Entry = typename std::decay_t<decltype(entries)>::value_type;
+        if constexpr (std::is_same_v<Entry, LinePattern> ||
+                      std::is_same_v<Entry, LineConjunctive>) {
+          return std::any_of(entries.begin(), entries.end(),
+                             [&](const Entry& e) { return e.pattern().MayTakeAny(codes); });
+        } else {
+          return true;
+        }
+      },
+      list.entries());
+}
+
 }  // namespace
 
 Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
@@ -107,9 +155,9 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
       marks_touch_ = marks_touch_ || kind_ != SearchKind::kInc || MarksMayTouch(p);
       // There a kana joins only as a half-width pair, which only the width fold makes one
       // with a full-width joined kana.
-      cp932_marks_touch_ = cp932_marks_touch_ || kind_ != SearchKind::kInc ||
-                           MarksMayTouch(p, !reading.spacing) ||
-                           HoldsJoined(p, false, !reading.spacing);
+      cp932_marks_touch_ = cp932_marks_touch_ ||
+                           (kind_ == SearchKind::kInc && (MarksMayTouch(p, !reading.spacing) ||
+                                                          HoldsJoined(p, false, !reading.spacing)));
     }
   }
   const auto group = static_cast<std::size_t>(kMaxPatterns);
@@ -121,6 +169,11 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
     } catch (PatternError& e) {
       e.set_pattern(e.pattern() + i);
       throw;
+    }
+  }
+  if (reading.as_read && (kind_ == SearchKind::kMatch || kind_ == SearchKind::kMatchs)) {
+    for (const auto& group : groups_) {
+      cp932_marks_touch_ = cp932_marks_touch_ || PatternsTakeJoining(*group, !reading.spacing);
     }
   }
   // A regex's bytes found are those of its literals: only they may be parted by a mark.

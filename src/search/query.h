@@ -81,8 +81,9 @@ class Query {
   // pattern is no literal, ends with a kana a mark joins, or holds a mark.
   bool marks_touch() const { return marks_touch_; }
   // The same for code page 932 lines, where only half-width marks join (any kana under the
-  // width fold, else half-width ones): a full-width joined kana in a pattern counts only under
-  // that fold, a half-width pair always.
+  // width fold, else half-width ones): a full-width joined kana in a literal counts only under
+  // that fold, a half-width pair always; a pattern counts when it may take a mark, a kana it
+  // joins or a joined one ([ァ-ヶ] does so only under the width fold).
   bool cp932_marks_touch() const { return cp932_marks_touch_; }
   const std::vector<std::unique_ptr<CompiledList>>& groups() const { return groups_; }
   // Regex entries: one RE2 of them all for UTF-8 text as it is (Regex::direct_program), or null.

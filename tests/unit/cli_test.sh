@@ -178,6 +178,12 @@ for word in ｶﾞｲﾄﾞ ｶ; do
   run -c --encoding=sjis -F $word - < <(printf 'xｶﾞｲﾄﾞy\nｶｲﾄ\n' | iconv -t CP932)
   expect "$word in Shift_JIS, a half-width pair one character" 0 $'1\n'
 done
+# Patterns read Shift_JIS with marks joined only where they may take a kana or mark: ガ does
+# under width folding.
+for pattern in ガ '[ガ]'; do
+  run -c --encoding=sjis --ignore-width "$pattern" - < <(printf 'カ゛\nｶﾞ\nカﾞ\nガ\nカ\n' | iconv -t CP932)
+  expect "$pattern in Shift_JIS, kana and marks joined" 0 $'4\n'
+done
 run -c --encoding=euc-jp テスト tree/sjis.txt
 expect "a forced encoding" 1 $'0\n'
 run -r -l --output-encoding=utf-8 𠮷 tree

@@ -198,20 +198,23 @@ TEST(EncodingsSearch, EveryEncodingFindsWhatCodePage932Finds) {
     TempDir dir;
     // Characters every encoding holds, as pieces of a text: ASCII with the pattern language's
     // characters, kana of both widths (ｶﾞ is two characters, ガ one), full-width letters and
-    // digits, kanji, both wave dashes, ①, and 髙 (whose code page 932 form is an IBM one); ぢ
-    // and も mix the UTF-8 bytes of あ and ア (E3 81 A2, E3 82 82 against E3 81 82, E3 82 A2).
-    const Chars common = {'a',    'b',    'A',    'x',    ' ',    '1',    '2',    '.',
-                          '*',    '#',    '\\',   0x3042, 0x30A2, 0x30AB, 0x30AC, 0x304C,
-                          0xFF76, 0xFF9E, 0xFF71, 0xFF21, 0xFF41, 0xFF12, 0x6587, 0x5B57,
-                          0x301C, 0xFF5E, 0x2460, 0x9AD9, 0x30FC, 0xFF70, 0x3062, 0x3082};
+    // digits, kanji, both wave dashes, ①, the spacing mark ゛, and 髙 (whose code page 932 form is
+    // an IBM one); ぢ and も mix the UTF-8 bytes of あ and ア (E3 81 A2, E3 82 82 against E3 81 82,
+    // E3 82 A2).
+    const Chars common = {'a',    'b',    'A',    'x',    ' ',    '1',    '2',    '.',    '*',
+                          '#',    '\\',   0x3042, 0x30A2, 0x30AB, 0x30AC, 0x304C, 0xFF76, 0xFF9E,
+                          0xFF71, 0xFF21, 0xFF41, 0xFF12, 0x6587, 0x5B57, 0x301C, 0xFF5E, 0x2460,
+                          0x9AD9, 0x30FC, 0xFF70, 0x3062, 0x3082, 0x309B};
     // Characters code page 932 lacks: JIS X 0212's 丂 (EUC-JP holds it), an emoji and 𠮷
     // (Unicode encodings only).
     const Chars jis_x0212 = {0x4E02};
     const Chars unicode_only = {0x1F600, 0x20BB7};
+    // Every fourth round, kana and marks that join, thick on the ground.
+    const Chars joining = {'a', '.', '#', '*', 0xFF76, 0xFF9E, 0x30AB, 0x309B, 0x30AC};
     const bool widest = Simd() == SimdLevel::kAvx2;
     for (int round = 0; round < (widest ? 400 : 30); ++round) {
       const Encoding e = static_cast<Encoding>(gen.Int(1, kEncodingCount - 1));
-      Chars pieces = common;
+      Chars pieces = round % 4 == 3 ? joining : common;
       if (e != Encoding::kIso2022Jp)
         pieces.insert(pieces.end(), jis_x0212.begin(), jis_x0212.end());
       if (e == Encoding::kUtf8 || e == Encoding::kUtf16Le || e == Encoding::kUtf16Be) {
@@ -223,14 +226,30 @@ TEST(EncodingsSearch, EveryEncodingFindsWhatCodePage932Finds) {
         for (int i = gen.Int(0, max); i > 0; --i) s.push_back(gen.Pick(pieces));
         return s;
       };
-      // Patterns of the pieces, now and then of the pattern language; a broken piece would make
-      // no UTF-8 pattern, so a dot stands in for it.
+      // Patterns of the pieces, now and then of the pattern language, sets among them; a broken
+      // piece would make no UTF-8 pattern, so a dot stands in for it.
       ExtraChars extras;
       std::vector<std::string> patterns;
       const int count = gen.Pick(std::vector<int>{1, 1, 2, 5, 60});
+      auto code = [](char32_t u) { return u < 0x80 ? static_cast<Code>(u) : Cp932OfUnicode(u); };
       for (int i = 0; i < count; ++i) {
         std::string utf8;
-        for (char32_t u : text(3)) PutUtf8(u == 0 ? '.' : u, utf8);
+        for (char32_t u : text(3)) {
+          if (u == 0 || u == '\\' || gen.Int(0, 4) != 0) {
+            PutUtf8(u == 0 ? '.' : u, utf8);
+            continue;
+          }
+          // A set of one member, or a range of two in order, now and then negated.
+          utf8 += gen.Int(0, 3) == 0 ? "[^" : "[";
+          const char32_t v = gen.Pick(pieces);
+          const bool range = v != 0 && v != '\\' && code(u) != 0 && code(v) != 0;
+          PutUtf8(range && code(v) < code(u) ? v : u, utf8);
+          if (range) {
+            utf8 += '-';
+            PutUtf8(code(v) < code(u) ? u : v, utf8);
+          }
+          utf8 += ']';
+        }
         if (utf8.empty()) utf8 = "a";
         std::string internal, problem;
         ASSERT_TRUE(InternalFromUtf8(utf8, extras, internal, problem)) << problem;
