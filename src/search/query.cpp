@@ -110,13 +110,19 @@ std::span<const Code> JoiningCodes(bool half_width) {
       }
     };
     for (Code c = 0; c <= 0xFF; ++c) look(c);
-    for (Code c = 0x8140; c <= 0x84FF; ++c) look(c);
+    if (!half) {
+      for (Code c = 0x8140; c <= 0x84FF; ++c) look(c);
+    }
     std::sort(codes.begin(), codes.end());
     codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
     return codes;
   };
-  static const std::vector<Code> kHalfWidth = make(true), kAny = make(false);
-  return half_width ? kHalfWidth : kAny;
+  if (half_width) {
+    static const std::vector<Code> kHalfWidth = make(true);
+    return kHalfWidth;
+  }
+  static const std::vector<Code> kAny = make(false);
+  return kAny;
 }
 
 // Whether some pattern entry may take a character whose reading changes when code page 932
