@@ -24,17 +24,11 @@ char32_t ScalarOfCode(Code c) {
 std::shared_ptr<const std::vector<CharUniverse::Char>> FixedChars() {
   static const auto chars = [] {
     auto all = std::make_shared<std::vector<CharUniverse::Char>>();
-    for (Code c = 1; c < 0x100; ++c) {
+    auto add = [&](Code c) {
       if (const char32_t u = ScalarOfCode(c)) all->push_back({c, u});
-    }
-    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-      if (!IsLeadByte(lead)) continue;
-      for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-        const auto c = static_cast<Code>(lead << 8 | trail);
-        if (!IsTrailByte(trail)) continue;
-        if (const char32_t u = ScalarOfCode(c)) all->push_back({c, u});
-      }
-    }
+    };
+    for (Code c = 1; c < 0x100; ++c) add(c);
+    ForEachDoubleCode(add);
     return std::shared_ptr<const std::vector<CharUniverse::Char>>(std::move(all));
   }();
   return chars;

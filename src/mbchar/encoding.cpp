@@ -103,14 +103,9 @@ const Cp932Reverse& Reverse() {
     };
     for (unsigned c = 1; c <= 0xFF; ++c) add(c);
     for (const bool late : {false, true}) {
-      for (unsigned lead = 0x81; lead <= 0xFF; ++lead) {
-        if (!IsLeadByte(lead) || (WriteRank(static_cast<Code>(lead << 8)) > 0xFFFF) != late) {
-          continue;
-        }
-        for (unsigned trail = 0x40; trail <= 0xFF; ++trail) {
-          if (IsTrailByte(trail)) add(lead << 8 | trail);
-        }
-      }
+      ForEachDoubleCode(add, [&](unsigned lead) {
+        return (WriteRank(static_cast<Code>(lead << 8)) > 0xFFFF) == late;
+      });
     }
     std::stable_sort(more.begin(), more.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -306,16 +301,9 @@ struct FormTable {
 
 FormTable Cp932Forms() {
   return FormTable([](auto&& put) {
-    for (unsigned c = 0; c <= 0xFF; ++c)
-      put(SlotOf(static_cast<Code>(c)), BytesOf(static_cast<Code>(c)));
-    for (unsigned lead = 0x81; lead <= 0xFF; ++lead) {
-      if (!IsLeadByte(lead)) continue;
-      for (unsigned trail = 0x40; trail <= 0xFF; ++trail) {
-        if (IsTrailByte(trail))
-          put(SlotOf(static_cast<Code>(lead << 8 | trail)),
-              BytesOf(static_cast<Code>(lead << 8 | trail)));
-      }
-    }
+    auto each = [&](Code c) { put(SlotOf(c), BytesOf(c)); };
+    for (unsigned c = 0; c <= 0xFF; ++c) each(static_cast<Code>(c));
+    ForEachDoubleCode(each);
   });
 }
 

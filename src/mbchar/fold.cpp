@@ -29,12 +29,7 @@ FoldTable::FoldTable(int flags) : flags_(flags), every_code_((flags & FoldAsRead
     // The codes a text may hold, by lead and trail byte: every run of the tool starts here.
     std::vector<Code> codes;
     for (unsigned c = 1; c < 0x100; ++c) codes.push_back(static_cast<Code>(c));
-    for (unsigned lead = 0x81; lead <= 0xFF; ++lead) {
-      if (!IsLeadByte(lead)) continue;
-      for (unsigned trail = 0x40; trail <= 0xFF; ++trail) {
-        if (IsTrailByte(trail)) codes.push_back(static_cast<Code>(lead << 8 | trail));
-      }
-    }
+    ForEachDoubleCode([&](Code c) { codes.push_back(c); });
     // Only the codes that fold to another, and those others: every other one is its own.
     std::vector<Code> targets;
     for (const Code c : codes) {

@@ -47,6 +47,22 @@ constexpr bool IsDoubleCode(unsigned c) {
   return IsLeadByte((c >> 8) & 0xFF) && IsTrailByte(c & 0xFF);
 }
 
+// Calls f with every double-byte code, in code order, of the lead bytes `lead` keeps: the
+// tables a text's codes index are built by this walk, not over all 65,536 values.
+template <typename F, typename Lead>
+void ForEachDoubleCode(F&& f, Lead&& lead) {
+  for (unsigned l = 0x81; l <= 0xFC; ++l) {
+    if (!IsLeadByte(l) || !lead(l)) continue;
+    for (unsigned t = 0x40; t <= 0xFC; ++t) {
+      if (IsTrailByte(t)) f(static_cast<Code>(l << 8 | t));
+    }
+  }
+}
+template <typename F>
+void ForEachDoubleCode(F&& f) {
+  ForEachDoubleCode(f, [](unsigned) { return true; });
+}
+
 // One character: a single byte 0x00-0xFF, or lead << 8 | trail. A lead byte without a valid trail
 // byte is a one-byte character of its own.
 struct MbChar {
