@@ -1,9 +1,16 @@
 #include "json_lines.h"
 
+#include <bit>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kensaku::cli {
 namespace {
@@ -25,11 +32,37 @@ std::string Base64(std::string_view bytes) {
   return out;
 }
 
-// Escaped as JSON writers escape: quotes, backslashes and control characters; the rest as it is.
+bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
+
+// The place of the next byte from i on that JSON must escape, or n: sixteen at a time.
+std::size_t NextEscape(const char* p, std::size_t i, std::size_t n) {
+#if defined(__SSE2__)
+  const __m128i quote = _mm_set1_epi8('"'), backslash = _mm_set1_epi8('\\');
+  const __m128i control = _mm_set1_epi8(0x1F);
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i hit =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
+                     _mm_cmpeq_epi8(_mm_max_epu8(v, control), control));
+    if (const int m = _mm_movemask_epi8(hit); m != 0) {
+      return i + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(m)));
+    }
+  }
+#endif
+  while (i < n && !NeedsEscape(static_cast<unsigned char>(p[i]))) ++i;
+  return i;
+}
+
+// Escaped as JSON writers escape: quotes, backslashes and control characters; the rest as it is,
+// appended a run at a time (most lines need no escape at all).
 void AppendEscaped(std::string_view text, std::string& out) {
   out += '"';
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
+  for (std::size_t run = 0;;) {
+    const std::size_t i = NextEscape(text.data(), run, text.size());
+    out.append(text, run, i - run);
+    if (i == text.size()) break;
+    run = i + 1;
+    const auto c = static_cast<unsigned char>(text[i]);
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -38,14 +71,11 @@ void AppendEscaped(std::string_view text, std::string& out) {
       case '\t': out += "\\t"; break;
       case '\b': out += "\\b"; break;
       case '\f': out += "\\f"; break;
-      default:
-        if (c < 0x20) {
-          char hex[8];
-          std::snprintf(hex, sizeof hex, "\\u%04x", c);
-          out += hex;
-        } else {
-          out += ch;
-        }
+      default: {
+        static constexpr char kHex[] = "0123456789abcdef";
+        const char escape[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15]};
+        out.append(escape, sizeof escape);
+      }
     }
   }
   out += '"';
@@ -214,9 +244,18 @@ class JsonSink final : public FileSink {
 }  // namespace
 
 void JsonObject::Key(std::string_view key) {
-  if (text_.size() > 1) text_ += ',';
-  AppendEscaped(key, text_);
-  text_ += ':';
+  // Keys are the writer's own names, which need no escape; written at once, as every message
+  // has several.
+  const std::size_t at = text_.size();
+  const std::size_t comma = at > 1 ? 1 : 0;
+  text_.resize(at + comma + key.size() + 3);
+  char* p = text_.data() + at;
+  if (comma != 0) *p++ = ',';
+  *p++ = '"';
+  std::memcpy(p, key.data(), key.size());
+  p += key.size();
+  *p++ = '"';
+  *p = ':';
 }
 
 JsonObject& JsonObject::Json(std::string_view key, std::string_view json) {
@@ -233,7 +272,9 @@ JsonObject& JsonObject::String(std::string_view key, std::string_view text) {
 
 JsonObject& JsonObject::Number(std::string_view key, std::uint64_t n) {
   Key(key);
-  text_ += std::to_string(n);
+  char digits[20];
+  text_.append(digits,
+               static_cast<std::size_t>(std::to_chars(digits, digits + 20, n).ptr - digits));
   return *this;
 }
 

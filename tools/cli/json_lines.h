@@ -36,6 +36,7 @@ std::unique_ptr<FileSink> NewJsonSink(JsonRun& run, const PrintConfig& config,
 // A JSON object written field by field in the order given: where every message is put together.
 class JsonObject {
  public:
+  // Keys are names of the writer's own, written as they are.
   JsonObject& Json(std::string_view key, std::string_view json);  // a value that is JSON text
   JsonObject& String(std::string_view key, std::string_view text);
   JsonObject& Number(std::string_view key, std::uint64_t n);
