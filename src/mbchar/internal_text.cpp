@@ -386,13 +386,20 @@ const Code* EucJpCodes() {
   return codes.data();
 }
 
+// Both decoders tell `note` what each step wrote: note(from, out before, out after, ascii), the
+// bytes written coming from the character at `from` (from the bytes at from on, one for one,
+// when ascii).
+template <typename Note>
 void DecodeUtf8(const unsigned char* p, const unsigned char* end, const ExtraChars* extras,
-                char*& out, Reading reading) {
+                char*& out, Reading reading, Note note) {
   const Code* bmp = Cp932OfBmp();
   while (p < end) {
+    const unsigned char* const from = p;
+    char* const was = out;
     const unsigned b = p[0];
     if (b < 0x80) {
       CopyAscii(p, end, out);
+      note(from, was, out, true);
       continue;
     }
     // Three-byte characters that can be neither overlong nor surrogates (kana and kanji).
@@ -402,6 +409,7 @@ void DecodeUtf8(const unsigned char* p, const unsigned char* end, const ExtraCha
         const Code code = bmp[(b & 0x0F) << 12 | c1 << 6 | c2];
         if (code != 0) {
           PutCode(code, out);
+          note(from, was, out, false);
           p += 3;
           continue;
         }
@@ -409,16 +417,21 @@ void DecodeUtf8(const unsigned char* p, const unsigned char* end, const ExtraCha
     }
     p += PutChar(Encoding::kUtf8, reinterpret_cast<const char*>(p),
                  static_cast<std::size_t>(end - p), extras, out, reading);
+    note(from, was, out, false);
   }
 }
 
+template <typename Note>
 void DecodeEucJp(const unsigned char* p, const unsigned char* end, const ExtraChars* extras,
-                 char*& out, Reading reading) {
+                 char*& out, Reading reading, Note note) {
   const Code* codes = EucJpCodes();
   while (p < end) {
+    const unsigned char* const from = p;
+    char* const was = out;
     const unsigned b = p[0];
     if (b < 0x80) {
       CopyAscii(p, end, out);
+      note(from, was, out, true);
       continue;
     }
     if (end - p >= 2) {
@@ -427,17 +440,31 @@ void DecodeEucJp(const unsigned char* p, const unsigned char* end, const ExtraCh
         const Code code = codes[(b - 0xA1) * 94 + c1];
         if (code != 0) {
           PutCode(code, out);
+          note(from, was, out, false);
           p += 2;
           continue;
         }
       } else if (b == 0x8E && c1 <= 0xDF - 0xA1) {
         *out++ = static_cast<char>(p[1]);  // half-width kana: code page 932's own byte
+        note(from, was, out, false);
         p += 2;
         continue;
       }
     }
     p += PutChar(Encoding::kEucJp, reinterpret_cast<const char*>(p),
                  static_cast<std::size_t>(end - p), extras, out, reading);
+    note(from, was, out, false);
+  }
+}
+
+// Decodes UTF-8 or EUC-JP text, telling `note` as the decoders do.
+template <typename Note>
+void DecodeWith(Encoding e, const unsigned char* p, const unsigned char* end,
+                const ExtraChars* extras, char*& out, Reading reading, Note note) {
+  if (e == Encoding::kEucJp) {
+    DecodeEucJp(p, end, extras, out, reading, note);
+  } else {
+    DecodeUtf8(p, end, extras, out, reading, note);
   }
 }
 
@@ -459,10 +486,8 @@ void InternalLine::Decode(Encoding e, const char* line, std::size_t n, const Ext
   if (e == Encoding::kCp932) {
     std::memcpy(out, line, n);
     out += n;
-  } else if (e == Encoding::kEucJp) {
-    DecodeEucJp(p, p + n, extras, out, reading);
   } else {
-    DecodeUtf8(p, p + n, extras, out, reading);
+    DecodeWith(e, p, p + n, extras, out, reading, [](const auto*, char*, char*, bool) {});
   }
   *out = '\0';
   size_ = static_cast<std::size_t>(out - start);
@@ -475,14 +500,18 @@ std::size_t InternalLine::SourceOffset(std::size_t i) const {
   if (joined_) i = joined_from_[i];
   if (encoding_ == Encoding::kCp932) return i;
   if (at_.empty()) {
-    char bytes[2];
-    for (std::size_t k = 0; k < length_;) {
-      char* out = bytes;
-      const std::size_t taken =
-          PutChar(encoding_, line_ + k, length_ - k, extras_, out, reading_);
-      at_.insert(at_.end(), static_cast<std::size_t>(out - bytes), static_cast<std::uint32_t>(k));
-      k += taken;
-    }
+    // Decoded once more, the way Decode did, noting where each byte came from.
+    const auto* p = reinterpret_cast<const unsigned char*>(line_);
+    if (scratch_.size() < length_ + 1) scratch_.resize(length_ + 1);
+    char* out = scratch_.data();
+    at_.reserve(size_ + 1);
+    DecodeWith(encoding_, p, p + length_, extras_, out, reading_,
+               [&](const unsigned char* from, char* was, char* now, bool ascii) {
+                 const auto k = static_cast<std::uint32_t>(from - p);
+                 for (std::uint32_t j = 0; j < static_cast<std::uint32_t>(now - was); ++j) {
+                   at_.push_back(ascii ? k + j : k);
+                 }
+               });
     at_.push_back(static_cast<std::uint32_t>(length_));
   }
   return at_[i];

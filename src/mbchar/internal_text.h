@@ -154,6 +154,7 @@ class InternalLine {
   const ExtraChars* extras_ = nullptr;
   Reading reading_;
   mutable std::vector<std::uint32_t> at_;  // empty until asked
+  mutable std::string scratch_;            // where at_ is worked out
   // Marks joined to their kana: the text entries read, and where each of its bytes was in text_.
   bool joined_ = false;
   std::string joined_text_;
