@@ -560,7 +560,8 @@ class Parser {
       first = false;
       if (p_[pos_] == '[' && pos_ + 1 < n_ && p_[pos_ + 1] == ':') {
         const std::size_t at = pos_;
-        const std::size_t close = std::string_view(p_ + pos_, n_ - pos_).find(":]");
+        // "[:]" is no class: its ":]" must come after the "[:".
+        const std::size_t close = std::string_view(p_ + pos_, n_ - pos_).find(":]", 2);
         if (close != std::string_view::npos) {
           std::string name(p_ + pos_ + 2, close - 2);
           pos_ += close + 2;

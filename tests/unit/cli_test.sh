@@ -228,6 +228,9 @@ for p in $'\377' $'(\271|\377)' $'[\271\377]' $'[\377]+'; do
   run -c --encoding=sjis --pattern-encoding=sjis -E "$p" - < <(printf '\377\377\nabc\n')
   expect "-E with a broken byte $(printf %q "$p")" 1 $'0\n'
 done
+# Mended: a '[:' closed by its own ':]' aborted the tool; '[' is a member here, as in RE2.
+run -c -E '[[:]' - < <(printf 'a[b\nc:\nd\n')
+expect "-E '[[:]'" 0 $'2\n'
 run -c --encoding=sjis --pattern-encoding=sjis -F $'\377' - < <(printf '\377\377\nabc\n')
 expect "-F finds a broken byte's bytes" 0 $'1\n'
 run -c --encoding=sjis 'x. ' - < <(printf 'x\202 \nx\202\240 \n')
