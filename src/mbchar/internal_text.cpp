@@ -307,6 +307,19 @@ bool MayJoinEncoded(Encoding e, const char* text, std::size_t n, bool spacing) {
 
 bool JoinMarks(const char* text, std::size_t n, bool spacing, std::string& out,
                std::vector<std::uint32_t>& from) {
+  // The quick look sends many lines here that join nothing (a trail byte looks like a mark):
+  // the first join is found before anything is written.
+  {
+    Code before = 0;
+    std::size_t i = 0;
+    for (; i < n; i += static_cast<std::size_t>(DecodeText(text + i).ByteCount())) {
+      const Code c = DecodeText(text + i).code;
+      const int mark = before != 0 ? MarkOf(c, before, spacing) : -1;
+      if (mark >= 0 && JoinedKana(before, mark == 1) != 0) break;
+      before = c;
+    }
+    if (i >= n) return false;
+  }
   bool joined = false;
   out.clear();
   from.clear();
