@@ -312,11 +312,12 @@ bool JoinMarks(const char* text, std::size_t n, bool spacing, std::string& out,
   {
     Code before = 0;
     std::size_t i = 0;
-    for (; i < n; i += static_cast<std::size_t>(DecodeText(text + i).ByteCount())) {
-      const Code c = DecodeText(text + i).code;
-      const int mark = before != 0 ? MarkOf(c, before, spacing) : -1;
+    while (i < n) {
+      const MbChar c = DecodeText(text + i);
+      const int mark = before != 0 ? MarkOf(c.code, before, spacing) : -1;
       if (mark >= 0 && JoinedKana(before, mark == 1) != 0) break;
-      before = c;
+      before = c.code;
+      i += static_cast<std::size_t>(c.ByteCount());
     }
     if (i >= n) return false;
   }

@@ -110,9 +110,7 @@ std::span<const Code> JoiningCodes(bool half_width) {
       }
     };
     for (Code c = 0; c <= 0xFF; ++c) look(c);
-    if (!half) {
-      for (Code c = 0x8140; c <= 0x84FF; ++c) look(c);
-    }
+    if (!half) ForEachDoubleCode(look, [](unsigned lead) { return lead <= 0x84; });
     std::sort(codes.begin(), codes.end());
     codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
     return codes;
