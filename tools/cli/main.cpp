@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -124,4 +126,15 @@ int Main(int argc, char** argv) {
 
 }  // namespace kensaku::cli
 
-int main(int argc, char** argv) { return kensaku::cli::Main(argc, argv); }
+// Whatever goes wrong ends the tool with grep's code for trouble and a line that says what,
+// never an abort.
+int main(int argc, char** argv) {
+  try {
+    return kensaku::cli::Main(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("kensaku: memory exhausted\n", stderr);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "kensaku: %s\n", e.what());
+  }
+  return 2;
+}
