@@ -60,12 +60,16 @@ class FileSource {
   std::int64_t start_ = -1;  // a handle open before: where reading began, -1 when not seekable
 };
 
-// When regular files are mapped into memory rather than copied by reads: never, when large (the
-// default), or whenever there is more than the first read took (for tests, which then meet
-// mapped input in files of any size).
-enum class FileMapping { kNever, kLarge, kAlways };
+// When regular files are mapped into memory rather than copied by reads: never; when large and
+// this machine maps pages faster than it copies them (the default: on some virtual machines a
+// page fault costs several times a copy); when large; or whenever there is more than the first
+// read took (for tests, which then meet mapped input in files of any size).
+enum class FileMapping { kNever, kMeasured, kLarge, kAlways };
 void SetFileMapping(FileMapping mapping);
 FileMapping GetFileMapping();
+// Whether mapping the first 256 KiB of the file and loading its pages takes less time than
+// reading them by read calls: measured once in the process, on the first file asked about.
+bool MappingPays(const FileSource& file);
 
 // The bytes of an open regular file, mapped read-only. A file cut short while it is mapped does
 // not bring the process down: the pages past its new end read as zeros from then on, and cut()

@@ -5,15 +5,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <memory>
+#include <new>
 
 #include "search/file_source.h"
 
 namespace kensaku {
 namespace {
 
-std::atomic<FileMapping> g_mapping{FileMapping::kLarge};
+std::atomic<FileMapping> g_mapping{FileMapping::kMeasured};
 
 // The files mapped now, for the bus error handler: a fault inside one of them is a file cut short
 // under its mapping. A fixed table, since the handler can neither lock nor allocate; when every
@@ -70,6 +74,48 @@ bool HandleBusErrors() {
 }  // namespace
 
 void SetFileMapping(FileMapping mapping) { g_mapping.store(mapping, std::memory_order_relaxed); }
+
+bool MappingPays(const FileSource& file) {
+  static const bool pays = [&file] {
+    constexpr std::size_t kProbe = std::size_t{256} << 10;
+    std::unique_ptr<char[]> copy(new (std::nothrow) char[kProbe]);
+    if (copy == nullptr) return true;
+    const int fd = static_cast<int>(file.handle());
+    using Clock = std::chrono::steady_clock;
+    auto best_of = [](auto once) {
+      Clock::duration best = Clock::duration::max();
+      for (int round = 0; round < 2; ++round) {
+        const Clock::time_point start = Clock::now();
+        if (!once()) return Clock::duration::max();
+        best = std::min(best, Clock::now() - start);
+      }
+      return best;
+    };
+    // The same bytes each way, in the page cache after the first read; the best of two tries.
+    const Clock::duration read = best_of([&] {
+      std::size_t got = 0;
+      while (got < kProbe) {
+        const ssize_t n = ::pread(fd, copy.get() + got, kProbe - got, static_cast<off_t>(got));
+        if (n <= 0) return n == 0;
+        got += static_cast<std::size_t>(n);
+      }
+      return true;
+    });
+    const Clock::duration map = best_of([&] {
+      MappedBytes bytes;
+      if (!bytes.Map(file, kProbe)) return false;
+      unsigned sum = 0;
+      for (std::size_t at = 0; at < bytes.size(); at += g_page) {
+        sum += static_cast<unsigned char>(bytes.data()[at]);
+      }
+      // Keeps the loads.
+      asm volatile("" : : "r"(sum));
+      return true;
+    });
+    return map < read;
+  }();
+  return pays;
+}
 FileMapping GetFileMapping() { return g_mapping.load(std::memory_order_relaxed); }
 
 bool MappedBytes::Map(const FileSource& file, std::uint64_t size) {

@@ -135,6 +135,7 @@ bool FileSink::Write(const char* bytes, std::size_t n) {
 // Windows reads every file, as it always has.
 void SetFileMapping(FileMapping) {}
 FileMapping GetFileMapping() { return FileMapping::kNever; }
+bool MappingPays(const FileSource&) { return false; }
 bool MappedBytes::Map(const FileSource&, std::uint64_t) { return false; }
 void MappedBytes::Unmap() {}
 bool MappedBytes::cut() const { return false; }

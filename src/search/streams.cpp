@@ -110,7 +110,8 @@ bool InputFile::MapRest() {
   // remains of a large one.
   const std::uint64_t size = std::min(FileLength(source_), stop_at_);
   if (size == UINT64_MAX || size < read || (size == read && mapping != FileMapping::kAlways) ||
-      (mapping == FileMapping::kLarge && size - read < kMapAtLeast)) {
+      (mapping != FileMapping::kAlways && size - read < kMapAtLeast) ||
+      (mapping == FileMapping::kMeasured && !MappingPays(source_))) {
     return false;
   }
   std::unique_ptr<MappedBytes> mapped(new (std::nothrow) MappedBytes);

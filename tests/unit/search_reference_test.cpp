@@ -150,7 +150,7 @@ class MappedInOddRounds {
   explicit MappedInOddRounds(int round) {
     SetFileMapping(round % 2 != 0 ? FileMapping::kAlways : FileMapping::kNever);
   }
-  ~MappedInOddRounds() { SetFileMapping(FileMapping::kLarge); }
+  ~MappedInOddRounds() { SetFileMapping(FileMapping::kMeasured); }
 };
 
 // The searcher's output and count for the list over the file at path, under the exports' rules.

@@ -84,7 +84,7 @@ int Main(int argc, char** argv) {
     case Action::kSearch:
       break;
   }
-  if (!o.map_files) SetFileMapping(FileMapping::kNever);
+  SetFileMapping(o.mapping);
   std::vector<std::string> patterns;
   auto extras = std::make_shared<ExtraChars>();
   int fold_flags = 0;

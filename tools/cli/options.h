@@ -11,6 +11,7 @@
 #include "match/compiled_list.h"
 #include "mbchar/encoding.h"
 #include "mbchar/fold.h"
+#include "search/file_source.h"
 
 namespace kensaku::cli {
 
@@ -56,7 +57,7 @@ struct Options {
   bool byte_offset = false;
   bool null_after_name = false;
   bool line_buffered = false;
-  bool map_files = true;
+  FileMapping mapping = FileMapping::kMeasured;
   bool quiet = false;
   bool no_messages = false;
   std::int64_t max_count = -1;  // -1: no limit
