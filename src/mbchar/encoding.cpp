@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <utility>
 
 #include "frame/find_byte.h"
@@ -281,16 +283,18 @@ struct FormTable {
   std::vector<std::string> forms;
   std::vector<std::uint32_t> start;  // by slot, and the end
 
-  // Built from each (slot, form) that `each` gives to the function it is called with.
+  // Built from each (slot, form) that `each` gives to the function it is called with, in two
+  // passes, counting and then placing: a list of them all would be most of the memory a search
+  // touches at its start, and on some machines each page first touched costs a fault dearer
+  // than the pass.
   template <typename Each>
   explicit FormTable(Each each) : start(kCodeSlots + 2, 0) {
-    std::vector<std::pair<int, std::string>> given;
-    each([&](int slot, std::string form) { given.emplace_back(slot, std::move(form)); });
-    for (const auto& g : given) ++start[static_cast<std::size_t>(g.first) + 2];
+    each([&](int slot, auto&&) { ++start[static_cast<std::size_t>(slot) + 2]; });
     for (std::size_t i = 2; i < start.size(); ++i) start[i] += start[i - 1];
-    forms.resize(given.size());
-    for (auto& g : given)
-      forms[start[static_cast<std::size_t>(g.first) + 1]++] = std::move(g.second);
+    forms.resize(start.back());
+    each([&](int slot, auto&& form) {
+      forms[start[static_cast<std::size_t>(slot) + 1]++] = std::forward<decltype(form)>(form);
+    });
     start.pop_back();
   }
   std::span<const std::string> operator[](int slot) const {
@@ -299,13 +303,36 @@ struct FormTable {
   }
 };
 
-FormTable Cp932Forms() {
-  return FormTable([](auto&& put) {
-    auto each = [&](Code c) { put(SlotOf(c), BytesOf(c)); };
-    for (unsigned c = 0; c <= 0xFF; ++c) each(static_cast<Code>(c));
-    ForEachDoubleCode(each);
-  });
-}
+// Code page 932 codes are their own one form: kept a row of slots at a time (the single bytes,
+// then each lead byte's), made the first time one of the row is asked for.
+class Cp932Forms {
+ public:
+  std::span<const std::string> operator[](int slot) {
+    const std::size_t row =
+        slot < 256 ? 0 : 1 + (static_cast<std::size_t>(slot) - 256) / kTrailCount;
+    const std::size_t first = row == 0 ? 0 : 256 + (row - 1) * kTrailCount;
+    std::call_once(made_[row], [&] {
+      const std::size_t n = row == 0 ? 256 : kTrailCount;
+      rows_[row] = std::make_unique<std::string[]>(n);
+      for (std::size_t i = 0; i < n; ++i) rows_[row][i] = BytesOf(CodeOfSlot(first + i));
+    });
+    return {&rows_[row][static_cast<std::size_t>(slot) - first], 1};
+  }
+
+ private:
+  static Code CodeOfSlot(std::size_t slot) {
+    if (slot < 256) return static_cast<Code>(slot);
+    const std::size_t lead_index = (slot - 256) / kTrailCount;
+    const std::size_t trail_index = (slot - 256) % kTrailCount;
+    const unsigned lead = lead_index < 31 ? 0x81 + lead_index : 0xE0 + lead_index - 31;
+    const unsigned trail = trail_index < 0x3F ? 0x40 + trail_index : 0x41 + trail_index;
+    return static_cast<Code>(lead << 8 | trail);
+  }
+
+  static constexpr std::size_t kRows = 1 + 60;
+  std::once_flag made_[kRows];
+  std::unique_ptr<std::string[]> rows_[kRows];
+};
 
 FormTable Utf8Forms() {
   return FormTable([](auto&& put) {
@@ -649,8 +676,8 @@ std::span<const std::string> FormsOfCp932(Encoding e, Code c) {
   }
   switch (ReadAs(e)) {
     case Encoding::kCp932: {
-      static const FormTable table = Cp932Forms();
-      return table[slot];
+      static Cp932Forms forms;
+      return forms[slot];
     }
     case Encoding::kEucJp: {
       static const FormTable table = EucJpFormsByCode();
