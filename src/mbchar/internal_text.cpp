@@ -106,6 +106,7 @@ bool IsHalfWidthKana(Code c) { return c >= 0xA6 && c <= 0xDD; }
 }  // namespace
 
 const FixedKana* FixedKanaOf(Code c) {
+  if (c < 0xEF40) return nullptr;
   const auto& chars = Fixed().chars;
   const unsigned i = c - 0xEF40u;
   return i < chars.size() ? &chars[i] : nullptr;
@@ -119,6 +120,8 @@ Code FixedCodeOf(char32_t u) {
 }
 
 Code JoinedKana(Code base, bool semi) {
+  // Marks join half-width kana and double-byte kana only: ASCII builds no tables.
+  if (base < 0xA6 || (base > 0xDD && base < 0x8140)) return 0;
   const auto& by = Fixed().by_join;
   if (const auto it = by.find(static_cast<unsigned>(base) << 1 | semi); it != by.end()) {
     return it->second;
@@ -131,6 +134,8 @@ Code JoinedKana(Code base, bool semi) {
 }
 
 Code BaseOfJoined(Code c, bool* semi) {
+  // Every joined kana is a double-byte code from row 1 on: ASCII patterns build no tables.
+  if (c < 0x8140) return 0;
   if (const FixedKana* f = FixedKanaOf(c)) {
     if (semi != nullptr) *semi = f->semi;
     return f->base;
