@@ -810,7 +810,7 @@ std::uint64_t InputBytes(const char* text, std::size_t n, unsigned char width) {
   for (std::size_t i = 0; i < n; ++i) {
     const auto b = static_cast<Byte>(text[i]);
     chars += (b & 0xC0) != 0x80;
-    beyond += b >= 0xF0 && b != kBrokenByte;
+    beyond += b >= 0xF0 && b != static_cast<Byte>(kBrokenByte);
   }
   return width == 0 ? 2 * (chars + beyond) : chars * width;
 }
