@@ -333,9 +333,8 @@ std::size_t LineCursors::PartedBefore(const char* text, std::size_t n, std::uint
   return std::min(first, found);
 }
 
-std::size_t LineCursors::Find(InputFile& in) {
+std::size_t LineCursors::Look(InputFile& in) {
   if (direct_ != nullptr) return FindDirect(in);
-  if (!active_ || in.position() < retry_at_) return 0;
   const std::uint64_t at = in.position();
   const auto [text, n] = in.Window();
   std::size_t first = n;
@@ -490,8 +489,6 @@ void LineMatcher::Start(Encoding e) {
   last_ = MatchLine{};
   decoded_ = parts_found_ = joins_ = false;
 }
-
-std::size_t LineMatcher::Hopeless(InputFile& in) { return cursors_->Find(in); }
 
 bool LineMatcher::Hits(const MatchLine& line) {
   last_ = line;

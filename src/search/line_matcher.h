@@ -49,8 +49,11 @@ class LineCursors {
   Prefilter::Cursor* cursor(std::size_t group) const {
     return group < cursors_.size() ? cursors_[group].get() : nullptr;
   }
-  // LineMatcher::Hopeless.
-  std::size_t Find(InputFile& in);
+  // LineMatcher::Hopeless. Asked before every line read: most often it is not time to look.
+  std::size_t Find(InputFile& in) {
+    if (direct_ == nullptr && (!active_ || in.position() < retry_at_)) return 0;
+    return Look(in);
+  }
   // Whether the window pass found no selector (or joining mark) beginning before `end`.
   bool ClearBefore(std::uint64_t end) const { return end <= selector_clear_to_; }
   // For UTF-8 input of a regex query with a direct program (Query::direct), which finds the
@@ -74,6 +77,7 @@ class LineCursors {
   const bool selectors_;  // as read: UTF-8 lines with selectors or combining marks are candidates
   std::uint64_t selector_clear_to_ = 0;  // no selector begins before this, in the input
 
+  std::size_t Look(InputFile& in);
   std::size_t FindDirect(InputFile& in);
   // The first place before `first` (window places, the window starting at stream offset `at`)
   // where a selector or mark begins, looked for from `from` on past what is known clear; or
@@ -117,7 +121,7 @@ class LineMatcher {
 
   // The bytes of whole lines at the start of the input's window that hold no entry's bytes
   // (up to and including a LF); 0 when there are none, or when it is not time to look again.
-  std::size_t Hopeless(InputFile& in);
+  std::size_t Hopeless(InputFile& in) { return cursors_->Find(in); }
 
   // Whether some entry hits the line, decided by the line alone; the bound is not applied.
   bool Hits(const MatchLine& line);

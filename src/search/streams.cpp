@@ -14,9 +14,6 @@ namespace {
 
 constexpr std::size_t kReadBlock = ReadBuffer::kBlock;
 constexpr std::size_t kWriteBlock = 1 << 16;
-// A window shorter than this is topped up: enough for several longest lines, and little to move
-// to the front of the buffer each time.
-constexpr std::size_t kMinWindow = ReadBuffer::kWindow;
 
 }  // namespace
 
@@ -138,11 +135,7 @@ void InputFile::CheckMappedEnd() {
   }
 }
 
-const char* InputFile::Hand(char* line, std::size_t& length) {
-  if (mapped_ == nullptr) {
-    line[length] = '\0';
-    return line;
-  }
+const char* InputFile::HandMapped(const char* line, std::size_t& length) {
   char* copy = cut_;
   if (length > kMaxLineBytes) {
     try {
@@ -378,14 +371,6 @@ const char* InputFile::LastLine(char* line, std::size_t available, std::size_t& 
   length = available;
   begin_ = end_;
   return Hand(line, length);  // a read buffer has room past the data
-}
-
-std::pair<const char*, std::size_t> InputFile::Window() {
-  if (!failed()) Fill(kMinWindow);
-  // A mapped file in windows the size of a read: each is looked through more than once, while
-  // it is still in the cache.
-  if (mapped_ != nullptr && end_ - begin_ > kReadBlock) return {buffer_ + begin_, kReadBlock};
-  return {buffer_ + begin_, end_ - begin_};
 }
 
 std::int32_t InputFile::SkipLines(std::size_t n) {

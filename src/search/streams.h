@@ -72,7 +72,8 @@ class FedReader final : public ByteReader {
 class ReadBuffer {
  public:
   static constexpr std::size_t kBlock = 1 << 18;  // the most a read asks for
-  // The least an input's Window() holds, unless the input ends first.
+  // The least an input's Window() holds, unless the input ends first: enough for several
+  // longest lines, and little to move to the front of the buffer each time it is topped up.
   static constexpr std::size_t kWindow = 1 << 15;
 
   ReadBuffer();
@@ -148,7 +149,15 @@ class InputFile {
   std::uint64_t SourceOffset(std::uint64_t at, bool line_start = false) const;
 
   // The bytes not yet read, as many as the buffer holds (at the end of the file, all of them).
-  std::pair<const char*, std::size_t> Window();
+  std::pair<const char*, std::size_t> Window() {
+    if (!failed()) Fill(ReadBuffer::kWindow);
+    // A mapped file in windows the size of a read: each is looked through more than once, while
+    // it is still in the cache.
+    if (mapped_ != nullptr && end_ - begin_ > ReadBuffer::kBlock) {
+      return {buffer_ + begin_, ReadBuffer::kBlock};
+    }
+    return {buffer_ + begin_, end_ - begin_};
+  }
 
   // Passes over the first n bytes of the window, which end in a LF; returns how many lines
   // ReadLine would have delivered for them (a line of L bytes is L / 4095 + 1 of them, unless
@@ -185,7 +194,12 @@ class InputFile {
   }
   // A line handed out whole: in place, NUL-terminated, or from a mapped file (which is never
   // written) as a copy.
-  const char* Hand(char* line, std::size_t& length);
+  const char* Hand(char* line, std::size_t& length) {
+    if (mapped_ != nullptr) return HandMapped(line, length);
+    line[length] = '\0';
+    return line;
+  }
+  const char* HandMapped(const char* line, std::size_t& length);
   // At the end of a mapped file: one that is shorter now was cut short under the search.
   void CheckMappedEnd();
   void Start(ReadBuffer* buffer);
