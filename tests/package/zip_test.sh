@@ -96,8 +96,13 @@ cmake -S "$src/tests/package/consumer" -B "$work/cm" -DCMAKE_BUILD_TYPE=Release 
       -Dkensaku_DIR="$top/lib/cmake/kensaku" >"$work/cm.log" 2>&1 &&
   cmake --build "$work/cm" >>"$work/cm.log" 2>&1 || { cat "$work/cm.log"; fail "MinGW consumer"; }
 cp "$dll" "$work/cm/"
+ran=0
 KENSAKU_WINEPREFIX=$build/wineprefix timeout 120 bash "$src/cmake/wine-run.sh" \
-  "$work/cm/consumer.exe" | tr -d '\r' | grep -qx 'kensaku consumer: ok' ||
+  "$work/cm/consumer.exe" >"$work/consumer.out" || ran=$?
+# A machine that cannot run this DLL's programs (see wine-run.sh): what was checked above holds,
+# and the test says it did not run them.
+[ $ran = 77 ] && exit 77
+tr -d '\r' <"$work/consumer.out" | grep -qx 'kensaku consumer: ok' ||
   fail "MinGW consumer built with find_package"
 
 grep -q "^kensaku $version for $bits-bit Windows" "$top/README.txt" || fail "README.txt version"
