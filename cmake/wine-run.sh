@@ -34,13 +34,22 @@ esac
 # Some kernels run 64-bit code only (IA-32 emulation off: an i386 program's exec fails with
 # "Exec format error"). There a 32-bit program cannot run at all: the test is skipped with CTest's
 # skip code and a line that says why, rather than failed.
-if [ "$WINEARCH" = win32 ] && [ -x /usr/lib/wine/wine ]; then
+runs_32bit=true
+if [ -x /usr/lib/wine/wine ]; then
   /usr/lib/wine/wine --version >/dev/null 2>&1
-  if [ $? = 126 ]; then
-    echo "wine-run.sh: skipped: this machine cannot run 32-bit programs (its kernel's IA-32" \
-         "emulation is off), so $(basename "$1") was built but not run" >&2
-    exit 77
-  fi
+  [ $? = 126 ] && runs_32bit=false
+fi
+if [ "$WINEARCH" = win32 ] && ! $runs_32bit; then
+  echo "wine-run.sh: skipped: this machine cannot run 32-bit programs (its kernel's IA-32" \
+       "emulation is off), so $(basename "$1") was built but not run" >&2
+  exit 77
+fi
+# Debian's wine and wineboot start the 32-bit loader whenever it is installed, which hands 64-bit
+# programs on; where it cannot run, they go to the 64-bit loader directly.
+if [ "$WINEARCH" = win64 ] && ! $runs_32bit && [ -x /usr/lib/wine/wine64 ]; then
+  export WINELOADER=/usr/lib/wine/wine64
+  wine() { /usr/lib/wine/wine64 "$@"; }
+  wineboot() { /usr/lib/wine/wine64 wineboot.exe "$@"; }
 fi
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
