@@ -524,6 +524,13 @@ Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars*
 bool Regex::AsLiterals(const char* pattern, int fold_flags, const ExtraChars* extras,
                        std::vector<std::string>& literals) {
 #ifdef KENSAKU_WITH_REGEX
+  // A lone lead byte is a character of the regex, but in a literal it would read the first byte
+  // of the text after it as its trail (`ファイ\x83(許|...)` would find ファイル名).
+  for (const char* p = pattern; *p != '\0';) {
+    const MbChar c = DecodeText(p);
+    if (c.code < 0x100 && IsLeadByte(c.code)) return false;
+    p += c.ByteCount();
+  }
   const CharUniverse universe(extras, ReadingOf(fold_flags));
   RegexNode tree;
   try {

@@ -228,6 +228,10 @@ for p in $'\377' $'(\271|\377)' $'[\271\377]' $'[\377]+'; do
   run -c --encoding=sjis --pattern-encoding=sjis -E "$p" - < <(printf '\377\377\nabc\n')
   expect "-E with a broken byte $(printf %q "$p")" 1 $'0\n'
 done
+# Mended: a lone lead byte before a group was taken, as literals, with the next text's first byte.
+run -c --encoding=sjis --pattern-encoding=sjis -E "$(sjis 'ファイ')"$'\203'"($(sjis '許ｼ|パス'))" - \
+  < <(sjis 'xファイル名\n')
+expect "-E with a lone lead byte before a group" 1 $'0\n'
 # Mended: a '[:' closed by its own ':]' aborted the tool; '[' is a member here, as in RE2.
 run -c -E '[[:]' - < <(printf 'a[b\nc:\nd\n')
 expect "-E '[[:]'" 0 $'2\n'
