@@ -5,7 +5,9 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "frame/find_byte.h"
 
@@ -643,6 +645,36 @@ char32_t UnicodeOfCp932(Code c) { return Cp932Scalar(c); }
 Code Cp932OfUnicode(char32_t u) { return u <= 0xFFFF ? Reverse().written[u] : 0; }
 
 const Code* Cp932OfBmp() { return Reverse().written.data(); }
+
+Code WrittenCp932(Code c) {
+  const unsigned lead = c >> 8;
+  if (lead != 0x87 && lead < 0xED) return c;
+  // The twins lie in rows 2 and 13 and the two extensions' leads: a table of those alone, so
+  // that a Shift_JIS search need not build the whole backwards table to join them.
+  static const std::vector<std::pair<Code, Code>> twins = [] {
+    std::vector<std::tuple<char32_t, std::uint32_t, Code>> read;
+    for (const unsigned l : {0x81u, 0x87u, 0xEDu, 0xEEu, 0xFAu, 0xFBu, 0xFCu}) {
+      ForEachDoubleCode(
+          [&](Code code) {
+            if (const char32_t u = Cp932Scalar(code)) read.emplace_back(u, WriteRank(code), code);
+          },
+          [l](unsigned each) { return each == l; });
+    }
+    std::sort(read.begin(), read.end());
+    std::vector<std::pair<Code, Code>> pairs;
+    for (std::size_t i = 1; i < read.size(); ++i) {
+      std::size_t first = i - 1;
+      while (first > 0 && std::get<0>(read[first - 1]) == std::get<0>(read[i])) --first;
+      if (std::get<0>(read[first]) == std::get<0>(read[i])) {
+        pairs.emplace_back(std::get<2>(read[i]), std::get<2>(read[first]));
+      }
+    }
+    std::sort(pairs.begin(), pairs.end());
+    return pairs;
+  }();
+  const auto it = std::lower_bound(twins.begin(), twins.end(), std::pair<Code, Code>(c, 0));
+  return it != twins.end() && it->first == c ? it->second : c;
+}
 
 char32_t UnicodeOfJisX0212(int row, int cell) {
   if (row < 1 || row > 94 || cell < 1 || cell > 94) return 0;

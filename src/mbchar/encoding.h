@@ -48,6 +48,9 @@ char32_t UnicodeOfCp932(Code c);
 // U+FF5E -> 0x8160, U+2016 and U+2225 -> 0x8161, U+2212 and U+FF0D -> 0x817C, U+00A2 and U+FFE0
 // -> 0x8191, U+00A3 and U+FFE1 -> 0x8192, U+00AC and U+FFE2 -> 0x81CA.
 Code Cp932OfUnicode(char32_t u);
+// The code written for the character c reads as (Cp932OfUnicode(UnicodeOfCp932(c))): c itself
+// but for the characters code page 932 holds twice (0x8790 -> 0x81E0, 0xED40 -> 0xFA5C).
+Code WrittenCp932(Code c);
 // Cp932OfUnicode of every scalar below 0x10000, as one table, for loops over many characters.
 const Code* Cp932OfBmp();
 

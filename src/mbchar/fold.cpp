@@ -180,9 +180,7 @@ unsigned KanaAsRead(unsigned c, bool to_katakana) {
 Code FoldAsReadCode(Code code, int flags) {
   unsigned c = code;
   // A character code page 932 has twice (NEC and IBM rows) reads as one.
-  if ((c >= 0x8700 && c < 0x8800) || c >= 0xED00) {
-    if (const Code one = Cp932OfUnicode(UnicodeOfCp932(code)); one != 0) c = one;
-  }
+  c = WrittenCp932(code);
   if (flags & FoldVariants) c = CommonKanjiOfCp932(static_cast<Code>(c));
   if (flags & (FoldToHalfWidth | FoldToFullWidth)) c = WidthAsRead(c);
   if (flags & (FoldToUpper | FoldToLower)) c = UpperAsRead(c);

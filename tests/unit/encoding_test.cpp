@@ -80,6 +80,11 @@ TEST(EncodingTest, WrittenCodeIsGlibcs) {
     if (UnicodeOfCp932(expected) != u) continue;
     ASSERT_EQ(c, expected) << std::hex << static_cast<unsigned>(u);
   }
+  for (unsigned c = 1; c <= 0xFFFF; ++c) {
+    const Code code = static_cast<Code>(c);
+    const Code written = UnicodeOfCp932(code) != 0 ? Cp932OfUnicode(UnicodeOfCp932(code)) : 0;
+    ASSERT_EQ(WrittenCp932(code), written != 0 ? written : code) << std::hex << c;
+  }
 }
 
 // EUC-JP as glibc's EUC-JP-MS reads it: the NEC rows and IBM extensions of code page 932, JIS X
