@@ -118,8 +118,10 @@ void CollectOperands(const Options& options, std::vector<Target>& targets, bool&
     } else if (options.names.SkipsFileOperand(file)) {
       skipped.Add(Skip::kExcluded);
     } else {
-      const std::uint64_t size = fs::is_regular_file(status) ? fs::file_size(file, ec) : 0;
+      const bool regular = fs::is_regular_file(status);
+      const std::uint64_t size = regular ? fs::file_size(file, ec) : 0;
       targets.push_back({Target::Kind::kFile, file, file, ec ? 0 : size, "", ""});
+      targets.back().regular = regular;
     }
   }
 }

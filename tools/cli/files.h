@@ -23,6 +23,7 @@ struct Target {
   std::string name;        // its name in the directory that lists it; empty for an operand
   bool standard_input = false;
   Skip skip = Skip::kUnreadable;  // kNote: why it is not searched
+  bool regular = false;           // an operand found to be a regular file
 };
 
 // The operands as targets; with_name is set when names are printed by default (several operands,

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -70,6 +71,8 @@ struct Node {
   // of a file the writer waits for, under the board's lock as it grows).
   std::vector<std::unique_ptr<Node>> children;
   std::string out;
+  // Set when the writer searches the node itself: output goes straight to it.
+  const std::function<void(std::string&)>* write = nullptr;
   std::uint64_t held = 0;  // what was left in out when the node was done
   std::string err;
   bool selected = false;
@@ -94,7 +97,7 @@ class Board {
   std::size_t files_found() const { return files_found_.load(std::memory_order_relaxed); }
   SkipCounter& skipped() { return skipped_; }
 
-  // Queues the operands and starts the workers.
+  // Queues the operands and starts the workers; with none, the writer searches each itself.
   void Start(int threads) {
     for (auto& node : roots_) {
       if (node->target.kind == Target::Kind::kFile) ++files_found_;
@@ -128,9 +131,14 @@ class Board {
     const Clock::time_point start = Clock::now();
     for (;;) {
       if (node.state.load() == Node::kDone) break;
-      if (waiting_for_room_.load() > 0 && TakeFromQueue(node)) {
+      if ((threads_ == 0 || waiting_for_room_.load() > 0) && TakeFromQueue(node)) {
         if (own_ == nullptr) own_ = std::make_unique<Tools>(queries_, plan_.selection);
+        const std::function<void(std::string&)> direct = [&write](std::string& text) {
+          write(text);
+        };
+        node.write = &direct;
         Process(node, *own_);
+        node.write = nullptr;
         break;
       }
       std::string text;
@@ -327,6 +335,11 @@ class Board {
         Node* node;
         std::string out;
         void operator()() {
+          if (node->write != nullptr) {
+            if (!out.empty()) (*node->write)(out);
+            out.clear();
+            return;
+          }
           const std::lock_guard<std::mutex> lock(board->stream_mutex_);
           if (node->out.empty()) {
             node->out.swap(out);
@@ -487,7 +500,10 @@ SearchResult SearchAll(const SearchPlan& plan, const Queries& queries,
   Progress progress(plan, total, board);
   Writer writer(progress, plan.print.line_buffered);
   board.skipped().Add(skipped);
-  board.Start(std::max(1, plan.threads));
+  // One regular file is searched where it is written: a thread would only cost its start. A pipe
+  // keeps its worker, so that its lines show as they come.
+  const bool one_file = operands.size() == 1 && operands[0].regular && !plan.progress;
+  board.Start(one_file ? 0 : std::max(1, plan.threads));
 
   bool printed = false;
   SearchResult result;
