@@ -103,6 +103,10 @@ bool InputFile::MapRest() {
       (at_end_ && mapping != FileMapping::kAlways)) {  // read whole: most files of a tree
     return false;
   }
+  // Asked again at every refill, the answer would cost a system call each time and not change:
+  // what is left to read only shrinks, and a file changing as it is read stays read.
+  if (map_asked_) return false;
+  map_asked_ = true;
   // Every regular file when asked to (tests then meet mapped input of any size), or what
   // remains of a large one.
   const std::uint64_t size = std::min(FileLength(source_), stop_at_);

@@ -231,6 +231,7 @@ class InputFile {
 
   FileSource source_;
   std::unique_ptr<MappedBytes> mapped_;
+  bool map_asked_ = false;  // whether to map the rest is decided once a file
   std::string copy_;  // a whole line of a mapped file, longer than cut_ holds
   bool encoding_told_ = false;
   ByteReader* reader_ = nullptr;
