@@ -23,7 +23,7 @@ constexpr int kTrailCount = 188;  // 0x40-0x7E, 0x80-0xFC
 constexpr int TrailIndex(unsigned trail) { return trail < 0x7F ? trail - 0x40 : trail - 0x41; }
 
 // UnicodeOfCp932, inline for the loops here.
-inline char32_t Cp932Scalar(Code c) {
+constexpr char32_t Cp932Scalar(Code c) {
   if (c < 0x80) return c;
   if (c <= 0xFF) return c >= 0xA1 && c <= 0xDF ? 0xFF61 + (c - 0xA1) : 0;
   if (!IsDoubleCode(c)) return 0;
@@ -65,14 +65,13 @@ bool SameIgnoringCase(std::string_view a, const char* b) {
 // UTF-16 and ISO-2022-JP are read as the UTF-8 they turn into.
 Encoding ReadAs(Encoding e) { return ReadsAsUtf8(e) ? Encoding::kUtf8 : e; }
 
-
 bool IsScalar(char32_t u) { return u <= 0x10FFFF && (u < 0xD800 || u > 0xDFFF); }
 
-// --- Code page 932 backwards: built once from the forward table.
+// --- Code page 932 backwards, from the forward table.
 
 // Of the codes that read as one character, the one written for it sorts first: the lowest,
 // except that the NEC-selected IBM extensions (0xED, 0xEE) give way to IBM's own (0xFA-0xFC).
-std::uint32_t WriteRank(Code c) {
+constexpr std::uint32_t WriteRank(Code c) {
   const unsigned lead = c >> 8;
   return lead == 0xED || lead == 0xEE ? 0x10000u | c : c;
 }
@@ -83,27 +82,37 @@ constexpr std::pair<char32_t, Code> kJisForms[] = {
     {0x00A2, 0x8191}, {0x00A3, 0x8192}, {0x00AC, 0x81CA},
 };
 
-struct Cp932Reverse {
-  std::vector<Code> written;                     // by BMP scalar; 0 for none
-  std::vector<std::pair<char32_t, Code>> codes;  // every (scalar, code) read, by scalar, rank
+// The code written for each scalar below 0x10000, 0 for none: the first of its codes in rank
+// order, and the JIS forms. Made by the compiler, so that a run that turns a few characters into
+// codes touches a few pages of it rather than building it.
+struct WrittenCodes {
+  Code code[0x10000];
 };
+constexpr WrittenCodes MakeWrittenCodes() {
+  WrittenCodes w{};
+  auto add = [&w](unsigned c) {
+    const char32_t u = Cp932Scalar(static_cast<Code>(c));
+    if (u != 0 && w.code[u] == 0) w.code[u] = static_cast<Code>(c);
+  };
+  for (unsigned c = 1; c <= 0xFF; ++c) add(c);
+  for (const bool late : {false, true}) {
+    ForEachDoubleCode(add, [late](unsigned lead) {
+      return (WriteRank(static_cast<Code>(lead << 8)) > 0xFFFF) == late;
+    });
+  }
+  for (const auto& [u, c] : kJisForms) w.code[u] = c;
+  return w;
+}
+constexpr WrittenCodes kWritten = MakeWrittenCodes();
 
-const Cp932Reverse& Reverse() {
-  static const Cp932Reverse reverse = [] {
-    Cp932Reverse r;
-    // The codes in rank order (WriteRank: code order, 0xED and 0xEE last): the first of each
-    // scalar is the one written, the few after it are set apart, in that order. Every run of the
-    // tool starts here.
-    r.written.assign(0x10000, 0);  // code page 932 reads as the BMP alone
-    std::vector<std::pair<char32_t, Code>> more;
+// Every (scalar, code) read, by scalar, rank.
+const std::vector<std::pair<char32_t, Code>>& Cp932Codes() {
+  static const std::vector<std::pair<char32_t, Code>> codes = [] {
+    std::vector<std::pair<char32_t, Code>> r;
+    std::vector<std::pair<char32_t, Code>> more;  // codes not written, after the one that is
     auto add = [&](unsigned c) {
       const char32_t u = Cp932Scalar(static_cast<Code>(c));
-      if (u == 0) return;
-      if (r.written[u] == 0) {
-        r.written[u] = static_cast<Code>(c);
-      } else {
-        more.emplace_back(u, static_cast<Code>(c));
-      }
+      if (u != 0 && kWritten.code[u] != c) more.emplace_back(u, static_cast<Code>(c));
     };
     for (unsigned c = 1; c <= 0xFF; ++c) add(c);
     for (const bool late : {false, true}) {
@@ -113,17 +122,17 @@ const Cp932Reverse& Reverse() {
     }
     std::stable_sort(more.begin(), more.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    r.codes.emplace_back(0, 0);
+    r.emplace_back(0, 0);
     auto next = more.begin();
     for (char32_t u = 1; u <= 0xFFFF; ++u) {
-      if (r.written[u] == 0) continue;
-      r.codes.emplace_back(u, r.written[u]);
-      for (; next != more.end() && next->first == u; ++next) r.codes.push_back(*next);
+      const Code c = kWritten.code[u];
+      if (c == 0 || Cp932Scalar(c) != u) continue;  // none, or a JIS form
+      r.emplace_back(u, c);
+      for (; next != more.end() && next->first == u; ++next) r.push_back(*next);
     }
-    for (const auto& [u, c] : kJisForms) r.written[u] = c;
     return r;
   }();
-  return reverse;
+  return codes;
 }
 
 // --- JIS X 0208 rows through code page 932.
@@ -642,38 +651,13 @@ bool EncodingNamed(std::string_view name, Encoding& e) {
 
 char32_t UnicodeOfCp932(Code c) { return Cp932Scalar(c); }
 
-Code Cp932OfUnicode(char32_t u) { return u <= 0xFFFF ? Reverse().written[u] : 0; }
+Code Cp932OfUnicode(char32_t u) { return u <= 0xFFFF ? kWritten.code[u] : 0; }
 
-const Code* Cp932OfBmp() { return Reverse().written.data(); }
+const Code* Cp932OfBmp() { return kWritten.code; }
 
 Code WrittenCp932(Code c) {
-  const unsigned lead = c >> 8;
-  if (lead != 0x87 && lead < 0xED) return c;
-  // The twins lie in rows 2 and 13 and the two extensions' leads: a table of those alone, so
-  // that a Shift_JIS search need not build the whole backwards table to join them.
-  static const std::vector<std::pair<Code, Code>> twins = [] {
-    std::vector<std::tuple<char32_t, std::uint32_t, Code>> read;
-    for (const unsigned l : {0x81u, 0x87u, 0xEDu, 0xEEu, 0xFAu, 0xFBu, 0xFCu}) {
-      ForEachDoubleCode(
-          [&](Code code) {
-            if (const char32_t u = Cp932Scalar(code)) read.emplace_back(u, WriteRank(code), code);
-          },
-          [l](unsigned each) { return each == l; });
-    }
-    std::sort(read.begin(), read.end());
-    std::vector<std::pair<Code, Code>> pairs;
-    for (std::size_t i = 1; i < read.size(); ++i) {
-      std::size_t first = i - 1;
-      while (first > 0 && std::get<0>(read[first - 1]) == std::get<0>(read[i])) --first;
-      if (std::get<0>(read[first]) == std::get<0>(read[i])) {
-        pairs.emplace_back(std::get<2>(read[i]), std::get<2>(read[first]));
-      }
-    }
-    std::sort(pairs.begin(), pairs.end());
-    return pairs;
-  }();
-  const auto it = std::lower_bound(twins.begin(), twins.end(), std::pair<Code, Code>(c, 0));
-  return it != twins.end() && it->first == c ? it->second : c;
+  const Code written = kWritten.code[Cp932Scalar(c)];
+  return written != 0 ? written : c;
 }
 
 char32_t UnicodeOfJisX0212(int row, int cell) {
@@ -728,7 +712,7 @@ std::vector<std::string> FormsOfUnicode(Encoding e, char32_t u) {
   auto by_scalar = [](const auto& a, char32_t v) { return a.first < v; };
   switch (ReadAs(e)) {
     case Encoding::kCp932: {
-      const auto& codes = Reverse().codes;
+      const auto& codes = Cp932Codes();
       for (auto it = std::lower_bound(codes.begin(), codes.end(), u, by_scalar);
            it != codes.end() && it->first == u; ++it) {
         forms.push_back(BytesOf(it->second));

@@ -50,7 +50,7 @@ constexpr bool IsDoubleCode(unsigned c) {
 // Calls f with every double-byte code, in code order, of the lead bytes `lead` keeps: the
 // tables a text's codes index are built by this walk, not over all 65,536 values.
 template <typename F, typename Lead>
-void ForEachDoubleCode(F&& f, Lead&& lead) {
+constexpr void ForEachDoubleCode(F&& f, Lead&& lead) {
   for (unsigned l = 0x81; l <= 0xFC; ++l) {
     if (!IsLeadByte(l) || !lead(l)) continue;
     for (unsigned t = 0x40; t <= 0xFC; ++t) {
@@ -59,7 +59,7 @@ void ForEachDoubleCode(F&& f, Lead&& lead) {
   }
 }
 template <typename F>
-void ForEachDoubleCode(F&& f) {
+constexpr void ForEachDoubleCode(F&& f) {
   ForEachDoubleCode(f, [](unsigned) { return true; });
 }
 
