@@ -105,6 +105,25 @@ constexpr WrittenCodes MakeWrittenCodes() {
 }
 constexpr WrittenCodes kWritten = MakeWrittenCodes();
 
+// The leads of the codes whose character is written with another code: NEC's row 13 and the two
+// IBM extensions (row 2's twins come first in rank, so are written as themselves).
+constexpr unsigned kTwinLeads[] = {0x87, 0xED, 0xEE, 0xFA, 0xFB, 0xFC};
+
+// WrittenCp932 of every code, by the compiler too.
+constexpr WrittenCodes MakeWrittenOfCode() {
+  WrittenCodes w{};
+  for (unsigned c = 0; c < 0x10000; ++c) w.code[c] = static_cast<Code>(c);
+  for (const unsigned lead : kTwinLeads) {
+    for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+      const auto c = static_cast<Code>(lead << 8 | trail);
+      if (!IsTrailByte(trail)) continue;
+      if (const Code written = kWritten.code[Cp932Scalar(c)]; written != 0) w.code[c] = written;
+    }
+  }
+  return w;
+}
+constexpr WrittenCodes kWrittenOfCode = MakeWrittenOfCode();
+
 // Every (scalar, code) read, by scalar, rank.
 const std::vector<std::pair<char32_t, Code>>& Cp932Codes() {
   static const std::vector<std::pair<char32_t, Code>> codes = [] {
@@ -655,9 +674,22 @@ Code Cp932OfUnicode(char32_t u) { return u <= 0xFFFF ? kWritten.code[u] : 0; }
 
 const Code* Cp932OfBmp() { return kWritten.code; }
 
-Code WrittenCp932(Code c) {
-  const Code written = kWritten.code[Cp932Scalar(c)];
-  return written != 0 ? written : c;
+Code WrittenCp932(Code c) { return kWrittenOfCode.code[c]; }
+
+const Code* WrittenCp932Codes() { return kWrittenOfCode.code; }
+
+const std::vector<std::pair<Code, Code>>& Cp932Twins() {
+  static const std::vector<std::pair<Code, Code>> twins = [] {
+    std::vector<std::pair<Code, Code>> t;
+    for (const unsigned lead : kTwinLeads) {
+      for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+        const auto c = static_cast<Code>(lead << 8 | trail);
+        if (kWrittenOfCode.code[c] != c) t.emplace_back(c, kWrittenOfCode.code[c]);
+      }
+    }
+    return t;
+  }();
+  return twins;
 }
 
 char32_t UnicodeOfJisX0212(int row, int cell) {

@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "mbchar/mbchar.h"
@@ -51,6 +52,10 @@ Code Cp932OfUnicode(char32_t u);
 // The code written for the character c reads as (Cp932OfUnicode(UnicodeOfCp932(c))): c itself
 // but for the characters code page 932 holds twice (0x8790 -> 0x81E0, 0xED40 -> 0xFA5C).
 Code WrittenCp932(Code c);
+// WrittenCp932 of every code, as one table.
+const Code* WrittenCp932Codes();
+// Every (code, WrittenCp932(code)) that differs, in code order: a few hundred.
+const std::vector<std::pair<Code, Code>>& Cp932Twins();
 // Cp932OfUnicode of every scalar below 0x10000, as one table, for loops over many characters.
 const Code* Cp932OfBmp();
 

@@ -24,7 +24,22 @@ bool InFoldableRanges(unsigned c) { return c < kSingleEnd || (c >= kWideBegin &&
 }  // namespace
 
 FoldTable::FoldTable(int flags) : flags_(flags), every_code_((flags & FoldAsRead) != 0) {
-  for (unsigned c = 0; c < 0x10000; ++c) map_[c] = static_cast<Code>(c);
+  if (flags == FoldAsRead) {
+    // Only code page 932's twins fold: the compiler's table, whose pages a search touches only
+    // where its text reads them.
+    map_ = WrittenCp932Codes();
+    for (const auto& [c, written] : Cp932Twins()) {
+      preimages_.emplace_back(written, c);
+      if (!targets_[written]) preimages_.emplace_back(written, written);
+      targets_[written] = true;
+    }
+    std::sort(preimages_.begin(), preimages_.end());
+    return;
+  }
+  own_.reset(new Code[0x10000]);
+  Code* map = own_.get();
+  map_ = map;
+  for (unsigned c = 0; c < 0x10000; ++c) map[c] = static_cast<Code>(c);
   if (every_code_) {
     // The codes a text may hold, by lead and trail byte: every run of the tool starts here.
     std::vector<Code> codes;
@@ -33,7 +48,7 @@ FoldTable::FoldTable(int flags) : flags_(flags), every_code_((flags & FoldAsRead
     // Only the codes that fold to another, and those others: every other one is its own.
     std::vector<Code> targets;
     for (const Code c : codes) {
-      map_[c] = FoldCode(c, flags);
+      map[c] = FoldCode(c, flags);
       if (map_[c] != c) {
         preimages_.emplace_back(map_[c], c);
         if (!targets_[map_[c]]) targets.push_back(map_[c]);
@@ -47,7 +62,7 @@ FoldTable::FoldTable(int flags) : flags_(flags), every_code_((flags & FoldAsRead
     return;
   }
   for (unsigned c = 0; c < kWideEnd; c = c + 1 == kSingleEnd ? kWideBegin : c + 1) {
-    map_[c] = FoldCode(static_cast<Code>(c), flags);
+    map[c] = FoldCode(static_cast<Code>(c), flags);
   }
   // Every fold of a code of these ranges lands in them again; every other code is its own.
   for (unsigned c = 1; c < kWideEnd; c = c + 1 == kSingleEnd ? kWideBegin : c + 1) {

@@ -13,6 +13,7 @@
 #include <bitset>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -75,7 +76,8 @@ class FoldTable {
   int flags_;
   bool every_code_;  // as read, a fold may take any code anywhere
   std::bitset<0x10000> targets_;  // as read: the codes some other code folds to
-  Code map_[0x10000];
+  std::unique_ptr<Code[]> own_;   // the map, unless it is one made by the compiler
+  const Code* map_ = nullptr;
   std::vector<std::pair<Code, Code>> preimages_;  // (fold, character) of the foldable ranges
 };
 
