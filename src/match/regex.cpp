@@ -1,8 +1,10 @@
 #include "match/regex.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -78,9 +80,9 @@ const Scalars& ScalarsFor(int flags) {
     scalars->forms[c] = FormOf(scalars->of[c]);
   }
   const CharUniverse fixed(nullptr);
-  for (const CharUniverse::Char& c : fixed.chars()) {
+  fixed.ForEachChar([&](const CharUniverse::Char& c) {
     scalars->by_written.emplace_back(scalars->of[c.code], c);
-  }
+  });
   std::stable_sort(scalars->by_written.begin(), scalars->by_written.end(), WrittenBefore);
   slot = std::move(scalars);
   return *slot;
@@ -196,10 +198,40 @@ class ScalarsOfCodes {
   std::unordered_map<Code, std::vector<char32_t>> extra_scalars_;  // by extra code
 };
 
+// Sorted, without repeats. A large set (a negated class, a range of kanji, a class under a fold)
+// holds thousands: those below 0x10000 are sorted by a bitset of them.
+void SortUnique(std::vector<char32_t>& members) {
+  if (members.size() > 256) {
+    std::bitset<0x10000> bmp;
+    std::vector<char32_t> beyond;
+    for (const char32_t m : members) {
+      if (m < 0x10000) {
+        bmp.set(m);
+      } else {
+        beyond.push_back(m);
+      }
+    }
+    members.clear();
+    for (std::size_t m = bmp._Find_first(); m < bmp.size(); m = bmp._Find_next(m)) {
+      members.push_back(static_cast<char32_t>(m));
+    }
+    std::sort(beyond.begin(), beyond.end());
+    std::unique_copy(beyond.begin(), beyond.end(), std::back_inserter(members));
+    return;
+  }
+  std::sort(members.begin(), members.end());
+  members.erase(std::unique(members.begin(), members.end()), members.end());
+}
+
 std::string Hex(char32_t u) {
-  char text[16];
-  std::snprintf(text, sizeof text, "\\x{%X}", static_cast<unsigned>(u));
-  return text;
+  // Written for every member of every set: by hand, not by snprintf.
+  char text[16] = {'\\', 'x', '{'};
+  std::size_t n = 3;
+  int shift = 28;
+  while (shift > 0 && (u >> shift & 0xF) == 0) shift -= 4;
+  for (; shift >= 0; shift -= 4) text[n++] = "0123456789ABCDEF"[u >> shift & 0xF];
+  text[n++] = '}';
+  return std::string(text, n);
 }
 
 std::string CodeBytes(Code c) {
@@ -423,9 +455,9 @@ class Writer {
       for (std::size_t c = set._Find_first(); c < set.size(); c = set._Find_next(c)) {
         keys[cased[static_cast<Code>(c)]] = true;
       }
-      for (const CharUniverse::Char& c : universe_.chars()) {
+      universe_.ForEachChar([&](const CharUniverse::Char& c) {
         if (keys[cased[c.code]]) members.push_back(scalars_.of[c.code]);
-      }
+      });
     }
     // A line break stands for a broken sequence here (ScalarsFor): out of every set.
     std::erase(members, U'\n');
@@ -447,8 +479,7 @@ class Writer {
       if (negated) members.push_back(0);
     }
     if (negated) members.push_back('\n');
-    std::sort(members.begin(), members.end());
-    members.erase(std::unique(members.begin(), members.end()), members.end());
+    SortUnique(members);
     if (members.empty()) {
       out += "[^\\x00-\\x{10FFFF}]";
       return;

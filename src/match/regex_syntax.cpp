@@ -51,12 +51,11 @@ bool AddMembers(const RE2& re, const std::vector<CharUniverse::Char>& chars, Cod
 
 CharUniverse::CharUniverse(const ExtraChars* extras, Reading reading)
     : fixed_(FixedChars()), extras_(extras), reading(reading) {
-  chars_ = *fixed_;
   if (extras == nullptr || extras->empty()) return;
   for (unsigned lead : {0x85u, 0x86u, 0xEBu, 0xECu}) {
     for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
       const auto c = static_cast<Code>(lead << 8 | trail);
-      if (const char32_t u = extras->UnicodeOf(c)) chars_.push_back({c, u});
+      if (const char32_t u = extras->UnicodeOf(c)) extra_chars_.push_back({c, u});
     }
   }
 }
@@ -97,12 +96,7 @@ CodeSet CharUniverse::Named(const std::string& re2_class, bool* known) const {
   }
   if (!entry->re->ok()) return set;
   set = entry->fixed;
-  if (chars_.size() > fixed_->size()) {
-    AddMembers(*entry->re,
-               std::vector<Char>(chars_.begin() + static_cast<std::ptrdiff_t>(fixed_->size()),
-                                 chars_.end()),
-               set);
-  }
+  if (!extra_chars_.empty()) AddMembers(*entry->re, extra_chars_, set);
   *known = true;
 #else
   (void)re2_class;
@@ -425,12 +419,9 @@ class Parser {
     Code code = u < 0x80 ? static_cast<Code>(u) : Cp932OfUnicode(u);
     if (code == 0 && u >= 0x80) code = FixedCodeOf(u);
     if (code == 0 && u >= 0x80) {
-      for (const CharUniverse::Char& c : universe_.chars()) {
-        if (c.scalar == u) {
-          code = c.code;
-          break;
-        }
-      }
+      universe_.ForEachChar([&](const CharUniverse::Char& c) {
+        if (code == 0 && c.scalar == u) code = c.code;
+      });
     }
     if (code == 0) Fail(at, "a character no text read here can hold: write it as itself");
     return code;
@@ -542,7 +533,7 @@ class Parser {
 
   void Complement(CodeSet& set) const {
     CodeSet all;
-    for (const CharUniverse::Char& c : universe_.chars()) all.set(c.code);
+    universe_.ForEachChar([&all](const CharUniverse::Char& c) { all.set(c.code); });
     set = all & ~set;
   }
 
@@ -590,9 +581,9 @@ class Parser {
         const char32_t from = universe_.ScalarOf(lo), to = universe_.ScalarOf(hi);
         if ((from == 0 && lo != 0) || (to == 0 && hi != 0)) Fail(at, "invalid range");
         if (to < from) Fail(at, "invalid range: its end comes before its start");
-        for (const CharUniverse::Char& c : universe_.chars()) {
+        universe_.ForEachChar([&, from = from, to = to](const CharUniverse::Char& c) {
           if (c.scalar >= from && c.scalar <= to) set.set(c.code);
-        }
+        });
         continue;
       }
       set.set(lo);

@@ -38,11 +38,14 @@ class CharUniverse {
     Code code;
     char32_t scalar;
   };
-  const std::vector<Char>& chars() const { return chars_; }
-  // Those of chars() that come from the extras, after the others.
-  std::span<const Char> extra_chars() const {
-    return std::span<const Char>(chars_).subspan(fixed_->size());
+  // Calls f with every character: code page 932's and the fixed codes, then the extras'.
+  template <typename F>
+  void ForEachChar(F&& f) const {
+    for (const Char& c : *fixed_) f(c);
+    for (const Char& c : extra_chars_) f(c);
   }
+  // Those that come from the extras.
+  std::span<const Char> extra_chars() const { return extra_chars_; }
   // The scalar of a code, or 0 when it has none (a code no character has).
   char32_t ScalarOf(Code c) const;
   // The codes whose scalars are in a class RE2 reads (such as "\\p{Han}"); an empty set, with
@@ -51,7 +54,7 @@ class CharUniverse {
 
  private:
   std::shared_ptr<const std::vector<Char>> fixed_;  // code page 932 and the fixed codes
-  std::vector<Char> chars_;
+  std::vector<Char> extra_chars_;                   // shared by no query: made for each
   const ExtraChars* extras_;
 
  public:
