@@ -26,6 +26,7 @@ struct Scalars {
   std::vector<std::uint64_t> forms;  // by code: the scalar's UTF-8, its length in the top byte
   // Code page 932's characters and the fixed ones, by the scalar written for them, sorted.
   std::vector<std::pair<char32_t, CharUniverse::Char>> by_written;
+  bool ascii_itself = false;  // every ASCII byte's form is that byte
 };
 
 using WrittenChars = std::vector<std::pair<char32_t, CharUniverse::Char>>;
@@ -78,6 +79,11 @@ const Scalars& ScalarsFor(int flags) {
   for (std::uint32_t c = 0; c < 0x10000; ++c) {
     scalars->of[c] = c < 0x100 && IsLeadByte(c) ? U'\n' : of_folded[fold[static_cast<Code>(c)]];
     scalars->forms[c] = FormOf(scalars->of[c]);
+  }
+  scalars->ascii_itself = true;
+  for (std::uint64_t c = 0; c < 0x80; ++c) {
+    scalars->ascii_itself =
+        scalars->ascii_itself && scalars->forms[c] == (c | std::uint64_t{1} << 56);
   }
   const CharUniverse fixed(nullptr);
   fixed.ForEachChar([&](const CharUniverse::Char& c) {
@@ -540,6 +546,7 @@ Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars*
     writer.Write(tree, direct_program_);
   }
   forms_ = ScalarsFor(flags).forms.data();
+  ascii_itself_ = ScalarsFor(flags).ascii_itself;
   RE2::Options re2_options;
   re2_options.set_log_errors(false);
   re2_options.set_never_capture(true);
@@ -611,7 +618,19 @@ void Regex::Fold(const char* text, std::size_t n, Folded& folded, bool with_plac
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   std::size_t k = 0;
   if (!with_places) {
+    const bool ascii_itself = ascii_itself_;  // a local: the writes through out may alias it
     for (std::size_t i = 0; i < n;) {
+      // ASCII, which most lines are full of, eight bytes at a time where it reads as itself.
+      if (p[i] < 0x80 && ascii_itself) {
+        out[k++] = static_cast<char>(p[i++]);
+        std::uint64_t eight;
+        while (i + 8 <= n && (std::memcpy(&eight, p + i, 8), (eight & 0x8080808080808080u) == 0)) {
+          std::memcpy(out + k, &eight, 8);
+          i += 8;
+          k += 8;
+        }
+        continue;
+      }
       const bool two = i + 1 < n && IsLeadByte(p[i]) && IsTrailByte(p[i + 1]);
       const std::uint64_t form = forms_[two ? static_cast<Code>(p[i] << 8 | p[i + 1]) : p[i]];
       const auto bytes = static_cast<std::uint32_t>(form);

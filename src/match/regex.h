@@ -77,6 +77,7 @@ class Regex {
   std::string program_;
   std::string direct_program_;
   const std::uint64_t* forms_ = nullptr;  // by code: the UTF-8 of its scalar, length in byte 7
+  bool ascii_itself_ = false;             // forms_ of every ASCII byte is the byte
   std::vector<std::string> literals_;
   int literal_flags_ = 0;
 };
