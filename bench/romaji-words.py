@@ -7,8 +7,8 @@ takes over the whole list (their -c runs). Not part of the tests: it reads the 1
     bench/romaji-words.py KENSAKU [CORPUS] [WORDS]
 
 CORPUS defaults to /tmp/kensaku-corpus/corpus-utf8.txt (bench/corpus.sh makes it), WORDS to
-bench/romaji-words.txt. Both sides read Debian's dictionaries: cmigemo its migemo-dict, kensaku
-skkdic's SKK-JISYO.L."""
+bench/romaji-words.txt; the times are taken on corpus-sjis.txt beside it too, where it is.
+Both sides read Debian's dictionaries: cmigemo its migemo-dict, kensaku skkdic's SKK-JISYO.L."""
 import collections
 import os
 import re
@@ -79,18 +79,20 @@ def why_missed(tool, word, text, readings, env):
         return "found alone: FAULT"
     if unicodedata.normalize("NFKC", text).lower() == word:
         return "the word as typed in another case (-i finds it)"
-    if not any(map(is_written, text)) and any(
+    narrow = unicodedata.normalize("NFKC", text)
+    if not any(map(is_written, text)) and (len(narrow) == 1 or not narrow.isalnum()) and any(
             c.isascii() or "\uff01" <= c <= "\uff5e" or c in "。「」、・ー" for c in text):
-        return "symbols or letters the width fold takes to one byte: left out on purpose"
+        return ("one letter or digit, or symbols the width fold takes to one byte: "
+                "left out on purpose")
     if sum(c in "aiueo" for c in word) == 1 and not word.endswith("n"):
-        return "one kana: no dictionary words"
+        return "one kana: only the words read as it and a letter (stems)"
     kana_only = dict(env, KENSAKU_ROMAJI_DICT="/nonexistent")
     if text in readings:
         kana = sorted(r for r in readings[text] if not r.isascii())
         if any(start for _, start in found_in(tool, word, kana, kana_only)):
-            return "SKK-JISYO.L reading begins with the word: FAULT, or past the 2000-word cap"
-        if any(r.isascii() for r in readings[text]):
-            return "SKK-JISYO.L lists it under Latin letters (honor: オナー)"
+            return "SKK-JISYO.L reading begins with the word: FAULT, or past the word cap"
+        if any(r.isascii() and r.startswith(word) for r in readings[text]):
+            return "SKK-JISYO.L reading in Latin letters begins with the word: FAULT"
         return "SKK-JISYO.L reads it otherwise"
     if all("\u3041" <= c <= "\u30fa" for c in text):
         return "cmigemo reads the spelling otherwise (onna as おんあ)"
@@ -101,6 +103,10 @@ def main():
     tool = os.path.realpath(sys.argv[1])
     corpus = sys.argv[2] if len(sys.argv) > 2 else "/tmp/kensaku-corpus/corpus-utf8.txt"
     listed = sys.argv[3] if len(sys.argv) > 3 else os.path.join(HERE, "romaji-words.txt")
+    # The Shift_JIS copy beside it, for the times against rg -E shift_jis.
+    sjis = os.path.join(os.path.dirname(corpus), "corpus-sjis.txt")
+    sjis = sjis if os.path.exists(sjis) else None
+    ours_sjis = theirs_sjis = 0.0
     words = [w.strip() for w in open(listed, encoding="utf-8") if w.strip() and w[0] != "#"]
     with open(corpus, "rb") as f:
         lines = f.read().split(b"\n")
@@ -119,6 +125,15 @@ def main():
         ours, seconds = timed([tool, "-c", "--romaji", word, corpus], env)
         ours_time += seconds
         assert theirs.returncode < 2 and ours.returncode < 2, (word, theirs.stderr, ours.stderr)
+        if sjis:
+            peer_sjis, seconds = timed(["rg", "-c", "--no-config", "-E", "shift_jis", "-e",
+                                        expression, sjis])
+            theirs_sjis += seconds
+            mine_sjis, seconds = timed([tool, "-c", "--romaji", word, sjis], env)
+            ours_sjis += seconds
+            if peer_sjis.stdout != theirs.stdout or mine_sjis.stdout != ours.stdout:
+                print(f"{word}: Shift_JIS counts differ: rg {peer_sjis.stdout.strip()}, "
+                      f"kensaku {mine_sjis.stdout.strip()}")
         theirs_lines = numbers(subprocess.run(["rg", "-n", "--no-config", "-e", expression, corpus],
                                               capture_output=True).stdout)
         ours_lines = numbers(subprocess.run([tool, "-n", "--romaji", word, corpus],
@@ -163,6 +178,8 @@ def main():
         print(f"  {kind}: " + " | ".join(samples))
     print(f"time over the list: cmigemo+rg {theirs_time:.1f} s, kensaku {ours_time:.1f} s "
           f"(-c runs; rg's time excludes cmigemo making its expression)")
+    if sjis:
+        print(f"on {sjis}: rg -E shift_jis {theirs_sjis:.1f} s, kensaku {ours_sjis:.1f} s")
 
 
 if __name__ == "__main__":

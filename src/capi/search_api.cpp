@@ -4,8 +4,6 @@
 // (Searcher::Continue) until a batch is ready. Every body runs inside Guarded, so that no
 // exception reaches the caller: a failed allocation is KENSAKU_E_MEMORY, and whatever was made
 // before it is freed.
-#include "kensaku_search.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -18,10 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "kensaku_search.h"
 #include "match/pattern_error.h"
 #include "match/regex_syntax.h"
 #include "mbchar/encoding.h"
 #include "mbchar/internal_text.h"
+#include "search/dictionary_file.h"
 #include "search/line_matcher.h"
 #include "search/query.h"
 #include "search/searcher.h"
@@ -120,7 +120,7 @@ std::shared_ptr<const kensaku::RomajiDictionary> DefaultDictionary() {
   const std::lock_guard<std::mutex> lock(mutex);
   if (wanted != path || dictionary == nullptr) {
     std::string problem;
-    dictionary = kensaku::RomajiDictionary::Open(wanted, problem);
+    dictionary = kensaku::OpenRomajiDictionary(wanted, problem);
     path = wanted;
   }
   return dictionary;
@@ -347,7 +347,7 @@ kensaku_dictionary* kensaku_dictionary_open(const char* path, kensaku_error* err
     auto dictionary = std::make_unique<kensaku_dictionary>();
     std::string problem;
     errno = 0;
-    dictionary->words = kensaku::RomajiDictionary::Open(path, problem);
+    dictionary->words = kensaku::OpenRomajiDictionary(path, problem);
     if (dictionary->words == nullptr) {
       // A file read whole that holds no entries has no errno of its own.
       const int why = problem == "holds no entries" ? 0 : errno;

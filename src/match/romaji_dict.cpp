@@ -1,11 +1,11 @@
 #include "match/romaji_dict.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cctype>
 #include <cstdlib>
 
-#include "mbchar/encoding.h"
 #include "match/romaji.h"
+#include "mbchar/encoding.h"
 #include "mbchar/internal_text.h"
 
 namespace kensaku {
@@ -27,19 +27,26 @@ std::string EucJpOf(std::string_view utf8) {
 
 }  // namespace
 
-RomajiDictionary::RomajiDictionary(std::string text) : text_(std::move(text)) {
+RomajiDictionary::RomajiDictionary(std::string text, std::string_view bytes,
+                                   std::shared_ptr<const void> holder)
+    : owned_(std::move(text)),
+      holder_(std::move(holder)),
+      text_(holder_ != nullptr ? bytes : std::string_view(owned_)) {
   // Inflected words come after ";; okuri-ari entries.", the others after ";; okuri-nasi
   // entries." (all entries are taken as those when neither line is there); each part is sorted
   // here by reading as bytes, whatever order the file keeps.
   const std::size_t nasi = text_.find(";; okuri-nasi entries.");
   const std::size_t ari = text_.find(";; okuri-ari entries.");
+  const std::size_t lines = static_cast<std::size_t>(std::count(text_.begin(), text_.end(), '\n'));
+  entries_.reserve(lines);
   std::size_t at = 0;
   while (at < text_.size()) {
     std::size_t end = text_.find('\n', at);
-    if (end == std::string::npos) end = text_.size();
+    if (end == std::string_view::npos) end = text_.size();
     if (end > at && text_[at] != ';' && text_.find(' ', at) < end) {
-      const bool stem = ari != std::string::npos && at > ari && (nasi == std::string::npos || at < nasi);
-      const bool word = nasi == std::string::npos ? ari == std::string::npos : at > nasi;
+      const bool stem = ari != std::string_view::npos && at > ari &&
+                        (nasi == std::string_view::npos || at < nasi);
+      const bool word = nasi == std::string_view::npos ? ari == std::string_view::npos : at > nasi;
       if (stem) stems_.push_back(static_cast<std::uint32_t>(at));
       if (word) entries_.push_back(static_cast<std::uint32_t>(at));
     }
@@ -54,35 +61,14 @@ RomajiDictionary::RomajiDictionary(std::string text) : text_(std::move(text)) {
 }
 
 std::shared_ptr<const RomajiDictionary> RomajiDictionary::FromText(std::string text) {
-  return std::shared_ptr<const RomajiDictionary>(new RomajiDictionary(std::move(text)));
+  return std::shared_ptr<const RomajiDictionary>(
+      new RomajiDictionary(std::move(text), {}, nullptr));
 }
 
-std::shared_ptr<const RomajiDictionary> RomajiDictionary::Open(const std::string& path,
-                                                               std::string& problem) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    problem = "cannot be opened";
-    return nullptr;
-  }
-  std::string text;
-  char block[1 << 16];
-  std::size_t n;
-  while ((n = std::fread(block, 1, sizeof block, file)) > 0) {
-    text.append(block, n);
-    if (text.size() > (64u << 20)) break;  // no dictionary is this large
-  }
-  const bool failed = std::ferror(file) != 0 || text.size() > (64u << 20);
-  std::fclose(file);
-  if (failed) {
-    problem = "cannot be read";
-    return nullptr;
-  }
-  auto dictionary = FromText(std::move(text));
-  if (dictionary->entries_.empty() && dictionary->stems_.empty()) {
-    problem = "holds no entries";
-    return nullptr;
-  }
-  return dictionary;
+std::shared_ptr<const RomajiDictionary> RomajiDictionary::FromBytes(
+    std::string_view bytes, std::shared_ptr<const void> holder) {
+  return std::shared_ptr<const RomajiDictionary>(
+      new RomajiDictionary(std::string(), bytes, std::move(holder)));
 }
 
 std::string RomajiDictionary::DefaultPath() {
@@ -92,7 +78,7 @@ std::string RomajiDictionary::DefaultPath() {
 
 std::string_view RomajiDictionary::ReadingAt(std::size_t entry) const {
   const std::size_t space = text_.find(' ', entry);
-  return std::string_view(text_).substr(entry, space - entry);
+  return text_.substr(entry, space - entry);
 }
 
 std::pair<std::size_t, std::size_t> RomajiDictionary::Range(
@@ -109,8 +95,8 @@ std::pair<std::size_t, std::size_t> RomajiDictionary::Range(
 void RomajiDictionary::AppendWords(std::uint32_t from, std::string_view rest,
                                    std::vector<std::string>& out) const {
   std::size_t end = text_.find('\n', from);
-  if (end == std::string::npos) end = text_.size();
-  const std::string_view line = std::string_view(text_).substr(from, end - from);
+  if (end == std::string_view::npos) end = text_.size();
+  const std::string_view line = text_.substr(from, end - from);
   std::size_t at = line.find(" /");
   while (at != std::string_view::npos && at + 2 < line.size()) {
     const std::size_t next = line.find('/', at + 2);
@@ -124,9 +110,11 @@ void RomajiDictionary::AppendWords(std::uint32_t from, std::string_view rest,
     internal.Decode(Encoding::kEucJp, word.data(), word.size(), nullptr);
     std::string text(internal.text(), internal.size());
     // A word the text can hold; of symbols alone only when the width fold takes none of them
-    // to a character of one byte (［ of kakko would find every [).
+    // to a character of one byte (［ of kakko would find every [), and of letters and digits
+    // only when there are two or more (AI of ai, not V of bai).
     const FoldTable& width = FoldTable::For(FoldToHalfWidth | FoldAsRead);
     bool usable = true, written = false, alone = true;
+    std::size_t chars = 0, latin = 0;
     for (std::size_t i = 0; i < text.size() && usable;) {
       const MbChar c = DecodeText(text.c_str() + i);
       usable = c.code != kOtherChar && c.code != kBrokenChar;
@@ -134,9 +122,14 @@ void RomajiDictionary::AppendWords(std::uint32_t from, std::string_view rest,
       if (!written && alone) {
         for (Code other : width.Preimages(width[c.code])) alone = alone && other >= 0x100;
       }
+      const Code narrow = width[c.code];
+      ++chars;
+      latin += narrow < 0x80 && std::isalnum(static_cast<int>(narrow)) != 0;
       i += static_cast<std::size_t>(c.ByteCount());
     }
-    if (usable && (written || alone)) out.push_back(text + std::string(rest));
+    if (usable && (written || alone || (chars >= 2 && latin == chars))) {
+      out.push_back(text + std::string(rest));
+    }
   }
 }
 
@@ -150,7 +143,8 @@ std::vector<std::string> RomajiDictionary::WordsFor(std::string_view kana) const
     rest.Decode(Encoding::kEucJp, key.data() + cut, key.size() - cut, nullptr);
     return std::string(rest.text(), rest.size());
   };
-  // Words whose reading begins with the kana.
+  // Words whose reading begins with the kana, of two kana or more: one kana begins thousands
+  // (き: 木, 気, 聞く, キャベツ, ...), more than the list finders take in one pass.
   if (key.size() >= 4) {
     const auto [first, last] = Range(key);
     for (std::size_t e = first; e < last && words.size() < kMaxWords; ++e) {
@@ -188,6 +182,18 @@ std::vector<std::string> RomajiDictionary::WordsFor(std::string_view kana) const
   }
   std::sort(words.begin(), words.end());
   words.erase(std::unique(words.begin(), words.end()), words.end());
+  return words;
+}
+
+std::vector<std::string> RomajiDictionary::WordsForLetters(std::string_view romaji) const {
+  std::vector<std::string> words;
+  std::string key(romaji);
+  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (key.empty()) return words;
+  const auto [first, last] = Range(key);
+  for (std::size_t e = first; e < last && words.size() < kMaxWords; ++e) {
+    AppendWords(entries_[e], {}, words);
+  }
   return words;
 }
 

@@ -19,12 +19,13 @@ class RomajiDictionary {
   // At most this many words for the readings a query's kana begin.
   static constexpr std::size_t kMaxWords = 2000;
 
-  // Reads a dictionary file; null, with the trouble named, when it cannot be read or holds no
-  // entries.
-  static std::shared_ptr<const RomajiDictionary> Open(const std::string& path,
-                                                      std::string& problem);
-  // The same from a dictionary's text.
+  // A dictionary from its text (search/dictionary_file.h reads one from a file).
   static std::shared_ptr<const RomajiDictionary> FromText(std::string text);
+  // The same from bytes that `holder` keeps for as long as the dictionary lives (a mapping).
+  static std::shared_ptr<const RomajiDictionary> FromBytes(std::string_view bytes,
+                                                           std::shared_ptr<const void> holder);
+  // Whether it holds no entry, words or stems.
+  bool empty() const { return entries_.empty() && stems_.empty(); }
   // $KENSAKU_ROMAJI_DICT, else /usr/share/skk/SKK-JISYO.L.
   static std::string DefaultPath();
 
@@ -34,9 +35,13 @@ class RomajiDictionary {
   // begins it, followed by the rest when it begins with the stem's kana (kaku finds 書く), or
   // alone when its reading begins with the query (tato finds 例 of 例える).
   std::vector<std::string> WordsFor(std::string_view kana) const;
+  // The words of the entries read in small Latin letters (aids, honor) whose reading begins
+  // with the romaji, typed in any case.
+  std::vector<std::string> WordsForLetters(std::string_view romaji) const;
 
  private:
-  explicit RomajiDictionary(std::string text);
+  // Its own text, or bytes a holder keeps.
+  RomajiDictionary(std::string text, std::string_view bytes, std::shared_ptr<const void> holder);
   std::string_view ReadingAt(std::size_t entry) const;
   // The entries whose reading begins with key (EUC-JP): [first, last).
   std::pair<std::size_t, std::size_t> Range(std::string_view key) const {
@@ -47,7 +52,9 @@ class RomajiDictionary {
   // The words of an entry, in the internal form, those the text can hold.
   void AppendWords(std::uint32_t line, std::string_view rest, std::vector<std::string>& out) const;
 
-  std::string text_;
+  std::string owned_;
+  std::shared_ptr<const void> holder_;
+  std::string_view text_;
   std::vector<std::uint32_t> entries_;  // where each entry's line begins, by reading
   std::vector<std::uint32_t> stems_;    // the same for the inflected words
 };

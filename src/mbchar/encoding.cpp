@@ -752,6 +752,15 @@ std::vector<std::string> FormsOfUnicode(Encoding e, char32_t u) {
       break;
     }
     case Encoding::kEucJp: {
+      // Kana, the most asked, without the whole table: JIS X 0208 rows 4 and 5 hold them in
+      // Unicode's order.
+      if ((u >= 0x3041 && u <= 0x3093) || (u >= 0x30A1 && u <= 0x30F6)) {
+        const bool hiragana = u <= 0x3093;
+        const char32_t column = u - (hiragana ? 0x3040 : 0x30A0);
+        forms.push_back(
+            {static_cast<char>(hiragana ? 0xA4 : 0xA5), static_cast<char>(0xA0 + column)});
+        break;
+      }
       const auto& all = EucJpForms().forms;
       for (auto it = std::lower_bound(all.begin(), all.end(), u, by_scalar);
            it != all.end() && it->first == u; ++it) {

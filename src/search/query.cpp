@@ -222,7 +222,12 @@ namespace {
 // A word of romaji as typed, and as the kana and dictionary words it stands for (internal form).
 std::vector<std::string> RomajiWords(const std::string& romaji, const RomajiDictionary* dictionary) {
   std::vector<std::string> words{romaji};
-  for (const std::string& kana : KanaOfRomaji(romaji)) {
+  const std::vector<std::string> kana_forms = KanaOfRomaji(romaji);
+  // Of two kana or more, as WordsFor: one letter begins thousands of readings.
+  if (dictionary != nullptr && !kana_forms.empty() && kana_forms.front().size() >= 2 * 3) {
+    for (std::string& word : dictionary->WordsForLetters(romaji)) words.push_back(std::move(word));
+  }
+  for (const std::string& kana : kana_forms) {
     ExtraChars none;
     std::string internal, problem;
     if (InternalFromUtf8(kana, none, internal, problem)) words.push_back(internal);
@@ -233,27 +238,43 @@ std::vector<std::string> RomajiWords(const std::string& romaji, const RomajiDict
   return words;
 }
 
-// The words once each, less those that hold another whole (kensa gives 検索, and 検索エンジン
-// and 検索結果 with it): a line with the longer holds the shorter, so the list finds the same
-// lines, and a short list is searched faster. Not under -w or -x, where the longer word may be
-// bounded where the shorter is not.
-std::vector<std::string> WordsHoldingNoOther(std::vector<std::string> words) {
-  const std::unordered_set<std::string> all(words.begin(), words.end());
+// The words once each, less those that hold another whole under the query's folds (kensa gives
+// 検索, and 検索エンジン and 検索結果 with it; hon gives ほん, and ホンダ): a line with the longer
+// holds the shorter, so the list finds the same lines, and a short list is searched faster. Not
+// under -w or -x, where the longer word may be bounded where the shorter is not. A voicing mark
+// goes with the kana before it (ｶﾞ is not ｶ), so no word is cut before one.
+std::vector<std::string> WordsHoldingNoOther(std::vector<std::string> words, int fold_flags) {
+  const FoldTable& fold = FoldTable::For(fold_flags & kAllFoldBits);
+  // A word's characters folded, two bytes each, and where each may begin a held word.
+  auto folded = [&fold](const std::string& word, std::vector<std::size_t>* starts) {
+    std::string out;
+    for (std::size_t at = 0; at < word.size();) {
+      const MbChar c = DecodeText(word.c_str() + at);
+      const bool mark = c.code == 0xDE || c.code == 0xDF || c.code == 0x814A || c.code == 0x814B ||
+                        c.code == kCombiningVoiced || c.code == kCombiningSemiVoiced;
+      if (starts != nullptr && !mark) starts->push_back(out.size());
+      const Code f = fold[c.code];
+      out.push_back(static_cast<char>(f >> 8));
+      out.push_back(static_cast<char>(f & 0xFF));
+      at += static_cast<std::size_t>(c.ByteCount());
+    }
+    if (starts != nullptr) starts->push_back(out.size());
+    return out;
+  };
+  std::unordered_set<std::string> all;
+  for (const std::string& word : words) all.insert(folded(word, nullptr));
   std::unordered_set<std::string> seen;
   std::vector<std::string> kept;
   std::vector<std::size_t> starts;
   for (std::string& word : words) {
-    if (!seen.insert(word).second) continue;
     starts.clear();
-    for (std::size_t at = 0; at < word.size(); at += DecodeText(word.c_str() + at).ByteCount()) {
-      starts.push_back(at);
-    }
-    starts.push_back(word.size());
+    const std::string key = folded(word, &starts);
+    if (!seen.insert(key).second) continue;
     bool holds = false;
     for (std::size_t i = 0; i + 1 < starts.size() && !holds; ++i) {
       for (std::size_t j = i + 1; j < starts.size() && !holds; ++j) {
         if (i == 0 && j + 1 == starts.size()) continue;  // the word itself
-        holds = all.count(word.substr(starts[i], starts[j] - starts[i])) != 0;
+        holds = all.count(key.substr(starts[i], starts[j] - starts[i])) != 0;
       }
     }
     if (!holds) kept.push_back(std::move(word));
@@ -365,7 +386,11 @@ EncodingQueries CompileForEncodings(std::vector<std::string> entries, const Quer
           words.push_back(std::move(word));
         }
       }
-      entries = bound == Bound::kNone ? WordsHoldingNoOther(std::move(words)) : std::move(words);
+      entries =
+          bound == Bound::kNone
+              ? WordsHoldingNoOther(std::move(words),
+                                    options.match.fold_flags | FoldKanaToKatakana | FoldToHalfWidth)
+              : std::move(words);
       options.kind = SearchKind::kInc;
     }
     options.romaji = false;

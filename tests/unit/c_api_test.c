@@ -7,6 +7,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "kensaku.h"
 #include "kensaku_search.h"
@@ -303,8 +306,11 @@ static void test_errors_and_limits(void) {
 
 /* Romaji through a dictionary the caller opens, none, or the one $KENSAKU_ROMAJI_DICT names. */
 static void test_romaji(void) {
-  static const char words[] = "\xA4\xB1\xA4\xF3\xA4\xB5\xA4\xAF /\xB8\xA1\xBA\xF7/\n" /* けんさく /検索/ */
-                              "\xA4\xBF\xA4\xC8 /\xCE\xE3/\n";                           /* たと /例/ */
+  static const char words[] =
+      "\xA4\xB1\xA4\xF3\xA4\xB5\xA4\xAF /\xB8\xA1\xBA\xF7/\n" /* けんさく /検索/ */
+      "\xA4\xBF\xA4\xC8 /\xCE\xE3/\n"                         /* たと /例/ */
+      "\xA4\xAD /\xCC\xDA/\n\xA4\xD6\xA4\xA4 /V/\n"           /* き /木/, ぶい /V/ */
+      "honor /\xA5\xAA\xA5\xCA\xA1\xBC/\nai /AI/\n";          /* honor /オナー/ */
   static const struct {
     const char* pattern;
     int kind;
@@ -315,8 +321,14 @@ static void test_romaji(void) {
   } rows[] = {
       {"kensaku", KENSAKU_KIND_ROMAJI, 1, "\xE6\xA4\x9C\xE7\xB4\xA2", 1, 6}, /* 検索 */
       {"kensaku", KENSAKU_KIND_ROMAJI, 0, "\xE6\xA4\x9C\xE7\xB4\xA2", 0, 0},
-      {"kensaku", KENSAKU_KIND_ROMAJI, 0, "\xEF\xBD\xB9\xEF\xBE\x9D\xE3\x81\x95\xE3\x81\x8F", 1, 12}, /* ｹﾝさく */
+      {"kensaku", KENSAKU_KIND_ROMAJI, 0, "\xEF\xBD\xB9\xEF\xBE\x9D\xE3\x81\x95\xE3\x81\x8F", 1,
+       12}, /* ｹﾝさく */
       {"kensaku", KENSAKU_KIND_PATTERN, 1, "\xE6\xA4\x9C\xE7\xB4\xA2", 0, 0},
+      /* no words for one kana; words read in Latin letters; Latin words of two letters or more */
+      {"ki", KENSAKU_KIND_ROMAJI, 1, "\xE6\x9C\xA8", 0, 0},
+      {"hono", KENSAKU_KIND_ROMAJI, 1, "\xE3\x82\xAA\xE3\x83\x8A\xE3\x83\xBC", 1, 9},
+      {"ai", KENSAKU_KIND_ROMAJI, 1, "AI", 1, 2},
+      {"bui", KENSAKU_KIND_ROMAJI, 1, "V", 0, 0},
       /* 例えば検索: both words, in order */
       {"tato&kensaku", KENSAKU_KIND_ROMAJI_CONJUNCTIVE, 1,
        "\xE4\xBE\x8B\xE3\x81\x88\xE3\x81\xB0\xE6\xA4\x9C\xE7\xB4\xA2", 1, 15},
@@ -384,6 +396,24 @@ static void test_romaji(void) {
           "$KENSAKU_ROMAJI_DICT");
     kensaku_query_free(q);
     unsetenv("KENSAKU_ROMAJI_DICT");
+  }
+  { /* one that cannot be mapped (a pipe) is read */
+    int fds[2];
+    char name[64];
+    kensaku_query* q = NULL;
+    if (pipe(fds) == 0) {
+      check(write(fds[1], words, sizeof words - 1) == (ssize_t)(sizeof words - 1), "a pipe");
+      close(fds[1]);
+      snprintf(name, sizeof name, "/proc/self/fd/%d", fds[0]);
+      dictionary = kensaku_dictionary_open(name, &e);
+      close(fds[0]);
+      q = kensaku_query_new_with(&rows[0].pattern, NULL, 1, &o, KENSAKU_BOUND_NONE, dictionary, &e);
+      kensaku_dictionary_free(dictionary);
+    }
+    check(q != NULL && kensaku_query_match(q, rows[0].line, strlen(rows[0].line),
+                                           KENSAKU_ENCODING_UTF8, NULL, 0, NULL) == 1,
+          "a dictionary read from a pipe");
+    kensaku_query_free(q);
   }
 #endif
   remove(path);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -138,6 +139,16 @@ TEST(EncodingTest, FormsReadBackAsTheirCharacter) {
   // The wave dash in either form is one character; emoji are UTF-8's only.
   EXPECT_EQ(FormsOfCp932(Encoding::kUtf8, 0x8160).size(), 2u);
   EXPECT_EQ(Cp932OfUnicode(0x301C), Cp932OfUnicode(0xFF5E));
+  // Every EUC-JP pair is among the forms of what it reads as (kana are found without the table).
+  for (unsigned b0 = 0xA1; b0 <= 0xFE; ++b0) {
+    for (unsigned b1 = 0xA1; b1 <= 0xFE; ++b1) {
+      const std::string pair{static_cast<char>(b0), static_cast<char>(b1)};
+      const TextChar t = ReadTextChar(Encoding::kEucJp, pair.data(), pair.size());
+      if (t.broken) continue;
+      const std::vector<std::string> forms = FormsOfUnicode(Encoding::kEucJp, t.unicode);
+      ASSERT_NE(std::find(forms.begin(), forms.end(), pair), forms.end()) << std::hex << b0 << b1;
+    }
+  }
   EXPECT_TRUE(FormsOfUnicode(Encoding::kEucJp, 0x1F600).empty());
   EXPECT_EQ(FormsOfUnicode(Encoding::kEucJp, 0x4E02).size(), 1u);  // JIS X 0212
 }

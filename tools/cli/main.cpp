@@ -15,6 +15,7 @@
 #include "plan.h"
 #include "platform.h"
 #include "search.h"
+#include "search/dictionary_file.h"
 #include "search/file_source.h"
 
 namespace kensaku::cli {
@@ -95,7 +96,7 @@ int Main(int argc, char** argv) {
   if (o.romaji) {
     const std::string path = o.romaji_dict.empty() ? RomajiDictionary::DefaultPath() : o.romaji_dict;
     std::string problem;
-    dictionary = RomajiDictionary::Open(path, problem);
+    dictionary = OpenRomajiDictionary(path, problem);
     if (dictionary == nullptr && !o.romaji_dict.empty()) return Fail(path + ": " + problem);
     if (dictionary == nullptr && !o.no_messages) {
       std::fprintf(stderr, "kensaku: note: %s %s (install skkdic, or give --romaji-dict): "
