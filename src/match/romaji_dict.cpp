@@ -151,16 +151,19 @@ std::vector<std::string> RomajiDictionary::WordsFor(std::string_view kana) const
       AppendWords(entries_[e], {}, words);
     }
   }
+  // A word, then the kana of the rest: the longest reading that has words, as an input method
+  // segments (kensakusuru: 検索 and する, not 件 and さくする, which took 114 words for kensaku).
+  for (std::size_t cut = key.size() - 2; cut >= 4 && cut < key.size(); cut -= 2) {
+    const std::size_t before = words.size();
+    const std::string rest = rest_of(cut);
+    const auto [first, last] = Range(std::string_view(key).substr(0, cut));
+    for (std::size_t e = first; e < last; ++e) {
+      if (ReadingAt(entries_[e]).size() == cut) AppendWords(entries_[e], rest, words);
+    }
+    if (words.size() > before) break;
+  }
   for (std::size_t cut = 2; cut <= key.size(); cut += 2) {
     const std::string_view head = std::string_view(key).substr(0, cut);
-    // A word, then the kana of the rest.
-    if (cut >= 4 && cut < key.size()) {
-      const std::string rest = rest_of(cut);
-      const auto [first, last] = Range(head);
-      for (std::size_t e = first; e < last; ++e) {
-        if (ReadingAt(entries_[e]).size() == cut) AppendWords(entries_[e], rest, words);
-      }
-    }
     // A stem, then the rest when its kana goes with the stem (か and k, then く).
     if (cut < key.size()) {
       const std::string rest = rest_of(cut);

@@ -310,7 +310,8 @@ static void test_romaji(void) {
       "\xA4\xB1\xA4\xF3\xA4\xB5\xA4\xAF /\xB8\xA1\xBA\xF7/\n" /* けんさく /検索/ */
       "\xA4\xBF\xA4\xC8 /\xCE\xE3/\n"                         /* たと /例/ */
       "\xA4\xAD /\xCC\xDA/\n\xA4\xD6\xA4\xA4 /V/\n"           /* き /木/, ぶい /V/ */
-      "honor /\xA5\xAA\xA5\xCA\xA1\xBC/\nai /AI/\n";          /* honor /オナー/ */
+      "honor /\xA5\xAA\xA5\xCA\xA1\xBC/\nai /AI/\n"           /* honor /オナー/ */
+      "\xA4\xB1\xA4\xF3 /\xB7\xEF/\n";                        /* けん /件/ */
   static const struct {
     const char* pattern;
     int kind;
@@ -329,6 +330,11 @@ static void test_romaji(void) {
       {"hono", KENSAKU_KIND_ROMAJI, 1, "\xE3\x82\xAA\xE3\x83\x8A\xE3\x83\xBC", 1, 9},
       {"ai", KENSAKU_KIND_ROMAJI, 1, "AI", 1, 2},
       {"bui", KENSAKU_KIND_ROMAJI, 1, "V", 0, 0},
+      /* a word and the kana after it at the longest reading with words: 検索する, not 件さくする */
+      {"kensakusuru", KENSAKU_KIND_ROMAJI, 1, "\xE6\xA4\x9C\xE7\xB4\xA2\xE3\x81\x99\xE3\x82\x8B", 1,
+       12},
+      {"kensakusuru", KENSAKU_KIND_ROMAJI, 1,
+       "\xE4\xBB\xB6\xE3\x81\x95\xE3\x81\x8F\xE3\x81\x99\xE3\x82\x8B", 0, 0},
       /* 例えば検索: both words, in order */
       {"tato&kensaku", KENSAKU_KIND_ROMAJI_CONJUNCTIVE, 1,
        "\xE4\xBE\x8B\xE3\x81\x88\xE3\x81\xB0\xE6\xA4\x9C\xE7\xB4\xA2", 1, 15},
