@@ -1,5 +1,6 @@
 // Romaji words of any bytes: what they type is nothing (no romaji) or kana and the prolonged
-// sound mark only, in order and each once; any text read as a dictionary gives words for them;
+// sound mark only, in order and each once; any text read as a dictionary gives words for them
+// (and for the letters as typed);
 // and any word compiles into a query that searches.
 // Input: settings, word, NUL, line (also the dictionary's text).
 #include <cstdint>
@@ -35,6 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& w : dictionary->WordsFor(k)) {
       if (w.empty()) std::abort();
     }
+  }
+  for (const std::string& w : dictionary->WordsForLetters(word)) {
+    if (w.empty()) std::abort();
   }
   for (unsigned char c : word) {
     if (c >= 0x80 && !kana.empty()) std::abort();
