@@ -85,7 +85,7 @@ def why_missed(tool, word, text, readings, env):
         return ("one letter or digit, or symbols the width fold takes to one byte: "
                 "left out on purpose")
     if sum(c in "aiueo" for c in word) == 1 and not word.endswith("n"):
-        return "one kana: only the words read as it and a letter (stems)"
+        return "one kana: only the words read as it, or as it and a letter"
     kana_only = dict(env, KENSAKU_ROMAJI_DICT="/nonexistent")
     if text in readings:
         kana = sorted(r for r in readings[text] if not r.isascii())

@@ -143,12 +143,14 @@ std::vector<std::string> RomajiDictionary::WordsFor(std::string_view kana) const
     rest.Decode(Encoding::kEucJp, key.data() + cut, key.size() - cut, nullptr);
     return std::string(rest.text(), rest.size());
   };
-  // Words whose reading begins with the kana, of two kana or more: one kana begins thousands
-  // (き: 木, 気, 聞く, キャベツ, ...), more than the list finders take in one pass.
-  if (key.size() >= 4) {
+  // Words whose reading begins with the kana; for one kana, those read as it (き: 木, 気), since
+  // one kana begins thousands (聞く, キャベツ, ...), more than the list finders take in one pass.
+  {
     const auto [first, last] = Range(key);
     for (std::size_t e = first; e < last && words.size() < kMaxWords; ++e) {
-      AppendWords(entries_[e], {}, words);
+      if (key.size() >= 4 || ReadingAt(entries_[e]).size() == key.size()) {
+        AppendWords(entries_[e], {}, words);
+      }
     }
   }
   // A word, then the kana of the rest: the longest reading that has words, as an input method

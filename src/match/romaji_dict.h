@@ -30,7 +30,7 @@ class RomajiDictionary {
   static std::string DefaultPath();
 
   // The words (internal form) a query of hiragana (UTF-8) may stand for: those whose reading
-  // begins with it (of two kana or more); each word of the longest word reading (two kana or more)
+  // begins with it (is it, for one kana); each word of the longest word reading (two kana or more)
   // that begins it, followed by the rest of its kana (kensakusuru finds 検索する); each stem whose
   // reading begins it, followed by the rest when it begins with the stem's kana (kaku finds 書く),
   // or alone when its reading begins with the query (tato finds 例 of 例える).

@@ -325,8 +325,8 @@ static void test_romaji(void) {
       {"kensaku", KENSAKU_KIND_ROMAJI, 0, "\xEF\xBD\xB9\xEF\xBE\x9D\xE3\x81\x95\xE3\x81\x8F", 1,
        12}, /* ｹﾝさく */
       {"kensaku", KENSAKU_KIND_PATTERN, 1, "\xE6\xA4\x9C\xE7\xB4\xA2", 0, 0},
-      /* no words for one kana; words read in Latin letters; Latin words of two letters or more */
-      {"ki", KENSAKU_KIND_ROMAJI, 1, "\xE6\x9C\xA8", 0, 0},
+      /* one kana's words; words read in Latin letters; Latin words of two letters or more */
+      {"ki", KENSAKU_KIND_ROMAJI, 1, "\xE6\x9C\xA8", 1, 3},
       {"hono", KENSAKU_KIND_ROMAJI, 1, "\xE3\x82\xAA\xE3\x83\x8A\xE3\x83\xBC", 1, 9},
       {"ai", KENSAKU_KIND_ROMAJI, 1, "AI", 1, 2},
       {"bui", KENSAKU_KIND_ROMAJI, 1, "V", 0, 0},
