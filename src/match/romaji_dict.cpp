@@ -37,8 +37,9 @@ RomajiDictionary::RomajiDictionary(std::string text, std::string_view bytes,
   // here by reading as bytes, whatever order the file keeps.
   const std::size_t nasi = text_.find(";; okuri-nasi entries.");
   const std::size_t ari = text_.find(";; okuri-ari entries.");
-  const std::size_t lines = static_cast<std::size_t>(std::count(text_.begin(), text_.end(), '\n'));
-  entries_.reserve(lines);
+  // Room for every entry there can be (each line holds at least "k /w/" and its LF): pages left
+  // unused are never touched, where growing would copy and touch twice as many.
+  entries_.reserve(text_.size() / 6);
   std::size_t at = 0;
   while (at < text_.size()) {
     std::size_t end = text_.find('\n', at);
@@ -119,10 +120,10 @@ void RomajiDictionary::AppendWords(std::uint32_t from, std::string_view rest,
       const MbChar c = DecodeText(text.c_str() + i);
       usable = c.code != kOtherChar && c.code != kBrokenChar;
       written = written || (c.code >= 0x829F && c.code <= 0x8396) || c.code >= 0x889F;
-      if (!written && alone) {
-        for (Code other : width.Preimages(width[c.code])) alone = alone && other >= 0x100;
-      }
       const Code narrow = width[c.code];
+      if (!written && alone) {
+        for (Code other : width.Preimages(narrow)) alone = alone && other >= 0x100;
+      }
       ++chars;
       latin += narrow < 0x80 && std::isalnum(static_cast<int>(narrow)) != 0;
       i += static_cast<std::size_t>(c.ByteCount());

@@ -206,9 +206,6 @@ std::string InternalAsUtf8(std::string_view internal, const ExtraChars& extras, 
   return shown;
 }
 
-namespace {
-
-// The mark a character is, when it joins the kana before it; -1 when it does not.
 int MarkOf(Code c, Code before, bool spacing) {
   switch (c) {
     case kCombiningVoiced: return 0;
@@ -218,8 +215,6 @@ int MarkOf(Code c, Code before, bool spacing) {
     default: return -1;
   }
 }
-
-}  // namespace
 
 namespace {
 

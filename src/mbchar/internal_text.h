@@ -120,6 +120,9 @@ char32_t ScalarAsRead(char32_t u, Reading reading);
 // combining marks' codes), may hold a mark that joins the kana before it: a quick look, which
 // may say yes where none does.
 bool MayJoin(const char* text, std::size_t n, bool spacing, bool decoded);
+// The voicing mark a character is (0 voiced, 1 semi-voiced) when it joins the kana `before` it,
+// in a reading with or without the spacing marks; -1 when it does not.
+int MarkOf(Code c, Code before, bool spacing);
 // Whether UTF-8 or EUC-JP text holds the bytes of a voicing mark (a quick look, as MayJoin).
 bool MayJoinEncoded(Encoding e, const char* text, std::size_t n, bool spacing);
 

@@ -250,8 +250,7 @@ std::vector<std::string> WordsHoldingNoOther(std::vector<std::string> words, int
     std::string out;
     for (std::size_t at = 0; at < word.size();) {
       const MbChar c = DecodeText(word.c_str() + at);
-      const bool mark = c.code == 0xDE || c.code == 0xDF || c.code == 0x814A || c.code == 0x814B ||
-                        c.code == kCombiningVoiced || c.code == kCombiningSemiVoiced;
+      const bool mark = MarkOf(c.code, 0, /*spacing=*/true) >= 0;  // any mark, whatever precedes
       if (starts != nullptr && !mark) starts->push_back(out.size());
       const Code f = fold[c.code];
       out.push_back(static_cast<char>(f >> 8));
