@@ -40,9 +40,8 @@ ByteRuns Inclusion::RequiredBytes(std::size_t* chars_before, bool* whole, const 
     bool x = false;
     if (codes[i] == kNullCode || codes[i] == kNoneCode) return false;
     std::vector<Code> chars = fold_->Preimages(codes[i]);
-    if (!CharForms(chars, out, &x, in)) return false;
-    const bool joined = reading.as_read && AddJoinedForms(chars, out, in, reading.spacing);
-    exact[i] = x && !joined;
+    if (!FormsAsRead(chars, out, &x, in, reading.as_read, reading.spacing)) return false;
+    exact[i] = x;
     return true;
   };
   std::size_t start = 0, length = 0;

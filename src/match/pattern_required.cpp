@@ -46,9 +46,8 @@ ByteRuns Pattern::RequiredBytes(std::size_t* chars_before, bool* whole, const Fo
     } else {
       return false;
     }
-    if (!CharForms(chars, out, &x, in)) return false;
-    const bool joined = reading.as_read && AddJoinedForms(chars, out, in, reading.spacing);
-    exact[i] = x && !joined;
+    if (!FormsAsRead(chars, out, &x, in, reading.as_read, reading.spacing)) return false;
+    exact[i] = x;
     return true;
   };
   std::size_t start = 0, length = 0;

@@ -499,6 +499,17 @@ void InternalLine::Decode(Encoding e, const char* line, std::size_t n, const Ext
   const auto* p = reinterpret_cast<const unsigned char*>(line);
   if (e == Encoding::kCp932) {
     std::memcpy(out, line, n);
+    // Lead byte 0xEF is unassigned in code page 932, and as read it is the lead of the fixed
+    // codes: in text it stands for nothing, as where the line is decoded.
+    if (reading.as_read && std::memchr(line, 0xEF, n) != nullptr) {
+      for (std::size_t i = 0; i < n;) {
+        if (p[i] == 0xEF) {
+          out[i++] = static_cast<char>(kBrokenChar);
+        } else {
+          i += i + 1 < n && IsLeadByte(p[i]) && IsTrailByte(p[i + 1]) ? 2 : 1;
+        }
+      }
+    }
     out += n;
   } else {
     DecodeWith(e, p, p + n, extras, out, reading, [](const auto*, char*, char*, bool) {});

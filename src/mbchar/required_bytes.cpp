@@ -191,6 +191,15 @@ bool CharForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, boo
   return !forms.empty();
 }
 
+bool FormsAsRead(const std::vector<Code>& chars, std::vector<ByteSets>& forms, bool* exact,
+                 const FormsIn& in, bool as_read, bool spacing) {
+  bool x = false;
+  if (!CharForms(chars, forms, &x, in)) return false;
+  const bool joined = as_read && AddJoinedForms(chars, forms, in, spacing);
+  if (exact != nullptr) *exact = x && !joined;
+  return true;
+}
+
 bool AppendCharBytes(const std::vector<Code>& chars, ByteSets& bytes, bool* exact) {
   if (chars.empty()) return false;
   const bool wide = chars[0] > 0xFF;

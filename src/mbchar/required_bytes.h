@@ -72,6 +72,10 @@ struct FormsIn;
 bool AddJoinedForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, const FormsIn& in,
                     bool spacing);
 
+// CharForms, then as read AddJoinedForms; exact only when the forms tell the characters exactly.
+bool FormsAsRead(const std::vector<Code>& chars, std::vector<ByteSets>& forms, bool* exact,
+                 const FormsIn& in, bool as_read, bool spacing);
+
 // Builds the best run that a sequence of elements requires in a row, where forms(i, forms) gives
 // the forms of element i (each a run of sets, one per length), or returns false for an element
 // that cannot be part of one. Runs are cut there, at kMaxRequiredSets sets and before kMaxRunAlternatives

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -153,11 +154,13 @@ class LineMatcher {
   class EngineOf;
 
   void DecodeLast();
-  // Whether a line read as it is must be read through InternalLine: its marks join kana, and
-  // an entry may tell the joined kana from its parts.
+  // Whether a line read as it is must be read through InternalLine: its marks join kana, and an
+  // entry may tell the joined kana from its parts; or it holds byte 0xEF, which as read is the
+  // lead of the joined kanas' own codes and in the text stands for no character.
   bool Joins(const MatchLine& line) const {
-    return reading_.as_read && query_->cp932_marks_touch() &&
-           MayJoin(line.line, line.text_length, reading_.spacing, false);
+    return reading_.as_read && ((query_->cp932_marks_touch() &&
+                                 MayJoin(line.line, line.text_length, reading_.spacing, false)) ||
+                                std::memchr(line.line, 0xEF, line.text_length) != nullptr);
   }
   void FindParts(const MatchLine& line, const InternalLine* internal,
                  std::vector<LineSpan>& parts) const;

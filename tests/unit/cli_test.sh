@@ -184,6 +184,12 @@ for pattern in ガ '[ガ]'; do
   run -c --encoding=sjis --ignore-width "$pattern" - < <(printf 'カ゛\nｶﾞ\nカﾞ\nガ\nカ\n' | iconv -t CP932)
   expect "$pattern in Shift_JIS, kana and marks joined" 0 $'4\n'
 done
+# Mended: 0xEF, unassigned in Shift_JIS, leads the codes of joined kana and combining marks
+# inside; a stray one in the text read as such a code (x EF 4F y as ｶﾞ, か EF 40 as が).
+for pattern in '-F ｶﾞ' '--ignore-width -F ガ' '-F が'; do
+  run -c --encoding=sjis $pattern - < <(printf 'x\xEF\x4Fy\n\x82\xA9\xEF\x40\n\xB6\xDE\n\x82\xAA\n')
+  expect "$pattern and a stray 0xEF in Shift_JIS" 0 $'1\n'
+done
 run -c --encoding=euc-jp テスト tree/sjis.txt
 expect "a forced encoding" 1 $'0\n'
 run -r -l --output-encoding=utf-8 𠮷 tree
