@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <bitset>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <unordered_map>
 
 #include "match/pattern_error.h"
@@ -20,10 +22,35 @@
 namespace kensaku {
 namespace {
 
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+
+// A table by code whose entries start as zeros and whose pages are touched only where written:
+// the codes that occur (single bytes, and the rows of the lead bytes) are a sixth of the 64K,
+// and on a machine where a page fault costs tens of microseconds a query is made sooner.
+template <typename T>
+std::unique_ptr<T[], FreeDeleter> ZeroedByCode() {
+  auto* p = static_cast<T*>(std::calloc(0x10000, sizeof(T)));
+  if (p == nullptr) throw std::bad_alloc();
+  return std::unique_ptr<T[], FreeDeleter>(p);
+}
+
+// Every code a text in the internal form holds: single bytes, then each lead byte's row.
+template <typename F>
+void ForEachCode(F f) {
+  for (unsigned c = 0; c < 0x100; ++c) f(static_cast<Code>(c));
+  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+    if (!IsLeadByte(lead)) continue;
+    for (unsigned trail = 0; trail < 0x100; ++trail) f(static_cast<Code>(lead << 8 | trail));
+  }
+}
+
 // What a character of the internal form becomes in the text RE2 reads, under one fold.
 struct Scalars {
-  std::vector<char32_t> of;     // by code
-  std::vector<std::uint64_t> forms;  // by code: the scalar's UTF-8, its length in the top byte
+  std::unique_ptr<char32_t[], FreeDeleter> of;  // by code
+  // By code: the scalar's UTF-8, its length in the top byte.
+  std::unique_ptr<std::uint64_t[], FreeDeleter> forms;
   // Code page 932's characters and the fixed ones, by the scalar written for them, sorted.
   std::vector<std::pair<char32_t, CharUniverse::Char>> by_written;
   bool ascii_itself = false;  // every ASCII byte's form is that byte
@@ -63,29 +90,35 @@ const Scalars& ScalarsFor(int flags) {
   if (slot != nullptr) return *slot;
   const FoldTable& fold = FoldTable::For(flags);
   auto scalars = std::make_unique<Scalars>();
-  std::vector<char32_t> of_folded(0x10000);
-  for (std::uint32_t f = 0; f < 0x10000; ++f) of_folded[f] = ScalarOfFolded(static_cast<Code>(f));
+  // A folded code is written as a scalar of its own, but for these.
+  std::unordered_map<Code, char32_t> own;
   // A fold that takes an ASCII letter or digit elsewhere (the width fold may) gives it the
   // letter's own scalar: no other character has it, as the letter folds to something else.
   for (Code a = 0x21; a < 0x7F; ++a) {
-    if (fold[a] >= 0x100) of_folded[fold[a]] = a;
+    if (fold[a] >= 0x100) own[fold[a]] = a;
   }
   // A broken sequence matches nothing, not . nor a negated set: it is read as a line break,
   // which no line holds and which those leave out. In code page 932 that is a lead byte read
   // alone.
-  of_folded[fold[kBrokenChar]] = '\n';
-  scalars->of.resize(0x10000);
-  scalars->forms.resize(0x10000);
-  for (std::uint32_t c = 0; c < 0x10000; ++c) {
-    scalars->of[c] = c < 0x100 && IsLeadByte(c) ? U'\n' : of_folded[fold[static_cast<Code>(c)]];
-    scalars->forms[c] = FormOf(scalars->of[c]);
-  }
+  own[fold[kBrokenChar]] = '\n';
+  scalars->of = ZeroedByCode<char32_t>();
+  scalars->forms = ZeroedByCode<std::uint64_t>();
+  ForEachCode([&](Code c) {
+    const Code f = fold[c];
+    const auto it = own.find(f);
+    const char32_t u = c < 0x100 && IsLeadByte(c) ? U'\n'
+                       : it != own.end()          ? it->second
+                                                  : ScalarOfFolded(f);
+    scalars->of[c] = u;
+    scalars->forms[c] = FormOf(u);
+  });
   scalars->ascii_itself = true;
   for (std::uint64_t c = 0; c < 0x80; ++c) {
     scalars->ascii_itself =
         scalars->ascii_itself && scalars->forms[c] == (c | std::uint64_t{1} << 56);
   }
   const CharUniverse fixed(nullptr);
+  scalars->by_written.reserve(0x100 + 60 * 188);
   fixed.ForEachChar([&](const CharUniverse::Char& c) {
     scalars->by_written.emplace_back(scalars->of[c.code], c);
   });
@@ -108,22 +141,21 @@ Code BaseCodeOf(char32_t u, const Reading& reading, char32_t* as_read = nullptr)
 // and the scalars of no code that read as another scalar, by that scalar. Made once for each
 // reading: every regular expression compiled as read looks here.
 struct ScalarLists {
-  static constexpr std::uint32_t kNone = 0xFFFFFFFF;
-  std::vector<std::uint32_t> first, next;             // by code, and by scalar
+  std::vector<std::pair<Code, char32_t>> by_code;     // (code, scalar), sorted
   std::vector<std::pair<char32_t, char32_t>> folded;  // (as read, scalar), sorted
 
-  explicit ScalarLists(const Reading& reading) : first(0x10000, kNone), next(0x10000, kNone) {
+  explicit ScalarLists(const Reading& reading) {
     for (std::uint32_t u = 0x80; u < 0x10000; ++u) {
       if (u >= 0xD800 && u < 0xE000) continue;
       char32_t x = 0;
       const Code c = BaseCodeOf(u, reading, &x);
       if (c != 0) {
-        next[u] = first[c];
-        first[c] = u;
+        by_code.emplace_back(c, u);
       } else if (x != u && !IsVariationSelector(u)) {
         folded.emplace_back(x, u);
       }
     }
+    std::sort(by_code.begin(), by_code.end());
     std::sort(folded.begin(), folded.end());
   }
 
@@ -171,8 +203,10 @@ class ScalarsOfCodes {
       out.push_back(c);
       return;
     }
-    for (std::uint32_t u = lists_.first[c]; u != ScalarLists::kNone; u = lists_.next[u]) {
-      out.push_back(u);
+    const auto& by = lists_.by_code;
+    for (auto it = std::lower_bound(by.begin(), by.end(), std::make_pair(c, char32_t{0}));
+         it != by.end() && it->first == c; ++it) {
+      out.push_back(it->second);
     }
     if (const auto it = extra_scalars_.find(c); it != extra_scalars_.end()) {
       out.insert(out.end(), it->second.begin(), it->second.end());
@@ -545,7 +579,7 @@ Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars*
     writer.WriteDirect(direct);
     writer.Write(tree, direct_program_);
   }
-  forms_ = ScalarsFor(flags).forms.data();
+  forms_ = ScalarsFor(flags).forms.get();
   ascii_itself_ = ScalarsFor(flags).ascii_itself;
   RE2::Options re2_options;
   re2_options.set_log_errors(false);

@@ -24,6 +24,7 @@ char32_t ScalarOfCode(Code c) {
 std::shared_ptr<const std::vector<CharUniverse::Char>> FixedChars() {
   static const auto chars = [] {
     auto all = std::make_shared<std::vector<CharUniverse::Char>>();
+    all->reserve(0x100 + 60 * 188);  // every single byte and double-byte code: no copies
     auto add = [&](Code c) {
       if (const char32_t u = ScalarOfCode(c)) all->push_back({c, u});
     };
