@@ -52,7 +52,8 @@ for re in 'ファイル(名|パス)' '[ァ-ヶ]ー[ァ-ヶ]' '\d{4}年' 'ab*c' '
   row "$re" "$u" -E "$re" -- "$re"
 done
 echo "Shift_JIS copy, against rg -E shift_jis"
-for re in 'ファイル(名|パス)' '[ァ-ヶ]ー[ァ-ヶ]' '\d{4}年' 'ab*c' '\p{Han}{4}した'; do
+for re in 'ファイル(名|パス)' '[ァ-ヶ]ー[ァ-ヶ]' '\d{4}年' 'ab*c' '\p{Han}{4}した' 'Linux|Windows' \
+          '(?i)kernel' '[0-9]+\.[0-9]+'; do
   row "$re" "$s" -E "$re" -- -E shift_jis "$re"
 done
 echo "Folded, UTF-8 copy, against rg with the classes written out"

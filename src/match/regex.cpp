@@ -550,6 +550,45 @@ class Writer {
 
 }  // namespace
 
+namespace {
+
+// Whether every character a tree may match, and every one folding as it does, is ASCII (no line
+// break), with no word boundary.
+bool MatchesAsciiOnly(const RegexNode& node, int flags) {
+  auto ascii = [&](Code c, bool fold_case) {
+    const FoldTable& fold = FoldTable::For(flags | (fold_case ? FoldToUpper : 0));
+    if (c == '\n' || c >= 0x80) return false;
+    for (const Code p : fold.Preimages(fold[c])) {
+      if (p >= 0x80 || p == '\n') return false;
+    }
+    return true;
+  };
+  using Kind = RegexNode::Kind;
+  switch (node.kind) {
+    case Kind::kChar:
+      return ascii(node.code, node.fold_case);
+    case Kind::kSet:
+      if (node.negated || node.set->_Find_next(0x7F) < node.set->size()) return false;
+      for (std::size_t c = node.set->_Find_first(); c < 0x80; c = node.set->_Find_next(c)) {
+        if (!ascii(static_cast<Code>(c), node.fold_case)) return false;
+      }
+      return true;
+    case Kind::kAny:
+      return false;
+    case Kind::kAssert:
+      if (node.assertion == "\\b" || node.assertion == "\\B") return false;
+      break;
+    default:
+      break;
+  }
+  for (const RegexNode& child : node.children) {
+    if (!MatchesAsciiOnly(child, flags)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars* extras) {
 #ifdef KENSAKU_WITH_REGEX
   const int flags = options.fold_flags & kAllFoldBits;
@@ -579,6 +618,7 @@ Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars*
     writer.WriteDirect(direct);
     writer.Write(tree, direct_program_);
   }
+  ascii_only_ = !direct_program_.empty() && MatchesAsciiOnly(tree, flags);
   forms_ = ScalarsFor(flags).forms.get();
   ascii_itself_ = ScalarsFor(flags).ascii_itself;
   RE2::Options re2_options;

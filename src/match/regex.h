@@ -67,6 +67,10 @@ class Regex {
   // NUL holds a match of it exactly when the pattern matches the line as read. Empty when
   // there is none (as the exports read, or \b under the width fold).
   const std::string& direct_program() const { return direct_program_; }
+  // Whether every match, under the folds, is of ASCII characters and needs no word boundary:
+  // then in code page 932 text the direct program finds every line that matches (and lines
+  // whose trail bytes look like a match), for those lines to be tried.
+  bool ascii_only() const { return ascii_only_; }
   // Literals in the internal form one of which every match holds, and the fold flags they are
   // compared under; none when the pattern has no such literals.
   const std::vector<std::string>& literals() const { return literals_; }
@@ -78,6 +82,7 @@ class Regex {
   std::string direct_program_;
   const std::uint64_t* forms_ = nullptr;  // by code: the UTF-8 of its scalar, length in byte 7
   bool ascii_itself_ = false;             // forms_ of every ASCII byte is the byte
+  bool ascii_only_ = false;
   std::vector<std::string> literals_;
   int literal_flags_ = 0;
 };

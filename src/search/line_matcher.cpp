@@ -224,7 +224,9 @@ void LineCursors::Reset(Encoding e) {
 
 void LineCursors::Make(Encoding e) {
   encoding_ = e;
-  direct_ = e == Encoding::kUtf8 ? query_.direct() : nullptr;
+  direct_ = e == Encoding::kUtf8 || (e == Encoding::kCp932 && query_.direct_finds_cp932())
+                ? query_.direct()
+                : nullptr;
   cursors_.clear();
   active_ = !query_.groups().empty();
   for (const auto& group : query_.groups()) {
@@ -243,6 +245,9 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
   const std::uint64_t at = in.position();
   const auto [text, n] = in.Window();
   const bool spacing = ReadingOf(query_.fold_flags()).spacing;
+  // In code page 932 text the program's matches are candidates only, tried by the matcher;
+  // selectors and combining marks are no characters there.
+  const bool utf8 = encoding_ == Encoding::kUtf8;
   if (active_ && query_.direct_after_literals()) {
     // The byte finders find the lines that may match; the program reads each whole one found,
     // and passes over those it does not match.
@@ -256,7 +261,7 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
       // A selector, or a combining mark, may part a literal's bytes: its line is read as read
       // (the finders know the other marks' forms, as for literal searches). Looked for a
       // stretch ahead at once, and known clear up to there.
-      first = PartedBefore(text, n, at, from, from + first);
+      first = utf8 ? PartedBefore(text, n, at, from, from + first) : from + first;
       const std::size_t start = LineStartBefore(text, first, n);
       if (first >= n) {
         if (start == 0 || first < n) retry_at_ = at + n;
@@ -268,7 +273,7 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
         return start;  // the line goes on past the window: read it whole
       }
       const auto end = static_cast<std::size_t>(lf - text);
-      const bool plain = PlainUtf8(text + start, end - start, spacing);
+      const bool plain = !utf8 || PlainUtf8(text + start, end - start, spacing);
       // Whether it matches is all a line needs: its place is the line.
       const bool match = plain && direct_->Match(re2::StringPiece(text, n), start, end,
                                                  RE2::UNANCHORED, nullptr, 0);
@@ -311,7 +316,7 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
   }
   // A line with a selector, a voicing mark or a NUL is read as read, whatever the program says.
   // (A mark or selector cut off at the window's end is in a line that goes on past it.)
-  const std::size_t first = FirstUnplain(text, match, spacing);
+  const std::size_t first = utf8 ? FirstUnplain(text, match, spacing) : match;
   const std::size_t whole = LineStartBefore(text, first, n);
   if (whole == 0 || first < n) retry_at_ = at + (first < n ? first + 1 : n);
   return whole;
@@ -495,10 +500,12 @@ bool LineMatcher::Hits(const MatchLine& line) {
   decoded_ = parts_found_ = false;
   MatchSpan span;
   if (encoding_ == Encoding::kCp932) {
+    // The direct program leaves the prefilters' cursors where they were: no hint of them.
+    LineCursors* cursors = cursors_->direct() ? nullptr : cursors_.get();
     joins_ = Joins(line);
-    if (!joins_) return engine_->Hits(line.line, line.text_length, line, cursors_.get(), span);
+    if (!joins_) return engine_->Hits(line.line, line.text_length, line, cursors, span);
     DecodeLast();
-    return engine_->HitsDecoded(internal_.text(), internal_.size(), line, cursors_.get(), span);
+    return engine_->HitsDecoded(internal_.text(), internal_.size(), line, cursors, span);
   }
   // Where the direct program matched a line that reads as its scalars, the line is selected.
   if (cursors_->direct() && line.at != MatchLine::kAlone) {

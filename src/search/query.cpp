@@ -186,12 +186,14 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
     std::string direct;
     bool every = !groups_.empty();
     bool strong = true;
+    bool ascii = true;
     for (const auto& group : groups_) {
       for (const LineRegex& entry : std::get<std::vector<LineRegex>>(group->entries())) {
         for (const std::string& literal : entry.regex().literals()) {
           joins_ = joins_ || HoldsJoined(literal.c_str(), false);
         }
         every = every && !entry.regex().direct_program().empty();
+        ascii = ascii && entry.regex().ascii_only();
         strong = strong && !entry.regex().literals().empty();
         // Two bytes, or a mark of punctuation, are rare enough in text to look for first.
         for (const std::string& literal : entry.regex().literals()) {
@@ -211,6 +213,7 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
       direct_ = std::make_unique<RE2>(direct, options);
       if (!direct_->ok()) direct_.reset();
       direct_after_literals_ = strong;
+      direct_finds_cp932_ = direct_ != nullptr && ascii;
     }
 #endif
   }

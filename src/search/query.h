@@ -91,6 +91,9 @@ class Query {
   // Whether every regex entry holds literals of two bytes or more (or of punctuation), whose byte
   // finders find the lines the direct program then reads; else it reads the whole text.
   bool direct_after_literals() const { return direct_after_literals_; }
+  // Whether the direct program also finds, in code page 932 text, every line that matches
+  // (Regex::ascii_only), though not only those.
+  bool direct_finds_cp932() const { return direct_finds_cp932_; }
 
   // Whether some entry hits a NUL-terminated line of `length` bytes (up to a NUL inside them).
   bool Selects(const char* line, std::size_t length) const;
@@ -112,6 +115,7 @@ class Query {
   std::vector<std::unique_ptr<CompiledList>> groups_;
   std::unique_ptr<re2::RE2> direct_;
   bool direct_after_literals_ = false;
+  bool direct_finds_cp932_ = false;
 };
 
 // A query for texts in every encoding: `decoded` for lines read in the internal form, and `sjis`

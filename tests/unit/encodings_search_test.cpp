@@ -4,13 +4,13 @@
 // character), and for a broken sequence the broken character: what the internal form holds. The
 // texts are generated (fixed seeds) with every fold and kind, lists of one to sixty patterns, and
 // ill-formed sequences of each encoding among the characters.
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -283,6 +283,50 @@ TEST(EncodingsSearch, EveryEncodingFindsWhatCodePage932Finds) {
       SetFileMapping(FileMapping::kMeasured);
     }
   });
+}
+
+// A regex whose matches are ASCII alone is found in Shift_JIS text by its program run over the
+// bytes, whose hits in trail bytes the lines then refuse: the lines selected against each line
+// tried alone, on text thick with trail bytes that are ASCII letters and backslashes.
+TEST(EncodingsSearch, AsciiRegexOverShiftJisAgreesWithEachLine) {
+  testing_gen::Generator gen(2612);
+  TempDir dir;
+  const std::vector<std::string> text_pieces = {
+      "a",        "b",        "c",        "x",        "A",        "1",    " ",
+      "\\",       "\x83\x5C", "\x83\x61", "\x83\x62",
+      "\x83\x63",  // ソ, then kana whose trail bytes are a, b, c
+      "\x8A\x61", "\x82\x81", "\x82\x82", "\x82\x60", "\x82\xA0", "\xB1", "\xDE"};
+  const std::vector<std::string> regex_pieces = {
+      "a",  "b", "c",     "ab*c",        "(a|c)+", "[a-c]{2}", "^a", "c$",       "\\\\",
+      "x?", "1", "(?i)a", "[[:alpha:]]", "\\d",    "\\bc",     ".",  "\x83\x5C", "\x82\x81"};
+  const int folds[] = {0, FoldToUpper, FoldToHalfWidth, FoldToUpper | FoldToHalfWidth, 0x40};
+  int direct = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::string pattern;
+    for (int i = gen.Int(1, 3); i > 0; --i) pattern += gen.Pick(regex_pieces);
+    QueryOptions options;
+    options.kind = SearchKind::kRegex;
+    options.match = MatchOptions(FoldAsRead | folds[gen.Int(0, 4)]);
+    const Query query(std::vector<std::string>{pattern}, options);
+    direct += query.direct_finds_cp932();
+    const LineRegex entry(pattern.c_str(), options.match, nullptr);
+    std::string text, want;
+    for (int n = 1; n <= gen.Int(1, 30); ++n) {
+      const std::string line = gen.Text(text_pieces, 12);
+      text += line + "\n";
+      MatchSpan span;
+      bool hit = false;
+      entry.Test(line.c_str(), line.size(), true, span, [&](const MatchSpan&) { hit = true; });
+      if (hit) want += std::to_string(n) + " ";
+    }
+    WriteFile(dir / "sjis", text);
+    std::string got;
+    std::istringstream found(SearchedIn(query, dir / "sjis", Encoding::kCp932, false));
+    for (std::string line; std::getline(found, line);) got += line.substr(0, line.find(':')) + " ";
+    ASSERT_EQ(got, want) << "round " << round << " pattern " << Shown(pattern) << " flags "
+                         << options.match.fold_flags << " text " << Shown(text);
+  }
+  EXPECT_GT(direct, 50);  // the program over the bytes was tried in many rounds
 }
 
 // A mapped file cut short or replaced under the reader: every line handed out is one the file
