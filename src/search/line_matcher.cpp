@@ -148,42 +148,17 @@ __attribute__((target("avx2"))) inline __m256i In256(__m256i v, int lo, int hi) 
 }
 
 // The same, 32 places at a time.
-__attribute__((target("avx2"))) std::size_t FirstUnplainAvx2(const unsigned char* p,
-                                                             std::size_t n, bool spacing) {
-  std::size_t k = 0;
-  for (; k + 34 <= n; k += 32) {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 1));
-    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 2));
-    const __m256i any = _mm256_or_si256(
-        _mm256_or_si256(Eq256(a, 0), Eq256(a, 0xF3)),
-        _mm256_or_si256(
-            _mm256_and_si256(_mm256_and_si256(Eq256(a, 0xE3), Eq256(b, 0x82)),
-                             In256(c, 0x99, spacing ? 0x9C : 0x9A)),
-            _mm256_and_si256(Eq256(a, 0xEF),
-                             _mm256_or_si256(Eq256(b, 0xB8), _mm256_and_si256(Eq256(b, 0xBE),
-                                                                             In256(c, 0x9E, 0x9F))))));
-    const unsigned found = static_cast<unsigned>(_mm256_movemask_epi8(any));
-    if (found != 0) return k + static_cast<std::size_t>(CountrZero(found));
-  }
-  for (; k < n; ++k) {
-    if (UnplainAt(p, k, n, spacing)) return k;
-  }
-  return n;
-}
-
-// The first such place in text[0, n), or n; sixteen places at a time.
-std::size_t FirstUnplain(const char* text, std::size_t n, bool spacing) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
-  if (Simd() == SimdLevel::kAvx2) return FirstUnplainAvx2(p, n, spacing);
+// The first such place in text[0, n), or n; sixteen places at a time. The last block overlaps
+// the one before (looked at twice, harmlessly): many texts are a line or two long, and a byte
+// at a time their tails cost more than the blocks.
+std::size_t FirstUnplainSse2(const unsigned char* p, std::size_t n, bool spacing) {
   auto eq = [](__m128i v, int b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b))); };
   auto in = [](__m128i v, int lo, int hi) {
     const __m128i clamped = _mm_min_epu8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(lo))),
                                          _mm_set1_epi8(static_cast<char>(hi)));
     return _mm_cmpeq_epi8(clamped, v);
   };
-  std::size_t k = 0;
-  for (; k + 18 <= n; k += 16) {
+  auto block = [&](std::size_t k) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + 1));
     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + 2));
@@ -193,13 +168,62 @@ std::size_t FirstUnplain(const char* text, std::size_t n, bool spacing) {
         _mm_or_si128(
             _mm_and_si128(_mm_and_si128(eq(a, 0xE3), eq(b, 0x82)), in(c, 0x99, spacing ? 0x9C : 0x9A)),
             _mm_and_si128(ef, _mm_or_si128(eq(b, 0xB8), _mm_and_si128(eq(b, 0xBE), in(c, 0x9E, 0x9F))))));
-    const int found = _mm_movemask_epi8(any);
-    if (found != 0) return k + static_cast<std::size_t>(CountrZero(static_cast<unsigned>(found)));
+    return static_cast<unsigned>(_mm_movemask_epi8(any));
+  };
+  std::size_t k = 0;
+  for (; k + 18 <= n; k += 16) {
+    if (const unsigned found = block(k); found != 0) return k + CountrZero(found);
+  }
+  if (n >= 18 && k + 2 < n) {
+    if (const unsigned found = block(n - 18); found != 0) return n - 18 + CountrZero(found);
+    k = n - 2;
   }
   for (; k < n; ++k) {
     if (UnplainAt(p, k, n, spacing)) return k;
   }
   return n;
+}
+
+// The places among 32 from p[k] where such a sequence begins, as bits; p[k + 33] readable.
+__attribute__((target("avx2"))) inline unsigned UnplainBlockAvx2(const unsigned char* p,
+                                                                 std::size_t k, bool spacing) {
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k));
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 1));
+  const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 2));
+  const __m256i any = _mm256_or_si256(
+      _mm256_or_si256(Eq256(a, 0), Eq256(a, 0xF3)),
+      _mm256_or_si256(_mm256_and_si256(_mm256_and_si256(Eq256(a, 0xE3), Eq256(b, 0x82)),
+                                       In256(c, 0x99, spacing ? 0x9C : 0x9A)),
+                      _mm256_and_si256(Eq256(a, 0xEF),
+                                       _mm256_or_si256(Eq256(b, 0xB8),
+                                                       _mm256_and_si256(Eq256(b, 0xBE),
+                                                                        In256(c, 0x9E, 0x9F))))));
+  return static_cast<unsigned>(_mm256_movemask_epi8(any));
+}
+
+__attribute__((target("avx2"))) std::size_t FirstUnplainAvx2(const unsigned char* p, std::size_t n,
+                                                             bool spacing) {
+  if (n < 34) return FirstUnplainSse2(p, n, spacing);
+  std::size_t k = 0;
+  for (; k + 34 <= n; k += 32) {
+    if (const unsigned found = UnplainBlockAvx2(p, k, spacing); found != 0)
+      return k + CountrZero(found);
+  }
+  if (k + 2 < n) {
+    if (const unsigned found = UnplainBlockAvx2(p, n - 34, spacing); found != 0)
+      return n - 34 + CountrZero(found);
+    k = n - 2;
+  }
+  for (; k < n; ++k) {
+    if (UnplainAt(p, k, n, spacing)) return k;
+  }
+  return n;
+}
+
+std::size_t FirstUnplain(const char* text, std::size_t n, bool spacing) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  return Simd() == SimdLevel::kAvx2 ? FirstUnplainAvx2(p, n, spacing)
+                                    : FirstUnplainSse2(p, n, spacing);
 }
 
 }  // namespace
@@ -293,6 +317,7 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
   // The last search's answer holds while its match, or the end of what it saw, is ahead.
   const bool known = at >= searched_from_ && (hit_ ? at <= hit_start_ : at + n <= searched_to_);
   std::size_t match = n;
+  std::size_t hit_line_end = 0;  // of a match found now
   if (known) {
     if (hit_) match = static_cast<std::size_t>(hit_start_ - at);
   } else {
@@ -304,7 +329,8 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
       match = static_cast<std::size_t>(found.data() - text);
       const std::size_t end = match + found.size();
       // A match tells only in a line that ends in the window: it may go on past it.
-      if (std::memchr(text + end, '\n', n - end) != nullptr) {
+      if (const void* lf = std::memchr(text + end, '\n', n - end)) {
+        hit_line_end = static_cast<std::size_t>(static_cast<const char*>(lf) - text);
         hit_ = true;
         hit_plain_ = false;
         hit_start_ = at + match;
@@ -316,7 +342,13 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
   }
   // A line with a selector, a voicing mark or a NUL is read as read, whatever the program says.
   // (A mark or selector cut off at the window's end is in a line that goes on past it.)
-  const std::size_t first = utf8 ? FirstUnplain(text, match, spacing) : match;
+  // Looked for through the match's line too: a plain one is selected without another look.
+  std::size_t first = match;
+  if (utf8) {
+    first = FirstUnplain(text, hit_line_end > match ? hit_line_end : match, spacing);
+    hit_plain_ = hit_plain_ || (hit_line_end > match && first >= hit_line_end);
+    first = std::min(first, match);
+  }
   const std::size_t whole = LineStartBefore(text, first, n);
   if (whole == 0 || first < n) retry_at_ = at + (first < n ? first + 1 : n);
   return whole;

@@ -384,17 +384,26 @@ TEST(EncodingsSearch, MappedFileCutShortOrReplaced) {
 }
 
 // The pass that finds selectors and combining voicing marks, which the byte finders cannot see
-// through, against the obvious scan: every cut of a text, with more of it readable past the cut.
+// through, and the look for a line that reads as its scalars, against the obvious scans: every
+// cut of a text, with more of it readable past the cut.
 TEST(EncodingsSearch, FirstPartingAgreesWithAScan) {
   AtEachSimdLevel([] {
     std::mt19937 rng(909);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    const std::string alphabet = "\xE3\x82\x99\x9A\xEF\xB8\xF3\x81" "a\n";
+    const std::string alphabet = std::string(
+                                     "\xE3\x82\x99\x9A\xEF\xB8\xF3\x81"
+                                     "a\n\xBE\x9E\x9B\x9C",
+                                     16) +
+                                 std::string(1, '\0');
     for (int round = 0; round < 2000; ++round) {
       std::string text;
-      // Mostly bytes that begin or end a mark, so that near misses are common.
+      // Mostly bytes that begin or end a mark, so that near misses are common; every other
+      // round mostly plain, so that a find late in a text is common too.
       for (int i = pick(0, 200); i > 0; --i) {
-        text += alphabet[static_cast<std::size_t>(pick(0, static_cast<int>(alphabet.size()) - 1))];
+        text += round % 2 != 0 && pick(0, 15) != 0
+                    ? 'a'
+                    : alphabet[static_cast<std::size_t>(
+                          pick(0, static_cast<int>(alphabet.size()) - 1))];
       }
       const std::unique_ptr<char[]> exact(new char[text.size() + 1]);
       std::copy(text.begin(), text.end(), exact.get());
@@ -411,6 +420,16 @@ TEST(EncodingsSearch, FirstPartingAgreesWithAScan) {
         }
         ASSERT_EQ(FirstParting(exact.get(), n, text.size(), marks), want)
             << "round " << round << " marks " << marks << " n " << n << " text " << Shown(text);
+        // A NUL, a selector, or a mark (marks: the spacing ones too, and half-width ones).
+        bool plain = true;
+        for (std::size_t i = 0; i < n && plain; ++i) {
+          const unsigned b = p[i], b1 = i + 1 < n ? p[i + 1] : 0, b2 = i + 2 < n ? p[i + 2] : 0;
+          plain = !(b == 0 || b == 0xF3 || (b == 0xEF && b1 == 0xB8) ||
+                    (b == 0xEF && b1 == 0xBE && (b2 == 0x9E || b2 == 0x9F)) ||
+                    (b == 0xE3 && b1 == 0x82 && b2 >= 0x99 && b2 <= (marks ? 0x9C : 0x9A)));
+        }
+        ASSERT_EQ(PlainUtf8(exact.get(), n, marks), plain)
+            << "round " << round << " spacing " << marks << " n " << n << " text " << Shown(text);
       }
     }
   });
