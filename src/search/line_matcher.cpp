@@ -244,6 +244,8 @@ void LineCursors::Reset(Encoding e) {
   selector_clear_to_ = 0;
   hit_ = false;
   searched_from_ = searched_to_ = 0;
+  after_hit_ = 0;
+  dense_ = false;
 }
 
 void LineCursors::Make(Encoding e) {
@@ -314,6 +316,23 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
       from = end + 1;
     }
   }
+  // The line after a match is tried alone: where matches are dense, asking whether one line
+  // matches costs less than finding where the next match is (a second, backward pass).
+  if (hit_ && dense_ && at == after_hit_) {
+    if (const void* lf = std::memchr(text, '\n', n)) {
+      const auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - text);
+      if (!utf8 || PlainUtf8(text, end, spacing)) {
+        if (!direct_->Match(re2::StringPiece(text, n), 0, end, RE2::UNANCHORED, nullptr, 0)) {
+          dense_ = false;
+          return end + 1;
+        }
+        hit_plain_ = true;
+        hit_start_ = hit_end_ = at;
+        after_hit_ = at + end + 1;
+        return 0;
+      }
+    }
+  }
   // The last search's answer holds while its match, or the end of what it saw, is ahead.
   const bool known = at >= searched_from_ && (hit_ ? at <= hit_start_ : at + n <= searched_to_);
   std::size_t match = n;
@@ -331,6 +350,9 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
       // A match tells only in a line that ends in the window: it may go on past it.
       if (const void* lf = std::memchr(text + end, '\n', n - end)) {
         hit_line_end = static_cast<std::size_t>(static_cast<const char*>(lf) - text);
+        // Two matches in lines one after the other: matches are dense here.
+        dense_ = at + LineStartBefore(text, match, n) == after_hit_;
+        after_hit_ = at + hit_line_end + 1;
         hit_ = true;
         hit_plain_ = false;
         hit_start_ = at + match;

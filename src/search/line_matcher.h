@@ -89,6 +89,8 @@ class LineCursors {
   bool hit_ = false;  // the direct program's first match from searched_from_ on, in a whole line
   bool hit_plain_ = false;
   std::uint64_t hit_start_ = 0, hit_end_ = 0;
+  std::uint64_t after_hit_ = 0;  // the start of the line after the match's
+  bool dense_ = false;           // the line after a match's is tried alone (FindDirect)
   std::uint64_t searched_from_ = 0, searched_to_ = 0;  // none in between, unless hit_
 };
 

@@ -285,20 +285,33 @@ TEST(EncodingsSearch, EveryEncodingFindsWhatCodePage932Finds) {
   });
 }
 
-// A regex whose matches are ASCII alone is found in Shift_JIS text by its program run over the
-// bytes, whose hits in trail bytes the lines then refuse: the lines selected against each line
-// tried alone, on text thick with trail bytes that are ASCII letters and backslashes.
-TEST(EncodingsSearch, AsciiRegexOverShiftJisAgreesWithEachLine) {
+// A regex's direct program, run over many lines at once, against each line tried alone: over
+// Shift_JIS text, where a regex whose matches are ASCII alone takes it too (its hits in trail
+// bytes refused by the lines), and over the UTF-8 copy; on text thick with trail bytes that are
+// ASCII letters and backslashes, with runs of matching lines and lines between them.
+TEST(EncodingsSearch, DirectRegexAgreesWithEachLine) {
   testing_gen::Generator gen(2612);
   TempDir dir;
-  const std::vector<std::string> text_pieces = {
-      "a",        "b",        "c",        "x",        "A",        "1",    " ",
-      "\\",       "\x83\x5C", "\x83\x61", "\x83\x62",
-      "\x83\x63",  // ソ, then kana whose trail bytes are a, b, c
-      "\x8A\x61", "\x82\x81", "\x82\x82", "\x82\x60", "\x82\xA0", "\xB1", "\xDE"};
+  struct Piece {
+    const char* sjis;
+    const char* utf8;
+  };
+  const std::vector<Piece> text_pieces = {
+      {"a", "a"},         {"b", "b"},
+      {"c", "c"},         {"x", "x"},
+      {"A", "A"},         {"1", "1"},
+      {" ", " "},         {"\\", "\\"},
+      {"\x83\x5C", "ソ"}, {"\x83\x61", "ヂ"},
+      {"\x83\x62", "ッ"}, {"\x83\x63", "ツ"},  // kana whose trail bytes are a backslash, a, b, c
+      {"\x8A\x61", "覚"}, {"\x82\x81", "ａ"},
+      {"\x82\x82", "ｂ"}, {"\x82\x60", "Ａ"},
+      {"\x82\xA0", "あ"}, {"\xB1", "ｱ"},
+      {"\xB6", "ｶ"},      {"\xB6\xDE", "ｶﾞ"},
+      {"\xDE", "ﾞ"}};
   const std::vector<std::string> regex_pieces = {
-      "a",  "b", "c",     "ab*c",        "(a|c)+", "[a-c]{2}", "^a", "c$",       "\\\\",
-      "x?", "1", "(?i)a", "[[:alpha:]]", "\\d",    "\\bc",     ".",  "\x83\x5C", "\x82\x81"};
+      "a",    "b",    "c",        "ab*c",     "(a|c)+", "[a-c]{2}",    "^a",
+      "c$",   "\\\\", "x?",       "1",        "(?i)a",  "[[:alpha:]]", "\\d",
+      "\\bc", ".",    "\x83\x5C", "\x82\x81", "\xB6"};
   const int folds[] = {0, FoldToUpper, FoldToHalfWidth, FoldToUpper | FoldToHalfWidth, 0x40};
   int direct = 0;
   for (int round = 0; round < 300; ++round) {
@@ -310,23 +323,43 @@ TEST(EncodingsSearch, AsciiRegexOverShiftJisAgreesWithEachLine) {
     const Query query(std::vector<std::string>{pattern}, options);
     direct += query.direct_finds_cp932();
     const LineRegex entry(pattern.c_str(), options.match, nullptr);
-    std::string text, want;
-    for (int n = 1; n <= gen.Int(1, 30); ++n) {
-      const std::string line = gen.Text(text_pieces, 12);
-      text += line + "\n";
+    std::string sjis, utf8, want;
+    // Runs of lines alike now and then, so that matches come in runs.
+    std::string line, line_utf8;
+    for (int n = 1; n <= gen.Int(1, 40); ++n) {
+      if (n == 1 || gen.Int(0, 2) != 0) {
+        line.clear();
+        line_utf8.clear();
+        for (int k = gen.Int(0, 12); k > 0; --k) {
+          const Piece& piece = gen.Pick(text_pieces);
+          line += piece.sjis;
+          line_utf8 += piece.utf8;
+        }
+      }
+      sjis += line + "\n";
+      utf8 += line_utf8 + "\n";
+      // The line as read: a kana and a half-width mark after it one character.
+      InternalLine internal;
+      internal.Decode(Encoding::kCp932, line.c_str(), line.size(), nullptr,
+                      ReadingOf(options.match.fold_flags));
       MatchSpan span;
       bool hit = false;
-      entry.Test(line.c_str(), line.size(), true, span, [&](const MatchSpan&) { hit = true; });
+      entry.Test(internal.text(), internal.size(), true, span,
+                 [&](const MatchSpan&) { hit = true; });
       if (hit) want += std::to_string(n) + " ";
     }
-    WriteFile(dir / "sjis", text);
-    std::string got;
-    std::istringstream found(SearchedIn(query, dir / "sjis", Encoding::kCp932, false));
-    for (std::string line; std::getline(found, line);) got += line.substr(0, line.find(':')) + " ";
-    ASSERT_EQ(got, want) << "round " << round << " pattern " << Shown(pattern) << " flags "
-                         << options.match.fold_flags << " text " << Shown(text);
+    WriteFile(dir / "sjis", sjis);
+    WriteFile(dir / "utf8", utf8);
+    for (const Encoding e : {Encoding::kCp932, Encoding::kUtf8}) {
+      std::string got;
+      std::istringstream found(
+          SearchedIn(query, dir / (e == Encoding::kUtf8 ? "utf8" : "sjis"), e, false));
+      for (std::string l; std::getline(found, l);) got += l.substr(0, l.find(':')) + " ";
+      ASSERT_EQ(got, want) << EncodingName(e) << " round " << round << " pattern " << Shown(pattern)
+                           << " flags " << options.match.fold_flags << " text " << Shown(sjis);
+    }
   }
-  EXPECT_GT(direct, 50);  // the program over the bytes was tried in many rounds
+  EXPECT_GT(direct, 50);  // the program over the bytes took Shift_JIS text in many rounds
 }
 
 // A mapped file cut short or replaced under the reader: every line handed out is one the file
