@@ -158,11 +158,13 @@ class LineMatcher {
   void DecodeLast();
   // Whether a line read as it is must be read through InternalLine: its marks join kana, and an
   // entry may tell the joined kana from its parts; or it holds byte 0xEF, which as read is the
-  // lead of the joined kanas' own codes and in the text stands for no character.
+  // lead of the joined kanas' own codes and in the text stands for no character, and an entry
+  // may take one of those.
   bool Joins(const MatchLine& line) const {
-    return reading_.as_read && ((query_->cp932_marks_touch() &&
-                                 MayJoin(line.line, line.text_length, reading_.spacing, false)) ||
-                                std::memchr(line.line, 0xEF, line.text_length) != nullptr);
+    return reading_.as_read &&
+           ((query_->cp932_marks_touch() &&
+             MayJoin(line.line, line.text_length, reading_.spacing, false)) ||
+            (query_->takes_fixed() && std::memchr(line.line, 0xEF, line.text_length) != nullptr));
   }
   void FindParts(const MatchLine& line, const InternalLine* internal,
                  std::vector<LineSpan>& parts) const;

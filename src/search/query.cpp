@@ -141,6 +141,47 @@ bool PatternsTakeJoining(const CompiledList& list, bool half_width) {
       list.entries());
 }
 
+// The fixed codes (lead byte 0xEF, which code page 932 leaves unassigned).
+std::span<const Code> FixedCodes() {
+  static const std::vector<Code> codes = [] {
+    std::vector<Code> all;
+    for (Code c = kCombiningVoiced; FixedKanaOf(c) != nullptr; ++c) all.push_back(c);
+    return all;
+  }();
+  return codes;
+}
+
+// Whether some entry may take a fixed code: in code page 932 text as read, the raw byte 0xEF
+// must then not be read as one's lead (LineMatcher::Joins).
+bool TakesFixed(const CompiledList& list, std::span<const char* const> patterns, int fold_flags) {
+  const std::span<const Code> fixed = FixedCodes();
+  return std::visit(
+      [&](const auto& entries) {
+        using Entry = typename std::decay_t<decltype(entries)>::value_type;
+        if constexpr (std::is_same_v<Entry, LinePattern> ||
+                      std::is_same_v<Entry, LineConjunctive>) {
+          return std::any_of(entries.begin(), entries.end(),
+                             [&](const Entry& e) { return e.pattern().MayTakeAny(fixed); });
+        } else if constexpr (std::is_same_v<Entry, LineInclusion>) {
+          // A literal's characters, each compared as its fold.
+          const FoldTable& fold = FoldTable::For(fold_flags);
+          for (const char* pattern : patterns) {
+            for (const char* p = pattern; *p != '\0';) {
+              const MbChar c = DecodeText(p);
+              p += c.ByteCount();
+              for (const Code f : fixed) {
+                if (fold[f] == fold[c.code]) return true;
+              }
+            }
+          }
+          return false;
+        } else {
+          return true;
+        }
+      },
+      list.entries());
+}
+
 }  // namespace
 
 Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
@@ -178,6 +219,15 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
   if (reading.as_read && (kind_ == SearchKind::kMatch || kind_ == SearchKind::kMatchs)) {
     for (const auto& group : groups_) {
       cp932_marks_touch_ = cp932_marks_touch_ || PatternsTakeJoining(*group, !reading.spacing);
+    }
+  }
+  if (reading.as_read) {
+    for (std::size_t g = 0; g < groups_.size() && !takes_fixed_; ++g) {
+      const std::size_t first = g * kMaxPatterns;
+      takes_fixed_ = TakesFixed(
+          *groups_[g],
+          patterns.subspan(first, std::min<std::size_t>(kMaxPatterns, patterns.size() - first)),
+          fold_flags_);
     }
   }
   // A regex's bytes found are those of its literals: only they may be parted by a mark.

@@ -85,6 +85,8 @@ class Query {
   // that fold, a half-width pair always; a pattern counts when it may take a mark, a kana it
   // joins or a joined one ([ァ-ヶ] does so only under the width fold).
   bool cp932_marks_touch() const { return cp932_marks_touch_; }
+  // As read, whether some entry may take a joined kana's or mark's fixed code (Reading).
+  bool takes_fixed() const { return takes_fixed_; }
   const std::vector<std::unique_ptr<CompiledList>>& groups() const { return groups_; }
   // Regex entries: one RE2 of them all for UTF-8 text as it is (Regex::direct_program), or null.
   const re2::RE2* direct() const { return direct_.get(); }
@@ -112,6 +114,7 @@ class Query {
   bool joins_ = false;
   bool marks_touch_ = false;
   bool cp932_marks_touch_ = false;
+  bool takes_fixed_ = false;
   std::vector<std::unique_ptr<CompiledList>> groups_;
   std::unique_ptr<re2::RE2> direct_;
   bool direct_after_literals_ = false;

@@ -190,6 +190,8 @@ for pattern in '-F ｶﾞ' '--ignore-width -F ガ' '-F が'; do
   run -c --encoding=sjis $pattern - < <(printf 'x\xEF\x4Fy\n\x82\xA9\xEF\x40\n\xB6\xDE\n\x82\xAA\n')
   expect "$pattern and a stray 0xEF in Shift_JIS" 0 $'1\n'
 done
+run -c --encoding=sjis -F ゔ - < <(printf 'x\xEF\x42y\n')
+expect "ゔ, which Shift_JIS lacks, and a stray 0xEF" 1 $'0\n'
 run -c --encoding=euc-jp テスト tree/sjis.txt
 expect "a forced encoding" 1 $'0\n'
 run -r -l --output-encoding=utf-8 𠮷 tree
