@@ -55,6 +55,15 @@ for input in "${inputs[@]}"; do
     same --vimgrep -m 200 --fold-flags=$fold 'a.c' "$input"
   done
 done
+# Regular expressions, of ASCII alone and not, with the output forms, on every copy.
+for input in "${inputs[@]}"; do
+  for opts in -c "-n -o" "-c -w" "-c -x" "-c -v" "-n -C1 -m 300" "-c -i"; do
+    # shellcheck disable=SC2086
+    same $opts -E 'ab*c|[0-9]+\.[0-9]+|^#|x86$' "$input"
+    # shellcheck disable=SC2086
+    same $opts -E 'ファイル(名|パス)|[ァ-ヶ]ー[ァ-ヶ]' "$input"
+  done
+done
 # The mixed tree, in one run each.
 for fold in 0 3 0x22 0x7f; do
   same -r -n --fold-flags=$fold -F 'ファイル' "$dir/tree-mixed"

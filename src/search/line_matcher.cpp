@@ -147,7 +147,6 @@ __attribute__((target("avx2"))) inline __m256i In256(__m256i v, int lo, int hi) 
   return _mm256_cmpeq_epi8(clamped, v);
 }
 
-// The same, 32 places at a time.
 // The first such place in text[0, n), or n; sixteen places at a time. The last block overlaps
 // the one before (looked at twice, harmlessly): many texts are a line or two long, and a byte
 // at a time their tails cost more than the blocks.
@@ -201,6 +200,7 @@ __attribute__((target("avx2"))) inline unsigned UnplainBlockAvx2(const unsigned 
   return static_cast<unsigned>(_mm256_movemask_epi8(any));
 }
 
+// The same, 32 places at a time.
 __attribute__((target("avx2"))) std::size_t FirstUnplainAvx2(const unsigned char* p, std::size_t n,
                                                              bool spacing) {
   if (n < 34) return FirstUnplainSse2(p, n, spacing);
