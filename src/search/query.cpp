@@ -254,22 +254,34 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
     }
 #ifdef KENSAKU_WITH_REGEX
     if (every) {
-      // Only the lines matter: the leftmost-longest match is found by automata alone.
-      RE2::Options options;
-      options.set_log_errors(false);
-      options.set_longest_match(true);
-      options.set_never_capture(true);
-      options.set_max_mem(std::int64_t{256} << 20);
-      direct_ = std::make_unique<RE2>(direct, options);
-      if (!direct_->ok()) direct_.reset();
+      direct_program_ = std::move(direct);
       direct_after_literals_ = strong;
-      direct_finds_cp932_ = direct_ != nullptr && ascii;
+      direct_finds_cp932_ = ascii;
     }
 #endif
   }
 }
 
 Query::~Query() = default;
+
+const re2::RE2* Query::direct() const {
+#ifdef KENSAKU_WITH_REGEX
+  // Made when first asked: a program of large classes (\p{Han}, \w) takes milliseconds to
+  // compile, and a search of Shift_JIS text alone may never run it.
+  std::call_once(direct_made_, [&] {
+    if (direct_program_.empty()) return;
+    // Only the lines matter: the leftmost-longest match is found by automata alone.
+    RE2::Options options;
+    options.set_log_errors(false);
+    options.set_longest_match(true);
+    options.set_never_capture(true);
+    options.set_max_mem(std::int64_t{256} << 20);
+    direct_ = std::make_unique<RE2>(direct_program_, options);
+    if (!direct_->ok()) direct_.reset();
+  });
+#endif
+  return direct_.get();
+}
 
 namespace {
 // A word of romaji as typed, and as the kana and dictionary words it stands for (internal form).

@@ -10,13 +10,14 @@
 
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "match/compiled_list.h"
-#include "match/romaji_dict.h"
 #include "match/match_options.h"
+#include "match/romaji_dict.h"
 #include "mbchar/internal_text.h"
 
 namespace kensaku {
@@ -89,12 +90,12 @@ class Query {
   bool takes_fixed() const { return takes_fixed_; }
   const std::vector<std::unique_ptr<CompiledList>>& groups() const { return groups_; }
   // Regex entries: one RE2 of them all for UTF-8 text as it is (Regex::direct_program), or null.
-  const re2::RE2* direct() const { return direct_.get(); }
+  const re2::RE2* direct() const;
   // Whether every regex entry holds literals of two bytes or more (or of punctuation), whose byte
   // finders find the lines the direct program then reads; else it reads the whole text.
   bool direct_after_literals() const { return direct_after_literals_; }
-  // Whether the direct program also finds, in code page 932 text, every line that matches
-  // (Regex::ascii_only), though not only those.
+  // Whether the direct program, where there is one, also finds in code page 932 text every line
+  // that matches (Regex::ascii_only), though not only those.
   bool direct_finds_cp932() const { return direct_finds_cp932_; }
 
   // Whether some entry hits a NUL-terminated line of `length` bytes (up to a NUL inside them).
@@ -116,7 +117,9 @@ class Query {
   bool cp932_marks_touch_ = false;
   bool takes_fixed_ = false;
   std::vector<std::unique_ptr<CompiledList>> groups_;
-  std::unique_ptr<re2::RE2> direct_;
+  std::string direct_program_;
+  mutable std::once_flag direct_made_;
+  mutable std::unique_ptr<re2::RE2> direct_;
   bool direct_after_literals_ = false;
   bool direct_finds_cp932_ = false;
 };
