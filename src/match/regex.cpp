@@ -141,7 +141,7 @@ Code BaseCodeOf(char32_t u, const Reading& reading, char32_t* as_read = nullptr)
 // and the scalars of no code that read as another scalar, by that scalar. Made once for each
 // reading: every regular expression compiled as read looks here.
 struct ScalarLists {
-  std::vector<std::pair<Code, char32_t>> by_code;     // (code, scalar), sorted
+  std::vector<std::uint64_t> by_code;                 // code << 32 | scalar, sorted
   std::vector<std::pair<char32_t, char32_t>> folded;  // (as read, scalar), sorted
 
   explicit ScalarLists(const Reading& reading) {
@@ -150,7 +150,7 @@ struct ScalarLists {
       char32_t x = 0;
       const Code c = BaseCodeOf(u, reading, &x);
       if (c != 0) {
-        by_code.emplace_back(c, u);
+        by_code.push_back(std::uint64_t{c} << 32 | u);
       } else if (x != u && !IsVariationSelector(u)) {
         folded.emplace_back(x, u);
       }
@@ -204,9 +204,9 @@ class ScalarsOfCodes {
       return;
     }
     const auto& by = lists_.by_code;
-    for (auto it = std::lower_bound(by.begin(), by.end(), std::make_pair(c, char32_t{0}));
-         it != by.end() && it->first == c; ++it) {
-      out.push_back(it->second);
+    for (auto it = std::lower_bound(by.begin(), by.end(), std::uint64_t{c} << 32);
+         it != by.end() && *it >> 32 == c; ++it) {
+      out.push_back(static_cast<char32_t>(*it));
     }
     if (const auto it = extra_scalars_.find(c); it != extra_scalars_.end()) {
       out.insert(out.end(), it->second.begin(), it->second.end());
