@@ -548,10 +548,6 @@ class Writer {
   std::vector<std::pair<char32_t, CharUniverse::Char>> extra_by_written_;
 };
 
-}  // namespace
-
-namespace {
-
 // Whether every character a tree may match, and every one folding as it does, is ASCII (no line
 // break), with no word boundary.
 bool MatchesAsciiOnly(const RegexNode& node, int flags) {
