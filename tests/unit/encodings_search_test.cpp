@@ -423,25 +423,33 @@ TEST(EncodingsSearch, FirstPartingAgreesWithAScan) {
   AtEachSimdLevel([] {
     std::mt19937 rng(909);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    const std::string alphabet = std::string(
-                                     "\xE3\x82\x99\x9A\xEF\xB8\xF3\x81"
-                                     "a\n\xBE\x9E\x9B\x9C",
-                                     16) +
-                                 std::string(1, '\0');
+    // The bytes that begin or end a selector or a mark, a letter, a line end and a NUL.
+    std::string alphabet =
+        "\xE3\x82\x99\x9A\xEF\xB8\xF3\x81"
+        "a\n\xBE\x9E\x9B\x9C";
+    alphabet += '\0';
     for (int round = 0; round < 2000; ++round) {
       std::string text;
       // Mostly bytes that begin or end a mark, so that near misses are common; every other
-      // round mostly plain, so that a find late in a text is common too.
+      // round plain but for one piece, cut just after it, so that the last places of a text
+      // are where a find is.
+      const bool plain = round % 2 != 0;
       for (int i = pick(0, 200); i > 0; --i) {
-        text += round % 2 != 0 && pick(0, 15) != 0
-                    ? 'a'
-                    : alphabet[static_cast<std::size_t>(
-                          pick(0, static_cast<int>(alphabet.size()) - 1))];
+        text += plain ? 'a'
+                      : alphabet[static_cast<std::size_t>(
+                            pick(0, static_cast<int>(alphabet.size()) - 1))];
+      }
+      std::size_t n = static_cast<std::size_t>(pick(0, static_cast<int>(text.size())));
+      if (plain && !text.empty()) {
+        const std::size_t at = static_cast<std::size_t>(pick(0, static_cast<int>(text.size()) - 1));
+        text[at] =
+            alphabet[static_cast<std::size_t>(pick(0, static_cast<int>(alphabet.size()) - 1))];
+        if (at + 1 < text.size()) text[at + 1] = static_cast<char>(pick(0, 1) ? 0xB8 : 0x82);
+        n = std::min(text.size(), at + static_cast<std::size_t>(pick(1, 3)));
       }
       const std::unique_ptr<char[]> exact(new char[text.size() + 1]);
       std::copy(text.begin(), text.end(), exact.get());
       const auto* p = reinterpret_cast<const unsigned char*>(exact.get());
-      const std::size_t n = static_cast<std::size_t>(pick(0, static_cast<int>(text.size())));
       for (const bool marks : {false, true}) {
         std::size_t want = 0;
         for (; want < n; ++want) {
