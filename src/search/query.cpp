@@ -123,10 +123,10 @@ std::span<const Code> JoiningCodes(bool half_width) {
   return kAny;
 }
 
-// Whether some pattern entry may take a character whose reading changes when code page 932
-// marks join kana: if none does, lines may be read as they are.
-bool PatternsTakeJoining(const CompiledList& list, bool half_width) {
-  const std::span<const Code> codes = JoiningCodes(half_width);
+// Whether some pattern-language or conjunctive entry may take one of the codes; `others`
+// answers for the entries of the other kinds.
+template <typename Others>
+bool EntriesMayTake(const CompiledList& list, std::span<const Code> codes, Others others) {
   return std::visit(
       [&](const auto& entries) {
         using Entry = typename std::decay_t<decltype(entries)>::value_type;
@@ -135,10 +135,16 @@ bool PatternsTakeJoining(const CompiledList& list, bool half_width) {
           return std::any_of(entries.begin(), entries.end(),
                              [&](const Entry& e) { return e.pattern().MayTakeAny(codes); });
         } else {
-          return true;
+          return others(entries);
         }
       },
       list.entries());
+}
+
+// Whether some pattern entry may take a character whose reading changes when code page 932
+// marks join kana: if none does, lines may be read as they are.
+bool PatternsTakeJoining(const CompiledList& list, bool half_width) {
+  return EntriesMayTake(list, JoiningCodes(half_width), [](const auto&) { return true; });
 }
 
 // The fixed codes (lead byte 0xEF, which code page 932 leaves unassigned).
@@ -155,31 +161,25 @@ std::span<const Code> FixedCodes() {
 // must then not be read as one's lead (LineMatcher::Joins).
 bool TakesFixed(const CompiledList& list, std::span<const char* const> patterns, int fold_flags) {
   const std::span<const Code> fixed = FixedCodes();
-  return std::visit(
-      [&](const auto& entries) {
-        using Entry = typename std::decay_t<decltype(entries)>::value_type;
-        if constexpr (std::is_same_v<Entry, LinePattern> ||
-                      std::is_same_v<Entry, LineConjunctive>) {
-          return std::any_of(entries.begin(), entries.end(),
-                             [&](const Entry& e) { return e.pattern().MayTakeAny(fixed); });
-        } else if constexpr (std::is_same_v<Entry, LineInclusion>) {
-          // A literal's characters, each compared as its fold.
-          const FoldTable& fold = FoldTable::For(fold_flags);
-          for (const char* pattern : patterns) {
-            for (const char* p = pattern; *p != '\0';) {
-              const MbChar c = DecodeText(p);
-              p += c.ByteCount();
-              for (const Code f : fixed) {
-                if (fold[f] == fold[c.code]) return true;
-              }
-            }
+  return EntriesMayTake(list, fixed, [&](const auto& entries) {
+    using Entry = typename std::decay_t<decltype(entries)>::value_type;
+    if constexpr (!std::is_same_v<Entry, LineInclusion>) {
+      return true;
+    } else {
+      // A literal's characters, each compared as its fold.
+      const FoldTable& fold = FoldTable::For(fold_flags);
+      for (const char* pattern : patterns) {
+        for (const char* p = pattern; *p != '\0';) {
+          const MbChar c = DecodeText(p);
+          p += c.ByteCount();
+          for (const Code f : fixed) {
+            if (fold[f] == fold[c.code]) return true;
           }
-          return false;
-        } else {
-          return true;
         }
-      },
-      list.entries());
+      }
+      return false;
+    }
+  });
 }
 
 }  // namespace
