@@ -159,7 +159,8 @@ class Twin {
         if (matched) continue;
       }
       if (i < p_.size() && p_[i] == '-' && !Starts(i + 1, "]")) {
-        if (++i == p_.size()) return Set::kNoMatch;
+        // Nothing after the '-': the low end taking c leaves the set unclosed.
+        if (++i == p_.size()) return low.bytes == c.bytes ? Set::kNotASet : Set::kNoMatch;
         Char high;
         if (Starts(i, "[.")) {
           bool closed;

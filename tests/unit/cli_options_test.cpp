@@ -248,6 +248,8 @@ TEST(CliOptionsTest, Globs) {
       {"[z-a]", "m", false},    // a range backwards holds nothing
       {"[\\]]", "]", true},
       {"w[x.c", "w[x.c", true},  // a '[' that opens no set is itself
+      {"[a[-", "[a[-", true},    // unclosed, once its '[' took the name's '['
+      {"[a-", "[a-", false},     // but a range with no end fails where it is met
       {"[[:upper:]][[:digit:]]", "A1", true},
       {"[[:foo:]]", "f", false},  // an unknown class matches nothing
       {"[a[:foo:]]", "a", true},  // unless a member before it matched

@@ -163,7 +163,9 @@ SetResult MatchSet(std::string_view pattern, std::size_t& at, Char c, std::strin
     } else if (e.kind == Element::kEqual) {
       matched = e.text == ch;
     } else if (i < pattern.size() && pattern[i] == '-' && pattern.substr(i + 1, 1) != "]") {
-      if (++i == pattern.size()) return SetResult::kNoMatch;  // "[a-" at the end
+      // "[a-" at the end: fnmatch passes over the rest of a set once an element matched, meets
+      // the end there and reads the '[' as itself; else it fails on the range with no end.
+      if (++i == pattern.size()) return e.text == ch ? SetResult::kNotASet : SetResult::kNoMatch;
       const Element high = NextElement(pattern, i, true, true);
       if (high.kind != Element::kChar) return SetResult::kNoMatch;
       matched = e.c.value <= c.value && c.value <= high.c.value;
