@@ -120,17 +120,18 @@ def encoding_names():
     return names
 
 
-def into_bytes(call, *arguments):
+def into_bytes(call, *arguments, guess=0):
     """Runs one of the functions that write a result of any length into (out, capacity) after
-    their arguments: asks for the length, then writes it (either call may run out of memory)."""
-    out, size = None, 0
-    for _ in range(2):
-        size = call(*arguments, out, len(out) if out is not None else 0)
+    their arguments: into `guess` bytes, and again into as many as it asked for when they were
+    too few (either call may run out of memory)."""
+    capacity = guess
+    while True:
+        out = ctypes.create_string_buffer(capacity + 1) if capacity else None
+        size = call(*arguments, out, len(out) if out is not None else 0)  # the NUL's room too
         if size == E_MEMORY:
             raise MemoryError("out of memory")
         if size < 0:
             raise ValueError(f"the kensaku library refused the text (error {size})")
-        if out is not None:
-            break
-        out = ctypes.create_string_buffer(size + 1)
-    return out.raw[:size]
+        if size <= capacity or size == 0:
+            return ctypes.string_at(out, size) if size else b""
+        capacity = size

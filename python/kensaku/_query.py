@@ -79,7 +79,10 @@ _GIVEN_AS_UTF8 = ("utf-8", "utf-16le", "utf-16be", "iso-2022-jp")
 def _to_utf8(line: bytes, encoding: str) -> bytes:
     if encoding in _GIVEN_AS_UTF8:
         return line
-    return _native.into_bytes(lib().to_utf8, encoding_code(encoding), line, len(line))
+    # Twice the bytes hold most texts (a double-byte character takes three in UTF-8); half-width
+    # kana and broken bytes take three each, and a second call.
+    return _native.into_bytes(lib().to_utf8, encoding_code(encoding), line, len(line),
+                              guess=2 * len(line) + 16)
 
 
 def _text_spans(line: bytes, encoding: str, spans) -> List[Tuple[int, int]]:
@@ -127,12 +130,20 @@ class HitBatch:
 
     def utf8_lines(self) -> List[bytes]:
         """Each line in UTF-8 bytes, whole (a CR kept), converted a batch at a time."""
-        pieces = self.line_list()
         if self.encoding in _GIVEN_AS_UTF8:
-            return pieces
-        utf8 = _to_utf8(b"\n".join(pieces), self.encoding).split(b"\n")
-        if len(utf8) != len(pieces):  # a broken character took a LF: one line at a time
-            utf8 = [_to_utf8(piece, self.encoding) for piece in pieces]
+            return self.line_list()
+        return self.utf8_text()[:-1].split(b"\n") if len(self) else []
+
+    def utf8_text(self) -> bytes:
+        """The lines in UTF-8 bytes one after another, each ended by a LF, converted at once."""
+        pieces = self.line_list()
+        pieces.append(b"")
+        text = b"\n".join(pieces)
+        if self.encoding in _GIVEN_AS_UTF8:
+            return text
+        utf8 = _to_utf8(text, self.encoding)
+        if utf8.count(b"\n") != len(pieces) - 1:  # a broken character took a LF
+            utf8 = b"".join(_to_utf8(piece, self.encoding) + b"\n" for piece in pieces[:-1])
         return utf8
 
     def texts(self) -> List[str]:

@@ -159,30 +159,44 @@ def _line_start_at_or_after(f, at: int) -> int:
             return f.tell() - len(piece) + lf + 1
 
 
+class _Range:
+    """The bytes of an open file from where it stands up to `end`, read in pieces: a block is
+    never held whole, and the pieces' memory is used again."""
+
+    def __init__(self, f, end: int):
+        self.f, self.left = f, end - f.tell()
+
+    def read(self, size: int = -1) -> bytes:
+        size = self.left if size < 0 else min(size, self.left)
+        piece = self.f.read(size) if size > 0 else b""
+        self.left -= len(piece)
+        return piece
+
+
 def _search_block(query: Query, path: str, start: int, end: int, encoding: str, spans: bool,
                   errors: str) -> Part:
     """The hits of the lines that start in [start, end) of the file, numbered from 1 in the
     block, offsets the file's own; and the lines the block holds."""
+    block = Query(query.patterns, query.kind, query.fold, encoding, query.invert, None,
+                  query.bound)
+    batches = []
     try:
         with open(path, "rb") as f:
             first = _line_start_at_or_after(f, start)
             last = _line_start_at_or_after(f, end)
             f.seek(first)
-            data = f.read(last - first)
+            found = block.batches(_Range(f, last), path, spans=spans, binary=True)
+            while True:
+                try:
+                    batches.append(next(found))
+                except StopIteration as done:
+                    lines = done.value  # counted by the library: bytes.count is ten times slower
+                    break
     except OSError as error:
         if errors == "raise":
             raise
         # Said once, by the first block.
         return Part([_File(path, message=_message(path, error) if start == 0 else None)])
-    block = Query(query.patterns, query.kind, query.fold, encoding, query.invert, None,
-                  query.bound)
-    batches, found = [], block.batches(data, path, spans=spans, binary=True)
-    while True:
-        try:
-            batches.append(next(found))
-        except StopIteration as end:
-            lines = end.value  # counted by the library: bytes.count is ten times slower
-            break
     for batch in batches:
         batch.offsets = type(batch.offsets)(batch.offsets.typecode,
                                             (offset + first for offset in batch.offsets))
@@ -414,8 +428,8 @@ def _patterns(options, parser) -> tuple:
 
 
 def _output(part: Part, options) -> tuple:
-    """What the printer writes for one part: stdout bytes, messages, and the (path, count)
-    of each file, made on the worker so that hits never travel one by one."""
+    """What the printer writes for one part: stdout bytes (a piece a batch), messages, and the
+    (path, count) of each file, made on the worker so that hits never travel one by one."""
     out = []
     prefix_name = options["with_filename"]
     counts = []
@@ -425,19 +439,22 @@ def _output(part: Part, options) -> tuple:
             continue
         name = os.fsencode(f.path) + b":" if prefix_name else b""
         for batch in f.batches:
+            if not options["number"] and not options["offset"]:
+                text = batch.utf8_text()
+                # Each line's name is put in by one pass over the batch's text.
+                out.append(name + text[:-1].replace(b"\n", b"\n" + name) + b"\n"
+                           if name and text else text)
+                continue
             lines = batch.utf8_lines()
             if options["number"] and options["offset"]:
                 heads = [b"%s%d:%d:" % (name, n, o) for n, o in zip(batch.numbers, batch.offsets)]
             elif options["number"]:
                 heads = [b"%s%d:" % (name, n) for n in batch.numbers]
-            elif options["offset"]:
-                heads = [b"%s%d:" % (name, o) for o in batch.offsets]
             else:
-                out.append(name + (b"\n" + name).join(lines) + b"\n" if lines else b"")
-                continue
+                heads = [b"%s%d:" % (name, o) for o in batch.offsets]
             out.append(b"".join(chain.from_iterable(zip(heads, lines, [b"\n"] * len(lines)))))
     messages = [(i, f.message) for i, f in enumerate(part.files) if f.message]
-    return b"".join(out), messages, counts
+    return out, messages, counts
 
 
 def main(argv=None) -> int:
@@ -518,9 +535,9 @@ def main(argv=None) -> int:
                        for i, part in enumerate(parts)]
             pending_count = None  # (path, count) of a file whose blocks go on in the next part
             for future in futures:
-                text, messages, counts = future.result()
+                pieces, messages, counts = future.result()
                 future.release()
-                out.write(text)
+                out.writelines(pieces)
                 for path, count in counts:
                     found = found or count > 0
                     if options.count or options.files_with_matches:
