@@ -148,7 +148,9 @@ class HitBatch:
 
     def texts(self) -> List[str]:
         """Each line as str, as QueryHit.text gives it."""
-        texts = b"\n".join(self.utf8_lines()).decode("utf-8", "replace").split("\n")
+        if not len(self):
+            return []
+        texts = self.utf8_text()[:-1].decode("utf-8", "replace").split("\n")
         if len(texts) != len(self.line_ends):
             texts = [to_text(self.line(i), self.encoding) for i in range(len(self.line_ends))]
         return [text[:-1] if text.endswith("\r") else text for text in texts]

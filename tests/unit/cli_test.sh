@@ -209,7 +209,8 @@ printf 'nothing\n' >h
 printf 'foo bar\nfoobar\nbar foo_x\nfoo\n\nxfoo foo\nfoo-foo\n' >w
 for args in "a f" "-n a f g" "-H a f" "-h a f g" "-c a f g h" "-l a f g h" "-L a f g h" \
     "-v a f" "-vn a f g" "-cv a f" "-o a f" "-on a. f" "-m2 a f" "-m1 -A2 a f" "-A1 a f" \
-    "-B2 a3 f" "-C1 -n a f g" "-c -m1 a f" "-q a f" "-q zz f" "-m0 a f" "-e a1 -e b f" \
+    "-B2 a3 f" "-C1 -n a f g" "-c -m1 a f" "-q a f" "-q zz f" "-m0 a f" "-c -m0 a f g" "-m0 a nofile f" "-L -m0 a f g" \
+    "-e a1 -e b f" \
     "-e zz h" "--color=always -n -H a f" "--color=always -o a f" "--color=always -c a f g" \
     "--color=always -l a f g" "--color=always -C1 a3 f g" \
     "-w foo w" "-wn -e foo -e ba w" "-wo foo w" "-wv foo w" "-wc o w" "-x foo w" "-xv foo w" \

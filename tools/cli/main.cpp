@@ -110,6 +110,9 @@ int Main(int argc, char** argv) {
     return Fail(DescribePatternError(e, patterns, *extras));
   }
   if (!o.encoding_auto) WarnOfCharsNoFileHolds(patterns, *extras, o.encoding);
+  // As grep: with -m 0 no line can be selected, so no file is opened and nothing is said; only
+  // -L still names every file.
+  if (o.max_count == 0 && !o.files_without_match) return 1;
 
   std::vector<Target> targets;
   bool with_name = false;
