@@ -250,6 +250,8 @@ TEST(CliOptionsTest, Globs) {
       {"w[x.c", "w[x.c", true},  // a '[' that opens no set is itself
       {"[a[-", "[a[-", true},    // unclosed, once its '[' took the name's '['
       {"[a-", "[a-", false},     // but a range with no end fails where it is met
+      // Read as text on '[', the set's '*' is a star, and the first star is not gone back to.
+      {"*[^*[Z-[=c=]", "[^", false},
       {"[[:upper:]][[:digit:]]", "A1", true},
       {"[[:foo:]]", "f", false},  // an unknown class matches nothing
       {"[a[:foo:]]", "a", true},  // unless a member before it matched
