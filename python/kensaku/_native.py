@@ -132,6 +132,6 @@ def into_bytes(call, *arguments, guess=0):
             raise MemoryError("out of memory")
         if size < 0:
             raise ValueError(f"the kensaku library refused the text (error {size})")
-        if size <= capacity or size == 0:
+        if size <= capacity:
             return ctypes.string_at(out, size) if size else b""
         capacity = size
