@@ -352,9 +352,11 @@ class Board {
       } drain{this, &node, std::string()};
       {
         ReadMeter meter(in, bytes_done_);
-        // One pointer: the call needs no memory of its own.
+        // One pointer: the call needs no memory of its own. The meter, looked at for every
+        // line read, only feeds the progress line.
         const std::unique_ptr<FileSink> sink = output_.SinkFor(
-            config, target.shown, drain.out, [d = &drain] { (*d)(); }, &stop_, &meter);
+            config, target.shown, drain.out, [d = &drain] { (*d)(); }, &stop_,
+            plan_.progress ? &meter : nullptr);
         // Standard input that -m stops early is left right after the last selected line, for
         // whoever reads it next (`{ kensaku -m1 x; cat; } < f`), as grep leaves it. Offsets of
         // text read as transcoded UTF-8 are not the file's.
