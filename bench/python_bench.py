@@ -6,7 +6,8 @@
 - Query.search over the Shift_JIS corpus against the tool writing the same hits to /dev/null,
   with a rare pattern and with one of about 600,000 hit lines;
 - two threads searching two files against one thread searching both;
-- kensaku.dask on a local cluster of two worker processes over 64 files against one process;
+- kensaku.dask on a local cluster of two worker processes over 64 files against one worker
+  process, and against one process without Dask;
 - the peak memory of a search of 1 MB and of 1 GB (a child process each, its maximum RSS).
 
 Each time is the best of a few runs. The library is the one the module finds (KENSAKU_LIBRARY).
@@ -109,21 +110,29 @@ def dask_scaling(corpus, scratch):
 
     paths = sixty_four_files(corpus, scratch)
     size = sum(map(os.path.getsize, paths))
-    print(f"\n# 64 files, {size / 1e9:.2f} GB: one process against Dask with 2 worker processes "
-          f"(a new bag each run, its hits counted on the workers)")
+    print(f"\n# 64 files, {size / 1e9:.2f} GB: one process, then Dask with 1 and with 2 worker "
+          f"processes (a new bag each run, its hits counted on the workers)")
     queries = [("rare literal 国際化", kensaku.Query("国際化", kind="literal", encoding="sjis")),
                ("folded けんさく -k -W", kensaku.Query("けんさく", fold=0x22, encoding="sjis"))]
-    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                      dashboard_address=None) as cluster, Client(cluster):
-        for name, query in queries:
-            local = best(lambda: [count(query, p) for p in paths], 3)
-            kensaku.dask.search(paths, query).count().compute()  # the workers load the library
-            spread = best(lambda: kensaku.dask.search(paths, query).count().compute(), 3)
-            hits = kensaku.dask.search(paths, query).compute()
-            equal = hits == [hit for p in paths for hit in query.search(p)]
-            print(f"{name:<22} one process {local:.2f} s ({size / local / 1e6:.0f} MB/s), Dask "
-                  f"{spread:.2f} s ({size / spread / 1e6:.0f} MB/s), speed-up {local / spread:.2f}; "
-                  f"{len(hits)} hits, equal: {equal}")
+    local = {name: best(lambda: [count(query, p) for p in paths], 3) for name, query in queries}
+    spread = {}
+    equal = True
+    for workers in (1, 2):
+        with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
+                          dashboard_address=None) as cluster, Client(cluster):
+            for name, query in queries:
+                kensaku.dask.search(paths, query).count().compute()  # the workers load the library
+                spread[name, workers] = best(
+                    lambda: kensaku.dask.search(paths, query).count().compute(), 5)
+                if workers == 2:
+                    hits = kensaku.dask.search(paths, query).compute()
+                    equal = equal and hits == [hit for p in paths for hit in query.search(p)]
+    for name, query in queries:
+        one, two = spread[name, 1], spread[name, 2]
+        print(f"{name:<22} one process {local[name]:.2f} s, Dask 1 worker {one:.2f} s, "
+              f"2 workers {two:.2f} s ({size / two / 1e6:.0f} MB/s): 2 against 1 "
+              f"{one / two:.2f}, against one process {local[name] / two:.2f}")
+    print(f"hits equal to Query.search's: {equal}")
 
 
 def peak_memory(corpus, scratch):
