@@ -219,8 +219,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (pattern.size() > 256 || name.size() > 256) return 0;
   const bool matches = kensaku::cli::GlobMatches(pattern, name);
   CHECK(matches == Twin(pattern, name).Match());
+  // glibc drops a collating symbol followed by a final '-' ("[[.a.]-]" holds only '-'), where
+  // POSIX keeps both members, as the matcher does.
   bool ascii = name.find('\0') == std::string::npos &&
-               !(pattern.size() > 0 && pattern.back() == '\\');
+               !(pattern.size() > 0 && pattern.back() == '\\') &&
+               pattern.find(".]-]") == std::string::npos;
   for (const char c : pattern + name) ascii = ascii && (c & 0x80) == 0;
   if (ascii) CHECK(matches == (fnmatch(pattern.c_str(), name.c_str(), 0) == 0));
   return 0;

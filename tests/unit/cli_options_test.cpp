@@ -256,6 +256,8 @@ TEST(CliOptionsTest, Globs) {
       {"[[:foo:]]", "f", false},  // an unknown class matches nothing
       {"[a[:foo:]]", "a", true},  // unless a member before it matched
       {"[[.a.]-c]", "b", true},
+      {"[[.a.]-]", "a", true},  // '-' last is a member after a collating symbol too
+      {"[![.a.]-]", "a", false},
       {"[[=a=]]", "a", true},
       {"ab\\", "ab\\", true},   // a lone '\' at the end: text compared as it is
       {"a*\\", "ab\\", false},  // but with a wildcard, nothing
@@ -292,6 +294,8 @@ TEST(CliOptionsTest, GlobsAgreeWithFnmatch) {
       name += kNameChars[random() % (sizeof kNameChars - 1)];
     }
     if (!glob.empty() && glob.back() == '\\') continue;
+    // There glibc drops the collating symbol; the matcher keeps it, as POSIX does.
+    if (glob.find(".]-]") != std::string::npos) continue;
     ++checked;
     ASSERT_EQ(GlobMatches(glob, name), fnmatch(glob.c_str(), name.c_str(), 0) == 0)
         << "'" << glob << "' on '" << name << "'";

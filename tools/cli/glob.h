@@ -12,7 +12,8 @@ namespace kensaku::cli {
 
 // Whether name matches pattern under fnmatch's rules with no flags: '*' any run of characters and
 // '?' any one, '/' and a leading '.' included; "[...]" one of a set, with ranges, "[:alpha:]"
-// classes (ASCII), "[.c.]" and "[=c=]", negated by a leading '!' or '^'; '\' quotes the next
+// classes (ASCII), "[.c.]" and "[=c=]" ("[[.a.]-]" holds 'a' and '-', as POSIX has it, where
+// glibc's fnmatch drops the 'a'), negated by a leading '!' or '^'; '\' quotes the next
 // character, in a set too. A '[' that opens no set is itself; a set naming an unknown class makes
 // the pattern match nothing. Characters are whole: UTF-8 sequences, or on Windows the double-byte
 // characters of the ANSI code page, whose second byte may be '\' or '['.
