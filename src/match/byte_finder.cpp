@@ -110,7 +110,9 @@ ByteFinder::ByteFinder(ByteRuns runs, Encoding text) : runs_(std::move(runs)) {
   for (ByteSets& run : runs_) {
     if (run.size() > kMaxRequiredSets) run.resize(kMaxRequiredSets);
   }
-  if (runs_.size() > ListFilter::kMaxEntries) runs_.resize(ListFilter::kMaxEntries);
+  // More alternatives than the list filter holds (a regex of many literals in many forms): a
+  // line may hold any of them, so none is required, rather than some left out.
+  if (runs_.size() > ListFilter::kMaxEntries) runs_.clear();
   shortest_ = runs_.empty() ? 0 : runs_[0].size();
   for (const ByteSets& run : runs_) {
     shortest_ = run.size() < shortest_ ? run.size() : shortest_;

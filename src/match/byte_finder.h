@@ -37,6 +37,7 @@ class ByteFinder {
   static constexpr std::size_t kDenseSpacing = 512;
 
   // text: the encoding of the text searched, whose commonest bytes are the worst to probe for.
+  // More than ListFilter::kMaxEntries runs require nothing (empty()).
   explicit ByteFinder(ByteRuns runs, Encoding text = Encoding::kCp932);
   explicit ByteFinder(ByteSets sets) : ByteFinder(ByteRuns(1, std::move(sets))) {}
   bool empty() const { return runs_.empty(); }

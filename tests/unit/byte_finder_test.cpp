@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "match/list_filter.h"
 #include "simd_levels.h"
 #include "test_text.h"
 
@@ -101,6 +102,22 @@ TEST(ByteFinder, FirstPlaceOnGeneratedText) {
       }
     }
   });
+}
+
+// More alternatives than the list filter holds require nothing: a line of the last alone passes
+// (a regex of many literals in many forms gives them).
+TEST(ByteFinder, MoreAlternativesThanTheSweepHoldsRequireNothing) {
+  ByteRuns runs(ListFilter::kMaxEntries + 1, ByteSets(2, ByteSet{}));
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    runs[i][0][0x80 + i] = true;
+    runs[i][1]['x'] = true;
+  }
+  const ByteFinder finder(runs);
+  const std::string last{static_cast<char>(0x80 + ListFilter::kMaxEntries), 'x'};
+  EXPECT_TRUE(finder.empty());
+  EXPECT_TRUE(finder.In(last.data(), last.size()));
+  runs.pop_back();
+  EXPECT_FALSE(ByteFinder(runs).In(last.data(), last.size()));
 }
 
 }  // namespace

@@ -241,6 +241,10 @@ done
 run -c --encoding=sjis --pattern-encoding=sjis -E "$(sjis 'ファイ')"$'\203'"($(sjis '許ｼ|パス'))" - \
   < <(sjis 'xファイル名\n')
 expect "-E with a lone lead byte before a group" 1 $'0\n'
+# Mended: a regex of more than 64 literal forms kept the first 64 as the bytes a line must hold,
+# and a Shift_JIS line of the others alone was passed over.
+run -c --encoding=sjis --ignore-width -E 'I[IJKL][aｹ]|ｹ$' - < <(sjis 'ｹ\nx\n')
+expect "-E with more literal forms than the byte finder holds" 0 $'1\n'
 # Mended: a '[:' closed by its own ':]' aborted the tool; '[' is a member here, as in RE2.
 run -c -E '[[:]' - < <(printf 'a[b\nc:\nd\n')
 expect "-E '[[:]'" 0 $'2\n'
