@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "frame/find_byte.h"
 #include "search/file_identity.h"
@@ -54,6 +55,13 @@ std::optional<Encoding> DecideEncoding(InputFile& in, const Encoding* asked,
   Encoding e;
   if (asked != nullptr) {
     e = *asked;
+    // A UTF-8 byte-order mark cut short by the end of what has come is told by what follows.
+    if (more_may_come && e == Encoding::kUtf8) {
+      const auto [head, n] = in.Window();
+      if (n < 3 && std::string_view(head, n) == std::string_view("\xEF\xBB\xBF", n)) {
+        return std::nullopt;
+      }
+    }
   } else {
     const auto [head, n] = in.Window();
     if (more_may_come && n < ReadBuffer::kWindow) return std::nullopt;

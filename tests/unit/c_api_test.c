@@ -453,6 +453,23 @@ static void test_encodings(void) {
     free(f.text);
   }
   kensaku_query_free(q);
+  /* Mended: with UTF-8 asked for, a byte-order mark fed in pieces shorter than itself was read as
+   * text, where the buffer leaves it out. */
+  {
+    static const char text[] = "\xEF\xBB\xBF\xE3\x82\xAB\xE3\x83\xB3\n"; /* カン */
+    size_t piece;
+    o.encoding = KENSAKU_ENCODING_UTF8;
+    q = kensaku_query_new(&pattern, NULL, 1, &o, NULL);
+    found whole = search_text(q, text, sizeof text - 1, 0);
+    check(whole.hits == 1, "found after the mark");
+    for (piece = 1; piece <= 4; ++piece) {
+      found fed = search_text(q, text, sizeof text - 1, piece);
+      check_equal(whole, fed, "a mark fed in pieces is left out");
+      free(fed.text);
+    }
+    free(whole.text);
+    kensaku_query_free(q);
+  }
 }
 
 /* kensaku_to_utf8 gives UTF-8 whatever it is given: a broken sequence of any encoding as U+FFFD,
