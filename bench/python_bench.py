@@ -127,7 +127,7 @@ def dask_scaling(corpus, scratch):
                 if workers == 2:
                     hits = kensaku.dask.search(paths, query).compute()
                     equal = equal and hits == [hit for p in paths for hit in query.search(p)]
-    for name, query in queries:
+    for name, _ in queries:
         one, two = spread[name, 1], spread[name, 2]
         print(f"{name:<22} one process {local[name]:.2f} s, Dask 1 worker {one:.2f} s, "
               f"2 workers {two:.2f} s ({size / two / 1e6:.0f} MB/s): 2 against 1 "

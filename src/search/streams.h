@@ -253,9 +253,9 @@ class InputFile {
 
 // Decides an input's encoding, once, before its first line is read: the one asked for, or the one
 // its first window tells (a window cut short holds the whole input). False, with nothing decided,
-// while a reader that may give more (more_may_come) has too few bytes yet to tell (for
-// UTF-8 asked for, whether a byte-order mark begins it). Returns the
-// encoding the input is in (InputFile::encoding is then UTF-8 for UTF-16 and ISO-2022-JP).
+// while a reader that may give more (more_may_come) has too few bytes yet to tell (of UTF-8 asked
+// for, whether a byte-order mark begins it). Returns the encoding the input is in
+// (InputFile::encoding is then UTF-8 for UTF-16 and ISO-2022-JP).
 std::optional<Encoding> DecideEncoding(InputFile& in, const Encoding* asked,
                                        bool more_may_come = false);
 
