@@ -333,18 +333,26 @@ class Writer {
     std::stable_sort(extra_by_written_.begin(), extra_by_written_.end(), WrittenBefore);
   }
 
+  // From now on, write for code page 932 text itself, byte by byte (RE2's Latin-1): each set as
+  // the codes that read as its members.
+  void WriteCp932() {
+    direct_ = nullptr;
+    cp932_ = true;
+  }
+
   void Write(const RegexNode& node, std::string& out) {
     using Kind = RegexNode::Kind;
+    const bool as_read = direct_ != nullptr || cp932_;
     switch (node.kind) {
       case Kind::kEmpty:
         out += "(?:)";
         return;
       case Kind::kChar:
         if (node.code == '\n') {
-          out += "[^\\x00-\\x{10FFFF}]";  // no line holds one
+          out += cp932_ ? "[^\\x00-\\xFF]" : "[^\\x00-\\x{10FFFF}]";  // no line holds one
           return;
         }
-        if (!node.fold_case && direct_ == nullptr) {
+        if (!node.fold_case && !as_read) {
           // A broken character (a line break here) matches nothing, as in a set.
           out += scalars_.of[node.code] == U'\n' ? "[^\\x00-\\x{10FFFF}]"
                                                   : Hex(scalars_.of[node.code]);
@@ -360,7 +368,11 @@ class Writer {
         WriteSet(*node.set, node.negated, node.fold_case, out);
         return;
       case Kind::kAny:
-        out += direct_ != nullptr ? "[^\\n\\x00]" : ".";
+        if (cp932_) {
+          WriteSet(CodeSet(), true, false, out);
+        } else {
+          out += direct_ != nullptr ? "[^\\n\\x00]" : ".";
+        }
         return;
       case Kind::kConcat:
         for (const RegexNode& child : node.children) Write(child, out);
@@ -392,9 +404,9 @@ class Writer {
         }
         return;
       case Kind::kAssert:
-        if (direct_ != nullptr && (node.assertion == "^" || node.assertion == "\\A")) {
+        if (as_read && (node.assertion == "^" || node.assertion == "\\A")) {
           out += "(?m:^)";
-        } else if (direct_ != nullptr && (node.assertion == "$" || node.assertion == "\\z")) {
+        } else if (as_read && (node.assertion == "$" || node.assertion == "\\z")) {
           out += "(?m:$)";
         } else {
           out += node.assertion;
@@ -501,6 +513,11 @@ class Writer {
     }
     // A line break stands for a broken sequence here (ScalarsFor): out of every set.
     std::erase(members, U'\n');
+    if (cp932_) {
+      SortUnique(members);
+      WriteCodes(members, negated, out);
+      return;
+    }
     if (direct_ != nullptr) {
       // The text's own scalars; a line break and a NUL end a line for matching.
       std::vector<char32_t> scalars;
@@ -539,10 +556,82 @@ class Writer {
     out += ']';
   }
 
+  // The code page 932 characters whose scalars are among `members` (or, negated, not, nor a
+  // broken one), as their bytes: the single bytes, then each lead byte with its trails. A NUL and
+  // the codes of lead 0xEF (which as read stand for joined kana) are left out: lines holding
+  // them are not read this way (PlainCp932).
+  void WriteCodes(const std::vector<char32_t>& members, bool negated, std::string& out) const {
+    std::bitset<256> singles;
+    std::vector<std::pair<std::bitset<256>, std::bitset<256>>> rows;  // (trails, leads)
+    std::bitset<256> trails;
+    auto in = [&](Code c) {
+      const char32_t u = scalars_.of[c];
+      return u != U'\n' && c != 0 &&
+             std::binary_search(members.begin(), members.end(), u) != negated;
+    };
+    for (unsigned c = 0; c < 0x100; ++c) {
+      if (!IsLeadByte(c) && in(static_cast<Code>(c))) singles.set(c);
+    }
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+      if (!IsLeadByte(lead) || lead == 0xEF) continue;
+      trails.reset();
+      for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+        if (IsTrailByte(trail) && in(static_cast<Code>(lead << 8 | trail))) trails.set(trail);
+      }
+      if (trails.none()) continue;
+      const auto same = std::find_if(rows.begin(), rows.end(),
+                                     [&](const auto& row) { return row.first == trails; });
+      if (same != rows.end()) {
+        same->second.set(lead);
+      } else {
+        rows.emplace_back(trails, std::bitset<256>().set(lead));
+      }
+    }
+    if (singles.none() && rows.empty()) {
+      out += "[^\\x00-\\xFF]";
+      return;
+    }
+    out += "(?:";
+    bool first = true;
+    if (singles.any()) {
+      ByteClass(singles, out);
+      first = false;
+    }
+    for (const auto& [row_trails, leads] : rows) {
+      if (!first) out += '|';
+      first = false;
+      ByteClass(leads, out);
+      ByteClass(row_trails, out);
+    }
+    out += ')';
+  }
+
+  static void ByteClass(const std::bitset<256>& bytes, std::string& out) {
+    auto hex = [&](std::size_t b) {
+      out += "\\x";
+      out += "0123456789ABCDEF"[b >> 4];
+      out += "0123456789ABCDEF"[b & 0xF];
+    };
+    if (bytes.count() == 1) {
+      hex(bytes._Find_first());
+      return;
+    }
+    out += '[';
+    for (std::size_t b = bytes._Find_first(); b < 256;) {
+      std::size_t e = b;
+      while (e + 1 < 256 && bytes[e + 1]) ++e;
+      hex(b);
+      if (e > b) out += '-', hex(e);
+      b = bytes._Find_next(e);
+    }
+    out += ']';
+  }
+
   int flags_;
   const Scalars& scalars_;
   const CharUniverse& universe_;
   bool case_used_ = false;
+  bool cp932_ = false;
   const ScalarsOfCodes* direct_ = nullptr;
   // The extras' characters by the scalar written for them, sorted (Scalars::by_written).
   std::vector<std::pair<char32_t, CharUniverse::Char>> extra_by_written_;
@@ -615,6 +704,11 @@ Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars*
     writer.Write(tree, direct_program_);
   }
   ascii_only_ = !direct_program_.empty() && MatchesAsciiOnly(tree, flags);
+  // An ASCII one reads code page 932 text through the direct program (ascii_only).
+  if (!direct_program_.empty() && !ascii_only_ && !boundary) {
+    writer.WriteCp932();
+    writer.Write(tree, cp932_program_);
+  }
   forms_ = ScalarsFor(flags).forms.get();
   ascii_itself_ = ScalarsFor(flags).ascii_itself;
   RE2::Options re2_options;

@@ -71,6 +71,12 @@ class Regex {
   // then in code page 932 text the direct program finds every line that matches (and lines
   // whose trail bytes look like a match), for those lines to be tried.
   bool ascii_only() const { return ascii_only_; }
+  // The same for code page 932 text as it is, byte by byte (RE2's Latin-1), matched from a
+  // character's start: a line that holds no NUL, no byte 0xEF, no lead byte without its trail
+  // and no voicing mark that may join a kana (PlainCp932) holds a match of it exactly when the
+  // pattern matches the line. Empty where there is no direct program, for an ASCII one, and
+  // with \b (a trail byte may be a letter).
+  const std::string& cp932_program() const { return cp932_program_; }
   // Literals in the internal form one of which every match holds, and the fold flags they are
   // compared under; none when the pattern has no such literals.
   const std::vector<std::string>& literals() const { return literals_; }
@@ -80,6 +86,7 @@ class Regex {
   std::unique_ptr<re2::RE2> re_;
   std::string program_;
   std::string direct_program_;
+  std::string cp932_program_;
   const std::uint64_t* forms_ = nullptr;  // by code: the UTF-8 of its scalar, length in byte 7
   bool ascii_itself_ = false;             // forms_ of every ASCII byte is the byte
   bool ascii_only_ = false;

@@ -226,10 +226,128 @@ std::size_t FirstUnplain(const char* text, std::size_t n, bool spacing) {
                                     : FirstUnplainSse2(p, n, spacing);
 }
 
+// Whether p[i] begins a character of code page 932 text that begins at p[0] (or at a line):
+// the lead bytes just before it pair off.
+inline bool StartsCp932Char(const unsigned char* p, std::size_t i) {
+  std::size_t leads = 0;
+  while (leads < i && IsLeadByte(p[i - leads - 1])) ++leads;
+  return leads % 2 == 0;
+}
+
+// Whether byte p[i] of code page 932 text may keep it from reading as its codes one by one
+// (Regex::cp932_program), at a quick look: a NUL, byte 0xEF, a half-width voicing mark after a
+// half-width kana (after anything under the width fold, with the spacing marks), or a lead
+// byte whose next byte is no trail (or is not there). A trail byte may look like any of these.
+inline bool MayBeUnplainCp932(const unsigned char* p, std::size_t i, std::size_t n, bool spacing) {
+  const unsigned b = p[i];
+  if (b == 0 || b == 0xEF) return true;
+  if ((b & 0xFE) == 0xDE) return i > 0 && (spacing || p[i - 1] - 0xA6u <= 0xDD - 0xA6);
+  if (!IsLeadByte(b)) return false;
+  if (i + 1 >= n || !IsTrailByte(p[i + 1])) return true;
+  return spacing && b == 0x81 && p[i + 1] - 0x4Au < 2;
+}
+
+// Whether it does: such a byte that begins a character (a NUL always ends the text matched).
+inline bool UnplainCp932At(const unsigned char* p, std::size_t i, std::size_t n, bool spacing) {
+  return MayBeUnplainCp932(p, i, n, spacing) && (p[i] == 0 || StartsCp932Char(p, i));
+}
+
+// The places among 16 from p[k] that may be such, as bits; p[k - 1] and p[k + 16] readable.
+inline unsigned MayBeUnplainCp932Block(const unsigned char* p, std::size_t k, bool spacing) {
+  auto eq = [](__m128i v, int b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b))); };
+  auto in = [](__m128i v, int lo, int hi) {
+    const __m128i clamped = _mm_min_epu8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(lo))),
+                                         _mm_set1_epi8(static_cast<char>(hi)));
+    return _mm_cmpeq_epi8(clamped, v);
+  };
+  const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k - 1));
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+  const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + 1));
+  const __m128i lead = _mm_or_si128(in(a, 0x81, 0x9F), in(a, 0xE0, 0xFC));
+  const __m128i trail =
+      _mm_andnot_si128(eq(next, 0x7F), _mm_or_si128(in(next, 0x40, 0x7E), in(next, 0x80, 0xFC)));
+  __m128i mark = eq(_mm_and_si128(a, _mm_set1_epi8(static_cast<char>(0xFE))), 0xDE);
+  if (!spacing) mark = _mm_and_si128(mark, in(before, 0xA6, 0xDD));
+  __m128i any = _mm_or_si128(_mm_or_si128(eq(a, 0), eq(a, 0xEF)),
+                             _mm_or_si128(mark, _mm_andnot_si128(trail, lead)));
+  if (spacing) any = _mm_or_si128(any, _mm_and_si128(eq(a, 0x81), in(next, 0x4A, 0x4B)));
+  return static_cast<unsigned>(_mm_movemask_epi8(any));
+}
+
+// The same, 32 places at a time; p[k - 1] and p[k + 32] readable.
+__attribute__((target("avx2"))) inline unsigned MayBeUnplainCp932BlockAvx2(const unsigned char* p,
+                                                                           std::size_t k,
+                                                                           bool spacing) {
+  const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k - 1));
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k));
+  const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 1));
+  const __m256i lead = _mm256_or_si256(In256(a, 0x81, 0x9F), In256(a, 0xE0, 0xFC));
+  const __m256i trail = _mm256_andnot_si256(
+      Eq256(next, 0x7F), _mm256_or_si256(In256(next, 0x40, 0x7E), In256(next, 0x80, 0xFC)));
+  __m256i mark = Eq256(_mm256_and_si256(a, _mm256_set1_epi8(static_cast<char>(0xFE))), 0xDE);
+  if (!spacing) mark = _mm256_and_si256(mark, In256(before, 0xA6, 0xDD));
+  __m256i any = _mm256_or_si256(_mm256_or_si256(Eq256(a, 0), Eq256(a, 0xEF)),
+                                _mm256_or_si256(mark, _mm256_andnot_si256(trail, lead)));
+  if (spacing)
+    any = _mm256_or_si256(any, _mm256_and_si256(Eq256(a, 0x81), In256(next, 0x4A, 0x4B)));
+  return static_cast<unsigned>(_mm256_movemask_epi8(any));
+}
+
+// The first such place in text[0, n), or n. The last block overlaps the one before (its
+// places looked at twice, harmlessly): lines are short, and their tails would cost more.
+template <std::size_t kWidth, unsigned (*kBlock)(const unsigned char*, std::size_t, bool)>
+std::size_t FirstUnplainCp932With(const unsigned char* p, std::size_t n, bool spacing) {
+  auto first_of = [&](std::size_t k, unsigned found) {
+    for (; found != 0; found &= found - 1) {
+      const std::size_t i = k + CountrZero(found);
+      if (p[i] == 0 || StartsCp932Char(p, i)) return i;
+    }
+    return n;
+  };
+  std::size_t k = 0;
+  if (n >= kWidth + 2) {
+    if (UnplainCp932At(p, 0, n, spacing)) return 0;
+    for (k = 1; k + kWidth + 1 <= n; k += kWidth) {
+      if (const std::size_t i = first_of(k, kBlock(p, k, spacing)); i < n) return i;
+    }
+    if (k + 1 < n) {
+      const std::size_t last = n - kWidth - 1;
+      if (const std::size_t i = first_of(last, kBlock(p, last, spacing)); i < n) return i;
+    }
+    k = n - 1;
+  }
+  for (; k < n; ++k) {
+    if (UnplainCp932At(p, k, n, spacing)) return k;
+  }
+  return n;
+}
+
+__attribute__((target("avx2"))) std::size_t FirstUnplainCp932Avx2(const unsigned char* p,
+                                                                  std::size_t n, bool spacing) {
+  if (n < 34) return FirstUnplainCp932With<16, MayBeUnplainCp932Block>(p, n, spacing);
+  return FirstUnplainCp932With<32, MayBeUnplainCp932BlockAvx2>(p, n, spacing);
+}
+
+std::size_t FirstUnplainCp932(const unsigned char* p, std::size_t n, bool spacing) {
+  return Simd() == SimdLevel::kAvx2
+             ? FirstUnplainCp932Avx2(p, n, spacing)
+             : FirstUnplainCp932With<16, MayBeUnplainCp932Block>(p, n, spacing);
+}
+
 }  // namespace
 
 bool PlainUtf8(const char* line, std::size_t length, bool spacing) {
   return FirstUnplain(line, length, spacing) == length;
+}
+
+bool PlainCp932(const char* line, std::size_t length, bool spacing) {
+  return FirstUnplainCp932(reinterpret_cast<const unsigned char*>(line), length, spacing) == length;
+}
+
+std::size_t LineCursors::FirstUnplainIn(const char* text, std::size_t n, bool spacing) const {
+  return encoding_ == Encoding::kUtf8
+             ? FirstUnplain(text, n, spacing)
+             : FirstUnplainCp932(reinterpret_cast<const unsigned char*>(text), n, spacing);
 }
 
 void LineCursors::Reset(Encoding e) {
@@ -253,6 +371,11 @@ void LineCursors::Make(Encoding e) {
   direct_ = e == Encoding::kUtf8 || (e == Encoding::kCp932 && query_.direct_finds_cp932())
                 ? query_.direct()
                 : nullptr;
+  exact_ = e == Encoding::kUtf8;
+  if (e == Encoding::kCp932 && direct_ == nullptr) {
+    direct_ = query_.direct_cp932();
+    exact_ = direct_ != nullptr;
+  }
   cursors_.clear();
   active_ = !query_.groups().empty();
   for (const auto& group : query_.groups()) {
@@ -271,9 +394,12 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
   const std::uint64_t at = in.position();
   const auto [text, n] = in.Window();
   const bool spacing = ReadingOf(query_.fold_flags()).spacing;
-  // In code page 932 text the program's matches are candidates only, tried by the matcher;
+  // In code page 932 text an ASCII program's matches are candidates only, tried by the matcher;
   // selectors and combining marks are no characters there.
   const bool utf8 = encoding_ == Encoding::kUtf8;
+  auto plain = [&](const char* line, std::size_t length) {
+    return !exact_ || FirstUnplainIn(line, length, spacing) == length;
+  };
   if (active_ && query_.direct_after_literals()) {
     // The byte finders find the lines that may match; the program reads each whole one found,
     // and passes over those it does not match.
@@ -299,11 +425,11 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
         return start;  // the line goes on past the window: read it whole
       }
       const auto end = static_cast<std::size_t>(lf - text);
-      const bool plain = !utf8 || PlainUtf8(text + start, end - start, spacing);
+      const bool as_read = plain(text + start, end - start);
       // Whether it matches is all a line needs: its place is the line.
-      const bool match = plain && direct_->Match(re2::StringPiece(text, n), start, end,
-                                                 RE2::UNANCHORED, nullptr, 0);
-      if (!plain || match) {
+      const bool match = as_read && direct_->Match(re2::StringPiece(text, n), start, end,
+                                                   RE2::UNANCHORED, nullptr, 0);
+      if (!as_read || match) {
         if (match) {
           hit_ = true;
           hit_plain_ = true;
@@ -321,7 +447,7 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
   if (hit_ && dense_ && at == after_hit_) {
     if (const void* lf = std::memchr(text, '\n', n)) {
       const auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - text);
-      if (!utf8 || PlainUtf8(text, end, spacing)) {
+      if (plain(text, end)) {
         if (!direct_->Match(re2::StringPiece(text, n), 0, end, RE2::UNANCHORED, nullptr, 0)) {
           dense_ = false;
           return end + 1;
@@ -366,8 +492,8 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
   // (A mark or selector cut off at the window's end is in a line that goes on past it.)
   // Looked for through the match's line too: a plain one is selected without another look.
   std::size_t first = match;
-  if (utf8) {
-    first = FirstUnplain(text, hit_line_end > match ? hit_line_end : match, spacing);
+  if (exact_) {
+    first = FirstUnplainIn(text, hit_line_end > match ? hit_line_end : match, spacing);
     hit_plain_ = hit_plain_ || (hit_line_end > match && first >= hit_line_end);
     first = std::min(first, match);
   }
@@ -556,6 +682,7 @@ bool LineMatcher::Hits(const MatchLine& line) {
   if (encoding_ == Encoding::kCp932) {
     // The direct program leaves the prefilters' cursors where they were: no hint of them.
     LineCursors* cursors = cursors_->direct() ? nullptr : cursors_.get();
+    if (cursors_->direct_exact() && line.at != MatchLine::kAlone && DirectHit(line)) return true;
     joins_ = Joins(line);
     if (!joins_) return engine_->Hits(line.line, line.text_length, line, cursors, span);
     DecodeLast();
@@ -563,8 +690,7 @@ bool LineMatcher::Hits(const MatchLine& line) {
   }
   // Where the direct program matched a line that reads as its scalars, the line is selected.
   if (cursors_->direct() && line.at != MatchLine::kAlone) {
-    if (cursors_->DirectHitIn(line.at, line.at + line.text_length) &&
-        (cursors_->direct_hit_plain() || PlainUtf8(line.line, line.length, reading_.spacing))) {
+    if (DirectHit(line)) {
       return true;
     }
     DecodeLast();

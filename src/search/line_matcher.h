@@ -57,14 +57,23 @@ class LineCursors {
   }
   // Whether the window pass found no selector (or joining mark) beginning before `end`.
   bool ClearBefore(std::uint64_t end) const { return end <= selector_clear_to_; }
-  // For UTF-8 input of a regex query with a direct program (Query::direct), which finds the
-  // candidate lines itself: whether its last match lies in the stream's bytes [from, to).
+  // For input of a regex query with a direct program for its encoding (Query::direct,
+  // Query::direct_cp932), which finds the candidate lines itself: whether its last match lies in
+  // the stream's bytes [from, to).
   bool direct() const { return direct_ != nullptr; }
   bool DirectHitIn(std::uint64_t from, std::uint64_t to) const {
     return hit_ && hit_start_ >= from && hit_end_ <= to;
   }
-  // Whether that match's line is known to read as its scalars (PlainUtf8).
+  // Whether that match's line is known to read as its characters (Plain).
   bool direct_hit_plain() const { return hit_plain_; }
+  // Whether the direct program's matches select their lines where those read as their characters
+  // (in UTF-8 text, and in code page 932 text with Query::direct_cp932); else they are
+  // candidates only, tried by the matcher.
+  bool direct_exact() const { return exact_; }
+  // Whether such a line of the input's encoding reads as its characters (PlainUtf8, PlainCp932).
+  bool Plain(const char* line, std::size_t length, bool spacing) const {
+    return FirstUnplainIn(line, length, spacing) == length;
+  }
 
  private:
   // Each encoding has its own prefilters, of the bytes the entries require in it.
@@ -85,7 +94,9 @@ class LineCursors {
   // `first`.
   std::size_t PartedBefore(const char* text, std::size_t n, std::uint64_t at, std::size_t from,
                            std::size_t first);
+  std::size_t FirstUnplainIn(const char* text, std::size_t n, bool spacing) const;
   const re2::RE2* direct_ = nullptr;
+  bool exact_ = false;
   bool hit_ = false;  // the direct program's first match from searched_from_ on, in a whole line
   bool hit_plain_ = false;
   std::uint64_t hit_start_ = 0, hit_end_ = 0;
@@ -97,6 +108,10 @@ class LineCursors {
 // Whether a UTF-8 line as read is its scalars one by one: no selector, no voicing mark (which
 // may join a kana), no NUL.
 bool PlainUtf8(const char* line, std::size_t length, bool spacing);
+// Whether a code page 932 line reads as its codes one by one: no NUL, no byte 0xEF, no lead byte
+// without its trail, no voicing mark that may join a kana (a quick look: some that do not are
+// taken for ones that do).
+bool PlainCp932(const char* line, std::size_t length, bool spacing);
 
 // Where the first variation selector (or, with `marks`, combining voicing mark) is in UTF-8
 // text, or n: the prefilters do not see through them. `readable` (at least n) bytes may be read,
@@ -156,6 +171,12 @@ class LineMatcher {
   class EngineOf;
 
   void DecodeLast();
+  // Whether the direct program matched the line, and the line reads as its characters.
+  bool DirectHit(const MatchLine& line) const {
+    return cursors_->DirectHitIn(line.at, line.at + line.text_length) &&
+           (cursors_->direct_hit_plain() ||
+            cursors_->Plain(line.line, line.length, reading_.spacing));
+  }
   // Whether a line read as it is must be read through InternalLine: its marks join kana, and an
   // entry may tell the joined kana from its parts; or it holds byte 0xEF, which as read is the
   // lead of the joined kanas' own codes and in the text stands for no character, and an entry

@@ -235,6 +235,8 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
     marks_touch_ = cp932_marks_touch_ = true;
     std::string direct;
     bool every = !groups_.empty();
+    bool every_cp932 = every;
+    std::string cp932;
     bool strong = true;
     bool ascii = true;
     for (const auto& group : groups_) {
@@ -250,6 +252,8 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
           strong = strong && (literal.size() >= 2 || std::ispunct(static_cast<unsigned char>(literal[0])));
         }
         direct += (direct.empty() ? "(?:" : "|(?:") + entry.regex().direct_program() + ")";
+        every_cp932 = every_cp932 && !entry.regex().cp932_program().empty();
+        cp932 += (cp932.empty() ? "(?:" : "|(?:") + entry.regex().cp932_program() + ")";
       }
     }
 #ifdef KENSAKU_WITH_REGEX
@@ -257,6 +261,13 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
       direct_program_ = std::move(direct);
       direct_after_literals_ = strong;
       direct_finds_cp932_ = ascii;
+      // Matched from each line's start, a character at a time: never from a trail byte.
+      if (!ascii && every_cp932) {
+        cp932_program_ =
+            "(?m:^)(?:[\\x00-\\x09\\x0B-\\x80\\xA0-\\xDF\\xFD-\\xFF]|"
+            "[\\x81-\\x9F\\xE0-\\xFC][\\x40-\\x7E\\x80-\\xFC])*?(?:" +
+            cp932 + ")";
+      }
     }
 #endif
   }
@@ -281,6 +292,23 @@ const re2::RE2* Query::direct() const {
   });
 #endif
   return direct_.get();
+}
+
+const re2::RE2* Query::direct_cp932() const {
+#ifdef KENSAKU_WITH_REGEX
+  std::call_once(cp932_made_, [&] {
+    if (cp932_program_.empty()) return;
+    RE2::Options options;
+    options.set_encoding(RE2::Options::EncodingLatin1);
+    options.set_log_errors(false);
+    options.set_longest_match(true);
+    options.set_never_capture(true);
+    options.set_max_mem(std::int64_t{256} << 20);
+    direct_cp932_ = std::make_unique<RE2>(cp932_program_, options);
+    if (!direct_cp932_->ok()) direct_cp932_.reset();
+  });
+#endif
+  return direct_cp932_.get();
 }
 
 namespace {

@@ -97,6 +97,9 @@ class Query {
   // Whether the direct program, where there is one, also finds in code page 932 text every line
   // that matches (Regex::ascii_only), though not only those.
   bool direct_finds_cp932() const { return direct_finds_cp932_; }
+  // Else, one RE2 of them all for code page 932 text as it is (Regex::cp932_program), each
+  // line read from its start; or null.
+  const re2::RE2* direct_cp932() const;
 
   // Whether some entry hits a NUL-terminated line of `length` bytes (up to a NUL inside them).
   bool Selects(const char* line, std::size_t length) const;
@@ -122,6 +125,9 @@ class Query {
   mutable std::unique_ptr<re2::RE2> direct_;
   bool direct_after_literals_ = false;
   bool direct_finds_cp932_ = false;
+  std::string cp932_program_;
+  mutable std::once_flag cp932_made_;
+  mutable std::unique_ptr<re2::RE2> direct_cp932_;
 };
 
 // A query for texts in every encoding: `decoded` for lines read in the internal form, and `sjis`
