@@ -2,7 +2,8 @@
 // as read (bit 7 of the settings: the exports' plain reading): a pattern compiles or is refused
 // with a PatternError, never anything else; every match lies on the line's characters; a line
 // a match is found in is one its literals' bytes let through, and one the selection finds; a
-// regex taken as literals selects what those literals do.
+// regex taken as literals selects what those literals do; a line of code page 932 text read as
+// its codes is selected by the program over its bytes as by the regex.
 // Input: settings, pattern, NUL, line.
 #include <algorithm>
 #include <cstdint>
@@ -13,9 +14,11 @@
 #include "fuzz_input.h"
 #include "match/list_entry.h"
 #include "match/pattern_error.h"
+#include "match/re2_or_none.h"
 #include "match/regex.h"
 #include "mbchar/fold.h"
 #include "mbchar/mbchar.h"
+#include "search/line_matcher.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kensaku;
@@ -54,6 +57,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     entry.Test(line.c_str(), line.size(), true, span, [&](const MatchSpan&) { selected = true; });
     if (any != selected) std::abort();
     if (any && !entry.required().In(line.c_str(), line.size())) std::abort();
+
+    // A line of code page 932 text that reads as its codes is selected by the program over the
+    // text itself exactly when it is by the regex.
+    const std::string& cp932 = entry.regex().cp932_program();
+    const Code extra = extras.CodeOf(0x1F600);
+    const char extra_bytes[] = {static_cast<char>(extra >> 8), static_cast<char>(extra & 0xFF), 0};
+    if (!cp932.empty() && PlainCp932(line.c_str(), line.size(), ReadingOf(flags).spacing) &&
+        line.find(extra_bytes) == std::string::npos) {
+      RE2::Options latin1;
+      latin1.set_encoding(RE2::Options::EncodingLatin1);
+      latin1.set_longest_match(true);
+      latin1.set_never_capture(true);
+      latin1.set_log_errors(false);
+      const RE2 direct(Cp932FromLineStart(cp932), latin1);
+      if (direct.ok() && RE2::PartialMatch(line, direct) != selected) std::abort();
+    }
 
     std::vector<std::string> literals;
     if (Regex::AsLiterals(pattern.c_str(), flags, &extras, literals)) {

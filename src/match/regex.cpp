@@ -723,6 +723,12 @@ Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars*
 #endif
 }
 
+std::string Cp932FromLineStart(const std::string& programs) {
+  return "(?m:^)(?:[\\x00-\\x09\\x0B-\\x80\\xA0-\\xDF\\xFD-\\xFF]|"
+         "[\\x81-\\x9F\\xE0-\\xFC][\\x40-\\x7E\\x80-\\xFC])*?(?:" +
+         programs + ")";
+}
+
 bool Regex::AsLiterals(const char* pattern, int fold_flags, const ExtraChars* extras,
                        std::vector<std::string>& literals) {
 #ifdef KENSAKU_WITH_REGEX

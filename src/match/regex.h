@@ -94,6 +94,11 @@ class Regex {
   int literal_flags_ = 0;
 };
 
+// Code page 932 programs (Regex::cp932_program, one or several joined by |) as run over many
+// lines at once: matched from each line's start, a character at a time (never from a trail
+// byte), read by RE2 as Latin-1.
+std::string Cp932FromLineStart(const std::string& programs);
+
 // A regex entry of a list, for the line searches (match/list_entry.h).
 class LineRegex {
  public:

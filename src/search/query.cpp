@@ -261,13 +261,7 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
       direct_program_ = std::move(direct);
       direct_after_literals_ = strong;
       direct_finds_cp932_ = ascii;
-      // Matched from each line's start, a character at a time: never from a trail byte.
-      if (!ascii && every_cp932) {
-        cp932_program_ =
-            "(?m:^)(?:[\\x00-\\x09\\x0B-\\x80\\xA0-\\xDF\\xFD-\\xFF]|"
-            "[\\x81-\\x9F\\xE0-\\xFC][\\x40-\\x7E\\x80-\\xFC])*?(?:" +
-            cp932 + ")";
-      }
+      if (!ascii && every_cp932) cp932_program_ = Cp932FromLineStart(cp932);
     }
 #endif
   }
