@@ -138,6 +138,8 @@ def test_lines_are_the_twins(encoding, codec):
     ("*a", 0, "missing argument"), ("(a)\\1", 3, "back-references"), ("ア(?=イ)", 3, "look-around"),
     ("(?<!x)y", 0, "look-around"), ("[z-a]", 1, "invalid range"), ("a{3,1}", 1, "invalid repetition"),
     ("a{1001}", 1, "too large"), ("\\p{Nope}", 0, "unknown"), ("ab\\", 2, "trailing backslash"),
+    # Deeper trees would overflow a small thread stack as they are walked.
+    ("(" * 300 + "a" + ")" * 300, 251, "nested too deeply"), ("a" + "*" * 300, 250, "nests too deeply"),
 ])
 def test_errors_name_the_byte(pattern, position, words):
     with pytest.raises(PatternError) as caught:

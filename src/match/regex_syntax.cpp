@@ -1,9 +1,10 @@
 #include "match/regex_syntax.h"
 
+#include <algorithm>
 #include <cctype>
 #include <map>
-#include <string_view>
 #include <mutex>
+#include <string_view>
 
 #include "match/pattern_error.h"
 #include "mbchar/encoding.h"
@@ -162,8 +163,20 @@ class Parser {
     return true;
   }
 
+  // The walks of a tree recurse (here, in match/regex and in RE2's own parser): deeper ones are
+  // refused, as ripgrep's are, so that a pattern cannot overflow a thread's stack.
+  static constexpr int kMaxNesting = 250;
+
+  // A node's height from its children's.
+  void Nest(RegexNode& node, std::size_t at) const {
+    int below = 0;
+    for (const RegexNode& child : node.children) below = std::max(below, child.height);
+    node.height = below + 1;
+    if (node.height > kMaxNesting) Fail(at, "the regular expression nests too deeply");
+  }
+
   RegexNode Alternation(Flags& flags, int depth) {
-    if (depth > 1000) Fail(pos_, "groups nested too deeply");
+    if (depth > kMaxNesting) Fail(pos_, "groups nested too deeply");
     std::vector<RegexNode> alternatives;
     alternatives.push_back(Concatenation(flags, depth));
     while (Eat('|')) alternatives.push_back(Concatenation(flags, depth));
@@ -171,6 +184,7 @@ class Parser {
     RegexNode node;
     node.kind = RegexNode::Kind::kAlternate;
     node.children = std::move(alternatives);
+    Nest(node, pos_);
     return node;
   }
 
@@ -186,6 +200,7 @@ class Parser {
     }
     if (node.children.size() == 1) return std::move(node.children.front());
     if (node.children.empty()) node.kind = RegexNode::Kind::kEmpty;
+    Nest(node, pos_);
     return node;
   }
 
@@ -223,6 +238,7 @@ class Parser {
   void Quantifiers(const Flags& flags, std::size_t start, RegexNode& atom) {
     for (;;) {
       int min = 0, max = 0;
+      const std::size_t at = pos_;
       if (Eat('*')) {
         min = 0, max = -1;
       } else if (Eat('+')) {
@@ -239,6 +255,7 @@ class Parser {
       repeat.max = max;
       repeat.greedy = !Eat('?') != flags.ungreedy;
       repeat.children.push_back(std::move(atom));
+      Nest(repeat, at);
       atom = std::move(repeat);
     }
   }
@@ -356,6 +373,7 @@ class Parser {
     if (!Eat(')')) Fail(open, "missing )");
     node.kind = RegexNode::Kind::kGroup;
     node.children.push_back(std::move(body));
+    Nest(node, open);
     return true;
   }
 
@@ -470,7 +488,8 @@ class Parser {
     }
   }
 
-  bool Escape(Flags& flags, RegexNode& node) {
+  // Not inlined, as Class: their sets (8 KiB each) stay off the frames the groups recurse through.
+  __attribute__((noinline)) bool Escape(Flags& flags, RegexNode& node) {
     const std::size_t at = pos_++;
     if (AtEnd()) Fail(at, "trailing backslash");
     const Code c = Next();
@@ -490,9 +509,11 @@ class Parser {
         if (run.children.empty()) return false;
         node = run.children.size() == 1 ? std::move(run.children.front()) : std::move(run);
         if (node.kind == RegexNode::Kind::kConcat) {
+          Nest(node, pos_);
           RegexNode group;
           group.kind = RegexNode::Kind::kGroup;  // a quantifier after it takes the whole run
           group.children.push_back(std::move(node));
+          Nest(group, pos_);
           node = std::move(group);
         }
         return true;
@@ -538,7 +559,7 @@ class Parser {
     set = all & ~set;
   }
 
-  RegexNode Class(const Flags& flags) {
+  __attribute__((noinline)) RegexNode Class(const Flags& flags) {
     const std::size_t open = pos_++;
     const bool negated = Eat('^');
     CodeSet set;

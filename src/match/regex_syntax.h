@@ -82,6 +82,7 @@ struct RegexNode {
   bool greedy = true;
   std::string assertion;
   std::vector<RegexNode> children;
+  int height = 1;  // of the tree it tops (a leaf's is 1)
 };
 
 // Reads a pattern (internal form, `length` bytes); throws PatternError with the byte at fault.
