@@ -48,12 +48,12 @@ u=$dir/corpus-utf8.txt
 s=$dir/corpus-sjis.txt
 echo "UTF-8 copy, against rg"
 for re in 'ファイル(名|パス)' '[ァ-ヶ]ー[ァ-ヶ]' '\d{4}年' 'ab*c' '\p{Han}{4}した' 'Linux|Windows' \
-          '(?i)kernel' '^\s*$' '[0-9]+\.[0-9]+'; do
+          '(?i)kernel' '^\s*$' '[0-9]+\.[0-9]+' '[ァ-ヶ]{5}'; do
   row "$re" "$u" -E "$re" -- "$re"
 done
 echo "Shift_JIS copy, against rg -E shift_jis"
 for re in 'ファイル(名|パス)' '[ァ-ヶ]ー[ァ-ヶ]' '\d{4}年' 'ab*c' '\p{Han}{4}した' 'Linux|Windows' \
-          '(?i)kernel' '[0-9]+\.[0-9]+'; do
+          '(?i)kernel' '[0-9]+\.[0-9]+' '[ァ-ヶ]{5}'; do
   row "$re" "$s" -E "$re" -- -E shift_jis "$re"
 done
 echo "Folded, UTF-8 copy, against rg with the classes written out"
