@@ -4,6 +4,7 @@ character, set and range written out as the class of the folded characters it ta
 lines compared with the twin's for every fold value and encoding."""
 import random
 import re
+import threading
 
 import pytest
 
@@ -145,6 +146,32 @@ def test_errors_name_the_byte(pattern, position, words):
     with pytest.raises(PatternError) as caught:
         Query(["ok", pattern], Kind.REGEX)
     assert caught.value.pattern == 1 and caught.value.position == position and words in str(caught.value)
+
+
+def test_deep_regexes_in_a_small_stack():
+    # A host's thread of 512 KiB: the deepest regex taken is compiled and searched in both kinds of
+    # program, deeper ones are refused, and none overflows the stack.
+    results = []
+
+    def run():
+        deep = "(" * 240 + "a." + ")" * 240
+        for encoding in ("utf-8", "sjis"):
+            results.append([h.number for h in Query(deep, Kind.REGEX, encoding=encoding).search(b"x\nab\n")])
+        for too_deep in ("(" * 300 + "a." + ")" * 300, "a" + "*" * 300):
+            try:
+                Query(too_deep, Kind.REGEX)
+                results.append("taken")
+            except PatternError:
+                results.append("refused")
+
+    old = threading.stack_size(512 * 1024)
+    try:
+        thread = threading.Thread(target=run)
+        thread.start()
+        thread.join()
+    finally:
+        threading.stack_size(old)
+    assert results == [[2], [2], "refused", "refused"]
 
 
 def test_linear_time():

@@ -46,6 +46,21 @@ void ForEachCode(F f) {
   }
 }
 
+// Every code of code page 932 text a program over its bytes may match: the single bytes but
+// the lead bytes and the NUL, and the lead bytes with their trails but 0xEF (Regex::cp932_program).
+template <typename F>
+void ForEachTextCode(F f) {
+  for (unsigned c = 1; c < 0x100; ++c) {
+    if (!IsLeadByte(c)) f(static_cast<Code>(c));
+  }
+  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+    if (!IsLeadByte(lead) || lead == 0xEF) continue;
+    for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+      if (IsTrailByte(trail)) f(static_cast<Code>(lead << 8 | trail));
+    }
+  }
+}
+
 // What a character of the internal form becomes in the text RE2 reads, under one fold.
 struct Scalars {
   std::unique_ptr<char32_t[], FreeDeleter> of;  // by code
@@ -53,6 +68,8 @@ struct Scalars {
   std::unique_ptr<std::uint64_t[], FreeDeleter> forms;
   // Code page 932's characters and the fixed ones, by the scalar written for them, sorted.
   std::vector<std::pair<char32_t, CharUniverse::Char>> by_written;
+  // ForEachTextCode's codes by their scalars, sorted; none that is broken.
+  std::vector<std::pair<char32_t, Code>> cp932_by_scalar;
   bool ascii_itself = false;  // every ASCII byte's form is that byte
 };
 
@@ -123,6 +140,10 @@ const Scalars& ScalarsFor(int flags) {
     scalars->by_written.emplace_back(scalars->of[c.code], c);
   });
   std::stable_sort(scalars->by_written.begin(), scalars->by_written.end(), WrittenBefore);
+  ForEachTextCode([&](Code c) {
+    if (scalars->of[c] != U'\n') scalars->cp932_by_scalar.emplace_back(scalars->of[c], c);
+  });
+  std::sort(scalars->cp932_by_scalar.begin(), scalars->cp932_by_scalar.end());
   slot = std::move(scalars);
   return *slot;
 }
@@ -358,18 +379,14 @@ class Writer {
                                                   : Hex(scalars_.of[node.code]);
           return;
         }
-        {
-          CodeSet one;
-          one.set(node.code);
-          WriteSet(one, false, node.fold_case, out);
-        }
+        WriteOne(node.code, node.fold_case, out);
         return;
       case Kind::kSet:
         WriteSet(*node.set, node.negated, node.fold_case, out);
         return;
       case Kind::kAny:
         if (cp932_) {
-          WriteSet(CodeSet(), true, false, out);
+          WriteAnyCp932(out);
         } else {
           out += direct_ != nullptr ? "[^\\n\\x00]" : ".";
         }
@@ -497,16 +514,23 @@ class Writer {
   // The scalars of a set's members' folds; under (?i), of every character that folds as one of
   // them does with the case folded too.
   void WriteSet(const CodeSet& set, bool negated, bool fold_case, std::string& out) {
-    std::vector<char32_t> members;
+    std::vector<Code> codes;
     for (std::size_t c = set._Find_first(); c < set.size(); c = set._Find_next(c)) {
-      members.push_back(scalars_.of[c]);
+      codes.push_back(static_cast<Code>(c));
     }
+    WriteMembers(codes, negated, fold_case, out);
+  }
+
+  // The same for a set of these codes. Not inlined into Write, which recurses through the
+  // tree's height: its callees' sets (SortUnique's 8 KiB) would sit in every frame.
+  __attribute__((noinline)) void WriteMembers(const std::vector<Code>& codes, bool negated,
+                                              bool fold_case, std::string& out) {
+    std::vector<char32_t> members;
+    for (const Code c : codes) members.push_back(scalars_.of[c]);
     if (fold_case) {
       const FoldTable& cased = FoldTable::For(flags_ | FoldToUpper);
       std::vector<bool> keys(0x10000);
-      for (std::size_t c = set._Find_first(); c < set.size(); c = set._Find_next(c)) {
-        keys[cased[static_cast<Code>(c)]] = true;
-      }
+      for (const Code c : codes) keys[cased[c]] = true;
       universe_.ForEachChar([&](const CharUniverse::Char& c) {
         if (keys[cased[c.code]]) members.push_back(scalars_.of[c.code]);
       });
@@ -556,29 +580,49 @@ class Writer {
     out += ']';
   }
 
+  void WriteOne(Code code, bool fold_case, std::string& out) {
+    WriteMembers({code}, false, fold_case, out);
+  }
+  void WriteAnyCp932(std::string& out) {
+    if (any_cp932_.empty()) WriteMembers({}, true, false, any_cp932_);
+    out += any_cp932_;
+  }
+
   // The code page 932 characters whose scalars are among `members` (or, negated, not, nor a
   // broken one), as their bytes: the single bytes, then each lead byte with its trails. A NUL and
   // the codes of lead 0xEF (which as read stand for joined kana) are left out: lines holding
   // them are not read this way (PlainCp932).
   void WriteCodes(const std::vector<char32_t>& members, bool negated, std::string& out) const {
+    // The codes in order: a few members' looked up by their scalars (a regex of many literals
+    // has thousands of characters), else every code looked at.
+    std::vector<Code> codes;
+    if (!negated && members.size() <= 64) {
+      const auto& by = scalars_.cp932_by_scalar;
+      for (const char32_t u : members) {
+        for (auto it = std::lower_bound(by.begin(), by.end(), std::make_pair(u, Code{0}));
+             it != by.end() && it->first == u; ++it) {
+          codes.push_back(it->second);
+        }
+      }
+      std::sort(codes.begin(), codes.end());
+    } else {
+      ForEachTextCode([&](Code c) {
+        const char32_t u = scalars_.of[c];
+        if (u != U'\n' && std::binary_search(members.begin(), members.end(), u) != negated) {
+          codes.push_back(c);
+        }
+      });
+    }
     std::bitset<256> singles;
     std::vector<std::pair<std::bitset<256>, std::bitset<256>>> rows;  // (trails, leads)
-    std::bitset<256> trails;
-    auto in = [&](Code c) {
-      const char32_t u = scalars_.of[c];
-      return u != U'\n' && c != 0 &&
-             std::binary_search(members.begin(), members.end(), u) != negated;
-    };
-    for (unsigned c = 0; c < 0x100; ++c) {
-      if (!IsLeadByte(c) && in(static_cast<Code>(c))) singles.set(c);
-    }
-    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-      if (!IsLeadByte(lead) || lead == 0xEF) continue;
-      trails.reset();
-      for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-        if (IsTrailByte(trail) && in(static_cast<Code>(lead << 8 | trail))) trails.set(trail);
+    for (std::size_t i = 0; i < codes.size();) {
+      if (codes[i] < 0x100) {
+        singles.set(codes[i++]);
+        continue;
       }
-      if (trails.none()) continue;
+      const unsigned lead = codes[i] >> 8;
+      std::bitset<256> trails;
+      for (; i < codes.size() && codes[i] >> 8 == lead; ++i) trails.set(codes[i] & 0xFF);
       const auto same = std::find_if(rows.begin(), rows.end(),
                                      [&](const auto& row) { return row.first == trails; });
       if (same != rows.end()) {
@@ -632,6 +676,7 @@ class Writer {
   const CharUniverse& universe_;
   bool case_used_ = false;
   bool cp932_ = false;
+  std::string any_cp932_;  // . over code page 932, written once
   const ScalarsOfCodes* direct_ = nullptr;
   // The extras' characters by the scalar written for them, sorted (Scalars::by_written).
   std::vector<std::pair<char32_t, CharUniverse::Char>> extra_by_written_;
