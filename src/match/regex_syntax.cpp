@@ -165,14 +165,15 @@ class Parser {
 
   // The walks of a tree recurse (here, in match/regex and in RE2's own parser): deeper ones are
   // refused, as ripgrep's are, so that a pattern cannot overflow a thread's stack.
-  static constexpr int kMaxNesting = 250;
+  static constexpr int kMaxNesting = 250;  // groups in groups, as ripgrep counts them
+  static constexpr int kMaxHeight = 300;   // levels of the tree, of any node
 
   // A node's height from its children's.
   void Nest(RegexNode& node, std::size_t at) const {
     int below = 0;
     for (const RegexNode& child : node.children) below = std::max(below, child.height);
     node.height = below + 1;
-    if (node.height > kMaxNesting) Fail(at, "the regular expression nests too deeply");
+    if (node.height > kMaxHeight) Fail(at, "the regular expression nests too deeply");
   }
 
   RegexNode Alternation(Flags& flags, int depth) {
