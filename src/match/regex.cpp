@@ -593,10 +593,10 @@ class Writer {
   // the codes of lead 0xEF (which as read stand for joined kana) are left out: lines holding
   // them are not read this way (PlainCp932).
   void WriteCodes(const std::vector<char32_t>& members, bool negated, std::string& out) const {
-    // The codes in order: a few members' looked up by their scalars (a regex of many literals
-    // has thousands of characters), else every code looked at.
+    // The codes in order: the members' looked up by their scalars (a regex of many literals
+    // has thousands of characters), or for a negated set every code looked at.
     std::vector<Code> codes;
-    if (!negated && members.size() <= 64) {
+    if (!negated) {
       const auto& by = scalars_.cp932_by_scalar;
       for (const char32_t u : members) {
         for (auto it = std::lower_bound(by.begin(), by.end(), std::make_pair(u, Code{0}));
