@@ -459,7 +459,7 @@ TEST(EncodingsSearch, FirstPartingAgreesWithAScan) {
       // round plain but for one piece, cut just after it, so that the last places of a text
       // are where a find is.
       const bool plain = round % 2 != 0;
-      for (int i = pick(0, 200); i > 0; --i) {
+      for (int i = pick(0, 400); i > 0; --i) {
         text += plain ? 'a'
                       : alphabet[static_cast<std::size_t>(
                             pick(0, static_cast<int>(alphabet.size()) - 1))];
