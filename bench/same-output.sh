@@ -57,11 +57,15 @@ for input in "${inputs[@]}"; do
 done
 # Regular expressions, of ASCII alone and not, with the output forms, on every copy.
 for input in "${inputs[@]}"; do
-  for opts in -c "-n -o" "-c -w" "-c -x" "-c -v" "-n -C1 -m 300" "-c -i"; do
+  for opts in -c "-n -o" "-c -w" "-c -x" "-c -v" "-n -C1 -m 300" "-c -i" "-n -o -k" \
+    "-n -o --ignore-width"; do
     # shellcheck disable=SC2086
     same $opts -E 'ab*c|[0-9]+\.[0-9]+|^#|x86$' "$input"
     # shellcheck disable=SC2086
     same $opts -E 'ファイル(名|パス)|[ァ-ヶ]ー[ァ-ヶ]' "$input"
+    # Rows of single characters, which Shift_JIS text reads in the pattern language.
+    # shellcheck disable=SC2086
+    same $opts -E -e '[ァ-ヶ]ー[ァ-ヶ]' -e '^.{2}[^ぁ-んA-Z]\.' "$input"
   done
 done
 # The mixed tree, in one run each.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -818,6 +819,118 @@ bool Regex::AsLiterals(const char* pattern, int fold_flags, const ExtraChars* ex
   return true;
 #else
   (void)pattern, (void)fold_flags, (void)extras, (void)literals;
+  return false;
+#endif
+}
+
+bool Regex::AsPattern(const char* pattern, int fold_flags, const ExtraChars* extras,
+                      std::string& out) {
+#ifdef KENSAKU_WITH_REGEX
+  const CharUniverse universe(extras, ReadingOf(fold_flags));
+  RegexNode tree;
+  try {
+    tree = ParseRegex(pattern, std::char_traits<char>::length(pattern), universe);
+  } catch (const PatternError&) {
+    return false;  // the regex itself says why
+  }
+  // The characters in a row; a count repeats what it counts (few times: each is an element).
+  constexpr int kMaxCount = 16;
+  std::vector<const RegexNode*> row;
+  bool start = false;
+  std::vector<std::pair<const RegexNode*, int>> todo{{&tree, 1}};  // a node, and how often
+  // In order: the last pushed is taken first, so children go on in reverse.
+  while (!todo.empty()) {
+    const auto [node, times] = todo.back();
+    todo.pop_back();
+    switch (node->kind) {
+      case RegexNode::Kind::kEmpty:
+        break;
+      case RegexNode::Kind::kChar:
+      case RegexNode::Kind::kSet:
+      case RegexNode::Kind::kAny:
+        if (node->fold_case) return false;
+        for (int i = 0; i < times; ++i) row.push_back(node);
+        break;
+      case RegexNode::Kind::kConcat:
+        for (int t = 0; t < times; ++t) {
+          for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) {
+            todo.push_back({&*it, 1});
+          }
+        }
+        break;
+      case RegexNode::Kind::kGroup:
+        todo.push_back({&node->children[0], times});
+        break;
+      case RegexNode::Kind::kRepeat:
+        if (node->min != node->max || node->min < 1 || node->min * times > kMaxCount) return false;
+        todo.push_back({&node->children[0], node->min * times});
+        break;
+      case RegexNode::Kind::kAssert:
+        // The line's start, before anything else.
+        if (node->assertion != "^" || start || !row.empty() || times != 1) return false;
+        start = true;
+        break;
+      default:
+        return false;
+    }
+  }
+  if (row.empty()) return false;
+  const FoldTable& fold = FoldTable::For(fold_flags & kAllFoldBits);
+  // As the regex reads them: a code it takes as broken (a lone lead byte) matches nothing.
+  const Scalars& scalars = ScalarsFor(fold_flags & kAllFoldBits);
+  std::string text = start ? "^" : "";
+  // A code as the pattern reads it; ASCII punctuation escaped ('\x' is x but for t and r).
+  auto put = [&](Code c) {
+    if (c < 0x80 && std::ispunct(static_cast<unsigned char>(c)) != 0) text += '\\';
+    if (c >= 0x100) text += static_cast<char>(c >> 8);
+    text += static_cast<char>(c & 0xFF);
+  };
+  // Only codes that are their own fold, so that the pattern's folding of what is written
+  // leaves it as it is; a lone lead byte would read the next byte as its trail.
+  auto writable = [&](Code c) { return fold[c] == c && !(c < 0x100 && IsLeadByte(c)); };
+  for (const RegexNode* node : row) {
+    if (node->kind == RegexNode::Kind::kAny) {
+      text += '.';
+      continue;
+    }
+    std::vector<Code> folded;
+    if (node->kind == RegexNode::Kind::kChar) {
+      // The pattern would find the bytes of what the regex reads as broken.
+      if (scalars.of[node->code] == U'\n') return false;
+      folded.push_back(fold[node->code]);
+    } else {
+      const CodeSet& set = *node->set;
+      for (std::size_t c = set._Find_first(); c < set.size(); c = set._Find_next(c)) {
+        const Code f = fold[static_cast<Code>(c)];
+        // No line holds a NUL or a line break; a broken code is in no set.
+        if (f != 0 && f != '\n' && scalars.of[c] != U'\n') folded.push_back(f);
+      }
+      std::sort(folded.begin(), folded.end());
+      folded.erase(std::unique(folded.begin(), folded.end()), folded.end());
+    }
+    for (const Code c : folded) {
+      if (!writable(c)) return false;
+    }
+    if (node->kind == RegexNode::Kind::kChar) {
+      put(folded.front());
+      continue;
+    }
+    if (folded.empty()) return false;
+    text += node->negated ? "[^" : "[";
+    for (std::size_t i = 0; i < folded.size();) {
+      std::size_t j = i;
+      while (j + 1 < folded.size() && folded[j + 1] == folded[j] + 1) ++j;
+      put(folded[i]);
+      if (j > i + 1) text += '-';
+      if (j > i) put(folded[j]);
+      i = j + 1;
+    }
+    text += ']';
+  }
+  out = std::move(text);
+  return true;
+#else
+  (void)pattern, (void)fold_flags, (void)extras, (void)out;
   return false;
 #endif
 }

@@ -48,6 +48,14 @@ class Regex {
   static bool AsLiterals(const char* pattern, int fold_flags, const ExtraChars* extras,
                          std::vector<std::string>& literals);
 
+  // The same regex in the pattern language, when it is a row of single characters: characters,
+  // sets, '.' and fixed counts of them, perhaps after '^'; no alternative, no other anchor, no
+  // (?i). Each set is written as the folds of its members, which the pattern's sets compare
+  // under the same flags, so that both select the same lines with the same parts. False for any
+  // other, or one that cannot be read.
+  static bool AsPattern(const char* pattern, int fold_flags, const ExtraChars* extras,
+                        std::string& out);
+
   // A line in the folded form RE2 reads, and where each of its bytes was in the line.
   struct Folded {
     std::string text;

@@ -9,6 +9,7 @@
 
 #include "frame/bits.h"
 #include "frame/cpu.h"
+#include "frame/find_byte.h"
 #include "mbchar/mbchar.h"
 #include "search/line_count.h"
 
@@ -545,6 +546,11 @@ std::size_t LineCursors::Look(InputFile& in) {
   if (selectors_ && encoding_ == Encoding::kUtf8 && first > 0) {
     first = PartedBefore(text, n, at, 0, first);
   }
+  // A line with byte 0xEF is the regex's to read (Query::from_regex), whatever the prefilters
+  // of its pattern-language form take that byte and the next for.
+  if (query_.from_regex() && encoding_ == Encoding::kCp932 && first > 0) {
+    if (const char* ef = FindByte(text, '\xEF', first)) first = static_cast<std::size_t>(ef - text);
+  }
   const std::size_t whole = LineStartBefore(text, first, n);
   // The line that holds the place found is read next: look again after the place, not at every
   // piece of a long line.
@@ -676,6 +682,11 @@ void LineMatcher::Start(Encoding e) {
         break;
     }
     cursors_ = std::make_unique<LineCursors>(*query);
+    regex_engine_.reset();
+    if (query->from_regex() && &decoded_query_ != query &&
+        decoded_query_.kind() == SearchKind::kRegex) {
+      regex_engine_ = std::make_unique<EngineOf<LineRegex>>(decoded_query_);
+    }
   }
   encoding_ = e;
   empty_may_hit_ = bound_ != Bound::kNone && (query_->empty_entry() || query_->start_entry());
@@ -688,7 +699,7 @@ void LineMatcher::Start(Encoding e) {
     }
   }
   last_ = MatchLine{};
-  decoded_ = parts_found_ = joins_ = false;
+  decoded_ = parts_found_ = joins_ = ef_line_ = false;
 }
 
 bool LineMatcher::Hits(const MatchLine& line) {
@@ -696,6 +707,12 @@ bool LineMatcher::Hits(const MatchLine& line) {
   decoded_ = parts_found_ = false;
   MatchSpan span;
   if (encoding_ == Encoding::kCp932) {
+    ef_line_ =
+        regex_engine_ != nullptr && std::memchr(line.line, 0xEF, line.text_length) != nullptr;
+    if (ef_line_) {
+      DecodeLast();
+      return regex_engine_->HitsDecoded(internal_.text(), internal_.size(), line, nullptr, span);
+    }
     // The direct program leaves the prefilters' cursors where they were: no hint of them.
     LineCursors* cursors = cursors_->direct() ? nullptr : cursors_.get();
     if (cursors_->direct_exact() && line.at != MatchLine::kAlone && DirectHit(line)) return true;
@@ -752,27 +769,29 @@ void LineMatcher::DecodeLast() {
 
 const std::vector<LineSpan>& LineMatcher::PartsOfLast() {
   if (parts_found_) return parts_;
-  const bool internal = encoding_ != Encoding::kCp932 || joins_;
+  const bool internal = encoding_ != Encoding::kCp932 || joins_ || ef_line_;
   if (internal && !decoded_) DecodeLast();
-  FindParts(last_, internal ? &internal_ : nullptr, parts_);
+  FindParts(last_, internal ? &internal_ : nullptr, parts_, ef_line_);
   parts_found_ = true;
   return parts_;
 }
 
 const std::vector<LineSpan>& LineMatcher::Parts(const MatchLine& line) {
-  const bool internal = encoding_ != Encoding::kCp932 || Joins(line);
+  const bool by_regex = regex_engine_ != nullptr && encoding_ == Encoding::kCp932 &&
+                        std::memchr(line.line, 0xEF, line.text_length) != nullptr;
+  const bool internal = encoding_ != Encoding::kCp932 || by_regex || Joins(line);
   if (internal) other_.Decode(encoding_, line.line, line.text_length, query_->extras(), reading_);
-  FindParts(line, internal ? &other_ : nullptr, other_parts_);
+  FindParts(line, internal ? &other_ : nullptr, other_parts_, by_regex);
   return other_parts_;
 }
 
 // The parts of the text the entries read (the line, or its internal form), in the line's own
 // bytes. A line in the internal form ends at its text's end (a NUL ends the text decoded).
 void LineMatcher::FindParts(const MatchLine& line, const InternalLine* internal,
-                            std::vector<LineSpan>& parts) const {
+                            std::vector<LineSpan>& parts, bool by_regex) const {
   const char* text = internal == nullptr ? line.line : internal->text();
   const std::size_t n = internal == nullptr ? line.length : internal->size();
-  query_->MatchedParts(text, n, parts);
+  (by_regex ? decoded_query_ : *query_).MatchedParts(text, n, parts);
   if (bound_ != Bound::kNone) {
     const std::size_t end = TextLength(text, n);
     std::erase_if(parts, [&](const LineSpan& p) { return !Bounded(text, end, p); });

@@ -187,8 +187,9 @@ class LineMatcher {
              MayJoin(line.line, line.text_length, reading_.spacing, false)) ||
             (query_->takes_fixed() && std::memchr(line.line, 0xEF, line.text_length) != nullptr));
   }
-  void FindParts(const MatchLine& line, const InternalLine* internal,
-                 std::vector<LineSpan>& parts) const;
+  // by_regex: the line is the regex's (Query::from_regex), whose parts are found in it.
+  void FindParts(const MatchLine& line, const InternalLine* internal, std::vector<LineSpan>& parts,
+                 bool by_regex = false) const;
   bool Bounded(const char* text, std::size_t end, const LineSpan& p) const;
   bool EmptyMatchBounded();
 
@@ -200,6 +201,9 @@ class LineMatcher {
   const Query* query_;
   bool empty_may_hit_ = false;
   std::unique_ptr<Engine> engine_;
+  // For code page 932 lines with byte 0xEF, when query_ is a regex in the pattern language
+  // (Query::from_regex): the regex's own engine, of decoded_query_.
+  std::unique_ptr<Engine> regex_engine_;
   std::unique_ptr<LineCursors> cursors_;
   // By group, for text read as UTF-8: the entries a place found tells at once
   // (CompiledList::CertainWhereFound, TellableWhereFound).
@@ -213,6 +217,7 @@ class LineMatcher {
   InternalLine internal_;
   bool decoded_ = false;      // internal_ holds the last line
   bool joins_ = false;        // the last line, in code page 932, is read with marks joined
+  bool ef_line_ = false;      // the last line is regex_engine_'s
   bool parts_found_ = false;  // parts_ holds the last line's
   std::vector<LineSpan> parts_;
   InternalLine other_;  // a line other than the last, decoded

@@ -50,6 +50,10 @@ struct QueryOptions {
   bool romaji = false;
   // Its words written in kanji are found too, with a dictionary.
   std::shared_ptr<const RomajiDictionary> dictionary;
+  // The patterns are a regex written in the pattern language (CompileForEncodings), for code page
+  // 932 text: a line that holds byte 0xEF, which as read stands for no character while the
+  // pattern language's byte finders take it as a lead byte, is left to the regex.
+  bool from_regex = false;
 };
 
 // A matched part of a line, as byte offsets.
@@ -75,6 +79,8 @@ class Query {
   const ExtraChars* extras() const { return extras_.get(); }
   bool empty_entry() const { return empty_entry_; }
   bool start_entry() const { return start_entry_; }
+  // A regex written in the pattern language (QueryOptions::from_regex).
+  bool from_regex() const { return from_regex_; }
   // As read, whether a combining mark in UTF-8 text may part the bytes of a match: some pattern
   // holds a joined kana, or a set (which may).
   bool joins() const { return joins_; }
@@ -115,6 +121,7 @@ class Query {
   std::shared_ptr<const ExtraChars> extras_;
   bool empty_entry_;
   bool start_entry_;
+  bool from_regex_;
   bool joins_ = false;
   bool marks_touch_ = false;
   bool cp932_marks_touch_ = false;

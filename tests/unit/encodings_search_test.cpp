@@ -178,7 +178,8 @@ class Found final : public SearchSink {
   Encoding encoding_;
 };
 
-std::string SearchedIn(const Query& query, const std::string& path, Encoding e, bool invert) {
+std::string SearchedIn(const EncodingQueries& queries, const std::string& path, Encoding e,
+                       bool invert) {
   InputFile in(path.c_str());
   in.SetEncoding(e);
   // Mapped when asked to, unless its bytes are turned into UTF-8 as they come.
@@ -188,8 +189,13 @@ std::string SearchedIn(const Query& query, const std::string& path, Encoding e, 
   Selection selection;
   selection.invert = invert;
   selection.parts = !invert;
-  Search(query, in, sink, selection);
+  Searcher(queries, selection).Search(in, sink);
   return sink.got;
+}
+
+std::string SearchedIn(const Query& query, const std::string& path, Encoding e, bool invert) {
+  const std::shared_ptr<const Query> one(&query, [](const Query*) {});
+  return SearchedIn(EncodingQueries{one, one}, path, e, invert);
 }
 
 TEST(EncodingsSearch, EveryEncodingFindsWhatCodePage932Finds) {
@@ -316,25 +322,60 @@ TEST(EncodingsSearch, DirectRegexAgreesWithEachLine) {
       {"\x83\x40", "ァ"},   {"\xCA\xDF", "ﾊﾟ"},
       {"\xDF", "ﾟ"},        {"\x83 ", "\xFF "},
       {"\xEF\x4B", nullptr}};  // a lead byte alone; 0xEF, Shift_JIS only
-  const std::vector<std::string> regex_pieces = {"a",           "b",        "c",
-                                                 "ab*c",        "(a|c)+",   "[a-c]{2}",
-                                                 "^a",          "c$",       "\\\\",
-                                                 "x?",          "1",        "(?i)a",
-                                                 "[[:alpha:]]", "\\d",      "\\bc",
-                                                 ".",           "\x83\x5C", "\x82\x81",
-                                                 "\xB6",        "\x83\x4B", "[\x83\x40-\x83\x96]",
-                                                 "\x82\xE9$",   "[^a]",     "\x82\xA6\xDE",
-                                                 "\x8B\xEF",    " ",        "K",
-                                                 "^."};
-  const int folds[] = {0, FoldToUpper, FoldToHalfWidth, FoldToUpper | FoldToHalfWidth, 0x40};
-  int direct = 0, own = 0;
+  const std::vector<std::string> regex_pieces = {"a",
+                                                 "b",
+                                                 "c",
+                                                 "ab*c",
+                                                 "(a|c)+",
+                                                 "[a-c]{2}",
+                                                 "^a",
+                                                 "c$",
+                                                 "\\\\",
+                                                 "x?",
+                                                 "1",
+                                                 "(?i)a",
+                                                 "[[:alpha:]]",
+                                                 "\\d",
+                                                 "\\bc",
+                                                 ".",
+                                                 "\x83\x5C",
+                                                 "\x82\x81",
+                                                 "\xB6",
+                                                 "\x83\x4B",
+                                                 "[\x83\x40-\x83\x96]",
+                                                 "\x82\xE9$",
+                                                 "[^a]",
+                                                 "\x82\xA6\xDE",
+                                                 "\x8B\xEF",
+                                                 " ",
+                                                 "K",
+                                                 "^.",
+                                                 "[^\x83\x41]",
+                                                 "[\x82\x9F-\x82\xF1]",
+                                                 "\\p{Katakana}",
+                                                 ".{2}",
+                                                 "[*#@^\\]\\-]",
+                                                 "\\^",
+                                                 "t",
+                                                 "[rt]"};
+  const int folds[] = {0,
+                       FoldToUpper,
+                       FoldToHalfWidth,
+                       FoldToUpper | FoldToHalfWidth,
+                       0x40,
+                       FoldKanaToKatakana | FoldToHalfWidth};
+  int direct = 0, own = 0, as_pattern = 0;
   for (int round = 0; round < 400; ++round) {
     std::string pattern;
     for (int i = gen.Int(1, 3); i > 0; --i) pattern += gen.Pick(regex_pieces);
     QueryOptions options;
     options.kind = SearchKind::kRegex;
-    options.match = MatchOptions(FoldAsRead | folds[gen.Int(0, 4)]);
+    options.match = MatchOptions(FoldAsRead | folds[gen.Int(0, 5)]);
     const Query query(std::vector<std::string>{pattern}, options);
+    // As the callers compile it: a row of single characters is searched in Shift_JIS text in
+    // the pattern language, which must select the same lines with the same parts.
+    const EncodingQueries queries = CompileForEncodings({pattern}, options);
+    as_pattern += queries.sjis != queries.decoded;
     direct += query.direct_finds_cp932();
     own += query.direct_cp932() != nullptr;
     const LineRegex entry(pattern.c_str(), options.match, nullptr);
@@ -381,10 +422,17 @@ TEST(EncodingsSearch, DirectRegexAgreesWithEachLine) {
       ASSERT_EQ(got, want) << EncodingName(e) << " round " << round << " pattern " << Shown(pattern)
                            << " flags " << options.match.fold_flags << " text " << Shown(sjis);
     }
+    if (queries.sjis != queries.decoded) {
+      ASSERT_EQ(SearchedIn(queries, dir / "sjis", Encoding::kCp932, false),
+                SearchedIn(*queries.decoded, dir / "sjis", Encoding::kCp932, false))
+          << "round " << round << " pattern " << Shown(pattern) << " flags "
+          << options.match.fold_flags << " text " << Shown(sjis);
+    }
   }
   // The programs over the bytes took Shift_JIS text in many rounds.
   EXPECT_GT(direct, 50);
   EXPECT_GT(own, 50);
+  EXPECT_GT(as_pattern, 50);
 }
 
 // A mapped file cut short or replaced under the reader: every line handed out is one the file
