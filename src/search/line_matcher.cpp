@@ -251,6 +251,27 @@ inline bool StartsCp932Char(const unsigned char* p, std::size_t i) {
   return leads % 2 == 0;
 }
 
+}  // namespace
+
+std::size_t FirstLoneEf(const char* text, std::size_t n) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  // The lead bytes before a byte pair off where it begins a character; past this many in a row
+  // the answer is yes, which only hands a line to the regex, always right.
+  constexpr std::size_t kMostLeads = 64;
+  for (std::size_t i = 0; i < n; ++i) {
+    const char* ef = FindByte(text + i, '\xEF', n - i);
+    if (ef == nullptr) return n;
+    i = static_cast<std::size_t>(ef - text);
+    std::size_t leads = 0;
+    while (leads < i && leads < kMostLeads && IsLeadByte(p[i - leads - 1])) ++leads;
+    if (leads == kMostLeads || leads % 2 == 0) return i;
+    // A trail byte (具 is 8B EF): on after it.
+  }
+  return n;
+}
+
+namespace {
+
 // Whether byte p[i] of code page 932 text may keep it from reading as its codes one by one
 // (Regex::cp932_program), at a quick look: a NUL, byte 0xEF, a half-width voicing mark after a
 // half-width kana (after anything under the width fold, with the spacing marks), or a lead
@@ -549,7 +570,7 @@ std::size_t LineCursors::Look(InputFile& in) {
   // A line with byte 0xEF is the regex's to read (Query::from_regex), whatever the prefilters
   // of its pattern-language form take that byte and the next for.
   if (query_.from_regex() && encoding_ == Encoding::kCp932 && first > 0) {
-    if (const char* ef = FindByte(text, '\xEF', first)) first = static_cast<std::size_t>(ef - text);
+    first = FirstLoneEf(text, first);
   }
   const std::size_t whole = LineStartBefore(text, first, n);
   // The line that holds the place found is read next: look again after the place, not at every
@@ -708,7 +729,7 @@ bool LineMatcher::Hits(const MatchLine& line) {
   MatchSpan span;
   if (encoding_ == Encoding::kCp932) {
     ef_line_ =
-        regex_engine_ != nullptr && std::memchr(line.line, 0xEF, line.text_length) != nullptr;
+        regex_engine_ != nullptr && FirstLoneEf(line.line, line.text_length) < line.text_length;
     if (ef_line_) {
       DecodeLast();
       return regex_engine_->HitsDecoded(internal_.text(), internal_.size(), line, nullptr, span);
@@ -778,7 +799,7 @@ const std::vector<LineSpan>& LineMatcher::PartsOfLast() {
 
 const std::vector<LineSpan>& LineMatcher::Parts(const MatchLine& line) {
   const bool by_regex = regex_engine_ != nullptr && encoding_ == Encoding::kCp932 &&
-                        std::memchr(line.line, 0xEF, line.text_length) != nullptr;
+                        FirstLoneEf(line.line, line.text_length) < line.text_length;
   const bool internal = encoding_ != Encoding::kCp932 || by_regex || Joins(line);
   if (internal) other_.Decode(encoding_, line.line, line.text_length, query_->extras(), reading_);
   FindParts(line, internal ? &other_ : nullptr, other_parts_, by_regex);

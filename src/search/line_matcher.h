@@ -224,6 +224,11 @@ class LineMatcher {
   std::vector<LineSpan> other_parts_;
 };
 
+// Where byte 0xEF first begins a character of code page 932 text that begins at text[0], or n:
+// as read it stands for no character (Query::from_regex). A trail byte 0xEF is part of one
+// (after a long run of bytes that may be leads, an 0xEF counts as beginning one).
+std::size_t FirstLoneEf(const char* text, std::size_t n);
+
 // Letters, digits and the underscore, in ASCII and full width: what -w looks for around a match.
 bool IsWordChar(Code c);
 

@@ -570,8 +570,30 @@ TEST(EncodingsSearch, PlainCp932AgreesWithAWalk) {
           text += pick(0, 1) ? "\x82\xA0" : "x";
         }
       }
+      // Now and then a long run of 具 (8B EF), whose 0xEF bytes are trails.
+      if (round % 10 == 0)
+        text.insert(
+            0, std::string(pick(0, 1) ? "a" : "") + [&] {
+              std::string run;
+              for (int k = pick(20, 45); k > 0; --k) run += "\x8B\xEF";
+              return run;
+            }());
       const auto* p = reinterpret_cast<const unsigned char*>(text.data());
       const std::size_t n = text.size();
+      // Where 0xEF first begins a character; the look may say so early, after 64 leads in a row.
+      std::size_t lone = n;
+      for (std::size_t i = 0; i < n; i += IsLeadByte(p[i]) ? 2 : 1) {
+        if (p[i] == 0xEF) {
+          lone = i;
+          break;
+        }
+      }
+      const std::size_t found = FirstLoneEf(text.data(), n);
+      if (found != lone) {
+        ASSERT_LT(found, lone) << "round " << round << " text " << Shown(text);
+        ASSERT_GE(found, 64u);
+        for (std::size_t k = found - 64; k < found; ++k) ASSERT_TRUE(IsLeadByte(p[k]));
+      }
       for (const bool spacing : {false, true}) {
         bool want = true;
         for (std::size_t i = 0; i < n && want;) {
