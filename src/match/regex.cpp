@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <unordered_map>
 
 #include "match/pattern_error.h"
@@ -775,6 +776,21 @@ std::string Cp932FromLineStart(const std::string& programs) {
          programs + ")";
 }
 
+#ifdef KENSAKU_WITH_REGEX
+namespace {
+
+// The tree of a pattern, or none when it cannot be read (the regex compiled from it says why).
+std::optional<RegexNode> ParsedOrNone(const char* pattern, const CharUniverse& universe) {
+  try {
+    return ParseRegex(pattern, std::char_traits<char>::length(pattern), universe);
+  } catch (const PatternError&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+#endif
+
 bool Regex::AsLiterals(const char* pattern, int fold_flags, const ExtraChars* extras,
                        std::vector<std::string>& literals) {
 #ifdef KENSAKU_WITH_REGEX
@@ -786,12 +802,9 @@ bool Regex::AsLiterals(const char* pattern, int fold_flags, const ExtraChars* ex
     p += c.ByteCount();
   }
   const CharUniverse universe(extras, ReadingOf(fold_flags));
-  RegexNode tree;
-  try {
-    tree = ParseRegex(pattern, std::char_traits<char>::length(pattern), universe);
-  } catch (const PatternError&) {
-    return false;  // the regex itself says why
-  }
+  const std::optional<RegexNode> parsed = ParsedOrNone(pattern, universe);
+  if (!parsed) return false;  // the regex itself says why
+  const RegexNode& tree = *parsed;
   std::vector<const RegexNode*> todo{&tree};
   while (!todo.empty()) {
     const RegexNode* node = todo.back();
@@ -827,12 +840,9 @@ bool Regex::AsPattern(const char* pattern, int fold_flags, const ExtraChars* ext
                       std::string& out) {
 #ifdef KENSAKU_WITH_REGEX
   const CharUniverse universe(extras, ReadingOf(fold_flags));
-  RegexNode tree;
-  try {
-    tree = ParseRegex(pattern, std::char_traits<char>::length(pattern), universe);
-  } catch (const PatternError&) {
-    return false;  // the regex itself says why
-  }
+  const std::optional<RegexNode> parsed = ParsedOrNone(pattern, universe);
+  if (!parsed) return false;  // the regex itself says why
+  const RegexNode& tree = *parsed;
   // The characters in a row; a count repeats what it counts (few times: each is an element).
   constexpr int kMaxCount = 16;
   std::vector<const RegexNode*> row;
