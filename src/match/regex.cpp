@@ -17,6 +17,7 @@
 #include "match/pattern_error.h"
 #include "match/re2_or_none.h"
 #include "match/regex_syntax.h"
+#include "match/scalar_row.h"
 #include "mbchar/case_fold.h"
 #include "mbchar/fold.h"
 #include "mbchar/variants.h"
@@ -389,8 +390,10 @@ class Writer {
       case Kind::kAny:
         if (cp932_) {
           WriteAnyCp932(out);
+        } else if (direct_ != nullptr) {
+          WriteMembers({'\n', 0}, true, false, out);  // a line break and a NUL end a line
         } else {
-          out += direct_ != nullptr ? "[^\\n\\x00]" : ".";
+          out += ".";
         }
         return;
       case Kind::kConcat:
@@ -527,6 +530,58 @@ class Writer {
   // tree's height: its callees' sets (SortUnique's 8 KiB) would sit in every frame.
   __attribute__((noinline)) void WriteMembers(const std::vector<Code>& codes, bool negated,
                                               bool fold_case, std::string& out) {
+    const std::vector<char32_t> members = MembersOf(codes, negated, fold_case);
+    if (cp932_) {
+      WriteCodes(members, negated, out);
+      return;
+    }
+    std::vector<std::pair<char32_t, char32_t>> ranges;  // runs of members, first and last
+    for (std::size_t i = 0; i < members.size();) {
+      std::size_t j = i;
+      while (j + 1 < members.size() && members[j + 1] == members[j] + 1) ++j;
+      ranges.emplace_back(members[i], members[j]);
+      i = j + 1;
+    }
+    if (negated && direct_ != nullptr) {
+      // RE2 reads a class of every scalar from U+0080 on loosely (overlong forms and more
+      // too), and a surrogate's bytes as a character: the scalars such a set takes, written
+      // out without the surrogates, are read as strictly as the line's own reading does.
+      std::vector<std::pair<char32_t, char32_t>> taken;
+      char32_t next = 0;
+      auto take = [&](char32_t lo, char32_t hi) {
+        if (lo < 0xD800 && hi >= 0xD800) taken.emplace_back(lo, 0xD7FF), lo = 0xE000;
+        if (lo >= 0xD800 && lo < 0xE000) lo = 0xE000;
+        if (lo <= hi) taken.emplace_back(lo, hi);
+      };
+      for (const auto& [lo, hi] : ranges) {
+        if (lo > next) take(next, lo - 1);
+        next = hi + 1;
+      }
+      if (next <= 0x10FFFF) take(next, 0x10FFFF);
+      ranges = std::move(taken);
+      negated = false;
+    }
+    if (ranges.empty()) {
+      out += "[^\\x00-\\x{10FFFF}]";
+      return;
+    }
+    if (ranges.size() == 1 && ranges[0].first == ranges[0].second && !negated) {
+      out += Hex(ranges[0].first);
+      return;
+    }
+    out += negated ? "[^" : "[";
+    for (const auto& [lo, hi] : ranges) {
+      out += Hex(lo);
+      if (hi > lo) out += '-' + Hex(hi);
+    }
+    out += ']';
+  }
+
+ public:
+  // The scalars a set is written with, sorted: of its members' folds, or for code page 932
+  // text (to be written as codes) or UTF-8 text itself (WriteDirect) as those read; a negated
+  // set's members are those it leaves out.
+  std::vector<char32_t> MembersOf(const std::vector<Code>& codes, bool negated, bool fold_case) {
     std::vector<char32_t> members;
     for (const Code c : codes) members.push_back(scalars_.of[c]);
     if (fold_case) {
@@ -541,8 +596,7 @@ class Writer {
     std::erase(members, U'\n');
     if (cp932_) {
       SortUnique(members);
-      WriteCodes(members, negated, out);
-      return;
+      return members;
     }
     if (direct_ != nullptr) {
       // The text's own scalars; a line break and a NUL end a line for matching.
@@ -563,25 +617,10 @@ class Writer {
     }
     if (negated) members.push_back('\n');
     SortUnique(members);
-    if (members.empty()) {
-      out += "[^\\x00-\\x{10FFFF}]";
-      return;
-    }
-    if (members.size() == 1 && !negated) {
-      out += Hex(members.front());
-      return;
-    }
-    out += negated ? "[^" : "[";
-    for (std::size_t i = 0; i < members.size();) {
-      std::size_t j = i;
-      while (j + 1 < members.size() && members[j + 1] == members[j] + 1) ++j;
-      out += Hex(members[i]);
-      if (j > i) out += '-' + Hex(members[j]);
-      i = j + 1;
-    }
-    out += ']';
+    return members;
   }
 
+ private:
   void WriteOne(Code code, bool fold_case, std::string& out) {
     WriteMembers({code}, false, fold_case, out);
   }
@@ -721,6 +760,65 @@ bool MatchesAsciiOnly(const RegexNode& node, int flags) {
 
 }  // namespace
 
+#ifdef KENSAKU_WITH_REGEX
+namespace {
+
+// The tree of a pattern, or none when it cannot be read (the regex compiled from it says why).
+std::optional<RegexNode> ParsedOrNone(const char* pattern, const CharUniverse& universe) {
+  try {
+    return ParseRegex(pattern, std::char_traits<char>::length(pattern), universe);
+  } catch (const PatternError&) {
+    return std::nullopt;
+  }
+}
+
+// The characters of a tree in a row, when it is no more than that: characters, sets and '.',
+// fixed counts of them (few: each is an element), perhaps after '^' (then `start`).
+bool RowOf(const RegexNode& tree, std::vector<const RegexNode*>& row, bool& start) {
+  // The characters in a row; a count repeats what it counts (few times: each is an element).
+  constexpr int kMaxCount = 16;
+  std::vector<std::pair<const RegexNode*, int>> todo{{&tree, 1}};  // a node, and how often
+  // In order: the last pushed is taken first, so children go on in reverse.
+  while (!todo.empty()) {
+    const auto [node, times] = todo.back();
+    todo.pop_back();
+    switch (node->kind) {
+      case RegexNode::Kind::kEmpty:
+        break;
+      case RegexNode::Kind::kChar:
+      case RegexNode::Kind::kSet:
+      case RegexNode::Kind::kAny:
+        for (int i = 0; i < times; ++i) row.push_back(node);
+        break;
+      case RegexNode::Kind::kConcat:
+        for (int t = 0; t < times; ++t) {
+          for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) {
+            todo.push_back({&*it, 1});
+          }
+        }
+        break;
+      case RegexNode::Kind::kGroup:
+        todo.push_back({&node->children[0], times});
+        break;
+      case RegexNode::Kind::kRepeat:
+        if (node->min != node->max || node->min < 1 || node->min * times > kMaxCount) return false;
+        todo.push_back({&node->children[0], node->min * times});
+        break;
+      case RegexNode::Kind::kAssert:
+        // The line's start, before anything else.
+        if (node->assertion != "^" || start || !row.empty() || times != 1) return false;
+        start = true;
+        break;
+      default:
+        return false;
+    }
+  }
+  return !row.empty();
+}
+
+}  // namespace
+#endif
+
 Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars* extras) {
 #ifdef KENSAKU_WITH_REGEX
   const int flags = options.fold_flags & kAllFoldBits;
@@ -749,6 +847,30 @@ Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars*
     const ScalarsOfCodes direct(reading, extras);
     writer.WriteDirect(direct);
     writer.Write(tree, direct_program_);
+    // A row of single characters is also found without RE2, by the same sets.
+    std::vector<const RegexNode*> row;
+    bool start = false;
+    if (RowOf(tree, row, start) && row.size() <= ScalarRow::kMaxElements) {
+      std::vector<ScalarRow::Element> elements;
+      for (const RegexNode* node : row) {
+        ScalarRow::Element& e = elements.emplace_back();
+        if (node->kind == RegexNode::Kind::kAny) {
+          e.members = writer.MembersOf({'\n', 0}, true, false);
+          e.negated = true;
+        } else if (node->kind == RegexNode::Kind::kSet) {
+          std::vector<Code> codes;
+          for (std::size_t c = node->set->_Find_first(); c < node->set->size();
+               c = node->set->_Find_next(c)) {
+            codes.push_back(static_cast<Code>(c));
+          }
+          e.negated = node->negated;
+          e.members = writer.MembersOf(codes, e.negated, node->fold_case);
+        } else if (node->code != '\n') {  // a line break matches nothing
+          e.members = writer.MembersOf({node->code}, false, node->fold_case);
+        }
+      }
+      direct_row_ = ScalarRow::Make(elements, start);
+    }
   }
   ascii_only_ = !direct_program_.empty() && MatchesAsciiOnly(tree, flags);
   // An ASCII one reads code page 932 text through the direct program (ascii_only).
@@ -775,21 +897,6 @@ std::string Cp932FromLineStart(const std::string& programs) {
          "[\\x81-\\x9F\\xE0-\\xFC][\\x40-\\x7E\\x80-\\xFC])*?(?:" +
          programs + ")";
 }
-
-#ifdef KENSAKU_WITH_REGEX
-namespace {
-
-// The tree of a pattern, or none when it cannot be read (the regex compiled from it says why).
-std::optional<RegexNode> ParsedOrNone(const char* pattern, const CharUniverse& universe) {
-  try {
-    return ParseRegex(pattern, std::char_traits<char>::length(pattern), universe);
-  } catch (const PatternError&) {
-    return std::nullopt;
-  }
-}
-
-}  // namespace
-#endif
 
 bool Regex::AsLiterals(const char* pattern, int fold_flags, const ExtraChars* extras,
                        std::vector<std::string>& literals) {
@@ -843,48 +950,12 @@ bool Regex::AsPattern(const char* pattern, int fold_flags, const ExtraChars* ext
   const std::optional<RegexNode> parsed = ParsedOrNone(pattern, universe);
   if (!parsed) return false;  // the regex itself says why
   const RegexNode& tree = *parsed;
-  // The characters in a row; a count repeats what it counts (few times: each is an element).
-  constexpr int kMaxCount = 16;
   std::vector<const RegexNode*> row;
   bool start = false;
-  std::vector<std::pair<const RegexNode*, int>> todo{{&tree, 1}};  // a node, and how often
-  // In order: the last pushed is taken first, so children go on in reverse.
-  while (!todo.empty()) {
-    const auto [node, times] = todo.back();
-    todo.pop_back();
-    switch (node->kind) {
-      case RegexNode::Kind::kEmpty:
-        break;
-      case RegexNode::Kind::kChar:
-      case RegexNode::Kind::kSet:
-      case RegexNode::Kind::kAny:
-        if (node->fold_case) return false;
-        for (int i = 0; i < times; ++i) row.push_back(node);
-        break;
-      case RegexNode::Kind::kConcat:
-        for (int t = 0; t < times; ++t) {
-          for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) {
-            todo.push_back({&*it, 1});
-          }
-        }
-        break;
-      case RegexNode::Kind::kGroup:
-        todo.push_back({&node->children[0], times});
-        break;
-      case RegexNode::Kind::kRepeat:
-        if (node->min != node->max || node->min < 1 || node->min * times > kMaxCount) return false;
-        todo.push_back({&node->children[0], node->min * times});
-        break;
-      case RegexNode::Kind::kAssert:
-        // The line's start, before anything else.
-        if (node->assertion != "^" || start || !row.empty() || times != 1) return false;
-        start = true;
-        break;
-      default:
-        return false;
-    }
+  if (!RowOf(tree, row, start)) return false;
+  for (const RegexNode* node : row) {
+    if (node->fold_case) return false;
   }
-  if (row.empty()) return false;
   const FoldTable& fold = FoldTable::For(fold_flags & kAllFoldBits);
   // As the regex reads them: a code it takes as broken (a lone lead byte) matches nothing.
   const Scalars& scalars = ScalarsFor(fold_flags & kAllFoldBits);

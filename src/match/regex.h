@@ -33,6 +33,8 @@ class RE2;
 
 namespace kensaku {
 
+class ScalarRow;
+
 class Regex {
  public:
   // Throws PatternError for a pattern the syntax cannot read, and for any pattern in a build
@@ -75,6 +77,9 @@ class Regex {
   // NUL holds a match of it exactly when the pattern matches the line as read. Empty when
   // there is none (as the exports read, or \b under the width fold).
   const std::string& direct_program() const { return direct_program_; }
+  // The same found without RE2, for a pattern that is a row of single characters (AsPattern's
+  // rows, (?i) too); null for any other.
+  const std::shared_ptr<const ScalarRow>& direct_row() const { return direct_row_; }
   // Whether every match, under the folds, is of ASCII characters and needs no word boundary:
   // then in code page 932 text the direct program finds every line that matches (and lines
   // whose trail bytes look like a match), for those lines to be tried.
@@ -94,6 +99,7 @@ class Regex {
   std::unique_ptr<re2::RE2> re_;
   std::string program_;
   std::string direct_program_;
+  std::shared_ptr<const ScalarRow> direct_row_;
   std::string cp932_program_;
   const std::uint64_t* forms_ = nullptr;  // by code: the UTF-8 of its scalar, length in byte 7
   bool ascii_itself_ = false;             // forms_ of every ASCII byte is the byte

@@ -10,6 +10,7 @@
 #include "frame/bits.h"
 #include "frame/cpu.h"
 #include "frame/find_byte.h"
+#include "match/scalar_row.h"
 #include "mbchar/mbchar.h"
 #include "search/line_count.h"
 
@@ -409,6 +410,7 @@ void LineCursors::Make(Encoding e) {
   direct_ = e == Encoding::kUtf8 || (e == Encoding::kCp932 && query_.direct_finds_cp932())
                 ? query_.direct()
                 : nullptr;
+  row_ = direct_ != nullptr ? query_.direct_row() : nullptr;
   exact_ = e == Encoding::kUtf8;
   if (e == Encoding::kCp932 && direct_ == nullptr) {
     direct_ = query_.direct_cp932();
@@ -427,6 +429,22 @@ void LineCursors::Make(Encoding e) {
 // No query has a direct program in a build without RE2.
 std::size_t LineCursors::FindDirect(InputFile&) { return 0; }
 #else
+bool LineCursors::DirectMatch(const char* text, std::size_t n, std::size_t from, std::size_t to,
+                              std::size_t* found_start, std::size_t* found_end) const {
+  if (row_ != nullptr) return row_->Find(text, from, to, found_start, found_end);
+  re2::StringPiece found;
+  const bool wanted = found_start != nullptr;
+  if (!direct_->Match(re2::StringPiece(text, n), from, to, RE2::UNANCHORED,
+                      wanted ? &found : nullptr, wanted ? 1 : 0)) {
+    return false;
+  }
+  if (wanted) {
+    *found_start = static_cast<std::size_t>(found.data() - text);
+    *found_end = *found_start + found.size();
+  }
+  return true;
+}
+
 std::size_t LineCursors::FindDirect(InputFile& in) {
   if (in.position() < retry_at_) return 0;
   const std::uint64_t at = in.position();
@@ -465,8 +483,7 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
       const auto end = static_cast<std::size_t>(lf - text);
       const bool as_read = plain(text + start, end - start);
       // Whether it matches is all a line needs: its place is the line.
-      const bool match = as_read && direct_->Match(re2::StringPiece(text, n), start, end,
-                                                   RE2::UNANCHORED, nullptr, 0);
+      const bool match = as_read && DirectMatch(text, n, start, end);
       if (!as_read || match) {
         if (match) {
           hit_ = true;
@@ -486,7 +503,7 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
     if (const void* lf = std::memchr(text, '\n', n)) {
       const auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - text);
       if (plain(text, end)) {
-        if (!direct_->Match(re2::StringPiece(text, n), 0, end, RE2::UNANCHORED, nullptr, 0)) {
+        if (!DirectMatch(text, n, 0, end)) {
           dense_ = false;
           return end + 1;
         }
@@ -507,10 +524,8 @@ std::size_t LineCursors::FindDirect(InputFile& in) {
     hit_ = false;
     searched_from_ = at;
     searched_to_ = at + n;
-    re2::StringPiece found;
-    if (direct_->Match(re2::StringPiece(text, n), 0, n, RE2::UNANCHORED, &found, 1)) {
-      match = static_cast<std::size_t>(found.data() - text);
-      const std::size_t end = match + found.size();
+    std::size_t end = 0;
+    if (DirectMatch(text, n, 0, n, &match, &end)) {
       // A match tells only in a line that ends in the window: it may go on past it.
       if (const void* lf = std::memchr(text + end, '\n', n - end)) {
         hit_line_end = static_cast<std::size_t>(static_cast<const char*>(lf) - text);

@@ -95,7 +95,12 @@ class LineCursors {
   std::size_t PartedBefore(const char* text, std::size_t n, std::uint64_t at, std::size_t from,
                            std::size_t first);
   std::size_t FirstUnplainIn(const char* text, std::size_t n, bool spacing) const;
+  // Whether the direct program matches in text[from, to) of text[0, n), and where its first
+  // match is (with `found`).
+  bool DirectMatch(const char* text, std::size_t n, std::size_t from, std::size_t to,
+                   std::size_t* found_start = nullptr, std::size_t* found_end = nullptr) const;
   const re2::RE2* direct_ = nullptr;
+  const ScalarRow* row_ = nullptr;  // the direct program's row, found without RE2
   bool exact_ = false;
   bool hit_ = false;  // the direct program's first match from searched_from_ on, in a whole line
   bool hit_plain_ = false;

@@ -235,6 +235,8 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
   if (ReadingOf(fold_flags_).as_read && kind_ == SearchKind::kRegex) {
     marks_touch_ = cp932_marks_touch_ = true;
     std::string direct;
+    std::shared_ptr<const ScalarRow> row;
+    std::size_t entries = 0;
     bool every = !groups_.empty();
     bool every_cp932 = every;
     std::string cp932;
@@ -253,6 +255,8 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
           strong = strong && (literal.size() >= 2 || std::ispunct(static_cast<unsigned char>(literal[0])));
         }
         direct += (direct.empty() ? "(?:" : "|(?:") + entry.regex().direct_program() + ")";
+        row = entry.regex().direct_row();
+        ++entries;
         every_cp932 = every_cp932 && !entry.regex().cp932_program().empty();
         cp932 += (cp932.empty() ? "(?:" : "|(?:") + entry.regex().cp932_program() + ")";
       }
@@ -260,6 +264,7 @@ Query::Query(std::span<const char* const> patterns, const QueryOptions& options)
 #ifdef KENSAKU_WITH_REGEX
     if (every) {
       direct_program_ = std::move(direct);
+      if (entries == 1) direct_row_ = std::move(row);
       direct_after_literals_ = strong;
       direct_finds_cp932_ = ascii;
       if (!ascii && every_cp932) cp932_program_ = Cp932FromLineStart(cp932);

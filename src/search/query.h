@@ -97,6 +97,9 @@ class Query {
   const std::vector<std::unique_ptr<CompiledList>>& groups() const { return groups_; }
   // Regex entries: one RE2 of them all for UTF-8 text as it is (Regex::direct_program), or null.
   const re2::RE2* direct() const;
+  // The same found without RE2 where the one regex entry is a row of single characters
+  // (Regex::direct_row), or null.
+  const ScalarRow* direct_row() const { return direct_row_.get(); }
   // Whether every regex entry holds literals of two bytes or more (or of punctuation), whose byte
   // finders find the lines the direct program then reads; else it reads the whole text.
   bool direct_after_literals() const { return direct_after_literals_; }
@@ -130,6 +133,7 @@ class Query {
   std::string direct_program_;
   mutable std::once_flag direct_made_;
   mutable std::unique_ptr<re2::RE2> direct_;
+  std::shared_ptr<const ScalarRow> direct_row_;
   bool direct_after_literals_ = false;
   bool direct_finds_cp932_ = false;
   std::string cp932_program_;

@@ -14,6 +14,12 @@
 #include <string>
 #include <vector>
 
+#ifdef KENSAKU_WITH_REGEX
+#include <re2/re2.h>
+#endif
+
+#include "match/regex.h"
+#include "match/scalar_row.h"
 #include "mbchar/encoding.h"
 #include "mbchar/internal_text.h"
 #include "search/file_source.h"
@@ -295,8 +301,8 @@ TEST(EncodingsSearch, EveryEncodingFindsWhatCodePage932Finds) {
 // Shift_JIS text, where a regex whose matches are ASCII alone takes it too (its hits in trail
 // bytes refused by the lines) and another has a program of its own, and over the UTF-8 copy; on
 // text thick with trail bytes that are ASCII letters, backslashes or lead bytes (before a space
-// and at a line's end), lead bytes alone, byte 0xEF and marks after kana, with runs of matching
-// lines and lines between them.
+// and at a line's end), lead bytes alone, ill-formed UTF-8, byte 0xEF and marks after kana, with
+// runs of matching lines and lines between them.
 TEST(EncodingsSearch, DirectRegexAgreesWithEachLine) {
   testing_gen::Generator gen(2612);
   TempDir dir;
@@ -304,6 +310,7 @@ TEST(EncodingsSearch, DirectRegexAgreesWithEachLine) {
     const char* sjis;
     const char* utf8;
   };
+  // clang-format off
   const std::vector<Piece> text_pieces = {
       {"a", "a"},           {"b", "b"},
       {"c", "c"},           {"x", "x"},
@@ -321,7 +328,10 @@ TEST(EncodingsSearch, DirectRegexAgreesWithEachLine) {
       {"\x83\x81", "メ"},   {"\x8B\xEF", "具"},
       {"\x83\x40", "ァ"},   {"\xCA\xDF", "ﾊﾟ"},
       {"\xDF", "ﾟ"},        {"\x83 ", "\xFF "},
+      {"\x83 ", "\xC1\x81 "},        {"\x83 ", "\xE0\x80\x80 "},
+      {"\x83 ", "\xED\xA0\x80 "},    {"\x83 ", "\xF4\x90\x80\x80 "},
       {"\xEF\x4B", nullptr}};  // a lead byte alone; 0xEF, Shift_JIS only
+  // clang-format on
   const std::vector<std::string> regex_pieces = {"a",
                                                  "b",
                                                  "c",
@@ -434,6 +444,63 @@ TEST(EncodingsSearch, DirectRegexAgreesWithEachLine) {
   EXPECT_GT(own, 50);
   EXPECT_GT(as_pattern, 50);
 }
+
+#ifdef KENSAKU_WITH_REGEX
+// A row of single characters found without RE2, against RE2 running the regex's direct program,
+// on UTF-8 text with broken sequences of every kind (cut short, overlong, a surrogate, past
+// U+10FFFF, a stray continuation byte), from and to anywhere in it: the same first match.
+TEST(EncodingsSearch, ScalarRowAgreesWithItsProgram) {
+  testing_gen::Generator gen(3099);
+  const std::vector<std::string> regex_pieces = {"a",           "1",        ".",
+                                                 "\\d",         "\\w",      "\\s",
+                                                 "[^a]",        "[a-c]",    "(?i)a",
+                                                 "\x83\x41",    "\x82\xA0", "[\x83\x40-\x83\x96]",
+                                                 "[^\x83\x41]", "\\p{Han}", "\\p{Katakana}",
+                                                 "\xB1",        "\x82\x81", "\x94\x4E",
+                                                 "[^\\n]",      "\x81\x5B", "(?:a.){2}",
+                                                 "[ab]{3}"};
+  // clang-format off
+  std::vector<std::string> text_pieces = {
+      "a", "b", "A", "1", " ", "\n", "ア", "あ", "イ", "ー", "年", "漢", "ｱ", "ａ", "Ａ", "é",
+      "\xF0\x9F\x98\x80", "\xE3\x82", "\x82", "\xC0\x80", "\xC1\x81", "\xE0\x80\x80",
+      "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF", "\xE3", "ア\xCC\x81"};
+  // clang-format on
+  text_pieces.emplace_back(1, '\0');
+  const int folds[] = {0, FoldToUpper, FoldToHalfWidth, 0x40, FoldKanaToKatakana | FoldToHalfWidth};
+  int rows = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::string pattern = gen.Int(0, 5) == 0 ? "^" : "";
+    for (int i = gen.Int(1, 4); i > 0; --i) pattern += gen.Pick(regex_pieces);
+    const MatchOptions options(FoldAsRead | folds[gen.Int(0, 4)]);
+    const Regex regex(pattern.c_str(), options, nullptr);
+    const ScalarRow* row = regex.direct_row().get();
+    if (row == nullptr) continue;
+    ++rows;
+    RE2::Options re2_options;
+    re2_options.set_longest_match(true);
+    re2_options.set_never_capture(true);
+    const RE2 program(regex.direct_program(), re2_options);
+    ASSERT_TRUE(program.ok()) << Shown(pattern);
+    for (int t = 0; t < 40; ++t) {
+      std::string text;
+      for (int k = gen.Int(0, 30); k > 0; --k) text += gen.Pick(text_pieces);
+      const auto from = static_cast<std::size_t>(gen.Int(0, static_cast<int>(text.size())));
+      const auto to =
+          static_cast<std::size_t>(gen.Int(static_cast<int>(from), static_cast<int>(text.size())));
+      re2::StringPiece found;
+      const bool want =
+          program.Match(re2::StringPiece(text.data(), to), from, to, RE2::UNANCHORED, &found, 1);
+      std::size_t start = 0, end = 0;
+      ASSERT_EQ(row->Find(text.data(), from, to, &start, &end), want)
+          << Shown(pattern) << " text " << Shown(text) << " from " << from << " to " << to;
+      if (!want) continue;
+      EXPECT_EQ(start, static_cast<std::size_t>(found.data() - text.data())) << Shown(pattern);
+      EXPECT_EQ(end, start + found.size()) << Shown(pattern) << " text " << Shown(text);
+    }
+  }
+  EXPECT_GT(rows, 150);
+}
+#endif
 
 // A mapped file cut short or replaced under the reader: every line handed out is one the file
 // held, and a cut ends the reading with an error rather than a bus error or the zeros past the
