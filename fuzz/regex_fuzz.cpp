@@ -3,8 +3,9 @@
 // with a PatternError, never anything else; every match lies on the line's characters; a line
 // a match is found in is one its literals' bytes let through, and one the selection finds; a
 // regex taken as literals selects what those literals do; a line of code page 932 text read as
-// its codes is selected by the program over its bytes as by the regex; a regex written in the
-// pattern language finds what the regex does.
+// its codes is selected by the program over its bytes as by the regex; a row of single
+// characters is found in UTF-8 text as RE2 finds it; a regex written in the pattern language
+// finds what the regex does.
 // Input: settings, pattern, NUL, line.
 #include <algorithm>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include "match/pattern_error.h"
 #include "match/re2_or_none.h"
 #include "match/regex.h"
+#include "match/scalar_row.h"
 #include "mbchar/fold.h"
 #include "mbchar/mbchar.h"
 #include "search/line_matcher.h"
@@ -73,6 +75,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       latin1.set_log_errors(false);
       const RE2 direct(Cp932FromLineStart(cp932), latin1);
       if (direct.ok() && RE2::PartialMatch(line, direct) != selected) std::abort();
+    }
+
+    // A row of single characters is found in UTF-8 text (the line's bytes as they came, line
+    // breaks and all) where RE2 running the same program finds its first match.
+    if (const auto& row = entry.regex().direct_row()) {
+      RE2::Options utf8;
+      utf8.set_longest_match(true);
+      utf8.set_never_capture(true);
+      utf8.set_log_errors(false);
+      const RE2 direct(entry.regex().direct_program(), utf8);
+      const std::string& text = in.texts[1];
+      re2::StringPiece found;
+      std::size_t start = 0, end = 0;
+      if (direct.ok()) {
+        const bool want = direct.Match(text, 0, text.size(), RE2::UNANCHORED, &found, 1);
+        if (row->Find(text.data(), 0, text.size(), &start, &end) != want) std::abort();
+        if (want && (start != static_cast<std::size_t>(found.data() - text.data()) ||
+                     end != start + found.size())) {
+          std::abort();
+        }
+      }
     }
 
     // A row of single characters, written in the pattern language for code page 932 text
