@@ -286,8 +286,23 @@ __attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned
       return static_cast<unsigned>(buckets[k] | buckets[Vec::kWidth + k] << 8);
     };
     alignas(32) unsigned char buckets[2 * Vec::kWidth];
+    alignas(32) unsigned char next[2 * Vec::kWidth];
     // Every load of a block stays before n.
     const std::size_t reach = offsets_ - 1 + Vec::kWidth;
+    // Two blocks a turn, one branch for both: most blocks have no candidate.
+    for (; i + Vec::kWidth + reach <= n; i += 2 * Vec::kWidth) {
+      const unsigned first = vec.Candidates(t + i, buckets);
+      const unsigned second = vec.Candidates(t + i + Vec::kWidth, next);
+      if ((first | second) == 0) continue;
+      for (unsigned m = first; m != 0; m &= m - 1) {
+        const std::size_t k = static_cast<std::size_t>(CountrZero(m));
+        if (at(t, i + k, n, of(buckets, k))) return i + k;
+      }
+      for (unsigned m = second; m != 0; m &= m - 1) {
+        const std::size_t k = static_cast<std::size_t>(CountrZero(m));
+        if (at(t, i + Vec::kWidth + k, n, of(next, k))) return i + Vec::kWidth + k;
+      }
+    }
     for (; i + reach <= n; i += Vec::kWidth) {
       for (unsigned m = vec.Candidates(t + i, buckets); m != 0; m &= m - 1) {
         const std::size_t k = static_cast<std::size_t>(CountrZero(m));
