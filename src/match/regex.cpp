@@ -357,6 +357,11 @@ class Writer {
     std::stable_sort(extra_by_written_.begin(), extra_by_written_.end(), WrittenBefore);
   }
 
+  // While set, the scalars each character, set and '.' written is made of, by node.
+  void Remember(std::unordered_map<const RegexNode*, std::vector<char32_t>>* remembered) {
+    remembered_ = remembered;
+  }
+
   // From now on, write for code page 932 text itself, byte by byte (RE2's Latin-1): each set as
   // the codes that read as its members.
   void WriteCp932() {
@@ -382,15 +387,18 @@ class Writer {
                                                   : Hex(scalars_.of[node.code]);
           return;
         }
+        writing_ = &node;
         WriteOne(node.code, node.fold_case, out);
         return;
       case Kind::kSet:
+        writing_ = &node;
         WriteSet(*node.set, node.negated, node.fold_case, out);
         return;
       case Kind::kAny:
         if (cp932_) {
           WriteAnyCp932(out);
         } else if (direct_ != nullptr) {
+          writing_ = &node;
           WriteMembers({'\n', 0}, true, false, out);  // a line break and a NUL end a line
         } else {
           out += ".";
@@ -531,6 +539,8 @@ class Writer {
   __attribute__((noinline)) void WriteMembers(const std::vector<Code>& codes, bool negated,
                                               bool fold_case, std::string& out) {
     const std::vector<char32_t> members = MembersOf(codes, negated, fold_case);
+    if (remembered_ != nullptr && writing_ != nullptr) remembered_->emplace(writing_, members);
+    writing_ = nullptr;
     if (cp932_) {
       WriteCodes(members, negated, out);
       return;
@@ -577,7 +587,6 @@ class Writer {
     out += ']';
   }
 
- public:
   // The scalars a set is written with, sorted: of its members' folds, or for code page 932
   // text (to be written as codes) or UTF-8 text itself (WriteDirect) as those read; a negated
   // set's members are those it leaves out.
@@ -620,7 +629,6 @@ class Writer {
     return members;
   }
 
- private:
   void WriteOne(Code code, bool fold_case, std::string& out) {
     WriteMembers({code}, false, fold_case, out);
   }
@@ -719,6 +727,8 @@ class Writer {
   bool cp932_ = false;
   std::string any_cp932_;  // . over code page 932, written once
   const ScalarsOfCodes* direct_ = nullptr;
+  const RegexNode* writing_ = nullptr;  // the node whose members WriteMembers makes
+  std::unordered_map<const RegexNode*, std::vector<char32_t>>* remembered_ = nullptr;
   // The extras' characters by the scalar written for them, sorted (Scalars::by_written).
   std::vector<std::pair<char32_t, CharUniverse::Char>> extra_by_written_;
 };
@@ -846,30 +856,26 @@ Regex::Regex(const char* pattern, const MatchOptions& options, const ExtraChars*
   if (reading.as_read && !(boundary && (flags & (FoldToHalfWidth | FoldToFullWidth)) != 0)) {
     const ScalarsOfCodes direct(reading, extras);
     writer.WriteDirect(direct);
+    std::unordered_map<const RegexNode*, std::vector<char32_t>> members;
+    writer.Remember(&members);
     writer.Write(tree, direct_program_);
-    // A row of single characters is also found without RE2, by the same sets.
+    writer.Remember(nullptr);
+    // A row of single characters is also found without RE2, by the sets just written.
     std::vector<const RegexNode*> row;
     bool start = false;
     if (RowOf(tree, row, start) && row.size() <= ScalarRow::kMaxElements) {
       std::vector<ScalarRow::Element> elements;
+      bool known = true;
       for (const RegexNode* node : row) {
         ScalarRow::Element& e = elements.emplace_back();
-        if (node->kind == RegexNode::Kind::kAny) {
-          e.members = writer.MembersOf({'\n', 0}, true, false);
-          e.negated = true;
-        } else if (node->kind == RegexNode::Kind::kSet) {
-          std::vector<Code> codes;
-          for (std::size_t c = node->set->_Find_first(); c < node->set->size();
-               c = node->set->_Find_next(c)) {
-            codes.push_back(static_cast<Code>(c));
-          }
-          e.negated = node->negated;
-          e.members = writer.MembersOf(codes, e.negated, node->fold_case);
-        } else if (node->code != '\n') {  // a line break matches nothing
-          e.members = writer.MembersOf({node->code}, false, node->fold_case);
-        }
+        e.negated = node->kind == RegexNode::Kind::kAny ||
+                    (node->kind == RegexNode::Kind::kSet && node->negated);
+        if (node->kind == RegexNode::Kind::kChar && node->code == '\n') continue;  // no match
+        const auto it = members.find(node);
+        known = known && it != members.end();
+        if (it != members.end()) e.members = it->second;
       }
-      direct_row_ = ScalarRow::Make(elements, start);
+      if (known) direct_row_ = ScalarRow::Make(elements, start);
     }
   }
   ascii_only_ = !direct_program_.empty() && MatchesAsciiOnly(tree, flags);

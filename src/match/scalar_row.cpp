@@ -5,6 +5,16 @@ namespace kensaku {
 std::unique_ptr<const ScalarRow> ScalarRow::Make(const std::vector<Element>& elements,
                                                  bool line_start) {
   if (elements.empty() || elements.size() > kMaxElements) return nullptr;
+  // The pages the sets name, counted before any is made.
+  std::vector<bool> named(0x110000 >> 8);
+  std::size_t pages = 0;
+  for (const Element& element : elements) {
+    for (const char32_t u : element.members) {
+      if (u > 0x10FFFF || named[u >> 8]) continue;
+      named[u >> 8] = true;
+      if (++pages > kMaxPages) return nullptr;
+    }
+  }
   std::unique_ptr<ScalarRow> row(new ScalarRow());
   row->size_ = elements.size();
   row->line_start_ = line_start;
@@ -21,7 +31,6 @@ std::unique_ptr<const ScalarRow> ScalarRow::Make(const std::vector<Element>& ele
       if (u > 0x10FFFF) continue;
       std::uint16_t& page = row->pages_[u >> 8];
       if (page == 0) {
-        if (row->masks_.size() / 256 > kMaxPages) return nullptr;
         page = static_cast<std::uint16_t>(row->masks_.size() / 256);
         row->masks_.insert(row->masks_.end(), 256, negated);
       }
