@@ -289,8 +289,9 @@ __attribute__((always_inline)) inline std::size_t ListFilter::Run(const unsigned
     alignas(32) unsigned char next[2 * Vec::kWidth];
     // Every load of a block stays before n.
     const std::size_t reach = offsets_ - 1 + Vec::kWidth;
-    // Two blocks a turn, one branch for both: most blocks have no candidate.
-    for (; i + Vec::kWidth + reach <= n; i += 2 * Vec::kWidth) {
+    // Two blocks a turn, one branch for both, where most blocks have no candidate: a short list.
+    // The blocks of a long one often have, and the second would mostly be looked up in vain.
+    for (; Vec::kHalves == 1 && i + Vec::kWidth + reach <= n; i += 2 * Vec::kWidth) {
       const unsigned first = vec.Candidates(t + i, buckets);
       const unsigned second = vec.Candidates(t + i + Vec::kWidth, next);
       if ((first | second) == 0) continue;
