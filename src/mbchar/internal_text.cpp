@@ -1,11 +1,14 @@
 #include "mbchar/internal_text.h"
 
 #include <emmintrin.h>
+#include <immintrin.h>
 
 #include <cstdio>
 #include <cstring>
 #include <unordered_map>
 
+#include "frame/bits.h"
+#include "frame/cpu.h"
 #include "mbchar/case_fold.h"
 #include "mbchar/fold.h"
 #include "mbchar/fold_tables.h"
@@ -270,8 +273,55 @@ bool MayJoin(const char* text, std::size_t n, bool spacing, bool decoded) {
   return decoded ? MayJoinWith<false, true>(p, n) : MayJoinWith<false, false>(p, n);
 }
 
+namespace {
+
+__attribute__((target("avx2"))) inline __m256i EqAvx2(__m256i v, int b) {
+  return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(static_cast<char>(b)));
+}
+
+__attribute__((target("avx2"))) inline __m256i InAvx2(__m256i v, int lo, int hi) {
+  const __m256i clamped =
+      _mm256_min_epu8(_mm256_max_epu8(v, _mm256_set1_epi8(static_cast<char>(lo))),
+                      _mm256_set1_epi8(static_cast<char>(hi)));
+  return _mm256_cmpeq_epi8(clamped, v);
+}
+
+// Whether a voicing mark begins at one of the 32 places from k. A mark in UTF-8 ends in 82 99-9C
+// or BE 9E-9F, which few characters end with: those two bytes are compared, and the lead
+// checked where they are found.
+__attribute__((target("avx2"))) inline bool MarkIn32(const unsigned char* p, std::size_t k,
+                                                     bool spacing) {
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 1));
+  const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + 2));
+  const __m256i mark =
+      _mm256_or_si256(_mm256_and_si256(EqAvx2(b, 0x82), InAvx2(c, 0x99, spacing ? 0x9C : 0x9A)),
+                      _mm256_and_si256(EqAvx2(b, 0xBE), InAvx2(c, 0x9E, 0x9F)));
+  for (auto found = static_cast<unsigned>(_mm256_movemask_epi8(mark)); found != 0;
+       found &= found - 1) {
+    const std::size_t i = k + static_cast<std::size_t>(CountrZero(found));
+    if (p[i] == (p[i + 1] == 0x82 ? 0xE3 : 0xEF)) return true;
+  }
+  return false;
+}
+
+// Each candidate line of a UTF-8 search as read is looked at; n is at least 34, and the last
+// block overlaps the one before.
+__attribute__((target("avx2"))) bool MayJoinUtf8Avx2(const unsigned char* p, std::size_t n,
+                                                     bool spacing) {
+  std::size_t k = 0;
+  for (; k + 34 <= n; k += 32) {
+    if (MarkIn32(p, k, spacing)) return true;
+  }
+  return k + 2 < n && MarkIn32(p, n - 34, spacing);
+}
+
+}  // namespace
+
 bool MayJoinEncoded(Encoding e, const char* text, std::size_t n, bool spacing) {
   const auto* p = reinterpret_cast<const unsigned char*>(text);
+  if (e != Encoding::kEucJp && n >= 34 && Simd() == SimdLevel::kAvx2) {
+    return MayJoinUtf8Avx2(p, n, spacing);
+  }
   if (e == Encoding::kEucJp) {
     for (std::size_t i = 1; i < n; ++i) {
       if (p[i] - 0xDEu < 2 && p[i - 1] == 0x8E) return true;

@@ -684,57 +684,59 @@ TEST(EncodingsSearch, PlainCp932AgreesWithAWalk) {
 }
 
 // The quick looks for a voicing mark that may join the kana before it, against a scan of each
-// pair of bytes, on text made mostly of the bytes around marks.
+// pair of bytes, on text made mostly of the bytes around marks, at each vector width.
 TEST(EncodingsSearch, MayJoinAgreesWithAScan) {
-  std::mt19937 rng(911);
-  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  const std::string alphabet =
-      "\xDE\xDF\xDD\xA6\xA5\xE0\xEF\x40\x41\x42\x81\x4A\x4B\x4C"
-      "\xE3\x82\x99\x9A\x9C\x9D\xBE\x9E\x9F\x8E\xA1\xAB\xAC\xAD"
-      "a";
-  for (int round = 0; round < 3000; ++round) {
-    std::string text;
-    // Long runs of one byte here and there, so that blocks without a candidate are common too.
-    for (int i = pick(0, 90); i > 0; --i) {
-      const char c =
-          alphabet[static_cast<std::size_t>(pick(0, static_cast<int>(alphabet.size()) - 1))];
-      text.append(pick(0, 4) == 0 ? static_cast<std::size_t>(pick(1, 20)) : 1, c);
-    }
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    auto any_pair = [&](auto joins) {
-      for (std::size_t i = 0; i < n; ++i) {
-        if (joins(i == 0 ? -1 : p[i - 1], p[i], i)) return true;
+  AtEachSimdLevel([] {
+    std::mt19937 rng(911);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const std::string alphabet =
+        "\xDE\xDF\xDD\xA6\xA5\xE0\xEF\x40\x41\x42\x81\x4A\x4B\x4C"
+        "\xE3\x82\x99\x9A\x9C\x9D\xBE\x9E\x9F\x8E\xA1\xAB\xAC\xAD"
+        "a";
+    for (int round = 0; round < 3000; ++round) {
+      std::string text;
+      // Long runs of one byte here and there, so that blocks without a candidate are common too.
+      for (int i = pick(0, 90); i > 0; --i) {
+        const char c =
+            alphabet[static_cast<std::size_t>(pick(0, static_cast<int>(alphabet.size()) - 1))];
+        text.append(pick(0, 4) == 0 ? static_cast<std::size_t>(pick(1, 20)) : 1, c);
       }
-      return false;
-    };
-    for (const bool spacing : {false, true}) {
-      for (const bool decoded : {false, true}) {
-        const bool want = any_pair([&](int before, unsigned mark, std::size_t) {
-          return ((mark == 0xDE || mark == 0xDF) &&
-                  (spacing || (before >= 0xA6 && before <= 0xDD))) ||
-                 (decoded && before == 0xEF && (mark == 0x40 || mark == 0x41)) ||
-                 (spacing && before == 0x81 && (mark == 0x4A || mark == 0x4B));
+      const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+      const std::size_t n = text.size();
+      auto any_pair = [&](auto joins) {
+        for (std::size_t i = 0; i < n; ++i) {
+          if (joins(i == 0 ? -1 : p[i - 1], p[i], i)) return true;
+        }
+        return false;
+      };
+      for (const bool spacing : {false, true}) {
+        for (const bool decoded : {false, true}) {
+          const bool want = any_pair([&](int before, unsigned mark, std::size_t) {
+            return ((mark == 0xDE || mark == 0xDF) &&
+                    (spacing || (before >= 0xA6 && before <= 0xDD))) ||
+                   (decoded && before == 0xEF && (mark == 0x40 || mark == 0x41)) ||
+                   (spacing && before == 0x81 && (mark == 0x4A || mark == 0x4B));
+          });
+          ASSERT_EQ(MayJoin(text.data(), n, spacing, decoded), want)
+              << "round " << round << " spacing " << spacing << " decoded " << decoded << " text "
+              << Shown(text);
+        }
+        const bool euc = any_pair([&](int before, unsigned mark, std::size_t) {
+          return (before == 0x8E && (mark == 0xDE || mark == 0xDF)) ||
+                 (spacing && before == 0xA1 && (mark == 0xAB || mark == 0xAC));
         });
-        ASSERT_EQ(MayJoin(text.data(), n, spacing, decoded), want)
-            << "round " << round << " spacing " << spacing << " decoded " << decoded << " text "
-            << Shown(text);
+        ASSERT_EQ(MayJoinEncoded(Encoding::kEucJp, text.data(), n, spacing), euc)
+            << "round " << round << " spacing " << spacing << " text " << Shown(text);
+        const bool utf8 = any_pair([&](int, unsigned mark, std::size_t i) {
+          return i >= 2 && ((p[i - 2] == 0xE3 && p[i - 1] == 0x82 && mark >= 0x99 &&
+                             mark <= (spacing ? 0x9C : 0x9A)) ||
+                            (p[i - 2] == 0xEF && p[i - 1] == 0xBE && mark >= 0x9E && mark <= 0x9F));
+        });
+        ASSERT_EQ(MayJoinEncoded(Encoding::kUtf8, text.data(), n, spacing), utf8)
+            << "round " << round << " spacing " << spacing << " text " << Shown(text);
       }
-      const bool euc = any_pair([&](int before, unsigned mark, std::size_t) {
-        return (before == 0x8E && (mark == 0xDE || mark == 0xDF)) ||
-               (spacing && before == 0xA1 && (mark == 0xAB || mark == 0xAC));
-      });
-      ASSERT_EQ(MayJoinEncoded(Encoding::kEucJp, text.data(), n, spacing), euc)
-          << "round " << round << " spacing " << spacing << " text " << Shown(text);
-      const bool utf8 = any_pair([&](int, unsigned mark, std::size_t i) {
-        return i >= 2 && ((p[i - 2] == 0xE3 && p[i - 1] == 0x82 && mark >= 0x99 &&
-                           mark <= (spacing ? 0x9C : 0x9A)) ||
-                          (p[i - 2] == 0xEF && p[i - 1] == 0xBE && mark >= 0x9E && mark <= 0x9F));
-      });
-      ASSERT_EQ(MayJoinEncoded(Encoding::kUtf8, text.data(), n, spacing), utf8)
-          << "round " << round << " spacing " << spacing << " text " << Shown(text);
     }
-  }
+  });
 }
 
 }  // namespace
