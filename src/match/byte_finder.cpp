@@ -75,12 +75,10 @@ bool ByteFinder::ChooseProbes(const ByteSets& sets, Encoding text) {
   int score[2] = {1 << 30, 1 << 30};
   for (std::size_t i = 0; i < sets.size(); ++i) {
     int n = 0, common = 0;
-    for (int b = 0; b < 256; ++b) {
-      if (sets[i][b]) {
-        ++n;
-        common += Commonness(static_cast<unsigned char>(b), text);
-      }
-    }
+    sets[i].ForEach([&](unsigned b) {
+      ++n;
+      common += Commonness(static_cast<unsigned char>(b), text);
+    });
     if (n == 0 || n > kProbeBytes) continue;
     if (common < score[0]) {
       best[1] = best[0];
@@ -96,9 +94,8 @@ bool ByteFinder::ChooseProbes(const ByteSets& sets, Encoding text) {
   for (int k = 0; k < 2; ++k) {
     Probe& probe = probes_[k];
     probe.at = static_cast<std::size_t>(best[k]);
-    for (int b = 0; b < 256; ++b) {
-      if (sets[probe.at][b]) probe.bytes[probe.count++] = static_cast<unsigned char>(b);
-    }
+    sets[probe.at].ForEach(
+        [&probe](unsigned b) { probe.bytes[probe.count++] = static_cast<unsigned char>(b); });
     // Every compare is made, with the loop unrolled and its broadcasts kept out of it: the
     // first byte again in the places left over.
     for (int j = probe.count; j < kProbeBytes; ++j) probe.bytes[j] = probe.bytes[0];
@@ -124,16 +121,7 @@ ByteFinder::ByteFinder(ByteRuns runs, Encoding text) : runs_(std::move(runs)) {
   }
   if (runs_.size() == 1) sets_ = runs_[0];
   const std::size_t m = sets_.size();
-  if (m == 1) {
-    int n = 0;
-    for (int b = 0; b < 256; ++b) {
-      if (sets_[0][b]) {
-        ++n;
-        single_ = b;
-      }
-    }
-    if (n != 1) single_ = -1;
-  }
+  if (m == 1 && sets_[0].Count() == 1) single_ = static_cast<int>(sets_[0].First());
   if (single_ < 0 && m >= 2) probed_ = ChooseProbes(sets_, text);
   // A few alternatives are probed at two of their first places, each for every byte some
   // alternative has there, where the estimated share of places passing both is small; the list
@@ -142,13 +130,9 @@ ByteFinder::ByteFinder(ByteRuns runs, Encoding text) : runs_(std::move(runs)) {
     ByteSets unions(shortest_);
     std::vector<double> share(shortest_);
     for (std::size_t i = 0; i < shortest_; ++i) {
-      unions[i].fill(false);
-      for (const ByteSets& run : runs_) {
-        for (int b = 0; b < 256; ++b) unions[i][b] = unions[i][b] || run[i][b];
-      }
-      for (int b = 0; b < 256; ++b) {
-        if (unions[i][b]) share[i] += ShareOf(static_cast<unsigned char>(b), text);
-      }
+      for (const ByteSets& run : runs_) unions[i] |= run[i];
+      unions[i].ForEach(
+          [&](unsigned b) { share[i] += ShareOf(static_cast<unsigned char>(b), text); });
     }
     double best = kMaxProbedShare;
     for (std::size_t i = 0; i < shortest_; ++i) {
@@ -167,21 +151,18 @@ ByteFinder::ByteFinder(ByteRuns runs, Encoding text) : runs_(std::move(runs)) {
       int bit_of[16];
       std::fill(std::begin(bit_of), std::end(bit_of), -1);
       int next = 0;
-      for (int b = 0; b < 256; ++b) {
-        if (!unions[probe.at][b]) continue;
+      unions[probe.at].ForEach([&](unsigned b) {
         if (bit_of[b >> 4] < 0) bit_of[b >> 4] = next++ % 8;
         const auto bit = static_cast<unsigned char>(1u << bit_of[b >> 4]);
         probe.hi[b >> 4] = bit;
         probe.lo[b & 15] |= bit;
-      }
+      });
     }
   }
   // Horspool over sets: how far the window may move when its last byte is b.
   for (std::size_t& shift : shift_) shift = m;
   for (std::size_t i = 0; i + 1 < m; ++i) {
-    for (int b = 0; b < 256; ++b) {
-      if (sets_[i][b]) shift_[b] = m - 1 - i;
-    }
+    sets_[i].ForEach([&](unsigned b) { shift_[b] = m - 1 - i; });
   }
 }
 

@@ -134,14 +134,7 @@ ListFilter::ListFilter(std::vector<ByteSets> runs) : runs_(std::move(runs)) {
     k[0] = runs_[e].size() >= offsets_ ? 1 : 0;  // short runs weaken a bucket: keep together
     for (std::size_t j = 0; j < kOffsets; ++j) {
       k[j + 1] = 256;
-      if (j >= runs_[e].size()) continue;
-      const ByteSet& set = runs_[e][j];
-      for (int b = 0; b < 256; ++b) {
-        if (set[b]) {
-          k[j + 1] = b;
-          break;
-        }
-      }
+      if (j < runs_[e].size()) k[j + 1] = static_cast<int>(runs_[e][j].First());
     }
     return k;
   };
@@ -162,23 +155,22 @@ ListFilter::ListFilter(std::vector<ByteSets> runs) : runs_(std::move(runs)) {
     bucket_entries_[bucket] |= std::uint64_t{1} << e;
     const ByteSets& f = runs_[e];
     for (std::size_t j = 0; j < offsets_; ++j) {
-      for (int b = 0; b < 256; ++b) {
-        // Past the end of a short run any byte may follow.
-        if (j < f.size() && !f[j][b]) continue;
+      auto add = [&](unsigned b) {
         lo_[half][j][b & 15] |= bit;
         hi_[half][j][b >> 4] |= bit;
+      };
+      // Past the end of a short run any byte may follow.
+      if (j < f.size()) {
+        f[j].ForEach(add);
+      } else {
+        for (unsigned b = 0; b < 256; ++b) add(b);
       }
     }
     // The bytes of one-byte sets among the first twelve, as words under masks.
     bool single = true;
     for (std::size_t j = 0; j < f.size(); ++j) {
-      int members = 0, byte = 0;
-      for (int b = 0; b < 256; ++b) {
-        if (f[j][b]) {
-          ++members;
-          byte = b;
-        }
-      }
+      const int members = f[j].Count();
+      const unsigned byte = f[j].First();
       if (members != 1) single = false;
       if (members != 1 || j >= 12) continue;
       if (j < 4) {

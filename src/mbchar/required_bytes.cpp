@@ -16,16 +16,7 @@ namespace kensaku {
 
 double detail::Selectivity(const ByteSets& sets) {
   double score = 0;
-  for (const ByteSet& set : sets) {
-    // Each bool is a byte of 0 or 1: a multiply sums the eight of a word into its top byte.
-    int n = 0;
-    for (std::size_t i = 0; i < set.size(); i += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, set.data() + i, 8);
-      n += static_cast<int>(word * 0x0101010101010101u >> 56);
-    }
-    score += 1.0 / n;
-  }
+  for (const ByteSet& set : sets) score += 1.0 / set.Count();
   return score;
 }
 
@@ -93,9 +84,8 @@ bool EncodedForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, 
     if (form.empty() || form.size() > kLongest) return;
     distinct.insert(form);
     ByteSets& sets = by_length[form.size()];
-    if (sets.empty()) sets.resize(form.size(), ByteSet{});
-    for (std::size_t k = 0; k < form.size(); ++k)
-      sets[k][static_cast<unsigned char>(form[k])] = true;
+    if (sets.empty()) sets.resize(form.size());
+    for (std::size_t k = 0; k < form.size(); ++k) sets[k].Add(static_cast<unsigned char>(form[k]));
   };
   for (Code c : chars) {
     char32_t extra = in.extras != nullptr ? in.extras->UnicodeOf(c) : 0;
@@ -133,7 +123,7 @@ bool EncodedForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms, 
     std::size_t choices = forms.size() == before + 1 ? 1 : 0;
     for (std::size_t k = 0; choices != 0 && k < forms.back().size(); ++k) {
       const ByteSet& set = forms.back()[k];
-      choices *= static_cast<std::size_t>(std::count(set.begin(), set.end(), true));
+      choices *= static_cast<std::size_t>(set.Count());
     }
     *exact = choices != 0 && choices == distinct.size();
   }
@@ -167,8 +157,9 @@ bool AddJoinedForms(const std::vector<Code>& chars, std::vector<ByteSets>& forms
   for (const std::string& form : written) {
     auto same = std::find_if(forms.begin(), forms.end(),
                              [&](const ByteSets& sets) { return sets.size() == form.size(); });
-    if (same == forms.end()) same = forms.insert(forms.end(), ByteSets(form.size(), ByteSet{}));
-    for (std::size_t k = 0; k < form.size(); ++k) (*same)[k][static_cast<unsigned char>(form[k])] = true;
+    if (same == forms.end()) same = forms.insert(forms.end(), ByteSets(form.size()));
+    for (std::size_t k = 0; k < form.size(); ++k)
+      (*same)[k].Add(static_cast<unsigned char>(form[k]));
   }
   return !written.empty();
 }
@@ -206,14 +197,14 @@ bool AppendCharBytes(const std::vector<Code>& chars, ByteSets& bytes, bool* exac
   for (Code c : chars) {
     if ((c > 0xFF) != wide) return false;
   }
-  ByteSet first{}, second{};
+  ByteSet first, second;
   bool leads = false;  // a lone lead byte is no character where a trail byte follows it
   for (Code c : chars) {
     if (wide) {
-      first[c >> 8] = true;
-      second[c & 0xFF] = true;
+      first.Add(c >> 8);
+      second.Add(c & 0xFF);
     } else {
-      first[c] = true;
+      first.Add(c);
       leads = leads || IsLeadByte(c);
     }
   }
@@ -223,12 +214,7 @@ bool AppendCharBytes(const std::vector<Code>& chars, ByteSets& bytes, bool* exac
     // Double-byte characters are exactly the pairs of their sets when every pair is one of them.
     std::size_t pairs = 0;
     if (wide) {
-      std::size_t a = 0, b = 0;
-      for (int x = 0; x < 256; ++x) {
-        a += first[x];
-        b += second[x];
-      }
-      pairs = a * b;
+      pairs = static_cast<std::size_t>(first.Count()) * static_cast<std::size_t>(second.Count());
     }
     *exact = wide ? pairs == chars.size() : !leads;
   }

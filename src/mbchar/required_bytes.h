@@ -7,7 +7,9 @@
 #define KENSAKU_SRC_MBCHAR_REQUIRED_BYTES_H_
 
 #include <array>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "mbchar/encoding.h"
@@ -15,7 +17,42 @@
 
 namespace kensaku {
 
-using ByteSet = std::array<bool, 256>;
+// A set of byte values, a bit each: patterns of many characters in many forms make thousands.
+class ByteSet {
+ public:
+  bool operator[](unsigned b) const { return (words_[b >> 6] >> (b & 63) & 1) != 0; }
+  void Add(unsigned b) { words_[b >> 6] |= std::uint64_t{1} << (b & 63); }
+  ByteSet& operator|=(const ByteSet& other) {
+    for (std::size_t w = 0; w < words_.size(); ++w) words_[w] |= other.words_[w];
+    return *this;
+  }
+  int Count() const {
+    int n = 0;
+    for (const std::uint64_t word : words_) n += std::popcount(word);
+    return n;
+  }
+  bool Empty() const { return (words_[0] | words_[1] | words_[2] | words_[3]) == 0; }
+  // The least member; 256 when there is none.
+  unsigned First() const {
+    for (unsigned w = 0; w < 4; ++w) {
+      if (words_[w] != 0) return 64 * w + static_cast<unsigned>(std::countr_zero(words_[w]));
+    }
+    return 256;
+  }
+  // f(b) for each member b, in increasing order.
+  template <typename F>
+  void ForEach(F f) const {
+    for (unsigned w = 0; w < 4; ++w) {
+      for (std::uint64_t word = words_[w]; word != 0; word &= word - 1) {
+        f(64 * w + static_cast<unsigned>(std::countr_zero(word)));
+      }
+    }
+  }
+  bool operator==(const ByteSet&) const = default;
+
+ private:
+  std::array<std::uint64_t, 4> words_{};
+};
 using ByteSets = std::vector<ByteSet>;
 
 // Runs are cut at this many sets: a longer run finds hardly fewer lines, and a pattern of 100,000
@@ -134,7 +171,7 @@ ByteRuns RequiredRunOf(std::size_t count, Forms forms, std::size_t* start = null
 
 // The first bytes of the characters that fold to a code, for NextCharStartIn.
 struct FirstBytes {
-  ByteSet bytes{};
+  std::array<bool, 256> bytes{};  // a byte each: text is looked up in it byte by byte
   int count = 0;
   int only = -1;  // the byte, when there is just one
 };

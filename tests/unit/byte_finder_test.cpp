@@ -52,11 +52,11 @@ TEST(ByteFinder, FirstPlaceOnGeneratedText) {
       for (ByteSets& sets : runs) {
         sets.resize(static_cast<std::size_t>(pick(1, 7)));
         for (ByteSet& set : sets) {
-          set.fill(false);
+          set = ByteSet();
           // Mostly a few bytes (the probe takes sets of up to four), now and then many.
           const int bytes = pick(0, 5) == 0 ? pick(5, 8) : pick(1, 4);
           for (int k = 0; k < bytes; ++k) {
-            set[static_cast<unsigned char>(alphabet[static_cast<std::size_t>(pick(0, 7))])] = true;
+            set.Add(static_cast<unsigned char>(alphabet[static_cast<std::size_t>(pick(0, 7))]));
           }
         }
       }
@@ -107,10 +107,10 @@ TEST(ByteFinder, FirstPlaceOnGeneratedText) {
 // More alternatives than the list filter holds require nothing: a line of the last alone passes
 // (a regex of many literals in many forms gives them).
 TEST(ByteFinder, MoreAlternativesThanTheSweepHoldsRequireNothing) {
-  ByteRuns runs(ListFilter::kMaxEntries + 1, ByteSets(2, ByteSet{}));
+  ByteRuns runs(ListFilter::kMaxEntries + 1, ByteSets(2));
   for (std::size_t i = 0; i < runs.size(); ++i) {
-    runs[i][0][0x80 + i] = true;
-    runs[i][1]['x'] = true;
+    runs[i][0].Add(static_cast<unsigned>(0x80 + i));
+    runs[i][1].Add('x');
   }
   const ByteFinder finder(runs);
   const std::string last{static_cast<char>(0x80 + ListFilter::kMaxEntries), 'x'};

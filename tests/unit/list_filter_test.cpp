@@ -46,9 +46,9 @@ TEST(ListFilter, FirstAndPresentAgreeWithEveryPlace) {
         sets.resize(static_cast<std::size_t>(length));
         const bool literal = pick(0, 1) == 0;  // one byte a set, as most words are
         for (ByteSet& set : sets) {
-          set.fill(false);
+          set = ByteSet();
           for (int k = !literal && pick(0, 3) == 0 ? pick(2, 4) : 1; k > 0; --k) {
-            set[static_cast<unsigned char>(byte())] = true;
+            set.Add(static_cast<unsigned char>(byte()));
           }
         }
       }
