@@ -1,5 +1,7 @@
 #include "mbchar/encoding.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -861,10 +863,33 @@ unsigned char Utf8Transcoder::Width() const {
 
 namespace {
 
-// The input bytes of UTF-8 output text[0, n) at a width (Utf8Transcoder::Mark).
+// The input bytes of UTF-8 output text[0, n) at a width (Utf8Transcoder::Mark). Every line
+// reported from UTF-16 text asks for the bytes since the last: sixteen at a time, each count
+// kept per byte (a true compare is -1) and summed at most every 255 blocks.
 std::uint64_t InputBytes(const char* text, std::size_t n, unsigned char width) {
-  std::uint64_t chars = 0, beyond = 0;
-  for (std::size_t i = 0; i < n; ++i) {
+  std::uint64_t chars = 0, beyond = 0, trail_bytes = 0;
+  std::size_t i = 0;
+  const __m128i first_lead = _mm_set1_epi8(static_cast<char>(0xC0));  // signed, trails are below
+  const __m128i lead4 = _mm_set1_epi8(static_cast<char>(0xF0));
+  const __m128i broken = _mm_set1_epi8(kBrokenByte);
+  auto sum = [](__m128i counts) {
+    const __m128i pairs = _mm_sad_epu8(counts, _mm_setzero_si128());
+    return static_cast<std::uint64_t>(_mm_cvtsi128_si32(pairs)) +
+           static_cast<std::uint64_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(pairs, pairs)));
+  };
+  while (i + 16 <= n) {
+    __m128i trails = _mm_setzero_si128(), leads4 = _mm_setzero_si128();
+    for (int blocks = 0; blocks < 255 && i + 16 <= n; ++blocks, i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+      trails = _mm_sub_epi8(trails, _mm_cmplt_epi8(v, first_lead));
+      leads4 = _mm_sub_epi8(leads4, _mm_andnot_si128(_mm_cmpeq_epi8(v, broken),
+                                                     _mm_cmpeq_epi8(_mm_max_epu8(v, lead4), v)));
+    }
+    trail_bytes += sum(trails);
+    beyond += sum(leads4);
+  }
+  chars = i - trail_bytes;
+  for (; i < n; ++i) {
     const auto b = static_cast<Byte>(text[i]);
     chars += (b & 0xC0) != 0x80;
     beyond += b >= 0xF0 && b != static_cast<Byte>(kBrokenByte);
