@@ -728,10 +728,12 @@ void LineMatcher::Start(Encoding e) {
   empty_may_hit_ = bound_ != Bound::kNone && (query_->empty_entry() || query_->start_entry());
   cursors_->Reset(e);
   told_.clear();
+  tells_ = false;
   if (e != Encoding::kCp932) {
     for (const auto& group : query_->groups()) {
       told_.push_back(
           {group->CertainWhereFound(e), group->TellableWhereFound(e), &group->LiteralFormsIn(e)});
+      tells_ = tells_ || (told_.back().certain | told_.back().tellable) != 0;
     }
   }
   last_ = MatchLine{};
@@ -767,7 +769,7 @@ bool LineMatcher::Hits(const MatchLine& line) {
   }
   // An entry that is its bytes needs no decoding where they are found, unless a mark after
   // them joins their last kana.
-  if (line.at != MatchLine::kAlone &&
+  if (tells_ && line.at != MatchLine::kAlone &&
       !(reading_.as_read && query_->marks_touch() &&
         MayJoinEncoded(encoding_, line.line, line.text_length, reading_.spacing))) {
     for (std::size_t g = 0; g < told_.size(); ++g) {

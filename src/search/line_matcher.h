@@ -218,6 +218,7 @@ class LineMatcher {
     const std::vector<LiteralForms>* forms = nullptr;
   };
   std::vector<Told> told_;
+  bool tells_ = false;  // some group's entries are told where found
   MatchLine last_;
   InternalLine internal_;
   bool decoded_ = false;      // internal_ holds the last line
