@@ -595,11 +595,22 @@ class Writer {
     for (const Code c : codes) members.push_back(scalars_.of[c]);
     if (fold_case) {
       const FoldTable& cased = FoldTable::For(flags_ | FoldToUpper);
+      if (by_case_.empty()) {
+        universe_.ForEachChar([&](const CharUniverse::Char& c) {
+          by_case_.emplace_back(cased[c.code], scalars_.of[c.code]);
+        });
+        std::sort(by_case_.begin(), by_case_.end());
+      }
       std::vector<bool> keys(0x10000);
-      for (const Code c : codes) keys[cased[c]] = true;
-      universe_.ForEachChar([&](const CharUniverse::Char& c) {
-        if (keys[cased[c.code]]) members.push_back(scalars_.of[c.code]);
-      });
+      for (const Code c : codes) {
+        if (keys[cased[c]]) continue;
+        keys[cased[c]] = true;
+        for (auto it = std::lower_bound(by_case_.begin(), by_case_.end(),
+                                        std::make_pair(cased[c], char32_t{0}));
+             it != by_case_.end() && it->first == cased[c]; ++it) {
+          members.push_back(it->second);
+        }
+      }
     }
     // A line break stands for a broken sequence here (ScalarsFor): out of every set.
     std::erase(members, U'\n');
@@ -731,6 +742,9 @@ class Writer {
   std::unordered_map<const RegexNode*, std::vector<char32_t>>* remembered_ = nullptr;
   // The extras' characters by the scalar written for them, sorted (Scalars::by_written).
   std::vector<std::pair<char32_t, CharUniverse::Char>> extra_by_written_;
+  // The universe's scalars by their case fold, sorted: made for the first set that folds case,
+  // rather than the universe walked for each.
+  std::vector<std::pair<Code, char32_t>> by_case_;
 };
 
 // Whether every character a tree may match, and every one folding as it does, is ASCII (no line
