@@ -7,11 +7,11 @@
 #define KENSAKU_SRC_MBCHAR_REQUIRED_BYTES_H_
 
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "frame/bits.h"
 #include "mbchar/encoding.h"
 #include "mbchar/mbchar.h"
 
@@ -28,14 +28,13 @@ class ByteSet {
   }
   int Count() const {
     int n = 0;
-    for (const std::uint64_t word : words_) n += std::popcount(word);
+    for (const std::uint64_t word : words_) n += Popcount(word);
     return n;
   }
-  bool Empty() const { return (words_[0] | words_[1] | words_[2] | words_[3]) == 0; }
   // The least member; 256 when there is none.
   unsigned First() const {
     for (unsigned w = 0; w < 4; ++w) {
-      if (words_[w] != 0) return 64 * w + static_cast<unsigned>(std::countr_zero(words_[w]));
+      if (words_[w] != 0) return 64 * w + static_cast<unsigned>(CountrZero(words_[w]));
     }
     return 256;
   }
@@ -44,7 +43,7 @@ class ByteSet {
   void ForEach(F f) const {
     for (unsigned w = 0; w < 4; ++w) {
       for (std::uint64_t word = words_[w]; word != 0; word &= word - 1) {
-        f(64 * w + static_cast<unsigned>(std::countr_zero(word)));
+        f(64 * w + static_cast<unsigned>(CountrZero(word)));
       }
     }
   }
